@@ -1,0 +1,94 @@
+// The window-system operations the recorder needs, as one small interface.
+// Two implementations: Win32 (the real program) and in memory (unit tests).
+// The backends only carry operations out; every rule about what follows
+// from them (check-box clicks, timer restarts, button kinds) lives in
+// toolkit.h, once, above both.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace orv {
+
+// Opaque handle of a top-level window of another program; 0 is "none".
+using WindowHandle = std::uint64_t;
+
+// One reading of the local wall clock.
+struct LocalTime {
+  std::uint16_t year = 0, month = 0, day = 0;
+  std::uint16_t hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// The main window's controls, as the logic names them.
+enum class Control : int { TickLabel, NoTickLabel, BitBtn1, BitBtn2, GroupBox1, LiveCheckBox, TestCheckBox };
+const char* controlName(Control c) noexcept;
+
+enum class ButtonKind : int { bkOK, bkCancel, bkClose };
+
+// Colours as the toolkit encodes them: 0x00BBGGRR, or 0x80000000 | system colour index.
+using Color = std::uint32_t;
+inline constexpr Color clRed = 0x000000FF;
+inline constexpr Color clWindowText = 0x80000008;
+
+// The timers the window runs. Timer1 is the form's; Flush paces the writing
+// out of recorded rows while a recording is open.
+enum class TimerId : int { Timer1 = 1, Flush = 2 };
+
+struct SaveDialogOptions {
+  std::string_view defaultExt;  // "csv"
+  std::string_view filter;      // "CSV files|*.csv"
+  bool confirmOverwrite = true;
+};
+
+// A file being recorded. Writes go straight to the system: the recorder
+// collects whole rows itself and hands them over in one piece.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  // False with a readable reason on failure (disk full, file gone, ...).
+  virtual bool write(const char* data, std::size_t size, std::string& error) = 0;
+  virtual bool close(std::string& error) = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Clocks.
+  virtual LocalTime localTime() = 0;
+  virtual std::int64_t calendarSeconds() = 0;  // time(): whole seconds
+  virtual std::int64_t monotonicMs() = 0;      // steady clock for pacing
+
+  // Other programs' windows. send waits until the target has handled the
+  // message (or gives up on a hung window); its result is not used.
+  virtual WindowHandle findWindow(std::string_view title) = 0;
+  virtual void sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) = 0;
+
+  // Drawing the controls' state, which the toolkit layer keeps.
+  virtual void showCaption(Control c, std::string_view text) = 0;
+  virtual void showFontColor(Control c, Color color) = 0;
+  virtual void showChecked(Control c, bool checked) = 0;
+  virtual void showEnabled(Control c, bool enabled) = 0;
+  virtual void showButtonKind(Control c, ButtonKind kind) = 0;
+
+  // Periodic timers. start replaces a running period of the same id;
+  // false when the window system has no timer left.
+  virtual bool startTimer(TimerId id, unsigned intervalMs) = 0;
+  virtual void stopTimer(TimerId id) = 0;
+
+  // Modal windows. While one is open, incoming messages are still handled.
+  virtual bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) = 0;
+  virtual bool askYesNo(std::string_view text, std::string_view caption) = 0;
+  virtual void showError(std::string_view text) = 0;
+
+  // Creates or empties a file for recording; nullptr with a reason on failure.
+  virtual std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) = 0;
+
+  // Tells the message loop to end once it has handled what is queued.
+  virtual void requestQuit() = 0;
+};
+
+}  // namespace orv

@@ -1,0 +1,139 @@
+#include "platform/toolkit.h"
+
+#include <exception>
+
+namespace orv {
+
+const char* controlName(Control c) noexcept {
+  switch (c) {
+    case Control::TickLabel: return "TickLabel";
+    case Control::NoTickLabel: return "NoTickLabel";
+    case Control::BitBtn1: return "BitBtn1";
+    case Control::BitBtn2: return "BitBtn2";
+    case Control::GroupBox1: return "GroupBox1";
+    case Control::LiveCheckBox: return "LiveCheckBox";
+    case Control::TestCheckBox: return "TestCheckBox";
+  }
+  return "?";
+}
+
+std::string errorDisplayText(std::string_view message) {
+  std::string text(message);
+  text += '.';
+  return text;
+}
+
+void runGuarded(Backend& backend, const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    backend.showError(errorDisplayText(e.what()));
+  }
+}
+
+Label::Label(Backend& backend, Control id, std::string caption, Color color)
+    : backend_(backend), id_(id), caption_(std::move(caption)), color_(color) {}
+
+void Label::setCaption(std::string_view text) {
+  if (text == caption_) return;
+  caption_.assign(text);
+  backend_.showCaption(id_, caption_);
+}
+
+void Label::setFontColor(Color color) {
+  if (color == color_) return;
+  color_ = color;
+  backend_.showFontColor(id_, color_);
+}
+
+CheckBox::CheckBox(Backend& backend, Control id, bool enabled) : backend_(backend), id_(id), enabled_(enabled) {}
+
+void CheckBox::setChecked(bool checked) {
+  if (checked == checked_) return;
+  checked_ = checked;
+  backend_.showChecked(id_, checked_);
+  if (onClick) onClick();
+}
+
+void CheckBox::setEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  backend_.showEnabled(id_, enabled_);
+}
+
+void CheckBox::click() {
+  if (enabled_) setChecked(!checked_);
+}
+
+std::string_view stockCaption(ButtonKind kind) noexcept {
+  switch (kind) {
+    case ButtonKind::bkOK: return "OK";
+    case ButtonKind::bkCancel: return "Cancel";
+    case ButtonKind::bkClose: return "&Close";
+  }
+  return "";
+}
+
+BitBtn::BitBtn(Backend& backend, Control id, ButtonKind kind, std::string caption)
+    : backend_(backend), id_(id), kind_(kind), caption_(std::move(caption)) {
+  if (caption_.empty()) caption_ = stockCaption(kind_);
+}
+
+void BitBtn::setKind(ButtonKind kind) {
+  if (kind == kind_) return;
+  kind_ = kind;
+  backend_.showButtonKind(id_, kind_);
+  setCaption(stockCaption(kind_));
+}
+
+void BitBtn::setCaption(std::string_view text) {
+  if (text == caption_) return;
+  caption_.assign(text);
+  backend_.showCaption(id_, caption_);
+}
+
+void BitBtn::click() {
+  if (kind_ == ButtonKind::bkClose) {
+    if (onClose) onClose();
+  } else if (onClick) {
+    onClick();
+  }
+}
+
+Timer::Timer(Backend& backend, TimerId id, bool enabled, unsigned intervalMs)
+    : backend_(backend), id_(id), enabled_(enabled), interval_(intervalMs) {}
+
+void Timer::setEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  restart();
+}
+
+void Timer::setInterval(unsigned intervalMs) {
+  if (intervalMs == interval_) return;
+  interval_ = intervalMs;
+  restart();
+}
+
+void Timer::restart() {
+  backend_.stopTimer(id_);
+  if (enabled_ && interval_ != 0 && !backend_.startTimer(id_, interval_))
+    throw Error("Not enough timers available");
+}
+
+void Timer::fire() {
+  if (enabled_ && onTimer) onTimer();
+}
+
+SaveDialog::SaveDialog(Backend& backend, std::string defaultExt, std::string filter)
+    : backend_(backend), defaultExt_(std::move(defaultExt)), filter_(std::move(filter)) {}
+
+bool SaveDialog::execute() {
+  SaveDialogOptions options;
+  options.defaultExt = defaultExt_;
+  options.filter = filter_;
+  options.confirmOverwrite = true;
+  return backend_.runSaveDialog(fileName, options);
+}
+
+}  // namespace orv

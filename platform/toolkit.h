@@ -1,0 +1,133 @@
+// The toolkit's controls as the recorder's logic sees them: each keeps its
+// own state and follows the toolkit's rules, and tells the backend what to
+// draw. The rules are written here once, for the Win32 program and the tests:
+//  - setting a check box to a new value runs its click handler before the
+//    setter returns; the same value does nothing; Enabled runs no handler;
+//  - a timer set to the Enabled or Interval it already has keeps its running
+//    period, a new value restarts it;
+//  - a bitmap button's kind brings its stock caption and role;
+//  - an error raised in a handler ends that handler and is shown.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/backend.h"
+
+namespace orv {
+
+// An error raised inside a handler; shown by the error display, the program goes on.
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Text of the error display: the message followed by a full stop, always.
+std::string errorDisplayText(std::string_view message);
+
+// Runs one handler; an error it raises is shown on the backend's error display.
+void runGuarded(Backend& backend, const std::function<void()>& handler);
+
+using Handler = std::function<void()>;
+
+class Label {
+ public:
+  Label(Backend& backend, Control id, std::string caption, Color color);
+  void setCaption(std::string_view text);
+  void setFontColor(Color color);
+  const std::string& caption() const noexcept { return caption_; }
+  Color fontColor() const noexcept { return color_; }
+
+ private:
+  Backend& backend_;
+  Control id_;
+  std::string caption_;
+  Color color_;
+};
+
+class CheckBox {
+ public:
+  CheckBox(Backend& backend, Control id, bool enabled);
+  Handler onClick;
+  void setChecked(bool checked);  // runs onClick when the value changes
+  void setEnabled(bool enabled);  // runs nothing
+  void click();                   // a user's click or Space: flips an enabled box
+  bool checked() const noexcept { return checked_; }
+  bool enabled() const noexcept { return enabled_; }
+
+ private:
+  Backend& backend_;
+  Control id_;
+  bool checked_ = false;
+  bool enabled_;
+};
+
+std::string_view stockCaption(ButtonKind kind) noexcept;
+
+class BitBtn {
+ public:
+  // While the layout is built a kind fills only an empty caption.
+  BitBtn(Backend& backend, Control id, ButtonKind kind, std::string caption);
+  Handler onClick;
+  Handler onClose;  // what a bkClose button runs instead of onClick
+  void setKind(ButtonKind kind);
+  void setCaption(std::string_view text);
+  void click();
+  ButtonKind kind() const noexcept { return kind_; }
+  const std::string& caption() const noexcept { return caption_; }
+  bool isDefault() const noexcept { return kind_ == ButtonKind::bkOK; }
+  bool isCancel() const noexcept { return kind_ == ButtonKind::bkCancel; }
+
+ private:
+  Backend& backend_;
+  Control id_;
+  ButtonKind kind_;
+  std::string caption_;
+};
+
+class Timer {
+ public:
+  Timer(Backend& backend, TimerId id, bool enabled, unsigned intervalMs);
+  Handler onTimer;
+  // Throw Error("Not enough timers available") when the period cannot start;
+  // the new value is kept all the same.
+  void setEnabled(bool enabled);
+  void setInterval(unsigned intervalMs);
+  void fire();  // one elapsed period
+  bool enabled() const noexcept { return enabled_; }
+  unsigned interval() const noexcept { return interval_; }
+
+ private:
+  void restart();
+  Backend& backend_;
+  TimerId id_;
+  bool enabled_;
+  unsigned interval_;
+};
+
+class SaveDialog {
+ public:
+  SaveDialog(Backend& backend, std::string defaultExt, std::string filter);
+  std::string fileName;
+  bool execute();
+  const std::string& defaultExt() const noexcept { return defaultExt_; }
+  const std::string& filter() const noexcept { return filter_; }
+
+ private:
+  Backend& backend_;
+  std::string defaultExt_;
+  std::string filter_;
+};
+
+// The toolkit's message record: the result is 0 when the window procedure starts.
+struct Message {
+  std::uint32_t msg = 0;
+  std::uint64_t wParam = 0;
+  std::int64_t lParam = 0;
+  std::int64_t result = 0;
+};
+
+}  // namespace orv

@@ -1,0 +1,106 @@
+# Shared by run.sh, test.sh and the demo: installing what a fresh Debian 12
+# machine lacks, building both ways, and a Wine prefix and display of our own.
+# Source it; it defines functions and sets ROOT and BUILD.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${ORVALDA_BUILD:-$ROOT/build}"
+NATIVE="$BUILD/native"
+WIN="$BUILD/win64"
+JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
+
+log() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
+
+# Debian packages the build, the tests and the demo need, by the command or file that shows each is there.
+ensure_deps() {
+  local want=() pkg check
+  while read -r pkg check; do
+    [ -e "$check" ] || command -v "$check" >/dev/null 2>&1 || want+=("$pkg")
+  done <<'LIST'
+cmake cmake
+ninja-build ninja
+g++ g++
+g++-mingw-w64-x86-64 x86_64-w64-mingw32-g++
+binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres
+wine wine
+wine64 /usr/lib/wine/wine64
+xvfb Xvfb
+x11-utils xwininfo
+imagemagick /usr/bin/convert-im6.q16
+fonts-wine /usr/share/wine/fonts/tahoma.ttf
+libgtest-dev /usr/include/gtest/gtest.h
+libbenchmark-dev /usr/include/benchmark/benchmark.h
+python3 python3
+zip zip
+nsis makensis
+LIST
+  if [ "${#want[@]}" -gt 0 ]; then
+    log "installing: ${want[*]}"
+    local sudo=""
+    [ "$(id -u)" = 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${want[@]}" >/dev/null
+  fi
+  # mingw-w64 comes with two thread models; either builds Orvalda.
+  command -v x86_64-w64-mingw32-g++ >/dev/null || { echo "mingw-w64 g++ not found after install" >&2; return 1; }
+}
+
+build_native() {
+  log "building natively (unit tests, sanitizers)"
+  cmake -S "$ROOT" -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+  cmake --build "$NATIVE" -j "$JOBS"
+}
+
+build_win() {
+  log "cross-building orvalda.exe (mingw-w64)"
+  cmake -S "$ROOT" -B "$WIN" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+  cmake --build "$WIN" -j "$JOBS"
+}
+
+# A Wine prefix of the project's own, never the user's ~/.wine.
+wine_env() {
+  export WINEPREFIX="$BUILD/wineprefix"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  if [ ! -f "$WINEPREFIX/.orvalda-ready" ]; then
+    log "preparing the Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    # Without a window manager Wine waits about 2 s whenever a window is hidden,
+    # unless its windows are unmanaged.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.orvalda-ready"
+  fi
+}
+
+XVFB_PID=""
+# Starts Xvfb on a free display number when there is no display.
+ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 50); do
+      xdpyinfo >/dev/null 2>&1 && { log "Xvfb on $DISPLAY (pid $XVFB_PID)"; return 0; }
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+stop_display() {
+  if [ -n "$XVFB_PID" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+  fi
+}

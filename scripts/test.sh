@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both ways, and runs every test: the native
+# unit tests (sanitizers) and the end-to-end tests of the real orvalda.exe
+# under Wine, all in one ctest run.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+ensure_deps
+build_win
+build_native -DORVALDA_WIN_BUILD_DIR="$WIN"
+wine_env
+ensure_display
+trap stop_display EXIT
+cd "$NATIVE"
+ctest --output-on-failure --timeout 600 "$@"

@@ -1,0 +1,126 @@
+// The display line, the CSV row and the proposed file name.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+#include "core/tick_text.h"
+
+namespace orv {
+namespace {
+
+std::string price(std::uint32_t points, std::int32_t digits) {
+  char buf[kMaxPriceText];
+  return std::string(buf, formatPrice(buf, points, digits));
+}
+
+const LocalTime kExample{2026, 12, 6, 14, 3, 27, 45};
+
+TEST(PriceText, ExactForEveryDigitsInRange) {
+  EXPECT_EQ(price(108150, 5), "1.08150");
+  EXPECT_EQ(price(108150, 4), "10.8150");
+  EXPECT_EQ(price(5, 5), "0.00005");
+  EXPECT_EQ(price(0, 5), "0.00000");
+  EXPECT_EQ(price(108150, 0), "108150");
+  EXPECT_EQ(price(0, 0), "0");
+  EXPECT_EQ(price(4294967295u, 5), "42949.67295");
+  EXPECT_EQ(price(108150, 2), "1081.50");
+  // Where a float scale would garble the last digits, the text stays exact.
+  EXPECT_EQ(price(4294967295u, 10), "0.4294967295");
+  EXPECT_EQ(price(4294967295u, 11), "0.04294967295");
+  EXPECT_EQ(price(4294967295u, 38), "0.00000000000000000000000000004294967295");
+  EXPECT_EQ(price(1, 38).size(), 40u);
+  EXPECT_EQ(price(1, 38), "0.00000000000000000000000000000000000001");
+}
+
+TEST(PriceText, OutOfRangeDigitsGiveTheExactScientificForm) {
+  EXPECT_EQ(price(108150, 39), "108150e-39");
+  EXPECT_EQ(price(108150, 45), "108150e-45");
+  EXPECT_EQ(price(108150, -3), "108150e3");
+  EXPECT_EQ(price(4294967295u, INT32_MIN), "4294967295e2147483648");
+  EXPECT_EQ(price(4294967295u, INT32_MAX), "4294967295e-2147483647");
+  EXPECT_LE(price(4294967295u, INT32_MIN).size(), kMaxPriceText);
+}
+
+TEST(PriceText, IgnoresACommaLocale) {
+  // Whatever locale the machine has, the point stays a point.
+  const char* old = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = old != nullptr ? old : "C";
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+  EXPECT_EQ(price(108150, 5), "1.08150");
+  TextBuffer row;
+  buildCsvRow(row, "EUR/USD", kExample, 5, 108150, 108166);
+  EXPECT_EQ(row.view(), "EUR/USD,20261206 14:03:27.045,1.08150,1.08166");
+  std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(TickLines, DisplayAndRowOfTheExample) {
+  TextBuffer line, row;
+  buildDisplayLine(line, kExample, "EURUSD", 5, 108150, 108166);
+  EXPECT_EQ(line.view(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
+  buildCsvRow(row, "EUR/USD", kExample, 5, 108150, 108166);
+  EXPECT_EQ(row.view(), "EUR/USD,20261206 14:03:27.045,1.08150,1.08166");
+  // Defaults before any announcement.
+  buildDisplayLine(line, kExample, "XXXYYY", 4, 108150, 108166);
+  EXPECT_EQ(line.view(), "14:03:27.045 XXXYYY bid 10.8150 ask 10.8166");
+  buildCsvRow(row, "XXX/YYY", kExample, 0, 108150, 108166);
+  EXPECT_EQ(row.view(), "XXX/YYY,20261206 14:03:27.045,108150,108166");
+}
+
+TEST(TickLines, MidnightTakesDateAndTimeFromOneReading) {
+  TextBuffer row;
+  buildCsvRow(row, "EUR/USD", {2026, 12, 31, 23, 59, 59, 999}, 5, 1, 2);
+  EXPECT_EQ(row.view(), "EUR/USD,20261231 23:59:59.999,0.00001,0.00002");
+  buildCsvRow(row, "EUR/USD", {2027, 1, 1, 0, 0, 0, 0}, 5, 1, 2);
+  EXPECT_EQ(row.view(), "EUR/USD,20270101 00:00:00.000,0.00001,0.00002");
+}
+
+TEST(TickLines, PairsThatWouldBreakTheFieldsAreQuoted) {
+  TextBuffer row;
+  buildCsvRow(row, "EU,/USD", kExample, 1, 10, 20);
+  EXPECT_EQ(row.view(), "\"EU,/USD\",20261206 14:03:27.045,1.0,2.0");
+  buildCsvRow(row, "E\"U/X", kExample, 1, 10, 20);
+  EXPECT_EQ(row.view(), "\"E\"\"U/X\",20261206 14:03:27.045,1.0,2.0");
+  buildCsvRow(row, std::string("EUR/U\r\n", 7), kExample, 1, 10, 20);
+  EXPECT_EQ(row.view(), "\"EUR/U\r\n\",20261206 14:03:27.045,1.0,2.0");
+}
+
+TEST(TickLines, LongSymbolsAreWrittenWholeBeyondTheFixedBuffer) {
+  TextBuffer line, row;
+  const std::string symbol(180, 'A');
+  buildDisplayLine(line, kExample, symbol, 5, 108150, 108166);
+  EXPECT_TRUE(line.onHeap());
+  EXPECT_EQ(line.view(), "14:03:27.045 " + symbol + " bid 1.08150 ask 1.08166");
+  const std::string pair = "AAA/" + std::string(5000, 'B');
+  buildCsvRow(row, pair, kExample, 38, 4294967295u, 0);
+  EXPECT_EQ(row.view(), pair + ",20261206 14:03:27.045,0.00000000000000000000000000004294967295,0." +
+                            std::string(38, '0'));
+  // Back to a short text: the fixed buffer again.
+  buildCsvRow(row, "EUR/USD", kExample, 5, 1, 1);
+  EXPECT_FALSE(row.onHeap());
+  EXPECT_EQ(row.view(), "EUR/USD,20261206 14:03:27.045,0.00001,0.00001");
+}
+
+TEST(TickLines, ExactlyAtTheFixedBufferEdge) {
+  TextBuffer b;
+  b.append(std::string(199, 'x'));
+  EXPECT_FALSE(b.onHeap());
+  b.append('y');
+  EXPECT_TRUE(b.onHeap());
+  EXPECT_EQ(b.view(), std::string(199, 'x') + "y");
+}
+
+TEST(FileName, ProposalUsesTheSymbolAndTheClickTime) {
+  EXPECT_EQ(proposedFileName("EURUSD", {2026, 12, 6, 14, 3, 27, 45}), "EURUSD-20261206-140327");
+  EXPECT_EQ(proposedFileName("XXXYYY", {2026, 1, 2, 3, 4, 5, 6}), "XXXYYY-20260102-030405");
+}
+
+TEST(FileName, CharactersWindowsForbidsBecomeUnderscores) {
+  EXPECT_EQ(proposedFileName("A<B>C:D\"", kExample), "A_B_C_D_-20261206-140327");
+  EXPECT_EQ(proposedFileName("/\\|?*", kExample), "_____-20261206-140327");
+  EXPECT_EQ(proposedFileName(std::string("E\tU\x01\x7f", 5), kExample), "E_U__-20261206-140327");
+  EXPECT_EQ(proposedFileName("..", kExample), "..-20261206-140327");
+}
+
+}  // namespace
+}  // namespace orv

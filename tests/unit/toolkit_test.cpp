@@ -1,0 +1,143 @@
+// The toolkit's rules that the recorder's handlers rely on.
+#include <gtest/gtest.h>
+
+#include "platform/memory_backend.h"
+#include "platform/toolkit.h"
+
+namespace orv {
+namespace {
+
+TEST(CheckBoxRules, SetterRunsTheHandlerOnlyOnChangeWithTheNewStateReadable) {
+  MemoryBackend be;
+  CheckBox box(be, Control::LiveCheckBox, true);
+  std::vector<bool> seen;
+  box.onClick = [&] { seen.push_back(box.checked()); };
+  box.setChecked(false);  // same value: nothing
+  EXPECT_TRUE(seen.empty());
+  box.setChecked(true);
+  box.setChecked(true);
+  box.setChecked(false);
+  EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+  // The screen is updated before the handler runs.
+  EXPECT_EQ(be.log.back(), "checked LiveCheckBox 0");
+}
+
+TEST(CheckBoxRules, EnabledRunsNoHandlerAndADisabledBoxCanStillBeSetFromCode) {
+  MemoryBackend be;
+  CheckBox box(be, Control::TestCheckBox, true);
+  int clicks = 0;
+  box.onClick = [&] { ++clicks; };
+  box.setChecked(true);
+  box.setEnabled(false);
+  EXPECT_TRUE(box.checked());
+  EXPECT_EQ(clicks, 1);
+  box.click();  // a user cannot flip a disabled box
+  EXPECT_TRUE(box.checked());
+  EXPECT_EQ(clicks, 1);
+  box.setChecked(false);  // the program can
+  EXPECT_EQ(clicks, 2);
+  EXPECT_FALSE(be.enabled.at(Control::TestCheckBox));
+}
+
+TEST(TimerRules, SameValueKeepsThePeriodANewValueRestartsIt) {
+  MemoryBackend be;
+  Timer t(be, TimerId::Timer1, false, 20);
+  t.setEnabled(false);
+  t.setInterval(20);
+  EXPECT_EQ(be.timerStarts[TimerId::Timer1], 0);
+  t.setEnabled(true);
+  EXPECT_EQ(be.runningTimers.at(TimerId::Timer1), 20u);
+  t.setEnabled(true);
+  t.setInterval(20);
+  EXPECT_EQ(be.timerStarts[TimerId::Timer1], 1);
+  t.setInterval(500);
+  EXPECT_EQ(be.timerStarts[TimerId::Timer1], 2);
+  EXPECT_EQ(be.runningTimers.at(TimerId::Timer1), 500u);
+  t.setInterval(500);
+  EXPECT_EQ(be.timerStarts[TimerId::Timer1], 2);
+  t.setEnabled(false);
+  EXPECT_TRUE(be.runningTimers.empty());
+  t.setInterval(20);  // disabled: nothing starts
+  EXPECT_TRUE(be.runningTimers.empty());
+}
+
+TEST(TimerRules, NoTimerLeftRaisesTheToolkitErrorAndKeepsEnabled) {
+  MemoryBackend be;
+  be.timersLeft = 0;
+  Timer t(be, TimerId::Timer1, false, 20);
+  int fired = 0;
+  t.onTimer = [&] { ++fired; };
+  try {
+    t.setEnabled(true);
+    FAIL() << "no error raised";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Not enough timers available");
+  }
+  EXPECT_TRUE(t.enabled());
+  t.fire();
+  EXPECT_EQ(fired, 1);
+  t.setEnabled(false);
+  t.fire();  // a period left over from before a stop runs nothing
+  EXPECT_EQ(fired, 1);
+}
+
+TEST(BitBtnRules, KindsBringStockCaptionsAndRoles) {
+  MemoryBackend be;
+  BitBtn close(be, Control::BitBtn2, ButtonKind::bkClose, "");
+  EXPECT_EQ(close.caption(), "&Close");
+  BitBtn rec(be, Control::BitBtn1, ButtonKind::bkOK, "START RECORDING");
+  EXPECT_EQ(rec.caption(), "START RECORDING");  // the layout's caption stays
+  EXPECT_TRUE(rec.isDefault());
+  EXPECT_FALSE(rec.isCancel());
+  rec.setKind(ButtonKind::bkOK);  // same kind: nothing, caption kept
+  EXPECT_EQ(rec.caption(), "START RECORDING");
+  rec.setKind(ButtonKind::bkCancel);
+  EXPECT_EQ(rec.caption(), "Cancel");
+  EXPECT_TRUE(rec.isCancel());
+  EXPECT_FALSE(rec.isDefault());
+  EXPECT_EQ(be.kinds.at(Control::BitBtn1), ButtonKind::bkCancel);
+}
+
+TEST(BitBtnRules, ACloseButtonRunsTheCloseOperationNotItsHandler) {
+  MemoryBackend be;
+  BitBtn close(be, Control::BitBtn2, ButtonKind::bkClose, "");
+  int clicks = 0, closes = 0;
+  close.onClick = [&] { ++clicks; };
+  close.onClose = [&] { ++closes; };
+  close.click();
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(closes, 1);
+  BitBtn ok(be, Control::BitBtn1, ButtonKind::bkOK, "x");
+  ok.onClick = [&] { ++clicks; };
+  ok.onClose = [&] { ++closes; };
+  ok.click();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(closes, 1);
+}
+
+TEST(ErrorDisplay, AnErrorEndsTheHandlerAndIsShownWithAFullStop) {
+  MemoryBackend be;
+  int after = 0;
+  runGuarded(be, [&] {
+    throw Error("Not enough timers available");
+    ++after;
+  });
+  runGuarded(be, [&] { throw Error("Ends with one."); });
+  EXPECT_EQ(after, 0);
+  EXPECT_EQ(be.errors, (std::vector<std::string>{"Not enough timers available.", "Ends with one.."}));
+}
+
+TEST(LabelRules, SameTextChangesNothing) {
+  MemoryBackend be;
+  Label l(be, Control::NoTickLabel, "No Ticks", clRed);
+  l.setCaption("No Ticks");
+  l.setFontColor(clRed);
+  EXPECT_TRUE(be.log.empty());
+  l.setCaption("6 sec");
+  l.setFontColor(clWindowText);
+  EXPECT_EQ(be.captions.at(Control::NoTickLabel), "6 sec");
+  EXPECT_EQ(be.colors.at(Control::NoTickLabel), clWindowText);
+}
+
+}  // namespace
+}  // namespace orv

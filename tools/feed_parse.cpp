@@ -1,0 +1,681 @@
+#include "tools/feed_parse.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <set>
+#include <system_error>
+
+#include "core/protocol.h"
+
+namespace orv::tools {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool allDigits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (!isDigit(c)) return false;
+  }
+  return true;
+}
+
+// Shows a text in an error message, quoted, with control characters escaped.
+std::string quoted(std::string_view s) {
+  std::string out = "'";
+  for (char c : s) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  out += "'";
+  return out;
+}
+
+// A run of decimal digits -> value, when it fits in 32 bits unsigned.
+std::optional<std::uint32_t> digitsToU32(std::string_view digits) {
+  std::size_t i = 0;
+  while (i + 1 < digits.size() && digits[i] == '0') ++i;  // leading zeros
+  digits.remove_prefix(i);
+  if (digits.size() > 10) return std::nullopt;
+  std::uint64_t v = 0;
+  for (char c : digits) v = v * 10 + static_cast<std::uint64_t>(c - '0');
+  if (v > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  return static_cast<std::uint32_t>(v);
+}
+
+std::string decimalsText(std::int64_t n) { return std::to_string(n) + " decimal" + (n == 1 ? "" : "s"); }
+
+// What a price written with `digits` looks like, for error messages.
+std::string expectedForm(std::int32_t digits, bool exponentForm) {
+  const std::int64_t exp = -static_cast<std::int64_t>(digits);
+  if (exponentForm) return "exponent " + std::to_string(exp);
+  if (digits >= 0) return decimalsText(digits);
+  return "the form <points>e" + std::to_string(exp);
+}
+
+// Splits "108150e-45" into mantissa and exponent text; false when no 'e'.
+bool splitExponent(std::string_view text, std::string_view& mantissa, std::string_view& exponent) {
+  const std::size_t e = text.find_first_of("eE");
+  if (e == std::string_view::npos) return false;
+  mantissa = text.substr(0, e);
+  exponent = text.substr(e + 1);
+  return true;
+}
+
+std::optional<std::int64_t> parseExponent(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  if (!allDigits(text)) return std::nullopt;
+  while (text.size() > 1 && text[0] == '0') text.remove_prefix(1);
+  if (text.size() > 12) return std::nullopt;  // far beyond any 32-bit Digits
+  std::int64_t v = 0;
+  for (char c : text) v = v * 10 + (c - '0');
+  return negative ? -v : v;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+std::optional<std::int32_t> digitsOfPriceText(std::string_view text) {
+  std::string_view mantissa, exponent;
+  if (splitExponent(text, mantissa, exponent)) {
+    if (!allDigits(mantissa)) return std::nullopt;
+    const auto exp = parseExponent(exponent);
+    if (!exp) return std::nullopt;
+    const std::int64_t d = -*exp;
+    if (d < std::numeric_limits<std::int32_t>::min() || d > std::numeric_limits<std::int32_t>::max())
+      return std::nullopt;
+    return static_cast<std::int32_t>(d);
+  }
+  const std::size_t dot = text.find('.');
+  if (dot == std::string_view::npos) {
+    if (!allDigits(text)) return std::nullopt;
+    return 0;
+  }
+  const std::string_view whole = text.substr(0, dot);
+  const std::string_view frac = text.substr(dot + 1);
+  if (!allDigits(whole) || !allDigits(frac)) return std::nullopt;
+  if (frac.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return std::nullopt;
+  return static_cast<std::int32_t>(frac.size());
+}
+
+std::optional<std::uint32_t> priceToPoints(std::string_view text, std::int32_t digits,
+                                           std::string& error) {
+  if (text.empty()) {
+    error = "empty price";
+    return std::nullopt;
+  }
+  const auto written = digitsOfPriceText(text);
+  if (!written) {
+    error = "price " + quoted(text) + " is not a number of the form 1.08150 or 108150e-5";
+    return std::nullopt;
+  }
+  if (*written != digits) {
+    std::string_view mantissa, exponent;
+    const bool expForm = splitExponent(text, mantissa, exponent);
+    error = "price " + quoted(text) + " has " +
+            (expForm ? "exponent " + std::string(exponent) : decimalsText(*written)) + ", expected " +
+            expectedForm(digits, expForm);
+    return std::nullopt;
+  }
+  std::string all;
+  std::string_view mantissa, exponent;
+  if (splitExponent(text, mantissa, exponent)) {
+    all.assign(mantissa);
+  } else {
+    for (char c : text) {
+      if (c != '.') all += c;
+    }
+  }
+  const auto points = digitsToU32(all);
+  if (!points) {
+    error = "price " + quoted(text) + " is out of range (more than 4294967295 points)";
+    return std::nullopt;
+  }
+  return points;
+}
+
+// ---------------------------------------------------------------------------
+
+CsvSplitResult splitCsv(std::string_view text) {
+  CsvSplitResult result;
+  // A byte-order mark some editors add in front.
+  if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+
+  std::size_t i = 0;
+  std::size_t line = 1;
+  const std::size_t n = text.size();
+  auto fail = [&](std::size_t atLine, std::string message) {
+    result.ok = false;
+    result.errorLine = atLine;
+    result.error = std::move(message);
+    return result;
+  };
+
+  while (i < n) {
+    const std::size_t recordLine = line;
+    // Blank line (CR LF or LF on its own).
+    if (text[i] == '\n') {
+      ++i;
+      ++line;
+      continue;
+    }
+    if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') {
+      i += 2;
+      ++line;
+      continue;
+    }
+
+    CsvRecord record;
+    record.line = recordLine;
+    bool endOfRecord = false;
+    while (!endOfRecord) {
+      std::string field;
+      if (i < n && text[i] == '"') {
+        ++i;
+        bool closed = false;
+        while (i < n) {
+          const char c = text[i];
+          if (c == '"') {
+            if (i + 1 < n && text[i + 1] == '"') {
+              field += '"';
+              i += 2;
+              continue;
+            }
+            ++i;
+            closed = true;
+            break;
+          }
+          if (c == '\n') ++line;
+          field += c;
+          ++i;
+        }
+        if (!closed) return fail(recordLine, "quoted field is never closed");
+        if (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n')
+          return fail(line, "unexpected character after a closing quote");
+      } else {
+        while (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
+          if (text[i] == '"') return fail(line, "quote inside a field that does not start with one");
+          field += text[i];
+          ++i;
+        }
+      }
+      record.fields.push_back(std::move(field));
+
+      if (i >= n) {
+        endOfRecord = true;
+      } else if (text[i] == ',') {
+        ++i;
+      } else if (text[i] == '\n') {
+        ++i;
+        ++line;
+        endOfRecord = true;
+      } else {  // '\r'
+        if (i + 1 >= n || text[i + 1] != '\n') return fail(line, "carriage return not followed by line feed");
+        i += 2;
+        ++line;
+        endOfRecord = true;
+      }
+    }
+    result.records.push_back(std::move(record));
+  }
+  return result;
+}
+
+namespace {
+
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  // Days since 0000-03-01 in the proleptic Gregorian calendar.
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe);
+}
+
+bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int daysInMonth(int y, int m) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
+}
+
+int num(std::string_view s) {
+  int v = 0;
+  for (char c : s) v = v * 10 + (c - '0');
+  return v;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> parseTimestampMs(std::string_view t) {
+  // YYYYMMDD HH:MM:SS.mmm
+  if (t.size() != 21) return std::nullopt;
+  if (t[8] != ' ' || t[11] != ':' || t[14] != ':' || t[17] != '.') return std::nullopt;
+  const std::string_view yyyy = t.substr(0, 4), mo = t.substr(4, 2), dd = t.substr(6, 2),
+                         hh = t.substr(9, 2), mi = t.substr(12, 2), ss = t.substr(15, 2),
+                         ms = t.substr(18, 3);
+  for (std::string_view part : {yyyy, mo, dd, hh, mi, ss, ms}) {
+    if (!allDigits(part)) return std::nullopt;
+  }
+  const int year = num(yyyy), month = num(mo), day = num(dd);
+  const int hour = num(hh), minute = num(mi), second = num(ss), milli = num(ms);
+  if (month < 1 || month > 12) return std::nullopt;
+  if (day < 1 || day > daysInMonth(year, month)) return std::nullopt;
+  if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
+  const std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+  return ((days * 24 + hour) * 60 + minute) * 60000LL + second * 1000LL + milli;
+}
+
+bool isValidSymbol(std::string_view symbol) {
+  if (symbol.empty() || symbol.size() > 6) return false;
+  for (char c : symbol) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> symbolFromPair(std::string_view pair) {
+  std::string s;
+  for (char c : pair) {
+    if (c != '/') s += c;
+  }
+  if (!isValidSymbol(s)) return std::nullopt;
+  return s;
+}
+
+FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> digits) {
+  FeedFile out;
+  auto fail = [&](std::size_t line, std::string message) {
+    out.ok = false;
+    out.errorLine = line;
+    out.error = std::move(message);
+    out.rows.clear();
+    return out;
+  };
+
+  CsvSplitResult csv = splitCsv(content);
+  if (!csv.ok) return fail(csv.errorLine, csv.error);
+  if (csv.records.empty()) return fail(0, "the file holds no ticks");
+
+  std::size_t digitsLine = 0;  // 0: given on the command line
+  if (digits) {
+    out.digits = *digits;
+  } else {
+    const CsvRecord& first = csv.records.front();
+    if (first.fields.size() != 4)
+      return fail(first.line, "expected 4 fields (pair,time,bid,ask), found " + std::to_string(first.fields.size()));
+    const auto d = digitsOfPriceText(first.fields[2]);
+    if (!d) return fail(first.line, "bid " + quoted(first.fields[2]) + " is not a price");
+    out.digits = *d;
+    digitsLine = first.line;
+  }
+  const std::string digitsSource =
+      digitsLine == 0 ? " (--digits " + std::to_string(out.digits) + ")"
+                      : " (as the first row, line " + std::to_string(digitsLine) + ")";
+
+  out.rows.reserve(csv.records.size());
+  std::size_t pairLine = 0;
+  for (const CsvRecord& rec : csv.records) {
+    if (rec.fields.size() != 4)
+      return fail(rec.line, "expected 4 fields (pair,time,bid,ask), found " + std::to_string(rec.fields.size()));
+    const std::string& pair = rec.fields[0];
+    if (pair.empty()) return fail(rec.line, "empty pair");
+    if (pairLine == 0) {
+      out.pair = pair;
+      pairLine = rec.line;
+    } else if (pair != out.pair) {
+      return fail(rec.line, "pair " + quoted(pair) + " differs from " + quoted(out.pair) + " on line " +
+                                std::to_string(pairLine) + "; a recording must hold a single pair");
+    }
+    TickRow row;
+    row.line = rec.line;
+    const auto t = parseTimestampMs(rec.fields[1]);
+    if (!t) return fail(rec.line, "time " + quoted(rec.fields[1]) + " is not of the form YYYYMMDD HH:MM:SS.mmm");
+    row.timeMs = *t;
+    std::string err;
+    const auto bid = priceToPoints(rec.fields[2], out.digits, err);
+    if (!bid) return fail(rec.line, "bid: " + err + digitsSource);
+    const auto ask = priceToPoints(rec.fields[3], out.digits, err);
+    if (!ask) return fail(rec.line, "ask: " + err + digitsSource);
+    row.bid = *bid;
+    row.ask = *ask;
+    out.rows.push_back(row);
+  }
+  out.ok = true;
+  return out;
+}
+
+std::vector<std::int64_t> replayOffsetsMs(const std::vector<TickRow>& rows) {
+  std::vector<std::int64_t> offsets;
+  offsets.reserve(rows.size());
+  std::int64_t offset = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (i > 0) {
+      const std::int64_t step = rows[i].timeMs - rows[i - 1].timeMs;
+      if (step > 0) offset += step;
+    }
+    offsets.push_back(offset);
+  }
+  return offsets;
+}
+
+// ---------------------------------------------------------------------------
+
+SyntheticWalk::SyntheticWalk(std::uint64_t seed, std::int32_t digits)
+    : state_(seed), scale_(std::pow(10.0, digits)), mid_(1.08) {}
+
+double SyntheticWalk::uniform01() {
+  // splitmix64: the same sequence for a seed on every compiler and platform.
+  state_ += 0x9E3779B97F4A7C15ULL;
+  std::uint64_t z = state_;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+  z ^= z >> 31;
+  return static_cast<double>(z >> 11) * (1.0 / 9007199254740992.0);  // [0, 1)
+}
+
+Quote SyntheticWalk::next() {
+  // Small steps of up to 0.2 pip, pulled gently back toward 1.08; spread 0.8-1.8 pips.
+  const double step = (uniform01() * 2.0 - 1.0) * 0.00002;
+  mid_ += step + 0.002 * (1.08 - mid_);
+  const double spread = 0.00008 + 0.00010 * uniform01();
+  const double maxPoints = static_cast<double>(std::numeric_limits<std::uint32_t>::max());
+  auto toPoints = [&](double price) {
+    double p = std::floor(price * scale_ + 0.5);
+    if (p < 0) p = 0;
+    if (p > maxPoints) p = maxPoints;
+    return static_cast<std::uint32_t>(p);
+  };
+  Quote q;
+  q.bid = toPoints(mid_ - spread / 2);
+  q.ask = toPoints(mid_ + spread / 2);
+  if (q.ask < q.bid) q.ask = q.bid;
+  return q;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Walks "--name value" / "--name=value" command lines.
+class ArgReader {
+ public:
+  explicit ArgReader(const std::vector<std::string>& args) : args_(args) {}
+
+  bool done() const { return pos_ >= args_.size(); }
+
+  // Splits the next argument into its option name and, for "--name=value", the value.
+  bool nextOption(std::string& name, std::string& error) {
+    const std::string& a = args_[pos_++];
+    inlineValue_.reset();
+    if (a.size() < 3 || a[0] != '-' || a[1] != '-') {
+      if (a == "-h" || a == "/?") {
+        name = "--help";
+        return true;
+      }
+      error = (a.size() > 1 && a[0] == '-' ? "unknown option " : "unexpected argument ") + quoted(a);
+      return false;
+    }
+    const std::size_t eq = a.find('=');
+    if (eq != std::string::npos) {
+      name = a.substr(0, eq);
+      inlineValue_ = a.substr(eq + 1);
+    } else {
+      name = a;
+    }
+    if (!seen_.insert(name).second) {
+      error = "option " + name + " given more than once";
+      return false;
+    }
+    return true;
+  }
+
+  bool value(const std::string& name, std::string& out, std::string& error) {
+    if (inlineValue_) {
+      out = *inlineValue_;
+      inlineValue_.reset();
+      return true;
+    }
+    if (pos_ >= args_.size()) {
+      error = "option " + name + " needs a value";
+      return false;
+    }
+    out = args_[pos_++];
+    return true;
+  }
+
+  bool noValue(const std::string& name, std::string& error) {
+    if (inlineValue_) {
+      error = "option " + name + " takes no value";
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  const std::vector<std::string>& args_;
+  std::size_t pos_ = 0;
+  std::optional<std::string> inlineValue_;
+  std::set<std::string> seen_;
+};
+
+template <typename T>
+bool parseInteger(const std::string& name, const std::string& text, T minValue, T maxValue, T& out,
+                  std::string& error) {
+  T v{};
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  const bool plainDigits = !text.empty() && (isDigit(text[0]) || (text[0] == '-' && text.size() > 1));
+  const auto r = std::from_chars(first, last, v);
+  if (!plainDigits || r.ec != std::errc() || r.ptr != last) {
+    error = "invalid value " + quoted(text) + " for " + name + ": not a whole number";
+    if (r.ec == std::errc::result_out_of_range)
+      error = "invalid value " + quoted(text) + " for " + name + ": out of range";
+    return false;
+  }
+  if (v < minValue || v > maxValue) {
+    error = "invalid value " + quoted(text) + " for " + name + ": must be between " + std::to_string(minValue) +
+            " and " + std::to_string(maxValue);
+    return false;
+  }
+  out = v;
+  return true;
+}
+
+// A positive finite number such as "10", "0.5" or "2.5e3".
+bool parsePositive(const std::string& name, const std::string& text, double& out, std::string& error) {
+  double v = 0;
+  const char* last = text.data() + text.size();
+  const bool plain = !text.empty() && (isDigit(text[0]) || text[0] == '.');
+  const auto r = std::from_chars(text.data(), last, v);
+  if (!plain || r.ec != std::errc() || r.ptr != last || !std::isfinite(v) || v <= 0) {
+    error = "invalid value " + quoted(text) + " for " + name + ": must be a positive number or 'max'";
+    return false;
+  }
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+FeedArgsResult parseFeedArgs(const std::vector<std::string>& args) {
+  FeedArgsResult r;
+  FeedOptions& o = r.options;
+  ArgReader reader(args);
+  std::string name, value;
+  bool speedGiven = false, rateGiven = false;
+
+  while (!reader.done()) {
+    if (!reader.nextOption(name, r.error)) return r;
+    if (name == "--help") {
+      o.help = true;
+      r.ok = true;
+      return r;
+    } else if (name == "--file") {
+      if (!reader.value(name, value, r.error)) return r;
+      if (value.empty()) {
+        r.error = "--file needs a file name";
+        return r;
+      }
+      o.file = value;
+    } else if (name == "--synthetic") {
+      if (!reader.value(name, value, r.error)) return r;
+      if (!parseInteger<std::uint64_t>(name, value, 1, 1000000000000ULL, o.syntheticCount, r.error)) return r;
+    } else if (name == "--symbol") {
+      if (!reader.value(name, value, r.error)) return r;
+      if (!isValidSymbol(value)) {
+        r.error = "invalid value " + quoted(value) + " for --symbol: 1 to 6 printable characters, e.g. EURUSD";
+        return r;
+      }
+      o.symbol = value;
+    } else if (name == "--digits") {
+      if (!reader.value(name, value, r.error)) return r;
+      std::int32_t d = 0;
+      if (!parseInteger<std::int32_t>(name, value, std::numeric_limits<std::int32_t>::min(),
+                                      std::numeric_limits<std::int32_t>::max(), d, r.error))
+        return r;
+      o.digits = d;
+    } else if (name == "--speed") {
+      if (!reader.value(name, value, r.error)) return r;
+      speedGiven = true;
+      if (value == "max") {
+        o.speedMax = true;
+      } else {
+        double v = 0;
+        if (!parsePositive(name, value, v, r.error)) return r;
+        o.speed = v;
+      }
+    } else if (name == "--rate") {
+      if (!reader.value(name, value, r.error)) return r;
+      rateGiven = true;
+      if (value == "max") {
+        o.rateMax = true;
+      } else {
+        double v = 0;
+        if (!parsePositive(name, value, v, r.error)) return r;
+        o.rate = v;
+      }
+    } else if (name == "--seed") {
+      if (!reader.value(name, value, r.error)) return r;
+      std::uint64_t s = 0;
+      if (!parseInteger<std::uint64_t>(name, value, 0, std::numeric_limits<std::uint64_t>::max(), s, r.error))
+        return r;
+      o.seed = s;
+    } else if (name == "--no-announce") {
+      if (!reader.noValue(name, r.error)) return r;
+      o.announce = false;
+    } else if (name == "--timeout-ms") {
+      if (!reader.value(name, value, r.error)) return r;
+      if (!parseInteger<std::uint32_t>(name, value, 1, 3600000, o.timeoutMs, r.error)) return r;
+    } else {
+      r.error = "unknown option " + quoted(name);
+      return r;
+    }
+  }
+
+  const bool haveFile = !o.file.empty();
+  const bool haveSynthetic = o.syntheticCount > 0;
+  if (haveFile && haveSynthetic) {
+    r.error = "give either --file or --synthetic, not both";
+    return r;
+  }
+  if (!haveFile && !haveSynthetic) {
+    r.error = "nothing to send: give --file PATH or --synthetic N";
+    return r;
+  }
+  o.source = haveFile ? FeedOptions::Source::File : FeedOptions::Source::Synthetic;
+  if (haveFile && (rateGiven || o.seed)) {
+    r.error = std::string(rateGiven ? "--rate" : "--seed") + " applies to --synthetic only; use --speed with --file";
+    return r;
+  }
+  if (haveSynthetic && speedGiven) {
+    r.error = "--speed applies to --file only; use --rate with --synthetic";
+    return r;
+  }
+  if (haveSynthetic && o.digits && (*o.digits < kSyntheticMinDigits || *o.digits > kSyntheticMaxDigits)) {
+    r.error = "invalid value '" + std::to_string(*o.digits) + "' for --digits: a synthetic stream needs " +
+              std::to_string(kSyntheticMinDigits) + " to " + std::to_string(kSyntheticMaxDigits);
+    return r;
+  }
+  r.ok = true;
+  return r;
+}
+
+ProbeArgsResult parseProbeArgs(const std::vector<std::string>& args) {
+  ProbeArgsResult r;
+  ProbeOptions& o = r.options;
+  ArgReader reader(args);
+  std::string name, value;
+  constexpr std::uint32_t kMaxMs = 0x7FFFFFFF;  // below INFINITE, which means "never"
+
+  while (!reader.done()) {
+    if (!reader.nextOption(name, r.error)) return r;
+    if (name == "--help") {
+      o.help = true;
+      r.ok = true;
+      return r;
+    } else if (name == "--log") {
+      if (!reader.value(name, value, r.error)) return r;
+      if (value.empty()) {
+        r.error = "--log needs a file name";
+        return r;
+      }
+      o.logFile = value;
+    } else if (name == "--delay-ms") {
+      if (!reader.value(name, value, r.error)) return r;
+      if (!parseInteger<std::uint32_t>(name, value, 0, kMaxMs, o.delayMs, r.error)) return r;
+    } else if (name == "--hang-after") {
+      if (!reader.value(name, value, r.error)) return r;
+      std::uint64_t n = 0;
+      if (!parseInteger<std::uint64_t>(name, value, 0, std::numeric_limits<std::uint64_t>::max(), n, r.error))
+        return r;
+      o.hangAfter = n;
+    } else if (name == "--hang-ms") {
+      if (!reader.value(name, value, r.error)) return r;
+      std::uint32_t ms = 0;
+      if (!parseInteger<std::uint32_t>(name, value, 0, kMaxMs, ms, r.error)) return r;
+      o.hangMs = ms;
+    } else if (name == "--exit-after-ms") {
+      if (!reader.value(name, value, r.error)) return r;
+      std::uint32_t ms = 0;
+      if (!parseInteger<std::uint32_t>(name, value, 0, kMaxMs, ms, r.error)) return r;
+      o.exitAfterMs = ms;
+    } else {
+      r.error = "unknown option " + quoted(name);
+      return r;
+    }
+  }
+  if (o.hangMs && !o.hangAfter) {
+    r.error = "--hang-ms needs --hang-after";
+    return r;
+  }
+  r.ok = true;
+  return r;
+}
+
+std::string formatProbeLine(int hour, int minute, int second, int millisecond, std::uint32_t code,
+                            std::uint64_t wParam, std::uint64_t lParam) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d,%lu,%lu,%lu", hour, minute, second, millisecond,
+                static_cast<unsigned long>(code), static_cast<unsigned long>(low32(wParam)),
+                static_cast<unsigned long>(low32(lParam)));
+  return buf;
+}
+
+}  // namespace orv::tools
