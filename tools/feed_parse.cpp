@@ -112,8 +112,7 @@ std::optional<std::int32_t> digitsOfPriceText(std::string_view text) {
   return static_cast<std::int32_t>(frac.size());
 }
 
-std::optional<std::uint32_t> priceToPoints(std::string_view text, std::int32_t digits,
-                                           std::string& error) {
+std::optional<std::uint32_t> priceToPoints(std::string_view text, std::int32_t digits, std::string& error) {
   if (text.empty()) {
     error = "empty price";
     return std::nullopt;
@@ -266,9 +265,8 @@ std::optional<std::int64_t> parseTimestampMs(std::string_view t) {
   // YYYYMMDD HH:MM:SS.mmm
   if (t.size() != 21) return std::nullopt;
   if (t[8] != ' ' || t[11] != ':' || t[14] != ':' || t[17] != '.') return std::nullopt;
-  const std::string_view yyyy = t.substr(0, 4), mo = t.substr(4, 2), dd = t.substr(6, 2),
-                         hh = t.substr(9, 2), mi = t.substr(12, 2), ss = t.substr(15, 2),
-                         ms = t.substr(18, 3);
+  const std::string_view yyyy = t.substr(0, 4), mo = t.substr(4, 2), dd = t.substr(6, 2), hh = t.substr(9, 2),
+                         mi = t.substr(12, 2), ss = t.substr(15, 2), ms = t.substr(18, 3);
   for (std::string_view part : {yyyy, mo, dd, hh, mi, ss, ms}) {
     if (!allDigits(part)) return std::nullopt;
   }
@@ -319,21 +317,23 @@ FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> dig
   } else {
     const CsvRecord& first = csv.records.front();
     if (first.fields.size() != 4)
-      return fail(first.line, "expected 4 fields (pair,time,bid,ask), found " + std::to_string(first.fields.size()));
+      return fail(first.line,
+                  "expected 4 fields (pair,time,bid,ask), found " + std::to_string(first.fields.size()));
     const auto d = digitsOfPriceText(first.fields[2]);
     if (!d) return fail(first.line, "bid " + quoted(first.fields[2]) + " is not a price");
     out.digits = *d;
     digitsLine = first.line;
   }
-  const std::string digitsSource =
-      digitsLine == 0 ? " (--digits " + std::to_string(out.digits) + ")"
-                      : " (as the first row, line " + std::to_string(digitsLine) + ")";
+  const std::string digitsSource = digitsLine == 0
+                                       ? " (--digits " + std::to_string(out.digits) + ")"
+                                       : " (as the first row, line " + std::to_string(digitsLine) + ")";
 
   out.rows.reserve(csv.records.size());
   std::size_t pairLine = 0;
   for (const CsvRecord& rec : csv.records) {
     if (rec.fields.size() != 4)
-      return fail(rec.line, "expected 4 fields (pair,time,bid,ask), found " + std::to_string(rec.fields.size()));
+      return fail(rec.line,
+                  "expected 4 fields (pair,time,bid,ask), found " + std::to_string(rec.fields.size()));
     const std::string& pair = rec.fields[0];
     if (pair.empty()) return fail(rec.line, "empty pair");
     if (pairLine == 0) {
@@ -346,13 +346,20 @@ FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> dig
     TickRow row;
     row.line = rec.line;
     const auto t = parseTimestampMs(rec.fields[1]);
-    if (!t) return fail(rec.line, "time " + quoted(rec.fields[1]) + " is not of the form YYYYMMDD HH:MM:SS.mmm");
+    if (!t)
+      return fail(rec.line, "time " + quoted(rec.fields[1]) + " is not of the form YYYYMMDD HH:MM:SS.mmm");
     row.timeMs = *t;
     std::string err;
+    // A price written with other Digits also says where the expected Digits came from.
+    auto priceError = [&](const char* which, const std::string& text) {
+      const auto written = digitsOfPriceText(text);
+      const bool otherDigits = written && *written != out.digits;
+      return std::string(which) + ": " + err + (otherDigits ? digitsSource : std::string());
+    };
     const auto bid = priceToPoints(rec.fields[2], out.digits, err);
-    if (!bid) return fail(rec.line, "bid: " + err + digitsSource);
+    if (!bid) return fail(rec.line, priceError("bid", rec.fields[2]));
     const auto ask = priceToPoints(rec.fields[3], out.digits, err);
-    if (!ask) return fail(rec.line, "ask: " + err + digitsSource);
+    if (!ask) return fail(rec.line, priceError("ask", rec.fields[3]));
     row.bid = *bid;
     row.ask = *ask;
     out.rows.push_back(row);
@@ -490,8 +497,8 @@ bool parseInteger(const std::string& name, const std::string& text, T minValue, 
     return false;
   }
   if (v < minValue || v > maxValue) {
-    error = "invalid value " + quoted(text) + " for " + name + ": must be between " + std::to_string(minValue) +
-            " and " + std::to_string(maxValue);
+    error = "invalid value " + quoted(text) + " for " + name + ": must be between " +
+            std::to_string(minValue) + " and " + std::to_string(maxValue);
     return false;
   }
   out = v;
@@ -540,7 +547,8 @@ FeedArgsResult parseFeedArgs(const std::vector<std::string>& args) {
     } else if (name == "--symbol") {
       if (!reader.value(name, value, r.error)) return r;
       if (!isValidSymbol(value)) {
-        r.error = "invalid value " + quoted(value) + " for --symbol: 1 to 6 printable characters, e.g. EURUSD";
+        r.error =
+            "invalid value " + quoted(value) + " for --symbol: 1 to 6 printable characters, e.g. EURUSD";
         return r;
       }
       o.symbol = value;
@@ -601,7 +609,8 @@ FeedArgsResult parseFeedArgs(const std::vector<std::string>& args) {
   }
   o.source = haveFile ? FeedOptions::Source::File : FeedOptions::Source::Synthetic;
   if (haveFile && (rateGiven || o.seed)) {
-    r.error = std::string(rateGiven ? "--rate" : "--seed") + " applies to --synthetic only; use --speed with --file";
+    r.error = std::string(rateGiven ? "--rate" : "--seed") +
+              " applies to --synthetic only; use --speed with --file";
     return r;
   }
   if (haveSynthetic && speedGiven) {

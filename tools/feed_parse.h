@@ -22,8 +22,7 @@ namespace orv::tools {
 //   exponent     "108150e-45" - integer mantissa, exponent must equal -digits
 // Points must fit in 32 bits unsigned. On failure returns nullopt and fills
 // `error` with a one-line reason.
-std::optional<std::uint32_t> priceToPoints(std::string_view text, std::int32_t digits,
-                                           std::string& error);
+std::optional<std::uint32_t> priceToPoints(std::string_view text, std::int32_t digits, std::string& error);
 
 // The Digits value a price text was written with: the number of decimals of a
 // fixed-point text, or minus the exponent of an exponent-form text. nullopt
@@ -53,7 +52,7 @@ CsvSplitResult splitCsv(std::string_view text);
 std::optional<std::int64_t> parseTimestampMs(std::string_view text);
 
 struct TickRow {
-  std::size_t line = 0;   // where the record starts in the file
+  std::size_t line = 0;  // where the record starts in the file
   std::int64_t timeMs = 0;
   std::uint32_t bid = 0;  // points
   std::uint32_t ask = 0;  // points
@@ -63,8 +62,8 @@ struct FeedFile {
   bool ok = false;
   std::size_t errorLine = 0;  // 0 when the error concerns no particular line
   std::string error;
-  std::int32_t digits = 0;    // as given, or as read from the first row
-  std::string pair;           // e.g. "EUR/USD"; the same on every row
+  std::int32_t digits = 0;  // as given, or as read from the first row
+  std::string pair;         // e.g. "EUR/USD"; the same on every row
   std::vector<TickRow> rows;
 };
 
@@ -117,15 +116,15 @@ struct FeedOptions {
   Source source = Source::None;
   std::string file;
   std::uint64_t syntheticCount = 0;
-  std::optional<std::string> symbol;     // default: from the file's pair, else EURUSD
-  std::optional<std::int32_t> digits;    // default: from the file, else 5
-  std::optional<double> speed;           // file replay; nullopt with speedMax false = 1
+  std::optional<std::string> symbol;   // default: from the file's pair, else EURUSD
+  std::optional<std::int32_t> digits;  // default: from the file, else 5
+  std::optional<double> speed;         // file replay; nullopt with speedMax false = 1
   bool speedMax = false;
-  std::optional<double> rate;            // synthetic ticks per second; default 100
+  std::optional<double> rate;  // synthetic ticks per second; default 100
   bool rateMax = false;
-  std::optional<std::uint64_t> seed;     // synthetic; default kDefaultSeed
+  std::optional<std::uint64_t> seed;  // synthetic; default kDefaultSeed
   bool announce = true;
-  std::uint32_t timeoutMs = 10000;       // per SendMessageTimeout
+  std::uint32_t timeoutMs = 10000;  // per SendMessageTimeout
   bool help = false;
 };
 
@@ -142,10 +141,10 @@ struct FeedArgsResult {
 FeedArgsResult parseFeedArgs(const std::vector<std::string>& args);  // args without argv[0]
 
 struct ProbeOptions {
-  std::optional<std::string> logFile;          // default: stdout
+  std::optional<std::string> logFile;  // default: stdout
   std::uint32_t delayMs = 0;
-  std::optional<std::uint64_t> hangAfter;      // messages answered before the hang
-  std::optional<std::uint32_t> hangMs;         // default: until killed
+  std::optional<std::uint64_t> hangAfter;  // messages answered before the hang
+  std::optional<std::uint32_t> hangMs;     // default: until killed
   std::optional<std::uint32_t> exitAfterMs;
   bool help = false;
 };

@@ -1,3 +1,5 @@
+#include "tools/feed_parse.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "core/protocol.h"
-#include "tools/feed_parse.h"
 
 using namespace orv::tools;
 
@@ -32,7 +33,7 @@ std::string pointsError(const std::string& text, std::int32_t digits) {
 // ---------------------------------------------------------------------------
 // Price text -> points
 
-TEST(PriceToPoints, FixedPointExactDecimals) {
+TEST(ToolsPriceToPoints, FixedPointExactDecimals) {
   EXPECT_EQ(pointsOk("1.08150", 5), 108150u);
   EXPECT_EQ(pointsOk("1.08166", 5), 108166u);
   EXPECT_EQ(pointsOk("0.00001", 5), 1u);
@@ -42,14 +43,14 @@ TEST(PriceToPoints, FixedPointExactDecimals) {
   EXPECT_EQ(pointsOk("0001.08150", 5), 108150u);
 }
 
-TEST(PriceToPoints, ExactWhereFloatingPointWouldRoundWrong) {
+TEST(ToolsPriceToPoints, ExactWhereFloatingPointWouldRoundWrong) {
   // 1.15 * 100000 is 114999.99999999999 in binary floating point.
   EXPECT_EQ(pointsOk("1.15000", 5), 115000u);
   EXPECT_EQ(pointsOk("0.29", 2), 29u);
   EXPECT_EQ(pointsOk("4.35", 2), 435u);
 }
 
-TEST(PriceToPoints, WrongDecimalCountIsAnError) {
+TEST(ToolsPriceToPoints, WrongDecimalCountIsAnError) {
   // Dropping the point of "1.0815" would give 10815 points, ten times too few.
   EXPECT_NE(pointsError("1.0815", 5).find("4 decimals"), std::string::npos);
   EXPECT_NE(pointsError("1.081500", 5).find("6 decimals"), std::string::npos);
@@ -57,7 +58,7 @@ TEST(PriceToPoints, WrongDecimalCountIsAnError) {
   pointsError("1.0", 0);
 }
 
-TEST(PriceToPoints, Largest32BitValue) {
+TEST(ToolsPriceToPoints, Largest32BitValue) {
   EXPECT_EQ(pointsOk("4294967295", 0), 4294967295u);
   EXPECT_EQ(pointsOk("42949.67295", 5), 4294967295u);
   EXPECT_EQ(pointsOk("00042949.67295", 5), 4294967295u);
@@ -66,7 +67,7 @@ TEST(PriceToPoints, Largest32BitValue) {
   EXPECT_NE(pointsError("99999999999999999999.00000", 5).find("out of range"), std::string::npos);
 }
 
-TEST(PriceToPoints, ExponentForm) {
+TEST(ToolsPriceToPoints, ExponentForm) {
   EXPECT_EQ(pointsOk("108150e-45", 45), 108150u);
   EXPECT_EQ(pointsOk("108150E-45", 45), 108150u);
   EXPECT_EQ(pointsOk("108150e-5", 5), 108150u);
@@ -78,14 +79,14 @@ TEST(PriceToPoints, ExponentForm) {
   pointsError("108150e-45", 5);
 }
 
-TEST(PriceToPoints, LongFractionForLargeDigits) {
+TEST(ToolsPriceToPoints, LongFractionForLargeDigits) {
   // Digits 12: the recorder may write 12 decimals in fixed point.
   EXPECT_EQ(pointsOk("0.000001081500", 12), 1081500u);
   EXPECT_EQ(pointsOk("0.004294967295", 12), 4294967295u);
   pointsError("0.004294967296", 12);
 }
 
-TEST(PriceToPoints, RejectsMalformedText) {
+TEST(ToolsPriceToPoints, RejectsMalformedText) {
   for (const char* bad : {"", "-1.08150", "+1.08150", " 1.08150", "1.08150 ", "1,08150", ".08150", "1.",
                           "1.08.150", "1.08150e-5", "e-5", "1e", "1e-", "abc", "1.0815x", "0x10"}) {
     std::string err;
@@ -94,12 +95,12 @@ TEST(PriceToPoints, RejectsMalformedText) {
   }
 }
 
-TEST(PriceToPoints, NegativeDigitsNeedExponentForm) {
+TEST(ToolsPriceToPoints, NegativeDigitsNeedExponentForm) {
   pointsError("108150", -3);
   EXPECT_NE(pointsError("108150", -3).find("<points>e3"), std::string::npos);
 }
 
-TEST(DigitsOfPriceText, ReadsDecimalsOrExponent) {
+TEST(ToolsDigitsOfPriceText, ReadsDecimalsOrExponent) {
   EXPECT_EQ(digitsOfPriceText("1.08150"), 5);
   EXPECT_EQ(digitsOfPriceText("149.873"), 3);
   EXPECT_EQ(digitsOfPriceText("108150"), 0);
@@ -113,9 +114,10 @@ TEST(DigitsOfPriceText, ReadsDecimalsOrExponent) {
 // ---------------------------------------------------------------------------
 // CSV records
 
-TEST(SplitCsv, PlainRowsWithCrLf) {
-  const auto r = splitCsv("EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
-                          "EUR/USD,20261206 14:03:27.100,1.08151,1.08167\r\n");
+TEST(ToolsSplitCsv, PlainRowsWithCrLf) {
+  const auto r = splitCsv(
+      "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
+      "EUR/USD,20261206 14:03:27.100,1.08151,1.08167\r\n");
   ASSERT_TRUE(r.ok) << r.error;
   ASSERT_EQ(r.records.size(), 2u);
   EXPECT_EQ(r.records[0].line, 1u);
@@ -125,11 +127,12 @@ TEST(SplitCsv, PlainRowsWithCrLf) {
   EXPECT_EQ(r.records[1].fields[3], "1.08167");  // no CR left on the last field
 }
 
-TEST(SplitCsv, QuotedFieldsWithCommaQuoteAndLineBreak) {
-  const auto r = splitCsv("\"EUR,USD\",a,b,c\r\n"
-                          "\"say \"\"hi\"\"\",a,b,c\r\n"
-                          "\"two\r\nlines\",a,b,c\r\n"
-                          "last,a,b,c\r\n");
+TEST(ToolsSplitCsv, QuotedFieldsWithCommaQuoteAndLineBreak) {
+  const auto r = splitCsv(
+      "\"EUR,USD\",a,b,c\r\n"
+      "\"say \"\"hi\"\"\",a,b,c\r\n"
+      "\"two\r\nlines\",a,b,c\r\n"
+      "last,a,b,c\r\n");
   ASSERT_TRUE(r.ok) << r.error;
   ASSERT_EQ(r.records.size(), 4u);
   EXPECT_EQ(r.records[0].fields[0], "EUR,USD");
@@ -140,7 +143,7 @@ TEST(SplitCsv, QuotedFieldsWithCommaQuoteAndLineBreak) {
   EXPECT_EQ(r.records[3].line, 5u);  // the quoted line break moved it down one line
 }
 
-TEST(SplitCsv, BareLfLastLineWithoutTerminatorAndBlankLines) {
+TEST(ToolsSplitCsv, BareLfLastLineWithoutTerminatorAndBlankLines) {
   const auto r = splitCsv("a,b,c,d\n\r\n\nx,y,z,w");
   ASSERT_TRUE(r.ok) << r.error;
   ASSERT_EQ(r.records.size(), 2u);
@@ -148,14 +151,14 @@ TEST(SplitCsv, BareLfLastLineWithoutTerminatorAndBlankLines) {
   EXPECT_EQ(r.records[1].fields[3], "w");
 }
 
-TEST(SplitCsv, EmptyFieldsAreKept) {
+TEST(ToolsSplitCsv, EmptyFieldsAreKept) {
   const auto r = splitCsv(",,,\r\n");
   ASSERT_TRUE(r.ok);
   ASSERT_EQ(r.records.size(), 1u);
   EXPECT_EQ(r.records[0].fields.size(), 4u);
 }
 
-TEST(SplitCsv, Errors) {
+TEST(ToolsSplitCsv, Errors) {
   auto r = splitCsv("a,b,c,d\r\n\"open,b,c,d\r\nmore\r\n");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.errorLine, 2u);
@@ -177,7 +180,7 @@ TEST(SplitCsv, Errors) {
 // ---------------------------------------------------------------------------
 // Time stamps and pacing
 
-TEST(Timestamp, ParsesAndOrders) {
+TEST(ToolsTimestamp, ParsesAndOrders) {
   const auto a = parseTimestampMs("20261206 14:03:27.045");
   const auto b = parseTimestampMs("20261206 14:03:28.046");
   ASSERT_TRUE(a && b);
@@ -192,7 +195,7 @@ TEST(Timestamp, ParsesAndOrders) {
   EXPECT_EQ(*mar01 - *feb28, 2 * 86400000LL);  // 2024 is a leap year
 }
 
-TEST(Timestamp, RejectsBadStamps) {
+TEST(ToolsTimestamp, RejectsBadStamps) {
   for (const char* bad : {"", "20261206 14:03:27", "20261206 14:03:27.45", "20261206T14:03:27.045",
                           "2026-12-06 14:03:27.045", "20261306 14:03:27.045", "20261200 14:03:27.045",
                           "20230229 14:03:27.045", "20261206 24:00:00.000", "20261206 14:60:00.000",
@@ -202,7 +205,7 @@ TEST(Timestamp, RejectsBadStamps) {
   EXPECT_TRUE(parseTimestampMs("20240229 00:00:00.000").has_value());
 }
 
-TEST(ReplayOffsets, StepBackAddsNoWait) {
+TEST(ToolsReplayOffsets, StepBackAddsNoWait) {
   std::vector<TickRow> rows(4);
   rows[0].timeMs = 1000;
   rows[1].timeMs = 1250;
@@ -219,10 +222,11 @@ TEST(ReplayOffsets, StepBackAddsNoWait) {
 // ---------------------------------------------------------------------------
 // Whole recordings
 
-TEST(FeedFile, RecordedFileRoundTrip) {
-  const auto f = parseFeedFile("EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
-                               "EUR/USD,20261206 14:03:27.300,1.08149,1.08165\r\n",
-                               std::nullopt);
+TEST(ToolsFeedFile, RecordedFileRoundTrip) {
+  const auto f = parseFeedFile(
+      "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
+      "EUR/USD,20261206 14:03:27.300,1.08149,1.08165\r\n",
+      std::nullopt);
   ASSERT_TRUE(f.ok) << f.errorLine << ": " << f.error;
   EXPECT_EQ(f.digits, 5);
   EXPECT_EQ(f.pair, "EUR/USD");
@@ -235,21 +239,24 @@ TEST(FeedFile, RecordedFileRoundTrip) {
   EXPECT_EQ(f.rows[1].line, 2u);
 }
 
-TEST(FeedFile, QuotedPairSpanningLinesKeepsLineNumbers) {
-  const auto f = parseFeedFile("\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.045,1.00000,1.00002\r\n"
-                               "\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.046,1.00001,1.0000x\r\n",
-                               std::nullopt);
+TEST(ToolsFeedFile, QuotedPairSpanningLinesKeepsLineNumbers) {
+  const auto f = parseFeedFile(
+      "\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.045,1.00000,1.00002\r\n"
+      "\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.046,1.00001,1.0000x\r\n",
+      std::nullopt);
   ASSERT_FALSE(f.ok);
   EXPECT_EQ(f.errorLine, 3u);
   EXPECT_NE(f.error.find("ask"), std::string::npos);
+  EXPECT_EQ(f.error.find("first row"), std::string::npos);  // not a Digits question
 
-  const auto g = parseFeedFile("\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.045,1.00000,1.00002\r\n", std::nullopt);
+  const auto g =
+      parseFeedFile("\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.045,1.00000,1.00002\r\n", std::nullopt);
   ASSERT_TRUE(g.ok) << g.error;
   EXPECT_EQ(g.pair, "A,\"B\"\r\nC");
   EXPECT_EQ(g.rows[0].ask, 100002u);
 }
 
-TEST(FeedFile, DigitsFromCommandLineMustMatch) {
+TEST(ToolsFeedFile, DigitsFromCommandLineMustMatch) {
   const std::string text = "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n";
   const auto ok = parseFeedFile(text, 5);
   ASSERT_TRUE(ok.ok);
@@ -260,17 +267,19 @@ TEST(FeedFile, DigitsFromCommandLineMustMatch) {
   EXPECT_NE(bad.error.find("--digits 4"), std::string::npos);
 }
 
-TEST(FeedFile, LaterRowWithOtherDecimalCountIsRejected) {
-  const auto f = parseFeedFile("EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
-                               "EUR/USD,20261206 14:03:27.046,1.08150,1.08166\r\n"
-                               "EUR/USD,20261206 14:03:27.047,1.0815,1.08166\r\n",
-                               std::nullopt);
+TEST(ToolsFeedFile, LaterRowWithOtherDecimalCountIsRejected) {
+  const auto f = parseFeedFile(
+      "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
+      "EUR/USD,20261206 14:03:27.046,1.08150,1.08166\r\n"
+      "EUR/USD,20261206 14:03:27.047,1.0815,1.08166\r\n",
+      std::nullopt);
   ASSERT_FALSE(f.ok);
   EXPECT_EQ(f.errorLine, 3u);
+  EXPECT_NE(f.error.find("as the first row, line 1"), std::string::npos) << f.error;
   EXPECT_TRUE(f.rows.empty());  // nothing half-parsed to send
 }
 
-TEST(FeedFile, ExponentFormFile) {
+TEST(ToolsFeedFile, ExponentFormFile) {
   const auto f = parseFeedFile("EUR/USD,20261206 14:03:27.045,108150e-45,4294967295e-45\r\n", std::nullopt);
   ASSERT_TRUE(f.ok) << f.error;
   EXPECT_EQ(f.digits, 45);
@@ -278,7 +287,7 @@ TEST(FeedFile, ExponentFormFile) {
   EXPECT_EQ(f.rows[0].ask, 4294967295u);
 }
 
-TEST(FeedFile, BadLinesNameTheirLine) {
+TEST(ToolsFeedFile, BadLinesNameTheirLine) {
   struct Case {
     const char* secondLine;
     const char* errorPart;
@@ -302,12 +311,12 @@ TEST(FeedFile, BadLinesNameTheirLine) {
   }
 }
 
-TEST(FeedFile, EmptyFileIsAnError) {
+TEST(ToolsFeedFile, EmptyFileIsAnError) {
   EXPECT_FALSE(parseFeedFile("", std::nullopt).ok);
   EXPECT_FALSE(parseFeedFile("\r\n\r\n", 5).ok);
 }
 
-TEST(Symbol, FromPair) {
+TEST(ToolsSymbol, FromPair) {
   EXPECT_EQ(symbolFromPair("EUR/USD"), "EURUSD");
   EXPECT_EQ(symbolFromPair("XAUUSD"), "XAUUSD");
   EXPECT_EQ(symbolFromPair("US30"), "US30");
@@ -323,7 +332,7 @@ TEST(Symbol, FromPair) {
 // ---------------------------------------------------------------------------
 // Synthetic stream
 
-TEST(SyntheticWalk, SameSeedSameStreamOtherSeedOtherStream) {
+TEST(ToolsSyntheticWalk, SameSeedSameStreamOtherSeedOtherStream) {
   SyntheticWalk a(7, 5), b(7, 5), c(8, 5);
   bool differs = false;
   for (int i = 0; i < 1000; ++i) {
@@ -335,7 +344,7 @@ TEST(SyntheticWalk, SameSeedSameStreamOtherSeedOtherStream) {
   EXPECT_TRUE(differs);
 }
 
-TEST(SyntheticWalk, PlausibleAround108) {
+TEST(ToolsSyntheticWalk, PlausibleAround108) {
   SyntheticWalk w(kDefaultSeed, 5);
   std::set<std::uint32_t> bids;
   for (int i = 0; i < 200000; ++i) {
@@ -350,7 +359,7 @@ TEST(SyntheticWalk, PlausibleAround108) {
   EXPECT_GT(bids.size(), 50u);  // it does move
 }
 
-TEST(SyntheticWalk, LargestDigitsStayIn32Bits) {
+TEST(ToolsSyntheticWalk, LargestDigitsStayIn32Bits) {
   SyntheticWalk w(3, kSyntheticMaxDigits);
   for (int i = 0; i < 1000; ++i) {
     const Quote q = w.next();
@@ -367,7 +376,7 @@ FeedArgsResult feed(std::vector<std::string> args) { return parseFeedArgs(args);
 ProbeArgsResult probe(std::vector<std::string> args) { return parseProbeArgs(args); }
 }  // namespace
 
-TEST(FeedArgs, FileReplay) {
+TEST(ToolsFeedArgs, FileReplay) {
   const auto r = feed({"--file", "ticks.csv", "--symbol", "GBPUSD", "--digits=5", "--speed", "10"});
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.options.source, FeedOptions::Source::File);
@@ -381,7 +390,7 @@ TEST(FeedArgs, FileReplay) {
   EXPECT_EQ(r.options.timeoutMs, 10000u);
 }
 
-TEST(FeedArgs, SpeedMaxAndFractionalSpeed) {
+TEST(ToolsFeedArgs, SpeedMaxAndFractionalSpeed) {
   auto r = feed({"--file", "t.csv", "--speed", "max"});
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(r.options.speedMax);
@@ -390,8 +399,9 @@ TEST(FeedArgs, SpeedMaxAndFractionalSpeed) {
   EXPECT_DOUBLE_EQ(*r.options.speed, 0.5);
 }
 
-TEST(FeedArgs, Synthetic) {
-  const auto r = feed({"--synthetic", "5000", "--rate", "max", "--seed", "42", "--no-announce", "--digits", "3"});
+TEST(ToolsFeedArgs, Synthetic) {
+  const auto r =
+      feed({"--synthetic", "5000", "--rate", "max", "--seed", "42", "--no-announce", "--digits", "3"});
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.options.source, FeedOptions::Source::Synthetic);
   EXPECT_EQ(r.options.syntheticCount, 5000u);
@@ -401,12 +411,12 @@ TEST(FeedArgs, Synthetic) {
   EXPECT_EQ(r.options.digits, 3);
 }
 
-TEST(FeedArgs, Help) {
+TEST(ToolsFeedArgs, Help) {
   EXPECT_TRUE(feed({"--help"}).options.help);
   EXPECT_TRUE(feed({"-h"}).options.help);
 }
 
-TEST(FeedArgs, Rejected) {
+TEST(ToolsFeedArgs, Rejected) {
   struct Case {
     std::vector<std::string> args;
     const char* errorPart;
@@ -444,7 +454,7 @@ TEST(FeedArgs, Rejected) {
   }
 }
 
-TEST(ProbeArgs, Accepted) {
+TEST(ToolsProbeArgs, Accepted) {
   const auto r = probe({"--log", "out.csv", "--delay-ms", "5", "--hang-after", "3", "--hang-ms", "8000",
                         "--exit-after-ms=20000"});
   ASSERT_TRUE(r.ok) << r.error;
@@ -460,7 +470,7 @@ TEST(ProbeArgs, Accepted) {
   EXPECT_EQ(d.options.delayMs, 0u);
 }
 
-TEST(ProbeArgs, Rejected) {
+TEST(ToolsProbeArgs, Rejected) {
   EXPECT_NE(probe({"--hang-ms", "100"}).error.find("needs --hang-after"), std::string::npos);
   EXPECT_FALSE(probe({"--delay-ms", "-1"}).ok);
   EXPECT_FALSE(probe({"--delay-ms", "4294967295"}).ok);  // would mean "forever"
@@ -468,7 +478,7 @@ TEST(ProbeArgs, Rejected) {
   EXPECT_FALSE(probe({"--quiet"}).ok);
 }
 
-TEST(ProbeLine, LowThirtyTwoBitsUnsigned) {
+TEST(ToolsProbeLine, LowThirtyTwoBitsUnsigned) {
   // A bid of 0xFFFFFFFF arrives sign-extended in lParam: it must log as 4294967295, not -1.
   const std::uint64_t lp = static_cast<std::uint64_t>(orv::forwardLParam(4294967295u));
   EXPECT_EQ(formatProbeLine(14, 3, 27, 45, orv::WM_TICK, orv::forwardWParam(108166), lp),

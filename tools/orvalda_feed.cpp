@@ -4,6 +4,7 @@
 // up as a random walk.
 
 #include <windows.h>
+// windows.h first: the others build on it.
 #include <mmsystem.h>
 
 #include <cstdint>
@@ -35,28 +36,29 @@ const char kUsage[] =
     "title \"Orvalda\"), one synchronous SendMessageTimeout per message.\n"
     "\n"
     "Sources (exactly one):\n"
-    "  --file PATH       replay a tick recording Orvalda wrote (pair,YYYYMMDD HH:MM:SS.mmm,bid,ask).\n"
+    "  --file PATH       replay a tick recording Orvalda wrote, one row per tick:\n"
+    "                      pair,YYYYMMDD HH:MM:SS.mmm,bid,ask\n"
     "                    The whole file is checked before anything is sent.\n"
     "  --synthetic N     send N ticks of a random walk around 1.08\n"
     "\n"
     "Options:\n"
-    "  --symbol SYM      symbol to announce, 1-6 characters (default: the file's pair without '/',\n"
-    "                    e.g. EUR/USD -> EURUSD; EURUSD for --synthetic)\n"
-    "  --digits D        Digits: price = points / 10^D (default: as written in the file; 5 for\n"
-    "                    --synthetic, which accepts 0-9). With --file every price must have\n"
-    "                    exactly D decimals (or the form <points>e-D).\n"
+    "  --symbol SYM      symbol to announce, 1-6 characters (default: the file's pair\n"
+    "                    without '/', e.g. EUR/USD -> EURUSD; EURUSD for --synthetic)\n"
+    "  --digits D        Digits: price = points / 10^D (default: as written in the file;\n"
+    "                    5 for --synthetic, which accepts 0-9). With --file every price\n"
+    "                    must have exactly D decimals (or the form <points>e-D).\n"
     "  --speed X|max     replay pace: X times the recorded pace (e.g. 10, 0.5; default 1),\n"
     "                    max = back to back\n"
     "  --rate R|max      synthetic ticks per second (default 100), max = back to back\n"
-    "  --seed S          seed of the synthetic walk (default 1; the same seed gives the same ticks)\n"
+    "  --seed S          seed of the synthetic walk (default 1; same seed, same ticks)\n"
     "  --no-announce     send ticks only, without the head/tail announcement\n"
     "  --timeout-ms MS   how long one send may wait for Orvalda's answer (default 10000);\n"
     "                    a send that times out counts as failed\n"
     "  --help            show this text\n"
     "\n"
-    "Exit status: 0 every tick answered 1; 1 some tick failed, was answered otherwise, or the run\n"
-    "was interrupted; 2 bad command line; 3 bad or missing input file; 4 Orvalda not running or\n"
-    "not answering the announcement.\n";
+    "Exit status: 0 every tick answered 1; 1 some tick failed or was answered otherwise,\n"
+    "or the run was interrupted; 2 bad command line; 3 bad or missing input file;\n"
+    "4 Orvalda not running or not answering the announcement.\n";
 
 HANDLE gStopEvent = nullptr;
 
@@ -122,8 +124,9 @@ class Progress {
     if (now < 1.0 || now - last_ < interval) return;
     last_ = now;
     char line[160];
-    std::snprintf(line, sizeof line, "%llu/%llu ticks (%.1f%%), %.0f ticks/s", static_cast<unsigned long long>(sent),
-                  static_cast<unsigned long long>(total_), total_ ? 100.0 * static_cast<double>(sent) / total_ : 100.0,
+    std::snprintf(line, sizeof line, "%llu/%llu ticks (%.1f%%), %.0f ticks/s",
+                  static_cast<unsigned long long>(sent), static_cast<unsigned long long>(total_),
+                  total_ ? 100.0 * static_cast<double>(sent) / total_ : 100.0,
                   static_cast<double>(sent) / now);
     if (console_) {
       std::printf("\r%-70s", line);
@@ -220,10 +223,11 @@ int main(int argc, char** argv) {
     file = orv::tools::parseFeedFile(content, opt.digits);
     if (!file.ok) {
       if (file.errorLine > 0)
-        std::fprintf(stderr, "orvalda-feed: error: %s:%zu: %s; nothing sent\n", opt.file.c_str(), file.errorLine,
-                     file.error.c_str());
+        std::fprintf(stderr, "orvalda-feed: error: %s:%zu: %s; nothing sent\n", opt.file.c_str(),
+                     file.errorLine, file.error.c_str());
       else
-        std::fprintf(stderr, "orvalda-feed: error: %s: %s; nothing sent\n", opt.file.c_str(), file.error.c_str());
+        std::fprintf(stderr, "orvalda-feed: error: %s: %s; nothing sent\n", opt.file.c_str(),
+                     file.error.c_str());
       return kExitInput;
     }
     digits = file.digits;
@@ -278,28 +282,29 @@ int main(int argc, char** argv) {
       DWORD_PTR result = 0;
       const SendOutcome outcome = send(hwnd, step.code, step.wp, step.lp, timeoutMs, result);
       if (outcome == SendOutcome::Failed || outcome == SendOutcome::WindowGone) {
-        std::fprintf(stderr,
-                     "orvalda-feed: error: Orvalda did not answer the symbol %s within %u ms%s; nothing else sent\n",
-                     step.name, timeoutMs, outcome == SendOutcome::WindowGone ? " (its window went away)" : "");
+        std::fprintf(
+            stderr,
+            "orvalda-feed: error: Orvalda did not answer the symbol %s within %u ms%s; nothing else sent\n",
+            step.name, timeoutMs, outcome == SendOutcome::WindowGone ? " (its window went away)" : "");
         timeEndPeriod(1);
         return kExitNoOrvalda;
       }
       if (outcome == SendOutcome::AnsweredOther)
-        std::fprintf(stderr, "orvalda-feed: warning: Orvalda answered the symbol %s with %llu, not 1\n", step.name,
-                     static_cast<unsigned long long>(result));
+        std::fprintf(stderr, "orvalda-feed: warning: Orvalda answered the symbol %s with %llu, not 1\n",
+                     step.name, static_cast<unsigned long long>(result));
     }
   }
 
   const char* sourceText = opt.source == FeedOptions::Source::File ? opt.file.c_str() : "synthetic walk";
-  std::printf("orvalda-feed: sending %llu ticks of %s (Digits %ld) from %s%s\n",
-              static_cast<unsigned long long>(total), symbol.c_str(), static_cast<long>(digits), sourceText,
-              opt.announce ? "" : " without announcement");
+  std::printf("orvalda-feed: sending %llu tick%s of %s (Digits %ld) from %s%s\n",
+              static_cast<unsigned long long>(total), total == 1 ? "" : "s", symbol.c_str(),
+              static_cast<long>(digits), sourceText, opt.announce ? "" : " without announcement");
   std::fflush(stdout);
 
   // Pace: seconds after the start at which tick i is due, or none.
   bool paced = false;
-  double secondsPerMs = 0;   // file replay
-  double secondsPerTick = 0; // synthetic
+  double secondsPerMs = 0;    // file replay
+  double secondsPerTick = 0;  // synthetic
   if (opt.source == FeedOptions::Source::File && !opt.speedMax) {
     paced = true;
     secondsPerMs = 0.001 / opt.speed.value_or(1.0);
@@ -316,8 +321,9 @@ int main(int argc, char** argv) {
 
   for (std::uint64_t i = 0; i < total; ++i) {
     if (paced) {
-      const double due = opt.source == FeedOptions::Source::File ? static_cast<double>(offsetsMs[i]) * secondsPerMs
-                                                                 : static_cast<double>(i) * secondsPerTick;
+      const double due = opt.source == FeedOptions::Source::File
+                             ? static_cast<double>(offsetsMs[i]) * secondsPerMs
+                             : static_cast<double>(i) * secondsPerTick;
       if (!waitUntil(clock, due)) {
         interrupted = true;
         break;
@@ -335,17 +341,26 @@ int main(int argc, char** argv) {
       bid = q.bid;
       ask = q.ask;
     }
-    // The feeder's values are 32-bit: ask and bid go out zero-extended.
+    // As a 32-bit feeder's message arrives on a 64-bit system: wParam zero-extended,
+    // lParam sign-extended, so a bid of 2^31 or more reaches Orvalda with its high half set.
     DWORD_PTR result = 0;
-    const SendOutcome outcome =
-        send(hwnd, orv::WM_TICK, static_cast<WPARAM>(ask), static_cast<LPARAM>(static_cast<std::uint64_t>(bid)),
-             timeoutMs, result);
+    const SendOutcome outcome = send(hwnd, orv::WM_TICK, static_cast<WPARAM>(orv::forwardWParam(ask)),
+                                     static_cast<LPARAM>(orv::forwardLParam(bid)), timeoutMs, result);
     ++t.sent;
     switch (outcome) {
-      case SendOutcome::AnsweredOne: ++t.answeredOne; break;
-      case SendOutcome::AnsweredOther: ++t.answeredOther; break;
-      case SendOutcome::Failed: ++t.failed; break;
-      case SendOutcome::WindowGone: ++t.failed; windowGone = true; break;
+      case SendOutcome::AnsweredOne:
+        ++t.answeredOne;
+        break;
+      case SendOutcome::AnsweredOther:
+        ++t.answeredOther;
+        break;
+      case SendOutcome::Failed:
+        ++t.failed;
+        break;
+      case SendOutcome::WindowGone:
+        ++t.failed;
+        windowGone = true;
+        break;
     }
     if (windowGone) break;
     progress.update(clock, t.sent);
@@ -355,15 +370,16 @@ int main(int argc, char** argv) {
   timeEndPeriod(1);
 
   if (windowGone)
-    std::fprintf(stderr, "orvalda-feed: error: Orvalda's window went away after %llu of %llu ticks; stopped\n",
+    std::fprintf(stderr, "orvalda-feed: error: Orvalda's window went away at tick %llu of %llu; stopped\n",
                  static_cast<unsigned long long>(t.sent), static_cast<unsigned long long>(total));
   if (interrupted)
     std::fprintf(stderr, "orvalda-feed: interrupted after %llu of %llu ticks\n",
                  static_cast<unsigned long long>(t.sent), static_cast<unsigned long long>(total));
 
-  std::printf("orvalda-feed: sent %llu, answered 1: %llu, answered otherwise: %llu, failed: %llu, elapsed %.3f s",
-              static_cast<unsigned long long>(t.sent), static_cast<unsigned long long>(t.answeredOne),
-              static_cast<unsigned long long>(t.answeredOther), static_cast<unsigned long long>(t.failed), elapsed);
+  std::printf(
+      "orvalda-feed: sent %llu, answered 1: %llu, answered otherwise: %llu, failed: %llu, elapsed %.3f s",
+      static_cast<unsigned long long>(t.sent), static_cast<unsigned long long>(t.answeredOne),
+      static_cast<unsigned long long>(t.answeredOther), static_cast<unsigned long long>(t.failed), elapsed);
   if (elapsed > 0 && t.sent > 0) std::printf(" (%.0f ticks/s)", static_cast<double>(t.sent) / elapsed);
   std::printf("\n");
   std::fflush(stdout);

@@ -6,6 +6,7 @@
 // tried.
 
 #include <windows.h>
+// windows.h first, before the other system headers.
 #include <fcntl.h>
 #include <io.h>
 
@@ -60,8 +61,8 @@ struct State {
   orv::tools::ProbeOptions options;
   FILE* log = nullptr;
   Counts counts;
-  HANDLE quitEvent = nullptr;  // Ctrl+C, console close, --exit-after-ms
-  HANDLE doneEvent = nullptr;  // the summary is out
+  HANDLE quitEvent = nullptr;   // Ctrl+C, console close, --exit-after-ms
+  HANDLE doneEvent = nullptr;   // the summary is out
   volatile LONG quitCause = 0;  // first of the causes below, set from other threads
 };
 
@@ -105,9 +106,9 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg >= orv::WM_TICK && msg <= orv::WM_FEED_CONTROL) {
     SYSTEMTIME st;
     GetLocalTime(&st);
-    const std::string line = orv::tools::formatProbeLine(st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, msg,
-                                                         static_cast<std::uint64_t>(wp),
-                                                         static_cast<std::uint64_t>(lp));
+    const std::string line =
+        orv::tools::formatProbeLine(st.wHour, st.wMinute, st.wSecond, st.wMilliseconds, msg,
+                                    static_cast<std::uint64_t>(wp), static_cast<std::uint64_t>(lp));
     std::fputs(line.c_str(), gState.log);
     std::fputc('\n', gState.log);
     std::fflush(gState.log);
@@ -155,7 +156,8 @@ BOOL WINAPI onConsoleCtrl(DWORD type) {
 }
 
 DWORD WINAPI exitTimer(LPVOID) {
-  if (WaitForSingleObject(gState.quitEvent, static_cast<DWORD>(*gState.options.exitAfterMs)) == WAIT_TIMEOUT) {
+  if (WaitForSingleObject(gState.quitEvent, static_cast<DWORD>(*gState.options.exitAfterMs)) ==
+      WAIT_TIMEOUT) {
     requestQuit(kCauseExitAfter);
   }
   return 0;
@@ -180,10 +182,11 @@ int main(int argc, char** argv) {
   const auto& o = gState.options;
 
   if (const HWND other = FindWindowA(nullptr, orv::kTesterTitle)) {
-    std::fprintf(stderr,
-                 "zentavor-probe: error: a window titled \"%s\" already exists (hwnd=0x%llx); Orvalda would not "
-                 "know which one to use - close it first\n",
-                 orv::kTesterTitle, static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(other)));
+    std::fprintf(
+        stderr,
+        "zentavor-probe: error: a window titled \"%s\" already exists (hwnd=0x%llx); Orvalda would not "
+        "know which one to use - close it first\n",
+        orv::kTesterTitle, static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(other)));
     return kExitSetup;
   }
 
@@ -207,11 +210,11 @@ int main(int argc, char** argv) {
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = windowProc;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = kWindowClass;
   if (!RegisterClassExA(&wc)) {
-    std::fprintf(stderr, "zentavor-probe: error: cannot register the window class (error %lu)\n", GetLastError());
+    std::fprintf(stderr, "zentavor-probe: error: cannot register the window class (error %lu)\n",
+                 GetLastError());
     return kExitSetup;
   }
   // Top-level and never shown: FindWindow finds it all the same.
@@ -226,14 +229,16 @@ int main(int argc, char** argv) {
   if (o.exitAfterMs) timer = CreateThread(nullptr, 0, exitTimer, nullptr, 0, nullptr);
 
   std::fprintf(stderr, "zentavor-probe: ready hwnd=0x%llx pid=%lu\n",
-               static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(hwnd)), GetCurrentProcessId());
+               static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(hwnd)),
+               GetCurrentProcessId());
   std::fflush(stderr);
 
   if (o.hangAfter && *o.hangAfter == 0) hang();
 
   const char* reason = nullptr;
   while (!quitRequested()) {
-    const DWORD r = MsgWaitForMultipleObjectsEx(1, &gState.quitEvent, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    const DWORD r =
+        MsgWaitForMultipleObjectsEx(1, &gState.quitEvent, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (r == WAIT_OBJECT_0) break;
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
@@ -248,10 +253,18 @@ int main(int argc, char** argv) {
   }
   if (!reason) {
     switch (gState.quitCause) {
-      case kCauseCtrlC: reason = "Ctrl+C"; break;
-      case kCauseConsoleClosed: reason = "console closed"; break;
-      case kCauseExitAfter: reason = "--exit-after-ms"; break;
-      default: reason = "stopped"; break;
+      case kCauseCtrlC:
+        reason = "Ctrl+C";
+        break;
+      case kCauseConsoleClosed:
+        reason = "console closed";
+        break;
+      case kCauseExitAfter:
+        reason = "--exit-after-ms";
+        break;
+      default:
+        reason = "stopped";
+        break;
     }
   }
 
@@ -264,9 +277,10 @@ int main(int argc, char** argv) {
 
   FILE* summaryOut = o.logFile ? stdout : stderr;
   const Counts& c = gState.counts;
-  std::fprintf(summaryOut, "zentavor-probe: exiting (%s): connects %llu, disconnects %llu, ticks %llu, other %llu\n",
-               reason, static_cast<unsigned long long>(c.connects), static_cast<unsigned long long>(c.disconnects),
-               static_cast<unsigned long long>(c.ticks), static_cast<unsigned long long>(c.other));
+  std::fprintf(
+      summaryOut, "zentavor-probe: exiting (%s): connects %llu, disconnects %llu, ticks %llu, other %llu\n",
+      reason, static_cast<unsigned long long>(c.connects), static_cast<unsigned long long>(c.disconnects),
+      static_cast<unsigned long long>(c.ticks), static_cast<unsigned long long>(c.other));
   std::fflush(summaryOut);
   if (o.logFile) std::fclose(gState.log);
   std::fflush(stdout);
