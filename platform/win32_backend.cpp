@@ -1,0 +1,190 @@
+#include "platform/win32_backend.h"
+
+#include <cderr.h>
+#include <commdlg.h>
+
+#include <algorithm>
+#include <ctime>
+#include <string>
+
+#include "core/protocol.h"
+#include "platform/stdio_file.h"
+
+namespace orv {
+
+namespace {
+
+HWND toHwnd(WindowHandle window) noexcept {
+  return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window));
+}
+
+// Dialogs owned by the hidden application window would leave the main window
+// usable behind them. While one is open the main window is disabled, as
+// under the question box, and the window that was active gets the activation
+// back afterwards. The hidden owner first moves to the main window's corner:
+// a dialog that places itself by its owner then opens over the main window.
+class ModalScope {
+ public:
+  ModalScope(HWND appWindow, HWND mainWindow) : active_(GetActiveWindow()) {
+    RECT r;
+    if (appWindow != nullptr && mainWindow != nullptr && GetWindowRect(mainWindow, &r))
+      SetWindowPos(appWindow, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (mainWindow != nullptr && IsWindow(mainWindow) && IsWindowEnabled(mainWindow)) {
+      EnableWindow(mainWindow, FALSE);
+      disabled_ = mainWindow;
+    }
+  }
+  ~ModalScope() {
+    if (disabled_ != nullptr && IsWindow(disabled_)) EnableWindow(disabled_, TRUE);
+    if (active_ != nullptr && IsWindow(active_)) SetActiveWindow(active_);
+  }
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+
+ private:
+  HWND active_;
+  HWND disabled_ = nullptr;
+};
+
+// "Description|pattern|..." as the dialog wants it: NUL-separated, ending in two NULs.
+std::string dialogFilter(std::string_view filter) {
+  std::string out(filter);
+  std::replace(out.begin(), out.end(), '|', '\0');
+  out.push_back('\0');
+  return out;  // c_str() adds the second NUL
+}
+
+}  // namespace
+
+COLORREF toColorRef(Color color) noexcept {
+  if ((color & 0x80000000u) != 0) return GetSysColor(static_cast<int>(color & 0xFFu));
+  return static_cast<COLORREF>(color & 0x00FFFFFFu);
+}
+
+void Win32Backend::bindControl(Control control, HWND window) noexcept {
+  const auto index = static_cast<std::size_t>(control);
+  if (index < kControlCount) controls_[index] = window;
+}
+
+HWND Win32Backend::controlWindow(Control control) const noexcept {
+  const auto index = static_cast<std::size_t>(control);
+  return index < kControlCount ? controls_[index] : nullptr;
+}
+
+LocalTime Win32Backend::localTime() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  LocalTime t;
+  t.year = st.wYear;
+  t.month = st.wMonth;
+  t.day = st.wDay;
+  t.hour = st.wHour;
+  t.minute = st.wMinute;
+  t.second = st.wSecond;
+  t.millisecond = st.wMilliseconds;
+  return t;
+}
+
+std::int64_t Win32Backend::calendarSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+std::int64_t Win32Backend::monotonicMs() { return static_cast<std::int64_t>(GetTickCount64()); }
+
+WindowHandle Win32Backend::findWindow(std::string_view title) {
+  const std::string text(title);
+  return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(FindWindowA(nullptr, text.c_str())));
+}
+
+void Win32Backend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
+  const SendPolicy::Attempt attempt = sendPolicy_.begin(window, monotonicMs());
+  DWORD_PTR result = 0;
+  SetLastError(ERROR_SUCCESS);
+  const LRESULT delivered =
+      SendMessageTimeoutA(toHwnd(window), msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam),
+                          SMTO_NORMAL | SMTO_ABORTIFHUNG, attempt.timeoutMs, &result);
+  SendPolicy::Outcome outcome = SendPolicy::Outcome::Delivered;
+  if (delivered == 0)
+    outcome = GetLastError() == ERROR_INVALID_WINDOW_HANDLE ? SendPolicy::Outcome::NoWindow
+                                                              : SendPolicy::Outcome::TimedOut;
+  sendPolicy_.finish(attempt, outcome);
+}
+
+void Win32Backend::showCaption(Control c, std::string_view text) {
+  HWND hwnd = controlWindow(c);
+  if (hwnd == nullptr) return;
+  const std::string caption(text);
+  SetWindowTextA(hwnd, caption.c_str());
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void Win32Backend::showFontColor(Control c, Color) {
+  if (HWND hwnd = controlWindow(c)) InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void Win32Backend::showChecked(Control c, bool checked) {
+  if (HWND hwnd = controlWindow(c)) SendMessageA(hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Win32Backend::showEnabled(Control c, bool enabled) {
+  if (HWND hwnd = controlWindow(c)) EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+void Win32Backend::showButtonKind(Control c, ButtonKind) {
+  if (HWND hwnd = controlWindow(c)) InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+bool Win32Backend::startTimer(TimerId id, unsigned intervalMs) {
+  if (main_ == nullptr) return false;
+  return SetTimer(main_, static_cast<UINT_PTR>(id), intervalMs, nullptr) != 0;
+}
+
+void Win32Backend::stopTimer(TimerId id) {
+  if (main_ != nullptr) KillTimer(main_, static_cast<UINT_PTR>(id));
+}
+
+bool Win32Backend::runSaveDialog(std::string& fileName, const SaveDialogOptions& options) {
+  char buffer[MAX_PATH] = {};
+  fileName.copy(buffer, MAX_PATH - 1);
+  const std::string filter = dialogFilter(options.filter);
+  const std::string defaultExt(options.defaultExt);
+
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.hwndOwner = app_;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = buffer;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | (options.confirmOverwrite ? OFN_OVERWRITEPROMPT : 0);
+
+  ModalScope modal(app_, main_);
+  BOOL confirmed = GetSaveFileNameA(&ofn);
+  if (!confirmed && CommDlgExtendedError() == FNERR_INVALIDFILENAME) {
+    // The proposed name holds characters no file name may have (the symbol
+    // comes from the feeder as it is): offer the dialog without it.
+    buffer[0] = '\0';
+    confirmed = GetSaveFileNameA(&ofn);
+  }
+  if (!confirmed) return false;
+  fileName = buffer;
+  return true;
+}
+
+bool Win32Backend::askYesNo(std::string_view text, std::string_view caption) {
+  const std::string body(text), title(caption);
+  return MessageBoxA(main_, body.c_str(), title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void Win32Backend::showError(std::string_view text) {
+  const std::string body(text);
+  ModalScope modal(app_, main_);
+  MessageBoxA(app_, body.c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+}
+
+std::unique_ptr<OutputFile> Win32Backend::createFile(const std::string& path, std::string& error) {
+  return openOutputFile(path, error);
+}
+
+void Win32Backend::requestQuit() { PostQuitMessage(0); }
+
+}  // namespace orv

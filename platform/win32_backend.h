@@ -1,0 +1,73 @@
+// The recorder's window-system operations on Win32.
+//
+// The backend carries the operations out and decides nothing: the toolkit
+// layer keeps every control's state and calls show* after a change; here the
+// change reaches the control's window, which the main window binds once it
+// has created them. Labels and bitmap buttons paint from the toolkit's state,
+// so a new colour or kind only asks them to repaint.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <array>
+
+#include "platform/backend.h"
+#include "platform/send_policy.h"
+
+namespace orv {
+
+class Win32Backend : public Backend {
+ public:
+  // The application's hidden window: owner of the save dialog and the error display.
+  void setAppWindow(HWND window) noexcept { app_ = window; }
+  // The main window: owner of the question box and of the timers.
+  void setMainWindow(HWND window) noexcept { main_ = window; }
+  void bindControl(Control control, HWND window) noexcept;
+
+  HWND appWindow() const noexcept { return app_; }
+  HWND mainWindow() const noexcept { return main_; }
+  HWND controlWindow(Control control) const noexcept;
+
+  LocalTime localTime() override;
+  std::int64_t calendarSeconds() override;
+  std::int64_t monotonicMs() override;
+
+  WindowHandle findWindow(std::string_view title) override;
+  void sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
+
+  void showCaption(Control c, std::string_view text) override;
+  void showFontColor(Control c, Color color) override;
+  void showChecked(Control c, bool checked) override;
+  void showEnabled(Control c, bool enabled) override;
+  void showButtonKind(Control c, ButtonKind kind) override;
+
+  bool startTimer(TimerId id, unsigned intervalMs) override;
+  void stopTimer(TimerId id) override;
+
+  bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) override;
+  bool askYesNo(std::string_view text, std::string_view caption) override;
+  void showError(std::string_view text) override;
+
+  std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
+
+  void requestQuit() override;
+
+ private:
+  static constexpr std::size_t kControlCount = 7;
+  HWND app_ = nullptr;
+  HWND main_ = nullptr;
+  std::array<HWND, kControlCount> controls_{};
+  SendPolicy sendPolicy_;
+};
+
+// A colour as the toolkit encodes it (0x00BBGGRR, or 0x80000000 | system
+// colour index) as the colour GDI draws with.
+COLORREF toColorRef(Color color) noexcept;
+
+}  // namespace orv

@@ -1,0 +1,510 @@
+// A small header-only framework for end-to-end tests on Windows (or Wine).
+//
+// A test program starts the real orvalda.exe and drives it from outside, as
+// a feeder, a tester or a user would: it finds windows, sends and posts
+// messages, reads texts and states, and answers the dialogs. Every process a
+// test starts goes into a job object that kills it when the test's Process
+// object ends, so nothing outlives a test, even a failed one.
+//
+//   #include "tests/e2e/e2e.h"
+//
+//   E2E_TEST(main_window_has_its_title) {
+//     e2e::Process app = e2e::Process::start(e2e::orvaldaPath());
+//     HWND main = e2e::findTopWindow(app.pid(), "TForm1", "Orvalda");
+//     E2E_REQUIRE(main != nullptr);
+//     E2E_CHECK_EQ(e2e::windowText(main), std::string("Orvalda"));
+//   }
+//
+//   int main(int argc, char** argv) { return e2e::runAll(argc, argv); }
+//
+// The program's arguments: the path of orvalda.exe (a Unix path is turned
+// into Wine's Z: drive), then optionally names of tests to run.
+//
+// Checks: E2E_CHECK(cond) and E2E_CHECK_EQ(a, b) report file:line and the
+// values and let the test go on; E2E_REQUIRE(cond) ends the test at once.
+// A test passes when none of its checks failed.
+//
+// Messages that may open a modal window (a click on Close, on START
+// RECORDING) must be posted (postClick), not sent: a send would wait until
+// the dialog closes, which only the test can do.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// ---------------------------------------------------------------------------
+// Registration, checks and the runner
+
+struct TestCase {
+  const char* name;
+  void (*body)();
+};
+
+inline std::vector<TestCase>& registry() {
+  static std::vector<TestCase> tests;
+  return tests;
+}
+
+struct Registrar {
+  Registrar(const char* name, void (*body)()) { registry().push_back({name, body}); }
+};
+
+// Thrown by E2E_REQUIRE to end the running test.
+struct RequireFailed {};
+
+inline int& failedChecks() {
+  static int count = 0;
+  return count;
+}
+
+inline void reportFailure(const char* file, int line, const std::string& what) {
+  ++failedChecks();
+  std::printf("%s:%d: FAILED: %s\n", file, line, what.c_str());
+  std::fflush(stdout);
+}
+
+template <typename T>
+std::string show(const T& value) {
+  std::ostringstream out;
+  if constexpr (std::is_convertible_v<T, std::string>) {
+    out << '"' << std::string(value) << '"';
+  } else if constexpr (std::is_pointer_v<T>) {
+    out << reinterpret_cast<const void*>(value);
+  } else {
+    out << value;
+  }
+  return out.str();
+}
+
+template <typename A, typename B>
+bool checkEqual(const A& a, const B& b, const char* aText, const char* bText, const char* file, int line) {
+  if (a == b) return true;
+  reportFailure(file, line, std::string(aText) + " == " + bText + "\n    left:  " + show(a) + "\n    right: " + show(b));
+  return false;
+}
+
+#define E2E_CONCAT_INNER(a, b) a##b
+#define E2E_CONCAT(a, b) E2E_CONCAT_INNER(a, b)
+
+#define E2E_TEST(name)                                                  \
+  static void name();                                                   \
+  static ::e2e::Registrar E2E_CONCAT(registrar_, name)(#name, &name);   \
+  static void name()
+
+#define E2E_CHECK(cond) \
+  ((cond) ? true : (::e2e::reportFailure(__FILE__, __LINE__, "CHECK(" #cond ")"), false))
+
+#define E2E_CHECK_EQ(a, b) ::e2e::checkEqual((a), (b), #a, #b, __FILE__, __LINE__)
+
+#define E2E_REQUIRE(cond)                                                 \
+  do {                                                                    \
+    if (!(cond)) {                                                        \
+      ::e2e::reportFailure(__FILE__, __LINE__, "REQUIRE(" #cond ")");     \
+      throw ::e2e::RequireFailed{};                                       \
+    }                                                                     \
+  } while (false)
+
+// The arguments the runner was given.
+inline std::vector<std::string>& arguments() {
+  static std::vector<std::string> args;
+  return args;
+}
+
+// A Unix path (as ctest passes it under Wine) as a Windows path on Wine's Z:
+// drive; a Windows path as it is.
+inline std::string hostPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
+  std::string out = "Z:" + path;
+  for (char& c : out)
+    if (c == '/') c = '\\';
+  return out;
+}
+
+// orvalda.exe: the first argument, else the path the build compiled in.
+inline std::string orvaldaPath() {
+  if (!arguments().empty()) return hostPath(arguments()[0]);
+#ifdef ORVALDA_EXE
+  return hostPath(ORVALDA_EXE);
+#else
+  throw std::runtime_error("no path of orvalda.exe given");
+#endif
+}
+
+// Runs every registered test, or those named after the first argument.
+// Returns the process exit code: 0 when all passed.
+inline int runAll(int argc, char** argv) {
+  // Real pixels, not the system's scaled view of them, on any screen.
+  SetProcessDPIAware();
+  for (int i = 1; i < argc; ++i) arguments().push_back(argv[i]);
+  std::vector<std::string> only(arguments().size() > 1 ? arguments().begin() + 1 : arguments().end(),
+                                arguments().end());
+  int failedTests = 0, ran = 0;
+  for (const TestCase& test : registry()) {
+    if (!only.empty()) {
+      bool wanted = false;
+      for (const std::string& name : only) wanted = wanted || name == test.name;
+      if (!wanted) continue;
+    }
+    ++ran;
+    std::printf("[ RUN  ] %s\n", test.name);
+    std::fflush(stdout);
+    const int before = failedChecks();
+    const DWORD start = GetTickCount();
+    try {
+      test.body();
+    } catch (const RequireFailed&) {
+    } catch (const std::exception& e) {
+      reportFailure(test.name, 0, std::string("exception: ") + e.what());
+    }
+    const bool passed = failedChecks() == before;
+    if (!passed) ++failedTests;
+    std::printf("[ %s ] %s (%lu ms)\n", passed ? " OK " : "FAIL", test.name,
+                static_cast<unsigned long>(GetTickCount() - start));
+    std::fflush(stdout);
+  }
+  std::printf("%d of %d tests passed\n", ran - failedTests, ran);
+  return failedTests == 0 && ran > 0 ? 0 : 1;
+}
+
+// ---------------------------------------------------------------------------
+// Time
+
+// Polls cond every few milliseconds until it holds or timeoutMs have passed.
+inline bool waitUntil(const std::function<bool()>& cond, DWORD timeoutMs, DWORD pollMs = 10) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (cond()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(pollMs);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Processes
+
+// A process started by the test, inside a job that kills it (and whatever it
+// started) when this object is destroyed.
+class Process {
+ public:
+  Process() = default;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  Process(Process&& other) noexcept { *this = std::move(other); }
+  Process& operator=(Process&& other) noexcept {
+    if (this != &other) {
+      close();
+      job_ = other.job_;
+      process_ = other.process_;
+      pid_ = other.pid_;
+      other.job_ = other.process_ = nullptr;
+      other.pid_ = 0;
+    }
+    return *this;
+  }
+  ~Process() { close(); }
+
+  // Starts exe with the given command-line arguments. Throws on failure.
+  static Process start(const std::string& exe, const std::string& args = "") {
+    Process p;
+    p.job_ = CreateJobObjectA(nullptr, nullptr);
+    if (p.job_ == nullptr) throw std::runtime_error("CreateJobObject failed");
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(p.job_, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+
+    std::string commandLine = "\"" + exe + "\"";
+    if (!args.empty()) commandLine += " " + args;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &si, &pi))
+      throw std::runtime_error("cannot start " + exe + " (error " + std::to_string(GetLastError()) + ")");
+    AssignProcessToJobObject(p.job_, pi.hProcess);
+    ResumeThread(pi.hThread);
+    CloseHandle(pi.hThread);
+    p.process_ = pi.hProcess;
+    p.pid_ = pi.dwProcessId;
+    return p;
+  }
+
+  DWORD pid() const noexcept { return pid_; }
+  HANDLE handle() const noexcept { return process_; }
+
+  // True when the process has ended within timeoutMs; its exit code in code.
+  bool waitExit(DWORD timeoutMs, DWORD& code) const {
+    if (process_ == nullptr || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
+    GetExitCodeProcess(process_, &code);
+    return true;
+  }
+
+  bool running() const { return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+  // Ends the process and everything in its job now.
+  void kill() {
+    if (job_ != nullptr) TerminateJobObject(job_, 1);
+    if (process_ != nullptr) WaitForSingleObject(process_, 5000);
+  }
+
+ private:
+  void close() {
+    if (job_ != nullptr) {
+      TerminateJobObject(job_, 1);  // the job's kill-on-close does the same; this also waits less
+      CloseHandle(job_);
+    }
+    if (process_ != nullptr) {
+      WaitForSingleObject(process_, 5000);
+      CloseHandle(process_);
+    }
+    job_ = process_ = nullptr;
+    pid_ = 0;
+  }
+
+  HANDLE job_ = nullptr;
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Windows
+
+inline DWORD processOf(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+inline std::string className(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof(name));
+  return name;
+}
+
+// A window's text by WM_GETTEXT (which works across processes); "" when the
+// window does not answer within timeoutMs.
+inline std::string windowText(HWND window, DWORD timeoutMs = 2000) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &length)) return "";
+  std::string text(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                           timeoutMs, &copied))
+    return "";
+  text.resize(copied);
+  return text;
+}
+
+// The top-level windows of process pid (0: any process) whose class and title
+// match (nullptr matches any); visible ones only if visibleOnly.
+inline std::vector<HWND> topWindows(DWORD pid, const char* cls, const char* title, bool visibleOnly = false) {
+  struct Query {
+    DWORD pid;
+    const char* cls;
+    const char* title;
+    bool visibleOnly;
+    std::vector<HWND> found;
+  } query{pid, cls, title, visibleOnly, {}};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto& q = *reinterpret_cast<Query*>(param);
+        if (q.pid != 0 && processOf(window) != q.pid) return TRUE;
+        if (q.visibleOnly && !IsWindowVisible(window)) return TRUE;
+        if (q.cls != nullptr && className(window) != q.cls) return TRUE;
+        if (q.title != nullptr) {
+          char text[512] = {};
+          GetWindowTextA(window, text, sizeof(text));
+          if (std::strcmp(text, q.title) != 0) return TRUE;
+        }
+        q.found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+// Waits up to timeoutMs for a top-level window of pid with this class and title.
+inline HWND findTopWindow(DWORD pid, const char* cls, const char* title, DWORD timeoutMs = 10000) {
+  HWND found = nullptr;
+  waitUntil(
+      [&] {
+        const auto windows = topWindows(pid, cls, title);
+        found = windows.empty() ? nullptr : windows.front();
+        return found != nullptr;
+      },
+      timeoutMs, 20);
+  return found;
+}
+
+// Waits for a visible dialog ("#32770": message boxes, the save dialog) of
+// process pid, optionally with this title; nullptr after timeoutMs.
+inline HWND waitForDialog(DWORD pid, DWORD timeoutMs = 5000, const char* title = nullptr) {
+  HWND found = nullptr;
+  waitUntil(
+      [&] {
+        const auto windows = topWindows(pid, "#32770", title, true);
+        found = windows.empty() ? nullptr : windows.front();
+        return found != nullptr;
+      },
+      timeoutMs, 20);
+  return found;
+}
+
+// Waits for a visible dialog of process pid owned by owner (a question a
+// dialog asks, such as the save dialog's "replace it?").
+inline HWND waitForDialogOwnedBy(DWORD pid, HWND owner, DWORD timeoutMs = 5000) {
+  HWND found = nullptr;
+  waitUntil(
+      [&] {
+        for (HWND w : topWindows(pid, "#32770", nullptr, true))
+          if (GetWindow(w, GW_OWNER) == owner) found = w;
+        return found != nullptr;
+      },
+      timeoutMs, 20);
+  return found;
+}
+
+// How many visible dialogs process pid shows now.
+inline std::size_t dialogCount(DWORD pid) { return topWindows(pid, "#32770", nullptr, true).size(); }
+
+// A descendant of parent with this control id (GetDlgItem looks at children only).
+inline HWND findChild(HWND parent, int id) {
+  struct Query {
+    int id;
+    HWND found;
+  } query{id, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND window, LPARAM param) -> BOOL {
+        auto& q = *reinterpret_cast<Query*>(param);
+        if (GetDlgCtrlID(window) != q.id) return TRUE;
+        q.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+// A window's bounds in its parent's client area (the screen for a top-level window).
+inline RECT boundsInParent(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  HWND parent = GetParent(window);
+  if (parent != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0)
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// A synchronous send that gives up after timeoutMs; false if it did.
+inline bool send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD timeoutMs = 5000) {
+  DWORD_PTR answer = 0;
+  const bool delivered =
+      SendMessageTimeoutA(window, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &answer) != 0;
+  result = static_cast<LRESULT>(answer);
+  return delivered;
+}
+
+// A button click that does not wait for what the click opens.
+inline bool postClick(HWND button) { return PostMessageA(button, BM_CLICK, 0, 0) != 0; }
+
+inline int checkState(HWND checkBox) {
+  LRESULT state = 0;
+  send(checkBox, BM_GETCHECK, 0, 0, state);
+  return static_cast<int>(state);
+}
+
+// The text of a message box (its static, id 0xffff).
+inline std::string messageBoxText(HWND box) {
+  HWND text = GetDlgItem(box, 0xFFFF);
+  return text != nullptr ? windowText(text) : "";
+}
+
+// Presses a message box's button: IDYES 6, IDNO 7, IDOK 1, IDCANCEL 2.
+inline bool answerMessageBox(HWND box, int buttonId) {
+  HWND button = GetDlgItem(box, buttonId);
+  return button != nullptr && postClick(button);
+}
+
+// Types a file name into the save dialog and presses Save.
+inline bool answerSaveDialog(HWND dialog, const std::string& fileName) {
+  HWND nameBox = findChild(dialog, 0x47C);
+  HWND save = GetDlgItem(dialog, IDOK);
+  if (nameBox == nullptr || save == nullptr) return false;
+  LRESULT ignored = 0;
+  if (!send(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()), ignored)) return false;
+  return postClick(save);
+}
+
+// Presses the save dialog's Cancel.
+inline bool cancelDialog(HWND dialog) {
+  HWND cancel = GetDlgItem(dialog, IDCANCEL);
+  return cancel != nullptr && postClick(cancel);
+}
+
+// The window that has the keyboard focus in window's thread (any process).
+inline HWND focusedWindow(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+// Waits until the focus in window's thread is on target.
+inline bool waitForFocus(HWND window, HWND target, DWORD timeoutMs = 2000) {
+  return waitUntil([&] { return focusedWindow(window) == target; }, timeoutMs);
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard
+
+// Presses and releases keys as a user does, into the foreground window:
+// brings top to the foreground first. Each entry is a virtual-key code;
+// keys listed before the last are held while the last is pressed
+// (e.g. {VK_SHIFT, VK_TAB}, {VK_MENU, 'C'}).
+inline bool pressKeys(HWND top, std::initializer_list<WORD> keys) {
+  SetForegroundWindow(top);
+  if (!waitUntil([&] { return GetForegroundWindow() == top; }, 2000)) return false;
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key;
+    inputs.push_back(in);
+  }
+  for (auto it = keys.end(); it != keys.begin();) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = *--it;
+    in.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(in);
+  }
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+// Gives the target time to take what was posted or typed, then makes a
+// synchronous round trip to it: the window is alive and not stuck in a handler.
+inline void settle(HWND window, DWORD ms = 200) {
+  Sleep(ms);
+  LRESULT ignored = 0;
+  send(window, WM_NULL, 0, 0, ignored);
+}
+
+}  // namespace e2e

@@ -1,0 +1,599 @@
+// The real orvalda.exe, driven from outside: its two top-level windows, the
+// layout of the main window, the protocol's answers, closing, and the keys.
+#include <string>
+
+#include "core/protocol.h"
+#include "tests/e2e/e2e.h"
+#include "ui/control_ids.h"
+
+namespace {
+
+using namespace orv::ui;
+
+// A started Orvalda with its windows found.
+struct Orvalda {
+  e2e::Process process;
+  HWND main = nullptr;
+  HWND app = nullptr;
+
+  static Orvalda start() {
+    Orvalda o;
+    o.process = e2e::Process::start(e2e::orvaldaPath());
+    o.main = e2e::findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
+    o.app = e2e::findTopWindow(o.process.pid(), orv::kAppWindowClass, orv::kAppTitle);
+    E2E_REQUIRE(o.main != nullptr);
+    E2E_REQUIRE(o.app != nullptr);
+    // Shown, with the focus on its first control.
+    E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
+    E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn1), 5000));
+    return o;
+  }
+
+  HWND control(int id) const { return e2e::findChild(main, id); }
+
+  LRESULT send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) const {
+    LRESULT result = -1;
+    E2E_CHECK(e2e::send(window, msg, wParam, lParam, result));
+    return result;
+  }
+
+  // Waits for the "Are you sure?" question.
+  HWND question() const { return e2e::waitForDialog(process.pid(), 5000, "Exit"); }
+
+  bool dialogGone(HWND dialog) const {
+    return e2e::waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
+  }
+};
+
+void announceEurUsd(const Orvalda& o) {
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_SYMBOL_HEAD, orv::packLetters('E', 'U'), orv::packLetters('R', 'U')), 1);
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_SYMBOL_TAIL, orv::packLetters('S', 'D'), 5), 1);
+}
+
+int screenDpi() {
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return dpi;
+}
+
+// A length of the 96 dpi layout on this screen, rounded to the nearest pixel.
+int scaled(int length) { return (length * screenDpi() + 48) / 96; }
+
+// Checks a window's bounds in its parent against the layout's, given at 96 dpi.
+void checkBounds(HWND window, int left, int top, int width, int height, const char* name) {
+  const RECT r = e2e::boundsInParent(window);
+  if (!E2E_CHECK_EQ(r.left, scaled(left)) || !E2E_CHECK_EQ(r.top, scaled(top)) ||
+      !E2E_CHECK_EQ(r.right - r.left, scaled(width)) || !E2E_CHECK_EQ(r.bottom - r.top, scaled(height)))
+    std::printf("    (bounds of %s at %d dpi)\n", name, screenDpi());
+}
+
+// The size a text takes in the window's font, measured here the same way.
+SIZE textSizeInWindowFont(const char* text) {
+  HDC dc = GetDC(nullptr);
+  LOGFONTA lf = {};
+  lf.lfHeight = -scaled(11);
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+  std::string("MS Sans Serif").copy(lf.lfFaceName, LF_FACESIZE - 1);
+  HFONT font = CreateFontIndirectA(&lf);
+  HGDIOBJ old = SelectObject(dc, font);
+  RECT r = {0, 0, 0, 0};
+  DrawTextA(dc, text, -1, &r, DT_CALCRECT | DT_SINGLELINE);
+  TEXTMETRICA tm = {};
+  GetTextMetricsA(dc, &tm);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  return SIZE{r.right - r.left, tm.tmHeight};
+}
+
+}  // namespace
+
+E2E_TEST(starts_with_both_windows) {
+  Orvalda o = Orvalda::start();
+  E2E_CHECK(IsWindowVisible(o.main));
+  const LONG style = GetWindowLongA(o.main, GWL_STYLE);
+  E2E_CHECK_EQ(style & WS_OVERLAPPEDWINDOW, static_cast<LONG>(WS_OVERLAPPEDWINDOW));
+
+  // The application's window: same title, never shown, no size.
+  E2E_CHECK(!IsWindowVisible(o.app));
+  RECT r = {};
+  GetWindowRect(o.app, &r);
+  E2E_CHECK_EQ(r.right - r.left, 0);
+  E2E_CHECK_EQ(r.bottom - r.top, 0);
+}
+
+E2E_TEST(program_file_carries_icon_manifest_and_version) {
+  const std::string exe = e2e::orvaldaPath();
+  HMODULE file = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  E2E_REQUIRE(file != nullptr);
+
+  // The icon group: 256, 48, 32 and 16 pixels, 32 bits each.
+  HRSRC group = FindResourceA(file, "MAINICON", reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
+  E2E_REQUIRE(group != nullptr);
+  const auto* dir = static_cast<const BYTE*>(LockResource(LoadResource(file, group)));
+  E2E_REQUIRE(dir != nullptr);
+  const WORD count = *reinterpret_cast<const WORD*>(dir + 4);
+  E2E_CHECK_EQ(count, 4);
+  std::string sizes;
+  for (WORD i = 0; i < count; ++i) {
+    const BYTE* entry = dir + 6 + 14 * i;  // width, height, colours, reserved, planes, bit count, bytes, id
+    sizes += std::to_string(entry[0] == 0 ? 256 : entry[0]) + "x" + std::to_string(entry[1] == 0 ? 256 : entry[1]) +
+             "x" + std::to_string(*reinterpret_cast<const WORD*>(entry + 6)) + " ";
+  }
+  E2E_CHECK_EQ(sizes, std::string("256x256x32 48x48x32 32x32x32 16x16x32 "));
+
+  // The manifest asks for the common controls 6 and per-monitor DPI awareness.
+  HRSRC manifest = FindResourceA(file, MAKEINTRESOURCEA(1), reinterpret_cast<LPCSTR>(RT_MANIFEST));
+  E2E_REQUIRE(manifest != nullptr);
+  const std::string text(static_cast<const char*>(LockResource(LoadResource(file, manifest))),
+                         SizeofResource(file, manifest));
+  E2E_CHECK(text.find("Microsoft.Windows.Common-Controls") != std::string::npos);
+  E2E_CHECK(text.find("version=\"6.0.0.0\"") != std::string::npos);
+  E2E_CHECK(text.find("PerMonitorV2") != std::string::npos);
+  FreeLibrary(file);
+
+  // Version 1.0.0 of "Orvalda".
+  DWORD ignored = 0;
+  std::string info(GetFileVersionInfoSizeA(exe.c_str(), &ignored), '\0');
+  E2E_REQUIRE(!info.empty() && GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  E2E_REQUIRE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  E2E_CHECK_EQ(fixed->dwProductVersionMS, 0x00010000ul);
+  E2E_CHECK_EQ(fixed->dwProductVersionLS, 0ul);
+  char* product = nullptr;
+  E2E_REQUIRE(VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\ProductName", reinterpret_cast<void**>(&product),
+                             &length));
+  E2E_CHECK_EQ(std::string(product), std::string("Orvalda"));
+}
+
+E2E_TEST(controls_start_as_laid_out) {
+  Orvalda o = Orvalda::start();
+  const HWND tick = o.control(kIdTickLabel), noTick = o.control(kIdNoTickLabel), btn1 = o.control(kIdBitBtn1),
+             btn2 = o.control(kIdBitBtn2), group = o.control(kIdGroupBox1), live = o.control(kIdLiveCheckBox),
+             test = o.control(kIdTestCheckBox);
+  E2E_REQUIRE(tick && noTick && btn1 && btn2 && group && live && test);
+
+  E2E_CHECK_EQ(e2e::windowText(tick), std::string("Time, Symbol, BID, ASK"));
+  E2E_CHECK_EQ(e2e::windowText(noTick), std::string("No Ticks"));
+  E2E_CHECK_EQ(e2e::windowText(btn1), std::string("START RECORDING"));
+  E2E_CHECK_EQ(e2e::windowText(btn2), std::string("&Close"));
+  E2E_CHECK_EQ(e2e::windowText(group), std::string("Feed to Zentavor"));
+  E2E_CHECK_EQ(e2e::windowText(live), std::string("Live Data"));
+  E2E_CHECK_EQ(e2e::windowText(test), std::string("Test Data"));
+
+  // The check boxes live in the group box; "Live Data" waits for the first tick.
+  E2E_CHECK_EQ(GetParent(live), group);
+  E2E_CHECK_EQ(GetParent(test), group);
+  E2E_CHECK_EQ(GetParent(btn1), o.main);
+  E2E_CHECK(!IsWindowEnabled(live));
+  E2E_CHECK(IsWindowEnabled(test));
+  E2E_CHECK(IsWindowEnabled(btn1));
+  E2E_CHECK(IsWindowEnabled(btn2));
+  E2E_CHECK_EQ(e2e::checkState(live), BST_UNCHECKED);
+  E2E_CHECK_EQ(e2e::checkState(test), BST_UNCHECKED);
+
+  // The window opens at its place; its size and the controls scale with the screen.
+  const RECT w = e2e::boundsInParent(o.main);
+  E2E_CHECK_EQ(w.left, 337);
+  E2E_CHECK_EQ(w.top, 244);
+  E2E_CHECK_EQ(w.right - w.left, scaled(450));
+  E2E_CHECK_EQ(w.bottom - w.top, scaled(234));
+  checkBounds(tick, 8, 40, 417, 24, "TickLabel");
+  checkBounds(btn2, 280, 152, 145, 41, "BitBtn2");
+  checkBounds(btn1, 16, 80, 257, 112, "BitBtn1");
+  checkBounds(group, 280, 80, 145, 65, "GroupBox1");
+  checkBounds(live, 32, 16, 89, 17, "LiveCheckBox");
+  checkBounds(test, 32, 40, 89, 17, "TestCheckBox");
+  // NoTickLabel keeps its place and takes the size of its text.
+  const RECT r = e2e::boundsInParent(noTick);
+  E2E_CHECK_EQ(r.left, scaled(8));
+  E2E_CHECK_EQ(r.top, scaled(16));
+  const SIZE text = textSizeInWindowFont("No Ticks");
+  E2E_CHECK_EQ(r.right - r.left, text.cx);
+  E2E_CHECK_EQ(r.bottom - r.top, text.cy);
+}
+
+E2E_TEST(answers_the_protocol_on_the_main_window_only) {
+  Orvalda o = Orvalda::start();
+  for (UINT code : {orv::WM_TICK, orv::WM_SYMBOL_HEAD, orv::WM_SYMBOL_TAIL, orv::WM_FEED_CONTROL})
+    E2E_CHECK_EQ(o.send(o.app, code, 0x450055, 0x520055), 0);
+
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 10816, 10815), 1);
+  const std::string line = e2e::windowText(o.control(kIdTickLabel));
+  E2E_CHECK(line.find("XXXYYY") != std::string::npos);
+  E2E_CHECK(line.find("1.0815") != std::string::npos);
+  E2E_CHECK(IsWindowEnabled(o.control(kIdLiveCheckBox)));
+
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_FEED_CONTROL, 1, 0), 0);
+  announceEurUsd(o);
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLabel)), std::string("EURUSD"));
+  E2E_CHECK(!IsWindowEnabled(o.control(kIdTestCheckBox)));
+  E2E_CHECK(IsWindowEnabled(o.control(kIdLiveCheckBox)));
+}
+
+E2E_TEST(no_tick_label_fits_its_changing_text) {
+  Orvalda o = Orvalda::start();
+  const HWND noTick = o.control(kIdNoTickLabel);
+  E2E_CHECK(e2e::boundsInParent(noTick).right > 8);
+  // A fresh tick after an announcement: the watchdog clears the small label.
+  announceEurUsd(o);
+  o.send(o.main, orv::WM_TICK, 108166, 108150);
+  E2E_CHECK(e2e::waitUntil([&] { return e2e::windowText(noTick).empty(); }, 3000));
+  const RECT r = e2e::boundsInParent(noTick);
+  E2E_CHECK_EQ(r.right - r.left, 0);
+  E2E_CHECK_EQ(r.left, scaled(8));
+}
+
+E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
+  Orvalda o = Orvalda::start();
+  const HWND live = o.control(kIdLiveCheckBox), test = o.control(kIdTestCheckBox);
+  o.send(o.main, orv::WM_TICK, 10816, 10815);  // makes "Live Data" usable
+  E2E_CHECK(e2e::postClick(test));
+  E2E_CHECK(e2e::postClick(live));
+  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(live) == BST_CHECKED && e2e::checkState(test) == BST_CHECKED; }, 3000));
+
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  HWND box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK_EQ(e2e::messageBoxText(box), std::string("Are you sure?"));
+  E2E_CHECK_EQ(GetWindow(box, GW_OWNER), o.main);
+  E2E_CHECK(GetDlgItem(box, IDYES) != nullptr);
+  E2E_CHECK(GetDlgItem(box, IDNO) != nullptr);
+  // The boxes are unticked before the question, and the window waits for it.
+  E2E_CHECK_EQ(e2e::checkState(live), BST_UNCHECKED);
+  E2E_CHECK_EQ(e2e::checkState(test), BST_UNCHECKED);
+  E2E_CHECK(!IsWindowEnabled(o.main));
+  // Ticks are still taken while the question is open.
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 10820, 10819), 1);
+
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(o.dialogGone(box));
+  e2e::settle(o.main, 500);
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);  // one click, one question
+  E2E_CHECK(o.process.running());
+  E2E_CHECK(IsWindowVisible(o.main));
+  E2E_CHECK(IsWindowEnabled(o.main));
+  E2E_CHECK_EQ(e2e::checkState(live), BST_UNCHECKED);
+  E2E_CHECK_EQ(e2e::checkState(test), BST_UNCHECKED);
+
+  // A second close asks again.
+  PostMessageA(o.main, WM_CLOSE, 0, 0);
+  box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.process.running());
+}
+
+E2E_TEST(close_answered_yes_ends_the_program_with_exit_code_0) {
+  Orvalda o = Orvalda::start();
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  HWND box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDYES));
+  DWORD code = 12345;
+  E2E_REQUIRE(o.process.waitExit(10000, code));
+  E2E_CHECK_EQ(code, 0ul);
+}
+
+E2E_TEST(close_box_and_system_menu_ask_the_question) {
+  Orvalda o = Orvalda::start();
+  PostMessageA(o.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  HWND box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(o.dialogGone(box));
+
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_MENU, VK_F4}));
+  box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDYES));
+  DWORD code = 12345;
+  E2E_REQUIRE(o.process.waitExit(10000, code));
+  E2E_CHECK_EQ(code, 0ul);
+}
+
+namespace {
+
+struct PendingSend {
+  HWND window;
+  UINT msg;
+  WPARAM wParam;
+  LRESULT result = -1;
+  HANDLE thread = nullptr;
+};
+
+DWORD WINAPI sendOnThread(void* param) {
+  auto* p = static_cast<PendingSend*>(param);
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutA(p->window, p->msg, p->wParam, 0, SMTO_NORMAL, 30000, &result)) p->result = static_cast<LRESULT>(result);
+  return 0;
+}
+
+// A send that would wait for a dialog, made on a thread of its own.
+void startSend(PendingSend& pending) { pending.thread = CreateThread(nullptr, 0, sendOnThread, &pending, 0, nullptr); }
+
+bool finishSend(PendingSend& pending) {
+  const bool done = WaitForSingleObject(pending.thread, 10000) == WAIT_OBJECT_0;
+  CloseHandle(pending.thread);
+  return done;
+}
+
+}  // namespace
+
+E2E_TEST(end_of_session_asks_the_same_question) {
+  Orvalda o = Orvalda::start();
+  PendingSend no{o.main, WM_QUERYENDSESSION, 0};
+  startSend(no);
+  HWND box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK_EQ(e2e::messageBoxText(box), std::string("Are you sure?"));
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_REQUIRE(finishSend(no));
+  E2E_CHECK_EQ(no.result, FALSE);
+
+  PendingSend yes{o.main, WM_QUERYENDSESSION, 0};
+  startSend(yes);
+  box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDYES));
+  E2E_REQUIRE(finishSend(yes));
+  E2E_CHECK_EQ(yes.result, TRUE);
+
+  // The session's end itself is left to the system: the program only answers.
+  E2E_CHECK_EQ(o.send(o.main, WM_ENDSESSION, TRUE, 0), 0);
+  E2E_CHECK(o.process.running());
+}
+
+E2E_TEST(tab_order_skips_disabled_boxes) {
+  Orvalda o = Orvalda::start();
+  const HWND btn1 = o.control(kIdBitBtn1), btn2 = o.control(kIdBitBtn2), test = o.control(kIdTestCheckBox),
+             live = o.control(kIdLiveCheckBox);
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
+  E2E_CHECK(e2e::waitForFocus(o.main, btn2));
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
+  E2E_CHECK(e2e::waitForFocus(o.main, test));  // "Live Data" is still greyed
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
+  E2E_CHECK(e2e::waitForFocus(o.main, btn1));
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_SHIFT, VK_TAB}));
+  E2E_CHECK(e2e::waitForFocus(o.main, test));
+
+  // Space flips the focused box.
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_SPACE}));
+  E2E_CHECK(e2e::waitUntil([&] { return e2e::checkState(test) == BST_CHECKED; }, 2000));
+
+  // An announcement greys the focused box: the focus moves on to the next control.
+  announceEurUsd(o);
+  E2E_CHECK(!IsWindowEnabled(test));
+  E2E_CHECK(e2e::waitForFocus(o.main, btn1));
+
+  // After the first tick "Live Data" takes its place in the order.
+  o.send(o.main, orv::WM_TICK, 10816, 10815);
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_SHIFT, VK_TAB}));
+  E2E_CHECK(e2e::waitForFocus(o.main, live));
+}
+
+E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
+  Orvalda o = Orvalda::start();
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_ESCAPE}));
+  e2e::settle(o.main, 500);
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdBitBtn1)), std::string("START RECORDING"));
+
+  E2E_REQUIRE(e2e::pressKeys(o.main, {'C'}));
+  HWND box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(o.dialogGone(box));
+
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_MENU, 'C'}));
+  box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(o.dialogGone(box));
+
+  // Space presses the focused button.
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn2)));
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_SPACE}));
+  box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.process.running());
+}
+
+E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
+  Orvalda o = Orvalda::start();
+  // On Close, Enter closes and does not start a recording.
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn2)));
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_RETURN}));
+  HWND box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(o.dialogGone(box));
+
+  // On a check box, Enter presses START RECORDING: the save dialog opens,
+  // owned by the application's window, with the main window waiting.
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdTestCheckBox)));
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_RETURN}));
+  HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
+  E2E_REQUIRE(dialog != nullptr);
+  E2E_CHECK(e2e::findChild(dialog, 0x47C) != nullptr);
+  E2E_CHECK_EQ(GetWindow(dialog, GW_OWNER), o.app);
+  E2E_CHECK(!IsWindowEnabled(o.main));
+  E2E_CHECK(e2e::cancelDialog(dialog));
+  E2E_CHECK(o.dialogGone(dialog));
+  E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, 3000));
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdBitBtn1)), std::string("START RECORDING"));
+}
+
+E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
+  // A file that another program holds open without sharing cannot be
+  // recorded to: starting the recording fails inside the click handler.
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  const std::string path = std::string(folder) + "orvalda-e2e-locked.csv";
+  HANDLE lock = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  E2E_REQUIRE(lock != INVALID_HANDLE_VALUE);
+  struct Cleanup {
+    HANDLE lock;
+    std::string path;
+    ~Cleanup() {
+      CloseHandle(lock);
+      DeleteFileA(path.c_str());
+    }
+  } cleanup{lock, path};
+
+  Orvalda o = Orvalda::start();
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
+  HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
+  E2E_REQUIRE(dialog != nullptr);
+  E2E_REQUIRE(e2e::answerSaveDialog(dialog, path));
+  if (HWND replace = e2e::waitForDialogOwnedBy(o.process.pid(), dialog, 3000))
+    E2E_CHECK(e2e::answerMessageBox(replace, IDYES));  // "already exists, replace it?"
+
+  HWND error = e2e::waitForDialog(o.process.pid(), 5000, "Orvalda");
+  E2E_REQUIRE(error != nullptr);
+  const std::string text = e2e::messageBoxText(error);
+  E2E_CHECK(text.find("orvalda-e2e-locked.csv") != std::string::npos);
+  E2E_CHECK(!text.empty() && text.back() == '.');
+  E2E_CHECK_EQ(GetWindow(error, GW_OWNER), o.app);
+  E2E_CHECK(!IsWindowEnabled(o.main));  // the program's other windows wait
+  // Messages are still handled while the error is shown.
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 10816, 10815), 1);
+
+  E2E_CHECK(e2e::answerMessageBox(error, IDOK));
+  E2E_CHECK(o.dialogGone(error));
+  E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, 3000));
+  E2E_CHECK(o.process.running());
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdBitBtn1)), std::string("START RECORDING"));
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+}
+
+E2E_TEST(takes_any_message_even_while_a_modal_window_is_open) {
+  Orvalda o = Orvalda::start();
+  // Codes of the user range and the application range, with extreme parameters.
+  for (UINT code = WM_USER; code < 0x800; ++code)
+    for (LPARAM param : {static_cast<LPARAM>(0), static_cast<LPARAM>(-1)}) {
+      LRESULT ignored = 0;
+      if (!e2e::send(o.main, code, static_cast<WPARAM>(param), param, ignored, 2000) ||
+          !e2e::send(o.app, code, static_cast<WPARAM>(param), param, ignored, 2000)) {
+        E2E_CHECK(false);
+        std::printf("    code 0x%x was not answered\n", code);
+      }
+    }
+  for (UINT code = WM_APP; code < WM_APP + 16; ++code) o.send(o.main, code, 0, 0);
+  E2E_REQUIRE(o.process.running());
+
+  // The question is open: the feeder is still answered and shown.
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  HWND box = o.question();
+  E2E_REQUIRE(box != nullptr);
+  announceEurUsd(o);
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLabel)), std::string("EURUSD"));
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108166, 108150), 1);
+  E2E_CHECK(e2e::windowText(o.control(kIdTickLabel)).find("1.08166") != std::string::npos);
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_FEED_CONTROL, 0, 0), 0);
+  E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(o.dialogGone(box));
+
+  // The save dialog is open: likewise.
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
+  HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
+  E2E_REQUIRE(dialog != nullptr);
+  E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108170, 108160), 1);
+  E2E_CHECK(e2e::windowText(o.control(kIdTickLabel)).find("1.08170") != std::string::npos);
+  E2E_CHECK(e2e::cancelDialog(dialog));
+  E2E_CHECK(o.dialogGone(dialog));
+  E2E_CHECK(o.process.running());
+}
+
+namespace {
+
+// A tester window in this process, on a thread of its own, that stops
+// handling messages when told to.
+class HangingTester {
+ public:
+  HangingTester() {
+    hang_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+    WaitForSingleObject(ready_, 5000);
+  }
+  ~HangingTester() {
+    released_ = true;
+    SetEvent(hang_);
+    if (window_ != nullptr) PostMessageA(window_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, 30000);
+    CloseHandle(thread_);
+    CloseHandle(hang_);
+    CloseHandle(ready_);
+  }
+  HWND window() const { return window_; }
+  void hang() { SetEvent(hang_); }
+
+ private:
+  static DWORD WINAPI run(void* param) {
+    auto* self = static_cast<HangingTester*>(param);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "E2eHangingTester";
+    RegisterClassA(&wc);
+    self->window_ = CreateWindowExA(0, wc.lpszClassName, orv::kTesterTitle, WS_POPUP, 0, 0, 10, 10, nullptr,
+                                    nullptr, wc.hInstance, nullptr);
+    SetEvent(self->ready_);
+    MSG msg;
+    for (;;) {
+      if (WaitForSingleObject(self->hang_, 0) == WAIT_OBJECT_0) {
+        // Hung: no message is taken until the test ends.
+        while (!self->released_) Sleep(50);
+        break;
+      }
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      Sleep(5);
+    }
+    DestroyWindow(self->window_);
+    return 0;
+  }
+
+  HANDLE hang_ = nullptr, ready_ = nullptr, thread_ = nullptr;
+  HWND window_ = nullptr;
+  volatile bool released_ = false;
+};
+
+}  // namespace
+
+E2E_TEST(a_hung_tester_costs_one_wait_not_a_freeze) {
+  HangingTester tester;
+  E2E_REQUIRE(tester.window() != nullptr);
+  Orvalda o = Orvalda::start();
+  o.send(o.main, orv::WM_TICK, 10816, 10815);
+  tester.hang();
+  // Ticking "Live Data" connects to the hung tester and waits for it.
+  E2E_CHECK(e2e::postClick(o.control(kIdLiveCheckBox)));
+  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(o.control(kIdLiveCheckBox)) == BST_CHECKED; }, 5000));
+  // A tick arriving meanwhile is forwarded too and answered when that wait
+  // runs out, after about five seconds, not never.
+  ULONGLONG start = GetTickCount64();
+  LRESULT result = 0;
+  E2E_CHECK(e2e::send(o.main, orv::WM_TICK, 10817, 10816, result, 15000));
+  E2E_CHECK_EQ(result, 1);
+  ULONGLONG took = GetTickCount64() - start;
+  if (!E2E_CHECK(took < 7000)) std::printf("    the first tick took %llu ms\n", took);
+  // From then on every tick is answered at once.
+  for (int i = 0; i < 20; ++i) {
+    start = GetTickCount64();
+    E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 10818 + i, 10817 + i), 1);
+    took = GetTickCount64() - start;
+    if (!E2E_CHECK(took < 1000)) std::printf("    tick %d took %llu ms\n", i, took);
+  }
+}
+
+int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

@@ -1,0 +1,101 @@
+// Thin wrappers around the main window's child windows. Each holds one
+// window and the toolkit control it shows; it decides nothing. The main
+// window reflects the notifications meant for a control back to it
+// (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR*), and a control's user actions go to
+// onPress, which the main window routes to the toolkit.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <functional>
+
+#include "platform/toolkit.h"
+#include "ui/layout.h"
+
+namespace orv::ui {
+
+class ChildControl {
+ public:
+  explicit ChildControl(const Bounds& bounds) : bounds_(bounds) {}
+  virtual ~ChildControl() = default;
+  ChildControl(const ChildControl&) = delete;
+  ChildControl& operator=(const ChildControl&) = delete;
+
+  HWND hwnd() const noexcept { return hwnd_; }
+  // Handles a notification the parent reflected; false leaves it to the parent.
+  virtual bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // Moves the control to its layout bounds on a screen of this many dpi and
+  // gives it its font.
+  virtual void place(int dpi, HFONT font);
+
+ protected:
+  void createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int id, int dpi);
+  HWND hwnd_ = nullptr;
+  Bounds bounds_;
+};
+
+class LabelControl : public ChildControl {
+ public:
+  LabelControl(const Label& model, const Bounds& bounds, bool autoSize)
+      : ChildControl(bounds), model_(model), autoSize_(autoSize) {}
+  void create(HWND parent, int id, int dpi);
+  bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void place(int dpi, HFONT font) override;
+
+ private:
+  static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR self);
+  void fitToText();
+  const Label& model_;
+  bool autoSize_;
+};
+
+class BitmapButtonControl : public ChildControl {
+ public:
+  BitmapButtonControl(const BitBtn& model, const Bounds& bounds) : ChildControl(bounds), model_(model) {}
+  std::function<void()> onPress;
+  // Whether the button is the one Enter presses now: drawn with the heavy frame.
+  std::function<bool()> hasDefaultFrame;
+  void create(HWND parent, int id, int dpi);
+  bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  void place(int dpi, HFONT font) override;
+
+ private:
+  void draw(const DRAWITEMSTRUCT& item) const;
+  const BitBtn& model_;
+  int dpi_ = kDesignDpi;
+};
+
+class CheckBoxControl : public ChildControl {
+ public:
+  CheckBoxControl(const CheckBox& model, const Bounds& bounds) : ChildControl(bounds), model_(model) {}
+  std::function<void()> onPress;
+  void create(HWND parent, int id, const char* caption, int dpi);
+  bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  const CheckBox& model_;
+};
+
+// A plain group box keeps its children's notifications to itself; this one
+// passes them on to its parent, which reflects them to the check boxes.
+class GroupBoxControl : public ChildControl {
+ public:
+  explicit GroupBoxControl(const Bounds& bounds) : ChildControl(bounds) {}
+  void create(HWND parent, int id, const char* caption, int dpi);
+
+ private:
+  static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR self);
+};
+
+// The brush and colours of the window's background for a WM_CTLCOLOR* answer.
+LRESULT faceColors(HDC dc, COLORREF textColor);
+
+}  // namespace orv::ui

@@ -1,0 +1,19 @@
+// The stock glyphs of the bitmap buttons: a green tick (bkOK), a red cross
+// (bkCancel) and an open door (bkClose), 18 x 18 pixels in the 16 standard
+// colours, each with a greyed, embossed twin for a disabled button.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "platform/backend.h"
+
+namespace orv::ui {
+
+// Draws the glyph of a kind with its top left corner at (x, y), each of its
+// pixels stretched to size / 18 screen pixels; transparent pixels are left alone.
+void drawGlyph(HDC dc, ButtonKind kind, bool enabled, int x, int y, int size);
+
+}  // namespace orv::ui

@@ -1,0 +1,75 @@
+// The main window "TForm1": its controls, its fonts, the keys it answers to,
+// and the routing of every window-system event to the logic in TForm1. Every
+// call into the logic runs guarded: an error ends that handler, is shown,
+// and the message loop goes on.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <functional>
+
+#include "core/form.h"
+#include "platform/win32_backend.h"
+#include "ui/controls.h"
+
+namespace orv::ui {
+
+class MainWindow {
+ public:
+  MainWindow(TForm1& form, Win32Backend& backend);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window and its controls from the layout, still hidden, and
+  // binds them to the backend. Throws Error on failure.
+  void create(HINSTANCE instance, HICON icon, HICON smallIcon);
+  void show(int showCommand);
+  HWND hwnd() const noexcept { return hwnd_; }
+
+  // The window's keys, taken from the message loop before translation
+  // (Tab order, Enter, Escape, C). True: the message is used up.
+  bool translateKey(const MSG& msg);
+
+ private:
+  struct Fonts {
+    HFONT window = nullptr;
+    HFONT tickLabel = nullptr;
+    HFONT bitBtn1 = nullptr;
+    void release();
+  };
+
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void guarded(const std::function<void()>& handler);
+  ChildControl* controlOf(HWND hwnd);
+  void applyDpi(int dpi);
+  void focusNotified(HWND control, bool gained);
+  void moveFocus(bool forward);
+  void restoreFocus();
+  BitmapButtonControl* enterButton();
+
+  TForm1& form_;
+  Win32Backend& backend_;
+  HWND hwnd_ = nullptr;
+  int dpi_ = kDesignDpi;
+  Fonts fonts_;
+  HWND lastFocus_ = nullptr;
+
+  // In the order the layout creates them.
+  LabelControl tickLabel_;
+  LabelControl noTickLabel_;
+  BitmapButtonControl bitBtn2_;
+  BitmapButtonControl bitBtn1_;
+  GroupBoxControl groupBox1_;
+  CheckBoxControl liveCheckBox_;
+  CheckBoxControl testCheckBox_;
+};
+
+}  // namespace orv::ui
