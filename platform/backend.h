@@ -68,7 +68,7 @@ class Backend {
   virtual void sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) = 0;
 
   // Drawing the controls' state, which the toolkit layer keeps.
-  virtual void showCaption(Control c, std::string_view text) = 0;
+  virtual void showCaption(Control c, const std::string& text) = 0;
   virtual void showFontColor(Control c, Color color) = 0;
   virtual void showChecked(Control c, bool checked) = 0;
   virtual void showEnabled(Control c, bool enabled) = 0;

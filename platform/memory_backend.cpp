@@ -62,9 +62,9 @@ void MemoryBackend::sendMessage(WindowHandle window, std::uint32_t msg, std::uin
   if (onSend) onSend(m);
 }
 
-void MemoryBackend::showCaption(Control c, std::string_view text) {
-  captions[c] = std::string(text);
-  log.push_back(std::string("caption ") + controlName(c) + " " + std::string(text));
+void MemoryBackend::showCaption(Control c, const std::string& text) {
+  captions[c] = text;
+  log.push_back(std::string("caption ") + controlName(c) + " " + text);
 }
 
 void MemoryBackend::showFontColor(Control c, Color color) {

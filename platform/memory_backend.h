@@ -75,7 +75,7 @@ class MemoryBackend : public Backend {
   std::int64_t monotonicMs() override { return steadyMs; }
   WindowHandle findWindow(std::string_view title) override;
   void sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
-  void showCaption(Control c, std::string_view text) override;
+  void showCaption(Control c, const std::string& text) override;
   void showFontColor(Control c, Color color) override;
   void showChecked(Control c, bool value) override;
   void showEnabled(Control c, bool value) override;

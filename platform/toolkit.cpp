@@ -23,12 +23,8 @@ std::string errorDisplayText(std::string_view message) {
   return text;
 }
 
-void runGuarded(Backend& backend, const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    backend.showError(errorDisplayText(e.what()));
-  }
+void showHandlerError(Backend& backend, const std::exception& error) {
+  backend.showError(errorDisplayText(error.what()));
 }
 
 Label::Label(Backend& backend, Control id, std::string caption, Color color)

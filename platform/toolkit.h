@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -29,7 +30,15 @@ class Error : public std::runtime_error {
 std::string errorDisplayText(std::string_view message);
 
 // Runs one handler; an error it raises is shown on the backend's error display.
-void runGuarded(Backend& backend, const std::function<void()>& handler);
+void showHandlerError(Backend& backend, const std::exception& error);
+template <class Handler>
+void runGuarded(Backend& backend, Handler&& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    showHandlerError(backend, e);
+  }
+}
 
 using Handler = std::function<void()>;
 

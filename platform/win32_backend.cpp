@@ -108,11 +108,10 @@ void Win32Backend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint
   sendPolicy_.finish(attempt, outcome);
 }
 
-void Win32Backend::showCaption(Control c, std::string_view text) {
+void Win32Backend::showCaption(Control c, const std::string& text) {
   HWND hwnd = controlWindow(c);
   if (hwnd == nullptr) return;
-  const std::string caption(text);
-  SetWindowTextA(hwnd, caption.c_str());
+  SetWindowTextA(hwnd, text.c_str());
   InvalidateRect(hwnd, nullptr, TRUE);
 }
 

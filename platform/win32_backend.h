@@ -41,7 +41,7 @@ class Win32Backend : public Backend {
   WindowHandle findWindow(std::string_view title) override;
   void sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
 
-  void showCaption(Control c, std::string_view text) override;
+  void showCaption(Control c, const std::string& text) override;
   void showFontColor(Control c, Color color) override;
   void showChecked(Control c, bool checked) override;
   void showEnabled(Control c, bool enabled) override;

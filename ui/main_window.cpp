@@ -168,8 +168,6 @@ void MainWindow::applyDpi(int dpi) {
   old.release();
 }
 
-void MainWindow::guarded(const std::function<void()>& handler) { runGuarded(backend_, handler); }
-
 ChildControl* MainWindow::controlOf(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
   for (ChildControl* c : std::initializer_list<ChildControl*>{&tickLabel_, &noTickLabel_, &bitBtn2_, &bitBtn1_,

@@ -47,7 +47,10 @@ class MainWindow {
 
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
-  void guarded(const std::function<void()>& handler);
+  template <class Handler>
+  void guarded(Handler&& handler) {
+    runGuarded(backend_, handler);
+  }
   ChildControl* controlOf(HWND hwnd);
   void applyDpi(int dpi);
   void focusNotified(HWND control, bool gained);
