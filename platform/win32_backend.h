@@ -57,6 +57,7 @@ class Win32Backend : public Backend {
   std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
 
   void requestQuit() override;
+  ~Win32Backend() override;
 
  private:
   static constexpr std::size_t kControlCount = 7;
@@ -64,6 +65,7 @@ class Win32Backend : public Backend {
   HWND main_ = nullptr;
   std::array<HWND, kControlCount> controls_{};
   SendPolicy sendPolicy_;
+  bool fineTimer_ = false;  // the system timer runs at 1 ms while Timer1 paces a replay
 };
 
 // A colour as the toolkit encodes it (0x00BBGGRR, or 0x80000000 | system
