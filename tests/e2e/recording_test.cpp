@@ -1,0 +1,627 @@
+// Recording, end to end: the real orvalda.exe records the ticks this test
+// sends as the feeder into files chosen through the real save dialog, and the
+// test reads the files back byte for byte.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/protocol.h"
+#include "tests/e2e/e2e.h"
+#include "ui/control_ids.h"
+
+namespace {
+
+using namespace orv::ui;
+
+// ---------------------------------------------------------------------------
+// Files
+
+// The whole file as it is now, read while another program may be writing it;
+// false when it cannot be opened (it does not exist).
+bool readShared(const std::string& path, std::string& data) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  data.clear();
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) data.append(buffer, got);
+  CloseHandle(h);
+  return true;
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void writeWhole(const std::string& path, const std::string& data) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  E2E_REQUIRE(h != INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+  CloseHandle(h);
+  E2E_REQUIRE(written == data.size());
+}
+
+// CR and LF made visible, for failure output.
+std::string visible(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n\n      ";
+    else
+      out += c;
+  }
+  return out;
+}
+
+// A folder of the test's own under the Windows temporary folder, emptied and
+// removed at the end.
+class TempFolder {
+ public:
+  TempFolder() {
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    static int counter = 0;
+    path_ =
+        std::string(base) + "orvalda-rec-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~TempFolder() {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA(file(found.cFileName).c_str());
+      } while (FindNextFileA(h, &found));
+      FindClose(h);
+    }
+    RemoveDirectoryA(path_.c_str());
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  std::string file(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+// ---------------------------------------------------------------------------
+// Unix commands (for a small tmpfs): Wine starts a program named by a Unix
+// path but hands back no process to wait for, so the command leaves its exit
+// status in a file that is polled.
+
+bool runUnixShell(const std::string& script, DWORD timeoutMs) {
+  static int counter = 0;
+  const std::string status =
+      "/tmp/orvalda-e2e-status-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+  std::string commandLine = "/bin/sh -c \"(" + script + ") >/dev/null 2>&1; echo $? >" + status + ".part; mv " +
+                            status + ".part " + status + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  if (pi.hProcess != nullptr) CloseHandle(pi.hProcess);
+  if (pi.hThread != nullptr) CloseHandle(pi.hThread);
+  const std::string statusFile = e2e::hostPath(status);
+  std::string result;
+  const bool done = e2e::waitUntil([&] { return readShared(statusFile, result) && !result.empty(); }, timeoutMs, 20);
+  DeleteFileA(statusFile.c_str());
+  return done && result.rfind("0", 0) == 0;
+}
+
+// A 64 KiB tmpfs mounted for the test's life (needs root).
+class SmallDisk {
+ public:
+  SmallDisk()
+      : unixPath_("/tmp/orvalda-e2e-full-" + std::to_string(GetCurrentProcessId())),
+        mounted_(runUnixShell(
+            "[ $(id -u) = 0 ] && mkdir -p " + unixPath_ + " && mount -t tmpfs -o size=64k tmpfs " + unixPath_, 10000)) {
+  }
+  ~SmallDisk() { runUnixShell("umount -l " + unixPath_ + "; rmdir " + unixPath_, 10000); }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+  std::string file(const std::string& name) const { return e2e::hostPath(unixPath_ + "/" + name); }
+
+ private:
+  std::string unixPath_;
+  bool mounted_;
+};
+
+// ---------------------------------------------------------------------------
+// The program
+
+std::string feedPath() { return e2e::hostPath(ORVALDA_FEED_EXE); }
+
+struct Orvalda {
+  e2e::Process process;
+  HWND main = nullptr;
+
+  static Orvalda start() {
+    Orvalda o;
+    o.process = e2e::Process::start(e2e::orvaldaPath());
+    o.main = e2e::findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
+    E2E_REQUIRE(o.main != nullptr);
+    E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
+    E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn1), 5000));
+    return o;
+  }
+
+  HWND control(int id) const { return e2e::findChild(main, id); }
+  std::string text(int id) const { return e2e::windowText(control(id)); }
+  std::string button() const { return text(kIdBitBtn1); }
+
+  // A message as the feeder sends it; the program answers each with 1.
+  void feed(UINT msg, std::uint32_t wParam, std::uint32_t lParam) const {
+    LRESULT result = -1;
+    E2E_CHECK(e2e::send(main, msg, wParam, lParam, result));
+    E2E_CHECK_EQ(result, 1);
+  }
+  void tick(std::uint32_t ask, std::uint32_t bid) const { feed(orv::WM_TICK, ask, bid); }
+  void announce(const char* letters, std::uint32_t digits) const {
+    feed(orv::WM_SYMBOL_HEAD, orv::packLetters(letters[0], letters[1]), orv::packLetters(letters[2], letters[3]));
+    feed(orv::WM_SYMBOL_TAIL, orv::packLetters(letters[4], letters[5]), digits);
+  }
+
+  bool buttonReads(const std::string& caption, DWORD timeoutMs = 5000) const {
+    return e2e::waitUntil([&] { return button() == caption; }, timeoutMs);
+  }
+
+  // START RECORDING pressed: the save dialog.
+  HWND openSaveDialog() const {
+    E2E_CHECK(e2e::postClick(control(kIdBitBtn1)));
+    HWND dialog = e2e::waitForDialog(process.pid(), 10000);
+    E2E_REQUIRE(dialog != nullptr);
+    E2E_REQUIRE(e2e::findChild(dialog, 0x47C) != nullptr);
+    return dialog;
+  }
+
+  // A recording into path, started through the save dialog.
+  void startRecording(const std::string& path) const {
+    HWND dialog = openSaveDialog();
+    E2E_REQUIRE(e2e::answerSaveDialog(dialog, path));
+    E2E_REQUIRE(buttonReads("STOP RECORDING"));
+    E2E_CHECK(!IsWindow(dialog) || !IsWindowVisible(dialog));
+  }
+
+  void stopRecording() const {
+    E2E_CHECK(e2e::postClick(control(kIdBitBtn1)));
+    E2E_REQUIRE(buttonReads("START RECORDING"));
+  }
+
+  // A visible dialog of the program other than `besides`.
+  HWND otherDialog(HWND besides, DWORD timeoutMs = 5000) const {
+    HWND found = nullptr;
+    e2e::waitUntil(
+        [&] {
+          for (HWND w : e2e::topWindows(process.pid(), "#32770", nullptr, true))
+            if (w != besides) found = w;
+          return found != nullptr;
+        },
+        timeoutMs, 20);
+    return found;
+  }
+
+  // The error display: a message box titled with the program's name.
+  HWND errorBox(DWORD timeoutMs = 5000) const { return e2e::waitForDialog(process.pid(), timeoutMs, orv::kAppTitle); }
+
+  bool gone(HWND dialog) const {
+    return e2e::waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Rows
+
+std::uint64_t stamp(const SYSTEMTIME& t) {
+  FILETIME f;
+  SystemTimeToFileTime(&t, &f);
+  return (static_cast<std::uint64_t>(f.dwHighDateTime) << 32 | f.dwLowDateTime) / 10000;  // ms
+}
+
+SYSTEMTIME now() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return t;
+}
+
+// One tick as it must appear in the file: its pair and price texts, and the
+// local-time window in which the program received it.
+struct ExpectedRow {
+  std::string pair, bid, ask;
+  SYSTEMTIME before, after;
+};
+
+// Reads "YYYYMMDD HH:MM:SS.mmm"; false when the text has another shape.
+bool parseStamp(const std::string& s, SYSTEMTIME& t) {
+  if (s.size() != 21 || s[8] != ' ' || s[11] != ':' || s[14] != ':' || s[17] != '.') return false;
+  for (std::size_t i : {0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 12, 13, 15, 16, 18, 19, 20})
+    if (s[i] < '0' || s[i] > '9') return false;
+  auto num = [&](std::size_t at, std::size_t n) { return static_cast<WORD>(std::stoi(s.substr(at, n))); };
+  t = {};
+  t.wYear = num(0, 4);
+  t.wMonth = num(4, 2);
+  t.wDay = num(6, 2);
+  t.wHour = num(9, 2);
+  t.wMinute = num(12, 2);
+  t.wSecond = num(15, 2);
+  t.wMilliseconds = num(18, 3);
+  FILETIME f;
+  return SystemTimeToFileTime(&t, &f) != FALSE;
+}
+
+// Checks a file against the rows expected in it, byte for byte: every row
+// "PAIR,YYYYMMDD HH:MM:SS.mmm,BID,ASK" and CR LF, nothing before or after.
+// The time stamps are the program's own reading, so each must be a valid
+// local time within the moments the test sent that tick.
+void checkRecording(const std::string& data, const std::vector<ExpectedRow>& rows) {
+  std::string expected;
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const ExpectedRow& row = rows[i];
+    const std::string head = row.pair + ",";
+    std::string timeText;
+    if (data.compare(at, head.size(), head) == 0 && at + head.size() + 21 <= data.size())
+      timeText = data.substr(at + head.size(), 21);
+    SYSTEMTIME t;
+    if (!E2E_CHECK(parseStamp(timeText, t))) {
+      std::printf("    row %zu has no time stamp where expected: \"%s\"\n", i, visible(data.substr(at, 80)).c_str());
+      break;
+    }
+    if (!E2E_CHECK(stamp(row.before) <= stamp(t) && stamp(t) <= stamp(row.after)))
+      std::printf("    row %zu: time %s not within the send\n", i, timeText.c_str());
+    const std::string line = head + timeText + "," + row.bid + "," + row.ask + "\r\n";
+    expected += line;
+    at += line.size();
+  }
+  if (!E2E_CHECK(data == expected))
+    std::printf("    file:     %s\n    expected: %s\n", visible(data).c_str(), visible(expected).c_str());
+}
+
+// Sends a tick and notes what its row must hold.
+void tickInto(std::vector<ExpectedRow>& rows, const Orvalda& o, const std::string& pair, std::uint32_t ask,
+              std::uint32_t bid, const std::string& bidText, const std::string& askText) {
+  ExpectedRow row{pair, bidText, askText, now(), {}};
+  o.tick(ask, bid);
+  row.after = now();
+  rows.push_back(row);
+}
+
+// A price of five decimals, e.g. 108150 points as "1.08150".
+std::string fiveDecimals(std::uint32_t points) {
+  char text[24];
+  std::snprintf(text, sizeof(text), "%u.%05u", points / 100000, points % 100000);
+  return text;
+}
+
+bool endsWithRow(const std::string& data) {
+  return data.empty() || (data.size() >= 2 && data.substr(data.size() - 2) == "\r\n");
+}
+
+}  // namespace
+
+E2E_TEST(records_every_tick_byte_for_byte) {
+  TempFolder folder;
+  Orvalda o = Orvalda::start();
+  o.announce("EURUSD", 5);
+  std::vector<ExpectedRow> rows;
+
+  // Ticks before the recording, and while the save dialog is open, are shown
+  // but not recorded.
+  o.tick(108160, 108150);
+  HWND dialog = o.openSaveDialog();
+  o.tick(108170, 108160);
+  E2E_CHECK(o.text(kIdTickLabel).find("EURUSD bid 1.08160 ask 1.08170") != std::string::npos);
+  // A name without extension gets ".csv".
+  E2E_REQUIRE(e2e::answerSaveDialog(dialog, folder.file("first")));
+  E2E_REQUIRE(o.buttonReads("STOP RECORDING"));
+  const std::string path = folder.file("first.csv");
+  E2E_CHECK(fileExists(path));
+  E2E_CHECK(!fileExists(folder.file("first")));
+
+  tickInto(rows, o, "EUR/USD", 108166, 108150, "1.08150", "1.08166");
+  tickInto(rows, o, "EUR/USD", 4294967295u, 0, "0.00000", "42949.67295");
+  tickInto(rows, o, "EUR/USD", 0x80000000u, 0x7FFFFFFFu, "21474.83647", "21474.83648");
+  // A 32-bit feeder's lParam arrives sign-extended: only its low 32 bits count.
+  {
+    ExpectedRow row{"EUR/USD", "21474.83648", "0.00001", now(), {}};
+    LRESULT result = -1;
+    E2E_CHECK(e2e::send(o.main, orv::WM_TICK, 1, static_cast<LPARAM>(static_cast<std::int32_t>(0x80000000u)), result));
+    E2E_CHECK_EQ(result, 1);
+    row.after = now();
+    rows.push_back(row);
+  }
+  // A new announcement while recording: its pair and Digits from the next row on.
+  o.announce("GBPJPY", 3);
+  tickInto(rows, o, "GBP/JPY", 187254, 187241, "187.241", "187.254");
+  o.announce("USDXXX", 0);
+  tickInto(rows, o, "USD/XXX", 12, 7, "7", "12");
+  // A pair with a comma or a quote is quoted, so the row keeps four fields.
+  o.announce("A,B\"CD", 2);
+  tickInto(rows, o, "\"A,B/\"\"CD\"", 5, 3, "0.03", "0.05");
+  E2E_CHECK(o.text(kIdTickLabel).find("A,B\"CD bid 0.03 ask 0.05") != std::string::npos);
+
+  o.stopRecording();
+  std::string data;
+  E2E_REQUIRE(readShared(path, data));
+  checkRecording(data, rows);
+
+  // Ticks after the stop go nowhere.
+  o.tick(108180, 108170);
+  e2e::settle(o.main);
+  std::string later;
+  E2E_REQUIRE(readShared(path, later));
+  E2E_CHECK_EQ(later.size(), data.size());
+}
+
+E2E_TEST(stop_before_any_tick_leaves_an_empty_file) {
+  TempFolder folder;
+  Orvalda o = Orvalda::start();
+  const std::string path = folder.file("empty.csv");
+  o.startRecording(path);
+  o.stopRecording();
+  std::string data = "not read";
+  E2E_REQUIRE(readShared(path, data));
+  E2E_CHECK_EQ(data.size(), 0u);
+}
+
+E2E_TEST(yes_to_are_you_sure_keeps_every_row) {
+  TempFolder folder;
+  Orvalda o = Orvalda::start();
+  o.announce("EURUSD", 5);
+  const std::string path = folder.file("closed.csv");
+  o.startRecording(path);
+  std::vector<ExpectedRow> rows;
+  for (std::uint32_t i = 0; i < 5; ++i)
+    tickInto(rows, o, "EUR/USD", 108166 + i, 108150 + i, fiveDecimals(108150 + i), fiveDecimals(108166 + i));
+
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  HWND box = e2e::waitForDialog(o.process.pid(), 5000, "Exit");
+  E2E_REQUIRE(box != nullptr);
+  // The recording goes on while the question is open.
+  tickInto(rows, o, "EUR/USD", 108170, 108160, "1.08160", "1.08170");
+  E2E_CHECK(e2e::answerMessageBox(box, IDYES));
+  DWORD code = 12345;
+  E2E_REQUIRE(o.process.waitExit(10000, code));
+  E2E_CHECK_EQ(code, 0ul);
+
+  std::string data;
+  E2E_REQUIRE(readShared(path, data));
+  checkRecording(data, rows);
+}
+
+E2E_TEST(save_dialog_asks_before_replacing_a_file) {
+  TempFolder folder;
+  Orvalda o = Orvalda::start();
+  o.announce("EURUSD", 5);
+  const std::string path = folder.file("exists.csv");
+  writeWhole(path, "keep me\r\n");
+
+  // No: back to the dialog; then Cancel: nothing has changed.
+  HWND dialog = o.openSaveDialog();
+  E2E_REQUIRE(e2e::answerSaveDialog(dialog, path));
+  HWND prompt = o.otherDialog(dialog);
+  E2E_REQUIRE(prompt != nullptr);
+  const std::string question = e2e::messageBoxText(prompt);
+  E2E_CHECK(question.find("replace") != std::string::npos);
+  E2E_CHECK(e2e::answerMessageBox(prompt, IDNO));
+  E2E_CHECK(o.gone(prompt));
+  e2e::settle(o.main, 300);
+  E2E_CHECK(IsWindow(dialog) && IsWindowVisible(dialog));
+  E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
+  E2E_CHECK(e2e::cancelDialog(dialog));
+  E2E_CHECK(o.gone(dialog));
+  e2e::settle(o.main, 300);
+  E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
+  o.tick(108166, 108150);
+  std::string data;
+  E2E_REQUIRE(readShared(path, data));
+  E2E_CHECK_EQ(data, std::string("keep me\r\n"));
+
+  // Yes: the file is emptied and recorded into.
+  dialog = o.openSaveDialog();
+  E2E_REQUIRE(e2e::answerSaveDialog(dialog, path));
+  prompt = o.otherDialog(dialog);
+  E2E_REQUIRE(prompt != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(prompt, IDYES));
+  E2E_REQUIRE(o.buttonReads("STOP RECORDING"));
+  E2E_REQUIRE(readShared(path, data));
+  E2E_CHECK_EQ(data.size(), 0u);
+  std::vector<ExpectedRow> rows;
+  tickInto(rows, o, "EUR/USD", 108167, 108151, "1.08151", "1.08167");
+  o.stopRecording();
+  E2E_REQUIRE(readShared(path, data));
+  checkRecording(data, rows);
+}
+
+namespace {
+
+// Chooses path in the save dialog and expects the error display instead of a
+// recording: the path and a reason, then the start look.
+void expectOpenError(const Orvalda& o, HWND dialog, const std::string& path) {
+  HWND box = o.errorBox();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(box != dialog);
+  const std::string text = e2e::messageBoxText(box);
+  std::printf("    error shown: %s\n", text.c_str());
+  const std::size_t at = text.find(path);
+  E2E_CHECK(at != std::string::npos);
+  // "<path>: <reason>."
+  if (at != std::string::npos) {
+    const std::string rest = text.substr(at + path.size());
+    E2E_CHECK(rest.size() > 4 && rest.compare(0, 2, ": ") == 0);
+  }
+  E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
+  E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+  E2E_CHECK(o.gone(box));
+  e2e::settle(o.main, 300);
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+  E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
+  E2E_CHECK(IsWindowEnabled(o.main));
+}
+
+}  // namespace
+
+E2E_TEST(a_file_that_cannot_be_opened_shows_the_error_and_the_start_look) {
+  TempFolder folder;
+  Orvalda o = Orvalda::start();
+  o.announce("EURUSD", 5);
+
+  // A folder that does not exist.
+  const std::string missing = folder.file("no-such-folder\\ticks.csv");
+  HWND dialog = o.openSaveDialog();
+  E2E_REQUIRE(e2e::answerSaveDialog(dialog, missing));
+  expectOpenError(o, dialog, missing);
+  E2E_CHECK(!fileExists(missing));
+
+  // A file another program holds open without sharing.
+  const std::string locked = folder.file("locked.csv");
+  HANDLE holder = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  E2E_REQUIRE(holder != INVALID_HANDLE_VALUE);
+  dialog = o.openSaveDialog();
+  E2E_CHECK(e2e::answerSaveDialog(dialog, locked));
+  HWND prompt = o.otherDialog(dialog);  // the file exists: replace it?
+  if (E2E_CHECK(prompt != nullptr)) E2E_CHECK(e2e::answerMessageBox(prompt, IDYES));
+  expectOpenError(o, dialog, locked);
+  CloseHandle(holder);
+
+  // The program goes on: ticks are taken, and nothing is recorded.
+  o.tick(108166, 108150);
+  std::string data = "not read";
+  E2E_REQUIRE(readShared(locked, data));
+  E2E_CHECK_EQ(data.size(), 0u);
+}
+
+E2E_TEST(a_full_disk_stops_the_recording_with_one_error) {
+  SmallDisk disk;
+  if (!disk.mounted()) {
+    std::printf("    SKIPPED: cannot mount a small tmpfs (needs root and mount)\n");
+    return;
+  }
+  Orvalda o = Orvalda::start();
+  o.announce("EURUSD", 5);
+  const std::string path = disk.file("full.csv");
+  o.startRecording(path);
+
+  // The real feeder, as fast as it can: 64 KiB hold some 1,400 rows.
+  e2e::Process feeder = e2e::Process::start(feedPath(), "--synthetic 4000 --rate max --no-announce --timeout-ms 30000");
+  HWND box = o.errorBox(30000);
+  E2E_REQUIRE(box != nullptr);
+  const std::string text = e2e::messageBoxText(box);
+  std::printf("    error shown: %s\n", text.c_str());
+  E2E_CHECK(text.find(path) != std::string::npos);
+  // Back to the start look before the error is shown.
+  E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
+  E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+  E2E_CHECK(o.gone(box));
+
+  // The rest of the feed is taken without a second error.
+  DWORD code = 12345;
+  bool ended = false;
+  e2e::waitUntil(
+      [&] {
+        ended = feeder.waitExit(0, code);
+        return ended || e2e::dialogCount(o.process.pid()) != 0;
+      },
+      60000, 50);
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+  E2E_REQUIRE(ended);
+  E2E_CHECK_EQ(code, 0ul);    // every tick answered 1
+  e2e::settle(o.main, 1500);  // a flush period
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+  E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
+  std::string data;
+  E2E_REQUIRE(readShared(path, data));
+  std::printf("    %zu bytes reached the disk, ending \"%s\"\n", data.size(),
+              visible(data.substr(data.size() - std::min<std::size_t>(data.size(), 60))).c_str());
+  E2E_CHECK(data.size() > 60000 && data.size() <= 65536);
+}
+
+E2E_TEST(a_reader_sees_whole_rows_at_most_a_second_late) {
+  TempFolder folder;
+  Orvalda o = Orvalda::start();
+  o.announce("EURUSD", 5);
+  const std::string path = folder.file("tailed.csv");
+  o.startRecording(path);
+
+  std::vector<std::string> seen;  // every state of the file a reader met
+  std::string data;
+  std::size_t torn = 0;
+  auto look = [&] {
+    E2E_REQUIRE(readShared(path, data));
+    if (!endsWithRow(data)) ++torn;
+    if (seen.empty() || seen.back() != data) seen.push_back(data);
+  };
+
+  // Slow ticks: each row reaches the disk within about a second, with no
+  // further tick to push it out.
+  std::vector<DWORD> lags;
+  std::uint32_t bid = 108150;
+  for (int i = 0; i < 3; ++i, ++bid) {
+    look();
+    const std::size_t before = data.size();
+    const ULONGLONG sent = GetTickCount64();
+    o.tick(bid + 16, bid);
+    const bool arrived = e2e::waitUntil(
+        [&] {
+          look();
+          return data.size() > before;
+        },
+        3000, 20);
+    E2E_CHECK(arrived);
+    lags.push_back(static_cast<DWORD>(GetTickCount64() - sent));
+  }
+  std::printf("    a lone row reached the disk after %lu, %lu, %lu ms\n", lags[0], lags[1], lags[2]);
+  for (DWORD lag : lags) E2E_CHECK(lag <= 1600);
+
+  // A fast burst fills the 512-byte block again and again.
+  for (int i = 0; i < 60; ++i, ++bid) {
+    o.tick(bid + 16, bid);
+    look();
+  }
+  o.stopRecording();
+  std::string final;
+  E2E_REQUIRE(readShared(path, final));
+  E2E_CHECK_EQ(final.size(), 63u * std::string("EUR/USD,20260101 00:00:00.000,1.08150,1.08166\r\n").size());
+  E2E_CHECK_EQ(torn, 0u);
+  for (const std::string& state : seen) E2E_CHECK(final.compare(0, state.size(), state) == 0);
+  std::printf("    the reader met %zu states of the file, every one ending with a whole row\n", seen.size());
+  // The burst went out in several writes of about ten rows each: not all at
+  // the stop, and not one write per row.
+  E2E_CHECK(seen.size() >= 8);
+  E2E_CHECK(seen.size() <= 20);
+}
+
+E2E_TEST(escape_stops_a_recording_and_does_nothing_when_idle) {
+  TempFolder folder;
+  Orvalda o = Orvalda::start();
+  o.announce("EURUSD", 5);
+
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_ESCAPE}));
+  e2e::settle(o.main, 300);
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+  E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
+
+  const std::string path = folder.file("escaped.csv");
+  o.startRecording(path);
+  std::vector<ExpectedRow> rows;
+  tickInto(rows, o, "EUR/USD", 108166, 108150, "1.08150", "1.08166");
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_ESCAPE}));
+  E2E_CHECK(o.buttonReads("START RECORDING"));
+  // Stopped means written out and closed: the row is there at once.
+  std::string data;
+  E2E_REQUIRE(readShared(path, data));
+  checkRecording(data, rows);
+
+  // Escape once more: still idle, no dialog.
+  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_ESCAPE}));
+  e2e::settle(o.main, 300);
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+  E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
+}
+
+int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

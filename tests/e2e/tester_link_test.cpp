@@ -1,0 +1,585 @@
+// The link to the tester, the replay of the built-in table and the stale-feed
+// watchdog, end to end: the real orvalda.exe between this test (the feeder)
+// and zentavor-probe.exe (the tester), whose log shows every message the
+// tester got, in order.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/protocol.h"
+#include "core/test_ticks.h"
+#include "tests/e2e/e2e.h"
+#include "ui/control_ids.h"
+
+namespace {
+
+using namespace orv::ui;
+
+// ---------------------------------------------------------------------------
+// Files
+
+bool readShared(const std::string& path, std::string& data) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  data.clear();
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) data.append(buffer, got);
+  CloseHandle(h);
+  return true;
+}
+
+// A file name of the test's own in the Windows temporary folder, deleted at the end.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& name) {
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    static int counter = 0;
+    path_ = std::string(base) + "orvalda-link-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++counter) + "-" + name;
+  }
+  ~TempFile() { DeleteFileA(path_.c_str()); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// ---------------------------------------------------------------------------
+// The tester: zentavor-probe.exe and its log
+
+struct Entry {
+  std::uint32_t code = 0, wParam = 0, lParam = 0;
+  long ms = 0;  // the probe's local time of day, in ms
+  bool operator==(const Entry& o) const { return code == o.code && wParam == o.wParam && lParam == o.lParam; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Entry& e) {
+  return out << "(" << e.code << "," << e.wParam << "," << e.lParam << ")";
+}
+
+Entry msg(std::uint32_t code, std::uint32_t w, std::uint32_t l) { return Entry{code, w, l, 0}; }
+Entry fwd(std::uint32_t ask, std::uint32_t bid) { return msg(orv::WM_TICK, ask, bid); }
+
+const Entry kConnect1 = msg(1280, 1, 0);
+const Entry kConnect3 = msg(1282, 1, 0);
+const Entry kDisconnect = msg(1282, 0, 0);
+
+std::string probePath() { return e2e::hostPath(ORVALDA_PROBE_EXE); }
+std::string feedPath() { return e2e::hostPath(ORVALDA_FEED_EXE); }
+
+class Probe {
+ public:
+  // Starts the probe with these options and waits for its window.
+  explicit Probe(const std::string& options = "") : log_("probe.log") {
+    DeleteFileA(log_.path().c_str());
+    process_ =
+        e2e::Process::start(probePath(), "--log \"" + log_.path() + "\"" + (options.empty() ? "" : " " + options));
+    window_ = e2e::findTopWindow(process_.pid(), "ZentavorProbe", orv::kTesterTitle);
+    E2E_REQUIRE(window_ != nullptr);
+  }
+
+  // Every whole line of the log, in order.
+  std::vector<Entry> entries() const {
+    std::vector<Entry> out;
+    std::string data;
+    if (!readShared(log_.path(), data)) return out;
+    std::size_t at = 0;
+    for (std::size_t end; (end = data.find('\n', at)) != std::string::npos; at = end + 1) {
+      const std::string line = data.substr(at, end - at);
+      unsigned h = 0, m = 0, s = 0, ms = 0;
+      unsigned long code = 0, w = 0, l = 0;
+      if (std::sscanf(line.c_str(), "%u:%u:%u.%u,%lu,%lu,%lu", &h, &m, &s, &ms, &code, &w, &l) != 7) {
+        std::printf("    unreadable probe line: %s\n", line.c_str());
+        continue;
+      }
+      out.push_back(Entry{static_cast<std::uint32_t>(code), static_cast<std::uint32_t>(w),
+                          static_cast<std::uint32_t>(l), static_cast<long>(((h * 60 + m) * 60 + s) * 1000 + ms)});
+    }
+    return out;
+  }
+
+  // Waits until the log holds at least n entries; returns them.
+  std::vector<Entry> waitFor(std::size_t n, DWORD timeoutMs = 5000) const {
+    std::vector<Entry> got;
+    e2e::waitUntil(
+        [&] {
+          got = entries();
+          return got.size() >= n;
+        },
+        timeoutMs, 10);
+    return got;
+  }
+
+  e2e::Process& process() { return process_; }
+
+ private:
+  TempFile log_;
+  e2e::Process process_;
+  HWND window_ = nullptr;
+};
+
+// Compares part of the log with what it must hold there.
+void checkEntries(const std::vector<Entry>& got, std::size_t from, const std::vector<Entry>& want) {
+  if (!E2E_CHECK(got.size() >= from + want.size())) {
+    std::printf("    the log has %zu entries, expected at least %zu\n", got.size(), from + want.size());
+    return;
+  }
+  for (std::size_t i = 0; i < want.size(); ++i)
+    if (!E2E_CHECK_EQ(got[from + i], want[i])) std::printf("    (log entry %zu)\n", from + i);
+}
+
+std::size_t countOf(const std::vector<Entry>& got, const Entry& e) {
+  std::size_t n = 0;
+  for (const Entry& g : got) n += g == e ? 1 : 0;
+  return n;
+}
+
+// ---------------------------------------------------------------------------
+// The program
+
+struct Orvalda {
+  e2e::Process process;
+  HWND main = nullptr;
+
+  static Orvalda start() {
+    Orvalda o;
+    o.process = e2e::Process::start(e2e::orvaldaPath());
+    o.main = e2e::findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
+    E2E_REQUIRE(o.main != nullptr);
+    E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
+    E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn1), 5000));
+    return o;
+  }
+
+  HWND control(int id) const { return e2e::findChild(main, id); }
+  std::string text(int id) const { return e2e::windowText(control(id)); }
+
+  void feed(UINT code, std::uint32_t wParam, std::uint32_t lParam) const {
+    LRESULT result = -1;
+    E2E_CHECK(e2e::send(main, code, wParam, lParam, result, 10000));
+    E2E_CHECK_EQ(result, 1);
+  }
+  void tick(std::uint32_t ask, std::uint32_t bid) const { feed(orv::WM_TICK, ask, bid); }
+  void announce(const char* letters, std::uint32_t digits) const {
+    feed(orv::WM_SYMBOL_HEAD, orv::packLetters(letters[0], letters[1]), orv::packLetters(letters[2], letters[3]));
+    feed(orv::WM_SYMBOL_TAIL, orv::packLetters(letters[4], letters[5]), digits);
+  }
+
+  // Clicks a check box and waits until it shows the new state.
+  void click(int id, bool checkedAfter) const {
+    HWND box = control(id);
+    E2E_CHECK(e2e::postClick(box));
+    E2E_REQUIRE(
+        e2e::waitUntil([&] { return e2e::checkState(box) == (checkedAfter ? BST_CHECKED : BST_UNCHECKED); }, 5000));
+  }
+};
+
+// A send to Orvalda on a thread of its own, timed: for sends that wait on
+// the tester while the test goes on.
+struct TimedSend {
+  HWND window = nullptr;
+  std::uint32_t ask = 0, bid = 0;
+  DWORD timeoutMs = 30000;
+  LRESULT result = -1;
+  bool delivered = false;
+  ULONGLONG elapsedMs = 0;
+  HANDLE thread = nullptr;
+
+  void start() { thread = CreateThread(nullptr, 0, run, this, 0, nullptr); }
+  bool finish(DWORD waitMs = 40000) {
+    const bool done = WaitForSingleObject(thread, waitMs) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    thread = nullptr;
+    return done;
+  }
+  ~TimedSend() {
+    if (thread != nullptr) finish();
+  }
+
+ private:
+  static DWORD WINAPI run(void* param) {
+    auto* self = static_cast<TimedSend*>(param);
+    const ULONGLONG begin = GetTickCount64();
+    DWORD_PTR answer = 0;
+    self->delivered = SendMessageTimeoutA(self->window, orv::WM_TICK, self->ask, self->bid, SMTO_NORMAL,
+                                          self->timeoutMs, &answer) != 0;
+    self->elapsedMs = GetTickCount64() - begin;
+    self->result = static_cast<LRESULT>(answer);
+    return 0;
+  }
+};
+
+// What the replay sends for a table price with Digits 4: the price scaled by
+// 10^4 (as binary32) and truncated, the product taken exactly.
+std::uint32_t replayPoints4(float price) {
+  return static_cast<std::uint32_t>(std::trunc(static_cast<double>(price) * static_cast<double>(10000.0f)));
+}
+
+Entry tableRow(int row) {
+  const orv::TestTick t = orv::testTick(row);
+  return fwd(replayPoints4(t.ask), replayPoints4(t.bid));
+}
+
+// How many pixels of a window's area on the screen are clearly red.
+int redPixels(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return 0;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SelectObject(mem, old);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
+  GetDIBits(mem, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  int red = 0;
+  for (std::uint32_t p : pixels) {
+    const int b = p & 0xFF, g = (p >> 8) & 0xFF, rr = (p >> 16) & 0xFF;
+    red += rr > 160 && g < 90 && b < 90 ? 1 : 0;
+  }
+  return red;
+}
+
+}  // namespace
+
+E2E_TEST(live_data_connects_forwards_ticks_unchanged_and_disconnects) {
+  Probe probe;
+  Orvalda o = Orvalda::start();
+  o.tick(10816, 10815);  // makes "Live Data" usable; no link yet, nothing forwarded
+  o.click(kIdLiveCheckBox, true);
+  std::vector<Entry> log = probe.waitFor(3);
+  checkEntries(log, 0, {kConnect1, msg(1281, 1, 4), kConnect3});
+  E2E_CHECK_EQ(log.size(), 3u);
+
+  // Forwarded in order, the parameters unchanged (the probe logs their low 32 bits).
+  const std::vector<Entry> ticks = {fwd(10817, 10816), fwd(4294967295u, 0x80000000u), fwd(0, 4294967295u),
+                                    fwd(0x80000000u, 0x7FFFFFFFu), fwd(1, 0)};
+  for (const Entry& t : ticks) o.tick(t.wParam, t.lParam);
+  // A 32-bit feeder's lParam arrives sign-extended: the same tick goes on.
+  {
+    LRESULT result = -1;
+    E2E_CHECK(
+        e2e::send(o.main, orv::WM_TICK, 10818, static_cast<LPARAM>(static_cast<std::int32_t>(0xFFFFFFFEu)), result));
+    E2E_CHECK_EQ(result, 1);
+  }
+  // Each send returns after the forward: the log already has every tick.
+  log = probe.entries();
+  checkEntries(log, 3, ticks);
+  checkEntries(log, 3 + ticks.size(), {fwd(10818, 0xFFFFFFFEu)});
+  E2E_CHECK_EQ(log.size(), 3 + ticks.size() + 1);
+
+  o.click(kIdLiveCheckBox, false);
+  log = probe.waitFor(10);
+  checkEntries(log, 9, {kDisconnect});
+  // Unticked: ticks stay here.
+  o.tick(10820, 10819);
+  e2e::settle(o.main, 300);
+  E2E_CHECK_EQ(probe.entries().size(), 10u);
+}
+
+E2E_TEST(each_connect_looks_the_tester_up_afresh) {
+  Orvalda o = Orvalda::start();
+  o.tick(10816, 10815);
+  // Ticked with no tester about: nothing to send to, ticks still taken.
+  o.click(kIdLiveCheckBox, true);
+  o.tick(10817, 10816);
+  o.click(kIdLiveCheckBox, false);
+
+  // (A tick sent during the connect would be forwarded in its midst: wait for its last step.)
+  Probe first;
+  o.click(kIdLiveCheckBox, true);
+  E2E_CHECK(first.waitFor(3).size() == 3);
+  o.tick(10818, 10817);
+  checkEntries(first.waitFor(4), 0, {kConnect1, msg(1281, 1, 4), kConnect3, fwd(10818, 10817)});
+  o.click(kIdLiveCheckBox, false);
+  checkEntries(first.waitFor(5), 4, {kDisconnect});
+  first.process().kill();
+
+  // A new tester window: the next connect finds it.
+  Probe second;
+  o.click(kIdLiveCheckBox, true);
+  E2E_CHECK(second.waitFor(3).size() == 3);
+  o.tick(10819, 10818);
+  std::vector<Entry> log = second.waitFor(4);
+  checkEntries(log, 0, {kConnect1, msg(1281, 1, 4), kConnect3, fwd(10819, 10818)});
+  E2E_CHECK_EQ(log.size(), 4u);
+}
+
+E2E_TEST(a_tick_nested_in_a_forward_arrives_and_is_recorded_after_the_outer_one) {
+  // The tester takes 600 ms over each message, so the first tick's forward
+  // is still waiting when the second tick comes in.
+  TempFile csv("nested.csv");  // recorded, so the order of the rows shows too
+  Probe probe("--delay-ms 600");
+  Orvalda o = Orvalda::start();
+  o.tick(10816, 10815);
+
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
+  HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
+  E2E_REQUIRE(dialog != nullptr);
+  E2E_REQUIRE(e2e::answerSaveDialog(dialog, csv.path()));
+  E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdBitBtn1) == "STOP RECORDING"; }, 5000));
+
+  o.click(kIdLiveCheckBox, true);
+  E2E_REQUIRE(probe.waitFor(3).size() == 3);
+  Sleep(1200);  // the last connect step's answer
+
+  TimedSend outer;
+  outer.window = o.main;
+  outer.ask = 10900;
+  outer.bid = 10899;
+  outer.start();
+  // The outer tick has reached the tester, whose answer is not due yet.
+  std::vector<Entry> log = probe.waitFor(4);
+  E2E_REQUIRE(log.size() == 4);
+  o.tick(10901, 10900);  // handled inside the outer forward
+  E2E_REQUIRE(outer.finish());
+  E2E_CHECK(outer.delivered);
+  E2E_CHECK_EQ(outer.result, 1);
+
+  log = probe.entries();
+  checkEntries(log, 3, {fwd(10900, 10899), fwd(10901, 10900)});
+  E2E_CHECK_EQ(log.size(), 5u);
+  if (log.size() == 5) E2E_CHECK(log[4].ms - log[3].ms >= 550);  // the inner one waited for the outer answer
+  E2E_CHECK(o.text(kIdTickLabel).find("bid 1.0900 ask 1.0901") != std::string::npos);
+
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
+  E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdBitBtn1) == "START RECORDING"; }, 5000));
+  std::string data;
+  E2E_REQUIRE(readShared(csv.path(), data));
+  const std::size_t first = data.find(",1.0899,1.0900\r\n"), second = data.find(",1.0900,1.0901\r\n");
+  E2E_CHECK(first != std::string::npos);
+  E2E_CHECK(second != std::string::npos);
+  E2E_CHECK(first < second);
+  E2E_CHECK_EQ(data.size(), 2 * std::string("XXX/YYY,20260101 00:00:00.000,1.0899,1.0900\r\n").size());
+}
+
+E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
+  Probe probe;
+  Orvalda o = Orvalda::start();
+  o.tick(10816, 10815);
+  o.click(kIdTestCheckBox, true);  // connects and replays
+  o.click(kIdLiveCheckBox, true);  // connects again
+  std::vector<Entry> log;
+  E2E_REQUIRE(e2e::waitUntil(
+      [&] {
+        log = probe.entries();
+        return countOf(log, kConnect3) == 2;
+      },
+      5000));
+
+  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  HWND box = e2e::waitForDialog(o.process.pid(), 5000, "Exit");
+  E2E_REQUIRE(box != nullptr);
+  log = probe.entries();
+  E2E_CHECK_EQ(countOf(log, kDisconnect), 1u);
+  E2E_REQUIRE(!log.empty());
+  E2E_CHECK_EQ(log.back(), kDisconnect);  // the replay stopped with it
+  const std::size_t atQuestion = log.size();
+  E2E_CHECK_EQ(e2e::checkState(o.control(kIdLiveCheckBox)), BST_UNCHECKED);
+  E2E_CHECK_EQ(e2e::checkState(o.control(kIdTestCheckBox)), BST_UNCHECKED);
+
+  Sleep(300);  // the question waits: nothing more goes to the tester
+  E2E_CHECK_EQ(probe.entries().size(), atQuestion);
+  E2E_CHECK(e2e::answerMessageBox(box, IDYES));
+  DWORD code = 12345;
+  E2E_REQUIRE(o.process.waitExit(10000, code));
+  E2E_CHECK_EQ(code, 0ul);
+  E2E_CHECK_EQ(probe.entries().size(), atQuestion);
+}
+
+E2E_TEST(replay_sends_the_table_from_row_0_at_about_50_rows_a_second) {
+  Probe probe;
+  Orvalda o = Orvalda::start();
+  o.click(kIdTestCheckBox, true);
+  std::vector<Entry> log = probe.waitFor(7);
+  checkEntries(log, 0,
+               {kConnect1, msg(1281, 1, 4), kConnect3, fwd(10816, 10815), fwd(10816, 10815), fwd(10816, 10815),
+                fwd(10815, 10815)});
+
+  // The pace, over at least ten seconds of the probe's own time stamps.
+  E2E_REQUIRE(log.size() >= 4);
+  const long firstMs = log[3].ms;
+  const ULONGLONG begin = GetTickCount64();
+  E2E_REQUIRE(e2e::waitUntil(
+      [&] {
+        log = probe.entries();
+        long span = log.back().ms - firstMs;
+        if (span < 0) span += 24L * 3600 * 1000;  // past midnight
+        return span >= 10500;
+      },
+      30000, 100));
+  o.click(kIdTestCheckBox, false);
+  log = probe.waitFor(log.size() + 1);
+  std::size_t disconnectAt = log.size();
+  for (std::size_t i = 3; i < log.size(); ++i)
+    if (log[i] == kDisconnect) {
+      disconnectAt = i;
+      break;
+    }
+  E2E_REQUIRE(disconnectAt < log.size());
+  const std::size_t rows = disconnectAt - 3;
+  long span = log[disconnectAt - 1].ms - firstMs;
+  if (span < 0) span += 24L * 3600 * 1000;
+  const double rate = (rows - 1) * 1000.0 / span;
+  std::printf("    %zu rows in %.3f s: %.2f rows/s (test's clock: %.1f s); a full pass of %d rows: %.0f s (%.1f min)\n",
+              rows, span / 1000.0, rate, (GetTickCount64() - begin) / 1000.0, orv::kTestTickCount,
+              orv::kTestTickCount / rate, orv::kTestTickCount / rate / 60);
+  E2E_CHECK(rate >= 35 && rate <= 60);
+
+  // The replay is not a live tick: nothing of it is shown.
+  E2E_CHECK_EQ(o.text(kIdTickLabel), std::string("Time, Symbol, BID, ASK"));
+  E2E_CHECK_EQ(o.text(kIdNoTickLabel), std::string("No Ticks"));
+  E2E_CHECK(!IsWindowEnabled(o.control(kIdLiveCheckBox)));
+
+  // Every row sent is the table's, in order from row 0.
+  std::size_t wrong = 0;
+  for (std::size_t i = 0; i < rows; ++i)
+    if (!(log[3 + i] == tableRow(static_cast<int>(i))) && wrong++ < 3)
+      E2E_CHECK_EQ(log[3 + i], tableRow(static_cast<int>(i)));
+  E2E_CHECK_EQ(wrong, 0u);
+
+  // Ticked again: a new connect, then on from the next row.
+  o.click(kIdTestCheckBox, true);
+  log = probe.waitFor(disconnectAt + 1 + 3 + 5);
+  checkEntries(log, disconnectAt + 1, {kConnect1, msg(1281, 1, 4), kConnect3});
+  for (int k = 0; k < 5; ++k) checkEntries(log, disconnectAt + 4 + k, {tableRow(static_cast<int>(rows) + k)});
+  o.click(kIdTestCheckBox, false);
+}
+
+E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
+  Orvalda o = Orvalda::start();
+  o.announce("EURUSD", 5);
+  // Before the first tick the watchdog leaves the display alone.
+  Sleep(1500);
+  E2E_CHECK_EQ(o.text(kIdNoTickLabel), std::string("No Ticks"));
+  E2E_CHECK_EQ(o.text(kIdTickLabel), std::string("EURUSD"));
+
+  const ULONGLONG sent = GetTickCount64();
+  o.tick(108166, 108150);
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdNoTickLabel).empty(); }, 1500));
+  // The tick line's colour, as painted on the screen.
+  const HWND tickLabel = o.control(kIdTickLabel);
+  e2e::settle(o.main, 300);
+  E2E_CHECK_EQ(redPixels(tickLabel), 0);
+
+  // Silence: "N sec" once more than five whole seconds have passed.
+  std::string stale;
+  E2E_REQUIRE(e2e::waitUntil(
+      [&] {
+        stale = o.text(kIdNoTickLabel);
+        return !stale.empty();
+      },
+      9000, 20));
+  const ULONGLONG after = GetTickCount64() - sent;
+  E2E_CHECK(e2e::waitUntil([&] { return redPixels(tickLabel) > 50; }, 1000, 50));  // red
+  std::printf("    \"%s\" shown %llu ms after the tick\n", stale.c_str(), after);
+  unsigned seconds = 0;
+  char rest[16] = {};
+  E2E_CHECK(std::sscanf(stale.c_str(), "%u%15s", &seconds, rest) == 2 && std::string(rest) == "sec" &&
+            stale == std::to_string(seconds) + " sec");
+  E2E_CHECK(seconds >= 6 && seconds <= 7);
+  E2E_CHECK(after >= 4900);
+
+  // The next tick and the next step: fresh again.
+  o.tick(108167, 108151);
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdNoTickLabel).empty(); }, 1500));
+  E2E_CHECK(o.text(kIdTickLabel).find("EURUSD bid 1.08151 ask 1.08167") != std::string::npos);
+  E2E_CHECK(e2e::waitUntil([&] { return redPixels(tickLabel) == 0; }, 1000, 50));
+}
+
+E2E_TEST(a_hung_tester_does_not_freeze_orvalda) {
+  // Five messages answered (connect and two ticks), then twelve seconds of
+  // not fetching any.
+  Probe probe("--hang-after 5 --hang-ms 12000");
+  Orvalda o = Orvalda::start();
+  o.tick(10816, 10815);
+  o.click(kIdLiveCheckBox, true);
+  E2E_REQUIRE(probe.waitFor(3).size() == 3);
+  o.tick(10817, 10816);
+  o.tick(10818, 10817);
+  const ULONGLONG hangStart = GetTickCount64();
+  checkEntries(probe.entries(), 3, {fwd(10817, 10816), fwd(10818, 10817)});
+
+  // The first forward after the hang waits, but Orvalda stays responsive.
+  TimedSend first;
+  first.window = o.main;
+  first.ask = 10819;
+  first.bid = 10818;
+  first.start();
+  Sleep(1000);
+  const ULONGLONG askedAt = GetTickCount64();
+  const std::string line = o.text(kIdTickLabel);  // WM_GETTEXT, answered within 2 s or ""
+  const ULONGLONG answeredIn = GetTickCount64() - askedAt;
+  E2E_CHECK(line.find("bid 1.0818 ask 1.0819") != std::string::npos);
+  // A feeder's tick meanwhile is handled inside the waiting forward; its own
+  // forward shares that wait, so the whole nest is released when it runs out.
+  const ULONGLONG nestedBegin = GetTickCount64();
+  o.tick(10830, 10829);
+  const ULONGLONG nestedMs = GetTickCount64() - nestedBegin;
+  E2E_REQUIRE(first.finish());
+  E2E_CHECK(first.delivered);
+  E2E_CHECK_EQ(first.result, 1);
+
+  // The following ones are answered at once while the tester stays hung.
+  ULONGLONG longest = 0, total = 0;
+  for (std::uint32_t i = 0; i < 20; ++i) {
+    const ULONGLONG begin = GetTickCount64();
+    o.tick(10820 + i, 10819 + i);
+    const ULONGLONG took = GetTickCount64() - begin;
+    longest = took > longest ? took : longest;
+    total += took;
+  }
+  std::printf(
+      "    first forward to the hung tester: %llu ms; WM_GETTEXT meanwhile: %llu ms; a tick sent 1 s into "
+      "the wait: %llu ms; next 20 ticks: longest %llu ms, %llu ms in all\n",
+      first.elapsedMs, answeredIn, nestedMs, longest, total);
+  E2E_CHECK(first.elapsedMs <= 7000);
+  E2E_CHECK(nestedMs <= 6000);
+  E2E_CHECK(answeredIn <= 1000);
+  E2E_CHECK(longest <= 1000);
+
+  // The real feeder, each send limited to 2 s: every tick answered 1.
+  {
+    e2e::Process feeder =
+        e2e::Process::start(feedPath(), "--synthetic 50 --rate 100 --no-announce --digits 4 --timeout-ms 2000");
+    DWORD code = 12345;
+    E2E_CHECK(feeder.waitExit(20000, code));
+    E2E_CHECK_EQ(code, 0ul);
+    E2E_CHECK(GetTickCount64() - hangStart < 12000);  // all of it while the tester was hung
+  }
+
+  // The tester answers again: new ticks reach it.
+  const DWORD resumeIn = static_cast<DWORD>(12500 - std::min<ULONGLONG>(12500, GetTickCount64() - hangStart));
+  Sleep(resumeIn);
+  o.tick(10900, 10899);
+  std::vector<Entry> log;
+  E2E_CHECK(e2e::waitUntil(
+      [&] {
+        log = probe.entries();
+        return !log.empty() && log.back() == fwd(10900, 10899);
+      },
+      5000));
+  std::printf("    the tester got %zu messages in all, %zu of them after it woke up\n", log.size(), log.size() - 5);
+}
+
+int main(int argc, char** argv) { return e2e::runAll(argc, argv); }
