@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/protocol.h"
-#include "platform/stdio_file.h"
+#include "platform/win32_file.h"
 
 namespace orv {
 
@@ -196,7 +196,7 @@ void Win32Backend::showError(std::string_view text) {
 }
 
 std::unique_ptr<OutputFile> Win32Backend::createFile(const std::string& path, std::string& error) {
-  return openOutputFile(path, error);
+  return openWin32File(path, error);
 }
 
 void Win32Backend::requestQuit() { PostQuitMessage(0); }

@@ -539,6 +539,10 @@ E2E_TEST(a_full_disk_stops_the_recording_with_one_error) {
   std::printf("    %zu bytes reached the disk, ending \"%s\"\n", data.size(),
               visible(data.substr(data.size() - std::min<std::size_t>(data.size(), 60))).c_str());
   E2E_CHECK(data.size() > 60000 && data.size() <= 65536);
+  // The block that did not fit was cut back: the file ends with a whole row.
+  E2E_CHECK(endsWithRow(data));
+  // The system's reason: "Disk full" (Wine) or "There is not enough space on the disk".
+  E2E_CHECK(text.find("full") != std::string::npos || text.find("space") != std::string::npos);
 }
 
 E2E_TEST(a_reader_sees_whole_rows_at_most_a_second_late) {

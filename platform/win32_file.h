@@ -1,0 +1,27 @@
+// Recording files on Win32. Other programs may open a file for reading (and
+// writing) while it is recorded. A write that fails part way is cut back, so
+// the file always ends with a whole row.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/backend.h"
+
+namespace orv {
+
+std::unique_ptr<OutputFile> openWin32File(const std::string& path, std::string& error);
+
+// The system's description of an error code, without its full stop and line
+// break (the error display adds its own full stop).
+std::string systemErrorText(DWORD code);
+
+}  // namespace orv
