@@ -112,8 +112,7 @@ void Win32Backend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint
 void Win32Backend::showCaption(Control c, const std::string& text) {
   HWND hwnd = controlWindow(c);
   if (hwnd == nullptr) return;
-  SetWindowTextA(hwnd, text.c_str());
-  InvalidateRect(hwnd, nullptr, TRUE);
+  SetWindowTextA(hwnd, text.c_str());  // each control repaints itself
 }
 
 void Win32Backend::showFontColor(Control c, Color) {

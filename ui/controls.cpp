@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/win32_backend.h"
@@ -11,14 +12,6 @@
 namespace orv::ui {
 
 namespace {
-
-std::string windowText(HWND hwnd) {
-  const int length = GetWindowTextLengthA(hwnd);
-  std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-  const int copied = GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()));
-  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-  return text;
-}
 
 HFONT fontOf(HWND hwnd) { return reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)); }
 
@@ -51,10 +44,27 @@ void ChildControl::createWindow(HWND parent, const char* windowClass, const char
 
 // --- LabelControl ---
 
+namespace {
+constexpr const char* kLabelClass = "TLabel";
+}  // namespace
+
 void LabelControl::create(HWND parent, int id, int dpi) {
-  // One line, cut at the right edge; "&" marks a mnemonic (no SS_NOPREFIX).
-  createWindow(parent, "STATIC", model_.caption().c_str(), SS_LEFTNOWORDWRAP, id, dpi);
-  if (autoSize_) SetWindowSubclass(hwnd_, subclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.lpszClassName = kLabelClass;
+    if (RegisterClassExA(&wc) == 0) throwLastError("Cannot register the label class");
+    registered = true;
+  }
+  text_ = model_.caption();
+  const Bounds b = scaled(bounds_, dpi);
+  hwnd_ = CreateWindowExA(0, kLabelClass, text_.c_str(), WS_CHILD | WS_VISIBLE, b.left, b.top, b.width, b.height,
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), this);
+  if (hwnd_ == nullptr) throwLastError("Cannot create a label");
 }
 
 void LabelControl::place(int dpi, HFONT font) {
@@ -62,30 +72,107 @@ void LabelControl::place(int dpi, HFONT font) {
   if (autoSize_) fitToText();
 }
 
-bool LabelControl::reflect(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
-  if (msg != WM_CTLCOLORSTATIC) return false;
-  result = faceColors(reinterpret_cast<HDC>(wParam), toColorRef(model_.fontColor()));
-  return true;
+LRESULT CALLBACK LabelControl::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<LabelControl*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<LabelControl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (self == nullptr || msg == WM_NCDESTROY) {
+    if (msg == WM_NCDESTROY) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+  return self->handle(msg, wParam, lParam);
 }
 
-LRESULT CALLBACK LabelControl::subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                            DWORD_PTR self) {
-  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, subclassProc, 0);
-  const LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
-  if (msg == WM_SETTEXT || msg == WM_SETFONT) reinterpret_cast<LabelControl*>(self)->fitToText();
-  return result;
+LRESULT LabelControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SETTEXT:
+      text_ = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      if (autoSize_) fitToText();
+      scheduleRepaint();
+      return TRUE;
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(text_.size());
+    case WM_GETTEXT: {
+      if (wParam == 0 || lParam == 0) return 0;
+      const std::size_t n = std::min<std::size_t>(text_.size(), static_cast<std::size_t>(wParam) - 1);
+      char* out = reinterpret_cast<char*>(lParam);
+      text_.copy(out, n);
+      out[n] = '\0';
+      return static_cast<LRESULT>(n);
+    }
+    case WM_SETFONT:
+      font_ = reinterpret_cast<HFONT>(wParam);
+      if (autoSize_) fitToText();
+      if (LOWORD(lParam) != 0) invalidate();
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
+    case WM_ERASEBKGND:
+      return 1;  // painted with the text
+    case WM_NCHITTEST:
+      return HTTRANSPARENT;
+    case WM_PAINT:
+      paint();
+      return 0;
+    case WM_TIMER:
+      KillTimer(hwnd_, wParam);
+      repaintTimer_ = false;
+      invalidate();
+      return 0;
+    default:
+      return DefWindowProcA(hwnd_, msg, wParam, lParam);
+  }
+}
+
+void LabelControl::scheduleRepaint() {
+  if (invalid_ || repaintTimer_) return;
+  const ULONGLONG since = GetTickCount64() - lastPaint_;
+  if (since >= kMinRepaintMs) {
+    invalidate();
+  } else if (SetTimer(hwnd_, 1, static_cast<UINT>(kMinRepaintMs - since), nullptr) != 0) {
+    repaintTimer_ = true;
+  } else {
+    invalidate();
+  }
+}
+
+void LabelControl::invalidate() {
+  if (invalid_) return;
+  invalid_ = true;
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void LabelControl::paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  invalid_ = false;
+  lastPaint_ = GetTickCount64();
+  RECT r;
+  GetClientRect(hwnd_, &r);
+  FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+  const HGDIOBJ oldFont = font_ != nullptr ? SelectObject(dc, font_) : nullptr;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, toColorRef(model_.fontColor()));
+  DrawTextA(dc, text_.c_str(), static_cast<int>(text_.size()), &r, DT_LEFT | DT_TOP | DT_SINGLELINE);
+  if (oldFont != nullptr) SelectObject(dc, oldFont);
+  EndPaint(hwnd_, &ps);
+  // Programs that read window texts without asking the window (GetWindowText
+  // from another process) see what was last painted.
+  DefWindowProcA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text_.c_str()));
 }
 
 void LabelControl::fitToText() {
-  const std::string text = windowText(hwnd_);
   HDC dc = GetDC(hwnd_);
   if (dc == nullptr) return;
-  const HGDIOBJ old = SelectObject(dc, fontOf(hwnd_));
+  const HGDIOBJ old = font_ != nullptr ? SelectObject(dc, font_) : nullptr;
   RECT r{0, 0, 0, 0};
-  if (!text.empty()) DrawTextA(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_LEFT);
+  if (!text_.empty()) DrawTextA(dc, text_.c_str(), static_cast<int>(text_.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_LEFT);
   TEXTMETRICA tm{};
   GetTextMetricsA(dc, &tm);
-  SelectObject(dc, old);
+  if (old != nullptr) SelectObject(dc, old);
   ReleaseDC(hwnd_, dc);
   SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, tm.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 #include "platform/toolkit.h"
 #include "ui/layout.h"
@@ -40,20 +41,33 @@ class ChildControl {
   Bounds bounds_;
 };
 
+// A label of the toolkit's kind: one line on the window's background, "&"
+// marking a mnemonic, cut at its right edge or sized to its text. It keeps
+// its text itself and repaints at most every kMinRepaintMs, so a fast feed
+// costs no drawing per tick: the screen shows the latest text a moment later
+// while WM_GETTEXT answers it at once.
 class LabelControl : public ChildControl {
  public:
   LabelControl(const Label& model, const Bounds& bounds, bool autoSize)
       : ChildControl(bounds), model_(model), autoSize_(autoSize) {}
   void create(HWND parent, int id, int dpi);
-  bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   void place(int dpi, HFONT font) override;
 
  private:
-  static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                       DWORD_PTR self);
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  static constexpr unsigned kMinRepaintMs = 40;
+  void scheduleRepaint();
+  void invalidate();
+  void paint();
   void fitToText();
   const Label& model_;
   bool autoSize_;
+  std::string text_;
+  HFONT font_ = nullptr;
+  bool invalid_ = false;       // a repaint is asked for
+  bool repaintTimer_ = false;  // a repaint will be asked for when the timer fires
+  ULONGLONG lastPaint_ = 0;
 };
 
 class BitmapButtonControl : public ChildControl {
