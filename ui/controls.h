@@ -56,7 +56,7 @@ class LabelControl : public ChildControl {
  private:
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
-  static constexpr unsigned kMinRepaintMs = 40;
+  static constexpr unsigned kMinRepaintMs = 100;
   void scheduleRepaint();
   void invalidate();
   void paint();
