@@ -61,7 +61,9 @@ build_win() {
 wine_env() {
   export WINEPREFIX="$BUILD/wineprefix"
   export WINEDEBUG="${WINEDEBUG:--all}"
-  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  # No .NET or HTML engine installers, and no desktop entries in $HOME for
+  # the shortcuts an installer makes inside the prefix.
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
   if [ ! -f "$WINEPREFIX/.orvalda-ready" ]; then
     log "preparing the Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"

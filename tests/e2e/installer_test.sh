@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# End-to-end test of the Windows installer under Wine:
+#   installer_test.sh SETUP_EXE DRIVE_EXE
+# SETUP_EXE is orvalda-<version>-win64-setup.exe, DRIVE_EXE the orvalda_drive
+# tool; WINEPREFIX and DISPLAY are set by the caller (scripts/test.sh).
+#
+# Installs silently into a folder of its own (/S /D=...), checks the files
+# (the same as in the zip beside the installer, when there is one), the
+# Start-menu entries and the uninstall registry key; starts Orvalda through
+# its Start-menu entry, finds its main window, checks that it is the
+# installed program, closes it with Yes; uninstalls silently and waits for
+# the end; checks that the folder, the Start-menu entries and both registry
+# keys are gone.
+#
+# The uninstaller is run as NSIS runs it from the Start menu - a copy outside
+# the folder, told the folder with _?= - but from a copy of the test's own,
+# so the test can wait for it and then remove the copy: the program's folder
+# is then empty of everything, the uninstaller included.
+set -uo pipefail
+
+SETUP="${1:-}"
+DRIVE="${2:-}"
+FAILURES=0
+STEP=""
+
+step() { STEP="$*"; printf '== %s\n' "$*"; }
+fail() { printf 'FAILED (%s): %s\n' "$STEP" "$*"; FAILURES=$((FAILURES + 1)); }
+# A check that has to hold for the rest to make sense.
+require() { fail "$*"; finish; }
+check() { # check DESCRIPTION COMMAND...
+  local what="$1"; shift
+  if "$@"; then printf '   ok: %s\n' "$what"; else fail "$what"; fi
+}
+
+[ -f "$SETUP" ] || { echo "usage: installer_test.sh SETUP_EXE DRIVE_EXE (no installer at '$SETUP')"; exit 2; }
+[ -f "$DRIVE" ] || { echo "usage: installer_test.sh SETUP_EXE DRIVE_EXE (no orvalda_drive at '$DRIVE')"; exit 2; }
+[ -n "${WINEPREFIX:-}" ] || { echo "installer_test.sh: WINEPREFIX is not set"; exit 2; }
+[ -n "${DISPLAY:-}" ] || { echo "installer_test.sh: DISPLAY is not set"; exit 2; }
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No desktop menu entries in the user's home for the shortcuts the installer makes.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
+
+SETUP_NAME="$(basename "$SETUP")"
+VERSION="$(sed -n 's/^orvalda-\(.*\)-win64-setup\.exe$/\1/p' <<<"$SETUP_NAME")"
+[ -n "$VERSION" ] || { echo "installer_test.sh: cannot tell the version from '$SETUP_NAME'"; exit 2; }
+ZIP="$(dirname "$SETUP")/orvalda-$VERSION-win64.zip"
+
+# /D= must come last and unquoted, so the folder has no spaces.
+FOLDER_NAME="OrvaldaInstallerTest$$"
+INSTALL_WIN="C:\\$FOLDER_NAME\\Orvalda"
+INSTALL_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME/Orvalda"
+UNINST_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda'
+APP_KEY='HKLM\Software\Orvalda'
+COPY_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME-uninstaller"
+FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe README.txt LICENSE.txt uninstall.exe)
+
+# One file of a zip to standard output (python3 is there wherever the build is; unzip may not be).
+zip_member() { python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))' "$1" "$2"; }
+export -f zip_member
+reg_has_key() { wine reg query "$1" >/dev/null 2>&1; }
+reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+
+# The folder of "all users" Start-menu programs, as a Unix path.
+programs_win="$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' 'Common Programs')"
+[ -n "$programs_win" ] || { echo "installer_test.sh: no Common Programs folder in the prefix"; exit 2; }
+PROGRAMS_DIR="$(winepath -u "$programs_win" 2>/dev/null | tr -d '\r')"
+MENU_DIR="${PROGRAMS_DIR%/}/Orvalda"
+
+found_before=0
+{ reg_has_key "$UNINST_KEY" || reg_has_key "$APP_KEY" || [ -e "$MENU_DIR" ]; } && found_before=1
+
+finish() {
+  # Whatever a failure left: Orvalda closed, the installation removed.
+  if [ "$FAILURES" -gt 0 ]; then
+    wine "$DRIVE" close-yes >/dev/null 2>&1
+    if [ -f "$INSTALL_DIR/uninstall.exe" ]; then
+      mkdir -p "$COPY_DIR" && cp "$INSTALL_DIR/uninstall.exe" "$COPY_DIR/"
+      wine "$COPY_DIR/uninstall.exe" /S "_?=$INSTALL_WIN" >/dev/null 2>&1
+    fi
+    # What a faulty uninstaller left, unless it was there before the test.
+    if [ "$found_before" = 0 ]; then
+      wine reg delete "$UNINST_KEY" /f >/dev/null 2>&1
+      wine reg delete "$APP_KEY" /f >/dev/null 2>&1
+      rm -rf "$MENU_DIR"
+    fi
+  fi
+  rm -rf "$COPY_DIR" "$WINEPREFIX/drive_c/$FOLDER_NAME"
+  if [ "$FAILURES" -gt 0 ]; then
+    echo "installer test: $FAILURES check(s) failed"
+    exit 1
+  fi
+  echo "installer test: passed"
+  exit 0
+}
+
+step "before: Orvalda is not installed in this prefix"
+[ "$found_before" = 0 ] || require "the prefix already has $UNINST_KEY, $APP_KEY or $MENU_DIR: uninstall Orvalda first"
+
+step "silent install: $SETUP_NAME /S /D=$INSTALL_WIN"
+wine "$SETUP" /S "/D=$INSTALL_WIN"
+rc=$?
+[ "$rc" = 0 ] || fail "the installer exited with $rc"
+[ -d "$INSTALL_DIR" ] || require "no folder $INSTALL_DIR after the install"
+
+step "the installed files"
+for f in "${FILES[@]}"; do check "$f" test -s "$INSTALL_DIR/$f"; done
+extra="$(cd "$INSTALL_DIR" && ls -A | grep -v -x -F "$(printf '%s\n' "${FILES[@]}")")"
+check "nothing else in the folder${extra:+ (found: $extra)}" test -z "$extra"
+if [ -f "$ZIP" ]; then
+  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe README.txt LICENSE.txt; do
+    check "$f is the zip's" bash -c 'zip_member "$1" "$2" | cmp -s - "$3"' _ "$ZIP" "orvalda-$VERSION-win64/$f" "$INSTALL_DIR/$f"
+  done
+else
+  echo "   (no $ZIP beside the installer: not compared)"
+fi
+
+step "the Start-menu entries in $MENU_DIR"
+check "Orvalda.lnk" test -s "$MENU_DIR/Orvalda.lnk"
+check "Uninstall Orvalda.lnk" test -s "$MENU_DIR/Uninstall Orvalda.lnk"
+check "Orvalda.lnk points at the installed orvalda.exe" \
+  bash -c '{ strings -a "$1"; strings -a -el "$1"; } | grep -q -i -F "$2"' _ "$MENU_DIR/Orvalda.lnk" "$FOLDER_NAME\\Orvalda\\orvalda.exe"
+
+step "the uninstall registry key"
+check "$UNINST_KEY DisplayName is Orvalda" test "$(reg_value "$UNINST_KEY" DisplayName)" = "Orvalda"
+check "DisplayVersion is $VERSION" test "$(reg_value "$UNINST_KEY" DisplayVersion)" = "$VERSION"
+check "InstallLocation is $INSTALL_WIN" test "$(reg_value "$UNINST_KEY" InstallLocation)" = "$INSTALL_WIN"
+check "UninstallString runs $INSTALL_WIN\\uninstall.exe" \
+  test "$(reg_value "$UNINST_KEY" UninstallString)" = "\"$INSTALL_WIN\\uninstall.exe\""
+check "$APP_KEY InstallDir is $INSTALL_WIN" test "$(reg_value "$APP_KEY" InstallDir)" = "$INSTALL_WIN"
+
+step "Orvalda started from its Start-menu entry"
+wine start /unix "$MENU_DIR/Orvalda.lnk"
+found="$(wine "$DRIVE" wait-main 30000 | tr -d '\r')"
+if [ -z "$found" ]; then
+  fail "no Orvalda main window"
+else
+  echo "   $found"
+  check "the window belongs to the installed orvalda.exe" \
+    bash -c '[[ "${1,,}" == *"${2,,}" ]]' _ "$found" "$INSTALL_WIN\\orvalda.exe"
+  closed="$(wine "$DRIVE" close-yes 15000 | tr -d '\r')"
+  rc=$?
+  echo "   $closed"
+  check "closed with Yes, exit code 0" test -n "$closed" -a "$rc" = 0
+fi
+
+step "silent uninstall, waited for: uninstall.exe /S _?=$INSTALL_WIN (run from a copy)"
+mkdir -p "$COPY_DIR" && cp "$INSTALL_DIR/uninstall.exe" "$COPY_DIR/" || require "cannot copy the uninstaller"
+wine "$COPY_DIR/uninstall.exe" /S "_?=$INSTALL_WIN"
+rc=$?
+[ "$rc" = 0 ] || fail "the uninstaller exited with $rc"
+rm -rf "$COPY_DIR"
+
+step "nothing left"
+left="$( [ -e "$INSTALL_DIR" ] && cd "$INSTALL_DIR" && ls -A | tr '\n' ' ')"
+check "no folder $INSTALL_DIR${left:+ (still there: $left)}" test ! -e "$INSTALL_DIR"
+check "no Start-menu folder $MENU_DIR" test ! -e "$MENU_DIR"
+check "no registry key $UNINST_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$UNINST_KEY"
+check "no registry key $APP_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$APP_KEY"
+check "the parent folder C:\\$FOLDER_NAME is empty" bash -c '[ -z "$(ls -A "$1" 2>/dev/null)" ]' _ "$WINEPREFIX/drive_c/$FOLDER_NAME"
+
+finish
