@@ -507,4 +507,18 @@ inline void settle(HWND window, DWORD ms = 200) {
   send(window, WM_NULL, 0, 0, ignored);
 }
 
+// The whole file as it is now, read while another program may be writing it;
+// false when it cannot be opened (it does not exist).
+inline bool readShared(const std::string& path, std::string& data) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  data.clear();
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) data.append(buffer, got);
+  CloseHandle(h);
+  return true;
+}
+
 }  // namespace e2e

@@ -4,6 +4,7 @@
 
 #include "core/protocol.h"
 #include "tests/e2e/e2e.h"
+#include "tests/e2e/orvalda_app.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -11,25 +12,16 @@ namespace {
 using namespace orv::ui;
 
 // A started Orvalda with its windows found.
-struct Orvalda {
-  e2e::Process process;
-  HWND main = nullptr;
+struct Orvalda : e2e::OrvaldaApp {
   HWND app = nullptr;
 
   static Orvalda start() {
     Orvalda o;
-    o.process = e2e::Process::start(e2e::orvaldaPath());
-    o.main = e2e::findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
+    launch(o);
     o.app = e2e::findTopWindow(o.process.pid(), orv::kAppWindowClass, orv::kAppTitle);
-    E2E_REQUIRE(o.main != nullptr);
     E2E_REQUIRE(o.app != nullptr);
-    // Shown, with the focus on its first control.
-    E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
-    E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn1), 5000));
     return o;
   }
-
-  HWND control(int id) const { return e2e::findChild(main, id); }
 
   LRESULT send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) const {
     LRESULT result = -1;

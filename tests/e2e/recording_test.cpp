@@ -9,6 +9,7 @@
 
 #include "core/protocol.h"
 #include "tests/e2e/e2e.h"
+#include "tests/e2e/orvalda_app.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -17,20 +18,6 @@ using namespace orv::ui;
 
 // ---------------------------------------------------------------------------
 // Files
-
-// The whole file as it is now, read while another program may be writing it;
-// false when it cannot be opened (it does not exist).
-bool readShared(const std::string& path, std::string& data) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  data.clear();
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) data.append(buffer, got);
-  CloseHandle(h);
-  return true;
-}
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -108,7 +95,7 @@ bool runUnixShell(const std::string& script, DWORD timeoutMs) {
   if (pi.hThread != nullptr) CloseHandle(pi.hThread);
   const std::string statusFile = e2e::hostPath(status);
   std::string result;
-  const bool done = e2e::waitUntil([&] { return readShared(statusFile, result) && !result.empty(); }, timeoutMs, 20);
+  const bool done = e2e::waitUntil([&] { return e2e::readShared(statusFile, result) && !result.empty(); }, timeoutMs, 20);
   DeleteFileA(statusFile.c_str());
   return done && result.rfind("0", 0) == 0;
 }
@@ -137,35 +124,14 @@ class SmallDisk {
 
 std::string feedPath() { return e2e::hostPath(ORVALDA_FEED_EXE); }
 
-struct Orvalda {
-  e2e::Process process;
-  HWND main = nullptr;
-
+struct Orvalda : e2e::OrvaldaApp {
   static Orvalda start() {
     Orvalda o;
-    o.process = e2e::Process::start(e2e::orvaldaPath());
-    o.main = e2e::findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
-    E2E_REQUIRE(o.main != nullptr);
-    E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
-    E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn1), 5000));
+    launch(o);
     return o;
   }
 
-  HWND control(int id) const { return e2e::findChild(main, id); }
-  std::string text(int id) const { return e2e::windowText(control(id)); }
   std::string button() const { return text(kIdBitBtn1); }
-
-  // A message as the feeder sends it; the program answers each with 1.
-  void feed(UINT msg, std::uint32_t wParam, std::uint32_t lParam) const {
-    LRESULT result = -1;
-    E2E_CHECK(e2e::send(main, msg, wParam, lParam, result));
-    E2E_CHECK_EQ(result, 1);
-  }
-  void tick(std::uint32_t ask, std::uint32_t bid) const { feed(orv::WM_TICK, ask, bid); }
-  void announce(const char* letters, std::uint32_t digits) const {
-    feed(orv::WM_SYMBOL_HEAD, orv::packLetters(letters[0], letters[1]), orv::packLetters(letters[2], letters[3]));
-    feed(orv::WM_SYMBOL_TAIL, orv::packLetters(letters[4], letters[5]), digits);
-  }
 
   bool buttonReads(const std::string& caption, DWORD timeoutMs = 5000) const {
     return e2e::waitUntil([&] { return button() == caption; }, timeoutMs);
@@ -347,14 +313,14 @@ E2E_TEST(records_every_tick_byte_for_byte) {
 
   o.stopRecording();
   std::string data;
-  E2E_REQUIRE(readShared(path, data));
+  E2E_REQUIRE(e2e::readShared(path, data));
   checkRecording(data, rows);
 
   // Ticks after the stop go nowhere.
   o.tick(108180, 108170);
   e2e::settle(o.main);
   std::string later;
-  E2E_REQUIRE(readShared(path, later));
+  E2E_REQUIRE(e2e::readShared(path, later));
   E2E_CHECK_EQ(later.size(), data.size());
 }
 
@@ -365,7 +331,7 @@ E2E_TEST(stop_before_any_tick_leaves_an_empty_file) {
   o.startRecording(path);
   o.stopRecording();
   std::string data = "not read";
-  E2E_REQUIRE(readShared(path, data));
+  E2E_REQUIRE(e2e::readShared(path, data));
   E2E_CHECK_EQ(data.size(), 0u);
 }
 
@@ -390,7 +356,7 @@ E2E_TEST(yes_to_are_you_sure_keeps_every_row) {
   E2E_CHECK_EQ(code, 0ul);
 
   std::string data;
-  E2E_REQUIRE(readShared(path, data));
+  E2E_REQUIRE(e2e::readShared(path, data));
   checkRecording(data, rows);
 }
 
@@ -419,7 +385,7 @@ E2E_TEST(save_dialog_asks_before_replacing_a_file) {
   E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
   o.tick(108166, 108150);
   std::string data;
-  E2E_REQUIRE(readShared(path, data));
+  E2E_REQUIRE(e2e::readShared(path, data));
   E2E_CHECK_EQ(data, std::string("keep me\r\n"));
 
   // Yes: the file is emptied and recorded into.
@@ -429,12 +395,12 @@ E2E_TEST(save_dialog_asks_before_replacing_a_file) {
   E2E_REQUIRE(prompt != nullptr);
   E2E_CHECK(e2e::answerMessageBox(prompt, IDYES));
   E2E_REQUIRE(o.buttonReads("STOP RECORDING"));
-  E2E_REQUIRE(readShared(path, data));
+  E2E_REQUIRE(e2e::readShared(path, data));
   E2E_CHECK_EQ(data.size(), 0u);
   std::vector<ExpectedRow> rows;
   tickInto(rows, o, "EUR/USD", 108167, 108151, "1.08151", "1.08167");
   o.stopRecording();
-  E2E_REQUIRE(readShared(path, data));
+  E2E_REQUIRE(e2e::readShared(path, data));
   checkRecording(data, rows);
 }
 
@@ -492,7 +458,7 @@ E2E_TEST(a_file_that_cannot_be_opened_shows_the_error_and_the_start_look) {
   // The program goes on: ticks are taken, and nothing is recorded.
   o.tick(108166, 108150);
   std::string data = "not read";
-  E2E_REQUIRE(readShared(locked, data));
+  E2E_REQUIRE(e2e::readShared(locked, data));
   E2E_CHECK_EQ(data.size(), 0u);
 }
 
@@ -535,7 +501,7 @@ E2E_TEST(a_full_disk_stops_the_recording_with_one_error) {
   E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
   E2E_CHECK_EQ(o.button(), std::string("START RECORDING"));
   std::string data;
-  E2E_REQUIRE(readShared(path, data));
+  E2E_REQUIRE(e2e::readShared(path, data));
   std::printf("    %zu bytes reached the disk, ending \"%s\"\n", data.size(),
               visible(data.substr(data.size() - std::min<std::size_t>(data.size(), 60))).c_str());
   E2E_CHECK(data.size() > 60000 && data.size() <= 65536);
@@ -556,7 +522,7 @@ E2E_TEST(a_reader_sees_whole_rows_at_most_a_second_late) {
   std::string data;
   std::size_t torn = 0;
   auto look = [&] {
-    E2E_REQUIRE(readShared(path, data));
+    E2E_REQUIRE(e2e::readShared(path, data));
     if (!endsWithRow(data)) ++torn;
     if (seen.empty() || seen.back() != data) seen.push_back(data);
   };
@@ -589,7 +555,7 @@ E2E_TEST(a_reader_sees_whole_rows_at_most_a_second_late) {
   }
   o.stopRecording();
   std::string final;
-  E2E_REQUIRE(readShared(path, final));
+  E2E_REQUIRE(e2e::readShared(path, final));
   E2E_CHECK_EQ(final.size(), 63u * std::string("EUR/USD,20260101 00:00:00.000,1.08150,1.08166\r\n").size());
   E2E_CHECK_EQ(torn, 0u);
   for (const std::string& state : seen) E2E_CHECK(final.compare(0, state.size(), state) == 0);
@@ -618,7 +584,7 @@ E2E_TEST(escape_stops_a_recording_and_does_nothing_when_idle) {
   E2E_CHECK(o.buttonReads("START RECORDING"));
   // Stopped means written out and closed: the row is there at once.
   std::string data;
-  E2E_REQUIRE(readShared(path, data));
+  E2E_REQUIRE(e2e::readShared(path, data));
   checkRecording(data, rows);
 
   // Escape once more: still idle, no dialog.

@@ -12,6 +12,7 @@
 #include "core/protocol.h"
 #include "core/test_ticks.h"
 #include "tests/e2e/e2e.h"
+#include "tests/e2e/orvalda_app.h"
 #include "ui/control_ids.h"
 
 namespace {
@@ -20,18 +21,6 @@ using namespace orv::ui;
 
 // ---------------------------------------------------------------------------
 // Files
-
-bool readShared(const std::string& path, std::string& data) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  data.clear();
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) data.append(buffer, got);
-  CloseHandle(h);
-  return true;
-}
 
 // A file name of the test's own in the Windows temporary folder, deleted at the end.
 class TempFile {
@@ -90,7 +79,7 @@ class Probe {
   std::vector<Entry> entries() const {
     std::vector<Entry> out;
     std::string data;
-    if (!readShared(log_.path(), data)) return out;
+    if (!e2e::readShared(log_.path(), data)) return out;
     std::size_t at = 0;
     for (std::size_t end; (end = data.find('\n', at)) != std::string::npos; at = end + 1) {
       const std::string line = data.substr(at, end - at);
@@ -145,32 +134,11 @@ std::size_t countOf(const std::vector<Entry>& got, const Entry& e) {
 // ---------------------------------------------------------------------------
 // The program
 
-struct Orvalda {
-  e2e::Process process;
-  HWND main = nullptr;
-
+struct Orvalda : e2e::OrvaldaApp {
   static Orvalda start() {
     Orvalda o;
-    o.process = e2e::Process::start(e2e::orvaldaPath());
-    o.main = e2e::findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
-    E2E_REQUIRE(o.main != nullptr);
-    E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
-    E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn1), 5000));
+    launch(o);
     return o;
-  }
-
-  HWND control(int id) const { return e2e::findChild(main, id); }
-  std::string text(int id) const { return e2e::windowText(control(id)); }
-
-  void feed(UINT code, std::uint32_t wParam, std::uint32_t lParam) const {
-    LRESULT result = -1;
-    E2E_CHECK(e2e::send(main, code, wParam, lParam, result, 10000));
-    E2E_CHECK_EQ(result, 1);
-  }
-  void tick(std::uint32_t ask, std::uint32_t bid) const { feed(orv::WM_TICK, ask, bid); }
-  void announce(const char* letters, std::uint32_t digits) const {
-    feed(orv::WM_SYMBOL_HEAD, orv::packLetters(letters[0], letters[1]), orv::packLetters(letters[2], letters[3]));
-    feed(orv::WM_SYMBOL_TAIL, orv::packLetters(letters[4], letters[5]), digits);
   }
 
   // Clicks a check box and waits until it shows the new state.
@@ -365,7 +333,7 @@ E2E_TEST(a_tick_nested_in_a_forward_arrives_and_is_recorded_after_the_outer_one)
   E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
   E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdBitBtn1) == "START RECORDING"; }, 5000));
   std::string data;
-  E2E_REQUIRE(readShared(csv.path(), data));
+  E2E_REQUIRE(e2e::readShared(csv.path(), data));
   const std::size_t first = data.find(",1.0899,1.0900\r\n"), second = data.find(",1.0900,1.0901\r\n");
   E2E_CHECK(first != std::string::npos);
   E2E_CHECK(second != std::string::npos);
