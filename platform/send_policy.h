@@ -60,9 +60,10 @@ class SendPolicy {
     State& state = it->second;
     if (state.inFlight > 0) --state.inFlight;
     // A window that answers again, or a handle that names none (it may be
-    // reused by a new window later), is given the full wait again.
+    // reused by a new window later), is given the full wait again. The entry
+    // of a live window stays, so a forwarded tick allocates nothing.
     state.unresponsive = outcome == Outcome::TimedOut;
-    if (state.inFlight == 0 && !state.unresponsive) windows_.erase(it);
+    if (state.inFlight == 0 && outcome == Outcome::NoWindow) windows_.erase(it);
   }
 
   bool isUnresponsive(std::uint64_t window) const {
