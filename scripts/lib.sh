@@ -38,7 +38,7 @@ LIST
     local sudo=""
     [ "$(id -u)" = 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${want[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${want[@]}" >/dev/null
   fi
   # mingw-w64 comes with two thread models; either builds Orvalda.
   command -v x86_64-w64-mingw32-g++ >/dev/null || { echo "mingw-w64 g++ not found after install" >&2; return 1; }
