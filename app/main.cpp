@@ -1,12 +1,6 @@
 // Orvalda's entry point: the application's hidden window, the main window,
 // the message loop, and the end of the run.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32.h"
 
 #include <commctrl.h>
 

@@ -10,10 +10,7 @@
 // unchanged and synchronously, to the window with that title (found at the
 // first message), as Orvalda forwards a tick to the tester: two bare windows
 // in a chain are the floor of a forwarded tick.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/win32.h"
 
 #include <cstring>
 

@@ -76,6 +76,7 @@ class TForm1 {
   void watchdogStep();
   void startRecording();
   void stopRecording();
+  std::unique_ptr<RecordStream> endRecording();
   void recordingFailed(std::string& reason);
 };
 

@@ -35,7 +35,6 @@ class RecordStream {
   bool close(std::string& error);
 
   const std::string& path() const noexcept { return path_; }
-  std::size_t pending() const noexcept { return used_; }
 
  private:
   bool writeOut(const char* data, std::size_t size, std::string& error);

@@ -53,13 +53,8 @@ void TForm1::startRecording() {
   FlushTimer.setEnabled(true);
 }
 
-// Back to the start look with no stream; the stream's last rows are written
-// out by the caller first.
 void TForm1::stopRecording() {
-  BitBtn1.setKind(ButtonKind::bkOK);
-  BitBtn1.setCaption("START RECORDING");
-  std::unique_ptr<RecordStream> stream = std::move(RecordFile);
-  FlushTimer.setEnabled(false);
+  std::unique_ptr<RecordStream> stream = endRecording();
   std::string reason;
   if (!stream->close(reason)) throw Error("Recording to " + stream->path() + " failed: " + reason);
 }
@@ -67,13 +62,18 @@ void TForm1::stopRecording() {
 // A write failed: the recording ends here, so it never looks alive while
 // nothing reaches the disk. The message is returned to the caller to show.
 void TForm1::recordingFailed(std::string& reason) {
-  std::unique_ptr<RecordStream> stream = std::move(RecordFile);
+  std::unique_ptr<RecordStream> stream = endRecording();
   std::string ignored;
   stream->close(ignored);
+  reason = "Recording to " + stream->path() + " stopped: " + reason;
+}
+
+// Back to the start look with no stream; the caller closes the stream it gets.
+std::unique_ptr<RecordStream> TForm1::endRecording() {
   BitBtn1.setKind(ButtonKind::bkOK);
   BitBtn1.setCaption("START RECORDING");
   FlushTimer.setEnabled(false);
-  reason = "Recording to " + stream->path() + " stopped: " + reason;
+  return std::move(RecordFile);
 }
 
 void TForm1::FlushTimerTimer() {

@@ -7,13 +7,7 @@
 // so a new colour or kind only asks them to repaint.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32.h"
 
 #include <array>
 

@@ -3,13 +3,7 @@
 // the file always ends with a whole row.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32.h"
 
 #include <memory>
 #include <string>

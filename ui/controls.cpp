@@ -191,9 +191,7 @@ void BitmapButtonControl::place(int dpi, HFONT font) {
 
 bool BitmapButtonControl::reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   if (msg == WM_COMMAND) {
-    const WORD code = HIWORD(wParam);
-    if (code != BN_CLICKED && code != BN_DOUBLECLICKED) return false;
-    // The second click of a double click arrives as BN_DOUBLECLICKED: a click all the same.
+    if (!isClick(wParam)) return false;
     if (onPress) onPress();
     result = 0;
     return true;
@@ -286,8 +284,7 @@ void CheckBoxControl::create(HWND parent, int id, const char* caption, int dpi) 
 bool CheckBoxControl::reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   (void)lParam;
   if (msg == WM_COMMAND) {
-    const WORD code = HIWORD(wParam);
-    if (code != BN_CLICKED && code != BN_DOUBLECLICKED) return false;
+    if (!isClick(wParam)) return false;
     if (onPress) onPress();
     result = 0;
     return true;

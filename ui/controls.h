@@ -5,13 +5,7 @@
 // onPress, which the main window routes to the toolkit.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32.h"
 
 #include <functional>
 #include <string>
@@ -37,6 +31,11 @@ class ChildControl {
 
  protected:
   void createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int id, int dpi);
+  // Whether a button's WM_COMMAND is a click. The second click of a double
+  // click arrives as BN_DOUBLECLICKED: a click all the same.
+  static bool isClick(WPARAM wParam) noexcept {
+    return HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == BN_DOUBLECLICKED;
+  }
   HWND hwnd_ = nullptr;
   Bounds bounds_;
 };

@@ -3,10 +3,7 @@
 // colours, each with a greyed, embossed twin for a disabled button.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/win32.h"
 
 #include "platform/backend.h"
 

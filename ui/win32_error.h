@@ -2,10 +2,7 @@
 // system's own description.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/win32.h"
 
 #include <string>
 
@@ -14,11 +11,9 @@
 
 namespace orv::ui {
 
-// "<what>: <the system's text for GetLastError()>", without its line break.
-inline std::string lastErrorText(const char* what) {
-  return std::string(what) + ": " + systemErrorText(GetLastError());
+// Raises "<what>: <the system's text for GetLastError()>".
+[[noreturn]] inline void throwLastError(const char* what) {
+  throw Error(std::string(what) + ": " + systemErrorText(GetLastError()));
 }
-
-[[noreturn]] inline void throwLastError(const char* what) { throw Error(lastErrorText(what)); }
 
 }  // namespace orv::ui

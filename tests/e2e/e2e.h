@@ -29,13 +29,7 @@
 // the dialog closes, which only the test can do.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32.h"
 
 #include <cstdint>
 #include <cstdio>
