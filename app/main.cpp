@@ -6,7 +6,7 @@
 
 #include <exception>
 
-#include "core/form.h"
+#include "core/recorder.h"
 #include "core/protocol.h"
 #include "platform/toolkit.h"
 #include "platform/win32_backend.h"
@@ -72,11 +72,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const HICON smallIcon = loadIcon(instance, GetSystemMetrics(SM_CXSMICON));
     backend.setAppWindow(createApplicationWindow(instance, icon, smallIcon));
 
-    // The form outlives its window: destroying the form writes out a
+    // The recorder outlives its window: destroying it writes out a
     // recording that was never stopped.
-    orv::TForm1 form(backend);
+    orv::Recorder recorder(backend);
     {
-      orv::ui::MainWindow mainWindow(form, backend);
+      orv::ui::MainWindow mainWindow(recorder, backend);
       mainWindow.create(instance, icon, smallIcon);
       setIcons(mainWindow.hwnd(), icon, smallIcon);
       mainWindow.show(showCommand);

@@ -259,11 +259,11 @@ class Orvalda {
     send(orv::WM_SYMBOL_TAIL, orv::packLetters('S', 'D'), 5, 1, "the symbol tail");
   }
 
-  std::string buttonText() const { return e2e::windowText(control(kIdBitBtn1)); }
+  std::string buttonText() const { return e2e::windowText(control(kIdRecordButton)); }
 
   void startRecording(const std::string& path) const {
     DeleteFileA(path.c_str());  // no question about replacing it
-    if (!e2e::postClick(control(kIdBitBtn1))) fail("cannot click START RECORDING");
+    if (!e2e::postClick(control(kIdRecordButton))) fail("cannot click START RECORDING");
     HWND dialog = e2e::waitForDialog(process.pid(), 10000);
     if (dialog == nullptr) fail("no save dialog");
     if (!e2e::answerSaveDialog(dialog, path)) fail("cannot answer the save dialog");
@@ -273,13 +273,13 @@ class Orvalda {
   }
 
   void stopRecording() const {
-    if (!e2e::postClick(control(kIdBitBtn1))) fail("cannot click STOP RECORDING");
+    if (!e2e::postClick(control(kIdRecordButton))) fail("cannot click STOP RECORDING");
     if (!e2e::waitUntil([&] { return buttonText() == "START RECORDING"; }, 10000)) fail("the recording did not stop");
     e2e::settle(main, 0);
   }
 
   void setLive(bool ticked) const {
-    const HWND live = control(kIdLiveCheckBox);
+    const HWND live = control(kIdLiveBox);
     const int want = ticked ? BST_CHECKED : BST_UNCHECKED;
     if (e2e::checkState(live) == want) return;
     if (!IsWindowEnabled(live)) fail("\"Live Data\" is greyed");

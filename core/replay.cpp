@@ -2,13 +2,11 @@
 
 #include <cmath>
 
-#include "core/form.h"
+#include "core/recorder.h"
 #include "core/protocol.h"
 #include "core/test_ticks.h"
 
 namespace orv {
-
-std::int32_t TestPos = 0;
 
 std::uint32_t replayPoints(float value, std::int32_t digits) noexcept {
   const float scale = static_cast<float>(std::pow(10.0, digits));
@@ -19,17 +17,19 @@ std::uint32_t replayPoints(float value, std::int32_t digits) noexcept {
   return static_cast<std::uint32_t>(product);
 }
 
-void TForm1::replayStep() {
-  if (TesterWnd == 0) return;
-  const TestTick row = testTick(TestPos);
-  const std::uint32_t ask = replayPoints(row.ask, Digits);
-  const std::uint32_t bid = replayPoints(row.bid, Digits);
-  backend.sendMessage(TesterWnd, WM_TICK, forwardWParam(ask), forwardLParam(bid));
+void Recorder::seekReplay(std::int32_t row) noexcept { replayRow_ = row >= 0 && row < kTestTickCount ? row : 0; }
+
+void Recorder::replayStep() {
+  if (tester_ == 0) return;
+  const TestTick row = testTick(replayRow_);
+  const std::uint32_t ask = replayPoints(row.ask, digits_);
+  const std::uint32_t bid = replayPoints(row.bid, digits_);
+  backend_.sendMessage(tester_, WM_TICK, forwardWParam(ask), forwardLParam(bid));
   // A feeder message handled during the send may have changed the link or
   // the box; the row has gone out all the same.
-  if (++TestPos >= kTestTickCount) {
-    TestPos = 0;
-    TestCheckBox.setChecked(false);
+  if (++replayRow_ >= kTestTickCount) {
+    replayRow_ = 0;
+    testDataBox_.setChecked(false);
   }
 }
 

@@ -1,37 +1,37 @@
 // The link to the tester's window: opened by ticking either check box,
 // closed by unticking either; live ticks go over it while it is open.
-#include "core/form.h"
+#include "core/recorder.h"
 #include "core/protocol.h"
 
 namespace orv {
 
-void TForm1::connectTester() {
-  TesterWnd = backend.findWindow(kTesterTitle);
-  if (TesterWnd == 0) return;
-  backend.sendMessage(TesterWnd, WM_SYMBOL_HEAD, 1, 0);
-  backend.sendMessage(TesterWnd, WM_SYMBOL_TAIL, 1, Digits);
-  backend.sendMessage(TesterWnd, WM_FEED_CONTROL, 1, 0);
+void Recorder::connectTester() {
+  tester_ = backend_.findWindow(kTesterTitle);
+  if (tester_ == 0) return;
+  backend_.sendMessage(tester_, WM_SYMBOL_HEAD, 1, 0);
+  backend_.sendMessage(tester_, WM_SYMBOL_TAIL, 1, digits_);
+  backend_.sendMessage(tester_, WM_FEED_CONTROL, 1, 0);
 }
 
-void TForm1::disconnectTester() {
-  if (TesterWnd != 0) backend.sendMessage(TesterWnd, WM_FEED_CONTROL, 0, 0);
-  TesterWnd = 0;
+void Recorder::disconnectTester() {
+  if (tester_ != 0) backend_.sendMessage(tester_, WM_FEED_CONTROL, 0, 0);
+  tester_ = 0;
 }
 
-void TForm1::LiveCheckBoxClick() {
-  if (LiveCheckBox.checked())
+void Recorder::onLiveClicked() {
+  if (liveBox_.checked())
     connectTester();
   else
     disconnectTester();
 }
 
-void TForm1::TestCheckBoxClick() {
-  if (TestCheckBox.checked()) {
+void Recorder::onTestDataClicked() {
+  if (testDataBox_.checked()) {
     connectTester();
-    Timer1.setEnabled(true);
+    pulseTimer_.setEnabled(true);
   } else {
     disconnectTester();
-    Timer1.setEnabled(LastTickTime != 0);
+    pulseTimer_.setEnabled(lastTickTime_ != 0);
   }
 }
 

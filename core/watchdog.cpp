@@ -2,16 +2,16 @@
 // red and shows the age of the last tick when more than five seconds passed.
 #include <string>
 
-#include "core/form.h"
+#include "core/recorder.h"
 
 namespace orv {
 
-void TForm1::watchdogStep() {
-  if (LastTickTime == 0) return;
-  const std::int64_t age = backend.calendarSeconds() - LastTickTime;
+void Recorder::watchdogStep() {
+  if (lastTickTime_ == 0) return;
+  const std::int64_t age = backend_.calendarSeconds() - lastTickTime_;
   const bool stale = age > kStaleAfterSeconds;
-  TickLabel.setFontColor(stale ? clRed : clWindowText);
-  NoTickLabel.setCaption(stale ? std::to_string(age) + " sec" : std::string());
+  tickLine_.setFontColor(stale ? kRed : kWindowTextColor);
+  silenceLine_.setCaption(stale ? std::to_string(age) + " sec" : std::string());
 }
 
 }  // namespace orv

@@ -22,20 +22,32 @@ struct LocalTime {
   std::uint16_t hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
-// The main window's controls, as the logic names them.
-enum class Control : int { TickLabel, NoTickLabel, BitBtn1, BitBtn2, GroupBox1, LiveCheckBox, TestCheckBox };
+// The main window's controls, by their role.
+enum class Control : int {
+  TickLine,     // the latest tick, or the symbol just announced
+  SilenceLine,  // seconds since the last tick when the feed has gone quiet
+  RecordButton, // START RECORDING / STOP RECORDING
+  CloseButton,
+  TesterGroup,  // the frame around the two boxes below
+  LiveBox,      // "Live Data": forward live ticks to the tester
+  TestDataBox,  // "Test Data": replay the built-in table to the tester
+};
+inline constexpr int kControlCount = 7;
 const char* controlName(Control c) noexcept;
 
-enum class ButtonKind : int { bkOK, bkCancel, bkClose };
+// What a bitmap button stands for: its glyph, its stock caption, and whether
+// Enter (Ok) or Escape (Cancel) presses it.
+enum class ButtonKind : int { Ok, Cancel, Close };
 
 // Colours as the toolkit encodes them: 0x00BBGGRR, or 0x80000000 | system colour index.
 using Color = std::uint32_t;
-inline constexpr Color clRed = 0x000000FF;
-inline constexpr Color clWindowText = 0x80000008;
+inline constexpr Color kRed = 0x000000FF;
+inline constexpr Color kWindowTextColor = 0x80000008;
 
-// The timers the window runs. Timer1 is the form's; Flush paces the writing
-// out of recorded rows while a recording is open.
-enum class TimerId : int { Timer1 = 1, Flush = 2 };
+// The timers the window runs. Pulse paces the replay, or runs the watchdog
+// once a symbol has been announced; Flush paces the writing out of recorded
+// rows while a recording is open.
+enum class TimerId : int { Pulse = 1, Flush = 2 };
 
 struct SaveDialogOptions {
   std::string_view defaultExt;  // "csv"

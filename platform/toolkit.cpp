@@ -6,13 +6,13 @@ namespace orv {
 
 const char* controlName(Control c) noexcept {
   switch (c) {
-    case Control::TickLabel: return "TickLabel";
-    case Control::NoTickLabel: return "NoTickLabel";
-    case Control::BitBtn1: return "BitBtn1";
-    case Control::BitBtn2: return "BitBtn2";
-    case Control::GroupBox1: return "GroupBox1";
-    case Control::LiveCheckBox: return "LiveCheckBox";
-    case Control::TestCheckBox: return "TestCheckBox";
+    case Control::TickLine: return "tickLine";
+    case Control::SilenceLine: return "silenceLine";
+    case Control::RecordButton: return "recordButton";
+    case Control::CloseButton: return "closeButton";
+    case Control::TesterGroup: return "testerGroup";
+    case Control::LiveBox: return "liveBox";
+    case Control::TestDataBox: return "testDataBox";
   }
   return "?";
 }
@@ -63,33 +63,33 @@ void CheckBox::click() {
 
 std::string_view stockCaption(ButtonKind kind) noexcept {
   switch (kind) {
-    case ButtonKind::bkOK: return "OK";
-    case ButtonKind::bkCancel: return "Cancel";
-    case ButtonKind::bkClose: return "&Close";
+    case ButtonKind::Ok: return "OK";
+    case ButtonKind::Cancel: return "Cancel";
+    case ButtonKind::Close: return "&Close";
   }
   return "";
 }
 
-BitBtn::BitBtn(Backend& backend, Control id, ButtonKind kind, std::string caption)
+BitmapButton::BitmapButton(Backend& backend, Control id, ButtonKind kind, std::string caption)
     : backend_(backend), id_(id), kind_(kind), caption_(std::move(caption)) {
   if (caption_.empty()) caption_ = stockCaption(kind_);
 }
 
-void BitBtn::setKind(ButtonKind kind) {
+void BitmapButton::setKind(ButtonKind kind) {
   if (kind == kind_) return;
   kind_ = kind;
   backend_.showButtonKind(id_, kind_);
   setCaption(stockCaption(kind_));
 }
 
-void BitBtn::setCaption(std::string_view text) {
+void BitmapButton::setCaption(std::string_view text) {
   if (text == caption_) return;
   caption_.assign(text);
   backend_.showCaption(id_, caption_);
 }
 
-void BitBtn::click() {
-  if (kind_ == ButtonKind::bkClose) {
+void BitmapButton::click() {
+  if (kind_ == ButtonKind::Close) {
     if (onClose) onClose();
   } else if (onClick) {
     onClick();

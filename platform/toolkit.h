@@ -76,19 +76,19 @@ class CheckBox {
 
 std::string_view stockCaption(ButtonKind kind) noexcept;
 
-class BitBtn {
+class BitmapButton {
  public:
   // While the layout is built a kind fills only an empty caption.
-  BitBtn(Backend& backend, Control id, ButtonKind kind, std::string caption);
+  BitmapButton(Backend& backend, Control id, ButtonKind kind, std::string caption);
   Handler onClick;
-  Handler onClose;  // what a bkClose button runs instead of onClick
+  Handler onClose;  // what a Close-kind button runs instead of onClick
   void setKind(ButtonKind kind);
   void setCaption(std::string_view text);
   void click();
   ButtonKind kind() const noexcept { return kind_; }
   const std::string& caption() const noexcept { return caption_; }
-  bool isDefault() const noexcept { return kind_ == ButtonKind::bkOK; }
-  bool isCancel() const noexcept { return kind_ == ButtonKind::bkCancel; }
+  bool isDefault() const noexcept { return kind_ == ButtonKind::Ok; }
+  bool isCancel() const noexcept { return kind_ == ButtonKind::Cancel; }
 
  private:
   Backend& backend_;

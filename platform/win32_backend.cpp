@@ -139,19 +139,19 @@ void Win32Backend::showButtonKind(Control c, ButtonKind) {
 }
 
 // The system timer ticks every 15.6 ms by default, which would stretch the
-// replay's 20 ms period to 31 ms. While Timer1 runs that fast it asks for 1 ms.
+// replay's 20 ms period to 31 ms. While a timer runs that fast it asks for 1 ms.
 constexpr unsigned kFineTimerBelowMs = 100;
 
 bool Win32Backend::startTimer(TimerId id, unsigned intervalMs) {
   if (main_ == nullptr) return false;
-  const bool fine = id == TimerId::Timer1 && intervalMs < kFineTimerBelowMs;
+  const bool fine = id == TimerId::Pulse && intervalMs < kFineTimerBelowMs;
   if (fine && !fineTimer_) fineTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   return SetTimer(main_, static_cast<UINT_PTR>(id), intervalMs, nullptr) != 0;
 }
 
 void Win32Backend::stopTimer(TimerId id) {
   if (main_ != nullptr) KillTimer(main_, static_cast<UINT_PTR>(id));
-  if (id == TimerId::Timer1 && fineTimer_) {
+  if (id == TimerId::Pulse && fineTimer_) {
     timeEndPeriod(1);
     fineTimer_ = false;
   }

@@ -59,7 +59,7 @@ class Win32Backend : public Backend {
   HWND main_ = nullptr;
   std::array<HWND, kControlCount> controls_{};
   SendPolicy sendPolicy_;
-  bool fineTimer_ = false;  // the system timer runs at 1 ms while Timer1 paces a replay
+  bool fineTimer_ = false;  // the system timer runs at 1 ms while the pulse timer paces a replay
 };
 
 // A colour as the toolkit encodes it (0x00BBGGRR, or 0x80000000 | system

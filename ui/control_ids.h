@@ -6,13 +6,13 @@
 namespace orv::ui {
 
 enum ControlId : int {
-  kIdTickLabel = 101,
-  kIdNoTickLabel = 102,
-  kIdBitBtn1 = 103,
-  kIdBitBtn2 = 104,
-  kIdGroupBox1 = 105,
-  kIdLiveCheckBox = 106,
-  kIdTestCheckBox = 107,
+  kIdTickLine = 101,
+  kIdSilenceLine = 102,
+  kIdRecordButton = 103,
+  kIdCloseButton = 104,
+  kIdTesterGroup = 105,
+  kIdLiveBox = 106,
+  kIdTestDataBox = 107,
 };
 
 }  // namespace orv::ui

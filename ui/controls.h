@@ -71,7 +71,7 @@ class LabelControl : public ChildControl {
 
 class BitmapButtonControl : public ChildControl {
  public:
-  BitmapButtonControl(const BitBtn& model, const Bounds& bounds) : ChildControl(bounds), model_(model) {}
+  BitmapButtonControl(const BitmapButton& model, const Bounds& bounds) : ChildControl(bounds), model_(model) {}
   std::function<void()> onPress;
   // Whether the button is the one Enter presses now: drawn with the heavy frame.
   std::function<bool()> hasDefaultFrame;
@@ -81,7 +81,7 @@ class BitmapButtonControl : public ChildControl {
 
  private:
   void draw(const DRAWITEMSTRUCT& item) const;
-  const BitBtn& model_;
+  const BitmapButton& model_;
   int dpi_ = kDesignDpi;
 };
 

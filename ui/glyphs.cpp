@@ -100,9 +100,9 @@ bool paletteColor(char letter, COLORREF& color) {
 
 Pixels& pixelsOf(ButtonKind kind) {
   switch (kind) {
-    case ButtonKind::bkOK: return kTick;
-    case ButtonKind::bkCancel: return kCross;
-    case ButtonKind::bkClose: break;
+    case ButtonKind::Ok: return kTick;
+    case ButtonKind::Cancel: return kCross;
+    case ButtonKind::Close: break;
   }
   return kDoor;
 }

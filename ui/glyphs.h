@@ -1,5 +1,5 @@
-// The stock glyphs of the bitmap buttons: a green tick (bkOK), a red cross
-// (bkCancel) and an open door (bkClose), 18 x 18 pixels in the 16 standard
+// The stock glyphs of the bitmap buttons: a green tick (Ok), a red cross
+// (Cancel) and an open door (Close), 18 x 18 pixels in the 16 standard
 // colours, each with a greyed, embossed twin for a disabled button.
 #pragma once
 

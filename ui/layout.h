@@ -13,18 +13,18 @@ inline constexpr int kDesignDpi = 96;
 
 inline constexpr Bounds kWindowBounds{337, 244, 450, 234};
 
-inline constexpr Bounds kTickLabelBounds{8, 40, 417, 24};
-inline constexpr Bounds kNoTickLabelBounds{8, 16, 43, 13};  // sizes itself to its text
-inline constexpr Bounds kBitBtn2Bounds{280, 152, 145, 41};
-inline constexpr Bounds kBitBtn1Bounds{16, 80, 257, 112};
-inline constexpr Bounds kGroupBox1Bounds{280, 80, 145, 65};
-inline constexpr Bounds kLiveCheckBoxBounds{32, 16, 89, 17};  // in GroupBox1
-inline constexpr Bounds kTestCheckBoxBounds{32, 40, 89, 17};  // in GroupBox1
+inline constexpr Bounds kTickLineBounds{8, 40, 417, 24};
+inline constexpr Bounds kSilenceLineBounds{8, 16, 43, 13};  // sizes itself to its text
+inline constexpr Bounds kCloseButtonBounds{280, 152, 145, 41};
+inline constexpr Bounds kRecordButtonBounds{16, 80, 257, 112};
+inline constexpr Bounds kTesterGroupBounds{280, 80, 145, 65};
+inline constexpr Bounds kLiveBoxBounds{32, 16, 89, 17};  // in the tester group
+inline constexpr Bounds kTestDataBoxBounds{32, 40, 89, 17};  // in the tester group
 
 // Character heights in pixels (the internal leading not counted).
 inline constexpr int kWindowFontHeight = 11;
-inline constexpr int kTickLabelFontHeight = 18;
-inline constexpr int kBitBtn1FontHeight = 17;  // bold
+inline constexpr int kTickLineFontHeight = 18;
+inline constexpr int kRecordButtonFontHeight = 17;  // bold
 inline constexpr const char* kFontFace = "MS Sans Serif";
 
 // Bitmap buttons: the glyph's side and the gap between glyph and caption.
@@ -48,8 +48,8 @@ constexpr Bounds scaled(const Bounds& b, int dpi) noexcept {
 namespace orv::ui {
 
 // Captions the logic never changes.
-inline constexpr const char* kGroupBox1Caption = "Feed to Zentavor";
-inline constexpr const char* kLiveCheckBoxCaption = "Live Data";
-inline constexpr const char* kTestCheckBoxCaption = "Test Data";
+inline constexpr const char* kTesterGroupCaption = "Feed to Zentavor";
+inline constexpr const char* kLiveBoxCaption = "Live Data";
+inline constexpr const char* kTestDataBoxCaption = "Test Data";
 
 }  // namespace orv::ui

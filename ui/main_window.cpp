@@ -70,34 +70,34 @@ int windowDpi(HWND hwnd) {
 }  // namespace
 
 void MainWindow::Fonts::release() {
-  for (HFONT* font : {&window, &tickLabel, &bitBtn1}) {
+  for (HFONT* font : {&window, &tickLine, &recordButton}) {
     if (*font != nullptr) DeleteObject(*font);
     *font = nullptr;
   }
 }
 
-MainWindow::MainWindow(TForm1& form, Win32Backend& backend)
-    : form_(form),
+MainWindow::MainWindow(Recorder& recorder, Win32Backend& backend)
+    : recorder_(recorder),
       backend_(backend),
-      tickLabel_(form.TickLabel, kTickLabelBounds, false),
-      noTickLabel_(form.NoTickLabel, kNoTickLabelBounds, true),
-      bitBtn2_(form.BitBtn2, kBitBtn2Bounds),
-      bitBtn1_(form.BitBtn1, kBitBtn1Bounds),
-      groupBox1_(kGroupBox1Bounds),
-      liveCheckBox_(form.LiveCheckBox, kLiveCheckBoxBounds),
-      testCheckBox_(form.TestCheckBox, kTestCheckBoxBounds) {
-  bitBtn1_.onPress = [this] { guarded([this] { form_.BitBtn1.click(); }); };
-  bitBtn2_.onPress = [this] { guarded([this] { form_.BitBtn2.click(); }); };
-  liveCheckBox_.onPress = [this] { guarded([this] { form_.LiveCheckBox.click(); }); };
-  testCheckBox_.onPress = [this] { guarded([this] { form_.TestCheckBox.click(); }); };
-  bitBtn1_.hasDefaultFrame = [this] { return enterButton() == &bitBtn1_; };
-  bitBtn2_.hasDefaultFrame = [this] { return enterButton() == &bitBtn2_; };
+      tickLine_(recorder.tickLine(), kTickLineBounds, false),
+      silenceLine_(recorder.silenceLine(), kSilenceLineBounds, true),
+      closeButton_(recorder.closeButton(), kCloseButtonBounds),
+      recordButton_(recorder.recordButton(), kRecordButtonBounds),
+      testerGroup_(kTesterGroupBounds),
+      liveBox_(recorder.liveBox(), kLiveBoxBounds),
+      testDataBox_(recorder.testDataBox(), kTestDataBoxBounds) {
+  recordButton_.onPress = [this] { guarded([this] { recorder_.click(Control::RecordButton); }); };
+  closeButton_.onPress = [this] { guarded([this] { recorder_.click(Control::CloseButton); }); };
+  liveBox_.onPress = [this] { guarded([this] { recorder_.click(Control::LiveBox); }); };
+  testDataBox_.onPress = [this] { guarded([this] { recorder_.click(Control::TestDataBox); }); };
+  recordButton_.hasDefaultFrame = [this] { return enterButton() == &recordButton_; };
+  closeButton_.hasDefaultFrame = [this] { return enterButton() == &closeButton_; };
 }
 
 MainWindow::~MainWindow() {
   if (backend_.mainWindow() == hwnd_) backend_.setMainWindow(nullptr);
-  for (Control c : {Control::TickLabel, Control::NoTickLabel, Control::BitBtn1, Control::BitBtn2, Control::GroupBox1,
-                    Control::LiveCheckBox, Control::TestCheckBox})
+  for (Control c : {Control::TickLine, Control::SilenceLine, Control::RecordButton, Control::CloseButton, Control::TesterGroup,
+                    Control::LiveBox, Control::TestDataBox})
     backend_.bindControl(c, nullptr);
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   fonts_.release();
@@ -125,24 +125,24 @@ void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
     SetWindowPos(hwnd_, nullptr, 0, 0, scaled(b.width, dpi_), scaled(b.height, dpi_),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  tickLabel_.create(hwnd_, kIdTickLabel, dpi_);
-  noTickLabel_.create(hwnd_, kIdNoTickLabel, dpi_);
-  bitBtn2_.create(hwnd_, kIdBitBtn2, dpi_);
-  bitBtn1_.create(hwnd_, kIdBitBtn1, dpi_);
-  groupBox1_.create(hwnd_, kIdGroupBox1, kGroupBox1Caption, dpi_);
-  liveCheckBox_.create(groupBox1_.hwnd(), kIdLiveCheckBox, kLiveCheckBoxCaption, dpi_);
-  testCheckBox_.create(groupBox1_.hwnd(), kIdTestCheckBox, kTestCheckBoxCaption, dpi_);
+  tickLine_.create(hwnd_, kIdTickLine, dpi_);
+  silenceLine_.create(hwnd_, kIdSilenceLine, dpi_);
+  closeButton_.create(hwnd_, kIdCloseButton, dpi_);
+  recordButton_.create(hwnd_, kIdRecordButton, dpi_);
+  testerGroup_.create(hwnd_, kIdTesterGroup, kTesterGroupCaption, dpi_);
+  liveBox_.create(testerGroup_.hwnd(), kIdLiveBox, kLiveBoxCaption, dpi_);
+  testDataBox_.create(testerGroup_.hwnd(), kIdTestDataBox, kTestDataBoxCaption, dpi_);
   applyDpi(dpi_);
 
-  backend_.bindControl(Control::TickLabel, tickLabel_.hwnd());
-  backend_.bindControl(Control::NoTickLabel, noTickLabel_.hwnd());
-  backend_.bindControl(Control::BitBtn1, bitBtn1_.hwnd());
-  backend_.bindControl(Control::BitBtn2, bitBtn2_.hwnd());
-  backend_.bindControl(Control::GroupBox1, groupBox1_.hwnd());
-  backend_.bindControl(Control::LiveCheckBox, liveCheckBox_.hwnd());
-  backend_.bindControl(Control::TestCheckBox, testCheckBox_.hwnd());
+  backend_.bindControl(Control::TickLine, tickLine_.hwnd());
+  backend_.bindControl(Control::SilenceLine, silenceLine_.hwnd());
+  backend_.bindControl(Control::RecordButton, recordButton_.hwnd());
+  backend_.bindControl(Control::CloseButton, closeButton_.hwnd());
+  backend_.bindControl(Control::TesterGroup, testerGroup_.hwnd());
+  backend_.bindControl(Control::LiveBox, liveBox_.hwnd());
+  backend_.bindControl(Control::TestDataBox, testDataBox_.hwnd());
   backend_.setMainWindow(hwnd_);
-  lastFocus_ = bitBtn1_.hwnd();  // first in the tab order
+  lastFocus_ = recordButton_.hwnd();  // first in the tab order
 }
 
 void MainWindow::show(int showCommand) {
@@ -155,46 +155,46 @@ void MainWindow::applyDpi(int dpi) {
   Fonts old = fonts_;
   const std::string face = fontFace();
   fonts_.window = makeFont(face, kWindowFontHeight, false, dpi);
-  fonts_.tickLabel = makeFont(face, kTickLabelFontHeight, false, dpi);
-  fonts_.bitBtn1 = makeFont(face, kBitBtn1FontHeight, true, dpi);
+  fonts_.tickLine = makeFont(face, kTickLineFontHeight, false, dpi);
+  fonts_.recordButton = makeFont(face, kRecordButtonFontHeight, true, dpi);
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.window), FALSE);
-  tickLabel_.place(dpi, fonts_.tickLabel);
-  noTickLabel_.place(dpi, fonts_.window);
-  bitBtn2_.place(dpi, fonts_.window);
-  bitBtn1_.place(dpi, fonts_.bitBtn1);
-  groupBox1_.place(dpi, fonts_.window);
-  liveCheckBox_.place(dpi, fonts_.window);
-  testCheckBox_.place(dpi, fonts_.window);
+  tickLine_.place(dpi, fonts_.tickLine);
+  silenceLine_.place(dpi, fonts_.window);
+  closeButton_.place(dpi, fonts_.window);
+  recordButton_.place(dpi, fonts_.recordButton);
+  testerGroup_.place(dpi, fonts_.window);
+  liveBox_.place(dpi, fonts_.window);
+  testDataBox_.place(dpi, fonts_.window);
   old.release();
 }
 
 ChildControl* MainWindow::controlOf(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
-  for (ChildControl* c : std::initializer_list<ChildControl*>{&tickLabel_, &noTickLabel_, &bitBtn2_, &bitBtn1_,
-                                                               &groupBox1_, &liveCheckBox_, &testCheckBox_})
+  for (ChildControl* c : std::initializer_list<ChildControl*>{&tickLine_, &silenceLine_, &closeButton_, &recordButton_,
+                                                               &testerGroup_, &liveBox_, &testDataBox_})
     if (c->hwnd() == hwnd) return c;
   return nullptr;
 }
 
 // The button Enter presses now: the focused one, else the default button
-// while BitBtn1's kind makes it one.
+// while the record button's kind makes it one.
 BitmapButtonControl* MainWindow::enterButton() {
   const HWND focus = GetFocus();
-  if (focus != nullptr && focus == bitBtn1_.hwnd()) return &bitBtn1_;
-  if (focus != nullptr && focus == bitBtn2_.hwnd()) return &bitBtn2_;
-  return form_.BitBtn1.isDefault() ? &bitBtn1_ : nullptr;
+  if (focus != nullptr && focus == recordButton_.hwnd()) return &recordButton_;
+  if (focus != nullptr && focus == closeButton_.hwnd()) return &closeButton_;
+  return recorder_.recordButton().isDefault() ? &recordButton_ : nullptr;
 }
 
 void MainWindow::focusNotified(HWND control, bool gained) {
   if (gained) lastFocus_ = control;
   // The heavy frame follows the button Enter would press.
-  InvalidateRect(bitBtn1_.hwnd(), nullptr, FALSE);
-  InvalidateRect(bitBtn2_.hwnd(), nullptr, FALSE);
+  InvalidateRect(recordButton_.hwnd(), nullptr, FALSE);
+  InvalidateRect(closeButton_.hwnd(), nullptr, FALSE);
   if (!gained && !IsWindowEnabled(control)) PostMessageA(hwnd_, kRefocusMessage, 0, 0);
 }
 
 void MainWindow::moveFocus(bool forward) {
-  const HWND order[] = {bitBtn1_.hwnd(), bitBtn2_.hwnd(), liveCheckBox_.hwnd(), testCheckBox_.hwnd()};
+  const HWND order[] = {recordButton_.hwnd(), closeButton_.hwnd(), liveBox_.hwnd(), testDataBox_.hwnd()};
   constexpr int count = 4;
   HWND from = GetFocus();
   int current = -1;
@@ -232,7 +232,7 @@ bool MainWindow::translateKey(const MSG& msg) {
           if (BitmapButtonControl* button = enterButton()) button->onPress();
           return true;
         case VK_ESCAPE:
-          if (form_.BitBtn1.isCancel()) bitBtn1_.onPress();
+          if (recorder_.recordButton().isCancel()) recordButton_.onPress();
           return true;
         default:
           return false;
@@ -241,7 +241,7 @@ bool MainWindow::translateKey(const MSG& msg) {
     case WM_SYSCHAR:
       // C, either case, with or without Alt: the mnemonic of "&Close".
       if (msg.wParam == 'c' || msg.wParam == 'C') {
-        bitBtn2_.onPress();
+        closeButton_.onPress();
         return true;
       }
       return false;
@@ -292,26 +292,26 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (control->reflect(msg, wParam, lParam, result)) return result;
       return faceColors(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
     case WM_TIMER:
-      if (wParam == static_cast<WPARAM>(TimerId::Timer1)) {
-        guarded([this] { form_.Timer1.fire(); });
+      if (wParam == static_cast<WPARAM>(TimerId::Pulse)) {
+        guarded([this] { recorder_.timerElapsed(TimerId::Pulse); });
         return 0;
       }
       if (wParam == static_cast<WPARAM>(TimerId::Flush)) {
-        guarded([this] { form_.FlushTimer.fire(); });
+        guarded([this] { recorder_.timerElapsed(TimerId::Flush); });
         return 0;
       }
       break;
     case WM_CLOSE:
       // The close operation; the window stays until the loop has ended.
-      guarded([this] { form_.Close(); });
+      guarded([this] { recorder_.close(); });
       return 0;
     case WM_QUERYENDSESSION: {
       bool canClose = true;
-      guarded([this, &canClose] { form_.FormCloseQuery(canClose); });
+      guarded([this, &canClose] { canClose = recorder_.confirmClose(); });
       return canClose ? TRUE : FALSE;
     }
     case WM_ENDSESSION:
-      if (wParam) guarded([this] { form_.EndSession(); });
+      if (wParam) guarded([this] { recorder_.endSession(); });
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) restoreFocus();
@@ -340,7 +340,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   message.wParam = static_cast<std::uint64_t>(wParam);
   message.lParam = static_cast<std::int64_t>(lParam);
   bool taken = true;  // an intake message that fails half way still answers its result
-  guarded([this, &message, &taken] { taken = form_.WndProc(message); });
+  guarded([this, &message, &taken] { taken = recorder_.handleFeedMessage(message); });
   if (taken) return static_cast<LRESULT>(message.result);
   return DefWindowProcA(hwnd_, msg, wParam, lParam);
 }

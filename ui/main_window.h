@@ -1,5 +1,5 @@
 // The main window "TForm1": its controls, its fonts, the keys it answers to,
-// and the routing of every window-system event to the logic in TForm1. Every
+// and the routing of every window-system event to the logic in Recorder. Every
 // call into the logic runs guarded: an error ends that handler, is shown,
 // and the message loop goes on.
 #pragma once
@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "core/form.h"
+#include "core/recorder.h"
 #include "platform/win32_backend.h"
 #include "ui/controls.h"
 
@@ -16,7 +16,7 @@ namespace orv::ui {
 
 class MainWindow {
  public:
-  MainWindow(TForm1& form, Win32Backend& backend);
+  MainWindow(Recorder& recorder, Win32Backend& backend);
   ~MainWindow();
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -34,8 +34,8 @@ class MainWindow {
  private:
   struct Fonts {
     HFONT window = nullptr;
-    HFONT tickLabel = nullptr;
-    HFONT bitBtn1 = nullptr;
+    HFONT tickLine = nullptr;
+    HFONT recordButton = nullptr;
     void release();
   };
 
@@ -52,7 +52,7 @@ class MainWindow {
   void restoreFocus();
   BitmapButtonControl* enterButton();
 
-  TForm1& form_;
+  Recorder& recorder_;
   Win32Backend& backend_;
   HWND hwnd_ = nullptr;
   int dpi_ = kDesignDpi;
@@ -60,13 +60,13 @@ class MainWindow {
   HWND lastFocus_ = nullptr;
 
   // In the order the layout creates them.
-  LabelControl tickLabel_;
-  LabelControl noTickLabel_;
-  BitmapButtonControl bitBtn2_;
-  BitmapButtonControl bitBtn1_;
-  GroupBoxControl groupBox1_;
-  CheckBoxControl liveCheckBox_;
-  CheckBoxControl testCheckBox_;
+  LabelControl tickLine_;
+  LabelControl silenceLine_;
+  BitmapButtonControl closeButton_;
+  BitmapButtonControl recordButton_;
+  GroupBoxControl testerGroup_;
+  CheckBoxControl liveBox_;
+  CheckBoxControl testDataBox_;
 };
 
 }  // namespace orv::ui

@@ -143,9 +143,9 @@ E2E_TEST(program_file_carries_icon_manifest_and_version) {
 
 E2E_TEST(controls_start_as_laid_out) {
   Orvalda o = Orvalda::start();
-  const HWND tick = o.control(kIdTickLabel), noTick = o.control(kIdNoTickLabel), btn1 = o.control(kIdBitBtn1),
-             btn2 = o.control(kIdBitBtn2), group = o.control(kIdGroupBox1), live = o.control(kIdLiveCheckBox),
-             test = o.control(kIdTestCheckBox);
+  const HWND tick = o.control(kIdTickLine), noTick = o.control(kIdSilenceLine), btn1 = o.control(kIdRecordButton),
+             btn2 = o.control(kIdCloseButton), group = o.control(kIdTesterGroup), live = o.control(kIdLiveBox),
+             test = o.control(kIdTestDataBox);
   E2E_REQUIRE(tick && noTick && btn1 && btn2 && group && live && test);
 
   E2E_CHECK_EQ(e2e::windowText(tick), std::string("Time, Symbol, BID, ASK"));
@@ -173,13 +173,13 @@ E2E_TEST(controls_start_as_laid_out) {
   E2E_CHECK_EQ(w.top, 244);
   E2E_CHECK_EQ(w.right - w.left, scaled(450));
   E2E_CHECK_EQ(w.bottom - w.top, scaled(234));
-  checkBounds(tick, 8, 40, 417, 24, "TickLabel");
-  checkBounds(btn2, 280, 152, 145, 41, "BitBtn2");
-  checkBounds(btn1, 16, 80, 257, 112, "BitBtn1");
-  checkBounds(group, 280, 80, 145, 65, "GroupBox1");
-  checkBounds(live, 32, 16, 89, 17, "LiveCheckBox");
-  checkBounds(test, 32, 40, 89, 17, "TestCheckBox");
-  // NoTickLabel keeps its place and takes the size of its text.
+  checkBounds(tick, 8, 40, 417, 24, "tick line");
+  checkBounds(btn2, 280, 152, 145, 41, "close button");
+  checkBounds(btn1, 16, 80, 257, 112, "record button");
+  checkBounds(group, 280, 80, 145, 65, "tester group");
+  checkBounds(live, 32, 16, 89, 17, "Live Data box");
+  checkBounds(test, 32, 40, 89, 17, "Test Data box");
+  // The silence line keeps its place and takes the size of its text.
   const RECT r = e2e::boundsInParent(noTick);
   E2E_CHECK_EQ(r.left, scaled(8));
   E2E_CHECK_EQ(r.top, scaled(16));
@@ -194,21 +194,21 @@ E2E_TEST(answers_the_protocol_on_the_main_window_only) {
     E2E_CHECK_EQ(o.send(o.app, code, 0x450055, 0x520055), 0);
 
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 10816, 10815), 1);
-  const std::string line = e2e::windowText(o.control(kIdTickLabel));
+  const std::string line = e2e::windowText(o.control(kIdTickLine));
   E2E_CHECK(line.find("XXXYYY") != std::string::npos);
   E2E_CHECK(line.find("1.0815") != std::string::npos);
-  E2E_CHECK(IsWindowEnabled(o.control(kIdLiveCheckBox)));
+  E2E_CHECK(IsWindowEnabled(o.control(kIdLiveBox)));
 
   E2E_CHECK_EQ(o.send(o.main, orv::WM_FEED_CONTROL, 1, 0), 0);
   announceEurUsd(o);
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLabel)), std::string("EURUSD"));
-  E2E_CHECK(!IsWindowEnabled(o.control(kIdTestCheckBox)));
-  E2E_CHECK(IsWindowEnabled(o.control(kIdLiveCheckBox)));
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLine)), std::string("EURUSD"));
+  E2E_CHECK(!IsWindowEnabled(o.control(kIdTestDataBox)));
+  E2E_CHECK(IsWindowEnabled(o.control(kIdLiveBox)));
 }
 
 E2E_TEST(no_tick_label_fits_its_changing_text) {
   Orvalda o = Orvalda::start();
-  const HWND noTick = o.control(kIdNoTickLabel);
+  const HWND noTick = o.control(kIdSilenceLine);
   E2E_CHECK(e2e::boundsInParent(noTick).right > 8);
   // A fresh tick after an announcement: the watchdog clears the small label.
   announceEurUsd(o);
@@ -221,13 +221,13 @@ E2E_TEST(no_tick_label_fits_its_changing_text) {
 
 E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
   Orvalda o = Orvalda::start();
-  const HWND live = o.control(kIdLiveCheckBox), test = o.control(kIdTestCheckBox);
+  const HWND live = o.control(kIdLiveBox), test = o.control(kIdTestDataBox);
   o.send(o.main, orv::WM_TICK, 10816, 10815);  // makes "Live Data" usable
   E2E_CHECK(e2e::postClick(test));
   E2E_CHECK(e2e::postClick(live));
   E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(live) == BST_CHECKED && e2e::checkState(test) == BST_CHECKED; }, 3000));
 
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK_EQ(e2e::messageBoxText(box), std::string("Are you sure?"));
@@ -262,7 +262,7 @@ E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
 
 E2E_TEST(close_answered_yes_ends_the_program_with_exit_code_0) {
   Orvalda o = Orvalda::start();
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDYES));
@@ -342,8 +342,8 @@ E2E_TEST(end_of_session_asks_the_same_question) {
 
 E2E_TEST(tab_order_skips_disabled_boxes) {
   Orvalda o = Orvalda::start();
-  const HWND btn1 = o.control(kIdBitBtn1), btn2 = o.control(kIdBitBtn2), test = o.control(kIdTestCheckBox),
-             live = o.control(kIdLiveCheckBox);
+  const HWND btn1 = o.control(kIdRecordButton), btn2 = o.control(kIdCloseButton), test = o.control(kIdTestDataBox),
+             live = o.control(kIdLiveBox);
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
   E2E_CHECK(e2e::waitForFocus(o.main, btn2));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
@@ -373,7 +373,7 @@ E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_ESCAPE}));
   e2e::settle(o.main, 500);
   E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdBitBtn1)), std::string("START RECORDING"));
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
 
   E2E_REQUIRE(e2e::pressKeys(o.main, {'C'}));
   HWND box = o.question();
@@ -389,7 +389,7 @@ E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
 
   // Space presses the focused button.
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
-  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn2)));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdCloseButton)));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_SPACE}));
   box = o.question();
   E2E_REQUIRE(box != nullptr);
@@ -402,7 +402,7 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   Orvalda o = Orvalda::start();
   // On Close, Enter closes and does not start a recording.
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
-  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdBitBtn2)));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdCloseButton)));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_RETURN}));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
@@ -412,7 +412,7 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   // On a check box, Enter presses START RECORDING: the save dialog opens,
   // owned by the application's window, with the main window waiting.
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
-  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdTestCheckBox)));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdTestDataBox)));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_RETURN}));
   HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
   E2E_REQUIRE(dialog != nullptr);
@@ -422,7 +422,7 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   E2E_CHECK(e2e::cancelDialog(dialog));
   E2E_CHECK(o.dialogGone(dialog));
   E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, 3000));
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdBitBtn1)), std::string("START RECORDING"));
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
 }
 
 E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
@@ -443,7 +443,7 @@ E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
   } cleanup{lock, path};
 
   Orvalda o = Orvalda::start();
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
+  E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
   HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
   E2E_REQUIRE(dialog != nullptr);
   E2E_REQUIRE(e2e::answerSaveDialog(dialog, path));
@@ -464,7 +464,7 @@ E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
   E2E_CHECK(o.dialogGone(error));
   E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, 3000));
   E2E_CHECK(o.process.running());
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdBitBtn1)), std::string("START RECORDING"));
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
   E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
 }
 
@@ -484,23 +484,23 @@ E2E_TEST(takes_any_message_even_while_a_modal_window_is_open) {
   E2E_REQUIRE(o.process.running());
 
   // The question is open: the feeder is still answered and shown.
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   announceEurUsd(o);
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLabel)), std::string("EURUSD"));
+  E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLine)), std::string("EURUSD"));
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108166, 108150), 1);
-  E2E_CHECK(e2e::windowText(o.control(kIdTickLabel)).find("1.08166") != std::string::npos);
+  E2E_CHECK(e2e::windowText(o.control(kIdTickLine)).find("1.08166") != std::string::npos);
   E2E_CHECK_EQ(o.send(o.main, orv::WM_FEED_CONTROL, 0, 0), 0);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
   E2E_CHECK(o.dialogGone(box));
 
   // The save dialog is open: likewise.
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
+  E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
   HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
   E2E_REQUIRE(dialog != nullptr);
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108170, 108160), 1);
-  E2E_CHECK(e2e::windowText(o.control(kIdTickLabel)).find("1.08170") != std::string::npos);
+  E2E_CHECK(e2e::windowText(o.control(kIdTickLine)).find("1.08170") != std::string::npos);
   E2E_CHECK(e2e::cancelDialog(dialog));
   E2E_CHECK(o.dialogGone(dialog));
   E2E_CHECK(o.process.running());
@@ -569,8 +569,8 @@ E2E_TEST(a_hung_tester_costs_one_wait_not_a_freeze) {
   o.send(o.main, orv::WM_TICK, 10816, 10815);
   tester.hang();
   // Ticking "Live Data" connects to the hung tester and waits for it.
-  E2E_CHECK(e2e::postClick(o.control(kIdLiveCheckBox)));
-  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(o.control(kIdLiveCheckBox)) == BST_CHECKED; }, 5000));
+  E2E_CHECK(e2e::postClick(o.control(kIdLiveBox)));
+  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(o.control(kIdLiveBox)) == BST_CHECKED; }, 5000));
   // A tick arriving meanwhile is forwarded too and answered when that wait
   // runs out, after about five seconds, not never.
   ULONGLONG start = GetTickCount64();

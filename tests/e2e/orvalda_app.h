@@ -22,7 +22,7 @@ struct OrvaldaApp {
     o.main = findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
     E2E_REQUIRE(o.main != nullptr);
     E2E_REQUIRE(waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
-    E2E_REQUIRE(waitForFocus(o.main, o.control(orv::ui::kIdBitBtn1), 5000));
+    E2E_REQUIRE(waitForFocus(o.main, o.control(orv::ui::kIdRecordButton), 5000));
   }
 
   HWND control(int id) const { return findChild(main, id); }

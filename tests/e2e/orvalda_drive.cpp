@@ -73,7 +73,7 @@ HWND control(HWND main, int id, const char* name) {
   return c;
 }
 
-std::string buttonText(HWND main) { return e2e::windowText(control(main, kIdBitBtn1, "recording button")); }
+std::string buttonText(HWND main) { return e2e::windowText(control(main, kIdRecordButton, "recording button")); }
 
 // A visible message box of the process (a dialog with the static text 0xFFFF), or nullptr.
 HWND messageBoxOf(DWORD pid) {
@@ -131,10 +131,10 @@ const char* stateName(int state) { return state == BST_CHECKED ? "ticked" : "unt
 
 int status() {
   const HWND main = mainWindow();
-  const HWND live = control(main, kIdLiveCheckBox, "\"Live Data\" box");
-  const HWND test = control(main, kIdTestCheckBox, "\"Test Data\" box");
+  const HWND live = control(main, kIdLiveBox, "\"Live Data\" box");
+  const HWND test = control(main, kIdTestDataBox, "\"Test Data\" box");
   std::printf("tick line: %s | button: %s | Live Data: %s%s | Test Data: %s%s\n",
-              e2e::windowText(control(main, kIdTickLabel, "tick label")).c_str(), buttonText(main).c_str(),
+              e2e::windowText(control(main, kIdTickLine, "tick label")).c_str(), buttonText(main).c_str(),
               stateName(e2e::checkState(live)), IsWindowEnabled(live) ? "" : " (greyed)",
               stateName(e2e::checkState(test)), IsWindowEnabled(test) ? "" : " (greyed)");
   return 0;
@@ -142,7 +142,7 @@ int status() {
 
 int clickLive() {
   const HWND main = mainWindow();
-  const HWND live = control(main, kIdLiveCheckBox, "\"Live Data\" box");
+  const HWND live = control(main, kIdLiveBox, "\"Live Data\" box");
   if (e2e::checkState(live) == BST_CHECKED) fail("\"Live Data\" is already ticked");
   if (!e2e::waitUntil([&] { return IsWindowEnabled(live) != FALSE; }, 2000))
     fail("\"Live Data\" is greyed: it becomes usable with the first tick from a feeder");
@@ -159,7 +159,7 @@ int startRecording(const std::string& path) {
   const DWORD pid = e2e::processOf(main);
   if (buttonText(main) != "START RECORDING") fail("Orvalda is already recording (the button shows \"" + buttonText(main) + "\")");
   if (e2e::dialogCount(pid) != 0) fail("Orvalda already shows a dialog");
-  if (!e2e::postClick(control(main, kIdBitBtn1, "recording button"))) fail("cannot post the click to START RECORDING");
+  if (!e2e::postClick(control(main, kIdRecordButton, "recording button"))) fail("cannot post the click to START RECORDING");
   const HWND dialog = e2e::waitForDialog(pid, 10000);
   if (dialog == nullptr) fail("no save dialog within 10 s of START RECORDING");
   const HWND nameBox = e2e::findChild(dialog, 0x47C);
@@ -189,7 +189,7 @@ int stopRecording() {
   const HWND main = mainWindow();
   const DWORD pid = e2e::processOf(main);
   if (buttonText(main) != "STOP RECORDING") fail("Orvalda is not recording (the button shows \"" + buttonText(main) + "\")");
-  if (!e2e::postClick(control(main, kIdBitBtn1, "recording button"))) fail("cannot post the click to STOP RECORDING");
+  if (!e2e::postClick(control(main, kIdRecordButton, "recording button"))) fail("cannot post the click to STOP RECORDING");
   std::string problem;
   const bool stopped = e2e::waitUntil(
       [&] {
@@ -212,7 +212,7 @@ int closeYes(DWORD timeoutMs) {
   const DWORD pid = e2e::processOf(main);
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
   if (process == nullptr) fail("cannot open Orvalda's process " + std::to_string(pid));
-  if (!e2e::postClick(control(main, kIdBitBtn2, "Close button"))) fail("cannot post the click to Close");
+  if (!e2e::postClick(control(main, kIdCloseButton, "Close button"))) fail("cannot post the click to Close");
   const HWND box = e2e::waitForDialog(pid, 5000, "Exit");
   if (box == nullptr) {
     CloseHandle(process);

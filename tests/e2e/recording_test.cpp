@@ -131,7 +131,7 @@ struct Orvalda : e2e::OrvaldaApp {
     return o;
   }
 
-  std::string button() const { return text(kIdBitBtn1); }
+  std::string button() const { return text(kIdRecordButton); }
 
   bool buttonReads(const std::string& caption, DWORD timeoutMs = 5000) const {
     return e2e::waitUntil([&] { return button() == caption; }, timeoutMs);
@@ -139,7 +139,7 @@ struct Orvalda : e2e::OrvaldaApp {
 
   // START RECORDING pressed: the save dialog.
   HWND openSaveDialog() const {
-    E2E_CHECK(e2e::postClick(control(kIdBitBtn1)));
+    E2E_CHECK(e2e::postClick(control(kIdRecordButton)));
     HWND dialog = e2e::waitForDialog(process.pid(), 10000);
     E2E_REQUIRE(dialog != nullptr);
     E2E_REQUIRE(e2e::findChild(dialog, 0x47C) != nullptr);
@@ -155,7 +155,7 @@ struct Orvalda : e2e::OrvaldaApp {
   }
 
   void stopRecording() const {
-    E2E_CHECK(e2e::postClick(control(kIdBitBtn1)));
+    E2E_CHECK(e2e::postClick(control(kIdRecordButton)));
     E2E_REQUIRE(buttonReads("START RECORDING"));
   }
 
@@ -281,7 +281,7 @@ E2E_TEST(records_every_tick_byte_for_byte) {
   o.tick(108160, 108150);
   HWND dialog = o.openSaveDialog();
   o.tick(108170, 108160);
-  E2E_CHECK(o.text(kIdTickLabel).find("EURUSD bid 1.08160 ask 1.08170") != std::string::npos);
+  E2E_CHECK(o.text(kIdTickLine).find("EURUSD bid 1.08160 ask 1.08170") != std::string::npos);
   // A name without extension gets ".csv".
   E2E_REQUIRE(e2e::answerSaveDialog(dialog, folder.file("first")));
   E2E_REQUIRE(o.buttonReads("STOP RECORDING"));
@@ -309,7 +309,7 @@ E2E_TEST(records_every_tick_byte_for_byte) {
   // A pair with a comma or a quote is quoted, so the row keeps four fields.
   o.announce("A,B\"CD", 2);
   tickInto(rows, o, "\"A,B/\"\"CD\"", 5, 3, "0.03", "0.05");
-  E2E_CHECK(o.text(kIdTickLabel).find("A,B\"CD bid 0.03 ask 0.05") != std::string::npos);
+  E2E_CHECK(o.text(kIdTickLine).find("A,B\"CD bid 0.03 ask 0.05") != std::string::npos);
 
   o.stopRecording();
   std::string data;
@@ -345,7 +345,7 @@ E2E_TEST(yes_to_are_you_sure_keeps_every_row) {
   for (std::uint32_t i = 0; i < 5; ++i)
     tickInto(rows, o, "EUR/USD", 108166 + i, 108150 + i, fiveDecimals(108150 + i), fiveDecimals(108166 + i));
 
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
   HWND box = e2e::waitForDialog(o.process.pid(), 5000, "Exit");
   E2E_REQUIRE(box != nullptr);
   // The recording goes on while the question is open.

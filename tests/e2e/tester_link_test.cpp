@@ -234,7 +234,7 @@ E2E_TEST(live_data_connects_forwards_ticks_unchanged_and_disconnects) {
   Probe probe;
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);  // makes "Live Data" usable; no link yet, nothing forwarded
-  o.click(kIdLiveCheckBox, true);
+  o.click(kIdLiveBox, true);
   std::vector<Entry> log = probe.waitFor(3);
   checkEntries(log, 0, {kConnect1, msg(1281, 1, 4), kConnect3});
   E2E_CHECK_EQ(log.size(), 3u);
@@ -256,7 +256,7 @@ E2E_TEST(live_data_connects_forwards_ticks_unchanged_and_disconnects) {
   checkEntries(log, 3 + ticks.size(), {fwd(10818, 0xFFFFFFFEu)});
   E2E_CHECK_EQ(log.size(), 3 + ticks.size() + 1);
 
-  o.click(kIdLiveCheckBox, false);
+  o.click(kIdLiveBox, false);
   log = probe.waitFor(10);
   checkEntries(log, 9, {kDisconnect});
   // Unticked: ticks stay here.
@@ -269,23 +269,23 @@ E2E_TEST(each_connect_looks_the_tester_up_afresh) {
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);
   // Ticked with no tester about: nothing to send to, ticks still taken.
-  o.click(kIdLiveCheckBox, true);
+  o.click(kIdLiveBox, true);
   o.tick(10817, 10816);
-  o.click(kIdLiveCheckBox, false);
+  o.click(kIdLiveBox, false);
 
   // (A tick sent during the connect would be forwarded in its midst: wait for its last step.)
   Probe first;
-  o.click(kIdLiveCheckBox, true);
+  o.click(kIdLiveBox, true);
   E2E_CHECK(first.waitFor(3).size() == 3);
   o.tick(10818, 10817);
   checkEntries(first.waitFor(4), 0, {kConnect1, msg(1281, 1, 4), kConnect3, fwd(10818, 10817)});
-  o.click(kIdLiveCheckBox, false);
+  o.click(kIdLiveBox, false);
   checkEntries(first.waitFor(5), 4, {kDisconnect});
   first.process().kill();
 
   // A new tester window: the next connect finds it.
   Probe second;
-  o.click(kIdLiveCheckBox, true);
+  o.click(kIdLiveBox, true);
   E2E_CHECK(second.waitFor(3).size() == 3);
   o.tick(10819, 10818);
   std::vector<Entry> log = second.waitFor(4);
@@ -301,13 +301,13 @@ E2E_TEST(a_tick_nested_in_a_forward_arrives_and_is_recorded_after_the_outer_one)
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);
 
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
+  E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
   HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
   E2E_REQUIRE(dialog != nullptr);
   E2E_REQUIRE(e2e::answerSaveDialog(dialog, csv.path()));
-  E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdBitBtn1) == "STOP RECORDING"; }, 5000));
+  E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdRecordButton) == "STOP RECORDING"; }, 5000));
 
-  o.click(kIdLiveCheckBox, true);
+  o.click(kIdLiveBox, true);
   E2E_REQUIRE(probe.waitFor(3).size() == 3);
   Sleep(1200);  // the last connect step's answer
 
@@ -328,10 +328,10 @@ E2E_TEST(a_tick_nested_in_a_forward_arrives_and_is_recorded_after_the_outer_one)
   checkEntries(log, 3, {fwd(10900, 10899), fwd(10901, 10900)});
   E2E_CHECK_EQ(log.size(), 5u);
   if (log.size() == 5) E2E_CHECK(log[4].ms - log[3].ms >= 550);  // the inner one waited for the outer answer
-  E2E_CHECK(o.text(kIdTickLabel).find("bid 1.0900 ask 1.0901") != std::string::npos);
+  E2E_CHECK(o.text(kIdTickLine).find("bid 1.0900 ask 1.0901") != std::string::npos);
 
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn1)));
-  E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdBitBtn1) == "START RECORDING"; }, 5000));
+  E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
+  E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdRecordButton) == "START RECORDING"; }, 5000));
   std::string data;
   E2E_REQUIRE(e2e::readShared(csv.path(), data));
   const std::size_t first = data.find(",1.0899,1.0900\r\n"), second = data.find(",1.0900,1.0901\r\n");
@@ -345,8 +345,8 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
   Probe probe;
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);
-  o.click(kIdTestCheckBox, true);  // connects and replays
-  o.click(kIdLiveCheckBox, true);  // connects again
+  o.click(kIdTestDataBox, true);  // connects and replays
+  o.click(kIdLiveBox, true);  // connects again
   std::vector<Entry> log;
   E2E_REQUIRE(e2e::waitUntil(
       [&] {
@@ -355,7 +355,7 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
       },
       5000));
 
-  E2E_CHECK(e2e::postClick(o.control(kIdBitBtn2)));
+  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
   HWND box = e2e::waitForDialog(o.process.pid(), 5000, "Exit");
   E2E_REQUIRE(box != nullptr);
   log = probe.entries();
@@ -363,8 +363,8 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
   E2E_REQUIRE(!log.empty());
   E2E_CHECK_EQ(log.back(), kDisconnect);  // the replay stopped with it
   const std::size_t atQuestion = log.size();
-  E2E_CHECK_EQ(e2e::checkState(o.control(kIdLiveCheckBox)), BST_UNCHECKED);
-  E2E_CHECK_EQ(e2e::checkState(o.control(kIdTestCheckBox)), BST_UNCHECKED);
+  E2E_CHECK_EQ(e2e::checkState(o.control(kIdLiveBox)), BST_UNCHECKED);
+  E2E_CHECK_EQ(e2e::checkState(o.control(kIdTestDataBox)), BST_UNCHECKED);
 
   Sleep(300);  // the question waits: nothing more goes to the tester
   E2E_CHECK_EQ(probe.entries().size(), atQuestion);
@@ -378,7 +378,7 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
 E2E_TEST(replay_sends_the_table_from_row_0_at_about_50_rows_a_second) {
   Probe probe;
   Orvalda o = Orvalda::start();
-  o.click(kIdTestCheckBox, true);
+  o.click(kIdTestDataBox, true);
   std::vector<Entry> log = probe.waitFor(7);
   checkEntries(log, 0,
                {kConnect1, msg(1281, 1, 4), kConnect3, fwd(10816, 10815), fwd(10816, 10815), fwd(10816, 10815),
@@ -396,7 +396,7 @@ E2E_TEST(replay_sends_the_table_from_row_0_at_about_50_rows_a_second) {
         return span >= 10500;
       },
       30000, 100));
-  o.click(kIdTestCheckBox, false);
+  o.click(kIdTestDataBox, false);
   log = probe.waitFor(log.size() + 1);
   std::size_t disconnectAt = log.size();
   for (std::size_t i = 3; i < log.size(); ++i)
@@ -415,9 +415,9 @@ E2E_TEST(replay_sends_the_table_from_row_0_at_about_50_rows_a_second) {
   E2E_CHECK(rate >= 35 && rate <= 60);
 
   // The replay is not a live tick: nothing of it is shown.
-  E2E_CHECK_EQ(o.text(kIdTickLabel), std::string("Time, Symbol, BID, ASK"));
-  E2E_CHECK_EQ(o.text(kIdNoTickLabel), std::string("No Ticks"));
-  E2E_CHECK(!IsWindowEnabled(o.control(kIdLiveCheckBox)));
+  E2E_CHECK_EQ(o.text(kIdTickLine), std::string("Time, Symbol, BID, ASK"));
+  E2E_CHECK_EQ(o.text(kIdSilenceLine), std::string("No Ticks"));
+  E2E_CHECK(!IsWindowEnabled(o.control(kIdLiveBox)));
 
   // Every row sent is the table's, in order from row 0.
   std::size_t wrong = 0;
@@ -427,11 +427,11 @@ E2E_TEST(replay_sends_the_table_from_row_0_at_about_50_rows_a_second) {
   E2E_CHECK_EQ(wrong, 0u);
 
   // Ticked again: a new connect, then on from the next row.
-  o.click(kIdTestCheckBox, true);
+  o.click(kIdTestDataBox, true);
   log = probe.waitFor(disconnectAt + 1 + 3 + 5);
   checkEntries(log, disconnectAt + 1, {kConnect1, msg(1281, 1, 4), kConnect3});
   for (int k = 0; k < 5; ++k) checkEntries(log, disconnectAt + 4 + k, {tableRow(static_cast<int>(rows) + k)});
-  o.click(kIdTestCheckBox, false);
+  o.click(kIdTestDataBox, false);
 }
 
 E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
@@ -439,14 +439,14 @@ E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
   o.announce("EURUSD", 5);
   // Before the first tick the watchdog leaves the display alone.
   Sleep(1500);
-  E2E_CHECK_EQ(o.text(kIdNoTickLabel), std::string("No Ticks"));
-  E2E_CHECK_EQ(o.text(kIdTickLabel), std::string("EURUSD"));
+  E2E_CHECK_EQ(o.text(kIdSilenceLine), std::string("No Ticks"));
+  E2E_CHECK_EQ(o.text(kIdTickLine), std::string("EURUSD"));
 
   const ULONGLONG sent = GetTickCount64();
   o.tick(108166, 108150);
-  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdNoTickLabel).empty(); }, 1500));
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdSilenceLine).empty(); }, 1500));
   // The tick line's colour, as painted on the screen.
-  const HWND tickLabel = o.control(kIdTickLabel);
+  const HWND tickLabel = o.control(kIdTickLine);
   e2e::settle(o.main, 300);
   E2E_CHECK_EQ(redPixels(tickLabel), 0);
 
@@ -454,7 +454,7 @@ E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
   std::string stale;
   E2E_REQUIRE(e2e::waitUntil(
       [&] {
-        stale = o.text(kIdNoTickLabel);
+        stale = o.text(kIdSilenceLine);
         return !stale.empty();
       },
       9000, 20));
@@ -470,8 +470,8 @@ E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
 
   // The next tick and the next step: fresh again.
   o.tick(108167, 108151);
-  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdNoTickLabel).empty(); }, 1500));
-  E2E_CHECK(o.text(kIdTickLabel).find("EURUSD bid 1.08151 ask 1.08167") != std::string::npos);
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdSilenceLine).empty(); }, 1500));
+  E2E_CHECK(o.text(kIdTickLine).find("EURUSD bid 1.08151 ask 1.08167") != std::string::npos);
   E2E_CHECK(e2e::waitUntil([&] { return redPixels(tickLabel) == 0; }, 1000, 50));
 }
 
@@ -481,7 +481,7 @@ E2E_TEST(a_hung_tester_does_not_freeze_orvalda) {
   Probe probe("--hang-after 5 --hang-ms 12000");
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);
-  o.click(kIdLiveCheckBox, true);
+  o.click(kIdLiveBox, true);
   E2E_REQUIRE(probe.waitFor(3).size() == 3);
   o.tick(10817, 10816);
   o.tick(10818, 10817);
@@ -496,7 +496,7 @@ E2E_TEST(a_hung_tester_does_not_freeze_orvalda) {
   first.start();
   Sleep(1000);
   const ULONGLONG askedAt = GetTickCount64();
-  const std::string line = o.text(kIdTickLabel);  // WM_GETTEXT, answered within 2 s or ""
+  const std::string line = o.text(kIdTickLine);  // WM_GETTEXT, answered within 2 s or ""
   const ULONGLONG answeredIn = GetTickCount64() - askedAt;
   E2E_CHECK(line.find("bid 1.0818 ask 1.0819") != std::string::npos);
   // A feeder's tick meanwhile is handled inside the waiting forward; its own

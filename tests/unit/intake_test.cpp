@@ -1,78 +1,78 @@
 // The feeder's messages: decoding, results, and what they switch.
 #include <random>
 
-#include "tests/unit/form_fixture.h"
+#include "tests/unit/recorder_fixture.h"
 
 namespace orv::test {
 namespace {
 
-TEST_F(FormTest, StartsWithTheDefaults) {
-  EXPECT_EQ(form->Symbol, "XXXYYY");
-  EXPECT_EQ(form->SymbolPair, "XXX/YYY");
-  EXPECT_EQ(form->Digits, 4);
-  EXPECT_EQ(form->LastTickTime, 0);
-  EXPECT_EQ(form->RecordFile, nullptr);
-  EXPECT_EQ(form->TesterWnd, 0u);
-  EXPECT_FALSE(form->LiveCheckBox.enabled());
-  EXPECT_FALSE(form->LiveCheckBox.checked());
-  EXPECT_TRUE(form->TestCheckBox.enabled());
-  EXPECT_FALSE(form->TestCheckBox.checked());
-  EXPECT_FALSE(form->Timer1.enabled());
-  EXPECT_EQ(form->Timer1.interval(), 20u);
-  EXPECT_EQ(form->TickLabel.caption(), "Time, Symbol, BID, ASK");
-  EXPECT_EQ(form->NoTickLabel.caption(), "No Ticks");
-  EXPECT_EQ(form->BitBtn1.caption(), "START RECORDING");
-  EXPECT_EQ(form->BitBtn1.kind(), ButtonKind::bkOK);
-  EXPECT_EQ(form->BitBtn2.caption(), "&Close");
-  // Building the form starts no timer and runs no handler.
+TEST_F(RecorderTest, StartsWithTheDefaults) {
+  EXPECT_EQ(rec->symbol(), "XXXYYY");
+  EXPECT_EQ(rec->pairText(), "XXX/YYY");
+  EXPECT_EQ(rec->digits(), 4);
+  EXPECT_EQ(rec->lastTickTime(), 0);
+  EXPECT_FALSE(rec->isRecording());
+  EXPECT_EQ(rec->tester(), 0u);
+  EXPECT_FALSE(rec->liveBox().enabled());
+  EXPECT_FALSE(rec->liveBox().checked());
+  EXPECT_TRUE(rec->testDataBox().enabled());
+  EXPECT_FALSE(rec->testDataBox().checked());
+  EXPECT_FALSE(rec->pulseTimer().enabled());
+  EXPECT_EQ(rec->pulseTimer().interval(), 20u);
+  EXPECT_EQ(rec->tickLine().caption(), "Time, Symbol, BID, ASK");
+  EXPECT_EQ(rec->silenceLine().caption(), "No Ticks");
+  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
+  EXPECT_EQ(rec->recordButton().kind(), ButtonKind::Ok);
+  EXPECT_EQ(rec->closeButton().caption(), "&Close");
+  // Building the recorder starts no timer and runs no handler.
   EXPECT_TRUE(be.runningTimers.empty());
   EXPECT_TRUE(be.sent.empty());
 }
 
-TEST_F(FormTest, WorkedExampleAnnouncesEurUsdAndShowsTheTick) {
+TEST_F(RecorderTest, WorkedExampleAnnouncesEurUsdAndShowsTheTick) {
   EXPECT_EQ(send(WM_SYMBOL_HEAD, 0x00450055, 0x00520055), 1);
-  EXPECT_EQ(form->Symbol, "EURU");
-  EXPECT_EQ(form->SymbolPair, "EUR/U");
+  EXPECT_EQ(rec->symbol(), "EURU");
+  EXPECT_EQ(rec->pairText(), "EUR/U");
   EXPECT_EQ(send(WM_SYMBOL_TAIL, 0x00530044, 5), 1);
-  EXPECT_EQ(form->Symbol, "EURUSD");
-  EXPECT_EQ(form->SymbolPair, "EUR/USD");
-  EXPECT_EQ(form->Digits, 5);
-  EXPECT_EQ(form->TickLabel.caption(), "EURUSD");
+  EXPECT_EQ(rec->symbol(), "EURUSD");
+  EXPECT_EQ(rec->pairText(), "EUR/USD");
+  EXPECT_EQ(rec->digits(), 5);
+  EXPECT_EQ(rec->tickLine().caption(), "EURUSD");
   be.now = {2026, 12, 6, 14, 3, 27, 45};
   EXPECT_EQ(tick(108166, 108150), 1);
-  EXPECT_EQ(form->TickLabel.caption(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
+  EXPECT_EQ(rec->tickLine().caption(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
 }
 
-TEST_F(FormTest, LettersIgnoreTheUnusedBitsAndStopAtAZeroByte) {
+TEST_F(RecorderTest, LettersIgnoreTheUnusedBitsAndStopAtAZeroByte) {
   // Bits 8-15 and 24-31 carry noise.
   EXPECT_EQ(send(WM_SYMBOL_HEAD, 0xAB45CD55u, 0xFF52EE55u), 1);
-  EXPECT_EQ(form->Symbol, "EURU");
+  EXPECT_EQ(rec->symbol(), "EURU");
   // Letter 3 zero: only letters 1 and 2.
   head(std::string("EU\0U", 4).c_str());
-  EXPECT_EQ(form->Symbol, "EU");
-  EXPECT_EQ(form->SymbolPair, "EU");
+  EXPECT_EQ(rec->symbol(), "EU");
+  EXPECT_EQ(rec->pairText(), "EU");
   // Only letter 4 zero: the pair keeps its slash.
   send(WM_SYMBOL_HEAD, packLetters('E', 'U'), packLetters('R', '\0'));
-  EXPECT_EQ(form->Symbol, "EUR");
-  EXPECT_EQ(form->SymbolPair, "EUR/");
+  EXPECT_EQ(rec->symbol(), "EUR");
+  EXPECT_EQ(rec->pairText(), "EUR/");
   // A tail whose first letter is zero appends nothing.
   send(WM_SYMBOL_TAIL, packLetters('\0', 'D'), 5);
-  EXPECT_EQ(form->Symbol, "EUR");
+  EXPECT_EQ(rec->symbol(), "EUR");
 }
 
-TEST_F(FormTest, TailsAppendWithoutAHeadAndWithoutBound) {
+TEST_F(RecorderTest, TailsAppendWithoutAHeadAndWithoutBound) {
   EXPECT_EQ(tail("AB", 4), 1);
-  EXPECT_EQ(form->Symbol, "XXXYYYAB");
-  EXPECT_EQ(form->SymbolPair, "XXX/YYYAB");
+  EXPECT_EQ(rec->symbol(), "XXXYYYAB");
+  EXPECT_EQ(rec->pairText(), "XXX/YYYAB");
   for (int i = 0; i < 5000; ++i) tail("CD", 4);
-  EXPECT_EQ(form->Symbol.size(), 8u + 10000u);
-  EXPECT_EQ(form->SymbolPair.size(), form->Symbol.size() + 1);
+  EXPECT_EQ(rec->symbol().size(), 8u + 10000u);
+  EXPECT_EQ(rec->pairText().size(), rec->symbol().size() + 1);
   // A tick under the long symbol is shown whole.
   tick(10816, 10815);
-  EXPECT_NE(form->TickLabel.caption().find(form->Symbol + " bid 1.0815 ask 1.0816"), std::string::npos);
+  EXPECT_NE(rec->tickLine().caption().find(rec->symbol() + " bid 1.0815 ask 1.0816"), std::string::npos);
 }
 
-TEST_F(FormTest, ResultsOfTheFourCodesAndOthersPassedOn) {
+TEST_F(RecorderTest, ResultsOfTheFourCodesAndOthersPassedOn) {
   bool handled = false;
   EXPECT_EQ(send(WM_TICK, 1, 1, &handled), 1);
   EXPECT_TRUE(handled);
@@ -89,68 +89,68 @@ TEST_F(FormTest, ResultsOfTheFourCodesAndOthersPassedOn) {
   EXPECT_FALSE(handled);
 }
 
-TEST_F(FormTest, HeadAloneChangesOnlyTheTexts) {
+TEST_F(RecorderTest, HeadAloneChangesOnlyTheTexts) {
   head("GBPU");
-  EXPECT_EQ(form->Symbol, "GBPU");
-  EXPECT_EQ(form->TickLabel.caption(), "Time, Symbol, BID, ASK");
-  EXPECT_EQ(form->Digits, 4);
-  EXPECT_FALSE(form->Timer1.enabled());
-  EXPECT_TRUE(form->TestCheckBox.enabled());
+  EXPECT_EQ(rec->symbol(), "GBPU");
+  EXPECT_EQ(rec->tickLine().caption(), "Time, Symbol, BID, ASK");
+  EXPECT_EQ(rec->digits(), 4);
+  EXPECT_FALSE(rec->pulseTimer().enabled());
+  EXPECT_TRUE(rec->testDataBox().enabled());
 }
 
-TEST_F(FormTest, StateTableTicksThenAnnouncement) {
+TEST_F(RecorderTest, StateTableTicksThenAnnouncement) {
   tick(10816, 10815);
-  EXPECT_TRUE(form->LiveCheckBox.enabled());
-  EXPECT_FALSE(form->LiveCheckBox.checked());
-  EXPECT_EQ(form->LastTickTime, be.seconds);
-  EXPECT_FALSE(form->Timer1.enabled());  // ticks alone start no watchdog
-  EXPECT_EQ(form->TickLabel.caption(), "14:03:27.045 XXXYYY bid 1.0815 ask 1.0816");
+  EXPECT_TRUE(rec->liveBox().enabled());
+  EXPECT_FALSE(rec->liveBox().checked());
+  EXPECT_EQ(rec->lastTickTime(), be.seconds);
+  EXPECT_FALSE(rec->pulseTimer().enabled());  // ticks alone start no watchdog
+  EXPECT_EQ(rec->tickLine().caption(), "14:03:27.045 XXXYYY bid 1.0815 ask 1.0816");
 
   announce("EURUSD", 5);
-  EXPECT_FALSE(form->TestCheckBox.enabled());
-  EXPECT_FALSE(form->TestCheckBox.checked());
-  EXPECT_TRUE(form->Timer1.enabled());
-  EXPECT_EQ(form->Timer1.interval(), 500u);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Timer1), 500u);
+  EXPECT_FALSE(rec->testDataBox().enabled());
+  EXPECT_FALSE(rec->testDataBox().checked());
+  EXPECT_TRUE(rec->pulseTimer().enabled());
+  EXPECT_EQ(rec->pulseTimer().interval(), 500u);
+  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 500u);
 
   // A second announcement changes texts and digits, and restarts no timer.
-  const int starts = be.timerStarts[TimerId::Timer1];
+  const int starts = be.timerStarts[TimerId::Pulse];
   announce("GBPJPY", 3);
-  EXPECT_EQ(form->SymbolPair, "GBP/JPY");
-  EXPECT_EQ(form->Digits, 3);
-  EXPECT_EQ(be.timerStarts[TimerId::Timer1], starts);
+  EXPECT_EQ(rec->pairText(), "GBP/JPY");
+  EXPECT_EQ(rec->digits(), 3);
+  EXPECT_EQ(be.timerStarts[TimerId::Pulse], starts);
 }
 
-TEST_F(FormTest, AnnouncementBeforeAnyTickLeavesTheWatchdogIdle) {
+TEST_F(RecorderTest, AnnouncementBeforeAnyTickLeavesTheWatchdogIdle) {
   announce("EURUSD", 5);
-  EXPECT_TRUE(form->Timer1.enabled());
+  EXPECT_TRUE(rec->pulseTimer().enabled());
   be.seconds += 100;
-  form->Timer1.fire();
-  EXPECT_EQ(form->NoTickLabel.caption(), "No Ticks");
-  EXPECT_FALSE(form->LiveCheckBox.enabled());
+  rec->timerElapsed(TimerId::Pulse);
+  EXPECT_EQ(rec->silenceLine().caption(), "No Ticks");
+  EXPECT_FALSE(rec->liveBox().enabled());
 }
 
-TEST_F(FormTest, DigitsTakeAll32BitsSigned) {
+TEST_F(RecorderTest, DigitsTakeAll32BitsSigned) {
   tail("SD", -3);
-  EXPECT_EQ(form->Digits, -3);
+  EXPECT_EQ(rec->digits(), -3);
   send(WM_SYMBOL_TAIL, packLetters('S', 'D'), static_cast<std::int64_t>(0x80000000u));
-  EXPECT_EQ(form->Digits, INT32_MIN);
+  EXPECT_EQ(rec->digits(), INT32_MIN);
   tail("SD", 2);
   tick(108150, 108150);
-  EXPECT_NE(form->TickLabel.caption().find("bid 1081.50"), std::string::npos);
+  EXPECT_NE(rec->tickLine().caption().find("bid 1081.50"), std::string::npos);
 }
 
-TEST_F(FormTest, ParametersAreTheirLow32BitsUnsigned) {
+TEST_F(RecorderTest, ParametersAreTheirLow32BitsUnsigned) {
   // A 32-bit feeder's lParam reaches a 64-bit window sign-extended.
   tail("SD", 0);
   send(WM_TICK, 0xFFFFFFFFull, static_cast<std::int64_t>(static_cast<std::int32_t>(0x80000000u)));
-  EXPECT_NE(form->TickLabel.caption().find("bid 2147483648 ask 4294967295"), std::string::npos);
+  EXPECT_NE(rec->tickLine().caption().find("bid 2147483648 ask 4294967295"), std::string::npos);
   // Garbage in the high halves of the parameters is ignored too.
   send(WM_TICK, 0xDEADBEEF00000005ull, static_cast<std::int64_t>(0x1234567800000007ll));
-  EXPECT_NE(form->TickLabel.caption().find("bid 7 ask 5"), std::string::npos);
+  EXPECT_NE(rec->tickLine().caption().find("bid 7 ask 5"), std::string::npos);
 }
 
-TEST_F(FormTest, TimerFailureEndsTheTailAfterItsResult) {
+TEST_F(RecorderTest, TimerFailureEndsTheTailAfterItsResult) {
   be.timersLeft = 0;
   bool handled = false;
   std::int64_t result = 0;
@@ -158,19 +158,19 @@ TEST_F(FormTest, TimerFailureEndsTheTailAfterItsResult) {
   m.msg = WM_SYMBOL_TAIL;
   m.wParam = packLetters('S', 'D');
   m.lParam = 5;
-  runGuarded(be, [&] { handled = form->WndProc(m); });
+  runGuarded(be, [&] { handled = rec->handleFeedMessage(m); });
   result = m.result;
   EXPECT_EQ(result, 1);
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_EQ(be.errors[0], "Not enough timers available.");
   // Steps before the failure stay done.
-  EXPECT_EQ(form->Digits, 5);
-  EXPECT_FALSE(form->TestCheckBox.enabled());
-  EXPECT_TRUE(form->Timer1.enabled());
+  EXPECT_EQ(rec->digits(), 5);
+  EXPECT_FALSE(rec->testDataBox().enabled());
+  EXPECT_TRUE(rec->pulseTimer().enabled());
 }
 
 // Any codes, parameters and order: nothing crashes and the invariants hold.
-TEST_F(FormTest, RandomMessagesKeepTheInvariants) {
+TEST_F(RecorderTest, RandomMessagesKeepTheInvariants) {
   testerRunning();
   std::mt19937 rng(20261207);
   const std::uint32_t codes[] = {WM_TICK, WM_SYMBOL_HEAD, WM_SYMBOL_TAIL, WM_FEED_CONTROL, 0x401, 0, 0x4FF};
@@ -181,11 +181,11 @@ TEST_F(FormTest, RandomMessagesKeepTheInvariants) {
     const std::uint32_t code = codes[rng() % std::size(codes)];
     const std::uint64_t w = (static_cast<std::uint64_t>(rng()) << 32) | rng();
     const std::int64_t l = static_cast<std::int64_t>((static_cast<std::uint64_t>(rng()) << 32) | rng());
-    if (rng() % 50 == 0) form->TestCheckBox.click();
-    if (rng() % 50 == 0) form->LiveCheckBox.click();
+    if (rng() % 50 == 0) rec->click(Control::TestDataBox);
+    if (rng() % 50 == 0) rec->click(Control::LiveBox);
     if (rng() % 20 == 0) {
       be.seconds += rng() % 10;
-      form->Timer1.fire();
+      rec->timerElapsed(TimerId::Pulse);
     }
     const std::int64_t result = send(code, w, l);
     if (code == WM_SYMBOL_TAIL) {
@@ -194,7 +194,7 @@ TEST_F(FormTest, RandomMessagesKeepTheInvariants) {
     }
     const bool protocol = code == WM_TICK || code == WM_SYMBOL_HEAD || code == WM_SYMBOL_TAIL;
     ASSERT_EQ(result, protocol ? 1 : 0) << "message " << i;
-    ASSERT_EQ(form->Digits, lastDigits);
+    ASSERT_EQ(rec->digits(), lastDigits);
     // Both texts change together, by the same letters, cut at a zero byte.
     if (code == WM_SYMBOL_HEAD) {
       const char c4[4] = {char((w >> 16) & 0xFF), char(w & 0xFF), char((l >> 16) & 0xFF), char(l & 0xFF)};
@@ -214,18 +214,18 @@ TEST_F(FormTest, RandomMessagesKeepTheInvariants) {
       model += t;
       modelPair += t;
     }
-    const std::string& s = form->Symbol;
+    const std::string& s = rec->symbol();
     ASSERT_EQ(s, model);
-    ASSERT_EQ(form->SymbolPair, modelPair);
+    ASSERT_EQ(rec->pairText(), modelPair);
     ASSERT_EQ(s.find('\0'), std::string::npos);
     if (announced) {
-      ASSERT_FALSE(form->TestCheckBox.enabled());
-      ASSERT_FALSE(form->TestCheckBox.checked());
-      ASSERT_EQ(form->Timer1.interval(), 500u);
+      ASSERT_FALSE(rec->testDataBox().enabled());
+      ASSERT_FALSE(rec->testDataBox().checked());
+      ASSERT_EQ(rec->pulseTimer().interval(), 500u);
     }
     // The link is open only while a box is ticked.
-    if (form->TesterWnd != 0) {
-      ASSERT_TRUE(form->LiveCheckBox.checked() || form->TestCheckBox.checked());
+    if (rec->tester() != 0) {
+      ASSERT_TRUE(rec->liveBox().checked() || rec->testDataBox().checked());
     }
   }
   EXPECT_TRUE(announced);

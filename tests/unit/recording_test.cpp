@@ -1,11 +1,11 @@
 // Recording: the button's two transitions, the rows, and the file's fate.
 #include "core/record_stream.h"
-#include "tests/unit/form_fixture.h"
+#include "tests/unit/recorder_fixture.h"
 
 namespace orv::test {
 namespace {
 
-class RecordingTest : public FormTest {
+class RecordingTest : public RecorderTest {
  protected:
   RecordingTest() {
     be.saveDialog = [this](std::string& name, const SaveDialogOptions& o) {
@@ -25,23 +25,23 @@ class RecordingTest : public FormTest {
 TEST_F(RecordingTest, StartProposesANameAndRecordsEveryTickAsACrLfRow) {
   announce("EURUSD", 5);
   be.now = {2026, 12, 6, 14, 3, 27, 45};
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   EXPECT_EQ(proposed, "EURUSD-20261206-140327");
   EXPECT_EQ(options.defaultExt, "csv");
   EXPECT_EQ(options.filter, "CSV files|*.csv");
   EXPECT_TRUE(options.confirmOverwrite);
-  ASSERT_NE(form->RecordFile, nullptr);
-  EXPECT_EQ(form->BitBtn1.caption(), "STOP RECORDING");
-  EXPECT_EQ(form->BitBtn1.kind(), ButtonKind::bkCancel);
+  ASSERT_TRUE(rec->isRecording());
+  EXPECT_EQ(rec->recordButton().caption(), "STOP RECORDING");
+  EXPECT_EQ(rec->recordButton().kind(), ButtonKind::Cancel);
   EXPECT_EQ(be.lastFile()->path, "C:\\rec\\EURUSD-20261206-140327.csv");
 
   tick(108166, 108150);
   be.now.millisecond = 46;
   tick(108167, 108151);
-  form->BitBtn1.click();
-  EXPECT_EQ(form->RecordFile, nullptr);
-  EXPECT_EQ(form->BitBtn1.caption(), "START RECORDING");
-  EXPECT_EQ(form->BitBtn1.kind(), ButtonKind::bkOK);
+  rec->click(Control::RecordButton);
+  EXPECT_FALSE(rec->isRecording());
+  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
+  EXPECT_EQ(rec->recordButton().kind(), ButtonKind::Ok);
   EXPECT_TRUE(be.lastFile()->closed);
   EXPECT_EQ(data(),
             "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
@@ -51,13 +51,13 @@ TEST_F(RecordingTest, StartProposesANameAndRecordsEveryTickAsACrLfRow) {
 
 TEST_F(RecordingTest, CancelChangesNothingAndStopBeforeAnyTickLeavesAnEmptyFile) {
   accept = false;
-  form->BitBtn1.click();
-  EXPECT_EQ(form->RecordFile, nullptr);
-  EXPECT_EQ(form->BitBtn1.caption(), "START RECORDING");
+  rec->click(Control::RecordButton);
+  EXPECT_FALSE(rec->isRecording());
+  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
   EXPECT_TRUE(be.files.empty());
   accept = true;
-  form->BitBtn1.click();
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
+  rec->click(Control::RecordButton);
   ASSERT_EQ(be.files.size(), 1u);
   EXPECT_EQ(data(), "");
   EXPECT_TRUE(be.lastFile()->closed);
@@ -68,26 +68,26 @@ TEST_F(RecordingTest, TicksDuringTheDialogAreShownButNotRecorded) {
     be.onModal = nullptr;
     tick(10001, 10000);
   };
-  form->BitBtn1.click();
-  EXPECT_NE(form->TickLabel.caption().find("bid 1.0000 ask 1.0001"), std::string::npos);
+  rec->click(Control::RecordButton);
+  EXPECT_NE(rec->tickLine().caption().find("bid 1.0000 ask 1.0001"), std::string::npos);
   tick(10003, 10002);
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0002,1.0003\r\n");
 }
 
 TEST_F(RecordingTest, AnnouncementWhileRecordingChangesLaterRows) {
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   tick(108166, 108150);
   announce("GBPJPY", 3);
   tick(150123, 150120);
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   EXPECT_EQ(data(),
             "XXX/YYY,20261206 14:03:27.045,10.8150,10.8166\r\n"
             "GBP/JPY,20261206 14:03:27.045,150.120,150.123\r\n");
 }
 
 TEST_F(RecordingTest, RowsGoOutWholeInBlocksAndAtLeastOnceASecond) {
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   const auto file = be.lastFile();
   const std::string row = "XXX/YYY,20261206 14:03:27.045,1.0000,1.0000\r\n";  // 46 bytes
   for (int i = 0; i < 11; ++i) tick(10000, 10000);
@@ -107,19 +107,19 @@ TEST_F(RecordingTest, RowsGoOutWholeInBlocksAndAtLeastOnceASecond) {
   // And the flush timer writes out a lone row with no further tick.
   tick(10000, 10000);
   EXPECT_EQ(be.runningTimers.at(TimerId::Flush), 1000u);
-  form->FlushTimer.fire();
+  rec->timerElapsed(TimerId::Flush);
   EXPECT_EQ(file->data.size(), 15 * row.size());
 }
 
 TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   const auto file = be.lastFile();
   tick(10001, 10000);
   tick(10002, 10000);
-  form->Close();  // Yes
+  rec->close();  // Yes
   EXPECT_EQ(be.quitRequests, 1);
-  EXPECT_NE(form->RecordFile, nullptr);  // closing does not stop the recording
-  form.reset();                          // the end of the program
+  EXPECT_TRUE(rec->isRecording());  // closing does not stop the recording
+  rec.reset();                           // the end of the program
   EXPECT_TRUE(file->closed);
   EXPECT_EQ(file->data,
             "XXX/YYY,20261206 14:03:27.045,1.0000,1.0001\r\n"
@@ -127,42 +127,42 @@ TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
 }
 
 TEST_F(RecordingTest, EndOfTheSessionWritesOutTheRows) {
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   tick(10001, 10000);
-  form->EndSession();
+  rec->endSession();
   EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0000,1.0001\r\n");
-  EXPECT_NE(form->RecordFile, nullptr);
+  EXPECT_TRUE(rec->isRecording());
 }
 
 TEST_F(RecordingTest, AFileThatCannotBeOpenedIsReportedAndLeavesTheStartLook) {
   be.createErrors["C:\\rec\\XXXYYY-20261206-140327.csv"] = "Access is denied";
-  runGuarded(be, [&] { form->BitBtn1.click(); });
+  runGuarded(be, [&] { rec->click(Control::RecordButton); });
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_EQ(be.errors[0], "Cannot record to C:\\rec\\XXXYYY-20261206-140327.csv: Access is denied.");
-  EXPECT_EQ(form->RecordFile, nullptr);
-  EXPECT_EQ(form->BitBtn1.caption(), "START RECORDING");
-  EXPECT_EQ(form->BitBtn1.kind(), ButtonKind::bkOK);
+  EXPECT_FALSE(rec->isRecording());
+  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
+  EXPECT_EQ(rec->recordButton().kind(), ButtonKind::Ok);
   // The next click starts afresh.
   be.createErrors.clear();
-  form->BitBtn1.click();
-  EXPECT_NE(form->RecordFile, nullptr);
+  rec->click(Control::RecordButton);
+  EXPECT_TRUE(rec->isRecording());
   EXPECT_EQ(be.saveDialogRuns, 2);
 }
 
 TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
   testerRunning();
   be.failFilesAfterBytes = 100;  // a small disk
-  form->BitBtn1.click();
-  form->LiveCheckBox.setEnabled(true);
-  form->LiveCheckBox.click();
+  tick(1, 1);  // a live tick makes "Live Data" usable
+  rec->click(Control::RecordButton);
+  rec->click(Control::LiveBox);
   for (int i = 0; i < 11; ++i) tick(10000, 10000);
   EXPECT_TRUE(be.errors.empty());
   be.sent.clear();
   tick(10001, 10000);  // the block cannot go out
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_NE(be.errors[0].find("Recording to C:\\rec\\XXXYYY-20261206-140327.csv stopped: "), std::string::npos);
-  EXPECT_EQ(form->RecordFile, nullptr);
-  EXPECT_EQ(form->BitBtn1.caption(), "START RECORDING");
+  EXPECT_FALSE(rec->isRecording());
+  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
   EXPECT_EQ(sentTo(kTester), (std::vector<SentMessage>{msg(WM_TICK, 10001, 10000)}));
   // The error was shown after the forward.
   const auto send = std::find(be.log.begin(), be.log.end(), "send 1024 10001 10000");
@@ -173,20 +173,20 @@ TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
 }
 
 TEST_F(RecordingTest, AFailedCloseIsReportedAndStillEndsTheRecording) {
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   be.lastFile()->failClose = true;
-  runGuarded(be, [&] { form->BitBtn1.click(); });
-  EXPECT_EQ(form->RecordFile, nullptr);
-  EXPECT_EQ(form->BitBtn1.caption(), "START RECORDING");
+  runGuarded(be, [&] { rec->click(Control::RecordButton); });
+  EXPECT_FALSE(rec->isRecording());
+  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_NE(be.errors[0].find("The network path was not found"), std::string::npos);
 }
 
 TEST_F(RecordingTest, ANestedTickIsRecordedAfterTheOuterOne) {
   testerRunning();
-  form->BitBtn1.click();
-  form->LiveCheckBox.setEnabled(true);
-  form->LiveCheckBox.click();
+  tick(1, 1);  // a live tick makes "Live Data" usable
+  rec->click(Control::RecordButton);
+  rec->click(Control::LiveBox);
   bool nested = false;
   be.onSend = [&](const SentMessage& m) {
     if (m.msg == WM_TICK && !nested) {
@@ -195,7 +195,7 @@ TEST_F(RecordingTest, ANestedTickIsRecordedAfterTheOuterOne) {
     }
   };
   tick(10002, 10001);
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   EXPECT_EQ(data(),
             "XXX/YYY,20261206 14:03:27.045,1.0001,1.0002\r\n"
             "XXX/YYY,20261206 14:03:27.045,2.0001,2.0002\r\n");
@@ -206,12 +206,12 @@ TEST_F(RecordingTest, ANestedTickIsRecordedAfterTheOuterOne) {
 }
 
 TEST_F(RecordingTest, ARowLongerThanTheBlockGoesOutWholeInOrder) {
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   tick(1, 1);
   for (int i = 0; i < 300; ++i) tail("AB", 0);
   tick(2, 2);
   tick(3, 3);
-  form->BitBtn1.click();
+  rec->click(Control::RecordButton);
   const std::string longPair = "XXX/YYY" + [] {
     std::string s;
     for (int i = 0; i < 300; ++i) s += "AB";

@@ -1,11 +1,11 @@
 // Replay of the built-in table to the tester, one row per timer event.
 #include "core/test_ticks.h"
-#include "tests/unit/form_fixture.h"
+#include "tests/unit/recorder_fixture.h"
 
 namespace orv::test {
 namespace {
 
-class ReplayTest : public FormTest {
+class ReplayTest : public RecorderTest {
  protected:
   ReplayTest() { testerRunning(); }
   std::vector<SentMessage> ticksSent() const {
@@ -15,7 +15,7 @@ class ReplayTest : public FormTest {
     return out;
   }
   void steps(int n) {
-    for (int i = 0; i < n; ++i) form->Timer1.fire();
+    for (int i = 0; i < n; ++i) rec->timerElapsed(TimerId::Pulse);
   }
 };
 
@@ -30,22 +30,22 @@ TEST(ReplayPoints, TruncateTheExactProductOfTheSingleScale) {
 }
 
 TEST_F(ReplayTest, FirstRowsFollowTheConnectAtTwentyMilliseconds) {
-  form->TestCheckBox.click();
-  EXPECT_EQ(be.runningTimers.at(TimerId::Timer1), 20u);
+  rec->click(Control::TestDataBox);
+  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 20u);
   steps(4);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{msg(WM_SYMBOL_HEAD, 1, 0), msg(WM_SYMBOL_TAIL, 1, 4),
                                                msg(WM_FEED_CONTROL, 1, 0), msg(WM_TICK, 10816, 10815),
                                                msg(WM_TICK, 10816, 10815), msg(WM_TICK, 10816, 10815),
                                                msg(WM_TICK, 10815, 10815)}));
-  EXPECT_EQ(TestPos, 4);
+  EXPECT_EQ(rec->replayRow(), 4);
 }
 
 TEST_F(ReplayTest, SentValuesOfTellingRows) {
-  form->TestCheckBox.click();
+  rec->click(Control::TestDataBox);
   const auto at = [&](std::int32_t row) {
-    TestPos = row;
+    rec->seekReplay(row);
     be.sent.clear();
-    form->Timer1.fire();
+    rec->timerElapsed(TimerId::Pulse);
     return be.sent.at(0);
   };
   EXPECT_EQ(at(10), msg(WM_TICK, 10815, 10815));
@@ -54,33 +54,33 @@ TEST_F(ReplayTest, SentValuesOfTellingRows) {
 }
 
 TEST_F(ReplayTest, ResumesWhereItStoppedAndRestartsAfterTheLastRow) {
-  form->TestCheckBox.click();
+  rec->click(Control::TestDataBox);
   steps(7);
-  form->TestCheckBox.click();  // untick
-  EXPECT_EQ(TestPos, 7);
+  rec->click(Control::TestDataBox);  // untick
+  EXPECT_EQ(rec->replayRow(), 7);
   be.sent.clear();
-  form->TestCheckBox.click();
-  form->Timer1.fire();
+  rec->click(Control::TestDataBox);
+  rec->timerElapsed(TimerId::Pulse);
   ASSERT_EQ(be.sent.size(), 4u);
   const TestTick row7 = testTick(7);
   EXPECT_EQ(be.sent[3], msg(WM_TICK, replayPoints(row7.ask, 4), replayPoints(row7.bid, 4)));
 
-  TestPos = kTestTickCount - 1;
+  rec->seekReplay(kTestTickCount - 1);
   be.sent.clear();
-  form->Timer1.fire();
+  rec->timerElapsed(TimerId::Pulse);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{msg(WM_TICK, 10881, 10872), msg(WM_FEED_CONTROL, 0, 0)}));
-  EXPECT_EQ(TestPos, 0);
-  EXPECT_FALSE(form->TestCheckBox.checked());
-  EXPECT_EQ(form->TesterWnd, 0u);
-  EXPECT_FALSE(form->Timer1.enabled());  // no live tick has arrived
+  EXPECT_EQ(rec->replayRow(), 0);
+  EXPECT_FALSE(rec->testDataBox().checked());
+  EXPECT_EQ(rec->tester(), 0u);
+  EXPECT_FALSE(rec->pulseTimer().enabled());  // no live tick has arrived
   be.sent.clear();
-  form->TestCheckBox.click();
-  form->Timer1.fire();
+  rec->click(Control::TestDataBox);
+  rec->timerElapsed(TimerId::Pulse);
   EXPECT_EQ(be.sent.back(), msg(WM_TICK, 10816, 10815));
 }
 
 TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
-  form->TestCheckBox.click();
+  rec->click(Control::TestDataBox);
   be.sent.clear();
   steps(kTestTickCount);
   ASSERT_EQ(be.sent.size(), static_cast<std::size_t>(kTestTickCount) + 1);
@@ -89,20 +89,20 @@ TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
     ASSERT_EQ(be.sent[i], msg(WM_TICK, replayPoints(r.ask, 4), replayPoints(r.bid, 4))) << "row " << i;
   }
   EXPECT_EQ(be.sent.back(), msg(WM_FEED_CONTROL, 0, 0));
-  EXPECT_FALSE(form->TestCheckBox.checked());
-  EXPECT_EQ(TestPos, 0);
+  EXPECT_FALSE(rec->testDataBox().checked());
+  EXPECT_EQ(rec->replayRow(), 0);
   // No live tick came: the timer stops with the replay.
-  EXPECT_FALSE(form->Timer1.enabled());
+  EXPECT_FALSE(rec->pulseTimer().enabled());
 }
 
 TEST_F(ReplayTest, AStalledReplayKeepsItsPlace) {
   be.windows.clear();
-  form->TestCheckBox.click();
-  EXPECT_TRUE(form->TestCheckBox.checked());
-  EXPECT_TRUE(form->Timer1.enabled());
+  rec->click(Control::TestDataBox);
+  EXPECT_TRUE(rec->testDataBox().checked());
+  EXPECT_TRUE(rec->pulseTimer().enabled());
   steps(10);
   EXPECT_TRUE(be.sent.empty());
-  EXPECT_EQ(TestPos, 0);
+  EXPECT_EQ(rec->replayRow(), 0);
   testerRunning();  // starting the tester now changes nothing
   steps(3);
   EXPECT_TRUE(be.sent.empty());
@@ -110,50 +110,50 @@ TEST_F(ReplayTest, AStalledReplayKeepsItsPlace) {
 
 TEST_F(ReplayTest, NothingOfTheReplayIsShownRecordedOrCountedAsATick) {
   be.saveDialog = [](std::string& name, const SaveDialogOptions&) { return !name.empty(); };
-  form->BitBtn1.click();
-  const std::string caption = form->TickLabel.caption();
-  form->TestCheckBox.click();
+  rec->click(Control::RecordButton);
+  const std::string caption = rec->tickLine().caption();
+  rec->click(Control::TestDataBox);
   steps(50);
-  EXPECT_EQ(form->TickLabel.caption(), caption);
-  EXPECT_EQ(form->LastTickTime, 0);
-  EXPECT_FALSE(form->LiveCheckBox.enabled());
-  form->BitBtn1.click();
+  EXPECT_EQ(rec->tickLine().caption(), caption);
+  EXPECT_EQ(rec->lastTickTime(), 0);
+  EXPECT_FALSE(rec->liveBox().enabled());
+  rec->click(Control::RecordButton);
   EXPECT_EQ(be.lastFile()->data, "");
 }
 
 TEST_F(ReplayTest, LiveTicksInterleaveWithReplayedRows) {
-  form->TestCheckBox.click();
+  rec->click(Control::TestDataBox);
   be.sent.clear();
-  form->Timer1.fire();
+  rec->timerElapsed(TimerId::Pulse);
   tick(20000, 19999);
-  form->Timer1.fire();
+  rec->timerElapsed(TimerId::Pulse);
   EXPECT_EQ(ticksSent(), (std::vector<SentMessage>{msg(WM_TICK, 10816, 10815), msg(WM_TICK, 20000, 19999),
                                                    msg(WM_TICK, 10816, 10815)}));
 }
 
 TEST_F(ReplayTest, AnnouncementDuringAReplayStopsItForTheRun) {
-  form->TestCheckBox.click();
+  rec->click(Control::TestDataBox);
   steps(5);
   announce("EURUSD", 5);
-  EXPECT_EQ(TestPos, 5);
-  form->TestCheckBox.click();  // disabled: a user cannot tick it again
-  EXPECT_FALSE(form->TestCheckBox.checked());
+  EXPECT_EQ(rec->replayRow(), 5);
+  rec->click(Control::TestDataBox);  // disabled: a user cannot tick it again
+  EXPECT_FALSE(rec->testDataBox().checked());
   be.sent.clear();
   steps(3);  // watchdog steps now
   EXPECT_TRUE(be.sent.empty());
 }
 
 TEST_F(ReplayTest, AnUntickDuringTheSendStillAdvances) {
-  form->TestCheckBox.click();
+  rec->click(Control::TestDataBox);
   be.onSend = [&](const SentMessage& m) {
     if (m.msg == WM_TICK) {
       be.onSend = nullptr;
       announce("EURUSD", 5);
     }
   };
-  form->Timer1.fire();
-  EXPECT_EQ(TestPos, 1);
-  EXPECT_FALSE(form->TestCheckBox.checked());
+  rec->timerElapsed(TimerId::Pulse);
+  EXPECT_EQ(rec->replayRow(), 1);
+  EXPECT_FALSE(rec->testDataBox().checked());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 
 TEST(CheckBoxRules, SetterRunsTheHandlerOnlyOnChangeWithTheNewStateReadable) {
   MemoryBackend be;
-  CheckBox box(be, Control::LiveCheckBox, true);
+  CheckBox box(be, Control::LiveBox, true);
   std::vector<bool> seen;
   box.onClick = [&] { seen.push_back(box.checked()); };
   box.setChecked(false);  // same value: nothing
@@ -19,12 +19,12 @@ TEST(CheckBoxRules, SetterRunsTheHandlerOnlyOnChangeWithTheNewStateReadable) {
   box.setChecked(false);
   EXPECT_EQ(seen, (std::vector<bool>{true, false}));
   // The screen is updated before the handler runs.
-  EXPECT_EQ(be.log.back(), "checked LiveCheckBox 0");
+  EXPECT_EQ(be.log.back(), "checked liveBox 0");
 }
 
 TEST(CheckBoxRules, EnabledRunsNoHandlerAndADisabledBoxCanStillBeSetFromCode) {
   MemoryBackend be;
-  CheckBox box(be, Control::TestCheckBox, true);
+  CheckBox box(be, Control::TestDataBox, true);
   int clicks = 0;
   box.onClick = [&] { ++clicks; };
   box.setChecked(true);
@@ -36,25 +36,25 @@ TEST(CheckBoxRules, EnabledRunsNoHandlerAndADisabledBoxCanStillBeSetFromCode) {
   EXPECT_EQ(clicks, 1);
   box.setChecked(false);  // the program can
   EXPECT_EQ(clicks, 2);
-  EXPECT_FALSE(be.enabled.at(Control::TestCheckBox));
+  EXPECT_FALSE(be.enabled.at(Control::TestDataBox));
 }
 
 TEST(TimerRules, SameValueKeepsThePeriodANewValueRestartsIt) {
   MemoryBackend be;
-  Timer t(be, TimerId::Timer1, false, 20);
+  Timer t(be, TimerId::Pulse, false, 20);
   t.setEnabled(false);
   t.setInterval(20);
-  EXPECT_EQ(be.timerStarts[TimerId::Timer1], 0);
+  EXPECT_EQ(be.timerStarts[TimerId::Pulse], 0);
   t.setEnabled(true);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Timer1), 20u);
+  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 20u);
   t.setEnabled(true);
   t.setInterval(20);
-  EXPECT_EQ(be.timerStarts[TimerId::Timer1], 1);
+  EXPECT_EQ(be.timerStarts[TimerId::Pulse], 1);
   t.setInterval(500);
-  EXPECT_EQ(be.timerStarts[TimerId::Timer1], 2);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Timer1), 500u);
+  EXPECT_EQ(be.timerStarts[TimerId::Pulse], 2);
+  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 500u);
   t.setInterval(500);
-  EXPECT_EQ(be.timerStarts[TimerId::Timer1], 2);
+  EXPECT_EQ(be.timerStarts[TimerId::Pulse], 2);
   t.setEnabled(false);
   EXPECT_TRUE(be.runningTimers.empty());
   t.setInterval(20);  // disabled: nothing starts
@@ -64,7 +64,7 @@ TEST(TimerRules, SameValueKeepsThePeriodANewValueRestartsIt) {
 TEST(TimerRules, NoTimerLeftRaisesTheToolkitErrorAndKeepsEnabled) {
   MemoryBackend be;
   be.timersLeft = 0;
-  Timer t(be, TimerId::Timer1, false, 20);
+  Timer t(be, TimerId::Pulse, false, 20);
   int fired = 0;
   t.onTimer = [&] { ++fired; };
   try {
@@ -81,33 +81,33 @@ TEST(TimerRules, NoTimerLeftRaisesTheToolkitErrorAndKeepsEnabled) {
   EXPECT_EQ(fired, 1);
 }
 
-TEST(BitBtnRules, KindsBringStockCaptionsAndRoles) {
+TEST(BitmapButtonRules, KindsBringStockCaptionsAndRoles) {
   MemoryBackend be;
-  BitBtn close(be, Control::BitBtn2, ButtonKind::bkClose, "");
+  BitmapButton close(be, Control::CloseButton, ButtonKind::Close, "");
   EXPECT_EQ(close.caption(), "&Close");
-  BitBtn rec(be, Control::BitBtn1, ButtonKind::bkOK, "START RECORDING");
+  BitmapButton rec(be, Control::RecordButton, ButtonKind::Ok, "START RECORDING");
   EXPECT_EQ(rec.caption(), "START RECORDING");  // the layout's caption stays
   EXPECT_TRUE(rec.isDefault());
   EXPECT_FALSE(rec.isCancel());
-  rec.setKind(ButtonKind::bkOK);  // same kind: nothing, caption kept
+  rec.setKind(ButtonKind::Ok);  // same kind: nothing, caption kept
   EXPECT_EQ(rec.caption(), "START RECORDING");
-  rec.setKind(ButtonKind::bkCancel);
+  rec.setKind(ButtonKind::Cancel);
   EXPECT_EQ(rec.caption(), "Cancel");
   EXPECT_TRUE(rec.isCancel());
   EXPECT_FALSE(rec.isDefault());
-  EXPECT_EQ(be.kinds.at(Control::BitBtn1), ButtonKind::bkCancel);
+  EXPECT_EQ(be.kinds.at(Control::RecordButton), ButtonKind::Cancel);
 }
 
-TEST(BitBtnRules, ACloseButtonRunsTheCloseOperationNotItsHandler) {
+TEST(BitmapButtonRules, ACloseButtonRunsTheCloseOperationNotItsHandler) {
   MemoryBackend be;
-  BitBtn close(be, Control::BitBtn2, ButtonKind::bkClose, "");
+  BitmapButton close(be, Control::CloseButton, ButtonKind::Close, "");
   int clicks = 0, closes = 0;
   close.onClick = [&] { ++clicks; };
   close.onClose = [&] { ++closes; };
   close.click();
   EXPECT_EQ(clicks, 0);
   EXPECT_EQ(closes, 1);
-  BitBtn ok(be, Control::BitBtn1, ButtonKind::bkOK, "x");
+  BitmapButton ok(be, Control::RecordButton, ButtonKind::Ok, "x");
   ok.onClick = [&] { ++clicks; };
   ok.onClose = [&] { ++closes; };
   ok.click();
@@ -129,14 +129,14 @@ TEST(ErrorDisplay, AnErrorEndsTheHandlerAndIsShownWithAFullStop) {
 
 TEST(LabelRules, SameTextChangesNothing) {
   MemoryBackend be;
-  Label l(be, Control::NoTickLabel, "No Ticks", clRed);
+  Label l(be, Control::SilenceLine, "No Ticks", kRed);
   l.setCaption("No Ticks");
-  l.setFontColor(clRed);
+  l.setFontColor(kRed);
   EXPECT_TRUE(be.log.empty());
   l.setCaption("6 sec");
-  l.setFontColor(clWindowText);
-  EXPECT_EQ(be.captions.at(Control::NoTickLabel), "6 sec");
-  EXPECT_EQ(be.colors.at(Control::NoTickLabel), clWindowText);
+  l.setFontColor(kWindowTextColor);
+  EXPECT_EQ(be.captions.at(Control::SilenceLine), "6 sec");
+  EXPECT_EQ(be.colors.at(Control::SilenceLine), kWindowTextColor);
 }
 
 }  // namespace

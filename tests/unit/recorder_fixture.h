@@ -1,4 +1,4 @@
-// A TForm1 on the in-memory backend, with helpers that speak the feeder's side
+// A Recorder on the in-memory backend, with helpers that speak the feeder's side
 // of the protocol.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "core/form.h"
+#include "core/recorder.h"
 #include "core/protocol.h"
 #include "core/replay.h"
 #include "platform/memory_backend.h"
@@ -16,9 +16,8 @@ namespace orv::test {
 
 inline constexpr WindowHandle kTester = 0x5150;
 
-class FormTest : public ::testing::Test {
+class RecorderTest : public ::testing::Test {
  protected:
-  FormTest() { TestPos = 0; }
 
   // Sends one message as the feeder would; returns the result the feeder sees.
   std::int64_t send(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam, bool* handled = nullptr) {
@@ -26,7 +25,7 @@ class FormTest : public ::testing::Test {
     m.msg = msg;
     m.wParam = wParam;
     m.lParam = lParam;
-    const bool h = form->WndProc(m);
+    const bool h = rec->handleFeedMessage(m);
     if (handled != nullptr) *handled = h;
     return m.result;
   }
@@ -52,7 +51,7 @@ class FormTest : public ::testing::Test {
   static SentMessage msg(std::uint32_t code, std::uint64_t w, std::int64_t l) { return {kTester, code, w, l}; }
 
   MemoryBackend be;
-  std::unique_ptr<TForm1> form = std::make_unique<TForm1>(be);
+  std::unique_ptr<Recorder> rec = std::make_unique<Recorder>(be);
 };
 
 }  // namespace orv::test
