@@ -25,27 +25,72 @@ void setIcons(HWND window, HICON icon, HICON smallIcon) {
 }
 
 // The application's own top-level window: zero size and never shown. It
-// carries the title and the icon and owns the save dialog and the error
-// display; every message gets the default handling.
-HWND createApplicationWindow(HINSTANCE instance, HICON icon, HICON smallIcon) {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = instance;
-  wc.hIcon = icon;
-  wc.hIconSm = smallIcon;
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  wc.lpszClassName = orv::kAppWindowClass;
-  if (RegisterClassExA(&wc) == 0) orv::ui::throwLastError("Cannot register the application window");
-  const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
-  const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
-  HWND window = CreateWindowExA(0, orv::kAppWindowClass, orv::kAppTitle,
-                                WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0,
-                                nullptr, nullptr, instance, nullptr);
-  if (window == nullptr) orv::ui::throwLastError("Cannot create the application window");
-  setIcons(window, icon, smallIcon);
-  return window;
-}
+// carries the title and the icon, owns the save dialog and the error
+// display, and shows queued errors from the message loop. A close request
+// sent to it (as "taskkill" sends one to every top-level window of a
+// process) is the program's close question; it is destroyed only when the
+// program ends.
+class ApplicationWindow {
+ public:
+  ApplicationWindow(orv::Win32Backend& backend) : backend_(backend) {}
+  ~ApplicationWindow() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  }
+  ApplicationWindow(const ApplicationWindow&) = delete;
+  ApplicationWindow& operator=(const ApplicationWindow&) = delete;
+
+  void create(HINSTANCE instance, HICON icon, HICON smallIcon) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = icon;
+    wc.hIconSm = smallIcon;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.lpszClassName = orv::kAppWindowClass;
+    if (RegisterClassExA(&wc) == 0) orv::ui::throwLastError("Cannot register the application window");
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
+    const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    if (CreateWindowExA(0, orv::kAppWindowClass, orv::kAppTitle,
+                        WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr,
+                        nullptr, instance, this) == nullptr)
+      orv::ui::throwLastError("Cannot create the application window");
+    setIcons(hwnd_, icon, smallIcon);
+  }
+  HWND hwnd() const noexcept { return hwnd_; }
+  // Where a close request goes once the main window exists.
+  void setRecorder(orv::Recorder* recorder) noexcept { recorder_ = recorder; }
+
+ private:
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+      auto* self = static_cast<ApplicationWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+      self->hwnd_ = hwnd;
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<ApplicationWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      self->hwnd_ = nullptr;
+      return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+    switch (msg) {
+      case orv::kShowErrorsMessage:
+        self->backend_.showQueuedErrors();
+        return 0;
+      case WM_CLOSE:
+        if (self->recorder_ != nullptr) orv::runGuarded(self->backend_, [self] { self->recorder_->close(); });
+        return 0;
+      default:
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+  }
+
+  orv::Win32Backend& backend_;
+  orv::Recorder* recorder_ = nullptr;
+  HWND hwnd_ = nullptr;
+};
 
 void runMessageLoop(orv::ui::MainWindow& mainWindow) {
   MSG msg;
@@ -62,6 +107,7 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   orv::Win32Backend backend;
+  ApplicationWindow appWindow(backend);
   try {
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
@@ -70,11 +116,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     const HICON icon = loadIcon(instance, GetSystemMetrics(SM_CXICON));
     const HICON smallIcon = loadIcon(instance, GetSystemMetrics(SM_CXSMICON));
-    backend.setAppWindow(createApplicationWindow(instance, icon, smallIcon));
+    appWindow.create(instance, icon, smallIcon);
+    backend.setAppWindow(appWindow.hwnd());
 
     // The recorder outlives its window: destroying it writes out a
     // recording that was never stopped.
     orv::Recorder recorder(backend);
+    appWindow.setRecorder(&recorder);
     {
       orv::ui::MainWindow mainWindow(recorder, backend);
       mainWindow.create(instance, icon, smallIcon);
@@ -82,8 +130,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       mainWindow.show(showCommand);
       runMessageLoop(mainWindow);
     }
+    appWindow.setRecorder(nullptr);
   } catch (const std::exception& e) {
+    appWindow.setRecorder(nullptr);
     backend.showError(orv::errorDisplayText(e.what()));
   }
+  backend.showQueuedErrors();  // what the loop had no time left to show
   return 0;
 }

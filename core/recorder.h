@@ -68,6 +68,7 @@ class Recorder {
   std::int32_t digits() const noexcept { return digits_; }
   std::int64_t lastTickTime() const noexcept { return lastTickTime_; }
   WindowHandle tester() const noexcept { return tester_; }
+  std::uint64_t ticksNotTaken() const noexcept { return ticksNotTaken_; }
   bool isRecording() const noexcept { return recording_ != nullptr; }
   std::int32_t replayRow() const noexcept { return replayRow_; }
   // Moves the replay to a row of the table (rows past the end wrap to 0).
@@ -84,6 +85,9 @@ class Recorder {
   void onFlush();
   void connectTester();
   void disconnectTester();
+  void sendToTester(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam);
+  void reportTicksNotTaken();
+  void updateTimerPace();
   void replayStep();
   void watchdogStep();
   void startRecording();
@@ -112,6 +116,7 @@ class Recorder {
   WindowHandle tester_ = 0;                  // set while the tester link is open
   std::int64_t lastTickTime_ = 0;            // calendar seconds of the latest live tick; 0: none yet
   std::int32_t replayRow_ = 0;               // next row of the built-in table to replay
+  std::uint64_t ticksNotTaken_ = 0;          // by the tester since it last answered
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.
   TextBuffer displayText_;

@@ -18,7 +18,7 @@ void Recorder::onTick(std::uint32_t ask, std::uint32_t bid) {
     if (!recording_->appendRow(rowText_.view(), backend_.monotonicMs(), failure)) recordingFailed(failure);
   }
 
-  if (tester_ != 0) backend_.sendMessage(tester_, WM_TICK, forwardWParam(ask), forwardLParam(bid));
+  if (tester_ != 0) sendToTester(WM_TICK, forwardWParam(ask), forwardLParam(bid));
 
   // Told only after the forward, so the tester gets this tick before any
   // that arrive while the error is on screen.

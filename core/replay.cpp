@@ -24,7 +24,7 @@ void Recorder::replayStep() {
   const TestTick row = testTick(replayRow_);
   const std::uint32_t ask = replayPoints(row.ask, digits_);
   const std::uint32_t bid = replayPoints(row.bid, digits_);
-  backend_.sendMessage(tester_, WM_TICK, forwardWParam(ask), forwardLParam(bid));
+  sendToTester(WM_TICK, forwardWParam(ask), forwardLParam(bid));
   // A feeder message handled during the send may have changed the link or
   // the box; the row has gone out all the same.
   if (++replayRow_ >= kTestTickCount) {

@@ -1,5 +1,7 @@
 // The link to the tester's window: opened by ticking either check box,
 // closed by unticking either; live ticks go over it while it is open.
+// Ticks the tester does not take (it stopped answering) are counted, and the
+// count is told once it answers again or the link closes.
 #include "core/recorder.h"
 #include "core/protocol.h"
 
@@ -8,14 +10,44 @@ namespace orv {
 void Recorder::connectTester() {
   tester_ = backend_.findWindow(kTesterTitle);
   if (tester_ == 0) return;
-  backend_.sendMessage(tester_, WM_SYMBOL_HEAD, 1, 0);
-  backend_.sendMessage(tester_, WM_SYMBOL_TAIL, 1, digits_);
-  backend_.sendMessage(tester_, WM_FEED_CONTROL, 1, 0);
+  sendToTester(WM_SYMBOL_HEAD, 1, 0);
+  sendToTester(WM_SYMBOL_TAIL, 1, digits_);
+  sendToTester(WM_FEED_CONTROL, 1, 0);
+  updateTimerPace();
 }
 
 void Recorder::disconnectTester() {
-  if (tester_ != 0) backend_.sendMessage(tester_, WM_FEED_CONTROL, 0, 0);
+  if (tester_ != 0) sendToTester(WM_FEED_CONTROL, 0, 0);
   tester_ = 0;
+  reportTicksNotTaken();
+  updateTimerPace();
+}
+
+void Recorder::sendToTester(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
+  switch (backend_.sendMessage(tester_, msg, wParam, lParam)) {
+    case SendResult::NotAnswered:
+      if (msg == WM_TICK) ++ticksNotTaken_;
+      break;
+    case SendResult::Delivered:
+      reportTicksNotTaken();
+      break;
+    case SendResult::NoWindow:
+      break;
+  }
+}
+
+void Recorder::reportTicksNotTaken() {
+  if (ticksNotTaken_ == 0) return;
+  const std::uint64_t count = ticksNotTaken_;
+  ticksNotTaken_ = 0;
+  backend_.showError(errorDisplayText(std::string(kTesterTitle) + " did not answer in time: " + std::to_string(count) +
+                                      (count == 1 ? " tick was" : " ticks were") + " not passed on to it"));
+}
+
+// The system timer runs finer only while a replay really goes out.
+void Recorder::updateTimerPace() {
+  const bool replaying = testDataBox_.checked() && tester_ != 0 && pulseTimer_.enabled();
+  backend_.keepTimerPace(replaying ? pulseTimer_.interval() : 0);
 }
 
 void Recorder::onLiveClicked() {
@@ -33,6 +65,7 @@ void Recorder::onTestDataClicked() {
     disconnectTester();
     pulseTimer_.setEnabled(lastTickTime_ != 0);
   }
+  updateTimerPace();
 }
 
 }  // namespace orv

@@ -49,6 +49,13 @@ inline constexpr Color kWindowTextColor = 0x80000008;
 // rows while a recording is open.
 enum class TimerId : int { Pulse = 1, Flush = 2 };
 
+// What became of a message sent to another program's window.
+enum class SendResult {
+  Delivered,    // the window handled it
+  NotAnswered,  // the window did not answer in time, or is hung: the message is lost
+  NoWindow,     // the handle names no window (any more)
+};
+
 struct SaveDialogOptions {
   std::string_view defaultExt;  // "csv"
   std::string_view filter;      // "CSV files|*.csv"
@@ -75,9 +82,10 @@ class Backend {
   virtual std::int64_t monotonicMs() = 0;      // steady clock for pacing
 
   // Other programs' windows. send waits until the target has handled the
-  // message (or gives up on a hung window); its result is not used.
+  // message, or gives up on a window that does not answer; the target's own
+  // answer is not used.
   virtual WindowHandle findWindow(std::string_view title) = 0;
-  virtual void sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) = 0;
+  virtual SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) = 0;
 
   // Drawing the controls' state, which the toolkit layer keeps.
   virtual void showCaption(Control c, const std::string& text) = 0;
@@ -90,6 +98,10 @@ class Backend {
   // false when the window system has no timer left.
   virtual bool startTimer(TimerId id, unsigned intervalMs) = 0;
   virtual void stopTimer(TimerId id) = 0;
+  // The shortest timer period that must keep its pace now, 0 for none. The
+  // system's timer ticks every 15.6 ms by default, which would stretch a
+  // 20 ms period to 31 ms; the backend chooses the resolution from this.
+  virtual void keepTimerPace(unsigned periodMs) = 0;
 
   // Modal windows. While one is open, incoming messages are still handled.
   virtual bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) = 0;

@@ -55,11 +55,13 @@ WindowHandle MemoryBackend::findWindow(std::string_view title) {
   return 0;
 }
 
-void MemoryBackend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
+SendResult MemoryBackend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam,
+                                      std::int64_t lParam) {
   SentMessage m{window, msg, wParam, lParam};
   sent.push_back(m);
   log.push_back("send " + std::to_string(msg) + " " + std::to_string(wParam) + " " + std::to_string(lParam));
   if (onSend) onSend(m);
+  return sendResult;
 }
 
 void MemoryBackend::showCaption(Control c, const std::string& text) {
@@ -104,6 +106,12 @@ void MemoryBackend::stopTimer(TimerId id) {
     ++timersLeft;
     log.push_back("timer " + std::to_string(static_cast<int>(id)) + " stop");
   }
+}
+
+void MemoryBackend::keepTimerPace(unsigned periodMs) {
+  if (periodMs == pacedPeriodMs) return;
+  pacedPeriodMs = periodMs;
+  log.push_back("pace " + std::to_string(periodMs));
 }
 
 bool MemoryBackend::runSaveDialog(std::string& fileName, const SaveDialogOptions& options) {

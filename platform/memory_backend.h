@@ -42,6 +42,8 @@ class MemoryBackend : public Backend {
   // Called inside sendMessage, after the message is logged: the place where a
   // test runs a nested feeder message, or lets time pass in a slow tester.
   std::function<void(const SentMessage&)> onSend;
+  // What sendMessage reports; a test may change it from onSend.
+  SendResult sendResult = SendResult::Delivered;
   // Answers of the modal windows; each runs onModal first (ticks arriving while it is open).
   std::function<bool(std::string& fileName, const SaveDialogOptions&)> saveDialog;
   bool yesNoAnswer = true;
@@ -61,6 +63,7 @@ class MemoryBackend : public Backend {
   std::map<Control, ButtonKind> kinds;
   std::map<TimerId, unsigned> runningTimers;  // id -> interval of the running period
   std::map<TimerId, int> timerStarts;         // how often a period was (re)started
+  unsigned pacedPeriodMs = 0;                 // what keepTimerPace last asked for
   std::vector<std::string> errors;            // texts of the error display
   std::vector<std::string> questions;         // texts asked with Yes/No
   std::vector<std::shared_ptr<MemoryFile>> files;
@@ -74,7 +77,7 @@ class MemoryBackend : public Backend {
   std::int64_t calendarSeconds() override { return seconds; }
   std::int64_t monotonicMs() override { return steadyMs; }
   WindowHandle findWindow(std::string_view title) override;
-  void sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
+  SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
   void showCaption(Control c, const std::string& text) override;
   void showFontColor(Control c, Color color) override;
   void showChecked(Control c, bool value) override;
@@ -82,6 +85,7 @@ class MemoryBackend : public Backend {
   void showButtonKind(Control c, ButtonKind kind) override;
   bool startTimer(TimerId id, unsigned intervalMs) override;
   void stopTimer(TimerId id) override;
+  void keepTimerPace(unsigned periodMs) override;
   bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) override;
   bool askYesNo(std::string_view text, std::string_view caption) override;
   void showError(std::string_view text) override;

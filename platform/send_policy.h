@@ -2,9 +2,11 @@
 //
 // A send waits for the target's window procedure. A window that has stopped
 // answering would freeze the recorder, and with it a feeder waiting on its own
-// send, so a send gives up kPatientMs after it started. Once a window has made
-// us wait that long, later sends to it only try briefly (kBriefMs), until one
-// gets through again: a hung window costs one long wait, not one per message.
+// send, so a send gives up kPatientMs after it started. The window system
+// marks a window that has fetched no message for about 5 s as hung, and a
+// send to a hung window fails at once: a hung tester costs one long wait,
+// and once it fetches messages again every send gets the full wait again, so
+// a tester that is merely slow is waited for.
 //
 // Sends nest: while the recorder waits in a send, a feeder's message is
 // handled and may send to the same window. The inner send keeps the outer
@@ -12,25 +14,21 @@
 // hung one releases the whole nest when the first wait runs out.
 //
 // No window system here: the Win32 backend calls begin() before each send,
-// with a steady clock's reading, and finish() with what happened.
+// with a steady clock's reading, and finish() with what became of it.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <map>
 
+#include "platform/backend.h"
+
 namespace orv {
 
 class SendPolicy {
  public:
   static constexpr unsigned kPatientMs = 5000;
-  static constexpr unsigned kBriefMs = 10;
-
-  enum class Outcome {
-    Delivered,  // the target handled the message
-    TimedOut,   // the target did not answer in time, or is known to be hung
-    NoWindow,   // the handle names no window (any more)
-  };
+  static constexpr unsigned kBriefMs = 10;  // the least an inner send past the deadline gets
 
   struct Attempt {
     std::uint64_t window = 0;
@@ -38,46 +36,34 @@ class SendPolicy {
   };
 
   Attempt begin(std::uint64_t window, std::int64_t nowMs) {
-    State& state = windows_[window];
+    Nest& nest = nests_[window];
     Attempt attempt;
     attempt.window = window;
-    if (state.unresponsive) {
-      attempt.timeoutMs = kBriefMs;
-    } else if (state.inFlight > 0) {
-      const std::int64_t left = state.deadlineMs - nowMs;
+    if (nest.inFlight > 0) {
+      const std::int64_t left = nest.deadlineMs - nowMs;
       attempt.timeoutMs = static_cast<unsigned>(std::clamp<std::int64_t>(left, kBriefMs, kPatientMs));
     } else {
-      attempt.timeoutMs = kPatientMs;
-      state.deadlineMs = nowMs + kPatientMs;
+      nest.deadlineMs = nowMs + kPatientMs;
     }
-    ++state.inFlight;
+    ++nest.inFlight;
     return attempt;
   }
 
-  void finish(const Attempt& attempt, Outcome outcome) {
-    auto it = windows_.find(attempt.window);
-    if (it == windows_.end()) return;
-    State& state = it->second;
-    if (state.inFlight > 0) --state.inFlight;
-    // A window that answers again, or a handle that names none (it may be
-    // reused by a new window later), is given the full wait again. The entry
-    // of a live window stays, so a forwarded tick allocates nothing.
-    state.unresponsive = outcome == Outcome::TimedOut;
-    if (state.inFlight == 0 && outcome == Outcome::NoWindow) windows_.erase(it);
-  }
-
-  bool isUnresponsive(std::uint64_t window) const {
-    auto it = windows_.find(window);
-    return it != windows_.end() && it->second.unresponsive;
+  void finish(const Attempt& attempt, SendResult result) {
+    auto it = nests_.find(attempt.window);
+    if (it == nests_.end()) return;
+    if (it->second.inFlight > 0) --it->second.inFlight;
+    // A live window's entry stays, so a forwarded tick allocates nothing; a
+    // handle that names no window any more is forgotten.
+    if (it->second.inFlight == 0 && result == SendResult::NoWindow) nests_.erase(it);
   }
 
  private:
-  struct State {
+  struct Nest {
     int inFlight = 0;
     std::int64_t deadlineMs = 0;  // of the outermost send in flight
-    bool unresponsive = false;
   };
-  std::map<std::uint64_t, State> windows_;
+  std::map<std::uint64_t, Nest> nests_;
 };
 
 }  // namespace orv

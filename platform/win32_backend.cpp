@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "core/protocol.h"
@@ -102,18 +103,21 @@ WindowHandle Win32Backend::findWindow(std::string_view title) {
   return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(FindWindowA(nullptr, text.c_str())));
 }
 
-void Win32Backend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
+SendResult Win32Backend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam,
+                                     std::int64_t lParam) {
   const SendPolicy::Attempt attempt = sendPolicy_.begin(window, monotonicMs());
   DWORD_PTR result = 0;
   SetLastError(ERROR_SUCCESS);
+  // SMTO_ABORTIFHUNG: a window the system deems hung (no message fetched for
+  // about 5 s) fails at once instead of making every message wait.
   const LRESULT delivered =
       SendMessageTimeoutA(toHwnd(window), msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam),
                           SMTO_NORMAL | SMTO_ABORTIFHUNG, attempt.timeoutMs, &result);
-  SendPolicy::Outcome outcome = SendPolicy::Outcome::Delivered;
+  SendResult outcome = SendResult::Delivered;
   if (delivered == 0)
-    outcome = GetLastError() == ERROR_INVALID_WINDOW_HANDLE ? SendPolicy::Outcome::NoWindow
-                                                              : SendPolicy::Outcome::TimedOut;
+    outcome = GetLastError() == ERROR_INVALID_WINDOW_HANDLE ? SendResult::NoWindow : SendResult::NotAnswered;
   sendPolicy_.finish(attempt, outcome);
+  return outcome;
 }
 
 void Win32Backend::showCaption(Control c, const std::string& text) {
@@ -138,20 +142,25 @@ void Win32Backend::showButtonKind(Control c, ButtonKind) {
   if (HWND hwnd = controlWindow(c)) InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-// The system timer ticks every 15.6 ms by default, which would stretch the
-// replay's 20 ms period to 31 ms. While a timer runs that fast it asks for 1 ms.
-constexpr unsigned kFineTimerBelowMs = 100;
-
 bool Win32Backend::startTimer(TimerId id, unsigned intervalMs) {
   if (main_ == nullptr) return false;
-  const bool fine = id == TimerId::Pulse && intervalMs < kFineTimerBelowMs;
-  if (fine && !fineTimer_) fineTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   return SetTimer(main_, static_cast<UINT_PTR>(id), intervalMs, nullptr) != 0;
 }
 
 void Win32Backend::stopTimer(TimerId id) {
   if (main_ != nullptr) KillTimer(main_, static_cast<UINT_PTR>(id));
-  if (id == TimerId::Pulse && fineTimer_) {
+}
+
+// Periods this short need the system timer at 1 ms; longer ones keep their
+// pace well enough at its default 15.6 ms.
+constexpr unsigned kFineTimerBelowMs = 100;
+
+void Win32Backend::keepTimerPace(unsigned periodMs) {
+  const bool fine = periodMs != 0 && periodMs < kFineTimerBelowMs;
+  if (fine == fineTimer_) return;
+  if (fine) {
+    fineTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+  } else {
     timeEndPeriod(1);
     fineTimer_ = false;
   }
@@ -195,10 +204,20 @@ bool Win32Backend::askYesNo(std::string_view text, std::string_view caption) {
   return MessageBoxA(main_, body.c_str(), title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
+// The box is modal: shown here, inside another program's message, it would
+// hold that program until a person answers. It waits for the message loop.
 void Win32Backend::showError(std::string_view text) {
-  const std::string body(text);
-  ModalScope modal(app_, main_);
-  MessageBoxA(app_, body.c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+  if (errors_.add(text) && !PostMessageA(app_, kShowErrorsMessage, 0, 0)) showQueuedErrors();
+}
+
+void Win32Backend::showQueuedErrors() {
+  while (const std::optional<std::string> text = errors_.open()) {
+    {
+      ModalScope modal(app_, main_);
+      MessageBoxA(app_, text->c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+    }
+    errors_.closed();
+  }
 }
 
 std::unique_ptr<OutputFile> Win32Backend::createFile(const std::string& path, std::string& error) {

@@ -12,9 +12,13 @@
 #include <array>
 
 #include "platform/backend.h"
+#include "platform/error_queue.h"
 #include "platform/send_policy.h"
 
 namespace orv {
+
+// Posted to the application window when an error is waiting for the display.
+inline constexpr UINT kShowErrorsMessage = WM_APP + 2;
 
 class Win32Backend : public Backend {
  public:
@@ -33,7 +37,7 @@ class Win32Backend : public Backend {
   std::int64_t monotonicMs() override;
 
   WindowHandle findWindow(std::string_view title) override;
-  void sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
+  SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
 
   void showCaption(Control c, const std::string& text) override;
   void showFontColor(Control c, Color color) override;
@@ -43,10 +47,15 @@ class Win32Backend : public Backend {
 
   bool startTimer(TimerId id, unsigned intervalMs) override;
   void stopTimer(TimerId id) override;
+  void keepTimerPace(unsigned periodMs) override;
 
   bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) override;
   bool askYesNo(std::string_view text, std::string_view caption) override;
+  // Queues the error; the application window shows it from the message loop
+  // (kShowErrorsMessage), after the message being handled has been answered.
   void showError(std::string_view text) override;
+  // Shows the queued errors, one box at a time, until none is left.
+  void showQueuedErrors();
 
   std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
 
@@ -59,7 +68,8 @@ class Win32Backend : public Backend {
   HWND main_ = nullptr;
   std::array<HWND, kControlCount> controls_{};
   SendPolicy sendPolicy_;
-  bool fineTimer_ = false;  // the system timer runs at 1 ms while the pulse timer paces a replay
+  ErrorQueue errors_;
+  bool fineTimer_ = false;  // the system timer runs at 1 ms (timeBeginPeriod)
 };
 
 // A colour as the toolkit encodes it (0x00BBGGRR, or 0x80000000 | system

@@ -174,5 +174,39 @@ TEST_F(LinkTest, NestedFeederTickDuringTheConnectIsForwarded) {
                            msg(WM_FEED_CONTROL, 1, 0)}));
 }
 
+TEST_F(LinkTest, TicksAHungTesterDidNotTakeAreCountedAndToldOnceItAnswers) {
+  rec->click(Control::LiveBox);
+  be.sendResult = SendResult::NotAnswered;
+  for (int i = 0; i < 3; ++i) tick(1, 1);
+  EXPECT_EQ(rec->ticksNotTaken(), 3u);
+  EXPECT_TRUE(be.errors.empty());  // nothing to tell while it does not answer
+  be.sendResult = SendResult::Delivered;
+  tick(2, 2);
+  EXPECT_EQ(be.errors, (std::vector<std::string>{"Zentavor did not answer in time: 3 ticks were not passed on to it."}));
+  // Told once; the link closing with a new loss tells that one.
+  be.sendResult = SendResult::NotAnswered;
+  tick(3, 3);
+  rec->click(Control::LiveBox);
+  EXPECT_EQ(be.errors.back(), "Zentavor did not answer in time: 1 tick was not passed on to it.");
+  EXPECT_EQ(be.errors.size(), 2u);
+}
+
+TEST_F(LinkTest, TheSystemTimerRunsFineOnlyWhileAReplayGoesOut) {
+  be.windows.clear();
+  rec->click(Control::TestDataBox);  // no tester: the replay is stalled
+  EXPECT_TRUE(rec->pulseTimer().enabled());
+  EXPECT_EQ(be.pacedPeriodMs, 0u);
+  testerRunning();
+  rec->click(Control::LiveBox);      // the tester is found: rows go out
+  EXPECT_EQ(be.pacedPeriodMs, 20u);
+  rec->click(Control::LiveBox);      // the link closes: stalled again
+  EXPECT_EQ(be.pacedPeriodMs, 0u);
+  rec->click(Control::LiveBox);
+  EXPECT_EQ(be.pacedPeriodMs, 20u);
+  announce("EURUSD", 5);             // ends the replay; the watchdog needs no fine timer
+  EXPECT_EQ(be.pacedPeriodMs, 0u);
+  EXPECT_TRUE(rec->pulseTimer().enabled());
+}
+
 }  // namespace
 }  // namespace orv::test
