@@ -588,6 +588,9 @@ FeedArgsResult parseFeedArgs(const std::vector<std::string>& args) {
     } else if (name == "--no-announce") {
       if (!reader.noValue(name, r.error)) return r;
       o.announce = false;
+    } else if (name == "--no-timeout") {
+      if (!reader.noValue(name, r.error)) return r;
+      o.timeoutMs = 0;
     } else if (name == "--timeout-ms") {
       if (!reader.value(name, value, r.error)) return r;
       if (!parseInteger<std::uint32_t>(name, value, 1, 3600000, o.timeoutMs, r.error)) return r;

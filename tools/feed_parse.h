@@ -124,7 +124,7 @@ struct FeedOptions {
   bool rateMax = false;
   std::optional<std::uint64_t> seed;  // synthetic; default kDefaultSeed
   bool announce = true;
-  std::uint32_t timeoutMs = 10000;  // per SendMessageTimeout
+  std::uint32_t timeoutMs = 10000;  // per SendMessageTimeout; 0: plain SendMessage, no time-out
   bool help = false;
 };
 

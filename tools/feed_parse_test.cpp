@@ -388,6 +388,7 @@ TEST(ToolsFeedArgs, FileReplay) {
   EXPECT_FALSE(r.options.speedMax);
   EXPECT_TRUE(r.options.announce);
   EXPECT_EQ(r.options.timeoutMs, 10000u);
+  EXPECT_EQ(feed({"--synthetic", "1", "--no-timeout"}).options.timeoutMs, 0u);
 }
 
 TEST(ToolsFeedArgs, SpeedMaxAndFractionalSpeed) {

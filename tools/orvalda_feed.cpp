@@ -54,6 +54,8 @@ const char kUsage[] =
     "  --no-announce     send ticks only, without the head/tail announcement\n"
     "  --timeout-ms MS   how long one send may wait for Orvalda's answer (default 10000);\n"
     "                    a send that times out counts as failed\n"
+    "  --no-timeout      plain SendMessage, waiting as long as Orvalda takes, as most\n"
+    "                    feeders do\n"
     "  --help            show this text\n"
     "\n"
     "Exit status: 0 every tick answered 1; 1 some tick failed or was answered otherwise,\n"
@@ -191,6 +193,11 @@ enum class SendOutcome { AnsweredOne, AnsweredOther, Failed, WindowGone };
 SendOutcome send(HWND hwnd, UINT code, WPARAM wp, LPARAM lp, UINT timeoutMs, DWORD_PTR& result) {
   result = 0;
   SetLastError(0);
+  if (timeoutMs == 0) {
+    result = static_cast<DWORD_PTR>(SendMessageA(hwnd, code, wp, lp));
+    if (!IsWindow(hwnd)) return SendOutcome::WindowGone;
+    return result == 1 ? SendOutcome::AnsweredOne : SendOutcome::AnsweredOther;
+  }
   const LRESULT ok = SendMessageTimeoutA(hwnd, code, wp, lp, SMTO_NORMAL, timeoutMs, &result);
   if (ok == 0) return IsWindow(hwnd) ? SendOutcome::Failed : SendOutcome::WindowGone;
   return result == 1 ? SendOutcome::AnsweredOne : SendOutcome::AnsweredOther;

@@ -550,4 +550,62 @@ E2E_TEST(a_hung_tester_does_not_freeze_orvalda) {
   std::printf("    the tester got %zu messages in all, %zu of them after it woke up\n", log.size(), log.size() - 5);
 }
 
+E2E_TEST(a_tester_that_recovers_is_waited_for_again) {
+  // Five messages answered, seven seconds of not fetching any, then 15 ms for
+  // each message.
+  Probe probe("--hang-after 5 --hang-ms 7000 --delay-ms 15");
+  Orvalda o = Orvalda::start();
+  o.tick(10816, 10815);
+  o.click(kIdLiveBox, true);
+  E2E_REQUIRE(probe.waitFor(3).size() == 3);
+  o.tick(10817, 10816);
+  o.tick(10818, 10817);
+  const ULONGLONG hangStart = GetTickCount64();
+
+  // While it hangs, the feeder waits once, about 5 s, and never again.
+  ULONGLONG waited = 0, longWaits = 0;
+  std::uint32_t n = 0;
+  for (; GetTickCount64() - hangStart < 8000; ++n) {
+    const ULONGLONG begin = GetTickCount64();
+    o.tick(20000 + n, 19000 + n);
+    const ULONGLONG took = GetTickCount64() - begin;
+    waited += took;
+    longWaits += took > 1000 ? 1 : 0;
+    Sleep(20);
+  }
+  std::printf("    %u ticks while it hung: %llu long wait(s), %llu ms waited in all\n", n, longWaits, waited);
+  E2E_CHECK_EQ(longWaits, 1ull);
+  E2E_CHECK(waited < 7000);
+
+  // Awake again, however slow: every tick reaches it, in order, and the
+  // feeder's sends take the tester's pace.
+  std::vector<Entry> want;
+  const ULONGLONG begin = GetTickCount64();
+  for (std::uint32_t i = 0; i < 100; ++i) {
+    o.tick(30000 + i, 29000 + i);
+    want.push_back(fwd(30000 + i, 29000 + i));
+  }
+  const ULONGLONG took = GetTickCount64() - begin;
+  std::printf("    100 ticks after it woke up took %llu ms\n", took);
+  E2E_CHECK(took >= 100 * 15);
+  std::vector<Entry> log;
+  E2E_CHECK(e2e::waitUntil(
+      [&] {
+        log = probe.entries();
+        return !log.empty() && log.back() == want.back();
+      },
+      5000));
+  E2E_REQUIRE(log.size() >= want.size());
+  checkEntries(log, log.size() - want.size(), want);
+
+  // The ticks it did not take are told, without holding anybody.
+  HWND box = e2e::waitForDialog(o.process.pid(), 5000, orv::kAppTitle);
+  E2E_REQUIRE(box != nullptr);
+  const std::string text = e2e::messageBoxText(box);
+  std::printf("    told: %s\n", text.c_str());
+  E2E_CHECK(text.find("Zentavor did not answer in time: ") == 0);
+  o.tick(40000, 39000);
+  E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+}
+
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }
