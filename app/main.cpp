@@ -61,7 +61,7 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  orv::Win32Backend backend;
+  orv::Win32Backend backend(orv::kAppTitle);
   try {
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);

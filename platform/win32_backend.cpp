@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string>
 
-#include "core/protocol.h"
 #include "platform/win32_file.h"
 
 namespace orv {
@@ -198,7 +197,7 @@ bool Win32Backend::askYesNo(std::string_view text, std::string_view caption) {
 void Win32Backend::showError(std::string_view text) {
   const std::string body(text);
   ModalScope modal(app_, main_);
-  MessageBoxA(app_, body.c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+  MessageBoxA(app_, body.c_str(), appTitle_.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 std::unique_ptr<OutputFile> Win32Backend::createFile(const std::string& path, std::string& error) {
