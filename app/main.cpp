@@ -106,7 +106,7 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  orv::Win32Backend backend;
+  orv::Win32Backend backend(orv::kAppTitle);
   ApplicationWindow appWindow(backend);
   try {
     INITCOMMONCONTROLSEX controls = {};

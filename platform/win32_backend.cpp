@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "core/protocol.h"
 #include "platform/win32_file.h"
 
 namespace orv {
@@ -214,7 +213,7 @@ void Win32Backend::showQueuedErrors() {
   while (const std::optional<std::string> text = errors_.open()) {
     {
       ModalScope modal(app_, main_);
-      MessageBoxA(app_, text->c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+      MessageBoxA(app_, text->c_str(), appTitle_.c_str(), MB_OK | MB_ICONSTOP);
     }
     errors_.closed();
   }

@@ -10,6 +10,8 @@
 #include "platform/win32.h"
 
 #include <array>
+#include <string>
+#include <utility>
 
 #include "platform/backend.h"
 #include "platform/error_queue.h"
@@ -22,6 +24,9 @@ inline constexpr UINT kShowErrorsMessage = WM_APP + 2;
 
 class Win32Backend : public Backend {
  public:
+  // appTitle: the caption of the error display, the application's name.
+  explicit Win32Backend(std::string appTitle) : appTitle_(std::move(appTitle)) {}
+
   // The application's hidden window: owner of the save dialog and the error display.
   void setAppWindow(HWND window) noexcept { app_ = window; }
   // The main window: owner of the question box and of the timers.
@@ -64,6 +69,7 @@ class Win32Backend : public Backend {
 
  private:
   static constexpr std::size_t kControlCount = 7;
+  std::string appTitle_;
   HWND app_ = nullptr;
   HWND main_ = nullptr;
   std::array<HWND, kControlCount> controls_{};

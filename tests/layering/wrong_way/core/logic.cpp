@@ -1,0 +1,7 @@
+// Not compiled: input of the layering check's own test. Wrong: lines 4, 5, 6.
+#include "core/protocol.h"
+#include "platform/send_policy.h"
+#include "ui/main_window.h"
+  #  include <CommCtrl.h>
+#include "platform/win32_file.h"
+// #include "app/commented_out.h"

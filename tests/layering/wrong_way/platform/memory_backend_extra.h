@@ -1,0 +1,3 @@
+// Not compiled: input of the layering check's own test. Wrong: line 3.
+#include "platform/toolkit.h"
+#include "platform/win32_backend.h"
