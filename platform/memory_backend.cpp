@@ -60,6 +60,11 @@ SendResult MemoryBackend::sendMessage(WindowHandle window, std::uint32_t msg, st
   SentMessage m{window, msg, wParam, lParam};
   sent.push_back(m);
   log.push_back("send " + std::to_string(msg) + " " + std::to_string(wParam) + " " + std::to_string(lParam));
+  ++sendsInFlight;
+  struct Returned {
+    int& inFlight;
+    ~Returned() { --inFlight; }
+  } returned{sendsInFlight};
   if (onSend) onSend(m);
   return sendResult;
 }

@@ -55,6 +55,7 @@ class MemoryBackend : public Backend {
 
   // --- what the test reads ---
   std::vector<SentMessage> sent;
+  int sendsInFlight = 0;  // sends begun and not yet returned; onSend runs inside its own
   std::vector<std::string> log;  // every operation in order, as text
   std::map<Control, std::string> captions;
   std::map<Control, Color> colors;

@@ -27,9 +27,15 @@
 // Messages that may open a modal window (a click on Close, on START
 // RECORDING) must be posted (postClick), not sent: a send would wait until
 // the dialog closes, which only the test can do.
+//
+// At the end, what every test of Orvalda shares: a temporary folder, a send
+// made on a thread of its own, and e2e::Orvalda, the started program with
+// the feeder's and a user's steps.
 #pragma once
 
+#include "core/protocol.h"
 #include "platform/win32.h"
+#include "ui/control_ids.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -142,6 +148,14 @@ inline std::string orvaldaPath() {
   throw std::runtime_error("no path of orvalda.exe given");
 #endif
 }
+
+// The companion tools, where the build put them (for the tests that start them).
+#ifdef ORVALDA_FEED_EXE
+inline std::string feedPath() { return hostPath(ORVALDA_FEED_EXE); }
+#endif
+#ifdef ORVALDA_PROBE_EXE
+inline std::string probePath() { return hostPath(ORVALDA_PROBE_EXE); }
+#endif
 
 // Runs every registered test, or those named after the first argument.
 // Returns the process exit code: 0 when all passed.
@@ -437,9 +451,12 @@ inline bool answerMessageBox(HWND box, int buttonId) {
   return button != nullptr && postClick(button);
 }
 
+// The save dialog's file-name box.
+inline constexpr int kFileNameBox = 0x47C;
+
 // Types a file name into the save dialog and presses Save.
 inline bool answerSaveDialog(HWND dialog, const std::string& fileName) {
-  HWND nameBox = findChild(dialog, 0x47C);
+  HWND nameBox = findChild(dialog, kFileNameBox);
   HWND save = GetDlgItem(dialog, IDOK);
   if (nameBox == nullptr || save == nullptr) return false;
   LRESULT ignored = 0;
@@ -514,5 +531,191 @@ inline bool readShared(const std::string& path, std::string& data) {
   CloseHandle(h);
   return true;
 }
+
+// ---------------------------------------------------------------------------
+// Files
+
+// A folder of the test's own under the Windows temporary folder; it and the
+// files in it are deleted at the end.
+class TempFolder {
+ public:
+  TempFolder() {
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    static int counter = 0;
+    path_ = std::string(base) + "orvalda-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++counter);
+    CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~TempFolder() {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA(file(found.cFileName).c_str());
+      } while (FindNextFileA(h, &found));
+      FindClose(h);
+    }
+    RemoveDirectoryA(path_.c_str());
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  std::string file(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+// ---------------------------------------------------------------------------
+// A send that waits while the test goes on
+
+// A send made on a thread of its own, started at once: for a send that waits
+// on something only the test can end (a dialog to answer, a slow or hung
+// tester), timed.
+class PendingSend {
+ public:
+  PendingSend(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, DWORD timeoutMs = 30000)
+      : window_(window), msg_(msg), wParam_(wParam), lParam_(lParam), timeoutMs_(timeoutMs) {
+    thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+  }
+  ~PendingSend() { finish(timeoutMs_ + 10000); }
+  PendingSend(const PendingSend&) = delete;
+  PendingSend& operator=(const PendingSend&) = delete;
+
+  // Waits up to waitMs for the send to return; false if it has not.
+  bool finish(DWORD waitMs = 40000) {
+    if (thread_ != nullptr && WaitForSingleObject(thread_, waitMs) != WAIT_OBJECT_0) return false;
+    if (thread_ != nullptr) CloseHandle(thread_);
+    thread_ = nullptr;
+    return true;
+  }
+
+  // What the send gave, once finish() returned true.
+  bool delivered = false;
+  LRESULT result = -1;
+  ULONGLONG elapsedMs = 0;
+
+ private:
+  static DWORD WINAPI run(void* param) {
+    auto* self = static_cast<PendingSend*>(param);
+    const ULONGLONG begin = GetTickCount64();
+    DWORD_PTR answer = 0;
+    self->delivered =
+        SendMessageTimeoutA(self->window_, self->msg_, self->wParam_, self->lParam_, SMTO_NORMAL, self->timeoutMs_,
+                            &answer) != 0;
+    self->elapsedMs = GetTickCount64() - begin;
+    if (self->delivered) self->result = static_cast<LRESULT>(answer);
+    return 0;
+  }
+
+  HWND window_;
+  UINT msg_;
+  WPARAM wParam_;
+  LPARAM lParam_;
+  DWORD timeoutMs_;
+  HANDLE thread_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Orvalda
+
+// The "Are you sure?" question of process pid, when it shows within timeoutMs.
+inline HWND waitForCloseQuestion(DWORD pid, DWORD timeoutMs = 5000) { return waitForDialog(pid, timeoutMs, "Exit"); }
+
+// A started orvalda.exe: its two top-level windows found, the main one shown
+// with the focus on its first control. The feeder's side of the protocol and
+// a user's steps, each checked as it goes.
+struct Orvalda {
+  Process process;
+  HWND main = nullptr;  // the feeder's target
+  HWND app = nullptr;   // the application's window, never shown; owns the dialogs
+
+  static Orvalda start() {
+    Orvalda o;
+    o.process = Process::start(orvaldaPath());
+    o.main = findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
+    E2E_REQUIRE(o.main != nullptr);
+    o.app = findTopWindow(o.process.pid(), orv::kAppWindowClass, orv::kAppTitle);
+    E2E_REQUIRE(o.app != nullptr);
+    E2E_REQUIRE(waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
+    E2E_REQUIRE(waitForFocus(o.main, o.control(orv::ui::kIdRecordButton), 5000));
+    return o;
+  }
+
+  HWND control(int id) const { return findChild(main, id); }
+  std::string text(int id) const { return windowText(control(id)); }
+  std::string button() const { return text(orv::ui::kIdRecordButton); }
+
+  // A send that must be delivered; its result.
+  LRESULT send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) const {
+    LRESULT result = -1;
+    E2E_CHECK(e2e::send(window, msg, wParam, lParam, result));
+    return result;
+  }
+
+  // A message as the feeder sends it; the program answers each with 1.
+  void feed(UINT code, std::uint32_t wParam, std::uint32_t lParam) const {
+    LRESULT result = -1;
+    E2E_CHECK(e2e::send(main, code, wParam, lParam, result, 10000));
+    E2E_CHECK_EQ(result, 1);
+  }
+  void tick(std::uint32_t ask, std::uint32_t bid) const { feed(orv::WM_TICK, ask, bid); }
+  void announce(const char* letters, std::uint32_t digits) const {
+    feed(orv::WM_SYMBOL_HEAD, orv::packLetters(letters[0], letters[1]), orv::packLetters(letters[2], letters[3]));
+    feed(orv::WM_SYMBOL_TAIL, orv::packLetters(letters[4], letters[5]), digits);
+  }
+
+  // Clicks a check box and waits until it shows the new state.
+  void click(int id, bool checkedAfter) const {
+    HWND box = control(id);
+    E2E_CHECK(postClick(box));
+    E2E_REQUIRE(waitUntil([&] { return checkState(box) == (checkedAfter ? BST_CHECKED : BST_UNCHECKED); }, 5000));
+  }
+
+  HWND question(DWORD timeoutMs = 5000) const { return waitForCloseQuestion(process.pid(), timeoutMs); }
+  // The error display: a message box titled with the program's name.
+  HWND errorBox(DWORD timeoutMs = 5000) const { return waitForDialog(process.pid(), timeoutMs, orv::kAppTitle); }
+  // A visible dialog of the program other than `besides`.
+  HWND otherDialog(HWND besides, DWORD timeoutMs = 5000) const {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+          for (HWND w : topWindows(process.pid(), "#32770", nullptr, true))
+            if (w != besides) found = w;
+          return found != nullptr;
+        },
+        timeoutMs, 20);
+    return found;
+  }
+  bool gone(HWND dialog) const {
+    return waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
+  }
+
+  bool buttonReads(const std::string& caption, DWORD timeoutMs = 5000) const {
+    return waitUntil([&] { return button() == caption; }, timeoutMs);
+  }
+
+  // START RECORDING pressed: the save dialog.
+  HWND openSaveDialog() const {
+    E2E_CHECK(postClick(control(orv::ui::kIdRecordButton)));
+    HWND dialog = waitForDialog(process.pid(), 10000);
+    E2E_REQUIRE(dialog != nullptr);
+    E2E_REQUIRE(findChild(dialog, kFileNameBox) != nullptr);
+    return dialog;
+  }
+
+  // A recording into path, started through the save dialog.
+  void startRecording(const std::string& path) const {
+    HWND dialog = openSaveDialog();
+    E2E_REQUIRE(answerSaveDialog(dialog, path));
+    E2E_REQUIRE(buttonReads("STOP RECORDING"));
+    E2E_CHECK(!IsWindow(dialog) || !IsWindowVisible(dialog));
+  }
+
+  void stopRecording() const {
+    E2E_CHECK(postClick(control(orv::ui::kIdRecordButton)));
+    E2E_REQUIRE(buttonReads("START RECORDING"));
+  }
+};
 
 }  // namespace e2e

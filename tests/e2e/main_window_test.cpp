@@ -2,45 +2,12 @@
 // layout of the main window, the protocol's answers, closing, and the keys.
 #include <string>
 
-#include "core/protocol.h"
 #include "tests/e2e/e2e.h"
-#include "tests/e2e/orvalda_app.h"
-#include "ui/control_ids.h"
 
 namespace {
 
 using namespace orv::ui;
-
-// A started Orvalda with its windows found.
-struct Orvalda : e2e::OrvaldaApp {
-  HWND app = nullptr;
-
-  static Orvalda start() {
-    Orvalda o;
-    launch(o);
-    o.app = e2e::findTopWindow(o.process.pid(), orv::kAppWindowClass, orv::kAppTitle);
-    E2E_REQUIRE(o.app != nullptr);
-    return o;
-  }
-
-  LRESULT send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) const {
-    LRESULT result = -1;
-    E2E_CHECK(e2e::send(window, msg, wParam, lParam, result));
-    return result;
-  }
-
-  // Waits for the "Are you sure?" question.
-  HWND question() const { return e2e::waitForDialog(process.pid(), 5000, "Exit"); }
-
-  bool dialogGone(HWND dialog) const {
-    return e2e::waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
-  }
-};
-
-void announceEurUsd(const Orvalda& o) {
-  E2E_CHECK_EQ(o.send(o.main, orv::WM_SYMBOL_HEAD, orv::packLetters('E', 'U'), orv::packLetters('R', 'U')), 1);
-  E2E_CHECK_EQ(o.send(o.main, orv::WM_SYMBOL_TAIL, orv::packLetters('S', 'D'), 5), 1);
-}
+using e2e::Orvalda;
 
 int screenDpi() {
   HDC dc = GetDC(nullptr);
@@ -200,7 +167,7 @@ E2E_TEST(answers_the_protocol_on_the_main_window_only) {
   E2E_CHECK(IsWindowEnabled(o.control(kIdLiveBox)));
 
   E2E_CHECK_EQ(o.send(o.main, orv::WM_FEED_CONTROL, 1, 0), 0);
-  announceEurUsd(o);
+  o.announce("EURUSD", 5);
   E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLine)), std::string("EURUSD"));
   E2E_CHECK(!IsWindowEnabled(o.control(kIdTestDataBox)));
   E2E_CHECK(IsWindowEnabled(o.control(kIdLiveBox)));
@@ -211,7 +178,7 @@ E2E_TEST(no_tick_label_fits_its_changing_text) {
   const HWND noTick = o.control(kIdSilenceLine);
   E2E_CHECK(e2e::boundsInParent(noTick).right > 8);
   // A fresh tick after an announcement: the watchdog clears the small label.
-  announceEurUsd(o);
+  o.announce("EURUSD", 5);
   o.send(o.main, orv::WM_TICK, 108166, 108150);
   E2E_CHECK(e2e::waitUntil([&] { return e2e::windowText(noTick).empty(); }, 3000));
   const RECT r = e2e::boundsInParent(noTick);
@@ -242,7 +209,7 @@ E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 10820, 10819), 1);
 
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.gone(box));
   e2e::settle(o.main, 500);
   E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);  // one click, one question
   E2E_CHECK(o.process.running());
@@ -256,7 +223,7 @@ E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
   box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.gone(box));
   E2E_CHECK(o.process.running());
 }
 
@@ -277,7 +244,7 @@ E2E_TEST(close_box_and_system_menu_ask_the_question) {
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.gone(box));
 
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_MENU, VK_F4}));
   box = o.question();
@@ -288,51 +255,21 @@ E2E_TEST(close_box_and_system_menu_ask_the_question) {
   E2E_CHECK_EQ(code, 0ul);
 }
 
-namespace {
-
-struct PendingSend {
-  HWND window;
-  UINT msg;
-  WPARAM wParam;
-  LRESULT result = -1;
-  HANDLE thread = nullptr;
-};
-
-DWORD WINAPI sendOnThread(void* param) {
-  auto* p = static_cast<PendingSend*>(param);
-  DWORD_PTR result = 0;
-  if (SendMessageTimeoutA(p->window, p->msg, p->wParam, 0, SMTO_NORMAL, 30000, &result)) p->result = static_cast<LRESULT>(result);
-  return 0;
-}
-
-// A send that would wait for a dialog, made on a thread of its own.
-void startSend(PendingSend& pending) { pending.thread = CreateThread(nullptr, 0, sendOnThread, &pending, 0, nullptr); }
-
-bool finishSend(PendingSend& pending) {
-  const bool done = WaitForSingleObject(pending.thread, 10000) == WAIT_OBJECT_0;
-  CloseHandle(pending.thread);
-  return done;
-}
-
-}  // namespace
-
 E2E_TEST(end_of_session_asks_the_same_question) {
   Orvalda o = Orvalda::start();
-  PendingSend no{o.main, WM_QUERYENDSESSION, 0};
-  startSend(no);
+  e2e::PendingSend no(o.main, WM_QUERYENDSESSION, 0, 0);
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK_EQ(e2e::messageBoxText(box), std::string("Are you sure?"));
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_REQUIRE(finishSend(no));
+  E2E_REQUIRE(no.finish(10000));
   E2E_CHECK_EQ(no.result, FALSE);
 
-  PendingSend yes{o.main, WM_QUERYENDSESSION, 0};
-  startSend(yes);
+  e2e::PendingSend yes(o.main, WM_QUERYENDSESSION, 0, 0);
   box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDYES));
-  E2E_REQUIRE(finishSend(yes));
+  E2E_REQUIRE(yes.finish(10000));
   E2E_CHECK_EQ(yes.result, TRUE);
 
   // The session's end itself is left to the system: the program only answers.
@@ -358,7 +295,7 @@ E2E_TEST(tab_order_skips_disabled_boxes) {
   E2E_CHECK(e2e::waitUntil([&] { return e2e::checkState(test) == BST_CHECKED; }, 2000));
 
   // An announcement greys the focused box: the focus moves on to the next control.
-  announceEurUsd(o);
+  o.announce("EURUSD", 5);
   E2E_CHECK(!IsWindowEnabled(test));
   E2E_CHECK(e2e::waitForFocus(o.main, btn1));
 
@@ -379,13 +316,13 @@ E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.gone(box));
 
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_MENU, 'C'}));
   box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.gone(box));
 
   // Space presses the focused button.
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
@@ -394,7 +331,7 @@ E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
   box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.gone(box));
   E2E_CHECK(o.process.running());
 }
 
@@ -407,7 +344,7 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.gone(box));
 
   // On a check box, Enter presses START RECORDING: the save dialog opens,
   // owned by the application's window, with the main window waiting.
@@ -416,11 +353,11 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_RETURN}));
   HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
   E2E_REQUIRE(dialog != nullptr);
-  E2E_CHECK(e2e::findChild(dialog, 0x47C) != nullptr);
+  E2E_CHECK(e2e::findChild(dialog, e2e::kFileNameBox) != nullptr);
   E2E_CHECK_EQ(GetWindow(dialog, GW_OWNER), o.app);
   E2E_CHECK(!IsWindowEnabled(o.main));
   E2E_CHECK(e2e::cancelDialog(dialog));
-  E2E_CHECK(o.dialogGone(dialog));
+  E2E_CHECK(o.gone(dialog));
   E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, 3000));
   E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
 }
@@ -428,19 +365,14 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
 E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
   // A file that another program holds open without sharing cannot be
   // recorded to: starting the recording fails inside the click handler.
-  char folder[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, folder);
-  const std::string path = std::string(folder) + "orvalda-e2e-locked.csv";
+  e2e::TempFolder folder;
+  const std::string path = folder.file("orvalda-e2e-locked.csv");
   HANDLE lock = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   E2E_REQUIRE(lock != INVALID_HANDLE_VALUE);
-  struct Cleanup {
+  struct Unlock {
     HANDLE lock;
-    std::string path;
-    ~Cleanup() {
-      CloseHandle(lock);
-      DeleteFileA(path.c_str());
-    }
-  } cleanup{lock, path};
+    ~Unlock() { CloseHandle(lock); }  // before the folder goes
+  } unlock{lock};
 
   Orvalda o = Orvalda::start();
   E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
@@ -461,7 +393,7 @@ E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 10816, 10815), 1);
 
   E2E_CHECK(e2e::answerMessageBox(error, IDOK));
-  E2E_CHECK(o.dialogGone(error));
+  E2E_CHECK(o.gone(error));
   E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, 3000));
   E2E_CHECK(o.process.running());
   E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
@@ -487,13 +419,13 @@ E2E_TEST(takes_any_message_even_while_a_modal_window_is_open) {
   E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
-  announceEurUsd(o);
+  o.announce("EURUSD", 5);
   E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLine)), std::string("EURUSD"));
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108166, 108150), 1);
   E2E_CHECK(e2e::windowText(o.control(kIdTickLine)).find("1.08166") != std::string::npos);
   E2E_CHECK_EQ(o.send(o.main, orv::WM_FEED_CONTROL, 0, 0), 0);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_CHECK(o.dialogGone(box));
+  E2E_CHECK(o.gone(box));
 
   // The save dialog is open: likewise.
   E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
@@ -502,7 +434,7 @@ E2E_TEST(takes_any_message_even_while_a_modal_window_is_open) {
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108170, 108160), 1);
   E2E_CHECK(e2e::windowText(o.control(kIdTickLine)).find("1.08170") != std::string::npos);
   E2E_CHECK(e2e::cancelDialog(dialog));
-  E2E_CHECK(o.dialogGone(dialog));
+  E2E_CHECK(o.gone(dialog));
   E2E_CHECK(o.process.running());
 }
 

@@ -19,9 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/protocol.h"
 #include "tests/e2e/e2e.h"
-#include "ui/control_ids.h"
 
 namespace {
 
@@ -162,7 +160,7 @@ int startRecording(const std::string& path) {
   if (!e2e::postClick(control(main, kIdRecordButton, "recording button"))) fail("cannot post the click to START RECORDING");
   const HWND dialog = e2e::waitForDialog(pid, 10000);
   if (dialog == nullptr) fail("no save dialog within 10 s of START RECORDING");
-  const HWND nameBox = e2e::findChild(dialog, 0x47C);
+  const HWND nameBox = e2e::findChild(dialog, e2e::kFileNameBox);
   const std::string proposed = nameBox != nullptr ? e2e::windowText(nameBox) : "";
   if (!e2e::answerSaveDialog(dialog, path)) fail("the save dialog has no file-name box or Save button");
 
@@ -213,7 +211,7 @@ int closeYes(DWORD timeoutMs) {
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
   if (process == nullptr) fail("cannot open Orvalda's process " + std::to_string(pid));
   if (!e2e::postClick(control(main, kIdCloseButton, "Close button"))) fail("cannot post the click to Close");
-  const HWND box = e2e::waitForDialog(pid, 5000, "Exit");
+  const HWND box = e2e::waitForCloseQuestion(pid);
   if (box == nullptr) {
     CloseHandle(process);
     fail("no \"Are you sure?\" question within 5 s of Close");

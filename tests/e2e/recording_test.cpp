@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "core/protocol.h"
 #include "tests/e2e/e2e.h"
-#include "tests/e2e/orvalda_app.h"
-#include "ui/control_ids.h"
 
 namespace {
 
 using namespace orv::ui;
+using e2e::Orvalda;
+using e2e::TempFolder;
 
 // ---------------------------------------------------------------------------
 // Files
@@ -43,37 +42,6 @@ std::string visible(const std::string& s) {
   }
   return out;
 }
-
-// A folder of the test's own under the Windows temporary folder, emptied and
-// removed at the end.
-class TempFolder {
- public:
-  TempFolder() {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    static int counter = 0;
-    path_ =
-        std::string(base) + "orvalda-rec-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempFolder() {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) DeleteFileA(file(found.cFileName).c_str());
-      } while (FindNextFileA(h, &found));
-      FindClose(h);
-    }
-    RemoveDirectoryA(path_.c_str());
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  std::string file(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
 
 // ---------------------------------------------------------------------------
 // Unix commands (for a small tmpfs): Wine starts a program named by a Unix
@@ -117,67 +85,6 @@ class SmallDisk {
  private:
   std::string unixPath_;
   bool mounted_;
-};
-
-// ---------------------------------------------------------------------------
-// The program
-
-std::string feedPath() { return e2e::hostPath(ORVALDA_FEED_EXE); }
-
-struct Orvalda : e2e::OrvaldaApp {
-  static Orvalda start() {
-    Orvalda o;
-    launch(o);
-    return o;
-  }
-
-  std::string button() const { return text(kIdRecordButton); }
-
-  bool buttonReads(const std::string& caption, DWORD timeoutMs = 5000) const {
-    return e2e::waitUntil([&] { return button() == caption; }, timeoutMs);
-  }
-
-  // START RECORDING pressed: the save dialog.
-  HWND openSaveDialog() const {
-    E2E_CHECK(e2e::postClick(control(kIdRecordButton)));
-    HWND dialog = e2e::waitForDialog(process.pid(), 10000);
-    E2E_REQUIRE(dialog != nullptr);
-    E2E_REQUIRE(e2e::findChild(dialog, 0x47C) != nullptr);
-    return dialog;
-  }
-
-  // A recording into path, started through the save dialog.
-  void startRecording(const std::string& path) const {
-    HWND dialog = openSaveDialog();
-    E2E_REQUIRE(e2e::answerSaveDialog(dialog, path));
-    E2E_REQUIRE(buttonReads("STOP RECORDING"));
-    E2E_CHECK(!IsWindow(dialog) || !IsWindowVisible(dialog));
-  }
-
-  void stopRecording() const {
-    E2E_CHECK(e2e::postClick(control(kIdRecordButton)));
-    E2E_REQUIRE(buttonReads("START RECORDING"));
-  }
-
-  // A visible dialog of the program other than `besides`.
-  HWND otherDialog(HWND besides, DWORD timeoutMs = 5000) const {
-    HWND found = nullptr;
-    e2e::waitUntil(
-        [&] {
-          for (HWND w : e2e::topWindows(process.pid(), "#32770", nullptr, true))
-            if (w != besides) found = w;
-          return found != nullptr;
-        },
-        timeoutMs, 20);
-    return found;
-  }
-
-  // The error display: a message box titled with the program's name.
-  HWND errorBox(DWORD timeoutMs = 5000) const { return e2e::waitForDialog(process.pid(), timeoutMs, orv::kAppTitle); }
-
-  bool gone(HWND dialog) const {
-    return e2e::waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
-  }
 };
 
 // ---------------------------------------------------------------------------
@@ -368,7 +275,7 @@ E2E_TEST(yes_to_are_you_sure_keeps_every_row) {
     tickInto(rows, o, "EUR/USD", 108166 + i, 108150 + i, fiveDecimals(108150 + i), fiveDecimals(108166 + i));
 
   E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
-  HWND box = e2e::waitForDialog(o.process.pid(), 5000, "Exit");
+  HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   // The recording goes on while the question is open.
   tickInto(rows, o, "EUR/USD", 108170, 108160, "1.08160", "1.08170");
@@ -497,7 +404,7 @@ E2E_TEST(a_full_disk_stops_the_recording_with_one_error) {
 
   // The real feeder, as fast as it can, waiting on each send as long as it
   // takes, as most feeders do: 64 KiB hold some 1,400 rows.
-  e2e::Process feeder = e2e::Process::start(feedPath(), "--synthetic 4000 --rate max --no-announce --no-timeout");
+  e2e::Process feeder = e2e::Process::start(e2e::feedPath(), "--synthetic 4000 --rate max --no-announce --no-timeout");
   HWND box = o.errorBox(30000);
   E2E_REQUIRE(box != nullptr);
   const std::string text = e2e::messageBoxText(box);

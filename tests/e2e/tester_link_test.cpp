@@ -9,37 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "core/protocol.h"
 #include "core/test_ticks.h"
 #include "tests/e2e/e2e.h"
-#include "tests/e2e/orvalda_app.h"
-#include "ui/control_ids.h"
 
 namespace {
 
 using namespace orv::ui;
-
-// ---------------------------------------------------------------------------
-// Files
-
-// A file name of the test's own in the Windows temporary folder, deleted at the end.
-class TempFile {
- public:
-  explicit TempFile(const std::string& name) {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
-    static int counter = 0;
-    path_ = std::string(base) + "orvalda-link-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++counter) + "-" + name;
-  }
-  ~TempFile() { DeleteFileA(path_.c_str()); }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using e2e::Orvalda;
 
 // ---------------------------------------------------------------------------
 // The tester: zentavor-probe.exe and its log
@@ -61,16 +37,11 @@ const Entry kConnect1 = msg(1280, 1, 0);
 const Entry kConnect3 = msg(1282, 1, 0);
 const Entry kDisconnect = msg(1282, 0, 0);
 
-std::string probePath() { return e2e::hostPath(ORVALDA_PROBE_EXE); }
-std::string feedPath() { return e2e::hostPath(ORVALDA_FEED_EXE); }
-
 class Probe {
  public:
   // Starts the probe with these options and waits for its window.
-  explicit Probe(const std::string& options = "") : log_("probe.log") {
-    DeleteFileA(log_.path().c_str());
-    process_ =
-        e2e::Process::start(probePath(), "--log \"" + log_.path() + "\"" + (options.empty() ? "" : " " + options));
+  explicit Probe(const std::string& options = "") : log_(folder_.file("probe.log")) {
+    process_ = e2e::Process::start(e2e::probePath(), "--log \"" + log_ + "\"" + (options.empty() ? "" : " " + options));
     window_ = e2e::findTopWindow(process_.pid(), "ZentavorProbe", orv::kTesterTitle);
     E2E_REQUIRE(window_ != nullptr);
   }
@@ -79,7 +50,7 @@ class Probe {
   std::vector<Entry> entries() const {
     std::vector<Entry> out;
     std::string data;
-    if (!e2e::readShared(log_.path(), data)) return out;
+    if (!e2e::readShared(log_, data)) return out;
     std::size_t at = 0;
     for (std::size_t end; (end = data.find('\n', at)) != std::string::npos; at = end + 1) {
       const std::string line = data.substr(at, end - at);
@@ -110,7 +81,8 @@ class Probe {
   e2e::Process& process() { return process_; }
 
  private:
-  TempFile log_;
+  e2e::TempFolder folder_;
+  std::string log_;
   e2e::Process process_;
   HWND window_ = nullptr;
 };
@@ -130,60 +102,6 @@ std::size_t countOf(const std::vector<Entry>& got, const Entry& e) {
   for (const Entry& g : got) n += g == e ? 1 : 0;
   return n;
 }
-
-// ---------------------------------------------------------------------------
-// The program
-
-struct Orvalda : e2e::OrvaldaApp {
-  static Orvalda start() {
-    Orvalda o;
-    launch(o);
-    return o;
-  }
-
-  // Clicks a check box and waits until it shows the new state.
-  void click(int id, bool checkedAfter) const {
-    HWND box = control(id);
-    E2E_CHECK(e2e::postClick(box));
-    E2E_REQUIRE(
-        e2e::waitUntil([&] { return e2e::checkState(box) == (checkedAfter ? BST_CHECKED : BST_UNCHECKED); }, 5000));
-  }
-};
-
-// A send to Orvalda on a thread of its own, timed: for sends that wait on
-// the tester while the test goes on.
-struct TimedSend {
-  HWND window = nullptr;
-  std::uint32_t ask = 0, bid = 0;
-  DWORD timeoutMs = 30000;
-  LRESULT result = -1;
-  bool delivered = false;
-  ULONGLONG elapsedMs = 0;
-  HANDLE thread = nullptr;
-
-  void start() { thread = CreateThread(nullptr, 0, run, this, 0, nullptr); }
-  bool finish(DWORD waitMs = 40000) {
-    const bool done = WaitForSingleObject(thread, waitMs) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    thread = nullptr;
-    return done;
-  }
-  ~TimedSend() {
-    if (thread != nullptr) finish();
-  }
-
- private:
-  static DWORD WINAPI run(void* param) {
-    auto* self = static_cast<TimedSend*>(param);
-    const ULONGLONG begin = GetTickCount64();
-    DWORD_PTR answer = 0;
-    self->delivered = SendMessageTimeoutA(self->window, orv::WM_TICK, self->ask, self->bid, SMTO_NORMAL,
-                                          self->timeoutMs, &answer) != 0;
-    self->elapsedMs = GetTickCount64() - begin;
-    self->result = static_cast<LRESULT>(answer);
-    return 0;
-  }
-};
 
 // What the replay sends for a table price with Digits 4: the price scaled by
 // 10^4 (as binary32) and truncated, the product taken exactly.
@@ -296,26 +214,19 @@ E2E_TEST(each_connect_looks_the_tester_up_afresh) {
 E2E_TEST(a_tick_nested_in_a_forward_arrives_and_is_recorded_after_the_outer_one) {
   // The tester takes 600 ms over each message, so the first tick's forward
   // is still waiting when the second tick comes in.
-  TempFile csv("nested.csv");  // recorded, so the order of the rows shows too
+  e2e::TempFolder folder;  // recorded, so the order of the rows shows too
+  const std::string csv = folder.file("nested.csv");
   Probe probe("--delay-ms 600");
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);
 
-  E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
-  HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
-  E2E_REQUIRE(dialog != nullptr);
-  E2E_REQUIRE(e2e::answerSaveDialog(dialog, csv.path()));
-  E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdRecordButton) == "STOP RECORDING"; }, 5000));
+  o.startRecording(csv);
 
   o.click(kIdLiveBox, true);
   E2E_REQUIRE(probe.waitFor(3).size() == 3);
   Sleep(1200);  // the last connect step's answer
 
-  TimedSend outer;
-  outer.window = o.main;
-  outer.ask = 10900;
-  outer.bid = 10899;
-  outer.start();
+  e2e::PendingSend outer(o.main, orv::WM_TICK, 10900, 10899);
   // The outer tick has reached the tester, whose answer is not due yet.
   std::vector<Entry> log = probe.waitFor(4);
   E2E_REQUIRE(log.size() == 4);
@@ -330,10 +241,9 @@ E2E_TEST(a_tick_nested_in_a_forward_arrives_and_is_recorded_after_the_outer_one)
   if (log.size() == 5) E2E_CHECK(log[4].ms - log[3].ms >= 550);  // the inner one waited for the outer answer
   E2E_CHECK(o.text(kIdTickLine).find("bid 1.0900 ask 1.0901") != std::string::npos);
 
-  E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
-  E2E_REQUIRE(e2e::waitUntil([&] { return o.text(kIdRecordButton) == "START RECORDING"; }, 5000));
+  o.stopRecording();
   std::string data;
-  E2E_REQUIRE(e2e::readShared(csv.path(), data));
+  E2E_REQUIRE(e2e::readShared(csv, data));
   const std::size_t first = data.find(",1.0899,1.0900\r\n"), second = data.find(",1.0900,1.0901\r\n");
   E2E_CHECK(first != std::string::npos);
   E2E_CHECK(second != std::string::npos);
@@ -356,7 +266,7 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
       5000));
 
   E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
-  HWND box = e2e::waitForDialog(o.process.pid(), 5000, "Exit");
+  HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   log = probe.entries();
   E2E_CHECK_EQ(countOf(log, kDisconnect), 1u);
@@ -489,11 +399,7 @@ E2E_TEST(a_hung_tester_does_not_freeze_orvalda) {
   checkEntries(probe.entries(), 3, {fwd(10817, 10816), fwd(10818, 10817)});
 
   // The first forward after the hang waits, but Orvalda stays responsive.
-  TimedSend first;
-  first.window = o.main;
-  first.ask = 10819;
-  first.bid = 10818;
-  first.start();
+  e2e::PendingSend first(o.main, orv::WM_TICK, 10819, 10818);
   Sleep(1000);
   const ULONGLONG askedAt = GetTickCount64();
   const std::string line = o.text(kIdTickLine);  // WM_GETTEXT, answered within 2 s or ""
@@ -529,7 +435,7 @@ E2E_TEST(a_hung_tester_does_not_freeze_orvalda) {
   // The real feeder, each send limited to 2 s: every tick answered 1.
   {
     e2e::Process feeder =
-        e2e::Process::start(feedPath(), "--synthetic 50 --rate 100 --no-announce --digits 4 --timeout-ms 2000");
+        e2e::Process::start(e2e::feedPath(), "--synthetic 50 --rate 100 --no-announce --digits 4 --timeout-ms 2000");
     DWORD code = 12345;
     E2E_CHECK(feeder.waitExit(20000, code));
     E2E_CHECK_EQ(code, 0ul);

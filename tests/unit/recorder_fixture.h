@@ -5,12 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "core/recorder.h"
 #include "core/protocol.h"
 #include "core/replay.h"
 #include "platform/memory_backend.h"
+
+namespace orv {
+// A sent message in a failure: (window, code, wParam, lParam), not its bytes.
+inline void PrintTo(const SentMessage& m, std::ostream* out) {
+  *out << "(" << m.window << ", " << m.msg << ", " << m.wParam << ", " << m.lParam << ")";
+}
+}  // namespace orv
 
 namespace orv::test {
 

@@ -1,6 +1,9 @@
 // Replay of the built-in table to the tester, one row per timer event.
+#include <algorithm>
+
 #include "core/test_ticks.h"
 #include "tests/unit/recorder_fixture.h"
+#include "tests/unit/test_ticks_facts.h"
 
 namespace orv::test {
 namespace {
@@ -84,10 +87,23 @@ TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
   be.sent.clear();
   steps(kTestTickCount);
   ASSERT_EQ(be.sent.size(), static_cast<std::size_t>(kTestTickCount) + 1);
-  for (int i = 0; i < kTestTickCount; i += 997) {
-    const TestTick r = testTick(i);
-    ASSERT_EQ(be.sent[i], msg(WM_TICK, replayPoints(r.ask, 4), replayPoints(r.bid, 4))) << "row " << i;
+  // The table's listed rows at their places; its ranges and gaps throughout.
+  for (const DigitsFourRow& r : kDigitsFourRows)
+    EXPECT_EQ(be.sent[r.row], msg(WM_TICK, r.ask, r.bid)) << "row " << r.row;
+  std::uint32_t bidMin = UINT32_MAX, bidMax = 0, askMin = UINT32_MAX, askMax = 0;
+  int badGap = 0;
+  for (int i = 0; i < kTestTickCount; ++i) {
+    const auto ask = static_cast<std::uint32_t>(be.sent[i].wParam);
+    const auto bid = static_cast<std::uint32_t>(be.sent[i].lParam);
+    bidMin = std::min(bidMin, bid);
+    bidMax = std::max(bidMax, bid);
+    askMin = std::min(askMin, ask);
+    askMax = std::max(askMax, ask);
+    badGap += be.sent[i].msg != WM_TICK || ask < bid || ask - bid > kDigitsFourMaxGap ? 1 : 0;
   }
+  EXPECT_EQ(badGap, 0);
+  EXPECT_EQ(std::vector<std::uint32_t>({bidMin, bidMax, askMin, askMax}),
+            std::vector<std::uint32_t>({kDigitsFourBidMin, kDigitsFourBidMax, kDigitsFourAskMin, kDigitsFourAskMax}));
   EXPECT_EQ(be.sent.back(), msg(WM_FEED_CONTROL, 0, 0));
   EXPECT_FALSE(rec->testDataBox().checked());
   EXPECT_EQ(rec->replayRow(), 0);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/test_ticks_facts.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -155,12 +157,8 @@ TEST(TestTicks, QuoteShape) {
 }
 
 TEST(TestTicks, DigitsFourPoints) {
-  struct Row {
-    int row;
-    std::uint32_t ask, bid;
-  };
-  for (const Row r : {Row{0, 10816, 10815}, Row{3, 10815, 10815}, Row{10, 10815, 10815},
-                      Row{44184, 10861, 10861}, Row{88368, 10881, 10872}}) {
+  using namespace orv::test;
+  for (const DigitsFourRow r : kDigitsFourRows) {
     EXPECT_EQ(digits4Points(testTick(r.row).ask), r.ask) << "row " << r.row;
     EXPECT_EQ(digits4Points(testTick(r.row).bid), r.bid) << "row " << r.row;
   }
@@ -173,14 +171,14 @@ TEST(TestTicks, DigitsFourPoints) {
     bidMax = std::max(bidMax, bid);
     askMin = std::min(askMin, ask);
     askMax = std::max(askMax, ask);
-    if ((ask < bid || ask - bid > 9) && ++badGap <= 5)
+    if ((ask < bid || ask - bid > kDigitsFourMaxGap) && ++badGap <= 5)
       ADD_FAILURE() << "row " << row << ": ask " << ask << " bid " << bid;
   }
   EXPECT_EQ(badGap, 0);
-  EXPECT_EQ(bidMin, 10784u);
-  EXPECT_EQ(bidMax, 10897u);
-  EXPECT_EQ(askMin, 10785u);
-  EXPECT_EQ(askMax, 10899u);
+  EXPECT_EQ(bidMin, kDigitsFourBidMin);
+  EXPECT_EQ(bidMax, kDigitsFourBidMax);
+  EXPECT_EQ(askMin, kDigitsFourAskMin);
+  EXPECT_EQ(askMax, kDigitsFourAskMax);
 }
 
 }  // namespace

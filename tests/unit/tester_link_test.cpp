@@ -1,4 +1,7 @@
 // The link to the tester: connect, disconnect, forward, and the close query.
+#include <utility>
+#include <vector>
+
 #include "tests/unit/recorder_fixture.h"
 
 namespace orv::test {
@@ -28,10 +31,18 @@ TEST_F(LinkTest, LiveDataConnectsAndDisconnects) {
 }
 
 TEST_F(LinkTest, ConnectSendsEachMessageAfterThePreviousReturned) {
-  std::vector<std::size_t> seenBefore;
-  be.onSend = [&](const SentMessage&) { seenBefore.push_back(be.sent.size()); };
+  // One thread can begin a send before the previous one returned only from
+  // inside it: from a feeder tick handled while the first step waits. That
+  // tick is forwarded in the wait; the next step waits for the first.
+  std::vector<std::pair<std::uint32_t, int>> begun;  // code, sends in flight then
+  be.onSend = [&](const SentMessage& m) {
+    begun.emplace_back(m.msg, be.sendsInFlight);
+    if (begun.size() == 1) tick(30000, 29999);
+  };
   rec->click(Control::LiveBox);
-  EXPECT_EQ(seenBefore, (std::vector<std::size_t>{1, 2, 3}));
+  EXPECT_EQ(begun, (std::vector<std::pair<std::uint32_t, int>>{
+                       {WM_SYMBOL_HEAD, 1}, {WM_TICK, 2}, {WM_SYMBOL_TAIL, 1}, {WM_FEED_CONTROL, 1}}));
+  EXPECT_EQ(be.sendsInFlight, 0);
 }
 
 TEST_F(LinkTest, TicksAreForwardedUnchangedAfterDisplayAndRow) {

@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <locale>
+#include <sstream>
 #include <string>
 
 #include "core/tick_text.h"
@@ -42,16 +47,58 @@ TEST(PriceText, OutOfRangeDigitsGiveTheExactScientificForm) {
   EXPECT_LE(price(4294967295u, INT32_MIN).size(), kMaxPriceText);
 }
 
-TEST(PriceText, IgnoresACommaLocale) {
-  // Whatever locale the machine has, the point stays a point.
-  const char* old = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string saved = old != nullptr ? old : "C";
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+// The texts of one tick, which keep their points whatever the locale.
+void expectPointsKept() {
   EXPECT_EQ(price(108150, 5), "1.08150");
-  TextBuffer row;
+  TextBuffer line, row;
+  buildDisplayLine(line, kExample, "EURUSD", 5, 108150, 108166);
+  EXPECT_EQ(line.view(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
   buildCsvRow(row, "EUR/USD", kExample, 5, 108150, 108166);
   EXPECT_EQ(row.view(), "EUR/USD,20261206 14:03:27.045,1.08150,1.08166");
+}
+
+struct CommaPoint : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+};
+
+TEST(PriceText, IgnoresACommaLocale) {
+  const std::locale saved = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
+  std::ostringstream shown;
+  shown << 1.5;
+  EXPECT_EQ(shown.str(), "1,5");  // the comma is in effect for C++ streams
+  expectPointsKept();
+  std::locale::global(saved);
+}
+
+// A comma for the C library's numbers: a German or French locale that is
+// installed, else one made in folder with localedef (no root needed).
+bool setCommaCLocale(const std::string& folder) {
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
+    if (std::setlocale(LC_NUMERIC, name) != nullptr) return true;
+  // localedef may warn with a non-zero status and still make it: setlocale tells.
+  if (std::system(("localedef -i de_DE -f ISO-8859-1 " + folder + "/de_DE >/dev/null 2>&1").c_str()) == -1)
+    return false;
+  setenv("LOCPATH", folder.c_str(), 1);
+  const bool made = std::setlocale(LC_NUMERIC, "de_DE") != nullptr;
+  unsetenv("LOCPATH");
+  return made;
+}
+
+TEST(PriceText, IgnoresACommaLocaleOfTheCLibrary) {
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  char folder[] = "/tmp/orvalda-locale-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const bool comma = setCommaCLocale(folder);
+  if (comma) {
+    char shown[8];
+    std::snprintf(shown, sizeof shown, "%.1f", 1.5);
+    EXPECT_STREQ(shown, "1,5");  // the comma is in effect for printf
+    expectPointsKept();
+  }
   std::setlocale(LC_NUMERIC, saved.c_str());
+  std::filesystem::remove_all(folder);
+  if (!comma) GTEST_SKIP() << "no comma locale for the C library: none installed, and localedef cannot make de_DE "
+                              "(on Debian it needs the locales package)";
 }
 
 TEST(TickLines, DisplayAndRowOfTheExample) {

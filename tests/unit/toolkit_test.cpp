@@ -74,6 +74,11 @@ TEST(TimerRules, NoTimerLeftRaisesTheToolkitErrorAndKeepsEnabled) {
     EXPECT_STREQ(e.what(), "Not enough timers available");
   }
   EXPECT_TRUE(t.enabled());
+  EXPECT_TRUE(be.runningTimers.empty());  // no period: nothing will fire
+  // Once a timer is free, the next change starts the period Enabled asked for.
+  be.timersLeft = 1;
+  t.setInterval(500);
+  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 500u);
   t.fire();
   EXPECT_EQ(fired, 1);
   t.setEnabled(false);
@@ -117,9 +122,11 @@ TEST(BitmapButtonRules, ACloseButtonRunsTheCloseOperationNotItsHandler) {
 
 TEST(ErrorDisplay, AnErrorEndsTheHandlerAndIsShownWithAFullStop) {
   MemoryBackend be;
+  be.timersLeft = 0;
+  Timer pulse(be, TimerId::Pulse, false, 20);
   int after = 0;
   runGuarded(be, [&] {
-    throw Error("Not enough timers available");
+    pulse.setEnabled(true);  // no timer left: raises
     ++after;
   });
   runGuarded(be, [&] { throw Error("Ends with one."); });
