@@ -58,6 +58,8 @@ trap cleanup EXIT
 
 drive() { wine "$DRIVE" "$@" || die "orvalda_drive $1 failed"; }
 rows() { wc -l <"$1" | tr -d ' '; }
+# Runs a check every 50 ms until it holds (status 0) or SECONDS have passed (status 1).
+wait_for() { local n=$(($1 * 20)); shift; until "$@"; do ((n-- > 0)) || return 1; sleep 0.05; done; }
 
 step "output folder: $OUT"
 step "display $DISPLAY; starting Orvalda under Wine"
@@ -76,7 +78,9 @@ drive status
 
 step "ticking \"Live Data\": Orvalda connects to the probe"
 drive click-live
-grep -q '^[0-9:.]*,1282,1,0$' "$PROBE_LOG" || die "the probe got no connect sequence"
+# click-live returns once Orvalda answers it, and Orvalda answers while it still
+# waits on its sends to the probe: the connect sequence may land a little later.
+wait_for 10 grep -q '^[0-9:.]*,1282,1,0$' "$PROBE_LOG" || die "the probe got no connect sequence within 10 s"
 
 step "START RECORDING: typing $(winpath "$CSV") into the save dialog, Save"
 drive start-recording "$(winpath "$CSV")"

@@ -10,11 +10,16 @@ JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 
 log() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 
-# Debian packages the build, the tests and the demo need, by the command or file that shows each is there.
+# Debian packages the build, the tests and the demo need, each with the command
+# (looked up on PATH) or absolute path that shows it is there. A bare name is
+# never tested as a file: run from the project root, "cmake" is our folder.
 ensure_deps() {
   local want=() pkg check
   while read -r pkg check; do
-    [ -e "$check" ] || command -v "$check" >/dev/null 2>&1 || want+=("$pkg")
+    case "$check" in
+      /*) [ -e "$check" ] ;;
+      *) command -v "$check" >/dev/null 2>&1 ;;
+    esac || want+=("$pkg")
   done <<'LIST'
 cmake cmake
 ninja-build ninja
