@@ -33,6 +33,7 @@ x11-utils xwininfo
 imagemagick /usr/bin/convert-im6.q16
 fonts-wine /usr/share/wine/fonts/tahoma.ttf
 libgtest-dev /usr/include/gtest/gtest.h
+locales /usr/share/i18n/locales/de_DE
 libbenchmark-dev /usr/include/benchmark/benchmark.h
 python3 python3
 zip zip
