@@ -1,7 +1,5 @@
 #include "ui/controls.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <string>
 
@@ -38,7 +36,7 @@ void ChildControl::createWindow(HWND parent, const char* windowClass, const char
   const Bounds b = scaled(bounds_, dpi);
   hwnd_ = CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, b.left, b.top, b.width, b.height,
                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
-                          nullptr);
+                          createParam());
   if (hwnd_ == nullptr) throwLastError("Cannot create a control");
 }
 
@@ -51,39 +49,16 @@ constexpr const char* kLabelClass = "TLabel";
 void LabelControl::create(HWND parent, int id, int dpi) {
   static bool registered = false;
   if (!registered) {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.lpszClassName = kLabelClass;
-    if (RegisterClassExA(&wc) == 0) throwLastError("Cannot register the label class");
+    registerClass(kLabelClass, GetModuleHandleA(nullptr), "Cannot register the label class");
     registered = true;
   }
   text_ = model_.caption();
-  const Bounds b = scaled(bounds_, dpi);
-  hwnd_ = CreateWindowExA(0, kLabelClass, text_.c_str(), WS_CHILD | WS_VISIBLE, b.left, b.top, b.width, b.height,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), this);
-  if (hwnd_ == nullptr) throwLastError("Cannot create a label");
+  createWindow(parent, kLabelClass, text_.c_str(), 0, id, dpi);
 }
 
 void LabelControl::place(int dpi, HFONT font) {
   ChildControl::place(dpi, font);
   if (autoSize_) fitToText();
-}
-
-LRESULT CALLBACK LabelControl::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<LabelControl*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<LabelControl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (self == nullptr || msg == WM_NCDESTROY) {
-    if (msg == WM_NCDESTROY) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-  }
-  return self->handle(msg, wParam, lParam);
 }
 
 LRESULT LabelControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -123,7 +98,7 @@ LRESULT LabelControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       invalidate();
       return 0;
     default:
-      return DefWindowProcA(hwnd_, msg, wParam, lParam);
+      return defaultHandling(msg, wParam, lParam);
   }
 }
 
@@ -300,24 +275,19 @@ bool CheckBoxControl::reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 
 void GroupBoxControl::create(HWND parent, int id, const char* caption, int dpi) {
   createWindow(parent, "BUTTON", caption, BS_GROUPBOX, id, dpi);
-  SetWindowSubclass(hwnd_, subclassProc, 0, 0);
+  subclass();
 }
 
-LRESULT CALLBACK GroupBoxControl::subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                               DWORD_PTR) {
+LRESULT GroupBoxControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
     case WM_DRAWITEM:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      return SendMessageA(GetParent(hwnd), msg, wParam, lParam);
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, subclassProc, 0);
-      break;
+      return SendMessageA(GetParent(hwnd_), msg, wParam, lParam);
     default:
-      break;
+      return defaultHandling(msg, wParam, lParam);
   }
-  return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace orv::ui

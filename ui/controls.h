@@ -2,7 +2,9 @@
 // window and the toolkit control it shows; it decides nothing. The main
 // window reflects the notifications meant for a control back to it
 // (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR*), and a control's user actions go to
-// onPress, which the main window routes to the toolkit.
+// onPress, which the main window routes to the toolkit. The two controls with
+// behaviour of their own, the label and the group box, take their messages
+// through Window like the main window.
 #pragma once
 
 #include "platform/win32.h"
@@ -12,17 +14,14 @@
 
 #include "platform/toolkit.h"
 #include "ui/layout.h"
+#include "ui/window.h"
 
 namespace orv::ui {
 
-class ChildControl {
+class ChildControl : public Window {
  public:
   explicit ChildControl(const Bounds& bounds) : bounds_(bounds) {}
-  virtual ~ChildControl() = default;
-  ChildControl(const ChildControl&) = delete;
-  ChildControl& operator=(const ChildControl&) = delete;
 
-  HWND hwnd() const noexcept { return hwnd_; }
   // Handles a notification the parent reflected; false leaves it to the parent.
   virtual bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
   // Moves the control to its layout bounds on a screen of this many dpi and
@@ -36,7 +35,6 @@ class ChildControl {
   static bool isClick(WPARAM wParam) noexcept {
     return HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == BN_DOUBLECLICKED;
   }
-  HWND hwnd_ = nullptr;
   Bounds bounds_;
 };
 
@@ -53,8 +51,7 @@ class LabelControl : public ChildControl {
   void place(int dpi, HFONT font) override;
 
  private:
-  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
   static constexpr unsigned kMinRepaintMs = 100;
   void scheduleRepaint();
   void invalidate();
@@ -104,8 +101,7 @@ class GroupBoxControl : public ChildControl {
   void create(HWND parent, int id, const char* caption, int dpi);
 
  private:
-  static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                       DWORD_PTR self);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
 // The brush and colours of the window's background for a WM_CTLCOLOR* answer.

@@ -104,20 +104,12 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = windowProc;
-  wc.hInstance = instance;
-  wc.hIcon = icon;
-  wc.hIconSm = smallIcon;
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  wc.lpszClassName = kMainWindowClass;
-  if (RegisterClassExA(&wc) == 0) throwLastError("Cannot register the main window");
+  registerClass(kMainWindowClass, instance, "Cannot register the main window",
+                reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)), icon, smallIcon);
 
   const Bounds& b = kWindowBounds;
   if (CreateWindowExA(0, kMainWindowClass, kAppTitle, WS_OVERLAPPEDWINDOW, b.left, b.top, b.width, b.height, nullptr,
-                      nullptr, instance, this) == nullptr)
+                      nullptr, instance, createParam()) == nullptr)
     throwLastError("Cannot create the main window");
 
   dpi_ = windowDpi(hwnd_);
@@ -250,22 +242,6 @@ bool MainWindow::translateKey(const MSG& msg) {
   }
 }
 
-LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-  }
-  return self->handle(msg, wParam, lParam);
-}
-
 LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   switch (msg) {
@@ -342,7 +318,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   bool taken = true;  // an intake message that fails half way still answers its result
   guarded([this, &message, &taken] { taken = recorder_.handleFeedMessage(message); });
   if (taken) return static_cast<LRESULT>(message.result);
-  return DefWindowProcA(hwnd_, msg, wParam, lParam);
+  return defaultHandling(msg, wParam, lParam);
 }
 
 }  // namespace orv::ui

@@ -11,10 +11,11 @@
 #include "core/recorder.h"
 #include "platform/win32_backend.h"
 #include "ui/controls.h"
+#include "ui/window.h"
 
 namespace orv::ui {
 
-class MainWindow {
+class MainWindow : public Window {
  public:
   MainWindow(Recorder& recorder, Win32Backend& backend);
   ~MainWindow();
@@ -25,7 +26,6 @@ class MainWindow {
   // binds them to the backend. Throws Error on failure.
   void create(HINSTANCE instance, HICON icon, HICON smallIcon);
   void show(int showCommand);
-  HWND hwnd() const noexcept { return hwnd_; }
 
   // The window's keys, taken from the message loop before translation
   // (Tab order, Enter, Escape, C). True: the message is used up.
@@ -39,8 +39,7 @@ class MainWindow {
     void release();
   };
 
-  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
   template <class Handler>
   void guarded(Handler&& handler) {
     runGuarded(backend_, handler);
@@ -54,7 +53,6 @@ class MainWindow {
 
   Recorder& recorder_;
   Win32Backend& backend_;
-  HWND hwnd_ = nullptr;
   int dpi_ = kDesignDpi;
   Fonts fonts_;
   HWND lastFocus_ = nullptr;
