@@ -54,7 +54,6 @@ class Win32Backend : public Backend {
   ~Win32Backend() override;
 
  private:
-  static constexpr std::size_t kControlCount = 7;
   HWND app_ = nullptr;
   HWND main_ = nullptr;
   std::array<HWND, kControlCount> controls_{};

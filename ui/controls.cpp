@@ -26,16 +26,15 @@ LRESULT faceColors(HDC dc, COLORREF textColor) {
 bool ChildControl::reflect(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 void ChildControl::place(int dpi, HFONT font) {
-  const Bounds b = scaled(bounds_, dpi);
+  const Bounds b = scaled(entry_.bounds, dpi);
   MoveWindow(hwnd_, b.left, b.top, b.width, b.height, TRUE);
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
-void ChildControl::createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int id,
-                                int dpi) {
-  const Bounds b = scaled(bounds_, dpi);
+void ChildControl::createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int dpi) {
+  const Bounds b = scaled(entry_.bounds, dpi);
   hwnd_ = CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, b.left, b.top, b.width, b.height,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry_.id)), GetModuleHandleA(nullptr),
                           createParam());
   if (hwnd_ == nullptr) throwLastError("Cannot create a control");
 }
@@ -46,26 +45,26 @@ namespace {
 constexpr const char* kLabelClass = "TLabel";
 }  // namespace
 
-void LabelControl::create(HWND parent, int id, int dpi) {
+void LabelControl::create(HWND parent, int dpi) {
   static bool registered = false;
   if (!registered) {
     registerClass(kLabelClass, GetModuleHandleA(nullptr), "Cannot register the label class");
     registered = true;
   }
   text_ = model_.caption();
-  createWindow(parent, kLabelClass, text_.c_str(), 0, id, dpi);
+  createWindow(parent, kLabelClass, text_.c_str(), 0, dpi);
 }
 
 void LabelControl::place(int dpi, HFONT font) {
   ChildControl::place(dpi, font);
-  if (autoSize_) fitToText();
+  if (fitsText_) fitToText();
 }
 
 LRESULT LabelControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SETTEXT:
       text_ = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
-      if (autoSize_) fitToText();
+      if (fitsText_) fitToText();
       scheduleRepaint();
       return TRUE;
     case WM_GETTEXTLENGTH:
@@ -80,7 +79,7 @@ LRESULT LabelControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SETFONT:
       font_ = reinterpret_cast<HFONT>(wParam);
-      if (autoSize_) fitToText();
+      if (fitsText_) fitToText();
       if (LOWORD(lParam) != 0) invalidate();
       return 0;
     case WM_GETFONT:
@@ -154,9 +153,9 @@ void LabelControl::fitToText() {
 
 // --- BitmapButtonControl ---
 
-void BitmapButtonControl::create(HWND parent, int id, int dpi) {
+void BitmapButtonControl::create(HWND parent, int dpi) {
   dpi_ = dpi;
-  createWindow(parent, "BUTTON", model_.caption().c_str(), BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, id, dpi);
+  createWindow(parent, "BUTTON", model_.caption().c_str(), BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, dpi);
 }
 
 void BitmapButtonControl::place(int dpi, HFONT font) {
@@ -249,10 +248,10 @@ void BitmapButtonControl::draw(const DRAWITEMSTRUCT& item) const {
 
 // --- CheckBoxControl ---
 
-void CheckBoxControl::create(HWND parent, int id, const char* caption, int dpi) {
+void CheckBoxControl::create(HWND parent, int dpi) {
   // BS_CHECKBOX, not the automatic kind: the toolkit decides the state.
-  createWindow(parent, "BUTTON", caption, BS_CHECKBOX | BS_NOTIFY | WS_TABSTOP | (model_.enabled() ? 0 : WS_DISABLED),
-               id, dpi);
+  createWindow(parent, "BUTTON", entry_.caption,
+               BS_CHECKBOX | BS_NOTIFY | WS_TABSTOP | (model_.enabled() ? 0 : WS_DISABLED), dpi);
   SendMessageA(hwnd_, BM_SETCHECK, model_.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
@@ -273,8 +272,8 @@ bool CheckBoxControl::reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 
 // --- GroupBoxControl ---
 
-void GroupBoxControl::create(HWND parent, int id, const char* caption, int dpi) {
-  createWindow(parent, "BUTTON", caption, BS_GROUPBOX, id, dpi);
+void GroupBoxControl::create(HWND parent, int dpi) {
+  createWindow(parent, "BUTTON", entry_.caption, BS_GROUPBOX, dpi);
   subclass();
 }
 

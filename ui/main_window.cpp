@@ -1,9 +1,10 @@
 #include "ui/main_window.h"
 
 #include <string>
+#include <variant>
 
 #include "core/protocol.h"
-#include "ui/control_ids.h"
+#include "ui/control_table.h"
 #include "ui/win32_error.h"
 
 namespace orv::ui {
@@ -67,40 +68,53 @@ int windowDpi(HWND hwnd) {
   return dpi > 0 ? dpi : kDesignDpi;
 }
 
+template <class... Kinds>
+struct Overloaded : Kinds... {
+  using Kinds::operator()...;
+};
+
 }  // namespace
 
-void MainWindow::Fonts::release() {
-  for (HFONT* font : {&window, &tickLine, &recordButton}) {
-    if (*font != nullptr) DeleteObject(*font);
-    *font = nullptr;
+void MainWindow::release(Fonts& fonts) {
+  for (HFONT& font : fonts) {
+    if (font != nullptr) DeleteObject(font);
+    font = nullptr;
   }
 }
 
-MainWindow::MainWindow(Recorder& recorder, Win32Backend& backend)
-    : recorder_(recorder),
-      backend_(backend),
-      tickLine_(recorder.tickLine(), kTickLineBounds, false),
-      silenceLine_(recorder.silenceLine(), kSilenceLineBounds, true),
-      closeButton_(recorder.closeButton(), kCloseButtonBounds),
-      recordButton_(recorder.recordButton(), kRecordButtonBounds),
-      testerGroup_(kTesterGroupBounds),
-      liveBox_(recorder.liveBox(), kLiveBoxBounds),
-      testDataBox_(recorder.testDataBox(), kTestDataBoxBounds) {
-  recordButton_.onPress = [this] { guarded([this] { recorder_.click(Control::RecordButton); }); };
-  closeButton_.onPress = [this] { guarded([this] { recorder_.click(Control::CloseButton); }); };
-  liveBox_.onPress = [this] { guarded([this] { recorder_.click(Control::LiveBox); }); };
-  testDataBox_.onPress = [this] { guarded([this] { recorder_.click(Control::TestDataBox); }); };
-  recordButton_.hasDefaultFrame = [this] { return enterButton() == &recordButton_; };
-  closeButton_.hasDefaultFrame = [this] { return enterButton() == &closeButton_; };
+MainWindow::MainWindow(Recorder& recorder, Win32Backend& backend) : recorder_(recorder), backend_(backend) {
+  for (const ControlEntry& entry : kControls) {
+    controls_[static_cast<std::size_t>(entry.role)] = makeControl(entry);
+    const Control role = entry.role;
+    control(role).onPress = [this, role] { guarded([this, role] { recorder_.click(role); }); };
+  }
+}
+
+// The wrapper of a control's kind, showing the recorder's toolkit control.
+std::unique_ptr<ChildControl> MainWindow::makeControl(const ControlEntry& entry) {
+  return std::visit(
+      Overloaded{
+          [&](const LabelOf& kind) -> std::unique_ptr<ChildControl> {
+            return std::make_unique<LabelControl>(entry, (recorder_.*kind.model)(), kind.fitsText);
+          },
+          [&](const ButtonOf& kind) -> std::unique_ptr<ChildControl> {
+            auto button = std::make_unique<BitmapButtonControl>(entry, (recorder_.*kind.model)());
+            button->hasDefaultFrame = [this, button = button.get()] { return enterButton() == button; };
+            return button;
+          },
+          [&](const CheckBoxOf& kind) -> std::unique_ptr<ChildControl> {
+            return std::make_unique<CheckBoxControl>(entry, (recorder_.*kind.model)());
+          },
+          [&](const GroupBoxOf&) -> std::unique_ptr<ChildControl> { return std::make_unique<GroupBoxControl>(entry); },
+      },
+      entry.kind);
 }
 
 MainWindow::~MainWindow() {
   if (backend_.mainWindow() == hwnd_) backend_.setMainWindow(nullptr);
-  for (Control c : {Control::TickLine, Control::SilenceLine, Control::RecordButton, Control::CloseButton, Control::TesterGroup,
-                    Control::LiveBox, Control::TestDataBox})
-    backend_.bindControl(c, nullptr);
+  for (const ControlEntry& entry : kControls) backend_.bindControl(entry.role, nullptr);
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-  fonts_.release();
+  release(fonts_);
 }
 
 void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
@@ -117,24 +131,14 @@ void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
     SetWindowPos(hwnd_, nullptr, 0, 0, scaled(b.width, dpi_), scaled(b.height, dpi_),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  tickLine_.create(hwnd_, kIdTickLine, dpi_);
-  silenceLine_.create(hwnd_, kIdSilenceLine, dpi_);
-  closeButton_.create(hwnd_, kIdCloseButton, dpi_);
-  recordButton_.create(hwnd_, kIdRecordButton, dpi_);
-  testerGroup_.create(hwnd_, kIdTesterGroup, kTesterGroupCaption, dpi_);
-  liveBox_.create(testerGroup_.hwnd(), kIdLiveBox, kLiveBoxCaption, dpi_);
-  testDataBox_.create(testerGroup_.hwnd(), kIdTestDataBox, kTestDataBoxCaption, dpi_);
+  for (const ControlEntry& entry : kControls) {
+    ChildControl& wrapper = control(entry.role);
+    wrapper.create(entry.parent ? control(*entry.parent).hwnd() : hwnd_, dpi_);
+    backend_.bindControl(entry.role, wrapper.hwnd());
+  }
   applyDpi(dpi_);
-
-  backend_.bindControl(Control::TickLine, tickLine_.hwnd());
-  backend_.bindControl(Control::SilenceLine, silenceLine_.hwnd());
-  backend_.bindControl(Control::RecordButton, recordButton_.hwnd());
-  backend_.bindControl(Control::CloseButton, closeButton_.hwnd());
-  backend_.bindControl(Control::TesterGroup, testerGroup_.hwnd());
-  backend_.bindControl(Control::LiveBox, liveBox_.hwnd());
-  backend_.bindControl(Control::TestDataBox, testDataBox_.hwnd());
   backend_.setMainWindow(hwnd_);
-  lastFocus_ = recordButton_.hwnd();  // first in the tab order
+  lastFocus_ = control(Control::RecordButton).hwnd();  // first in the tab order
 }
 
 void MainWindow::show(int showCommand) {
@@ -146,47 +150,41 @@ void MainWindow::applyDpi(int dpi) {
   dpi_ = dpi;
   Fonts old = fonts_;
   const std::string face = fontFace();
-  fonts_.window = makeFont(face, kWindowFontHeight, false, dpi);
-  fonts_.tickLine = makeFont(face, kTickLineFontHeight, false, dpi);
-  fonts_.recordButton = makeFont(face, kRecordButtonFontHeight, true, dpi);
-  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.window), FALSE);
-  tickLine_.place(dpi, fonts_.tickLine);
-  silenceLine_.place(dpi, fonts_.window);
-  closeButton_.place(dpi, fonts_.window);
-  recordButton_.place(dpi, fonts_.recordButton);
-  testerGroup_.place(dpi, fonts_.window);
-  liveBox_.place(dpi, fonts_.window);
-  testDataBox_.place(dpi, fonts_.window);
-  old.release();
+  for (std::size_t i = 0; i < fonts_.size(); ++i) fonts_[i] = makeFont(face, kFonts[i].charHeight, kFonts[i].bold, dpi);
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(FontRole::Window)), FALSE);
+  for (const ControlEntry& entry : kControls) control(entry.role).place(dpi, fontOf(entry.font));
+  release(old);
 }
 
 ChildControl* MainWindow::controlOf(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
-  for (ChildControl* c : std::initializer_list<ChildControl*>{&tickLine_, &silenceLine_, &closeButton_, &recordButton_,
-                                                               &testerGroup_, &liveBox_, &testDataBox_})
-    if (c->hwnd() == hwnd) return c;
+  for (const auto& c : controls_)
+    if (c->hwnd() == hwnd) return c.get();
   return nullptr;
 }
 
 // The button Enter presses now: the focused one, else the default button
 // while the record button's kind makes it one.
-BitmapButtonControl* MainWindow::enterButton() {
+ChildControl* MainWindow::enterButton() {
+  ChildControl& recordButton = control(Control::RecordButton);
+  ChildControl& closeButton = control(Control::CloseButton);
   const HWND focus = GetFocus();
-  if (focus != nullptr && focus == recordButton_.hwnd()) return &recordButton_;
-  if (focus != nullptr && focus == closeButton_.hwnd()) return &closeButton_;
-  return recorder_.recordButton().isDefault() ? &recordButton_ : nullptr;
+  if (focus != nullptr && focus == recordButton.hwnd()) return &recordButton;
+  if (focus != nullptr && focus == closeButton.hwnd()) return &closeButton;
+  return recorder_.recordButton().isDefault() ? &recordButton : nullptr;
 }
 
-void MainWindow::focusNotified(HWND control, bool gained) {
-  if (gained) lastFocus_ = control;
+void MainWindow::focusNotified(HWND window, bool gained) {
+  if (gained) lastFocus_ = window;
   // The heavy frame follows the button Enter would press.
-  InvalidateRect(recordButton_.hwnd(), nullptr, FALSE);
-  InvalidateRect(closeButton_.hwnd(), nullptr, FALSE);
-  if (!gained && !IsWindowEnabled(control)) PostMessageA(hwnd_, kRefocusMessage, 0, 0);
+  for (const ControlEntry& entry : kControls)
+    if (std::holds_alternative<ButtonOf>(entry.kind)) InvalidateRect(control(entry.role).hwnd(), nullptr, FALSE);
+  if (!gained && !IsWindowEnabled(window)) PostMessageA(hwnd_, kRefocusMessage, 0, 0);
 }
 
 void MainWindow::moveFocus(bool forward) {
-  const HWND order[] = {recordButton_.hwnd(), closeButton_.hwnd(), liveBox_.hwnd(), testDataBox_.hwnd()};
+  const HWND order[] = {control(Control::RecordButton).hwnd(), control(Control::CloseButton).hwnd(),
+                        control(Control::LiveBox).hwnd(), control(Control::TestDataBox).hwnd()};
   constexpr int count = 4;
   HWND from = GetFocus();
   int current = -1;
@@ -221,10 +219,10 @@ bool MainWindow::translateKey(const MSG& msg) {
           moveFocus(GetKeyState(VK_SHIFT) >= 0);
           return true;
         case VK_RETURN:
-          if (BitmapButtonControl* button = enterButton()) button->onPress();
+          if (ChildControl* button = enterButton()) button->onPress();
           return true;
         case VK_ESCAPE:
-          if (recorder_.recordButton().isCancel()) recordButton_.onPress();
+          if (recorder_.recordButton().isCancel()) control(Control::RecordButton).onPress();
           return true;
         default:
           return false;
@@ -233,7 +231,7 @@ bool MainWindow::translateKey(const MSG& msg) {
     case WM_SYSCHAR:
       // C, either case, with or without Alt: the mnemonic of "&Close".
       if (msg.wParam == 'c' || msg.wParam == 'C') {
-        closeButton_.onPress();
+        control(Control::CloseButton).onPress();
         return true;
       }
       return false;
