@@ -99,7 +99,9 @@ std::unique_ptr<ChildControl> MainWindow::makeControl(const ControlEntry& entry)
           },
           [&](const ButtonOf& kind) -> std::unique_ptr<ChildControl> {
             auto button = std::make_unique<BitmapButtonControl>(entry, (recorder_.*kind.model)());
-            button->hasDefaultFrame = [this, button = button.get()] { return enterButton() == button; };
+            button->hasDefaultFrame = [this, role = entry.role] {
+              return enterButton(focusedControl(), recorder_.recordButton().kind()) == role;
+            };
             return button;
           },
           [&](const CheckBoxOf& kind) -> std::unique_ptr<ChildControl> {
@@ -138,7 +140,7 @@ void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
   }
   applyDpi(dpi_);
   backend_.setMainWindow(hwnd_);
-  lastFocus_ = control(Control::RecordButton).hwnd();  // first in the tab order
+  lastFocus_ = kTabOrder.front();
 }
 
 void MainWindow::show(int showCommand) {
@@ -163,81 +165,61 @@ ChildControl* MainWindow::controlOf(HWND hwnd) {
   return nullptr;
 }
 
-// The button Enter presses now: the focused one, else the default button
-// while the record button's kind makes it one.
-ChildControl* MainWindow::enterButton() {
-  ChildControl& recordButton = control(Control::RecordButton);
-  ChildControl& closeButton = control(Control::CloseButton);
-  const HWND focus = GetFocus();
-  if (focus != nullptr && focus == recordButton.hwnd()) return &recordButton;
-  if (focus != nullptr && focus == closeButton.hwnd()) return &closeButton;
-  return recorder_.recordButton().isDefault() ? &recordButton : nullptr;
+std::optional<Control> MainWindow::focusedControl() {
+  if (ChildControl* focused = controlOf(GetFocus())) return focused->entry().role;
+  return std::nullopt;
 }
 
-void MainWindow::focusNotified(HWND window, bool gained) {
-  if (gained) lastFocus_ = window;
+KeyContext MainWindow::keyContext() {
+  KeyContext context;
+  context.focus = focusedControl();
+  context.lastFocus = lastFocus_;
+  context.recordButtonKind = recorder_.recordButton().kind();
+  context.canFocus = [this](Control role) {
+    const HWND window = control(role).hwnd();
+    return IsWindowEnabled(window) && IsWindowVisible(window);
+  };
+  context.ctrlOrAlt = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+  return context;
+}
+
+void MainWindow::focusNotified(ChildControl& focused, bool gained) {
+  if (gained) lastFocus_ = focused.entry().role;
   // The heavy frame follows the button Enter would press.
   for (const ControlEntry& entry : kControls)
     if (std::holds_alternative<ButtonOf>(entry.kind)) InvalidateRect(control(entry.role).hwnd(), nullptr, FALSE);
-  if (!gained && !IsWindowEnabled(window)) PostMessageA(hwnd_, kRefocusMessage, 0, 0);
-}
-
-void MainWindow::moveFocus(bool forward) {
-  const HWND order[] = {control(Control::RecordButton).hwnd(), control(Control::CloseButton).hwnd(),
-                        control(Control::LiveBox).hwnd(), control(Control::TestDataBox).hwnd()};
-  constexpr int count = 4;
-  HWND from = GetFocus();
-  int current = -1;
-  for (int i = 0; i < count; ++i)
-    if (order[i] == from || ((from == nullptr || from == hwnd_) && order[i] == lastFocus_)) current = i;
-  if (current < 0) current = forward ? count - 1 : 0;
-  for (int step = 1; step <= count; ++step) {
-    const int i = ((current + (forward ? step : -step)) % count + count) % count;
-    if (IsWindowEnabled(order[i]) && IsWindowVisible(order[i])) {
-      SetFocus(order[i]);
-      return;
-    }
-  }
+  if (!gained && !IsWindowEnabled(focused.hwnd())) PostMessageA(hwnd_, kRefocusMessage, 0, 0);
 }
 
 void MainWindow::restoreFocus() {
-  if (lastFocus_ != nullptr && IsWindowEnabled(lastFocus_) && IsWindowVisible(lastFocus_)) {
-    SetFocus(lastFocus_);
-    return;
-  }
-  moveFocus(true);  // from the last focused control to the next usable one
+  if (const std::optional<Control> target = focusToRestore(keyContext())) SetFocus(control(*target).hwnd());
 }
 
 bool MainWindow::translateKey(const MSG& msg) {
   if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
-  const bool ctrlOrAlt = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
-  switch (msg.message) {
-    case WM_KEYDOWN:
-      if (ctrlOrAlt) return false;
-      switch (msg.wParam) {
-        case VK_TAB:
-          moveFocus(GetKeyState(VK_SHIFT) >= 0);
-          return true;
-        case VK_RETURN:
-          if (ChildControl* button = enterButton()) button->onPress();
-          return true;
-        case VK_ESCAPE:
-          if (recorder_.recordButton().isCancel()) control(Control::RecordButton).onPress();
-          return true;
-        default:
-          return false;
-      }
-    case WM_CHAR:
-    case WM_SYSCHAR:
-      // C, either case, with or without Alt: the mnemonic of "&Close".
-      if (msg.wParam == 'c' || msg.wParam == 'C') {
-        control(Control::CloseButton).onPress();
-        return true;
-      }
-      return false;
-    default:
-      return false;
+  std::optional<Key> key;
+  if (msg.message == WM_KEYDOWN) {
+    if (msg.wParam == VK_TAB) key = GetKeyState(VK_SHIFT) < 0 ? Key::ShiftTab : Key::Tab;
+    if (msg.wParam == VK_RETURN) key = Key::Enter;
+    if (msg.wParam == VK_ESCAPE) key = Key::Escape;
+  } else if (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) {
+    if (msg.wParam == 'c' || msg.wParam == 'C') key = Key::LetterC;  // WM_SYSCHAR: with Alt
   }
+  if (!key) return false;
+  const KeyAction action = keyAction(*key, keyContext());
+  switch (action.what) {
+    case KeyAction::What::NotTaken:
+      return false;
+    case KeyAction::What::Taken:
+      return true;
+    case KeyAction::What::Press:
+      control(action.control).onPress();
+      return true;
+    case KeyAction::What::Focus:
+      SetFocus(control(action.control).hwnd());
+      return true;
+  }
+  return false;
 }
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -247,7 +229,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (ChildControl* control = controlOf(reinterpret_cast<HWND>(lParam))) {
         const WORD code = HIWORD(wParam);
         if (code == BN_SETFOCUS || code == BN_KILLFOCUS) {
-          focusNotified(control->hwnd(), code == BN_SETFOCUS);
+          focusNotified(*control, code == BN_SETFOCUS);
           return 0;
         }
         if (control->reflect(msg, wParam, lParam, result)) return result;

@@ -10,8 +10,10 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/recorder.h"
+#include "platform/keys.h"
 #include "platform/win32_backend.h"
 #include "ui/controls.h"
 #include "ui/window.h"
@@ -30,8 +32,9 @@ class MainWindow : public Window {
   void create(HINSTANCE instance, HICON icon, HICON smallIcon);
   void show(int showCommand);
 
-  // The window's keys, taken from the message loop before translation
-  // (Tab order, Enter, Escape, C). True: the message is used up.
+  // The window's keys, taken from the message loop before translation:
+  // Tab, Shift+Tab, Enter, Escape and C turned into a Key, and the key rules'
+  // action carried out. True: the message is used up.
   bool translateKey(const MSG& msg);
 
  private:
@@ -48,16 +51,16 @@ class MainWindow : public Window {
   HFONT fontOf(FontRole font) const noexcept { return fonts_[static_cast<std::size_t>(font)]; }
   ChildControl* controlOf(HWND hwnd);
   void applyDpi(int dpi);
-  void focusNotified(HWND window, bool gained);
-  void moveFocus(bool forward);
+  std::optional<Control> focusedControl();
+  KeyContext keyContext();
+  void focusNotified(ChildControl& focused, bool gained);
   void restoreFocus();
-  ChildControl* enterButton();
 
   Recorder& recorder_;
   Win32Backend& backend_;
   int dpi_ = kDesignDpi;
   Fonts fonts_{};
-  HWND lastFocus_ = nullptr;
+  std::optional<Control> lastFocus_;
   std::array<std::unique_ptr<ChildControl>, kControlCount> controls_;  // by role
 };
 
