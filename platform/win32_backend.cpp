@@ -63,12 +63,12 @@ COLORREF toColorRef(Color color) noexcept {
 
 void Win32Backend::bindControl(Control control, HWND window) noexcept {
   const auto index = static_cast<std::size_t>(control);
-  if (index < kControlCount) controls_[index] = window;
+  if (index < controls_.size()) controls_[index] = window;
 }
 
 HWND Win32Backend::controlWindow(Control control) const noexcept {
   const auto index = static_cast<std::size_t>(control);
-  return index < kControlCount ? controls_[index] : nullptr;
+  return index < controls_.size() ? controls_[index] : nullptr;
 }
 
 LocalTime Win32Backend::localTime() {

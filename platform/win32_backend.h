@@ -68,7 +68,6 @@ class Win32Backend : public Backend {
   ~Win32Backend() override;
 
  private:
-  static constexpr std::size_t kControlCount = 7;
   std::string appTitle_;
   HWND app_ = nullptr;
   HWND main_ = nullptr;

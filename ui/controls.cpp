@@ -1,7 +1,5 @@
 #include "ui/controls.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <string>
 
@@ -28,17 +26,16 @@ LRESULT faceColors(HDC dc, COLORREF textColor) {
 bool ChildControl::reflect(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 void ChildControl::place(int dpi, HFONT font) {
-  const Bounds b = scaled(bounds_, dpi);
+  const Bounds b = scaled(entry_.bounds, dpi);
   MoveWindow(hwnd_, b.left, b.top, b.width, b.height, TRUE);
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
-void ChildControl::createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int id,
-                                int dpi) {
-  const Bounds b = scaled(bounds_, dpi);
+void ChildControl::createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int dpi) {
+  const Bounds b = scaled(entry_.bounds, dpi);
   hwnd_ = CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, b.left, b.top, b.width, b.height,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
-                          nullptr);
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry_.id)), GetModuleHandleA(nullptr),
+                          createParam());
   if (hwnd_ == nullptr) throwLastError("Cannot create a control");
 }
 
@@ -48,49 +45,26 @@ namespace {
 constexpr const char* kLabelClass = "TLabel";
 }  // namespace
 
-void LabelControl::create(HWND parent, int id, int dpi) {
+void LabelControl::create(HWND parent, int dpi) {
   static bool registered = false;
   if (!registered) {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.lpszClassName = kLabelClass;
-    if (RegisterClassExA(&wc) == 0) throwLastError("Cannot register the label class");
+    registerClass(kLabelClass, GetModuleHandleA(nullptr), "Cannot register the label class");
     registered = true;
   }
   text_ = model_.caption();
-  const Bounds b = scaled(bounds_, dpi);
-  hwnd_ = CreateWindowExA(0, kLabelClass, text_.c_str(), WS_CHILD | WS_VISIBLE, b.left, b.top, b.width, b.height,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), this);
-  if (hwnd_ == nullptr) throwLastError("Cannot create a label");
+  createWindow(parent, kLabelClass, text_.c_str(), 0, dpi);
 }
 
 void LabelControl::place(int dpi, HFONT font) {
   ChildControl::place(dpi, font);
-  if (autoSize_) fitToText();
-}
-
-LRESULT CALLBACK LabelControl::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<LabelControl*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<LabelControl*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (self == nullptr || msg == WM_NCDESTROY) {
-    if (msg == WM_NCDESTROY) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-  }
-  return self->handle(msg, wParam, lParam);
+  if (fitsText_) fitToText();
 }
 
 LRESULT LabelControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SETTEXT:
       text_ = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
-      if (autoSize_) fitToText();
+      if (fitsText_) fitToText();
       scheduleRepaint();
       return TRUE;
     case WM_GETTEXTLENGTH:
@@ -105,7 +79,7 @@ LRESULT LabelControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SETFONT:
       font_ = reinterpret_cast<HFONT>(wParam);
-      if (autoSize_) fitToText();
+      if (fitsText_) fitToText();
       if (LOWORD(lParam) != 0) invalidate();
       return 0;
     case WM_GETFONT:
@@ -123,7 +97,7 @@ LRESULT LabelControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       invalidate();
       return 0;
     default:
-      return DefWindowProcA(hwnd_, msg, wParam, lParam);
+      return defaultHandling(msg, wParam, lParam);
   }
 }
 
@@ -179,9 +153,9 @@ void LabelControl::fitToText() {
 
 // --- BitmapButtonControl ---
 
-void BitmapButtonControl::create(HWND parent, int id, int dpi) {
+void BitmapButtonControl::create(HWND parent, int dpi) {
   dpi_ = dpi;
-  createWindow(parent, "BUTTON", model_.caption().c_str(), BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, id, dpi);
+  createWindow(parent, "BUTTON", model_.caption().c_str(), BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, dpi);
 }
 
 void BitmapButtonControl::place(int dpi, HFONT font) {
@@ -274,10 +248,10 @@ void BitmapButtonControl::draw(const DRAWITEMSTRUCT& item) const {
 
 // --- CheckBoxControl ---
 
-void CheckBoxControl::create(HWND parent, int id, const char* caption, int dpi) {
+void CheckBoxControl::create(HWND parent, int dpi) {
   // BS_CHECKBOX, not the automatic kind: the toolkit decides the state.
-  createWindow(parent, "BUTTON", caption, BS_CHECKBOX | BS_NOTIFY | WS_TABSTOP | (model_.enabled() ? 0 : WS_DISABLED),
-               id, dpi);
+  createWindow(parent, "BUTTON", entry_.caption,
+               BS_CHECKBOX | BS_NOTIFY | WS_TABSTOP | (model_.enabled() ? 0 : WS_DISABLED), dpi);
   SendMessageA(hwnd_, BM_SETCHECK, model_.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
@@ -298,26 +272,21 @@ bool CheckBoxControl::reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& r
 
 // --- GroupBoxControl ---
 
-void GroupBoxControl::create(HWND parent, int id, const char* caption, int dpi) {
-  createWindow(parent, "BUTTON", caption, BS_GROUPBOX, id, dpi);
-  SetWindowSubclass(hwnd_, subclassProc, 0, 0);
+void GroupBoxControl::create(HWND parent, int dpi) {
+  createWindow(parent, "BUTTON", entry_.caption, BS_GROUPBOX, dpi);
+  subclass();
 }
 
-LRESULT CALLBACK GroupBoxControl::subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                               DWORD_PTR) {
+LRESULT GroupBoxControl::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
     case WM_DRAWITEM:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-      return SendMessageA(GetParent(hwnd), msg, wParam, lParam);
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, subclassProc, 0);
-      break;
+      return SendMessageA(GetParent(hwnd_), msg, wParam, lParam);
     default:
-      break;
+      return defaultHandling(msg, wParam, lParam);
   }
-  return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace orv::ui

@@ -1,8 +1,10 @@
 // Thin wrappers around the main window's child windows. Each holds one
-// window and the toolkit control it shows; it decides nothing. The main
-// window reflects the notifications meant for a control back to it
+// window, its line of the control table and the toolkit control it shows; it
+// decides nothing. The main window reflects the notifications meant for a control back to it
 // (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR*), and a control's user actions go to
-// onPress, which the main window routes to the toolkit.
+// onPress, which the main window routes to the toolkit. The two controls with
+// behaviour of their own, the label and the group box, take their messages
+// through Window like the main window.
 #pragma once
 
 #include "platform/win32.h"
@@ -11,18 +13,21 @@
 #include <string>
 
 #include "platform/toolkit.h"
+#include "ui/control_table.h"
 #include "ui/layout.h"
+#include "ui/window.h"
 
 namespace orv::ui {
 
-class ChildControl {
+class ChildControl : public Window {
  public:
-  explicit ChildControl(const Bounds& bounds) : bounds_(bounds) {}
-  virtual ~ChildControl() = default;
-  ChildControl(const ChildControl&) = delete;
-  ChildControl& operator=(const ChildControl&) = delete;
+  explicit ChildControl(const ControlEntry& entry) : entry_(entry) {}
 
-  HWND hwnd() const noexcept { return hwnd_; }
+  const ControlEntry& entry() const noexcept { return entry_; }
+  // A user's click, or the key that stands for one.
+  std::function<void()> onPress;
+  // Creates the window, laid out for a screen of this many dpi.
+  virtual void create(HWND parent, int dpi) = 0;
   // Handles a notification the parent reflected; false leaves it to the parent.
   virtual bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
   // Moves the control to its layout bounds on a screen of this many dpi and
@@ -30,14 +35,13 @@ class ChildControl {
   virtual void place(int dpi, HFONT font);
 
  protected:
-  void createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int id, int dpi);
+  void createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int dpi);
   // Whether a button's WM_COMMAND is a click. The second click of a double
   // click arrives as BN_DOUBLECLICKED: a click all the same.
   static bool isClick(WPARAM wParam) noexcept {
     return HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == BN_DOUBLECLICKED;
   }
-  HWND hwnd_ = nullptr;
-  Bounds bounds_;
+  const ControlEntry& entry_;
 };
 
 // A label of the toolkit's kind: one line on the window's background, "&"
@@ -47,21 +51,20 @@ class ChildControl {
 // while WM_GETTEXT answers it at once.
 class LabelControl : public ChildControl {
  public:
-  LabelControl(const Label& model, const Bounds& bounds, bool autoSize)
-      : ChildControl(bounds), model_(model), autoSize_(autoSize) {}
-  void create(HWND parent, int id, int dpi);
+  LabelControl(const ControlEntry& entry, const Label& model, bool fitsText)
+      : ChildControl(entry), model_(model), fitsText_(fitsText) {}
+  void create(HWND parent, int dpi) override;
   void place(int dpi, HFONT font) override;
 
  private:
-  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
   static constexpr unsigned kMinRepaintMs = 100;
   void scheduleRepaint();
   void invalidate();
   void paint();
   void fitToText();
   const Label& model_;
-  bool autoSize_;
+  bool fitsText_;
   std::string text_;
   HFONT font_ = nullptr;
   bool invalid_ = false;       // a repaint is asked for
@@ -71,11 +74,10 @@ class LabelControl : public ChildControl {
 
 class BitmapButtonControl : public ChildControl {
  public:
-  BitmapButtonControl(const BitmapButton& model, const Bounds& bounds) : ChildControl(bounds), model_(model) {}
-  std::function<void()> onPress;
+  BitmapButtonControl(const ControlEntry& entry, const BitmapButton& model) : ChildControl(entry), model_(model) {}
   // Whether the button is the one Enter presses now: drawn with the heavy frame.
   std::function<bool()> hasDefaultFrame;
-  void create(HWND parent, int id, int dpi);
+  void create(HWND parent, int dpi) override;
   bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   void place(int dpi, HFONT font) override;
 
@@ -87,9 +89,8 @@ class BitmapButtonControl : public ChildControl {
 
 class CheckBoxControl : public ChildControl {
  public:
-  CheckBoxControl(const CheckBox& model, const Bounds& bounds) : ChildControl(bounds), model_(model) {}
-  std::function<void()> onPress;
-  void create(HWND parent, int id, const char* caption, int dpi);
+  CheckBoxControl(const ControlEntry& entry, const CheckBox& model) : ChildControl(entry), model_(model) {}
+  void create(HWND parent, int dpi) override;
   bool reflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
@@ -100,12 +101,11 @@ class CheckBoxControl : public ChildControl {
 // passes them on to its parent, which reflects them to the check boxes.
 class GroupBoxControl : public ChildControl {
  public:
-  explicit GroupBoxControl(const Bounds& bounds) : ChildControl(bounds) {}
-  void create(HWND parent, int id, const char* caption, int dpi);
+  explicit GroupBoxControl(const ControlEntry& entry) : ChildControl(entry) {}
+  void create(HWND parent, int dpi) override;
 
  private:
-  static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                       DWORD_PTR self);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
 // The brush and colours of the window's background for a WM_CTLCOLOR* answer.

@@ -1,7 +1,10 @@
 // The main window's layout: bounds in pixels on a 96 dpi screen, relative to
 // the parent's client area (the window's own bounds are on the screen and
-// include its frame), and the character heights of its fonts.
+// include its frame), and its fonts. The controls' bounds are in
+// control_table.h.
 #pragma once
+
+#include <array>
 
 namespace orv::ui {
 
@@ -13,18 +16,15 @@ inline constexpr int kDesignDpi = 96;
 
 inline constexpr Bounds kWindowBounds{337, 244, 450, 234};
 
-inline constexpr Bounds kTickLineBounds{8, 40, 417, 24};
-inline constexpr Bounds kSilenceLineBounds{8, 16, 43, 13};  // sizes itself to its text
-inline constexpr Bounds kCloseButtonBounds{280, 152, 145, 41};
-inline constexpr Bounds kRecordButtonBounds{16, 80, 257, 112};
-inline constexpr Bounds kTesterGroupBounds{280, 80, 145, 65};
-inline constexpr Bounds kLiveBoxBounds{32, 16, 89, 17};  // in the tester group
-inline constexpr Bounds kTestDataBoxBounds{32, 40, 89, 17};  // in the tester group
-
-// Character heights in pixels (the internal leading not counted).
-inline constexpr int kWindowFontHeight = 11;
-inline constexpr int kTickLineFontHeight = 18;
-inline constexpr int kRecordButtonFontHeight = 17;  // bold
+// The window's fonts, all of one face: the window's own (and most
+// controls'), the tick line's and the record button's.
+enum class FontRole : int { Window, TickLine, RecordButton };
+inline constexpr int kFontCount = 3;
+struct FontStyle {
+  int charHeight;  // in pixels, the internal leading not counted
+  bool bold;
+};
+inline constexpr std::array<FontStyle, kFontCount> kFonts{{{11, false}, {18, false}, {17, true}}};  // by FontRole
 inline constexpr const char* kFontFace = "MS Sans Serif";
 
 // Bitmap buttons: the glyph's side and the gap between glyph and caption.
@@ -42,14 +42,5 @@ constexpr int scaled(int length, int dpi) noexcept {
 constexpr Bounds scaled(const Bounds& b, int dpi) noexcept {
   return Bounds{scaled(b.left, dpi), scaled(b.top, dpi), scaled(b.width, dpi), scaled(b.height, dpi)};
 }
-
-}  // namespace orv::ui
-
-namespace orv::ui {
-
-// Captions the logic never changes.
-inline constexpr const char* kTesterGroupCaption = "Feed to Zentavor";
-inline constexpr const char* kLiveBoxCaption = "Live Data";
-inline constexpr const char* kTestDataBoxCaption = "Test Data";
 
 }  // namespace orv::ui

@@ -1,9 +1,10 @@
 #include "ui/main_window.h"
 
 #include <string>
+#include <variant>
 
 #include "core/protocol.h"
-#include "ui/control_ids.h"
+#include "ui/control_table.h"
 #include "ui/win32_error.h"
 
 namespace orv::ui {
@@ -67,57 +68,64 @@ int windowDpi(HWND hwnd) {
   return dpi > 0 ? dpi : kDesignDpi;
 }
 
+template <class... Kinds>
+struct Overloaded : Kinds... {
+  using Kinds::operator()...;
+};
+
 }  // namespace
 
-void MainWindow::Fonts::release() {
-  for (HFONT* font : {&window, &tickLine, &recordButton}) {
-    if (*font != nullptr) DeleteObject(*font);
-    *font = nullptr;
+void MainWindow::release(Fonts& fonts) {
+  for (HFONT& font : fonts) {
+    if (font != nullptr) DeleteObject(font);
+    font = nullptr;
   }
 }
 
-MainWindow::MainWindow(Recorder& recorder, Win32Backend& backend)
-    : recorder_(recorder),
-      backend_(backend),
-      tickLine_(recorder.tickLine(), kTickLineBounds, false),
-      silenceLine_(recorder.silenceLine(), kSilenceLineBounds, true),
-      closeButton_(recorder.closeButton(), kCloseButtonBounds),
-      recordButton_(recorder.recordButton(), kRecordButtonBounds),
-      testerGroup_(kTesterGroupBounds),
-      liveBox_(recorder.liveBox(), kLiveBoxBounds),
-      testDataBox_(recorder.testDataBox(), kTestDataBoxBounds) {
-  recordButton_.onPress = [this] { guarded([this] { recorder_.click(Control::RecordButton); }); };
-  closeButton_.onPress = [this] { guarded([this] { recorder_.click(Control::CloseButton); }); };
-  liveBox_.onPress = [this] { guarded([this] { recorder_.click(Control::LiveBox); }); };
-  testDataBox_.onPress = [this] { guarded([this] { recorder_.click(Control::TestDataBox); }); };
-  recordButton_.hasDefaultFrame = [this] { return enterButton() == &recordButton_; };
-  closeButton_.hasDefaultFrame = [this] { return enterButton() == &closeButton_; };
+MainWindow::MainWindow(Recorder& recorder, Win32Backend& backend) : recorder_(recorder), backend_(backend) {
+  for (const ControlEntry& entry : kControls) {
+    controls_[static_cast<std::size_t>(entry.role)] = makeControl(entry);
+    const Control role = entry.role;
+    control(role).onPress = [this, role] { guarded([this, role] { recorder_.click(role); }); };
+  }
+}
+
+// The wrapper of a control's kind, showing the recorder's toolkit control.
+std::unique_ptr<ChildControl> MainWindow::makeControl(const ControlEntry& entry) {
+  return std::visit(
+      Overloaded{
+          [&](const LabelOf& kind) -> std::unique_ptr<ChildControl> {
+            return std::make_unique<LabelControl>(entry, (recorder_.*kind.model)(), kind.fitsText);
+          },
+          [&](const ButtonOf& kind) -> std::unique_ptr<ChildControl> {
+            auto button = std::make_unique<BitmapButtonControl>(entry, (recorder_.*kind.model)());
+            button->hasDefaultFrame = [this, role = entry.role] {
+              return enterButton(focusedControl(), recorder_.recordButton().kind()) == role;
+            };
+            return button;
+          },
+          [&](const CheckBoxOf& kind) -> std::unique_ptr<ChildControl> {
+            return std::make_unique<CheckBoxControl>(entry, (recorder_.*kind.model)());
+          },
+          [&](const GroupBoxOf&) -> std::unique_ptr<ChildControl> { return std::make_unique<GroupBoxControl>(entry); },
+      },
+      entry.kind);
 }
 
 MainWindow::~MainWindow() {
   if (backend_.mainWindow() == hwnd_) backend_.setMainWindow(nullptr);
-  for (Control c : {Control::TickLine, Control::SilenceLine, Control::RecordButton, Control::CloseButton, Control::TesterGroup,
-                    Control::LiveBox, Control::TestDataBox})
-    backend_.bindControl(c, nullptr);
+  for (const ControlEntry& entry : kControls) backend_.bindControl(entry.role, nullptr);
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-  fonts_.release();
+  release(fonts_);
 }
 
 void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = windowProc;
-  wc.hInstance = instance;
-  wc.hIcon = icon;
-  wc.hIconSm = smallIcon;
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  wc.lpszClassName = kMainWindowClass;
-  if (RegisterClassExA(&wc) == 0) throwLastError("Cannot register the main window");
+  registerClass(kMainWindowClass, instance, "Cannot register the main window",
+                reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)), icon, smallIcon);
 
   const Bounds& b = kWindowBounds;
   if (CreateWindowExA(0, kMainWindowClass, kAppTitle, WS_OVERLAPPEDWINDOW, b.left, b.top, b.width, b.height, nullptr,
-                      nullptr, instance, this) == nullptr)
+                      nullptr, instance, createParam()) == nullptr)
     throwLastError("Cannot create the main window");
 
   dpi_ = windowDpi(hwnd_);
@@ -125,24 +133,14 @@ void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
     SetWindowPos(hwnd_, nullptr, 0, 0, scaled(b.width, dpi_), scaled(b.height, dpi_),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  tickLine_.create(hwnd_, kIdTickLine, dpi_);
-  silenceLine_.create(hwnd_, kIdSilenceLine, dpi_);
-  closeButton_.create(hwnd_, kIdCloseButton, dpi_);
-  recordButton_.create(hwnd_, kIdRecordButton, dpi_);
-  testerGroup_.create(hwnd_, kIdTesterGroup, kTesterGroupCaption, dpi_);
-  liveBox_.create(testerGroup_.hwnd(), kIdLiveBox, kLiveBoxCaption, dpi_);
-  testDataBox_.create(testerGroup_.hwnd(), kIdTestDataBox, kTestDataBoxCaption, dpi_);
+  for (const ControlEntry& entry : kControls) {
+    ChildControl& wrapper = control(entry.role);
+    wrapper.create(entry.parent ? control(*entry.parent).hwnd() : hwnd_, dpi_);
+    backend_.bindControl(entry.role, wrapper.hwnd());
+  }
   applyDpi(dpi_);
-
-  backend_.bindControl(Control::TickLine, tickLine_.hwnd());
-  backend_.bindControl(Control::SilenceLine, silenceLine_.hwnd());
-  backend_.bindControl(Control::RecordButton, recordButton_.hwnd());
-  backend_.bindControl(Control::CloseButton, closeButton_.hwnd());
-  backend_.bindControl(Control::TesterGroup, testerGroup_.hwnd());
-  backend_.bindControl(Control::LiveBox, liveBox_.hwnd());
-  backend_.bindControl(Control::TestDataBox, testDataBox_.hwnd());
   backend_.setMainWindow(hwnd_);
-  lastFocus_ = recordButton_.hwnd();  // first in the tab order
+  lastFocus_ = kTabOrder.front();
 }
 
 void MainWindow::show(int showCommand) {
@@ -154,116 +152,74 @@ void MainWindow::applyDpi(int dpi) {
   dpi_ = dpi;
   Fonts old = fonts_;
   const std::string face = fontFace();
-  fonts_.window = makeFont(face, kWindowFontHeight, false, dpi);
-  fonts_.tickLine = makeFont(face, kTickLineFontHeight, false, dpi);
-  fonts_.recordButton = makeFont(face, kRecordButtonFontHeight, true, dpi);
-  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.window), FALSE);
-  tickLine_.place(dpi, fonts_.tickLine);
-  silenceLine_.place(dpi, fonts_.window);
-  closeButton_.place(dpi, fonts_.window);
-  recordButton_.place(dpi, fonts_.recordButton);
-  testerGroup_.place(dpi, fonts_.window);
-  liveBox_.place(dpi, fonts_.window);
-  testDataBox_.place(dpi, fonts_.window);
-  old.release();
+  for (std::size_t i = 0; i < fonts_.size(); ++i) fonts_[i] = makeFont(face, kFonts[i].charHeight, kFonts[i].bold, dpi);
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(FontRole::Window)), FALSE);
+  for (const ControlEntry& entry : kControls) control(entry.role).place(dpi, fontOf(entry.font));
+  release(old);
 }
 
 ChildControl* MainWindow::controlOf(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
-  for (ChildControl* c : std::initializer_list<ChildControl*>{&tickLine_, &silenceLine_, &closeButton_, &recordButton_,
-                                                               &testerGroup_, &liveBox_, &testDataBox_})
-    if (c->hwnd() == hwnd) return c;
+  for (const auto& c : controls_)
+    if (c->hwnd() == hwnd) return c.get();
   return nullptr;
 }
 
-// The button Enter presses now: the focused one, else the default button
-// while the record button's kind makes it one.
-BitmapButtonControl* MainWindow::enterButton() {
-  const HWND focus = GetFocus();
-  if (focus != nullptr && focus == recordButton_.hwnd()) return &recordButton_;
-  if (focus != nullptr && focus == closeButton_.hwnd()) return &closeButton_;
-  return recorder_.recordButton().isDefault() ? &recordButton_ : nullptr;
+std::optional<Control> MainWindow::focusedControl() {
+  if (ChildControl* focused = controlOf(GetFocus())) return focused->entry().role;
+  return std::nullopt;
 }
 
-void MainWindow::focusNotified(HWND control, bool gained) {
-  if (gained) lastFocus_ = control;
+KeyContext MainWindow::keyContext() {
+  KeyContext context;
+  context.focus = focusedControl();
+  context.lastFocus = lastFocus_;
+  context.recordButtonKind = recorder_.recordButton().kind();
+  context.canFocus = [this](Control role) {
+    const HWND window = control(role).hwnd();
+    return IsWindowEnabled(window) && IsWindowVisible(window);
+  };
+  context.ctrlOrAlt = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+  return context;
+}
+
+void MainWindow::focusNotified(ChildControl& focused, bool gained) {
+  if (gained) lastFocus_ = focused.entry().role;
   // The heavy frame follows the button Enter would press.
-  InvalidateRect(recordButton_.hwnd(), nullptr, FALSE);
-  InvalidateRect(closeButton_.hwnd(), nullptr, FALSE);
-  if (!gained && !IsWindowEnabled(control)) PostMessageA(hwnd_, kRefocusMessage, 0, 0);
-}
-
-void MainWindow::moveFocus(bool forward) {
-  const HWND order[] = {recordButton_.hwnd(), closeButton_.hwnd(), liveBox_.hwnd(), testDataBox_.hwnd()};
-  constexpr int count = 4;
-  HWND from = GetFocus();
-  int current = -1;
-  for (int i = 0; i < count; ++i)
-    if (order[i] == from || ((from == nullptr || from == hwnd_) && order[i] == lastFocus_)) current = i;
-  if (current < 0) current = forward ? count - 1 : 0;
-  for (int step = 1; step <= count; ++step) {
-    const int i = ((current + (forward ? step : -step)) % count + count) % count;
-    if (IsWindowEnabled(order[i]) && IsWindowVisible(order[i])) {
-      SetFocus(order[i]);
-      return;
-    }
-  }
+  for (const ControlEntry& entry : kControls)
+    if (std::holds_alternative<ButtonOf>(entry.kind)) InvalidateRect(control(entry.role).hwnd(), nullptr, FALSE);
+  if (!gained && !IsWindowEnabled(focused.hwnd())) PostMessageA(hwnd_, kRefocusMessage, 0, 0);
 }
 
 void MainWindow::restoreFocus() {
-  if (lastFocus_ != nullptr && IsWindowEnabled(lastFocus_) && IsWindowVisible(lastFocus_)) {
-    SetFocus(lastFocus_);
-    return;
-  }
-  moveFocus(true);  // from the last focused control to the next usable one
+  if (const std::optional<Control> target = focusToRestore(keyContext())) SetFocus(control(*target).hwnd());
 }
 
 bool MainWindow::translateKey(const MSG& msg) {
   if (hwnd_ == nullptr || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
-  const bool ctrlOrAlt = GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
-  switch (msg.message) {
-    case WM_KEYDOWN:
-      if (ctrlOrAlt) return false;
-      switch (msg.wParam) {
-        case VK_TAB:
-          moveFocus(GetKeyState(VK_SHIFT) >= 0);
-          return true;
-        case VK_RETURN:
-          if (BitmapButtonControl* button = enterButton()) button->onPress();
-          return true;
-        case VK_ESCAPE:
-          if (recorder_.recordButton().isCancel()) recordButton_.onPress();
-          return true;
-        default:
-          return false;
-      }
-    case WM_CHAR:
-    case WM_SYSCHAR:
-      // C, either case, with or without Alt: the mnemonic of "&Close".
-      if (msg.wParam == 'c' || msg.wParam == 'C') {
-        closeButton_.onPress();
-        return true;
-      }
+  std::optional<Key> key;
+  if (msg.message == WM_KEYDOWN) {
+    if (msg.wParam == VK_TAB) key = GetKeyState(VK_SHIFT) < 0 ? Key::ShiftTab : Key::Tab;
+    if (msg.wParam == VK_RETURN) key = Key::Enter;
+    if (msg.wParam == VK_ESCAPE) key = Key::Escape;
+  } else if (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) {
+    if (msg.wParam == 'c' || msg.wParam == 'C') key = Key::LetterC;  // WM_SYSCHAR: with Alt
+  }
+  if (!key) return false;
+  const KeyAction action = keyAction(*key, keyContext());
+  switch (action.what) {
+    case KeyAction::What::NotTaken:
       return false;
-    default:
-      return false;
+    case KeyAction::What::Taken:
+      return true;
+    case KeyAction::What::Press:
+      control(action.control).onPress();
+      return true;
+    case KeyAction::What::Focus:
+      SetFocus(control(action.control).hwnd());
+      return true;
   }
-}
-
-LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-  }
-  return self->handle(msg, wParam, lParam);
+  return false;
 }
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -273,7 +229,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (ChildControl* control = controlOf(reinterpret_cast<HWND>(lParam))) {
         const WORD code = HIWORD(wParam);
         if (code == BN_SETFOCUS || code == BN_KILLFOCUS) {
-          focusNotified(control->hwnd(), code == BN_SETFOCUS);
+          focusNotified(*control, code == BN_SETFOCUS);
           return 0;
         }
         if (control->reflect(msg, wParam, lParam, result)) return result;
@@ -342,7 +298,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   bool taken = true;  // an intake message that fails half way still answers its result
   guarded([this, &message, &taken] { taken = recorder_.handleFeedMessage(message); });
   if (taken) return static_cast<LRESULT>(message.result);
-  return DefWindowProcA(hwnd_, msg, wParam, lParam);
+  return defaultHandling(msg, wParam, lParam);
 }
 
 }  // namespace orv::ui

@@ -1,72 +1,67 @@
-// The main window "TForm1": its controls, its fonts, the keys it answers to,
-// and the routing of every window-system event to the logic in Recorder. Every
-// call into the logic runs guarded: an error ends that handler, is shown,
-// and the message loop goes on.
+// The main window "TForm1": its controls, made, bound, placed, found and let
+// go of by looping over the control table; its fonts; the keys it answers to;
+// and the routing of every window-system event to the logic in Recorder.
+// Every call into the logic runs guarded: an error ends that handler, is
+// shown, and the message loop goes on.
 #pragma once
 
 #include "platform/win32.h"
 
+#include <array>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "core/recorder.h"
+#include "platform/keys.h"
 #include "platform/win32_backend.h"
 #include "ui/controls.h"
+#include "ui/window.h"
 
 namespace orv::ui {
 
-class MainWindow {
+class MainWindow : public Window {
  public:
   MainWindow(Recorder& recorder, Win32Backend& backend);
   ~MainWindow();
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Creates the window and its controls from the layout, still hidden, and
+  // Creates the window and its controls from the control table, still hidden, and
   // binds them to the backend. Throws Error on failure.
   void create(HINSTANCE instance, HICON icon, HICON smallIcon);
   void show(int showCommand);
-  HWND hwnd() const noexcept { return hwnd_; }
 
-  // The window's keys, taken from the message loop before translation
-  // (Tab order, Enter, Escape, C). True: the message is used up.
+  // The window's keys, taken from the message loop before translation:
+  // Tab, Shift+Tab, Enter, Escape and C turned into a Key, and the key rules'
+  // action carried out. True: the message is used up.
   bool translateKey(const MSG& msg);
 
  private:
-  struct Fonts {
-    HFONT window = nullptr;
-    HFONT tickLine = nullptr;
-    HFONT recordButton = nullptr;
-    void release();
-  };
+  using Fonts = std::array<HFONT, kFontCount>;  // by FontRole
+  static void release(Fonts& fonts);
 
-  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override;
   template <class Handler>
   void guarded(Handler&& handler) {
     runGuarded(backend_, handler);
   }
+  std::unique_ptr<ChildControl> makeControl(const ControlEntry& entry);
+  ChildControl& control(Control role) { return *controls_[static_cast<std::size_t>(role)]; }
+  HFONT fontOf(FontRole font) const noexcept { return fonts_[static_cast<std::size_t>(font)]; }
   ChildControl* controlOf(HWND hwnd);
   void applyDpi(int dpi);
-  void focusNotified(HWND control, bool gained);
-  void moveFocus(bool forward);
+  std::optional<Control> focusedControl();
+  KeyContext keyContext();
+  void focusNotified(ChildControl& focused, bool gained);
   void restoreFocus();
-  BitmapButtonControl* enterButton();
 
   Recorder& recorder_;
   Win32Backend& backend_;
-  HWND hwnd_ = nullptr;
   int dpi_ = kDesignDpi;
-  Fonts fonts_;
-  HWND lastFocus_ = nullptr;
-
-  // In the order the layout creates them.
-  LabelControl tickLine_;
-  LabelControl silenceLine_;
-  BitmapButtonControl closeButton_;
-  BitmapButtonControl recordButton_;
-  GroupBoxControl testerGroup_;
-  CheckBoxControl liveBox_;
-  CheckBoxControl testDataBox_;
+  Fonts fonts_{};
+  std::optional<Control> lastFocus_;
+  std::array<std::unique_ptr<ChildControl>, kControlCount> controls_;  // by role
 };
 
 }  // namespace orv::ui
