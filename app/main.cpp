@@ -11,6 +11,7 @@
 #include "platform/toolkit.h"
 #include "platform/win32_backend.h"
 #include "ui/main_window.h"
+#include "ui/window.h"
 #include "ui/win32_error.h"
 
 namespace {
@@ -30,66 +31,42 @@ void setIcons(HWND window, HICON icon, HICON smallIcon) {
 // sent to it (as "taskkill" sends one to every top-level window of a
 // process) is the program's close question; it is destroyed only when the
 // program ends.
-class ApplicationWindow {
+class ApplicationWindow : public orv::ui::Window {
  public:
-  ApplicationWindow(orv::Win32Backend& backend) : backend_(backend) {}
-  ~ApplicationWindow() {
+  explicit ApplicationWindow(orv::Win32Backend& backend) : backend_(backend) {}
+  ~ApplicationWindow() override {
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   }
-  ApplicationWindow(const ApplicationWindow&) = delete;
-  ApplicationWindow& operator=(const ApplicationWindow&) = delete;
 
   void create(HINSTANCE instance, HICON icon, HICON smallIcon) {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = instance;
-    wc.hIcon = icon;
-    wc.hIconSm = smallIcon;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.lpszClassName = orv::kAppWindowClass;
-    if (RegisterClassExA(&wc) == 0) orv::ui::throwLastError("Cannot register the application window");
+    registerClass(orv::kAppWindowClass, instance, "Cannot register the application window", nullptr, icon, smallIcon);
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
     const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
     if (CreateWindowExA(0, orv::kAppWindowClass, orv::kAppTitle,
                         WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr,
-                        nullptr, instance, this) == nullptr)
+                        nullptr, instance, createParam()) == nullptr)
       orv::ui::throwLastError("Cannot create the application window");
     setIcons(hwnd_, icon, smallIcon);
   }
-  HWND hwnd() const noexcept { return hwnd_; }
-  // Where a close request goes once the main window exists.
+  // Where a close request goes while the main window exists.
   void setRecorder(orv::Recorder* recorder) noexcept { recorder_ = recorder; }
 
  private:
-  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-      auto* self = static_cast<ApplicationWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-      self->hwnd_ = hwnd;
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<ApplicationWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-      self->hwnd_ = nullptr;
-      return DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override {
     switch (msg) {
       case orv::kShowErrorsMessage:
-        self->backend_.showQueuedErrors();
+        backend_.showQueuedErrors();
         return 0;
       case WM_CLOSE:
-        if (self->recorder_ != nullptr) orv::runGuarded(self->backend_, [self] { self->recorder_->close(); });
+        if (recorder_ != nullptr) orv::runGuarded(backend_, [this] { recorder_->close(); });
         return 0;
       default:
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return defaultHandling(msg, wParam, lParam);
     }
   }
 
   orv::Win32Backend& backend_;
   orv::Recorder* recorder_ = nullptr;
-  HWND hwnd_ = nullptr;
 };
 
 void runMessageLoop(orv::ui::MainWindow& mainWindow) {

@@ -122,6 +122,12 @@ void Recorder::close() {
   if (confirmClose()) backend_.requestQuit();
 }
 
+bool Recorder::mayEndSession() {
+  bool mayEnd = false;
+  runGuarded(backend_, [this, &mayEnd] { mayEnd = confirmClose(); });
+  return mayEnd;
+}
+
 bool Recorder::confirmClose() {
   testDataBox_.setChecked(false);
   liveBox_.setChecked(false);

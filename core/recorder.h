@@ -49,6 +49,9 @@ class Recorder {
   bool confirmClose();
   // The close operation: the close question, then the end of the loop on Yes.
   void close();
+  // Windows asks whether the session may end: the close question. A question
+  // that fails answers as No would, and its error is shown.
+  bool mayEndSession();
   // The Windows session is ending: recorded rows must reach the disk now.
   void endSession();
 

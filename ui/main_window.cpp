@@ -261,11 +261,8 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       // The close operation; the window stays until the loop has ended.
       guarded([this] { recorder_.close(); });
       return 0;
-    case WM_QUERYENDSESSION: {
-      bool canClose = true;
-      guarded([this, &canClose] { canClose = recorder_.confirmClose(); });
-      return canClose ? TRUE : FALSE;
-    }
+    case WM_QUERYENDSESSION:
+      return recorder_.mayEndSession() ? TRUE : FALSE;
     case WM_ENDSESSION:
       if (wParam) guarded([this] { recorder_.endSession(); });
       return 0;

@@ -138,6 +138,18 @@ TEST_F(LinkTest, UntickingTestDataKeepsTheTimerOnlyAfterALiveTick) {
   EXPECT_TRUE(fresh.runningTimers.empty());
 }
 
+TEST_F(LinkTest, LogOffEndsOnlyOnYesAndAFailedQuestionAnswersNo) {
+  be.yesNoAnswer = true;
+  EXPECT_TRUE(rec->mayEndSession());
+  be.yesNoAnswer = false;
+  EXPECT_FALSE(rec->mayEndSession());
+  be.yesNoAnswer = true;
+  be.onModal = [] { throw Error("The question could not be shown"); };
+  EXPECT_FALSE(rec->mayEndSession());
+  EXPECT_EQ(be.errors, (std::vector<std::string>{"The question could not be shown."}));
+  EXPECT_EQ(be.quitRequests, 0);
+}
+
 TEST_F(LinkTest, CloseWithBothBoxesSendsOneDisconnectThenAsks) {
   rec->click(Control::LiveBox);
   rec->click(Control::TestDataBox);
