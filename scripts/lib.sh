@@ -29,6 +29,7 @@ imagemagick /usr/bin/convert-im6.q16
 fonts-wine /usr/share/wine/fonts/tahoma.ttf
 libgtest-dev /usr/include/gtest/gtest.h
 libbenchmark-dev /usr/include/benchmark/benchmark.h
+libcli11-dev /usr/include/CLI/CLI.hpp
 python3 python3
 zip zip
 nsis makensis
