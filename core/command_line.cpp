@@ -6,21 +6,26 @@ namespace orv {
 
 namespace {
 
-// Shown in a message box: short lines, no alignment that needs a fixed-width font.
+// Shown in a message box: short lines (it wraps long ones), no columns that
+// would need a fixed-width font.
 constexpr const char* kUsage =
     "Usage: orvalda.exe [options]\n"
     "\n"
     "--record PATTERN\n"
-    "    record every tick from the start, without the save dialog, to the file\n"
-    "    PATTERN names; {symbol}, {date} (yyyymmdd) and {time} (hhmmss) in it\n"
-    "    are filled in, e.g. D:\\ticks\\{symbol}\\{symbol}-{date}.csv\n"
+    "    record every tick from the start,\n"
+    "    without the save dialog, to the file\n"
+    "    PATTERN names: {symbol}, {date}\n"
+    "    (yyyymmdd) and {time} (hhmmss) in it\n"
+    "    are filled in, e.g.\n"
+    "    D:\\ticks\\{symbol}\\{symbol}-{date}.csv\n"
     "--daily\n"
     "    with --record: a new file at midnight\n"
     "--utc\n"
-    "    UTC instead of local time: the tick line, the rows, {date}, {time}\n"
+    "    UTC instead of local time for the\n"
+    "    tick line, the rows, {date}, {time}\n"
     "    and the midnight of --daily\n"
     "--live\n"
-    "    tick \"Live Data\" as soon as it can be ticked\n"
+    "    tick \"Live Data\" as soon as it can be\n"
     "--minimized\n"
     "    start minimized\n"
     "-h, --help, /?\n"
