@@ -3,9 +3,14 @@
 #include "platform/win32.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
+#include <cwchar>
 #include <exception>
+#include <string>
+#include <vector>
 
+#include "core/command_line.h"
 #include "core/recorder.h"
 #include "core/protocol.h"
 #include "platform/toolkit.h"
@@ -69,6 +74,24 @@ class ApplicationWindow : public orv::ui::Window {
   orv::Recorder* recorder_ = nullptr;
 };
 
+// The arguments after the program's name, split by the usual Windows rules
+// for quotes and backslashes, in the ANSI code page the file functions take.
+std::vector<std::string> commandLineArguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (argv == nullptr) return args;
+  for (int i = 1; i < count; ++i) {
+    const int length = static_cast<int>(wcslen(argv[i]));
+    const int size = WideCharToMultiByte(CP_ACP, 0, argv[i], length, nullptr, 0, nullptr, nullptr);
+    std::string arg(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) WideCharToMultiByte(CP_ACP, 0, argv[i], length, arg.data(), size, nullptr, nullptr);
+    args.push_back(std::move(arg));
+  }
+  LocalFree(argv);
+  return args;
+}
+
 void runMessageLoop(orv::ui::MainWindow& mainWindow) {
   MSG msg;
   for (;;) {
@@ -83,6 +106,19 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  const orv::CommandLine commandLine = orv::parseCommandLine(commandLineArguments());
+  if (const auto* help = std::get_if<orv::CommandLineHelp>(&commandLine)) {
+    MessageBoxA(nullptr, help->usage.c_str(), orv::kAppTitle, MB_OK | MB_ICONINFORMATION);
+    return help->kExitCode;
+  }
+  if (const auto* error = std::get_if<orv::CommandLineError>(&commandLine)) {
+    const std::string text = orv::errorDisplayText(error->message) + "\n\n" + error->usage;
+    MessageBoxA(nullptr, text.c_str(), orv::kAppTitle, MB_OK | MB_ICONSTOP);
+    return error->kExitCode;
+  }
+  const orv::StartOptions& startOptions = std::get<orv::StartOptions>(commandLine);
+  if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
+
   orv::Win32Backend backend(orv::kAppTitle);
   ApplicationWindow appWindow(backend);
   try {
@@ -97,7 +133,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     backend.setAppWindow(appWindow.hwnd());
 
     // The recorder outlives its window: destroying it writes out a
-    // recording that was never stopped.
+    // recording that was never stopped. It does not act on startOptions'
+    // --record, --daily, --utc and --live yet.
     orv::Recorder recorder(backend);
     appWindow.setRecorder(&recorder);
     {

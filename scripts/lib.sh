@@ -35,6 +35,7 @@ fonts-wine /usr/share/wine/fonts/tahoma.ttf
 libgtest-dev /usr/include/gtest/gtest.h
 locales /usr/share/i18n/locales/de_DE
 libbenchmark-dev /usr/include/benchmark/benchmark.h
+libcli11-dev /usr/include/CLI/CLI.hpp
 python3 python3
 zip zip
 nsis makensis

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <set>
 #include <system_error>
 
+#include "core/option_reader.h"
 #include "core/protocol.h"
 
 namespace orv::tools {
@@ -21,23 +21,6 @@ bool allDigits(std::string_view s) {
     if (!isDigit(c)) return false;
   }
   return true;
-}
-
-// Shows a text in an error message, quoted, with control characters escaped.
-std::string quoted(std::string_view s) {
-  std::string out = "'";
-  for (char c : s) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", u);
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  out += "'";
-  return out;
 }
 
 // A run of decimal digits -> value, when it fits in 32 bits unsigned.
@@ -119,13 +102,13 @@ std::optional<std::uint32_t> priceToPoints(std::string_view text, std::int32_t d
   }
   const auto written = digitsOfPriceText(text);
   if (!written) {
-    error = "price " + quoted(text) + " is not a number of the form 1.08150 or 108150e-5";
+    error = "price " + quotedText(text) + " is not a number of the form 1.08150 or 108150e-5";
     return std::nullopt;
   }
   if (*written != digits) {
     std::string_view mantissa, exponent;
     const bool expForm = splitExponent(text, mantissa, exponent);
-    error = "price " + quoted(text) + " has " +
+    error = "price " + quotedText(text) + " has " +
             (expForm ? "exponent " + std::string(exponent) : decimalsText(*written)) + ", expected " +
             expectedForm(digits, expForm);
     return std::nullopt;
@@ -141,7 +124,7 @@ std::optional<std::uint32_t> priceToPoints(std::string_view text, std::int32_t d
   }
   const auto points = digitsToU32(all);
   if (!points) {
-    error = "price " + quoted(text) + " is out of range (more than 4294967295 points)";
+    error = "price " + quotedText(text) + " is out of range (more than 4294967295 points)";
     return std::nullopt;
   }
   return points;
@@ -320,7 +303,7 @@ FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> dig
       return fail(first.line,
                   "expected 4 fields (pair,time,bid,ask), found " + std::to_string(first.fields.size()));
     const auto d = digitsOfPriceText(first.fields[2]);
-    if (!d) return fail(first.line, "bid " + quoted(first.fields[2]) + " is not a price");
+    if (!d) return fail(first.line, "bid " + quotedText(first.fields[2]) + " is not a price");
     out.digits = *d;
     digitsLine = first.line;
   }
@@ -340,14 +323,14 @@ FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> dig
       out.pair = pair;
       pairLine = rec.line;
     } else if (pair != out.pair) {
-      return fail(rec.line, "pair " + quoted(pair) + " differs from " + quoted(out.pair) + " on line " +
+      return fail(rec.line, "pair " + quotedText(pair) + " differs from " + quotedText(out.pair) + " on line " +
                                 std::to_string(pairLine) + "; a recording must hold a single pair");
     }
     TickRow row;
     row.line = rec.line;
     const auto t = parseTimestampMs(rec.fields[1]);
     if (!t)
-      return fail(rec.line, "time " + quoted(rec.fields[1]) + " is not of the form YYYYMMDD HH:MM:SS.mmm");
+      return fail(rec.line, "time " + quotedText(rec.fields[1]) + " is not of the form YYYYMMDD HH:MM:SS.mmm");
     row.timeMs = *t;
     std::string err;
     // A price written with other Digits also says where the expected Digits came from.
@@ -420,68 +403,6 @@ Quote SyntheticWalk::next() {
 
 namespace {
 
-// Walks "--name value" / "--name=value" command lines.
-class ArgReader {
- public:
-  explicit ArgReader(const std::vector<std::string>& args) : args_(args) {}
-
-  bool done() const { return pos_ >= args_.size(); }
-
-  // Splits the next argument into its option name and, for "--name=value", the value.
-  bool nextOption(std::string& name, std::string& error) {
-    const std::string& a = args_[pos_++];
-    inlineValue_.reset();
-    if (a.size() < 3 || a[0] != '-' || a[1] != '-') {
-      if (a == "-h" || a == "/?") {
-        name = "--help";
-        return true;
-      }
-      error = (a.size() > 1 && a[0] == '-' ? "unknown option " : "unexpected argument ") + quoted(a);
-      return false;
-    }
-    const std::size_t eq = a.find('=');
-    if (eq != std::string::npos) {
-      name = a.substr(0, eq);
-      inlineValue_ = a.substr(eq + 1);
-    } else {
-      name = a;
-    }
-    if (!seen_.insert(name).second) {
-      error = "option " + name + " given more than once";
-      return false;
-    }
-    return true;
-  }
-
-  bool value(const std::string& name, std::string& out, std::string& error) {
-    if (inlineValue_) {
-      out = *inlineValue_;
-      inlineValue_.reset();
-      return true;
-    }
-    if (pos_ >= args_.size()) {
-      error = "option " + name + " needs a value";
-      return false;
-    }
-    out = args_[pos_++];
-    return true;
-  }
-
-  bool noValue(const std::string& name, std::string& error) {
-    if (inlineValue_) {
-      error = "option " + name + " takes no value";
-      return false;
-    }
-    return true;
-  }
-
- private:
-  const std::vector<std::string>& args_;
-  std::size_t pos_ = 0;
-  std::optional<std::string> inlineValue_;
-  std::set<std::string> seen_;
-};
-
 template <typename T>
 bool parseInteger(const std::string& name, const std::string& text, T minValue, T maxValue, T& out,
                   std::string& error) {
@@ -491,13 +412,13 @@ bool parseInteger(const std::string& name, const std::string& text, T minValue, 
   const bool plainDigits = !text.empty() && (isDigit(text[0]) || (text[0] == '-' && text.size() > 1));
   const auto r = std::from_chars(first, last, v);
   if (!plainDigits || r.ec != std::errc() || r.ptr != last) {
-    error = "invalid value " + quoted(text) + " for " + name + ": not a whole number";
+    error = "invalid value " + quotedText(text) + " for " + name + ": not a whole number";
     if (r.ec == std::errc::result_out_of_range)
-      error = "invalid value " + quoted(text) + " for " + name + ": out of range";
+      error = "invalid value " + quotedText(text) + " for " + name + ": out of range";
     return false;
   }
   if (v < minValue || v > maxValue) {
-    error = "invalid value " + quoted(text) + " for " + name + ": must be between " +
+    error = "invalid value " + quotedText(text) + " for " + name + ": must be between " +
             std::to_string(minValue) + " and " + std::to_string(maxValue);
     return false;
   }
@@ -512,11 +433,21 @@ bool parsePositive(const std::string& name, const std::string& text, double& out
   const bool plain = !text.empty() && (isDigit(text[0]) || text[0] == '.');
   const auto r = std::from_chars(text.data(), last, v);
   if (!plain || r.ec != std::errc() || r.ptr != last || !std::isfinite(v) || v <= 0) {
-    error = "invalid value " + quoted(text) + " for " + name + ": must be a positive number or 'max'";
+    error = "invalid value " + quotedText(text) + " for " + name + ": must be a positive number or 'max'";
     return false;
   }
   out = v;
   return true;
+}
+
+// Takes over what reading the command line settled: a request for help, or an
+// error. True when there is nothing more to look at.
+template <typename ArgsResult>
+bool settled(const ReadOptions& read, ArgsResult& r) {
+  r.options.help = read.help;
+  r.ok = read.help;
+  r.error = read.error;
+  return read.help || !read.error.empty();
 }
 
 }  // namespace
@@ -524,43 +455,35 @@ bool parsePositive(const std::string& name, const std::string& text, double& out
 FeedArgsResult parseFeedArgs(const std::vector<std::string>& args) {
   FeedArgsResult r;
   FeedOptions& o = r.options;
-  ArgReader reader(args);
-  std::string name, value;
+  const ReadOptions read =
+      readOptions(args, {"--file", "--synthetic", "--symbol", "--digits", "--speed", "--rate", "--seed", "--timeout-ms"},
+                  {"--no-announce", "--no-timeout"});
+  if (settled(read, r)) return r;
   bool speedGiven = false, rateGiven = false;
 
-  while (!reader.done()) {
-    if (!reader.nextOption(name, r.error)) return r;
-    if (name == "--help") {
-      o.help = true;
-      r.ok = true;
-      return r;
-    } else if (name == "--file") {
-      if (!reader.value(name, value, r.error)) return r;
+  for (const auto& [name, value] : read.given) {
+    if (name == "--file") {
       if (value.empty()) {
         r.error = "--file needs a file name";
         return r;
       }
       o.file = value;
     } else if (name == "--synthetic") {
-      if (!reader.value(name, value, r.error)) return r;
       if (!parseInteger<std::uint64_t>(name, value, 1, 1000000000000ULL, o.syntheticCount, r.error)) return r;
     } else if (name == "--symbol") {
-      if (!reader.value(name, value, r.error)) return r;
       if (!isValidSymbol(value)) {
         r.error =
-            "invalid value " + quoted(value) + " for --symbol: 1 to 6 printable characters, e.g. EURUSD";
+            "invalid value " + quotedText(value) + " for --symbol: 1 to 6 printable characters, e.g. EURUSD";
         return r;
       }
       o.symbol = value;
     } else if (name == "--digits") {
-      if (!reader.value(name, value, r.error)) return r;
       std::int32_t d = 0;
       if (!parseInteger<std::int32_t>(name, value, std::numeric_limits<std::int32_t>::min(),
                                       std::numeric_limits<std::int32_t>::max(), d, r.error))
         return r;
       o.digits = d;
     } else if (name == "--speed") {
-      if (!reader.value(name, value, r.error)) return r;
       speedGiven = true;
       if (value == "max") {
         o.speedMax = true;
@@ -570,7 +493,6 @@ FeedArgsResult parseFeedArgs(const std::vector<std::string>& args) {
         o.speed = v;
       }
     } else if (name == "--rate") {
-      if (!reader.value(name, value, r.error)) return r;
       rateGiven = true;
       if (value == "max") {
         o.rateMax = true;
@@ -580,23 +502,16 @@ FeedArgsResult parseFeedArgs(const std::vector<std::string>& args) {
         o.rate = v;
       }
     } else if (name == "--seed") {
-      if (!reader.value(name, value, r.error)) return r;
       std::uint64_t s = 0;
       if (!parseInteger<std::uint64_t>(name, value, 0, std::numeric_limits<std::uint64_t>::max(), s, r.error))
         return r;
       o.seed = s;
     } else if (name == "--no-announce") {
-      if (!reader.noValue(name, r.error)) return r;
       o.announce = false;
     } else if (name == "--no-timeout") {
-      if (!reader.noValue(name, r.error)) return r;
       o.timeoutMs = 0;
     } else if (name == "--timeout-ms") {
-      if (!reader.value(name, value, r.error)) return r;
       if (!parseInteger<std::uint32_t>(name, value, 1, 3600000, o.timeoutMs, r.error)) return r;
-    } else {
-      r.error = "unknown option " + quoted(name);
-      return r;
     }
   }
 
@@ -632,45 +547,32 @@ FeedArgsResult parseFeedArgs(const std::vector<std::string>& args) {
 ProbeArgsResult parseProbeArgs(const std::vector<std::string>& args) {
   ProbeArgsResult r;
   ProbeOptions& o = r.options;
-  ArgReader reader(args);
-  std::string name, value;
+  const ReadOptions read = readOptions(args, {"--log", "--delay-ms", "--hang-after", "--hang-ms", "--exit-after-ms"}, {});
+  if (settled(read, r)) return r;
   constexpr std::uint32_t kMaxMs = 0x7FFFFFFF;  // below INFINITE, which means "never"
 
-  while (!reader.done()) {
-    if (!reader.nextOption(name, r.error)) return r;
-    if (name == "--help") {
-      o.help = true;
-      r.ok = true;
-      return r;
-    } else if (name == "--log") {
-      if (!reader.value(name, value, r.error)) return r;
+  for (const auto& [name, value] : read.given) {
+    if (name == "--log") {
       if (value.empty()) {
         r.error = "--log needs a file name";
         return r;
       }
       o.logFile = value;
     } else if (name == "--delay-ms") {
-      if (!reader.value(name, value, r.error)) return r;
       if (!parseInteger<std::uint32_t>(name, value, 0, kMaxMs, o.delayMs, r.error)) return r;
     } else if (name == "--hang-after") {
-      if (!reader.value(name, value, r.error)) return r;
       std::uint64_t n = 0;
       if (!parseInteger<std::uint64_t>(name, value, 0, std::numeric_limits<std::uint64_t>::max(), n, r.error))
         return r;
       o.hangAfter = n;
     } else if (name == "--hang-ms") {
-      if (!reader.value(name, value, r.error)) return r;
       std::uint32_t ms = 0;
       if (!parseInteger<std::uint32_t>(name, value, 0, kMaxMs, ms, r.error)) return r;
       o.hangMs = ms;
     } else if (name == "--exit-after-ms") {
-      if (!reader.value(name, value, r.error)) return r;
       std::uint32_t ms = 0;
       if (!parseInteger<std::uint32_t>(name, value, 0, kMaxMs, ms, r.error)) return r;
       o.exitAfterMs = ms;
-    } else {
-      r.error = "unknown option " + quoted(name);
-      return r;
     }
   }
   if (o.hangMs && !o.hangAfter) {

@@ -1,0 +1,77 @@
+// orvalda.exe's command line: options, help, and what it refuses.
+#include <gtest/gtest.h>
+
+#include "core/command_line.h"
+
+namespace orv {
+namespace {
+
+using Args = std::vector<std::string>;
+
+std::string joined(const Args& args) {
+  std::string s;
+  for (const auto& a : args) s += "[" + a + "]";
+  return s;
+}
+
+// The outcome of parsing `args` as a T; a default T, and a failure, when it is another.
+template <typename T>
+T parsedAs(const Args& args) {
+  const CommandLine result = parseCommandLine(args);
+  const T* outcome = std::get_if<T>(&result);
+  EXPECT_NE(outcome, nullptr) << joined(args) << " gave another outcome";
+  return outcome != nullptr ? *outcome : T{};
+}
+
+TEST(CommandLine, NoOptionsStartsAsAlways) {
+  const StartOptions options = parsedAs<StartOptions>({});
+  EXPECT_FALSE(options.recordPattern.has_value());
+  EXPECT_FALSE(options.daily || options.utc || options.live || options.minimized);
+}
+
+TEST(CommandLine, EveryOptionBothValueForms) {
+  const std::string pattern = "D:\\ticks\\{symbol}\\{symbol}-{date}.csv";
+  for (const Args& args : {Args{"--record", pattern, "--daily", "--utc", "--live", "--minimized"},
+                           Args{"--minimized", "--live", "--utc", "--daily", "--record=" + pattern}}) {
+    const StartOptions options = parsedAs<StartOptions>(args);
+    EXPECT_EQ(options.recordPattern, pattern);
+    EXPECT_TRUE(options.daily && options.utc && options.live && options.minimized) << joined(args);
+  }
+  const StartOptions minimized = parsedAs<StartOptions>({"--minimized"});
+  EXPECT_TRUE(minimized.minimized);
+  EXPECT_FALSE(minimized.daily || minimized.utc || minimized.live);
+}
+
+TEST(CommandLine, HelpForms) {
+  for (const Args& args : {Args{"/?"}, Args{"-h"}, Args{"--help"}, Args{"--live", "/?"}}) {
+    EXPECT_NE(parsedAs<CommandLineHelp>(args).usage.find("--record PATTERN"), std::string::npos) << joined(args);
+  }
+}
+
+TEST(CommandLine, RefusedWithMessageAndUsage) {
+  struct Case {
+    Args args;
+    const char* errorPart;
+  };
+  const Case cases[] = {
+      {{"--bogus"}, "unknown option '--bogus'"},
+      {{"--live", "stray"}, "unexpected argument 'stray'"},
+      {{"--daily"}, "--daily needs --record"},
+      {{"--live", "--record"}, "option --record needs a value"},
+      {{"--record="}, "--record needs a file name pattern"},
+      {{"--record", ""}, "--record needs a file name pattern"},
+      {{"--record", "D:\\ticks\\"}, "names no file"},
+      {{"--record", "D:"}, "names no file"},
+      {{"--record", "ticks/.."}, "names no file"},
+      {{"--live=yes"}, "option --live takes no value"},
+      {{"--utc", "--utc"}, "given more than once"},
+  };
+  for (const Case& c : cases) {
+    const CommandLineError error = parsedAs<CommandLineError>(c.args);
+    EXPECT_NE(error.message.find(c.errorPart), std::string::npos) << joined(c.args) << " -> " << error.message;
+    EXPECT_NE(error.usage.find("Usage:"), std::string::npos) << joined(c.args);
+  }
+}
+
+}  // namespace
+}  // namespace orv
