@@ -143,11 +143,15 @@ std::string proposedFileName(std::string_view symbol, const LocalTime& t) {
   b.appendNumber(t.minute, 2);
   b.appendNumber(t.second, 2);
   std::string name(b.view());
+  replaceForbiddenFileNameCharacters(name);
+  return name;
+}
+
+void replaceForbiddenFileNameCharacters(std::string& name) {
   for (char& c : name) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u < 32 || u == 127 || std::strchr("<>:\"/\\|?*", c) != nullptr) c = '_';
   }
-  return name;
 }
 
 }  // namespace orv

@@ -61,4 +61,7 @@ void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const LocalTime& 
 // file name replaced by "_".
 std::string proposedFileName(std::string_view symbol, const LocalTime& t);
 
+// Replaces every character Windows forbids in a file name by "_".
+void replaceForbiddenFileNameCharacters(std::string& name);
+
 }  // namespace orv
