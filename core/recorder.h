@@ -112,6 +112,7 @@ class Recorder {
   WindowHandle tester_ = 0;                  // set while the tester link is open
   std::int64_t lastTickTime_ = 0;            // calendar seconds of the latest live tick; 0: none yet
   std::int32_t replayRow_ = 0;               // next row of the built-in table to replay
+  bool replaySending_ = false;               // a replay step waits in its send
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.
   TextBuffer displayText_;
