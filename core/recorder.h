@@ -25,7 +25,6 @@ class RecordStream;
 // Fixed values of the main window.
 inline constexpr unsigned kReplayIntervalMs = 20;    // the pulse while it paces the replay
 inline constexpr unsigned kWatchdogIntervalMs = 500; // the pulse once a symbol has been announced
-inline constexpr unsigned kFlushIntervalMs = 1000;   // recorded rows reach the disk at least this often
 inline constexpr std::int64_t kStaleAfterSeconds = 5;
 
 class Recorder {
@@ -49,8 +48,6 @@ class Recorder {
   bool confirmClose();
   // The close operation: the close question, then the end of the loop on Yes.
   void close();
-  // The Windows session is ending: recorded rows must reach the disk now.
-  void endSession();
 
   // The controls, for the window that shows them.
   const Label& tickLine() const noexcept { return tickLine_; }
@@ -60,7 +57,6 @@ class Recorder {
   const CheckBox& liveBox() const noexcept { return liveBox_; }
   const CheckBox& testDataBox() const noexcept { return testDataBox_; }
   const Timer& pulseTimer() const noexcept { return pulseTimer_; }
-  const Timer& flushTimer() const noexcept { return flushTimer_; }
 
   // The state, read-only.
   const std::string& symbol() const noexcept { return symbol_; }
@@ -81,7 +77,6 @@ class Recorder {
   void onLiveClicked();
   void onTestDataClicked();
   void onPulse();
-  void onFlush();
   void connectTester();
   void disconnectTester();
   void replayStep();
@@ -102,7 +97,6 @@ class Recorder {
   CheckBox liveBox_;
   CheckBox testDataBox_;
   Label silenceLine_;
-  Timer flushTimer_;
 
   // The recorder's state.
   std::unique_ptr<RecordStream> recording_;  // none while idle

@@ -15,7 +15,7 @@ void Recorder::onTick(std::uint32_t ask, std::uint32_t bid) {
   std::string failure;
   if (recording_) {
     buildCsvRow(rowText_, pairText_, now, digits_, bid, ask);
-    if (!recording_->appendRow(rowText_.view(), backend_.monotonicMs(), failure)) recordingFailed(failure);
+    if (!recording_->appendRow(rowText_.view(), failure)) recordingFailed(failure);
   }
 
   if (tester_ != 0) backend_.sendMessage(tester_, WM_TICK, forwardWParam(ask), forwardLParam(bid));
@@ -41,7 +41,6 @@ void Recorder::startRecording() {
   recordButton_.setKind(ButtonKind::Cancel);
   recordButton_.setCaption("STOP RECORDING");
   recording_ = std::make_unique<RecordStream>(std::move(file), saveDialog_.fileName);
-  flushTimer_.setEnabled(true);
 }
 
 void Recorder::stopRecording() {
@@ -63,23 +62,7 @@ void Recorder::recordingFailed(std::string& reason) {
 std::unique_ptr<RecordStream> Recorder::endRecording() {
   recordButton_.setKind(ButtonKind::Ok);
   recordButton_.setCaption("START RECORDING");
-  flushTimer_.setEnabled(false);
   return std::move(recording_);
-}
-
-void Recorder::onFlush() {
-  if (!recording_) return;
-  std::string reason;
-  if (!recording_->flush(reason)) {
-    recordingFailed(reason);
-    throw Error(reason);
-  }
-}
-
-void Recorder::endSession() {
-  if (!recording_) return;
-  std::string ignored;
-  recording_->flush(ignored);
 }
 
 }  // namespace orv
