@@ -38,9 +38,12 @@ void Recorder::startRecording() {
   std::string reason;
   auto file = backend_.createFile(saveDialog_.fileName, reason);
   if (!file) throw Error("Cannot record to " + saveDialog_.fileName + ": " + reason);
+  // The open file is all a recording needs (no timer: each row is written
+  // as its tick comes); the button shows the recording once the stream
+  // holds the file.
+  recording_ = std::make_unique<RecordStream>(std::move(file), saveDialog_.fileName);
   recordButton_.setKind(ButtonKind::Cancel);
   recordButton_.setCaption("STOP RECORDING");
-  recording_ = std::make_unique<RecordStream>(std::move(file), saveDialog_.fileName);
 }
 
 void Recorder::stopRecording() {

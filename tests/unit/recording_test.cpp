@@ -130,6 +130,16 @@ TEST_F(RecordingTest, AFileThatCannotBeOpenedIsReportedAndLeavesTheStartLook) {
   EXPECT_EQ(be.saveDialogRuns, 2);
 }
 
+TEST_F(RecordingTest, ARecordingNeedsNoTimer) {
+  be.timersLeft = 0;
+  runGuarded(be, [&] { rec->click(Control::RecordButton); });
+  EXPECT_TRUE(be.errors.empty());
+  EXPECT_TRUE(rec->isRecording());
+  EXPECT_EQ(rec->recordButton().caption(), "STOP RECORDING");
+  tick(10001, 10000);
+  EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0000,1.0001\r\n");
+}
+
 TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
   testerRunning();
   be.failFilesAfterBytes = 100;  // a small disk: room for two rows of 46 bytes
