@@ -11,7 +11,9 @@
 // and, to show what two hops cost at the least on this machine:
 //   (e) a bare window that passes each tick on to a second bare window.
 // Each round runs (a) to (e) once, in this order, so a noisy machine slows
-// all four alike; the result is the median over the rounds. Every recording
+// all five alike; the result is the median over the rounds. Next to it, the
+// 99th and 99.9th percentile and the maximum of the single ticks' times,
+// over all rounds of a kind: what a slow tick costs the feeder. Every recording
 // of (c) and (d) is read back and every tick forwarded in (d) is looked up in
 // the probe's log: all there, in order, or the benchmark fails.
 //
@@ -24,6 +26,7 @@
 // Exit status: 0 done (targets met or not: see PASS/MISS); 1 a tick missing,
 // reordered or not answered 1; 2 bad command line; 3 a step failed.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -48,7 +51,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitSetup = 3;
 
 constexpr double kTargetRecording = 1.15;   // (c)/(a)
-constexpr double kTargetForwarding = 2.2;   // (d)/(a)
+constexpr double kTargetForwarding = 1.15;  // (d)/(e): against the floor of two hops
 constexpr const char* kBareClass = "OrvaldaBenchBareWindow";
 constexpr const char* kBareTitle = "Orvalda bench bare window";
 constexpr const char* kRelayTitle = "Orvalda bench relay window";
@@ -133,6 +136,13 @@ double median(std::vector<double> v) {
   return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// The value below which the share p of the sorted samples lies (nearest rank).
+double percentile(const std::vector<double>& sorted, double p) {
+  if (sorted.empty()) return 0;
+  const auto rank = static_cast<std::size_t>(std::ceil(p * static_cast<double>(sorted.size())));
+  return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
+}
+
 // Ends the whole run when a round hangs (a send that never returns).
 class Watchdog {
  public:
@@ -195,14 +205,19 @@ std::vector<Tick> makeStream(int count) {
   return ticks;
 }
 
-// Sends the whole stream back to back; microseconds per tick. Counts the
-// answers that were not 1.
-double sendStream(HWND window, const std::vector<Tick>& ticks, std::size_t& notOne) {
+// Sends the whole stream back to back; microseconds per tick on average.
+// Adds each tick's own time to samples and counts the answers that were not 1.
+double sendStream(HWND window, const std::vector<Tick>& ticks, std::vector<double>& samples, std::size_t& notOne) {
   notOne = 0;
   const double start = nowUs();
-  for (const Tick& t : ticks)
+  double last = start;
+  for (const Tick& t : ticks) {
     if (SendMessageA(window, orv::WM_TICK, static_cast<WPARAM>(t.ask), static_cast<LPARAM>(t.bid)) != 1) ++notOne;
-  return (nowUs() - start) / static_cast<double>(ticks.size());
+    const double now = nowUs();
+    samples.push_back(now - last);
+    last = now;
+  }
+  return (last - start) / static_cast<double>(ticks.size());
 }
 
 // ---------------------------------------------------------------------------
@@ -442,6 +457,10 @@ int runBench(const Options& o) {
   watchdog.disarm();
 
   std::vector<double> a, b, c, d, e;
+  // The single ticks' times of each kind, over all rounds.
+  std::vector<double> tickA, tickB, tickC, tickD, tickE;
+  for (auto* v : {&tickA, &tickB, &tickC, &tickD, &tickE})
+    v->reserve(static_cast<std::size_t>(o.ticks) * static_cast<std::size_t>(o.rounds));
   Memory orvaldaAfterRound1;
   std::vector<std::string> missing;
   std::size_t notOne = 0;
@@ -452,26 +471,26 @@ int runBench(const Options& o) {
   };
   for (int r = 1; r <= o.rounds; ++r) {
     watchdog.arm("round " + std::to_string(r));
-    a.push_back(sendStream(bareWindow, ticks, notOne));
+    a.push_back(sendStream(bareWindow, ticks, tickA, notOne));
     countNotOne("(a)", r);
-    b.push_back(sendStream(orvalda.main, ticks, notOne));
+    b.push_back(sendStream(orvalda.main, ticks, tickB, notOne));
     countNotOne("(b)", r);
 
     const std::string fileC = joinPath(o.out, "recording-c-" + std::to_string(r) + ".csv");
     orvalda.startRecording(fileC);
-    c.push_back(sendStream(orvalda.main, ticks, notOne));
+    c.push_back(sendStream(orvalda.main, ticks, tickC, notOne));
     countNotOne("(c)", r);
     orvalda.stopRecording();
 
     orvalda.setLive(true);
     const std::string fileD = joinPath(o.out, "recording-d-" + std::to_string(r) + ".csv");
     orvalda.startRecording(fileD);
-    d.push_back(sendStream(orvalda.main, ticks, notOne));
+    d.push_back(sendStream(orvalda.main, ticks, tickD, notOne));
     countNotOne("(d)", r);
     orvalda.stopRecording();
     orvalda.setLive(false);
 
-    e.push_back(sendStream(relayWindow, ticks, notOne));
+    e.push_back(sendStream(relayWindow, ticks, tickE, notOne));
     countNotOne("(e)", r);
     watchdog.disarm();
 
@@ -492,24 +511,32 @@ int runBench(const Options& o) {
   const Memory bareAtEnd = memoryOf(bare);
 
   const double ma = median(a), mb = median(b), mc = median(c), md = median(d), me = median(e);
-  const double rc = mc / ma, rd = md / ma;
-  std::printf("\nmedian of %d rounds, microseconds per tick:\n", o.rounds);
-  print("  (a) bare window, another process, answers 1        %8.1f\n", ma);
-  print("  (b) Orvalda idle                                   %8.1f   x%.2f\n", mb, mb / ma);
-  print("  (c) Orvalda recording                              %8.1f   x%.2f\n", mc, rc);
-  print("  (d) Orvalda recording and forwarding to the probe  %8.1f   x%.2f\n", md, rd);
-  print("  (e) two bare windows in a chain (two hops' floor)  %8.1f   x%.2f\n", me, me / ma);
+  const double rc = mc / ma, rd = md / me;
+  std::printf("\nmicroseconds per tick: median of %d rounds' means; single ticks of all rounds: p99, p99.9, max\n",
+              o.rounds);
+  std::printf("                                                     median    ratio      p99    p99.9      max\n");
+  auto row = [&](const char* kind, double m, std::vector<double>& samples) {
+    std::sort(samples.begin(), samples.end());
+    std::printf("  %-50s %8.1f   x%5.2f %8.1f %8.1f %8.1f\n", kind, m, m / ma, percentile(samples, 0.99),
+                percentile(samples, 0.999), samples.empty() ? 0.0 : samples.back());
+  };
+  row("(a) bare window, another process, answers 1", ma, tickA);
+  row("(b) Orvalda idle", mb, tickB);
+  row("(c) Orvalda recording", mc, tickC);
+  row("(d) Orvalda recording and forwarding to the probe", md, tickD);
+  row("(e) two bare windows in a chain (two hops' floor)", me, tickE);
+  std::fflush(stdout);
   std::printf("  (c)/(a) = %.2f  target <= %.2f  %s\n", rc, kTargetRecording, rc <= kTargetRecording ? "PASS" : "MISS");
-  std::printf("  (d)/(a) = %.2f  target <= %.2f  %s\n", rd, kTargetForwarding, rd <= kTargetForwarding ? "PASS" : "MISS");
+  std::printf("  (d)/(e) = %.2f  target <= %.2f  %s\n", rd, kTargetForwarding, rd <= kTargetForwarding ? "PASS" : "MISS");
   // The same ratios taken within each round, where the load of a shared
   // machine weighs on both sides alike: how far the above is noise.
-  auto roundRatios = [&](const std::vector<double>& x) {
+  auto roundRatios = [&](const std::vector<double>& x, const std::vector<double>& base) {
     std::vector<double> q;
-    for (std::size_t i = 0; i < x.size(); ++i) q.push_back(x[i] / a[i]);
+    for (std::size_t i = 0; i < x.size(); ++i) q.push_back(x[i] / base[i]);
     return median(q);
   };
-  print("  within each round, median: (c)/(a) %.2f, (d)/(a) %.2f, (e)/(a) %.2f\n", roundRatios(c), roundRatios(d),
-        roundRatios(e));
+  print("  within each round, median: (c)/(a) %.2f, (d)/(e) %.2f, (e)/(a) %.2f\n", roundRatios(c, a),
+        roundRatios(d, e), roundRatios(e, a));
   print("peak working set: Orvalda %.1f MiB after start-up, %.1f MiB after round 1, %.1f MiB after the rounds;",
         orvaldaAtStart.peakMiB, orvaldaAfterRound1.peakMiB, orvaldaAtEnd.peakMiB);
   print(" bare window %.1f MiB\n", bareAtEnd.peakMiB);

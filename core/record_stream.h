@@ -1,11 +1,9 @@
-// The open CSV file of a recording. Rows are collected whole in a 512-byte
-// block and written out together, so a program reading the file meanwhile
-// never sees half a row; the owner writes out what is collected at least
-// once a second, so a reader is never far behind and a crash loses little.
+// The open CSV file of a recording. Each row goes to the system with its
+// CR LF in one write before the tick that brought it is answered, so a
+// program reading the file meanwhile sees only whole rows, and every row of
+// an answered tick stays in the file even when the process is killed.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,33 +14,23 @@ namespace orv {
 
 class RecordStream {
  public:
-  static constexpr std::size_t kBlock = 512;
-  static constexpr std::int64_t kMaxDelayMs = 1000;
-
   RecordStream(std::unique_ptr<OutputFile> file, std::string path);
-  // Writes out what is collected and closes; failures have nobody left to tell.
+  // Closes; a failure has nobody left to tell.
   ~RecordStream();
   RecordStream(const RecordStream&) = delete;
   RecordStream& operator=(const RecordStream&) = delete;
 
-  // Adds one row and its CR LF. Writes out the block first when the row does
-  // not fit in it, and after it when the oldest row waiting is older than
-  // kMaxDelayMs. False, with the system's reason, when a write failed.
-  bool appendRow(std::string_view row, std::int64_t nowMs, std::string& error);
-  // Writes out whatever is collected.
-  bool flush(std::string& error);
-  // Writes out and closes the file.
+  // Writes one row and its CR LF in one piece. False, with the system's
+  // reason, when the write failed; the file then still ends with a whole row.
+  bool appendRow(std::string_view row, std::string& error);
   bool close(std::string& error);
 
   const std::string& path() const noexcept { return path_; }
 
  private:
-  bool writeOut(const char* data, std::size_t size, std::string& error);
   std::unique_ptr<OutputFile> file_;
   std::string path_;
-  char block_[kBlock];
-  std::size_t used_ = 0;
-  std::int64_t oldestMs_ = 0;
+  std::string line_;  // the row with its line end; keeps its room from row to row
 };
 
 }  // namespace orv

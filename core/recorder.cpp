@@ -28,7 +28,6 @@ Recorder::Recorder(Backend& backend)
       liveBox_(backend, Control::LiveBox, false),
       testDataBox_(backend, Control::TestDataBox, true),
       silenceLine_(backend, Control::SilenceLine, "No Ticks", kRed),
-      flushTimer_(backend, TimerId::Flush, false, kFlushIntervalMs),
       symbol_("XXXYYY"),
       pairText_("XXX/YYY") {
   recordButton_.onClick = [this] { onRecordClicked(); };
@@ -36,11 +35,10 @@ Recorder::Recorder(Backend& backend)
   liveBox_.onClick = [this] { onLiveClicked(); };
   testDataBox_.onClick = [this] { onTestDataClicked(); };
   pulseTimer_.onTimer = [this] { onPulse(); };
-  flushTimer_.onTimer = [this] { onFlush(); };
 }
 
 // The stream is deliberately not stopped here: closing the window does not
-// end a recording, and RecordStream's own destructor writes out what it holds.
+// end a recording; RecordStream's own destructor closes the file.
 Recorder::~Recorder() = default;
 
 bool Recorder::handleFeedMessage(Message& m) {
@@ -106,7 +104,6 @@ void Recorder::click(Control control) {
 void Recorder::timerElapsed(TimerId timer) {
   switch (timer) {
     case TimerId::Pulse: pulseTimer_.fire(); break;
-    case TimerId::Flush: flushTimer_.fire(); break;
   }
 }
 

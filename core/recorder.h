@@ -25,7 +25,6 @@ class RecordStream;
 // Fixed values of the main window.
 inline constexpr unsigned kReplayIntervalMs = 20;    // the pulse while it paces the replay
 inline constexpr unsigned kWatchdogIntervalMs = 500; // the pulse once a symbol has been announced
-inline constexpr unsigned kFlushIntervalMs = 1000;   // recorded rows reach the disk at least this often
 inline constexpr std::int64_t kStaleAfterSeconds = 5;
 
 class Recorder {
@@ -52,8 +51,6 @@ class Recorder {
   // Windows asks whether the session may end: the close question. A question
   // that fails answers as No would, and its error is shown.
   bool mayEndSession();
-  // The Windows session is ending: recorded rows must reach the disk now.
-  void endSession();
 
   // The controls, for the window that shows them.
   const Label& tickLine() const noexcept { return tickLine_; }
@@ -63,7 +60,6 @@ class Recorder {
   const CheckBox& liveBox() const noexcept { return liveBox_; }
   const CheckBox& testDataBox() const noexcept { return testDataBox_; }
   const Timer& pulseTimer() const noexcept { return pulseTimer_; }
-  const Timer& flushTimer() const noexcept { return flushTimer_; }
 
   // The state, read-only.
   const std::string& symbol() const noexcept { return symbol_; }
@@ -85,7 +81,6 @@ class Recorder {
   void onLiveClicked();
   void onTestDataClicked();
   void onPulse();
-  void onFlush();
   void connectTester();
   void disconnectTester();
   void sendToTester(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam);
@@ -109,7 +104,6 @@ class Recorder {
   CheckBox liveBox_;
   CheckBox testDataBox_;
   Label silenceLine_;
-  Timer flushTimer_;
 
   // The recorder's state.
   std::unique_ptr<RecordStream> recording_;  // none while idle
@@ -120,6 +114,7 @@ class Recorder {
   std::int64_t lastTickTime_ = 0;            // calendar seconds of the latest live tick; 0: none yet
   std::int32_t replayRow_ = 0;               // next row of the built-in table to replay
   std::uint64_t ticksNotTaken_ = 0;          // by the tester since it last answered
+  bool replaySending_ = false;               // a replay step waits in its send
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.
   TextBuffer displayText_;

@@ -15,7 +15,7 @@ void Recorder::onTick(std::uint32_t ask, std::uint32_t bid) {
   std::string failure;
   if (recording_) {
     buildCsvRow(rowText_, pairText_, now, digits_, bid, ask);
-    if (!recording_->appendRow(rowText_.view(), backend_.monotonicMs(), failure)) recordingFailed(failure);
+    if (!recording_->appendRow(rowText_.view(), failure)) recordingFailed(failure);
   }
 
   if (tester_ != 0) sendToTester(WM_TICK, forwardWParam(ask), forwardLParam(bid));
@@ -38,10 +38,12 @@ void Recorder::startRecording() {
   std::string reason;
   auto file = backend_.createFile(saveDialog_.fileName, reason);
   if (!file) throw Error("Cannot record to " + saveDialog_.fileName + ": " + reason);
+  // The open file is all a recording needs (no timer: each row is written
+  // as its tick comes); the button shows the recording once the stream
+  // holds the file.
+  recording_ = std::make_unique<RecordStream>(std::move(file), saveDialog_.fileName);
   recordButton_.setKind(ButtonKind::Cancel);
   recordButton_.setCaption("STOP RECORDING");
-  recording_ = std::make_unique<RecordStream>(std::move(file), saveDialog_.fileName);
-  flushTimer_.setEnabled(true);
 }
 
 void Recorder::stopRecording() {
@@ -63,23 +65,7 @@ void Recorder::recordingFailed(std::string& reason) {
 std::unique_ptr<RecordStream> Recorder::endRecording() {
   recordButton_.setKind(ButtonKind::Ok);
   recordButton_.setCaption("START RECORDING");
-  flushTimer_.setEnabled(false);
   return std::move(recording_);
-}
-
-void Recorder::onFlush() {
-  if (!recording_) return;
-  std::string reason;
-  if (!recording_->flush(reason)) {
-    recordingFailed(reason);
-    throw Error(reason);
-  }
-}
-
-void Recorder::endSession() {
-  if (!recording_) return;
-  std::string ignored;
-  recording_->flush(ignored);
 }
 
 }  // namespace orv

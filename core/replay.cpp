@@ -19,12 +19,22 @@ std::uint32_t replayPoints(float value, std::int32_t digits) noexcept {
 
 void Recorder::seekReplay(std::int32_t row) noexcept { replayRow_ = row >= 0 && row < kTestTickCount ? row : 0; }
 
+// One row per step, and one step at a time: a timer event that a modal
+// window lets run while the send waits sends nothing, so no row goes out
+// twice, none is skipped, and the pass ends once after its last row.
 void Recorder::replayStep() {
-  if (tester_ == 0) return;
+  if (tester_ == 0 || replaySending_) return;
   const TestTick row = testTick(replayRow_);
   const std::uint32_t ask = replayPoints(row.ask, digits_);
   const std::uint32_t bid = replayPoints(row.bid, digits_);
-  sendToTester(WM_TICK, forwardWParam(ask), forwardLParam(bid));
+  {
+    struct Sending {
+      bool& flag;
+      explicit Sending(bool& f) : flag(f) { flag = true; }
+      ~Sending() { flag = false; }
+    } sending(replaySending_);
+    sendToTester(WM_TICK, forwardWParam(ask), forwardLParam(bid));
+  }
   // A feeder message handled during the send may have changed the link or
   // the box; the row has gone out all the same.
   if (++replayRow_ >= kTestTickCount) {

@@ -44,10 +44,9 @@ using Color = std::uint32_t;
 inline constexpr Color kRed = 0x000000FF;
 inline constexpr Color kWindowTextColor = 0x80000008;
 
-// The timers the window runs. Pulse paces the replay, or runs the watchdog
-// once a symbol has been announced; Flush paces the writing out of recorded
-// rows while a recording is open.
-enum class TimerId : int { Pulse = 1, Flush = 2 };
+// The timer the window runs: Pulse paces the replay, or runs the watchdog
+// once a symbol has been announced.
+enum class TimerId : int { Pulse = 1 };
 
 // What became of a message sent to another program's window.
 enum class SendResult {
@@ -63,7 +62,7 @@ struct SaveDialogOptions {
 };
 
 // A file being recorded. Writes go straight to the system: the recorder
-// collects whole rows itself and hands them over in one piece.
+// hands each row over whole, in one write.
 class OutputFile {
  public:
   virtual ~OutputFile() = default;

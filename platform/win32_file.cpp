@@ -24,7 +24,7 @@ class Win32File : public OutputFile {
     }
     // A short write without an error is a full disk.
     error = systemErrorText(ok ? ERROR_DISK_FULL : GetLastError());
-    // Cut back what went out of this block, so no half row stays in the file.
+    // Cut back what went out of this write, so no half row stays in the file.
     LARGE_INTEGER end;
     end.QuadPart = written_;
     if (SetFilePointerEx(h_, end, nullptr, FILE_BEGIN)) SetEndOfFile(h_);

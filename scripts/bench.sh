@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The end-to-end benchmark under Wine (on Xvfb when there is no display): the
 # same stream of ticks sent back to back to a bare window, to Orvalda idle,
-# recording, and recording and forwarding to the tester probe; microseconds
-# per tick, the ratios against the bare window, Orvalda's peak memory and its
-# start-up time. The output also goes to build/bench-<time>/bench.txt.
+# recording, and recording and forwarding to the tester probe, and to two bare
+# windows in a chain; microseconds per tick (median, 99th and 99.9th
+# percentile, maximum), the ratios against the bare window and the chain,
+# Orvalda's peak memory and its start-up time. The output also goes to build/bench-<time>/bench.txt.
 #   scripts/bench.sh [--ticks N] [--rounds R] [--starts S]
 # Fails when a tick of a recording round is missing from the recording or
 # from the probe's log, or is out of order.

@@ -252,10 +252,6 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         guarded([this] { recorder_.timerElapsed(TimerId::Pulse); });
         return 0;
       }
-      if (wParam == static_cast<WPARAM>(TimerId::Flush)) {
-        guarded([this] { recorder_.timerElapsed(TimerId::Flush); });
-        return 0;
-      }
       break;
     case WM_CLOSE:
       // The close operation; the window stays until the loop has ended.
@@ -263,9 +259,6 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_QUERYENDSESSION:
       return recorder_.mayEndSession() ? TRUE : FALSE;
-    case WM_ENDSESSION:
-      if (wParam) guarded([this] { recorder_.endSession(); });
-      return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) restoreFocus();
       return 0;

@@ -46,7 +46,6 @@ TEST_F(RecordingTest, StartProposesANameAndRecordsEveryTickAsACrLfRow) {
   EXPECT_EQ(data(),
             "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
             "EUR/USD,20261206 14:03:27.046,1.08151,1.08167\r\n");
-  EXPECT_FALSE(be.runningTimers.count(TimerId::Flush));
 }
 
 TEST_F(RecordingTest, CancelChangesNothingAndStopBeforeAnyTickLeavesAnEmptyFile) {
@@ -86,29 +85,19 @@ TEST_F(RecordingTest, AnnouncementWhileRecordingChangesLaterRows) {
             "GBP/JPY,20261206 14:03:27.045,150.120,150.123\r\n");
 }
 
-TEST_F(RecordingTest, RowsGoOutWholeInBlocksAndAtLeastOnceASecond) {
+// Nothing waits in the program for a later write, a stop or a normal end:
+// a kill or the end of the Windows session after the answer loses no row.
+TEST_F(RecordingTest, EachRowIsWrittenWholeInOneWriteBeforeItsTickIsAnswered) {
   rec->click(Control::RecordButton);
   const auto file = be.lastFile();
-  const std::string row = "XXX/YYY,20261206 14:03:27.045,1.0000,1.0000\r\n";  // 46 bytes
-  for (int i = 0; i < 11; ++i) tick(10000, 10000);
-  EXPECT_EQ(file->data.size(), 0u);  // 506 bytes wait in the block
-  tick(10000, 10000);
-  EXPECT_EQ(file->data.size(), 11 * row.size());  // the block went out before the 12th
-  EXPECT_EQ(file->writes, 1);
-  // Whatever went out is whole rows.
-  EXPECT_EQ(file->data.size() % row.size(), 0u);
-  // A slow feed: the row that waits longest goes out within a second.
-  be.steadyMs += 999;
-  tick(10000, 10000);
-  EXPECT_EQ(file->data.size(), 11 * row.size());
-  be.steadyMs += 1;
-  tick(10000, 10000);
-  EXPECT_EQ(file->data.size(), 14 * row.size());
-  // And the flush timer writes out a lone row with no further tick.
-  tick(10000, 10000);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Flush), 1000u);
-  rec->timerElapsed(TimerId::Flush);
-  EXPECT_EQ(file->data.size(), 15 * row.size());
+  std::string rows;
+  for (std::uint32_t i = 1; i <= 12; ++i) {
+    EXPECT_EQ(tick(10000 + i, 10000), 1);
+    rows += "XXX/YYY,20261206 14:03:27.045,1.0000," + std::to_string(10000 + i).insert(1, ".") + "\r\n";
+    EXPECT_EQ(file->writes, static_cast<int>(i));
+    EXPECT_EQ(file->data, rows);
+  }
+  EXPECT_TRUE(rec->isRecording());
 }
 
 TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
@@ -126,14 +115,6 @@ TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
             "XXX/YYY,20261206 14:03:27.045,1.0000,1.0002\r\n");
 }
 
-TEST_F(RecordingTest, EndOfTheSessionWritesOutTheRows) {
-  rec->click(Control::RecordButton);
-  tick(10001, 10000);
-  rec->endSession();
-  EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0000,1.0001\r\n");
-  EXPECT_TRUE(rec->isRecording());
-}
-
 TEST_F(RecordingTest, AFileThatCannotBeOpenedIsReportedAndLeavesTheStartLook) {
   be.createErrors["C:\\rec\\XXXYYY-20261206-140327.csv"] = "Access is denied";
   runGuarded(be, [&] { rec->click(Control::RecordButton); });
@@ -149,16 +130,26 @@ TEST_F(RecordingTest, AFileThatCannotBeOpenedIsReportedAndLeavesTheStartLook) {
   EXPECT_EQ(be.saveDialogRuns, 2);
 }
 
+TEST_F(RecordingTest, ARecordingNeedsNoTimer) {
+  be.timersLeft = 0;
+  runGuarded(be, [&] { rec->click(Control::RecordButton); });
+  EXPECT_TRUE(be.errors.empty());
+  EXPECT_TRUE(rec->isRecording());
+  EXPECT_EQ(rec->recordButton().caption(), "STOP RECORDING");
+  tick(10001, 10000);
+  EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0000,1.0001\r\n");
+}
+
 TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
   testerRunning();
-  be.failFilesAfterBytes = 100;  // a small disk
+  be.failFilesAfterBytes = 100;  // a small disk: room for two rows of 46 bytes
   tick(1, 1);  // a live tick makes "Live Data" usable
   rec->click(Control::RecordButton);
   rec->click(Control::LiveBox);
-  for (int i = 0; i < 11; ++i) tick(10000, 10000);
+  for (int i = 0; i < 2; ++i) tick(10000, 10000);
   EXPECT_TRUE(be.errors.empty());
   be.sent.clear();
-  tick(10001, 10000);  // the block cannot go out
+  tick(10001, 10000);  // the third row does not fit
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_NE(be.errors[0].find("Recording to C:\\rec\\XXXYYY-20261206-140327.csv stopped: "), std::string::npos);
   EXPECT_FALSE(rec->isRecording());
@@ -170,6 +161,8 @@ TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
   EXPECT_LT(send, error);
   tick(10002, 10000);
   EXPECT_EQ(be.errors.size(), 1u);  // told once
+  EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0000,1.0000\r\n"
+                    "XXX/YYY,20261206 14:03:27.045,1.0000,1.0000\r\n");
 }
 
 TEST_F(RecordingTest, AFailedCloseIsReportedAndStillEndsTheRecording) {
@@ -205,7 +198,7 @@ TEST_F(RecordingTest, ANestedTickIsRecordedAfterTheOuterOne) {
   EXPECT_EQ(ticks, (std::vector<SentMessage>{msg(WM_TICK, 10002, 10001), msg(WM_TICK, 20002, 20001)}));
 }
 
-TEST_F(RecordingTest, ARowLongerThanTheBlockGoesOutWholeInOrder) {
+TEST_F(RecordingTest, ALongRowGoesOutWholeInOrder) {
   rec->click(Control::RecordButton);
   tick(1, 1);
   for (int i = 0; i < 300; ++i) tail("AB", 0);

@@ -20,6 +20,19 @@ class ReplayTest : public RecorderTest {
   void steps(int n) {
     for (int i = 0; i < n; ++i) rec->timerElapsed(TimerId::Pulse);
   }
+  static SentMessage rowMsg(std::int32_t row) {
+    const TestTick r = testTick(row);
+    return msg(WM_TICK, replayPoints(r.ask, 4), replayPoints(r.bid, 4));
+  }
+  // A dialog opened while the next replayed row is being sent lets a timer
+  // event run inside that send.
+  void timerEventDuringTheNextSend() {
+    be.onSend = [this](const SentMessage& m) {
+      if (m.msg != WM_TICK) return;
+      be.onSend = nullptr;
+      steps(1);
+    };
+  }
 };
 
 TEST(ReplayPoints, TruncateTheExactProductOfTheSingleScale) {
@@ -169,6 +182,25 @@ TEST_F(ReplayTest, AnUntickDuringTheSendStillAdvances) {
   };
   rec->timerElapsed(TimerId::Pulse);
   EXPECT_EQ(rec->replayRow(), 1);
+  EXPECT_FALSE(rec->testDataBox().checked());
+}
+
+TEST_F(ReplayTest, ATimerEventDuringASendNeitherRepeatsNorSkipsARow) {
+  rec->click(Control::TestDataBox);
+  rec->seekReplay(10);
+  be.sent.clear();
+  timerEventDuringTheNextSend();
+  steps(2);
+  EXPECT_EQ(ticksSent(), (std::vector<SentMessage>{rowMsg(10), rowMsg(11)}));
+  EXPECT_EQ(rec->replayRow(), 12);
+
+  // During the last row's send: the pass ends once, and no row of the next goes out.
+  rec->seekReplay(kTestTickCount - 1);
+  be.sent.clear();
+  timerEventDuringTheNextSend();
+  steps(1);
+  EXPECT_EQ(be.sent, (std::vector<SentMessage>{rowMsg(kTestTickCount - 1), msg(WM_FEED_CONTROL, 0, 0)}));
+  EXPECT_EQ(rec->replayRow(), 0);
   EXPECT_FALSE(rec->testDataBox().checked());
 }
 
