@@ -44,9 +44,11 @@ using Color = std::uint32_t;
 inline constexpr Color kRed = 0x000000FF;
 inline constexpr Color kWindowTextColor = 0x80000008;
 
-// The timer the window runs: Pulse paces the replay, or runs the watchdog
-// once a symbol has been announced.
-enum class TimerId : int { Pulse = 1 };
+// The timers the window runs. Pulse paces the replay, or runs the watchdog
+// once a symbol has been announced; Reopen tries again to open the file of an
+// unattended recording that failed; TesterSearch looks for a tester that is
+// not there yet.
+enum class TimerId : int { Pulse = 1, Reopen = 2, TesterSearch = 3 };
 
 // What became of a message sent to another program's window.
 enum class SendResult {
@@ -59,6 +61,13 @@ struct SaveDialogOptions {
   std::string_view defaultExt;  // "csv"
   std::string_view filter;      // "CSV files|*.csv"
   bool confirmOverwrite = true;
+  std::string_view initialFolder;  // where the dialog opens; empty: the system's choice
+};
+
+// A file opened to be added to: how it ended before anything was added.
+struct AppendStart {
+  std::uint64_t size = 0;   // bytes it held
+  char lastByte = '\0';     // its last byte, when it held any
 };
 
 // A file being recorded. Writes go straight to the system: the recorder
@@ -77,6 +86,7 @@ class Backend {
 
   // Clocks.
   virtual LocalTime localTime() = 0;
+  virtual LocalTime utcTime() = 0;
   virtual std::int64_t calendarSeconds() = 0;  // time(): whole seconds
   virtual std::int64_t monotonicMs() = 0;      // steady clock for pacing
 
@@ -109,6 +119,16 @@ class Backend {
 
   // Creates or empties a file for recording; nullptr with a reason on failure.
   virtual std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) = 0;
+  // Opens a file to add to its end, creating it and any missing folders; it
+  // is never emptied, and a write that fails part way is cut back no further
+  // than where this run began. nullptr with a reason on failure.
+  virtual std::unique_ptr<OutputFile> openForAppend(const std::string& path, AppendStart& start,
+                                                    std::string& error) = 0;
+
+  // The few values kept between runs (the folder last chosen for a
+  // recording); an empty text when none is kept.
+  virtual std::string loadSetting(std::string_view name) = 0;
+  virtual void saveSetting(std::string_view name, std::string_view value) = 0;
 
   // Tells the message loop to end once it has handled what is queued.
   virtual void requestQuit() = 0;

@@ -18,7 +18,7 @@ class MemoryOutputFile : public OutputFile {
   explicit MemoryOutputFile(std::shared_ptr<MemoryFile> file) : file_(std::move(file)) {}
   bool write(const char* data, std::size_t size, std::string& error) override {
     ++file_->writes;
-    if (file_->closed) {
+    if (!open_) {
       error = "the file is closed";
       return false;
     }
@@ -30,6 +30,7 @@ class MemoryOutputFile : public OutputFile {
     return true;
   }
   bool close(std::string& error) override {
+    open_ = false;
     file_->closed = true;
     if (file_->failClose) {
       error = "The network path was not found";
@@ -40,6 +41,7 @@ class MemoryOutputFile : public OutputFile {
 
  private:
   std::shared_ptr<MemoryFile> file_;
+  bool open_ = true;
 };
 
 }  // namespace
@@ -121,6 +123,7 @@ void MemoryBackend::keepTimerPace(unsigned periodMs) {
 
 bool MemoryBackend::runSaveDialog(std::string& fileName, const SaveDialogOptions& options) {
   ++saveDialogRuns;
+  lastDialogFolder = options.initialFolder;
   log.push_back("savedialog " + fileName);
   if (onModal) onModal();
   return saveDialog ? saveDialog(fileName, options) : false;
@@ -148,7 +151,38 @@ std::unique_ptr<OutputFile> MemoryBackend::createFile(const std::string& path, s
   file->path = path;
   file->failAfterBytes = failFilesAfterBytes;
   files.push_back(file);
+  disk[path] = file;
   return std::make_unique<MemoryOutputFile>(file);
+}
+
+std::unique_ptr<OutputFile> MemoryBackend::openForAppend(const std::string& path, AppendStart& start,
+                                                         std::string& error) {
+  log.push_back("append " + path);
+  if (auto it = createErrors.find(path); it != createErrors.end()) {
+    error = it->second;
+    return nullptr;
+  }
+  std::shared_ptr<MemoryFile>& file = disk[path];
+  if (!file) {
+    file = std::make_shared<MemoryFile>();
+    file->path = path;
+    file->failAfterBytes = failFilesAfterBytes;
+  }
+  file->closed = false;
+  files.push_back(file);
+  start.size = file->data.size();
+  start.lastByte = file->data.empty() ? '\0' : file->data.back();
+  return std::make_unique<MemoryOutputFile>(file);
+}
+
+std::string MemoryBackend::loadSetting(std::string_view name) {
+  auto it = settings.find(std::string(name));
+  return it == settings.end() ? std::string() : it->second;
+}
+
+void MemoryBackend::saveSetting(std::string_view name, std::string_view value) {
+  settings[std::string(name)] = std::string(value);
+  log.push_back("setting " + std::string(name) + " " + std::string(value));
 }
 
 }  // namespace orv

@@ -36,6 +36,7 @@ class MemoryBackend : public Backend {
  public:
   // --- what the test sets ---
   LocalTime now{2026, 12, 6, 14, 3, 27, 45};
+  LocalTime utcNow{2026, 12, 6, 13, 3, 27, 45};
   std::int64_t seconds = 1'800'000'000;
   std::int64_t steadyMs = 0;
   std::map<std::string, WindowHandle> windows;  // titles found by findWindow (case-insensitive)
@@ -67,14 +68,23 @@ class MemoryBackend : public Backend {
   unsigned pacedPeriodMs = 0;                 // what keepTimerPace last asked for
   std::vector<std::string> errors;            // texts of the error display
   std::vector<std::string> questions;         // texts asked with Yes/No
-  std::vector<std::shared_ptr<MemoryFile>> files;
+  std::vector<std::shared_ptr<MemoryFile>> files;  // in the order they were opened
+  // The "disk": each path's latest file, which openForAppend adds to.
+  std::map<std::string, std::shared_ptr<MemoryFile>> disk;
+  std::map<std::string, std::string> settings;
+  std::string lastDialogFolder;  // where the last save dialog opened
   int saveDialogRuns = 0;
   int quitRequests = 0;
 
   std::shared_ptr<MemoryFile> lastFile() const { return files.empty() ? nullptr : files.back(); }
+  std::shared_ptr<MemoryFile> fileAt(const std::string& path) const {
+    auto it = disk.find(path);
+    return it == disk.end() ? nullptr : it->second;
+  }
 
   // --- Backend ---
   LocalTime localTime() override { return now; }
+  LocalTime utcTime() override { return utcNow; }
   std::int64_t calendarSeconds() override { return seconds; }
   std::int64_t monotonicMs() override { return steadyMs; }
   WindowHandle findWindow(std::string_view title) override;
@@ -91,6 +101,9 @@ class MemoryBackend : public Backend {
   bool askYesNo(std::string_view text, std::string_view caption) override;
   void showError(std::string_view text) override;
   std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
+  std::unique_ptr<OutputFile> openForAppend(const std::string& path, AppendStart& start, std::string& error) override;
+  std::string loadSetting(std::string_view name) override;
+  void saveSetting(std::string_view name, std::string_view value) override;
   void requestQuit() override {
     ++quitRequests;
     log.push_back("quit");

@@ -71,9 +71,9 @@ HWND Win32Backend::controlWindow(Control control) const noexcept {
   return index < controls_.size() ? controls_[index] : nullptr;
 }
 
-LocalTime Win32Backend::localTime() {
-  SYSTEMTIME st;
-  GetLocalTime(&st);
+namespace {
+
+LocalTime fromSystemTime(const SYSTEMTIME& st) noexcept {
   LocalTime t;
   t.year = st.wYear;
   t.month = st.wMonth;
@@ -83,6 +83,20 @@ LocalTime Win32Backend::localTime() {
   t.second = st.wSecond;
   t.millisecond = st.wMilliseconds;
   return t;
+}
+
+}  // namespace
+
+LocalTime Win32Backend::localTime() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  return fromSystemTime(st);
+}
+
+LocalTime Win32Backend::utcTime() {
+  SYSTEMTIME st;
+  GetSystemTime(&st);
+  return fromSystemTime(st);
 }
 
 // Whole seconds since 1970, as time() gives them, read from the system clock
@@ -183,6 +197,8 @@ bool Win32Backend::runSaveDialog(std::string& fileName, const SaveDialogOptions&
   ofn.lpstrFile = buffer;
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
+  const std::string initialFolder(options.initialFolder);
+  ofn.lpstrInitialDir = initialFolder.empty() ? nullptr : initialFolder.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | (options.confirmOverwrite ? OFN_OVERWRITEPROMPT : 0);
 
   ModalScope modal(app_, main_);
@@ -221,6 +237,28 @@ void Win32Backend::showQueuedErrors() {
 
 std::unique_ptr<OutputFile> Win32Backend::createFile(const std::string& path, std::string& error) {
   return openWin32File(path, error);
+}
+
+std::unique_ptr<OutputFile> Win32Backend::openForAppend(const std::string& path, AppendStart& start,
+                                                        std::string& error) {
+  return appendWin32File(path, start, error);
+}
+
+// Kept under HKEY_CURRENT_USER\Software\<the application's title>.
+std::string Win32Backend::loadSetting(std::string_view name) {
+  const std::string key = "Software\\" + appTitle_, value(name);
+  char buffer[MAX_PATH * 2] = {};
+  DWORD size = sizeof(buffer);
+  if (RegGetValueA(HKEY_CURRENT_USER, key.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+      ERROR_SUCCESS)
+    return std::string();
+  return buffer;
+}
+
+void Win32Backend::saveSetting(std::string_view name, std::string_view value) {
+  const std::string key = "Software\\" + appTitle_, valueName(name), text(value);
+  RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), valueName.c_str(), REG_SZ, text.c_str(),
+                  static_cast<DWORD>(text.size() + 1));
 }
 
 void Win32Backend::requestQuit() { PostQuitMessage(0); }

@@ -38,6 +38,7 @@ class Win32Backend : public Backend {
   HWND controlWindow(Control control) const noexcept;
 
   LocalTime localTime() override;
+  LocalTime utcTime() override;
   std::int64_t calendarSeconds() override;
   std::int64_t monotonicMs() override;
 
@@ -63,6 +64,9 @@ class Win32Backend : public Backend {
   void showQueuedErrors();
 
   std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
+  std::unique_ptr<OutputFile> openForAppend(const std::string& path, AppendStart& start, std::string& error) override;
+  std::string loadSetting(std::string_view name) override;
+  void saveSetting(std::string_view name, std::string_view value) override;
 
   void requestQuit() override;
   ~Win32Backend() override;

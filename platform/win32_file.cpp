@@ -6,7 +6,8 @@ namespace {
 
 class Win32File : public OutputFile {
  public:
-  explicit Win32File(HANDLE h) : h_(h) {}
+  // `written` is where the file ends now: a failed write is cut back to it.
+  Win32File(HANDLE h, LONGLONG written) : h_(h), written_(written) {}
   ~Win32File() override {
     if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
   }
@@ -44,7 +45,7 @@ class Win32File : public OutputFile {
 
  private:
   HANDLE h_;
-  LONGLONG written_ = 0;
+  LONGLONG written_;
 };
 
 }  // namespace
@@ -67,7 +68,46 @@ std::unique_ptr<OutputFile> openWin32File(const std::string& path, std::string& 
     error = systemErrorText(GetLastError());
     return nullptr;
   }
-  return std::make_unique<Win32File>(h);
+  return std::make_unique<Win32File>(h, 0);
+}
+
+namespace {
+
+// Creates every missing folder of the path's folder part, outermost first.
+void createFolders(const std::string& path) {
+  for (std::size_t at = path.find_first_of("\\/", 1); at != std::string::npos; at = path.find_first_of("\\/", at + 1)) {
+    const std::string folder = path.substr(0, at);
+    if (folder.size() > 2 || folder.back() != ':') CreateDirectoryA(folder.c_str(), nullptr);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<OutputFile> appendWin32File(const std::string& path, AppendStart& start, std::string& error) {
+  createFolders(path);
+  const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = systemErrorText(GetLastError());
+    return nullptr;
+  }
+  LARGE_INTEGER size{};
+  GetFileSizeEx(h, &size);
+  start.size = static_cast<std::uint64_t>(size.QuadPart);
+  start.lastByte = '\0';
+  if (size.QuadPart > 0) {
+    LARGE_INTEGER last;
+    last.QuadPart = size.QuadPart - 1;
+    DWORD read = 0;
+    if (SetFilePointerEx(h, last, nullptr, FILE_BEGIN)) ReadFile(h, &start.lastByte, 1, &read, nullptr);
+  }
+  LARGE_INTEGER end{};
+  if (!SetFilePointerEx(h, end, nullptr, FILE_END)) {
+    error = systemErrorText(GetLastError());
+    CloseHandle(h);
+    return nullptr;
+  }
+  return std::make_unique<Win32File>(h, size.QuadPart);
 }
 
 }  // namespace orv

@@ -12,7 +12,11 @@
 
 namespace orv {
 
+// Creates or empties the file.
 std::unique_ptr<OutputFile> openWin32File(const std::string& path, std::string& error);
+// Opens the file at its end, creating it and the folders missing on its way;
+// a failed write is cut back no further than the size it had when opened.
+std::unique_ptr<OutputFile> appendWin32File(const std::string& path, AppendStart& start, std::string& error);
 
 // The system's description of an error code, without its full stop and line
 // break (the error display adds its own full stop).
