@@ -514,6 +514,21 @@ E2E_TEST(a_tester_that_recovers_is_waited_for_again) {
   E2E_CHECK(text.find("Zentavor did not answer in time: ") == 0);
   o.tick(40000, 39000);
   E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+
+  // The replay to the slow tester: every row once, in order, at its pace.
+  o.click(kIdLiveBox, false);
+  const std::size_t before = probe.entries().size();
+  o.click(kIdTestDataBox, true);
+  Sleep(2000);
+  o.click(kIdTestDataBox, false);
+  log = probe.waitFor(before + 5);
+  std::size_t first = before;  // after the replay's connect sequence
+  while (first < log.size() && !(log[first] == kConnect3)) ++first;
+  std::vector<Entry> rows;
+  for (std::size_t i = first + 1; i < log.size() && !(log[i] == kDisconnect); ++i) rows.push_back(log[i]);
+  std::printf("    %zu rows replayed in 2 s\n", rows.size());
+  E2E_CHECK(rows.size() >= 40);
+  for (std::size_t i = 0; i < rows.size(); ++i) E2E_CHECK(rows[i] == tableRow(static_cast<int>(i)));
 }
 
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }
