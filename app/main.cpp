@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/command_line.h"
+#include "core/file_pattern.h"
 #include "core/recorder.h"
 #include "core/protocol.h"
 #include "platform/toolkit.h"
@@ -116,8 +117,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     MessageBoxA(nullptr, text.c_str(), orv::kAppTitle, MB_OK | MB_ICONSTOP);
     return error->kExitCode;
   }
-  const orv::StartOptions& startOptions = std::get<orv::StartOptions>(commandLine);
+  orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
   if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
+  // A relative pattern is taken from the folder Orvalda was started in, once:
+  // the save dialog may change the current folder later.
+  if (startOptions.recordPattern && orv::isRelativePath(*startOptions.recordPattern)) {
+    char folder[MAX_PATH] = {};
+    const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder);
+    if (length > 0 && length < MAX_PATH) {
+      std::string base(folder);
+      if (base.back() != '\\') base += '\\';
+      startOptions.recordPattern = base + *startOptions.recordPattern;
+    }
+  }
 
   orv::Win32Backend backend(orv::kAppTitle);
   ApplicationWindow appWindow(backend);
@@ -132,10 +144,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     appWindow.create(instance, icon, smallIcon);
     backend.setAppWindow(appWindow.hwnd());
 
-    // The recorder outlives its window: destroying it writes out a
-    // recording that was never stopped. It does not act on startOptions'
-    // --record, --daily, --utc and --live yet.
-    orv::Recorder recorder(backend);
+    // The recorder outlives its window: destroying it closes a recording
+    // that was never stopped.
+    orv::Recorder recorder(backend, startOptions);
     appWindow.setRecorder(&recorder);
     {
       orv::ui::MainWindow mainWindow(recorder, backend);

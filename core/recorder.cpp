@@ -18,7 +18,7 @@ void appendLetters(std::string& text, std::initializer_list<char> letters) {
 
 }  // namespace
 
-Recorder::Recorder(Backend& backend)
+Recorder::Recorder(Backend& backend, const StartOptions& options)
     : backend_(backend),
       closeButton_(backend, Control::CloseButton, ButtonKind::Close, ""),
       tickLine_(backend, Control::TickLine, "Time, Symbol, BID, ASK", kWindowTextColor),
@@ -28,13 +28,21 @@ Recorder::Recorder(Backend& backend)
       liveBox_(backend, Control::LiveBox, false),
       testDataBox_(backend, Control::TestDataBox, true),
       silenceLine_(backend, Control::SilenceLine, "No Ticks", kRed),
+      reopenTimer_(backend, TimerId::Reopen, false, kReopenIntervalMs),
+      testerSearchTimer_(backend, TimerId::TesterSearch, false, kTesterSearchIntervalMs),
       symbol_("XXXYYY"),
-      pairText_("XXX/YYY") {
+      pairText_("XXX/YYY"),
+      utc_(options.utc),
+      autoLive_(options.live),
+      pattern_(options.recordPattern),
+      daily_(options.daily) {
   recordButton_.onClick = [this] { onRecordClicked(); };
   closeButton_.onClose = [this] { close(); };
   liveBox_.onClick = [this] { onLiveClicked(); };
   testDataBox_.onClick = [this] { onTestDataClicked(); };
   pulseTimer_.onTimer = [this] { onPulse(); };
+  reopenTimer_.onTimer = [this] { onReopen(); };
+  testerSearchTimer_.onTimer = [this] { onTesterSearch(); };
 }
 
 // The stream is deliberately not stopped here: closing the window does not
@@ -47,7 +55,10 @@ bool Recorder::handleFeedMessage(Message& m) {
   switch (m.msg) {
     case WM_TICK:
       m.result = 1;
-      liveBox_.setEnabled(true);
+      if (!liveBox_.enabled()) {
+        liveBox_.setEnabled(true);
+        if (autoLive_) liveBox_.setChecked(true);  // connects, or starts looking for the tester
+      }
       onTick(wParam, lParam);
       return true;
     case WM_SYMBOL_HEAD:
@@ -87,6 +98,7 @@ void Recorder::onSymbolTail(std::uint32_t wParam, std::uint32_t lParam) {
   testDataBox_.setEnabled(false);
   pulseTimer_.setEnabled(true);
   pulseTimer_.setInterval(kWatchdogIntervalMs);
+  followAnnouncedSymbol();
 }
 
 void Recorder::click(Control control) {
@@ -104,6 +116,8 @@ void Recorder::click(Control control) {
 void Recorder::timerElapsed(TimerId timer) {
   switch (timer) {
     case TimerId::Pulse: pulseTimer_.fire(); break;
+    case TimerId::Reopen: reopenTimer_.fire(); break;
+    case TimerId::TesterSearch: testerSearchTimer_.fire(); break;
   }
 }
 

@@ -8,12 +8,18 @@
 //    replay to watching for a quiet feed;
 //  - every tick is shown on the tick line, recorded while a recording is
 //    open, and forwarded to the tester while the tester link is open.
+// Started with options (StartOptions), it also records unattended: to files
+// named from a pattern, one per symbol (and per day with `daily`), tried
+// again once a minute when the disk fails it; it can tick "Live Data" by
+// itself and wait for a tester that starts later.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "core/command_line.h"
 #include "core/tick_text.h"
 #include "platform/backend.h"
 #include "platform/toolkit.h"
@@ -26,10 +32,14 @@ class RecordStream;
 inline constexpr unsigned kReplayIntervalMs = 20;    // the pulse while it paces the replay
 inline constexpr unsigned kWatchdogIntervalMs = 500; // the pulse once a symbol has been announced
 inline constexpr std::int64_t kStaleAfterSeconds = 5;
+inline constexpr unsigned kReopenIntervalMs = 60000;       // an unattended recording's next try after a failure
+inline constexpr unsigned kTesterSearchIntervalMs = 3000;  // --live: looking for a tester not there yet
+inline constexpr const char* kLogName = "orvalda.log";     // beside unattended recordings
+inline constexpr const char* kLastFolderSetting = "LastFolder";  // of the save dialog, kept between runs
 
 class Recorder {
  public:
-  explicit Recorder(Backend& backend);
+  explicit Recorder(Backend& backend, const StartOptions& options = {});
   ~Recorder();
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
@@ -90,6 +100,14 @@ class Recorder {
   void watchdogStep();
   void startRecording();
   void stopRecording();
+  LocalTime clock();
+  void recordRow(const LocalTime& now, std::uint32_t ask, std::uint32_t bid, std::string& failure);
+  void followAnnouncedSymbol();
+  bool openPatternFile(const LocalTime& now, std::string& failure);
+  void patternFileFailed(const std::string& path, const std::string& message);
+  void onReopen();
+  void onTesterSearch();
+  void writeLog(const std::string& folder, const std::string& text);
   std::unique_ptr<RecordStream> endRecording();
   void recordingFailed(std::string& reason);
 
@@ -104,6 +122,8 @@ class Recorder {
   CheckBox liveBox_;
   CheckBox testDataBox_;
   Label silenceLine_;
+  Timer reopenTimer_;        // an unattended recording that failed is tried again
+  Timer testerSearchTimer_;  // --live: looks for a tester that is not there yet
 
   // The recorder's state.
   std::unique_ptr<RecordStream> recording_;  // none while idle
@@ -115,6 +135,16 @@ class Recorder {
   std::int32_t replayRow_ = 0;               // next row of the built-in table to replay
   std::uint64_t ticksNotTaken_ = 0;          // by the tester since it last answered
   bool replaySending_ = false;               // a replay step waits in its send
+  // How it was started.
+  bool utc_ = false;                        // UTC instead of local time everywhere
+  bool autoLive_ = false;                   // tick "Live Data" by itself once usable
+  std::optional<std::string> pattern_;      // unattended recording's file names, while it goes on
+  bool daily_ = false;                      // a new file of the pattern at midnight
+  // The unattended recording's file: its symbol and day, and how it fares.
+  std::string fileSymbol_;
+  std::uint32_t fileDay_ = 0;
+  std::string failedPath_;                  // the file that failed, while it is tried again
+  std::uint64_t ticksNotRecorded_ = 0;      // since it failed
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.
   TextBuffer displayText_;

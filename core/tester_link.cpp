@@ -55,6 +55,14 @@ void Recorder::onLiveClicked() {
     connectTester();
   else
     disconnectTester();
+  // Started with --live, a tester that is not there yet is looked for again
+  // every few seconds while the box stays ticked.
+  testerSearchTimer_.setEnabled(autoLive_ && liveBox_.checked() && tester_ == 0);
+}
+
+void Recorder::onTesterSearch() {
+  if (tester_ == 0 && liveBox_.checked()) connectTester();
+  testerSearchTimer_.setEnabled(liveBox_.checked() && tester_ == 0);
 }
 
 void Recorder::onTestDataClicked() {

@@ -129,6 +129,7 @@ bool SaveDialog::execute() {
   options.defaultExt = defaultExt_;
   options.filter = filter_;
   options.confirmOverwrite = true;
+  options.initialFolder = initialFolder;
   return backend_.runSaveDialog(fileName, options);
 }
 

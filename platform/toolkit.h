@@ -121,6 +121,7 @@ class SaveDialog {
  public:
   SaveDialog(Backend& backend, std::string defaultExt, std::string filter);
   std::string fileName;
+  std::string initialFolder;  // where the dialog opens; empty: the system's choice
   bool execute();
   const std::string& defaultExt() const noexcept { return defaultExt_; }
   const std::string& filter() const noexcept { return filter_; }

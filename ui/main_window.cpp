@@ -248,10 +248,11 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (control->reflect(msg, wParam, lParam, result)) return result;
       return faceColors(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
     case WM_TIMER:
-      if (wParam == static_cast<WPARAM>(TimerId::Pulse)) {
-        guarded([this] { recorder_.timerElapsed(TimerId::Pulse); });
-        return 0;
-      }
+      for (TimerId timer : {TimerId::Pulse, TimerId::Reopen, TimerId::TesterSearch})
+        if (wParam == static_cast<WPARAM>(timer)) {
+          guarded([this, timer] { recorder_.timerElapsed(timer); });
+          return 0;
+        }
       break;
     case WM_CLOSE:
       // The close operation; the window stays until the loop has ended.

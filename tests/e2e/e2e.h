@@ -630,9 +630,10 @@ struct Orvalda {
   HWND main = nullptr;  // the feeder's target
   HWND app = nullptr;   // the application's window, never shown; owns the dialogs
 
-  static Orvalda start() {
+  // Started with these command-line arguments, its main window shown.
+  static Orvalda start(const std::string& args = "") {
     Orvalda o;
-    o.process = Process::start(orvaldaPath());
+    o.process = Process::start(orvaldaPath(), args);
     o.main = findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
     E2E_REQUIRE(o.main != nullptr);
     o.app = findTopWindow(o.process.pid(), orv::kAppWindowClass, orv::kAppTitle);

@@ -465,6 +465,42 @@ E2E_TEST(a_full_disk_stops_the_recording_with_one_error) {
   E2E_CHECK(text.find("full") != std::string::npos || text.find("space") != std::string::npos);
 }
 
+E2E_TEST(a_full_disk_never_takes_what_an_added_to_file_held) {
+  SmallDisk disk;
+  if (!disk.mounted()) {
+    std::printf("    SKIPPED: cannot mount a small tmpfs (needs root and mount)\n");
+    return;
+  }
+  // Yesterday's run left 40,000 bytes and a row cut off by a crash.
+  const std::string path = disk.file("EURUSD.csv");
+  std::string before;
+  while (before.size() < 40000) before += "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n";
+  before += "EUR/USD,20261206 14:0";
+  {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    E2E_REQUIRE(f != nullptr);
+    std::fwrite(before.data(), 1, before.size(), f);
+    std::fclose(f);
+  }
+  Orvalda o = Orvalda::start("--record \"" + disk.file("{symbol}.csv") + "\"");
+  o.announce("EURUSD", 5);
+  E2E_REQUIRE(o.buttonReads("STOP RECORDING"));
+  e2e::Process feeder = e2e::Process::start(e2e::feedPath(), "--synthetic 2000 --rate max --no-announce --no-timeout");
+  HWND box = o.errorBox(30000);
+  E2E_REQUIRE(box != nullptr);
+  std::printf("    error shown: %s\n", e2e::messageBoxText(box).c_str());
+  DWORD code = 12345;
+  E2E_REQUIRE(feeder.waitExit(60000, code));
+  E2E_CHECK_EQ(code, 0ul);
+  std::string data;
+  E2E_REQUIRE(e2e::readShared(path, data));
+  std::printf("    %zu bytes before, %zu after\n", before.size(), data.size());
+  E2E_CHECK(data.size() > before.size() + 2);
+  E2E_CHECK(data.compare(0, before.size() + 2, before + "\r\n") == 0);
+  E2E_CHECK(endsWithRow(data));
+  E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+}
+
 E2E_TEST(a_reader_sees_each_row_whole_as_soon_as_its_tick_is_answered) {
   TempFolder folder;
   Orvalda o = Orvalda::start();
