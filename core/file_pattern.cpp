@@ -6,12 +6,8 @@ namespace orv {
 
 std::string expandFilePattern(std::string_view pattern, std::string_view symbol, const LocalTime& t) {
   TextBuffer date, time;
-  date.appendNumber(t.year, 4);
-  date.appendNumber(t.month, 2);
-  date.appendNumber(t.day, 2);
-  time.appendNumber(t.hour, 2);
-  time.appendNumber(t.minute, 2);
-  time.appendNumber(t.second, 2);
+  appendDate(date, t);
+  appendCompactTime(time, t);
   std::string safeSymbol(symbol);
   replaceForbiddenFileNameCharacters(safeSymbol);
 

@@ -125,19 +125,9 @@ void Recorder::onReopen() {
 void Recorder::writeLog(const std::string& folder, const std::string& text) {
   const LocalTime t = clock();
   TextBuffer line;
-  line.appendNumber(t.year, 4);
-  line.append('-');
-  line.appendNumber(t.month, 2);
-  line.append('-');
-  line.appendNumber(t.day, 2);
+  appendDate(line, t, "-");
   line.append(' ');
-  line.appendNumber(t.hour, 2);
-  line.append(':');
-  line.appendNumber(t.minute, 2);
-  line.append(':');
-  line.appendNumber(t.second, 2);
-  line.append('.');
-  line.appendNumber(t.millisecond, 3);
+  appendTimeOfDay(line, t);
   line.append(' ');
   line.append(text);
   line.append("\r\n");

@@ -22,6 +22,16 @@ bool needsQuoting(std::string_view field) noexcept {
   return field.find_first_of(",\"\r\n") != std::string_view::npos;
 }
 
+}  // namespace
+
+void appendDate(TextBuffer& out, const LocalTime& t, std::string_view separator) {
+  out.appendNumber(t.year, 4);
+  out.append(separator);
+  out.appendNumber(t.month, 2);
+  out.append(separator);
+  out.appendNumber(t.day, 2);
+}
+
 void appendTimeOfDay(TextBuffer& out, const LocalTime& t) {
   out.appendNumber(t.hour, 2);
   out.append(':');
@@ -32,7 +42,11 @@ void appendTimeOfDay(TextBuffer& out, const LocalTime& t) {
   out.appendNumber(t.millisecond, 3);
 }
 
-}  // namespace
+void appendCompactTime(TextBuffer& out, const LocalTime& t) {
+  out.appendNumber(t.hour, 2);
+  out.appendNumber(t.minute, 2);
+  out.appendNumber(t.second, 2);
+}
 
 std::size_t formatPrice(char* out, std::uint32_t points, std::int32_t digits) noexcept {
   char d[10];
@@ -120,9 +134,7 @@ void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const LocalTime& 
     out.append(symbolPair);
   }
   out.append(',');
-  out.appendNumber(t.year, 4);
-  out.appendNumber(t.month, 2);
-  out.appendNumber(t.day, 2);
+  appendDate(out, t);
   out.append(' ');
   appendTimeOfDay(out, t);
   out.append(',');
@@ -135,13 +147,9 @@ std::string proposedFileName(std::string_view symbol, const LocalTime& t) {
   TextBuffer b;
   b.append(symbol);
   b.append('-');
-  b.appendNumber(t.year, 4);
-  b.appendNumber(t.month, 2);
-  b.appendNumber(t.day, 2);
+  appendDate(b, t);
   b.append('-');
-  b.appendNumber(t.hour, 2);
-  b.appendNumber(t.minute, 2);
-  b.appendNumber(t.second, 2);
+  appendCompactTime(b, t);
   std::string name(b.view());
   replaceForbiddenFileNameCharacters(name);
   return name;

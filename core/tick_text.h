@@ -61,6 +61,12 @@ void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const LocalTime& 
 // file name replaced by "_".
 std::string proposedFileName(std::string_view symbol, const LocalTime& t);
 
+// Parts of the texts above: the date as yyyymmdd (with a separator between
+// its parts, when given), the time of day as hh:nn:ss.zzz, and as hhnnss.
+void appendDate(TextBuffer& out, const LocalTime& t, std::string_view separator = {});
+void appendTimeOfDay(TextBuffer& out, const LocalTime& t);
+void appendCompactTime(TextBuffer& out, const LocalTime& t);
+
 // Replaces every character Windows forbids in a file name by "_".
 void replaceForbiddenFileNameCharacters(std::string& name);
 
