@@ -5,13 +5,18 @@
 # save dialog, the bundled sample (data/sample_eurusd.csv, a recording Orvalda
 # made of a feeder's stream) is replayed at ORVALDA_DEMO_SPEED times its pace
 # (default 10), a screenshot is taken half way, the recording is stopped and
-# Orvalda closed with Yes. Everything lands in a new folder it prints:
+# Orvalda closed with Yes. Then a second, unattended run: Orvalda started in
+# the output folder with --record "unattended\{symbol}-{date}.csv" --daily
+# --live, a new probe, and the sample's first 300 ticks from the feeder; no
+# clicks. Everything lands in a new folder it prints:
 #   recording.csv      what Orvalda recorded
 #   probe-log.csv      every message the tester probe received
 #   probe-summary.txt  the probe's counts
 #   feed.log           the feeder's output
 #   screenshot.png     Orvalda half way through the replay
 #   orvalda.log        Wine's messages for Orvalda, if any
+#   unattended/EURUSD-<date>.csv   what the second run recorded, and its
+#   unattended-*       sample part, probe log and summary, feeder output
 # Exits non-zero, saying why, when any step fails or a tick is missing.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -124,39 +129,86 @@ wait "$PROBE_PID" 2>/dev/null || true
 PROBE_PID=""
 
 # ---------------------------------------------------------------------------
+# Checks that a recording and a probe log hold every tick of a sample file,
+# the same prices in the same order, and that the feeder sent them all:
+#   check_ticks SAMPLE_FILE RECORDING PROBE_LOG FEED_LOG
+check_ticks() {
+  local sample="$1" csv="$2" probe_log="$3" feed_log="$4" expected sent answered recorded forwarded
+  expected=$(rows "$sample")
+  sent=$(sed -n 's/.*: sent \([0-9]*\), answered 1: \([0-9]*\),.*/\1 \2/p' "$feed_log")
+  read -r sent answered <<<"${sent:-0 0}"
+  recorded=$(rows "$csv")
+  forwarded=$(grep -c '^[0-9:.]*,1024,' "$probe_log" || true)
+  printf 'ticks sent by the feeder: %s (answered 1: %s)\n' "$sent" "$answered"
+  printf 'rows in the recording:    %s\n' "$recorded"
+  printf 'ticks at the probe:       %s\n' "$forwarded"
+  local problems=()
+  [ "$sent" = "$expected" ] && [ "$answered" = "$expected" ] || problems+=("the feeder sent $sent of $expected ticks, $answered answered 1")
+  [ "$recorded" = "$sent" ] || problems+=("the recording has $recorded rows for $sent ticks sent")
+  [ "$forwarded" = "$sent" ] || problems+=("the probe got $forwarded ticks for $sent sent")
+  # Same prices in the same order: the recording against the sample, and the
+  # probe's ask,bid points against the sample's.
+  cut -d, -f3,4 "$sample" | tr -d '\r' >"$OUT/.sample-prices"
+  cut -d, -f3,4 "$csv" | tr -d '\r' | cmp -s - "$OUT/.sample-prices" || problems+=("the recorded prices differ from the sample's (order or values)")
+  awk -F, '{gsub(/\r/,""); a=$4; b=$3; sub(/\./,"",a); sub(/\./,"",b); print a+0 "," b+0}' "$sample" >"$OUT/.sample-points"
+  grep '^[0-9:.]*,1024,' "$probe_log" | cut -d, -f3,4 | cmp -s - "$OUT/.sample-points" || problems+=("the ticks at the probe differ from the sample's (order or values)")
+  rm -f "$OUT/.sample-prices" "$OUT/.sample-points"
+  if [ "${#problems[@]}" -gt 0 ]; then
+    printf '  %s\n' "${problems[@]}" >&2
+    die "ticks missing or out of order"
+  fi
+  echo "every tick is in the recording and at the probe, in order"
+}
+
 echo
 echo "First rows of $CSV:"
 head -n 5 "$CSV" | tr -d '\r' | sed 's/^/    /'
-
-sent=$(sed -n 's/.*: sent \([0-9]*\), answered 1: \([0-9]*\),.*/\1 \2/p' "$OUT/feed.log")
-read -r SENT ANSWERED <<<"${sent:-0 0}"
-RECORDED=$(rows "$CSV")
-FORWARDED=$(grep -c '^[0-9:.]*,1024,' "$PROBE_LOG" || true)
 echo
-printf 'ticks sent by the feeder: %s (answered 1: %s)\n' "$SENT" "$ANSWERED"
-printf 'rows in the recording:    %s\n' "$RECORDED"
-printf 'ticks at the probe:       %s\n' "$FORWARDED"
-problems=()
-[ "$SENT" = "$SAMPLE_ROWS" ] && [ "$ANSWERED" = "$SAMPLE_ROWS" ] || problems+=("the feeder sent $SENT of $SAMPLE_ROWS ticks, $ANSWERED answered 1")
-[ "$RECORDED" = "$SENT" ] || problems+=("the recording has $RECORDED rows for $SENT ticks sent")
-[ "$FORWARDED" = "$SENT" ] || problems+=("the probe got $FORWARDED ticks for $SENT sent")
-# Same prices in the same order: the recording against the sample, and the
-# probe's ask,bid points against the sample's.
-cut -d, -f3,4 "$SAMPLE" | tr -d '\r' >"$OUT/.sample-prices"
-cut -d, -f3,4 "$CSV" | tr -d '\r' | cmp -s - "$OUT/.sample-prices" || problems+=("the recorded prices differ from the sample's (order or values)")
-awk -F, '{gsub(/\r/,""); a=$4; b=$3; sub(/\./,"",a); sub(/\./,"",b); print a+0 "," b+0}' "$SAMPLE" >"$OUT/.sample-points"
-grep '^[0-9:.]*,1024,' "$PROBE_LOG" | cut -d, -f3,4 | cmp -s - "$OUT/.sample-points" || problems+=("the ticks at the probe differ from the sample's (order or values)")
-rm -f "$OUT/.sample-prices" "$OUT/.sample-points"
-if [ "${#problems[@]}" -gt 0 ]; then
-  printf '  %s\n' "${problems[@]}" >&2
-  die "ticks missing or out of order"
-fi
-echo "every tick is in the recording and at the probe, in order"
-
+check_ticks "$SAMPLE" "$CSV" "$PROBE_LOG" "$OUT/feed.log"
 echo
 echo "Probe summary:"
 sed 's/^/    /' "$OUT/probe-summary.txt"
 echo
 echo "Screenshot: $SHOT"
+
+# ---------------------------------------------------------------------------
+# The second run, unattended: Orvalda started with options records and
+# forwards by itself, into a file named from a pattern, in a folder it makes.
+PART="$OUT/unattended-sample.csv"
+PART_LOG="$OUT/unattended-probe-log.csv"
+head -n 300 "$SAMPLE" >"$PART"
+echo
+step "second run, unattended, started in the output folder: orvalda.exe --record \"unattended\\{symbol}-{date}.csv\" --daily --live"
+(cd "$OUT" && exec wine "$EXE" --record 'unattended\{symbol}-{date}.csv' --daily --live) >"$OUT/orvalda-unattended.log" 2>&1 &
+ORVALDA_PID=$!
+drive wait-main 30000
+wine "$PROBE" --log "$(winpath "$PART_LOG")" >"$OUT/unattended-probe-summary.txt" 2>"$OUT/unattended-probe.err" &
+PROBE_PID=$!
+drive wait-window Zentavor 20000
+
+step "the feeder replays the sample's first $(rows "$PART") ticks; nobody touches Orvalda"
+wine "$FEED" --file "$(winpath "$PART")" --speed "$SPEED" >"$OUT/unattended-feed.log" 2>&1 \
+  || die "the feeder failed: $(tail -n 1 "$OUT/unattended-feed.log")"
+drive status
+grep -q '^[0-9:.]*,1282,1,0$' "$PART_LOG" || die "Orvalda did not connect to the probe by itself"
+
+step "closing Orvalda with Yes, and the probe"
+drive close-yes 15000
+wait "$ORVALDA_PID" 2>/dev/null || true
+ORVALDA_PID=""
+drive close-window Zentavor
+wait "$PROBE_PID" 2>/dev/null || true
+PROBE_PID=""
+
+shopt -s nullglob
+made=("$OUT"/unattended/*)
+shopt -u nullglob
+[ "${#made[@]}" = 1 ] && [[ "${made[0]}" == "$OUT"/unattended/EURUSD-[0-9]*.csv ]] \
+  || die "expected one file unattended/EURUSD-<date>.csv, found: ${made[*]:-nothing}"
+echo
+echo "Orvalda made ${made[0]}"
+check_ticks "$PART" "${made[0]}" "$PART_LOG" "$OUT/unattended-feed.log"
+
+echo
 echo "Folder:     $OUT"
 step "demo done"

@@ -113,3 +113,14 @@ stop_display() {
     XVFB_PID=""
   fi
 }
+
+# Runs a program of the cross build under Wine with the project's prefix, in
+# place of this shell (for the wrappers scripts/orvalda, scripts/orvalda-feed
+# and scripts/zentavor-probe):   run_built app/orvalda.exe ARGS...
+run_built() {
+  local exe="$WIN/$1"
+  shift
+  [ -f "$exe" ] || { echo "$exe is not built yet: run scripts/run.sh (or scripts/test.sh) first" >&2; return 1; }
+  wine_env
+  exec wine "$exe" "$@"
+}

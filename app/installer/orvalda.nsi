@@ -1,6 +1,8 @@
 ; Windows installer for Orvalda: the program, the two companion tools, the
 ; README and the licence, a Start-menu entry, and an uninstaller that leaves
-; nothing behind.
+; nothing behind. An optional part, off unless chosen, starts Orvalda with
+; Windows, recording every symbol to the user's Documents\Orvalda; a silent
+; install chooses it with /STARTUP=1 (setup.exe /S /STARTUP=1 /D=<folder>).
 ; makensis -DVERSION=1.0.0 -DSTAGE=<folder with the files> -DICON=<orvalda.ico> -DOUTFILE=<setup.exe> orvalda.nsi
 
 ; orvalda.exe is a 64-bit program: so is its installer, which then needs no
@@ -23,6 +25,9 @@ RequestExecutionLevel admin
 !endif
 
 !include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "Sections.nsh"
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda"
 
@@ -36,6 +41,7 @@ BrandingText "Orvalda ${VERSION}"
 !define MUI_UNICON "${ICON}"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\orvalda.exe"
@@ -78,6 +84,37 @@ Section "Orvalda" SecMain
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 SectionEnd
 
+; A shortcut in the Startup folder of the user installing. Its paths are
+; resolved now, for that user: Orvalda takes %VARIABLES% literally, not every
+; way of starting a shortcut expands them in its arguments, and Documents may
+; have been moved away from %USERPROFILE%\Documents. Orvalda makes the folder
+; when it first records. (An administrator installing for another user puts
+; the shortcut in the administrator's own Startup folder.)
+Section /o "Start with Windows, recording every symbol to Documents\Orvalda" SecStartup
+  SetShellVarContext current
+  SetOutPath "$INSTDIR"
+  CreateShortcut "$SMSTARTUP\Orvalda.lnk" "$INSTDIR\orvalda.exe" \
+    '--record "$DOCUMENTS\Orvalda\{symbol}-{date}.csv" --daily --live --minimized'
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecMain} "Orvalda, the feeder and the tester probe, with a Start-menu entry."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecStartup} \
+    "Orvalda starts minimized when you log on, records every symbol a feeder announces to Documents\Orvalda\SYMBOL-DATE.csv (a new file each day) and forwards the ticks to the tester."
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+; /STARTUP=1 on the command line chooses the Startup shortcut (the only way a
+; silent install can), and preselects it on the components page.
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/STARTUP=" $1
+  ${IfNot} ${Errors}
+  ${AndIf} $1 == "1"
+    !insertmacro SelectSection ${SecStartup}
+  ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
   Delete "$INSTDIR\orvalda.exe"
   Delete "$INSTDIR\orvalda-feed.exe"
@@ -91,6 +128,9 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Orvalda\Orvalda.lnk"
   Delete "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk"
   RMDir "$SMPROGRAMS\Orvalda"
+  ; The Startup shortcut, when the user uninstalling chose it.
+  SetShellVarContext current
+  Delete "$SMSTARTUP\Orvalda.lnk"
 
   DeleteRegKey HKLM "${UNINST_KEY}"
   DeleteRegKey HKLM "Software\Orvalda"

@@ -28,9 +28,10 @@
 // RECORDING) must be posted (postClick), not sent: a send would wait until
 // the dialog closes, which only the test can do.
 //
-// At the end, what every test of Orvalda shares: a temporary folder, a send
-// made on a thread of its own, and e2e::Orvalda, the started program with
-// the feeder's and a user's steps.
+// At the end, what every test of Orvalda shares: a temporary folder, the
+// tester probe (zentavor-probe.exe) and its log, a send made on a thread of
+// its own, and e2e::Orvalda, the started program with the feeder's and a
+// user's steps.
 #pragma once
 
 #include "core/protocol.h"
@@ -567,6 +568,91 @@ class TempFolder {
 };
 
 // ---------------------------------------------------------------------------
+// The tester: zentavor-probe.exe and its log (for the tests that start it)
+
+#ifdef ORVALDA_PROBE_EXE
+
+struct ProbeEntry {
+  std::uint32_t code = 0, wParam = 0, lParam = 0;
+  long ms = 0;  // the probe's local time of day, in ms
+  bool operator==(const ProbeEntry& o) const { return code == o.code && wParam == o.wParam && lParam == o.lParam; }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const ProbeEntry& e) {
+  return out << "(" << e.code << "," << e.wParam << "," << e.lParam << ")";
+}
+
+inline ProbeEntry msg(std::uint32_t code, std::uint32_t w, std::uint32_t l) { return ProbeEntry{code, w, l, 0}; }
+inline ProbeEntry fwd(std::uint32_t ask, std::uint32_t bid) { return msg(orv::WM_TICK, ask, bid); }
+
+inline const ProbeEntry kConnect1 = msg(1280, 1, 0);
+inline const ProbeEntry kConnect3 = msg(1282, 1, 0);
+inline const ProbeEntry kDisconnect = msg(1282, 0, 0);
+// What a connect sends the tester, in order: the second message carries the Digits.
+inline std::vector<ProbeEntry> connectSequence(std::uint32_t digits) { return {kConnect1, msg(1281, 1, digits), kConnect3}; }
+
+class Probe {
+ public:
+  // Starts the probe with these options and waits for its window.
+  explicit Probe(const std::string& options = "") : log_(folder_.file("probe.log")) {
+    process_ = e2e::Process::start(e2e::probePath(), "--log \"" + log_ + "\"" + (options.empty() ? "" : " " + options));
+    window_ = e2e::findTopWindow(process_.pid(), "ZentavorProbe", orv::kTesterTitle);
+    E2E_REQUIRE(window_ != nullptr);
+  }
+
+  // Every whole line of the log, in order.
+  std::vector<ProbeEntry> entries() const {
+    std::vector<ProbeEntry> out;
+    std::string data;
+    if (!e2e::readShared(log_, data)) return out;
+    std::size_t at = 0;
+    for (std::size_t end; (end = data.find('\n', at)) != std::string::npos; at = end + 1) {
+      const std::string line = data.substr(at, end - at);
+      unsigned h = 0, m = 0, s = 0, ms = 0;
+      unsigned long code = 0, w = 0, l = 0;
+      if (std::sscanf(line.c_str(), "%u:%u:%u.%u,%lu,%lu,%lu", &h, &m, &s, &ms, &code, &w, &l) != 7) {
+        std::printf("    unreadable probe line: %s\n", line.c_str());
+        continue;
+      }
+      out.push_back(ProbeEntry{static_cast<std::uint32_t>(code), static_cast<std::uint32_t>(w),
+                          static_cast<std::uint32_t>(l), static_cast<long>(((h * 60 + m) * 60 + s) * 1000 + ms)});
+    }
+    return out;
+  }
+
+  // Waits until the log holds at least n entries; returns them.
+  std::vector<ProbeEntry> waitFor(std::size_t n, DWORD timeoutMs = 5000) const {
+    std::vector<ProbeEntry> got;
+    e2e::waitUntil(
+        [&] {
+          got = entries();
+          return got.size() >= n;
+        },
+        timeoutMs, 10);
+    return got;
+  }
+
+  e2e::Process& process() { return process_; }
+
+ private:
+  e2e::TempFolder folder_;
+  std::string log_;
+  e2e::Process process_;
+  HWND window_ = nullptr;
+};
+
+// Compares part of the log with what it must hold there.
+inline void checkEntries(const std::vector<ProbeEntry>& got, std::size_t from, const std::vector<ProbeEntry>& want) {
+  if (!E2E_CHECK(got.size() >= from + want.size())) {
+    std::printf("    the log has %zu entries, expected at least %zu\n", got.size(), from + want.size());
+    return;
+  }
+  for (std::size_t i = 0; i < want.size(); ++i)
+    if (!E2E_CHECK_EQ(got[from + i], want[i])) std::printf("    (log entry %zu)\n", from + i);
+}
+#endif  // ORVALDA_PROBE_EXE
+
+// ---------------------------------------------------------------------------
 // A send that waits while the test goes on
 
 // A send made on a thread of its own, started at once: for a send that waits
@@ -716,6 +802,17 @@ struct Orvalda {
   void stopRecording() const {
     E2E_CHECK(postClick(control(orv::ui::kIdRecordButton)));
     E2E_REQUIRE(buttonReads("START RECORDING"));
+  }
+
+  // Close, "Are you sure?" answered Yes: the program ends with exit code 0.
+  void closeWithYes() const {
+    E2E_CHECK(postClick(control(orv::ui::kIdCloseButton)));
+    HWND box = question();
+    E2E_REQUIRE(box != nullptr);
+    E2E_CHECK(answerMessageBox(box, IDYES));
+    DWORD code = 12345;
+    E2E_REQUIRE(process.waitExit(10000, code));
+    E2E_CHECK_EQ(code, 0ul);
   }
 };
 

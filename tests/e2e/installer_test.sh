@@ -10,7 +10,10 @@
 # its Start-menu entry, finds its main window, checks that it is the
 # installed program, closes it with Yes; uninstalls silently and waits for
 # the end; checks that the folder, the Start-menu entries and both registry
-# keys are gone.
+# keys are gone, and that this install made no Startup shortcut. Then installs
+# again choosing the optional Startup shortcut (/STARTUP=1): checks the
+# shortcut's target and arguments, starts Orvalda through it (it must take the
+# arguments and start minimized), uninstalls, and checks the shortcut is gone.
 #
 # The uninstaller is run as NSIS runs it from the Start menu - a copy outside
 # the folder, told the folder with _?= - but from a copy of the test's own,
@@ -59,15 +62,47 @@ zip_member() { python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.
 export -f zip_member
 reg_has_key() { wine reg query "$1" >/dev/null 2>&1; }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+# A shortcut's target, working folder and arguments, one a line, read from the
+# .lnk file itself (the shell link format: header, item list, link info, strings).
+lnk_fields() {
+  python3 - "$1" <<'PY'
+import struct, sys
+d = open(sys.argv[1], "rb").read()
+flags = struct.unpack_from("<I", d, 0x14)[0]
+at = 0x4C
+if flags & 0x1:
+    at += 2 + struct.unpack_from("<H", d, at)[0]
+target = ""
+if flags & 0x2:
+    size, _, info_flags, _, base = struct.unpack_from("<5I", d, at)
+    if info_flags & 0x1:
+        target = d[at + base:d.index(b"\0", at + base)].decode("latin-1")
+    at += size
+fields = {}
+for bit, name in ((0x4, "name"), (0x8, "path"), (0x10, "folder"), (0x20, "args"), (0x40, "icon")):
+    if flags & bit:
+        n = struct.unpack_from("<H", d, at)[0] * (2 if flags & 0x80 else 1)
+        fields[name] = d[at + 2:at + 2 + n].decode("utf-16-le" if flags & 0x80 else "latin-1").rstrip("\0")
+        at += 2 + n
+print(target); print(fields.get("folder", "")); print(fields.get("args", ""))
+PY
+}
 
 # The folder of "all users" Start-menu programs, as a Unix path.
 programs_win="$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' 'Common Programs')"
 [ -n "$programs_win" ] || { echo "installer_test.sh: no Common Programs folder in the prefix"; exit 2; }
 PROGRAMS_DIR="$(winepath -u "$programs_win" 2>/dev/null | tr -d '\r')"
 MENU_DIR="${PROGRAMS_DIR%/}/Orvalda"
+# The installing user's Startup folder and Documents, where the optional shortcut goes and records to.
+user_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
+startup_win="$(reg_value "$user_folders" StartUp)"
+DOCUMENTS_WIN="$(reg_value "$user_folders" Personal)"
+[ -n "$startup_win" ] && [ -n "$DOCUMENTS_WIN" ] || { echo "installer_test.sh: no StartUp or Personal folder in the prefix"; exit 2; }
+STARTUP_LNK="$(winepath -u "$startup_win" 2>/dev/null | tr -d '\r')"
+STARTUP_LNK="${STARTUP_LNK%/}/Orvalda.lnk"
 
 found_before=0
-{ reg_has_key "$UNINST_KEY" || reg_has_key "$APP_KEY" || [ -e "$MENU_DIR" ]; } && found_before=1
+{ reg_has_key "$UNINST_KEY" || reg_has_key "$APP_KEY" || [ -e "$MENU_DIR" ] || [ -e "$STARTUP_LNK" ]; } && found_before=1
 
 finish() {
   # Whatever a failure left: Orvalda closed, the installation removed.
@@ -81,7 +116,7 @@ finish() {
     if [ "$found_before" = 0 ]; then
       wine reg delete "$UNINST_KEY" /f >/dev/null 2>&1
       wine reg delete "$APP_KEY" /f >/dev/null 2>&1
-      rm -rf "$MENU_DIR"
+      rm -rf "$MENU_DIR" "$STARTUP_LNK"
     fi
   fi
   rm -rf "$COPY_DIR" "$WINEPREFIX/drive_c/$FOLDER_NAME"
@@ -94,13 +129,26 @@ finish() {
 }
 
 step "before: Orvalda is not installed in this prefix"
-[ "$found_before" = 0 ] || require "the prefix already has $UNINST_KEY, $APP_KEY or $MENU_DIR: uninstall Orvalda first"
+[ "$found_before" = 0 ] || require "the prefix already has $UNINST_KEY, $APP_KEY, $MENU_DIR or $STARTUP_LNK: uninstall Orvalda first"
 
-step "silent install: $SETUP_NAME /S /D=$INSTALL_WIN"
-wine "$SETUP" /S "/D=$INSTALL_WIN"
-rc=$?
-[ "$rc" = 0 ] || fail "the installer exited with $rc"
-[ -d "$INSTALL_DIR" ] || require "no folder $INSTALL_DIR after the install"
+install_silently() { # install_silently [OPTION...]
+  step "silent install: $SETUP_NAME /S $* /D=$INSTALL_WIN"
+  wine "$SETUP" /S "$@" "/D=$INSTALL_WIN"
+  rc=$?
+  [ "$rc" = 0 ] || fail "the installer exited with $rc"
+  [ -d "$INSTALL_DIR" ] || require "no folder $INSTALL_DIR after the install"
+}
+
+uninstall_silently() {
+  step "silent uninstall, waited for: uninstall.exe /S _?=$INSTALL_WIN (run from a copy)"
+  mkdir -p "$COPY_DIR" && cp "$INSTALL_DIR/uninstall.exe" "$COPY_DIR/" || require "cannot copy the uninstaller"
+  wine "$COPY_DIR/uninstall.exe" /S "_?=$INSTALL_WIN"
+  rc=$?
+  [ "$rc" = 0 ] || fail "the uninstaller exited with $rc"
+  rm -rf "$COPY_DIR"
+}
+
+install_silently
 
 step "the installed files"
 for f in "${FILES[@]}"; do check "$f" test -s "$INSTALL_DIR/$f"; done
@@ -120,6 +168,8 @@ check "Uninstall Orvalda.lnk" test -s "$MENU_DIR/Uninstall Orvalda.lnk"
 check "Orvalda.lnk points at the installed orvalda.exe" \
   bash -c '{ strings -a "$1"; strings -a -el "$1"; } | grep -q -i -F "$2"' _ "$MENU_DIR/Orvalda.lnk" "$FOLDER_NAME\\Orvalda\\orvalda.exe"
 
+check "no Startup shortcut (it is optional and was not chosen)" test ! -e "$STARTUP_LNK"
+
 step "the uninstall registry key"
 check "$UNINST_KEY DisplayName is Orvalda" test "$(reg_value "$UNINST_KEY" DisplayName)" = "Orvalda"
 check "DisplayVersion is $VERSION" test "$(reg_value "$UNINST_KEY" DisplayVersion)" = "$VERSION"
@@ -128,13 +178,17 @@ check "UninstallString runs $INSTALL_WIN\\uninstall.exe" \
   test "$(reg_value "$UNINST_KEY" UninstallString)" = "\"$INSTALL_WIN\\uninstall.exe\""
 check "$APP_KEY InstallDir is $INSTALL_WIN" test "$(reg_value "$APP_KEY" InstallDir)" = "$INSTALL_WIN"
 
-step "Orvalda started from its Start-menu entry"
-wine start /unix "$MENU_DIR/Orvalda.lnk"
-found="$(wine "$DRIVE" wait-main 30000 | tr -d '\r')"
-if [ -z "$found" ]; then
-  fail "no Orvalda main window"
-else
+# Starts Orvalda through a shortcut and waits for its main window: true when
+# it is there (what orvalda_drive says of it in $found); a failure if not.
+start_through() {
+  wine start /unix "$1"
+  found="$(wine "$DRIVE" wait-main 30000 | tr -d '\r')"
+  [ -n "$found" ] || { fail "no Orvalda main window (a command line Orvalda cannot read shows the usage instead)"; return 1; }
   echo "   $found"
+}
+
+step "Orvalda started from its Start-menu entry"
+if start_through "$MENU_DIR/Orvalda.lnk"; then
   check "the window belongs to the installed orvalda.exe" \
     bash -c '[[ "${1,,}" == *"${2,,}" ]]' _ "$found" "$INSTALL_WIN\\orvalda.exe"
   closed="$(wine "$DRIVE" close-yes 15000 | tr -d '\r')"
@@ -143,12 +197,7 @@ else
   check "closed with Yes, exit code 0" test -n "$closed" -a "$rc" = 0
 fi
 
-step "silent uninstall, waited for: uninstall.exe /S _?=$INSTALL_WIN (run from a copy)"
-mkdir -p "$COPY_DIR" && cp "$INSTALL_DIR/uninstall.exe" "$COPY_DIR/" || require "cannot copy the uninstaller"
-wine "$COPY_DIR/uninstall.exe" /S "_?=$INSTALL_WIN"
-rc=$?
-[ "$rc" = 0 ] || fail "the uninstaller exited with $rc"
-rm -rf "$COPY_DIR"
+uninstall_silently
 
 step "nothing left"
 left="$( [ -e "$INSTALL_DIR" ] && cd "$INSTALL_DIR" && ls -A | tr '\n' ' ')"
@@ -157,5 +206,29 @@ check "no Start-menu folder $MENU_DIR" test ! -e "$MENU_DIR"
 check "no registry key $UNINST_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$UNINST_KEY"
 check "no registry key $APP_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$APP_KEY"
 check "the parent folder C:\\$FOLDER_NAME is empty" bash -c '[ -z "$(ls -A "$1" 2>/dev/null)" ]' _ "$WINEPREFIX/drive_c/$FOLDER_NAME"
+
+install_silently /STARTUP=1
+
+step "the Startup shortcut $STARTUP_LNK"
+[ -s "$STARTUP_LNK" ] || require "no Startup shortcut after choosing it"
+mapfile -t lnk < <(lnk_fields "$STARTUP_LNK")
+check "its target is the installed orvalda.exe (${lnk[0]:-})" test "${lnk[0],,}" = "${INSTALL_WIN,,}\\orvalda.exe"
+want_args="--record \"$DOCUMENTS_WIN\\Orvalda\\{symbol}-{date}.csv\" --daily --live --minimized"
+check "its arguments are $want_args (${lnk[2]:-})" test "${lnk[2]:-}" = "$want_args"
+
+step "Orvalda started through the Startup shortcut: it takes the arguments and starts minimized"
+if start_through "$STARTUP_LNK"; then
+  state="$(wine "$DRIVE" status | tr -d '\r')"
+  echo "   $state"
+  check "the window is minimized" bash -c '[[ "$1" == *"window: minimized"* ]]' _ "$state"
+  check "closed with Yes" bash -c 'wine "$1" close-yes 15000 >/dev/null' _ "$DRIVE"
+fi
+
+uninstall_silently
+
+step "nothing left"
+check "no Startup shortcut" test ! -e "$STARTUP_LNK"
+check "no folder $INSTALL_DIR" test ! -e "$INSTALL_DIR"
+check "no registry key $UNINST_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$UNINST_KEY"
 
 finish

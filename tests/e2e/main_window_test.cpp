@@ -229,13 +229,7 @@ E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
 
 E2E_TEST(close_answered_yes_ends_the_program_with_exit_code_0) {
   Orvalda o = Orvalda::start();
-  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
-  HWND box = o.question();
-  E2E_REQUIRE(box != nullptr);
-  E2E_CHECK(e2e::answerMessageBox(box, IDYES));
-  DWORD code = 12345;
-  E2E_REQUIRE(o.process.waitExit(10000, code));
-  E2E_CHECK_EQ(code, 0ul);
+  o.closeWithYes();
 }
 
 E2E_TEST(close_box_and_system_menu_ask_the_question) {

@@ -8,7 +8,7 @@
 //
 //   orvalda_drive wait-main [TIMEOUT_MS]      main window there and shown; prints its program file
 //   orvalda_drive wait-window TITLE [TIMEOUT_MS]   any top-level window with this title
-//   orvalda_drive status                      tick line, button, check boxes
+//   orvalda_drive status                      tick line, button, check boxes, minimized or not
 //   orvalda_drive click-live                  ticks "Live Data"
 //   orvalda_drive start-recording WINPATH     START RECORDING, names the file, Save
 //   orvalda_drive stop-recording              STOP RECORDING
@@ -33,7 +33,8 @@ const char kUsage[] =
     "  wait-main [TIMEOUT_MS]          wait for Orvalda's main window to be shown (default 20000);\n"
     "                                  prints the window, the process and its program file\n"
     "  wait-window TITLE [TIMEOUT_MS]  wait for a top-level window with this title (default 10000)\n"
-    "  status                          print the tick line, the recording button and the boxes\n"
+    "  status                          print the tick line, the recording button, the boxes and\n"
+    "                                  whether the window is minimized\n"
     "  click-live                      tick \"Live Data\" (it must be usable: a tick came in)\n"
     "  start-recording WINPATH         START RECORDING, type WINPATH into the save dialog, Save\n"
     "  stop-recording                  STOP RECORDING\n"
@@ -131,10 +132,11 @@ int status() {
   const HWND main = mainWindow();
   const HWND live = control(main, kIdLiveBox, "\"Live Data\" box");
   const HWND test = control(main, kIdTestDataBox, "\"Test Data\" box");
-  std::printf("tick line: %s | button: %s | Live Data: %s%s | Test Data: %s%s\n",
+  std::printf("tick line: %s | button: %s | Live Data: %s%s | Test Data: %s%s | window: %s\n",
               e2e::windowText(control(main, kIdTickLine, "tick label")).c_str(), buttonText(main).c_str(),
               stateName(e2e::checkState(live)), IsWindowEnabled(live) ? "" : " (greyed)",
-              stateName(e2e::checkState(test)), IsWindowEnabled(test) ? "" : " (greyed)");
+              stateName(e2e::checkState(test)), IsWindowEnabled(test) ? "" : " (greyed)",
+              IsIconic(main) ? "minimized" : "shown");
   return 0;
 }
 

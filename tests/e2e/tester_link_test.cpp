@@ -17,85 +17,14 @@ namespace {
 using namespace orv::ui;
 using e2e::Orvalda;
 
-// ---------------------------------------------------------------------------
-// The tester: zentavor-probe.exe and its log
-
-struct Entry {
-  std::uint32_t code = 0, wParam = 0, lParam = 0;
-  long ms = 0;  // the probe's local time of day, in ms
-  bool operator==(const Entry& o) const { return code == o.code && wParam == o.wParam && lParam == o.lParam; }
-};
-
-std::ostream& operator<<(std::ostream& out, const Entry& e) {
-  return out << "(" << e.code << "," << e.wParam << "," << e.lParam << ")";
-}
-
-Entry msg(std::uint32_t code, std::uint32_t w, std::uint32_t l) { return Entry{code, w, l, 0}; }
-Entry fwd(std::uint32_t ask, std::uint32_t bid) { return msg(orv::WM_TICK, ask, bid); }
-
-const Entry kConnect1 = msg(1280, 1, 0);
-const Entry kConnect3 = msg(1282, 1, 0);
-const Entry kDisconnect = msg(1282, 0, 0);
-
-class Probe {
- public:
-  // Starts the probe with these options and waits for its window.
-  explicit Probe(const std::string& options = "") : log_(folder_.file("probe.log")) {
-    process_ = e2e::Process::start(e2e::probePath(), "--log \"" + log_ + "\"" + (options.empty() ? "" : " " + options));
-    window_ = e2e::findTopWindow(process_.pid(), "ZentavorProbe", orv::kTesterTitle);
-    E2E_REQUIRE(window_ != nullptr);
-  }
-
-  // Every whole line of the log, in order.
-  std::vector<Entry> entries() const {
-    std::vector<Entry> out;
-    std::string data;
-    if (!e2e::readShared(log_, data)) return out;
-    std::size_t at = 0;
-    for (std::size_t end; (end = data.find('\n', at)) != std::string::npos; at = end + 1) {
-      const std::string line = data.substr(at, end - at);
-      unsigned h = 0, m = 0, s = 0, ms = 0;
-      unsigned long code = 0, w = 0, l = 0;
-      if (std::sscanf(line.c_str(), "%u:%u:%u.%u,%lu,%lu,%lu", &h, &m, &s, &ms, &code, &w, &l) != 7) {
-        std::printf("    unreadable probe line: %s\n", line.c_str());
-        continue;
-      }
-      out.push_back(Entry{static_cast<std::uint32_t>(code), static_cast<std::uint32_t>(w),
-                          static_cast<std::uint32_t>(l), static_cast<long>(((h * 60 + m) * 60 + s) * 1000 + ms)});
-    }
-    return out;
-  }
-
-  // Waits until the log holds at least n entries; returns them.
-  std::vector<Entry> waitFor(std::size_t n, DWORD timeoutMs = 5000) const {
-    std::vector<Entry> got;
-    e2e::waitUntil(
-        [&] {
-          got = entries();
-          return got.size() >= n;
-        },
-        timeoutMs, 10);
-    return got;
-  }
-
-  e2e::Process& process() { return process_; }
-
- private:
-  e2e::TempFolder folder_;
-  std::string log_;
-  e2e::Process process_;
-  HWND window_ = nullptr;
-};
-
-// Compares part of the log with what it must hold there.
-void checkEntries(const std::vector<Entry>& got, std::size_t from, const std::vector<Entry>& want) {
-  if (!E2E_CHECK(got.size() >= from + want.size())) {
-    std::printf("    the log has %zu entries, expected at least %zu\n", got.size(), from + want.size());
-    return;
-  }
-  for (std::size_t i = 0; i < want.size(); ++i)
-    if (!E2E_CHECK_EQ(got[from + i], want[i])) std::printf("    (log entry %zu)\n", from + i);
-}
+using e2e::checkEntries;
+using e2e::fwd;
+using e2e::kConnect1;
+using e2e::kConnect3;
+using e2e::kDisconnect;
+using e2e::msg;
+using e2e::Probe;
+using Entry = e2e::ProbeEntry;
 
 std::size_t countOf(const std::vector<Entry>& got, const Entry& e) {
   std::size_t n = 0;
