@@ -88,7 +88,6 @@ class Backend {
   virtual LocalTime localTime() = 0;
   virtual LocalTime utcTime() = 0;
   virtual std::int64_t calendarSeconds() = 0;  // time(): whole seconds
-  virtual std::int64_t monotonicMs() = 0;      // steady clock for pacing
 
   // Other programs' windows. send waits until the target has handled the
   // message, or gives up on a window that does not answer; the target's own

@@ -38,7 +38,6 @@ class MemoryBackend : public Backend {
   LocalTime now{2026, 12, 6, 14, 3, 27, 45};
   LocalTime utcNow{2026, 12, 6, 13, 3, 27, 45};
   std::int64_t seconds = 1'800'000'000;
-  std::int64_t steadyMs = 0;
   std::map<std::string, WindowHandle> windows;  // titles found by findWindow (case-insensitive)
   // Called inside sendMessage, after the message is logged: the place where a
   // test runs a nested feeder message, or lets time pass in a slow tester.
@@ -86,7 +85,6 @@ class MemoryBackend : public Backend {
   LocalTime localTime() override { return now; }
   LocalTime utcTime() override { return utcNow; }
   std::int64_t calendarSeconds() override { return seconds; }
-  std::int64_t monotonicMs() override { return steadyMs; }
   WindowHandle findWindow(std::string_view title) override;
   SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
   void showCaption(Control c, const std::string& text) override;

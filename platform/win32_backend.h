@@ -40,7 +40,7 @@ class Win32Backend : public Backend {
   LocalTime localTime() override;
   LocalTime utcTime() override;
   std::int64_t calendarSeconds() override;
-  std::int64_t monotonicMs() override;
+  std::int64_t monotonicMs();  // a steady clock, for the send waits
 
   WindowHandle findWindow(std::string_view title) override;
   SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
