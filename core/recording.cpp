@@ -49,16 +49,12 @@ void Recorder::recordRow(const LocalTime& now, std::uint32_t ask, std::uint32_t 
   if (!recording_) return;
   buildCsvRow(rowText_, pairText_, now, digits_, bid, ask);
   if (recording_->appendRow(rowText_.view(), failure)) return;
-  if (!pattern_) {
-    recordingFailed(failure);
-    return;
-  }
   const std::string path = recording_->path();
-  std::string ignored;
-  endRecording()->close(ignored);
-  failure = "Recording to " + path + " stopped: " + failure;
-  ++ticksNotRecorded_;
-  patternFileFailed(path, failure);
+  recordingFailed(failure);
+  if (pattern_) {
+    ++ticksNotRecorded_;  // this one
+    patternFileFailed(path, failure);
+  }
 }
 
 // Unattended, an announcement starts its symbol's file, and ends the file of
