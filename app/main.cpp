@@ -1,5 +1,6 @@
-// Orvalda's entry point: the application's hidden window, the main window,
-// the message loop, and the end of the run.
+// Orvalda's entry point: the command line (its usage or error shown, and the
+// exit code), the application's hidden window, the main window, the message
+// loop, and the end of the run.
 #include "platform/win32.h"
 
 #include <commctrl.h>
