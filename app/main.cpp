@@ -6,19 +6,19 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cwchar>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "core/command_line.h"
 #include "core/file_pattern.h"
-#include "core/recorder.h"
+#include "core/feed_hub.h"
 #include "core/protocol.h"
 #include "platform/toolkit.h"
 #include "platform/win32_backend.h"
+#include "platform/win32_text.h"
+#include "ui/application_window.h"
 #include "ui/main_window.h"
-#include "ui/window.h"
 #include "ui/win32_error.h"
 
 namespace {
@@ -27,71 +27,26 @@ HICON loadIcon(HINSTANCE instance, int size) {
   return static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON, size, size, LR_SHARED));
 }
 
-void setIcons(HWND window, HICON icon, HICON smallIcon) {
-  SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-}
-
-// The application's own top-level window: zero size and never shown. It
-// carries the title and the icon, owns the save dialog and the error
-// display, and shows queued errors from the message loop. A close request
-// sent to it (as "taskkill" sends one to every top-level window of a
-// process) is the program's close question; it is destroyed only when the
-// program ends.
-class ApplicationWindow : public orv::ui::Window {
- public:
-  explicit ApplicationWindow(orv::Win32Backend& backend) : backend_(backend) {}
-  ~ApplicationWindow() override {
-    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-  }
-
-  void create(HINSTANCE instance, HICON icon, HICON smallIcon) {
-    registerClass(orv::kAppWindowClass, instance, "Cannot register the application window", nullptr, icon, smallIcon);
-    const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
-    const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    if (CreateWindowExA(0, orv::kAppWindowClass, orv::kAppTitle,
-                        WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr,
-                        nullptr, instance, createParam()) == nullptr)
-      orv::ui::throwLastError("Cannot create the application window");
-    setIcons(hwnd_, icon, smallIcon);
-  }
-  // Where a close request goes while the main window exists.
-  void setRecorder(orv::Recorder* recorder) noexcept { recorder_ = recorder; }
-
- private:
-  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) override {
-    switch (msg) {
-      case orv::kShowErrorsMessage:
-        backend_.showQueuedErrors();
-        return 0;
-      case WM_CLOSE:
-        if (recorder_ != nullptr) orv::runGuarded(backend_, [this] { recorder_->close(); });
-        return 0;
-      default:
-        return defaultHandling(msg, wParam, lParam);
-    }
-  }
-
-  orv::Win32Backend& backend_;
-  orv::Recorder* recorder_ = nullptr;
-};
-
 // The arguments after the program's name, split by the usual Windows rules
-// for quotes and backslashes, in the ANSI code page the file functions take.
+// for quotes and backslashes, as UTF-8.
 std::vector<std::string> commandLineArguments() {
   std::vector<std::string> args;
   int count = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
   if (argv == nullptr) return args;
-  for (int i = 1; i < count; ++i) {
-    const int length = static_cast<int>(wcslen(argv[i]));
-    const int size = WideCharToMultiByte(CP_ACP, 0, argv[i], length, nullptr, 0, nullptr, nullptr);
-    std::string arg(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, argv[i], length, arg.data(), size, nullptr, nullptr);
-    args.push_back(std::move(arg));
-  }
+  for (int i = 1; i < count; ++i) args.push_back(orv::toUtf8(argv[i]));
   LocalFree(argv);
   return args;
+}
+
+// The folder the program was started in, as UTF-8; empty when unknown.
+std::string startFolder() {
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  std::wstring folder(size, L'\0');
+  const DWORD length = size > 0 ? GetCurrentDirectoryW(size, folder.data()) : 0;
+  if (length == 0 || length >= size) return std::string();
+  folder.resize(length);
+  return orv::toUtf8(folder);
 }
 
 void runMessageLoop(orv::ui::MainWindow& mainWindow) {
@@ -120,20 +75,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   }
   orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
   if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
-  // A relative pattern is taken from the folder Orvalda was started in, once:
-  // the save dialog may change the current folder later.
-  if (startOptions.recordPattern && orv::isRelativePath(*startOptions.recordPattern)) {
-    char folder[MAX_PATH] = {};
-    const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder);
-    if (length > 0 && length < MAX_PATH) {
-      std::string base(folder);
-      if (base.back() != '\\') base += '\\';
-      startOptions.recordPattern = base + *startOptions.recordPattern;
-    }
-  }
+  // Read once, at the start: the save dialog may change the current folder later.
+  if (startOptions.recordPattern)
+    startOptions.recordPattern = orv::patternFromFolder(*startOptions.recordPattern, startFolder());
 
   orv::Win32Backend backend(orv::kAppTitle);
-  ApplicationWindow appWindow(backend);
+  orv::ui::ApplicationWindow appWindow(backend);
   try {
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
@@ -145,20 +92,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     appWindow.create(instance, icon, smallIcon);
     backend.setAppWindow(appWindow.hwnd());
 
-    // The recorder outlives its window: destroying it closes a recording
-    // that was never stopped.
-    orv::Recorder recorder(backend, startOptions);
-    appWindow.setRecorder(&recorder);
+    // The logic outlives its window: destroying it closes a recording that
+    // was never stopped.
+    orv::FeedHub hub(backend, startOptions);
+    appWindow.setHub(&hub);
     {
-      orv::ui::MainWindow mainWindow(recorder, backend);
+      orv::ui::MainWindow mainWindow(hub, backend);
       mainWindow.create(instance, icon, smallIcon);
-      setIcons(mainWindow.hwnd(), icon, smallIcon);
+      orv::ui::setIcons(mainWindow.hwnd(), icon, smallIcon);
       mainWindow.show(showCommand);
       runMessageLoop(mainWindow);
     }
-    appWindow.setRecorder(nullptr);
+    appWindow.setHub(nullptr);
   } catch (const std::exception& e) {
-    appWindow.setRecorder(nullptr);
+    appWindow.setHub(nullptr);
     backend.showError(orv::errorDisplayText(e.what()));
   }
   backend.showQueuedErrors();  // what the loop had no time left to show

@@ -14,7 +14,7 @@ namespace {
 // Counts heap allocations made while a benchmark runs.
 std::size_t g_allocations = 0;
 
-const orv::LocalTime kTime{2026, 12, 6, 14, 3, 27, 45};
+const orv::WallTime kTime{2026, 12, 6, 14, 3, 27, 45};
 
 void BM_TickTexts(benchmark::State& state) {
   orv::TextBuffer line, row;

@@ -4,7 +4,7 @@
 
 namespace orv {
 
-std::string expandFilePattern(std::string_view pattern, std::string_view symbol, const LocalTime& t) {
+std::string expandFilePattern(std::string_view pattern, std::string_view symbol, const WallTime& t) {
   TextBuffer date, time;
   appendDate(date, t);
   appendCompactTime(time, t);
@@ -33,6 +33,13 @@ std::string expandFilePattern(std::string_view pattern, std::string_view symbol,
 bool isRelativePath(std::string_view path) noexcept {
   if (path.size() >= 2 && path[1] == ':') return false;
   return path.empty() || (path[0] != '\\' && path[0] != '/');
+}
+
+std::string patternFromFolder(std::string_view pattern, std::string_view folder) {
+  if (!isRelativePath(pattern) || folder.empty()) return std::string(pattern);
+  std::string out(folder);
+  if (out.back() != '\\' && out.back() != '/') out += '\\';
+  return out += pattern;
 }
 
 std::string folderOf(std::string_view path) {

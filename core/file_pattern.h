@@ -6,26 +6,25 @@
 #include <string>
 #include <string_view>
 
-#include "platform/backend.h"
+#include "core/wall_time.h"
 
 namespace orv {
 
 // The pattern with {symbol} (the characters no file name may hold replaced by
 // "_"), {date} (yyyymmdd) and {time} (hhnnss) filled in; other text, braces
 // included, stays as it is.
-std::string expandFilePattern(std::string_view pattern, std::string_view symbol, const LocalTime& t);
+std::string expandFilePattern(std::string_view pattern, std::string_view symbol, const WallTime& t);
 
 // Whether a Windows path names its place from the current folder: no drive
 // ("D:\..."), no root ("\..." or "/...") and no server ("\\server\...").
 bool isRelativePath(std::string_view path) noexcept;
 
+// The pattern as a path from `folder` (the folder the program started in)
+// when it is relative; as it is otherwise, or when no folder is known.
+std::string patternFromFolder(std::string_view pattern, std::string_view folder);
+
 // The folder part of a path ("D:\ticks\EURUSD" for "D:\ticks\EURUSD\a.csv"),
 // empty when the path has none.
 std::string folderOf(std::string_view path);
-
-// A tick's calendar day, as one number that grows with the date (yyyymmdd).
-constexpr std::uint32_t dayNumber(const LocalTime& t) noexcept {
-  return static_cast<std::uint32_t>(t.year) * 10000u + t.month * 100u + t.day;
-}
 
 }  // namespace orv

@@ -2,9 +2,8 @@
 
 #include <cmath>
 
-#include "core/recorder.h"
-#include "core/protocol.h"
 #include "core/test_ticks.h"
+#include "core/tester_link.h"
 
 namespace orv {
 
@@ -17,30 +16,24 @@ std::uint32_t replayPoints(float value, std::int32_t digits) noexcept {
   return static_cast<std::uint32_t>(product);
 }
 
-void Recorder::seekReplay(std::int32_t row) noexcept { replayRow_ = row >= 0 && row < kTestTickCount ? row : 0; }
+void TableReplay::seek(std::int32_t row) noexcept { row_ = row >= 0 && row < kTestTickCount ? row : 0; }
 
-// One row per step, and one step at a time: a timer event that a modal
-// window lets run while the send waits sends nothing, so no row goes out
-// twice, none is skipped, and the pass ends once after its last row.
-void Recorder::replayStep() {
-  if (tester_ == 0 || replaySending_) return;
-  const TestTick row = testTick(replayRow_);
-  const std::uint32_t ask = replayPoints(row.ask, digits_);
-  const std::uint32_t bid = replayPoints(row.bid, digits_);
+bool TableReplay::step(TesterLink& link, std::int32_t digits) {
+  if (!link.isOpen() || sending_) return false;
+  const TestTick tick = testTick(row_);
   {
     struct Sending {
       bool& flag;
       explicit Sending(bool& f) : flag(f) { flag = true; }
       ~Sending() { flag = false; }
-    } sending(replaySending_);
-    sendToTester(WM_TICK, forwardWParam(ask), forwardLParam(bid));
+    } sending(sending_);
+    link.sendTick(replayPoints(tick.ask, digits), replayPoints(tick.bid, digits));
   }
-  // A feeder message handled during the send may have changed the link or
-  // the box; the row has gone out all the same.
-  if (++replayRow_ >= kTestTickCount) {
-    replayRow_ = 0;
-    testDataBox_.setChecked(false);
-  }
+  // A feeder message handled during the send may have changed the link; the
+  // row has gone out all the same.
+  if (++row_ < kTestTickCount) return false;
+  row_ = 0;
+  return true;
 }
 
 }  // namespace orv

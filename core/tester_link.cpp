@@ -1,79 +1,75 @@
-// The link to the tester's window: opened by ticking either check box,
-// closed by unticking either; live ticks go over it while it is open.
-// Ticks the tester does not take (it stopped answering) are counted, and the
-// count is told once it answers again or the link closes.
-#include "core/recorder.h"
+#include "core/tester_link.h"
+
 #include "core/protocol.h"
+#include "core/window_model.h"
 
 namespace orv {
 
-void Recorder::connectTester() {
-  tester_ = backend_.findWindow(kTesterTitle);
-  if (tester_ == 0) return;
-  sendToTester(WM_SYMBOL_HEAD, 1, 0);
-  sendToTester(WM_SYMBOL_TAIL, 1, digits_);
-  sendToTester(WM_FEED_CONTROL, 1, 0);
-  updateTimerPace();
+std::string ticksNotPassedOnText(std::string_view why, std::uint64_t count) {
+  return std::string(kTesterTitle) + " " + std::string(why) + ": " + std::to_string(count) +
+         (count == 1 ? " tick was" : " ticks were") + " not passed on to it";
 }
 
-void Recorder::disconnectTester() {
-  if (tester_ != 0) sendToTester(WM_FEED_CONTROL, 0, 0);
-  tester_ = 0;
-  reportTicksNotTaken();
-  updateTimerPace();
+TesterLink::TesterLink(Backend& backend, std::function<std::int32_t()> digits)
+    : backend_(backend),
+      digits_(std::move(digits)),
+      searchTimer_(backend, timerId(TimerRole::TesterSearch), false, timerEntry(TimerRole::TesterSearch).firstIntervalMs) {
+  searchTimer_.onTimer = [this] { onSearch(); };
 }
 
-void Recorder::sendToTester(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
-  switch (backend_.sendMessage(tester_, msg, wParam, lParam)) {
+bool TesterLink::open() {
+  window_ = backend_.findWindow(kTesterTitle);
+  // Each step only while the tester is still there: a window gone half way
+  // ends the link, and the rest would go to a handle that names nothing.
+  return isOpen() && send(WM_SYMBOL_HEAD, 1, 0) && send(WM_SYMBOL_TAIL, 1, digits_()) &&
+         send(WM_FEED_CONTROL, 1, 0);
+}
+
+void TesterLink::close() {
+  if (isOpen()) send(WM_FEED_CONTROL, 0, 0);
+  window_ = 0;
+  tellTicksNotTaken();
+}
+
+void TesterLink::sendTick(std::uint32_t ask, std::uint32_t bid) {
+  if (isOpen()) send(WM_TICK, forwardWParam(ask), forwardLParam(bid));
+}
+
+// False when the window is gone.
+bool TesterLink::send(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
+  switch (backend_.sendMessage(window_, msg, wParam, lParam)) {
     case SendResult::NotAnswered:
       if (msg == WM_TICK) ++ticksNotTaken_;
-      break;
+      return true;
     case SendResult::Delivered:
-      reportTicksNotTaken();
-      break;
+      tellTicksNotTaken();
+      return true;
     case SendResult::NoWindow:
       break;
   }
+  if (msg == WM_TICK) ++ticksNotTaken_;
+  window_ = 0;
+  const std::uint64_t count = ticksNotTaken_;
+  ticksNotTaken_ = 0;
+  if (onLost)
+    onLost(count);
+  else if (count > 0)
+    backend_.showError(errorDisplayText(ticksNotPassedOnText("closed its window", count)));
+  return false;
 }
 
-void Recorder::reportTicksNotTaken() {
+void TesterLink::tellTicksNotTaken() {
   if (ticksNotTaken_ == 0) return;
   const std::uint64_t count = ticksNotTaken_;
   ticksNotTaken_ = 0;
-  backend_.showError(errorDisplayText(std::string(kTesterTitle) + " did not answer in time: " + std::to_string(count) +
-                                      (count == 1 ? " tick was" : " ticks were") + " not passed on to it"));
+  backend_.showError(errorDisplayText(ticksNotPassedOnText("did not answer in time", count)));
 }
 
-// The system timer runs finer only while a replay really goes out.
-void Recorder::updateTimerPace() {
-  const bool replaying = testDataBox_.checked() && tester_ != 0 && pulseTimer_.enabled();
-  backend_.keepTimerPace(replaying ? pulseTimer_.interval() : 0);
-}
+void TesterLink::keepLooking(bool on) { searchTimer_.setEnabled(on && !isOpen()); }
 
-void Recorder::onLiveClicked() {
-  if (liveBox_.checked())
-    connectTester();
-  else
-    disconnectTester();
-  // Started with --live, a tester that is not there yet is looked for again
-  // every few seconds while the box stays ticked.
-  testerSearchTimer_.setEnabled(autoLive_ && liveBox_.checked() && tester_ == 0);
-}
-
-void Recorder::onTesterSearch() {
-  if (tester_ == 0 && liveBox_.checked()) connectTester();
-  testerSearchTimer_.setEnabled(liveBox_.checked() && tester_ == 0);
-}
-
-void Recorder::onTestDataClicked() {
-  if (testDataBox_.checked()) {
-    connectTester();
-    pulseTimer_.setEnabled(true);
-  } else {
-    disconnectTester();
-    pulseTimer_.setEnabled(lastTickTime_ != 0);
-  }
-  updateTimerPace();
+void TesterLink::onSearch() {
+  if (!isOpen()) open();
+  searchTimer_.setEnabled(!isOpen());
 }
 
 }  // namespace orv

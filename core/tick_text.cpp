@@ -24,7 +24,7 @@ bool needsQuoting(std::string_view field) noexcept {
 
 }  // namespace
 
-void appendDate(TextBuffer& out, const LocalTime& t, std::string_view separator) {
+void appendDate(TextBuffer& out, const WallTime& t, std::string_view separator) {
   out.appendNumber(t.year, 4);
   out.append(separator);
   out.appendNumber(t.month, 2);
@@ -32,7 +32,7 @@ void appendDate(TextBuffer& out, const LocalTime& t, std::string_view separator)
   out.appendNumber(t.day, 2);
 }
 
-void appendTimeOfDay(TextBuffer& out, const LocalTime& t) {
+void appendTimeOfDay(TextBuffer& out, const WallTime& t) {
   out.appendNumber(t.hour, 2);
   out.append(':');
   out.appendNumber(t.minute, 2);
@@ -42,7 +42,7 @@ void appendTimeOfDay(TextBuffer& out, const LocalTime& t) {
   out.appendNumber(t.millisecond, 3);
 }
 
-void appendCompactTime(TextBuffer& out, const LocalTime& t) {
+void appendCompactTime(TextBuffer& out, const WallTime& t) {
   out.appendNumber(t.hour, 2);
   out.appendNumber(t.minute, 2);
   out.appendNumber(t.second, 2);
@@ -108,7 +108,7 @@ void TextBuffer::appendPrice(std::uint32_t points, std::int32_t digits) {
   append(std::string_view(p, formatPrice(p, points, digits)));
 }
 
-void buildDisplayLine(TextBuffer& out, const LocalTime& t, std::string_view symbol, std::int32_t digits,
+void buildDisplayLine(TextBuffer& out, const WallTime& t, std::string_view symbol, std::int32_t digits,
                       std::uint32_t bidPoints, std::uint32_t askPoints) {
   out.clear();
   appendTimeOfDay(out, t);
@@ -120,7 +120,7 @@ void buildDisplayLine(TextBuffer& out, const LocalTime& t, std::string_view symb
   out.appendPrice(askPoints, digits);
 }
 
-void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const LocalTime& t, std::int32_t digits,
+void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const WallTime& t, std::int32_t digits,
                  std::uint32_t bidPoints, std::uint32_t askPoints) {
   out.clear();
   if (needsQuoting(symbolPair)) {
@@ -143,7 +143,7 @@ void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const LocalTime& 
   out.appendPrice(askPoints, digits);
 }
 
-std::string proposedFileName(std::string_view symbol, const LocalTime& t) {
+std::string proposedFileName(std::string_view symbol, const WallTime& t) {
   TextBuffer b;
   b.append(symbol);
   b.append('-');

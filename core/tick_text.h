@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/backend.h"
+#include "core/wall_time.h"
 
 namespace orv {
 
@@ -48,24 +48,24 @@ class TextBuffer {
 };
 
 // "14:03:27.045 EURUSD bid 1.08150 ask 1.08166"
-void buildDisplayLine(TextBuffer& out, const LocalTime& t, std::string_view symbol, std::int32_t digits,
+void buildDisplayLine(TextBuffer& out, const WallTime& t, std::string_view symbol, std::int32_t digits,
                       std::uint32_t bidPoints, std::uint32_t askPoints);
 
 // "EUR/USD,20261206 14:03:27.045,1.08150,1.08166", without the line end. A
 // pair with a comma, a double quote, CR or LF is quoted so the row keeps its
 // four fields.
-void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const LocalTime& t, std::int32_t digits,
+void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const WallTime& t, std::int32_t digits,
                  std::uint32_t bidPoints, std::uint32_t askPoints);
 
 // Symbol + "-" + yyyymmdd-hhnnss, with every character Windows forbids in a
 // file name replaced by "_".
-std::string proposedFileName(std::string_view symbol, const LocalTime& t);
+std::string proposedFileName(std::string_view symbol, const WallTime& t);
 
 // Parts of the texts above: the date as yyyymmdd (with a separator between
 // its parts, when given), the time of day as hh:nn:ss.zzz, and as hhnnss.
-void appendDate(TextBuffer& out, const LocalTime& t, std::string_view separator = {});
-void appendTimeOfDay(TextBuffer& out, const LocalTime& t);
-void appendCompactTime(TextBuffer& out, const LocalTime& t);
+void appendDate(TextBuffer& out, const WallTime& t, std::string_view separator = {});
+void appendTimeOfDay(TextBuffer& out, const WallTime& t);
+void appendCompactTime(TextBuffer& out, const WallTime& t);
 
 // Replaces every character Windows forbids in a file name by "_".
 void replaceForbiddenFileNameCharacters(std::string& name);

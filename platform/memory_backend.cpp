@@ -13,23 +13,46 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-class MemoryOutputFile : public OutputFile {
+class MemoryRawFile : public RawFile {
  public:
-  explicit MemoryOutputFile(std::shared_ptr<MemoryFile> file) : file_(std::move(file)) {}
-  bool write(const char* data, std::size_t size, std::string& error) override {
+  explicit MemoryRawFile(std::shared_ptr<MemoryFile> file) : file_(std::move(file)) {}
+  bool append(const char* data, std::size_t size, std::size_t& written, std::string& error) override {
+    written = 0;
+    if (!isOpen(error)) return false;
     ++file_->writes;
-    if (!open_) {
-      error = "the file is closed";
-      return false;
-    }
-    if (file_->data.size() + size > file_->failAfterBytes) {
+    file_->data += file_->otherWriterAdds;
+    file_->otherWriterAdds.clear();
+    const std::size_t room =
+        file_->failAfterBytes > file_->data.size() ? file_->failAfterBytes - file_->data.size() : 0;
+    written = std::min(room, size);
+    file_->data.append(data, written);
+    if (written < size) {
       error = "There is not enough space on the disk";
       return false;
     }
-    file_->data.append(data, size);
+    return true;
+  }
+  bool size(std::uint64_t& bytes, std::string& error) override {
+    if (!isOpen(error)) return false;
+    bytes = file_->data.size();
+    return true;
+  }
+  bool read(std::uint64_t offset, char* out, std::size_t size, std::string& error) override {
+    if (!isOpen(error)) return false;
+    if (offset > file_->data.size() || file_->data.size() - offset < size) {
+      error = "Reached the end of the file";
+      return false;
+    }
+    file_->data.copy(out, size, static_cast<std::size_t>(offset));
+    return true;
+  }
+  bool truncate(std::uint64_t size, std::string& error) override {
+    if (!isOpen(error)) return false;
+    if (size < file_->data.size()) file_->data.resize(static_cast<std::size_t>(size));
     return true;
   }
   bool close(std::string& error) override {
+    if (!open_) return true;
     open_ = false;
     file_->closed = true;
     if (file_->failClose) {
@@ -40,28 +63,42 @@ class MemoryOutputFile : public OutputFile {
   }
 
  private:
+  bool isOpen(std::string& error) const {
+    if (!open_) error = "the file is closed";
+    return open_;
+  }
   std::shared_ptr<MemoryFile> file_;
   bool open_ = true;
 };
 
 }  // namespace
 
+std::chrono::local_time<std::chrono::milliseconds> MemoryBackend::localAt(int year, unsigned month, unsigned day,
+                                                                          unsigned hour, unsigned minute,
+                                                                          unsigned second, unsigned millisecond) {
+  using namespace std::chrono;
+  const local_days date{year_month_day{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}}};
+  return date + hours{hour} + minutes{minute} + std::chrono::seconds{second} + milliseconds{millisecond};
+}
+
 WindowHandle MemoryBackend::findWindow(std::string_view title) {
   const std::string key = lower(title);
   for (const auto& [name, handle] : windows)
     if (lower(name) == key) {
-      log.push_back("find " + std::string(title) + " -> " + std::to_string(handle));
+      note("find " + std::string(title) + " -> " + std::to_string(handle));
       return handle;
     }
-  log.push_back("find " + std::string(title) + " -> 0");
+  note("find " + std::string(title) + " -> 0");
   return 0;
 }
 
 SendResult MemoryBackend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam,
                                       std::int64_t lParam) {
   SentMessage m{window, msg, wParam, lParam};
-  sent.push_back(m);
-  log.push_back("send " + std::to_string(msg) + " " + std::to_string(wParam) + " " + std::to_string(lParam));
+  if (keepLog) {
+    sent.push_back(m);
+    log.push_back("send " + std::to_string(msg) + " " + std::to_string(wParam) + " " + std::to_string(lParam));
+  }
   ++sendsInFlight;
   struct Returned {
     int& inFlight;
@@ -71,108 +108,94 @@ SendResult MemoryBackend::sendMessage(WindowHandle window, std::uint32_t msg, st
   return sendResult;
 }
 
-void MemoryBackend::showCaption(Control c, const std::string& text) {
+void MemoryBackend::showCaption(ControlId c, const std::string& text) {
   captions[c] = text;
-  log.push_back(std::string("caption ") + controlName(c) + " " + text);
+  if (keepLog) note("caption " + nameOf(c) + " " + text);
 }
 
-void MemoryBackend::showFontColor(Control c, Color color) {
+void MemoryBackend::showFontColor(ControlId c, Color color) {
   colors[c] = color;
-  log.push_back(std::string("color ") + controlName(c) + " " + std::to_string(color));
+  if (keepLog) note("color " + nameOf(c) + " " + std::to_string(color));
 }
 
-void MemoryBackend::showChecked(Control c, bool value) {
+void MemoryBackend::showChecked(ControlId c, bool value) {
   checked[c] = value;
-  log.push_back(std::string("checked ") + controlName(c) + " " + (value ? "1" : "0"));
+  if (keepLog) note("checked " + nameOf(c) + " " + (value ? "1" : "0"));
 }
 
-void MemoryBackend::showEnabled(Control c, bool value) {
+void MemoryBackend::showEnabled(ControlId c, bool value) {
   enabled[c] = value;
-  log.push_back(std::string("enabled ") + controlName(c) + " " + (value ? "1" : "0"));
+  if (keepLog) note("enabled " + nameOf(c) + " " + (value ? "1" : "0"));
 }
 
-void MemoryBackend::showButtonKind(Control c, ButtonKind kind) {
+void MemoryBackend::showButtonKind(ControlId c, ButtonKind kind) {
   kinds[c] = kind;
-  log.push_back(std::string("kind ") + controlName(c) + " " + std::to_string(static_cast<int>(kind)));
+  if (keepLog) note("kind " + nameOf(c) + " " + std::to_string(static_cast<int>(kind)));
 }
 
 bool MemoryBackend::startTimer(TimerId id, unsigned intervalMs) {
   if (timersLeft <= 0) {
-    log.push_back("timer " + std::to_string(static_cast<int>(id)) + " failed");
+    note("timer " + std::to_string(id) + " failed");
     return false;
   }
   --timersLeft;
   runningTimers[id] = intervalMs;
   ++timerStarts[id];
-  log.push_back("timer " + std::to_string(static_cast<int>(id)) + " start " + std::to_string(intervalMs));
+  note("timer " + std::to_string(id) + " start " + std::to_string(intervalMs));
   return true;
 }
 
 void MemoryBackend::stopTimer(TimerId id) {
   if (runningTimers.erase(id) != 0) {
     ++timersLeft;
-    log.push_back("timer " + std::to_string(static_cast<int>(id)) + " stop");
+    note("timer " + std::to_string(id) + " stop");
   }
 }
 
 void MemoryBackend::keepTimerPace(unsigned periodMs) {
   if (periodMs == pacedPeriodMs) return;
   pacedPeriodMs = periodMs;
-  log.push_back("pace " + std::to_string(periodMs));
+  note("pace " + std::to_string(periodMs));
 }
 
 bool MemoryBackend::runSaveDialog(std::string& fileName, const SaveDialogOptions& options) {
   ++saveDialogRuns;
   lastDialogFolder = options.initialFolder;
-  log.push_back("savedialog " + fileName);
+  note("savedialog " + fileName);
   if (onModal) onModal();
   return saveDialog ? saveDialog(fileName, options) : false;
 }
 
 bool MemoryBackend::askYesNo(std::string_view text, std::string_view caption) {
   questions.emplace_back(text);
-  log.push_back("ask " + std::string(caption) + ": " + std::string(text));
+  note("ask " + std::string(caption) + ": " + std::string(text));
   if (onModal) onModal();
   return yesNoAnswer;
 }
 
 void MemoryBackend::showError(std::string_view text) {
   errors.emplace_back(text);
-  log.push_back("error " + std::string(text));
+  note("error " + std::string(text));
 }
 
-std::unique_ptr<OutputFile> MemoryBackend::createFile(const std::string& path, std::string& error) {
-  log.push_back("create " + path);
-  if (auto it = createErrors.find(path); it != createErrors.end()) {
-    error = it->second;
-    return nullptr;
-  }
-  auto file = std::make_shared<MemoryFile>();
-  file->path = path;
-  file->failAfterBytes = failFilesAfterBytes;
-  files.push_back(file);
-  disk[path] = file;
-  return std::make_unique<MemoryOutputFile>(file);
-}
-
-std::unique_ptr<OutputFile> MemoryBackend::openForAppend(const std::string& path, AppendStart& start,
-                                                         std::string& error) {
-  log.push_back("append " + path);
-  if (auto it = createErrors.find(path); it != createErrors.end()) {
-    error = it->second;
-    return nullptr;
-  }
+std::unique_ptr<RawFile> MemoryBackend::openFile(const std::string& path, FileOpening how, std::string& error) {
+  note((how == FileOpening::Empty ? "create " : "append ") + path);
+  for (auto* errors : {&nextOpenErrors, &openErrors})
+    if (auto it = errors->find(path); it != errors->end()) {
+      error = it->second;
+      if (errors == &nextOpenErrors) errors->erase(it);
+      return nullptr;
+    }
   std::shared_ptr<MemoryFile>& file = disk[path];
   if (!file) {
     file = std::make_shared<MemoryFile>();
     file->path = path;
     file->failAfterBytes = failFilesAfterBytes;
   }
+  if (how == FileOpening::Empty) file->data.clear();
   file->closed = false;
   files.push_back(file);
-  start.size = file->data.size();
-  start.lastByte = file->data.empty() ? '\0' : file->data.back();
-  return std::make_unique<MemoryOutputFile>(file);
+  return std::make_unique<MemoryRawFile>(file);
 }
 
 std::string MemoryBackend::loadSetting(std::string_view name) {
@@ -182,7 +205,7 @@ std::string MemoryBackend::loadSetting(std::string_view name) {
 
 void MemoryBackend::saveSetting(std::string_view name, std::string_view value) {
   settings[std::string(name)] = std::string(value);
-  log.push_back("setting " + std::string(name) + " " + std::string(value));
+  note("setting " + std::string(name) + " " + std::string(value));
 }
 
 }  // namespace orv

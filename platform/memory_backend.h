@@ -1,8 +1,10 @@
 // In-memory backend for the unit tests: records every operation, lets a test
 // set the clocks, answer the modal windows, find or lose the tester window,
-// fail timers and files, and run a feeder message from inside a send.
+// fail timers, opens and writes (part way), have a second writer add to a
+// file between two writes, and run a feeder message from inside a send.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -22,21 +24,25 @@ struct SentMessage {
   bool operator==(const SentMessage&) const = default;
 };
 
-// The contents and fate of one file the recorder created.
+// One file on the "disk", shared by every handle opened on it.
 struct MemoryFile {
   std::string path;
   std::string data;      // bytes that reached the "disk"
   int writes = 0;        // number of write calls
-  bool closed = false;
-  std::size_t failAfterBytes = SIZE_MAX;  // a write that would pass this fails (disk full)
+  bool closed = false;   // the last handle opened on it was closed
+  // A write that would pass this size writes up to it, then fails (disk full).
+  std::size_t failAfterBytes = SIZE_MAX;
   bool failClose = false;
+  // Bytes another program adds to the end just before the next write.
+  std::string otherWriterAdds;
 };
 
 class MemoryBackend : public Backend {
  public:
   // --- what the test sets ---
-  LocalTime now{2026, 12, 6, 14, 3, 27, 45};
-  LocalTime utcNow{2026, 12, 6, 13, 3, 27, 45};
+  std::chrono::local_time<std::chrono::milliseconds> now = localAt(2026, 12, 6, 14, 3, 27, 45);
+  std::chrono::sys_time<std::chrono::milliseconds> utcClock = std::chrono::sys_time<std::chrono::milliseconds>(
+      localAt(2026, 12, 6, 13, 3, 27, 45).time_since_epoch());
   std::int64_t seconds = 1'800'000'000;
   std::map<std::string, WindowHandle> windows;  // titles found by findWindow (case-insensitive)
   // Called inside sendMessage, after the message is logged: the place where a
@@ -49,7 +55,12 @@ class MemoryBackend : public Backend {
   bool yesNoAnswer = true;
   std::function<void()> onModal;
   int timersLeft = 1000;                 // startTimer fails when none is left
-  std::map<std::string, std::string> createErrors;  // path -> reason: createFile fails
+  std::map<std::string, std::string> openErrors;      // path -> reason: every open fails
+  std::map<std::string, std::string> nextOpenErrors;  // path -> reason: the next open fails
+  // Names of the controls in the log; numbers when not set.
+  std::function<std::string(ControlId)> controlNames;
+  // Off: the log and `sent` keep nothing (long runs and benchmarks).
+  bool keepLog = true;
   // Settings applied to every file created from now on.
   std::size_t failFilesAfterBytes = SIZE_MAX;
 
@@ -57,18 +68,18 @@ class MemoryBackend : public Backend {
   std::vector<SentMessage> sent;
   int sendsInFlight = 0;  // sends begun and not yet returned; onSend runs inside its own
   std::vector<std::string> log;  // every operation in order, as text
-  std::map<Control, std::string> captions;
-  std::map<Control, Color> colors;
-  std::map<Control, bool> checked;
-  std::map<Control, bool> enabled;
-  std::map<Control, ButtonKind> kinds;
+  std::map<ControlId, std::string> captions;
+  std::map<ControlId, Color> colors;
+  std::map<ControlId, bool> checked;
+  std::map<ControlId, bool> enabled;
+  std::map<ControlId, ButtonKind> kinds;
   std::map<TimerId, unsigned> runningTimers;  // id -> interval of the running period
   std::map<TimerId, int> timerStarts;         // how often a period was (re)started
   unsigned pacedPeriodMs = 0;                 // what keepTimerPace last asked for
   std::vector<std::string> errors;            // texts of the error display
   std::vector<std::string> questions;         // texts asked with Yes/No
   std::vector<std::shared_ptr<MemoryFile>> files;  // in the order they were opened
-  // The "disk": each path's latest file, which openForAppend adds to.
+  // The "disk": each path's file.
   std::map<std::string, std::shared_ptr<MemoryFile>> disk;
   std::map<std::string, std::string> settings;
   std::string lastDialogFolder;  // where the last save dialog opened
@@ -81,31 +92,41 @@ class MemoryBackend : public Backend {
     return it == disk.end() ? nullptr : it->second;
   }
 
+  // A local clock value from its calendar fields.
+  static std::chrono::local_time<std::chrono::milliseconds> localAt(int year, unsigned month, unsigned day,
+                                                                    unsigned hour, unsigned minute, unsigned second,
+                                                                    unsigned millisecond);
+
   // --- Backend ---
-  LocalTime localTime() override { return now; }
-  LocalTime utcTime() override { return utcNow; }
+  std::chrono::local_time<std::chrono::milliseconds> localNow() override { return now; }
+  std::chrono::sys_time<std::chrono::milliseconds> utcNow() override { return utcClock; }
   std::int64_t calendarSeconds() override { return seconds; }
   WindowHandle findWindow(std::string_view title) override;
   SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
-  void showCaption(Control c, const std::string& text) override;
-  void showFontColor(Control c, Color color) override;
-  void showChecked(Control c, bool value) override;
-  void showEnabled(Control c, bool value) override;
-  void showButtonKind(Control c, ButtonKind kind) override;
+  void showCaption(ControlId c, const std::string& text) override;
+  void showFontColor(ControlId c, Color color) override;
+  void showChecked(ControlId c, bool value) override;
+  void showEnabled(ControlId c, bool value) override;
+  void showButtonKind(ControlId c, ButtonKind kind) override;
   bool startTimer(TimerId id, unsigned intervalMs) override;
   void stopTimer(TimerId id) override;
   void keepTimerPace(unsigned periodMs) override;
   bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) override;
   bool askYesNo(std::string_view text, std::string_view caption) override;
   void showError(std::string_view text) override;
-  std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
-  std::unique_ptr<OutputFile> openForAppend(const std::string& path, AppendStart& start, std::string& error) override;
+  std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
   void saveSetting(std::string_view name, std::string_view value) override;
   void requestQuit() override {
     ++quitRequests;
-    log.push_back("quit");
+    note("quit");
   }
+
+ private:
+  void note(std::string entry) {
+    if (keepLog) log.push_back(std::move(entry));
+  }
+  std::string nameOf(ControlId c) const { return controlNames ? controlNames(c) : std::to_string(c); }
 };
 
 }  // namespace orv

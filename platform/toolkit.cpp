@@ -4,19 +4,6 @@
 
 namespace orv {
 
-const char* controlName(Control c) noexcept {
-  switch (c) {
-    case Control::TickLine: return "tickLine";
-    case Control::SilenceLine: return "silenceLine";
-    case Control::RecordButton: return "recordButton";
-    case Control::CloseButton: return "closeButton";
-    case Control::TesterGroup: return "testerGroup";
-    case Control::LiveBox: return "liveBox";
-    case Control::TestDataBox: return "testDataBox";
-  }
-  return "?";
-}
-
 std::string errorDisplayText(std::string_view message) {
   std::string text(message);
   text += '.';
@@ -27,7 +14,7 @@ void showHandlerError(Backend& backend, const std::exception& error) {
   backend.showError(errorDisplayText(error.what()));
 }
 
-Label::Label(Backend& backend, Control id, std::string caption, Color color)
+Label::Label(Backend& backend, ControlId id, std::string caption, Color color)
     : backend_(backend), id_(id), caption_(std::move(caption)), color_(color) {}
 
 void Label::setCaption(std::string_view text) {
@@ -42,7 +29,7 @@ void Label::setFontColor(Color color) {
   backend_.showFontColor(id_, color_);
 }
 
-CheckBox::CheckBox(Backend& backend, Control id, bool enabled) : backend_(backend), id_(id), enabled_(enabled) {}
+CheckBox::CheckBox(Backend& backend, ControlId id, bool enabled) : backend_(backend), id_(id), enabled_(enabled) {}
 
 void CheckBox::setChecked(bool checked) {
   if (checked == checked_) return;
@@ -70,7 +57,7 @@ std::string_view stockCaption(ButtonKind kind) noexcept {
   return "";
 }
 
-BitmapButton::BitmapButton(Backend& backend, Control id, ButtonKind kind, std::string caption)
+BitmapButton::BitmapButton(Backend& backend, ControlId id, ButtonKind kind, std::string caption)
     : backend_(backend), id_(id), kind_(kind), caption_(std::move(caption)) {
   if (caption_.empty()) caption_ = stockCaption(kind_);
 }

@@ -1,4 +1,4 @@
-// The toolkit's controls as the recorder's logic sees them: each keeps its
+// The toolkit's controls as the program's logic sees them: each keeps its
 // own state and follows the toolkit's rules, and tells the backend what to
 // draw. The rules are written here once, for the Win32 program and the tests:
 //  - setting a check box to a new value runs its click handler before the
@@ -44,7 +44,7 @@ using Handler = std::function<void()>;
 
 class Label {
  public:
-  Label(Backend& backend, Control id, std::string caption, Color color);
+  Label(Backend& backend, ControlId id, std::string caption, Color color);
   void setCaption(std::string_view text);
   void setFontColor(Color color);
   const std::string& caption() const noexcept { return caption_; }
@@ -52,14 +52,14 @@ class Label {
 
  private:
   Backend& backend_;
-  Control id_;
+  ControlId id_;
   std::string caption_;
   Color color_;
 };
 
 class CheckBox {
  public:
-  CheckBox(Backend& backend, Control id, bool enabled);
+  CheckBox(Backend& backend, ControlId id, bool enabled);
   Handler onClick;
   void setChecked(bool checked);  // runs onClick when the value changes
   void setEnabled(bool enabled);  // runs nothing
@@ -69,7 +69,7 @@ class CheckBox {
 
  private:
   Backend& backend_;
-  Control id_;
+  ControlId id_;
   bool checked_ = false;
   bool enabled_;
 };
@@ -79,7 +79,7 @@ std::string_view stockCaption(ButtonKind kind) noexcept;
 class BitmapButton {
  public:
   // While the layout is built a kind fills only an empty caption.
-  BitmapButton(Backend& backend, Control id, ButtonKind kind, std::string caption);
+  BitmapButton(Backend& backend, ControlId id, ButtonKind kind, std::string caption);
   Handler onClick;
   Handler onClose;  // what a Close-kind button runs instead of onClick
   void setKind(ButtonKind kind);
@@ -92,7 +92,7 @@ class BitmapButton {
 
  private:
   Backend& backend_;
-  Control id_;
+  ControlId id_;
   ButtonKind kind_;
   std::string caption_;
 };

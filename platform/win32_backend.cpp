@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32_file.h"
+#include "platform/win32_text.h"
 
 namespace orv {
 
@@ -46,14 +47,6 @@ class ModalScope {
   HWND disabled_ = nullptr;
 };
 
-// "Description|pattern|..." as the dialog wants it: NUL-separated, ending in two NULs.
-std::string dialogFilter(std::string_view filter) {
-  std::string out(filter);
-  std::replace(out.begin(), out.end(), '|', '\0');
-  out.push_back('\0');
-  return out;  // c_str() adds the second NUL
-}
-
 }  // namespace
 
 COLORREF toColorRef(Color color) noexcept {
@@ -61,42 +54,41 @@ COLORREF toColorRef(Color color) noexcept {
   return static_cast<COLORREF>(color & 0x00FFFFFFu);
 }
 
-void Win32Backend::bindControl(Control control, HWND window) noexcept {
+void Win32Backend::bindControl(ControlId control, HWND window) {
+  if (control < 0) return;
   const auto index = static_cast<std::size_t>(control);
-  if (index < controls_.size()) controls_[index] = window;
+  if (index >= controls_.size()) controls_.resize(index + 1, nullptr);
+  controls_[index] = window;
 }
 
-HWND Win32Backend::controlWindow(Control control) const noexcept {
+HWND Win32Backend::controlWindow(ControlId control) const noexcept {
+  if (control < 0) return nullptr;
   const auto index = static_cast<std::size_t>(control);
   return index < controls_.size() ? controls_[index] : nullptr;
 }
 
 namespace {
 
-LocalTime fromSystemTime(const SYSTEMTIME& st) noexcept {
-  LocalTime t;
-  t.year = st.wYear;
-  t.month = st.wMonth;
-  t.day = st.wDay;
-  t.hour = st.wHour;
-  t.minute = st.wMinute;
-  t.second = st.wSecond;
-  t.millisecond = st.wMilliseconds;
-  return t;
+// The fields of a system time as milliseconds since 1970 on the same clock.
+std::chrono::milliseconds sinceEpoch(const SYSTEMTIME& st) noexcept {
+  using namespace std::chrono;
+  const sys_days day{year_month_day{year{st.wYear}, month{st.wMonth}, std::chrono::day{st.wDay}}};
+  return day.time_since_epoch() + hours{st.wHour} + minutes{st.wMinute} + seconds{st.wSecond} +
+         milliseconds{st.wMilliseconds};
 }
 
 }  // namespace
 
-LocalTime Win32Backend::localTime() {
+std::chrono::local_time<std::chrono::milliseconds> Win32Backend::localNow() {
   SYSTEMTIME st;
   GetLocalTime(&st);
-  return fromSystemTime(st);
+  return std::chrono::local_time<std::chrono::milliseconds>(sinceEpoch(st));
 }
 
-LocalTime Win32Backend::utcTime() {
+std::chrono::sys_time<std::chrono::milliseconds> Win32Backend::utcNow() {
   SYSTEMTIME st;
   GetSystemTime(&st);
-  return fromSystemTime(st);
+  return std::chrono::sys_time<std::chrono::milliseconds>(sinceEpoch(st));
 }
 
 // Whole seconds since 1970, as time() gives them, read from the system clock
@@ -133,25 +125,25 @@ SendResult Win32Backend::sendMessage(WindowHandle window, std::uint32_t msg, std
   return outcome;
 }
 
-void Win32Backend::showCaption(Control c, const std::string& text) {
+void Win32Backend::showCaption(ControlId c, const std::string& text) {
   HWND hwnd = controlWindow(c);
   if (hwnd == nullptr) return;
   SetWindowTextA(hwnd, text.c_str());  // each control repaints itself
 }
 
-void Win32Backend::showFontColor(Control c, Color) {
+void Win32Backend::showFontColor(ControlId c, Color) {
   if (HWND hwnd = controlWindow(c)) InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-void Win32Backend::showChecked(Control c, bool checked) {
+void Win32Backend::showChecked(ControlId c, bool checked) {
   if (HWND hwnd = controlWindow(c)) SendMessageA(hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void Win32Backend::showEnabled(Control c, bool enabled) {
+void Win32Backend::showEnabled(ControlId c, bool enabled) {
   if (HWND hwnd = controlWindow(c)) EnableWindow(hwnd, enabled ? TRUE : FALSE);
 }
 
-void Win32Backend::showButtonKind(Control c, ButtonKind) {
+void Win32Backend::showButtonKind(ControlId c, ButtonKind) {
   if (HWND hwnd = controlWindow(c)) InvalidateRect(hwnd, nullptr, TRUE);
 }
 
@@ -184,12 +176,15 @@ Win32Backend::~Win32Backend() {
 }
 
 bool Win32Backend::runSaveDialog(std::string& fileName, const SaveDialogOptions& options) {
-  char buffer[MAX_PATH] = {};
-  fileName.copy(buffer, MAX_PATH - 1);
-  const std::string filter = dialogFilter(options.filter);
-  const std::string defaultExt(options.defaultExt);
+  wchar_t buffer[MAX_PATH] = {};
+  toWide(fileName).copy(buffer, MAX_PATH - 1);
+  std::wstring filter = toWide(options.filter);
+  std::replace(filter.begin(), filter.end(), L'|', L'\0');
+  filter.push_back(L'\0');  // c_str() adds the second NUL
+  const std::wstring defaultExt = toWide(options.defaultExt);
+  const std::wstring initialFolder = toWide(options.initialFolder);
 
-  OPENFILENAMEA ofn = {};
+  OPENFILENAMEW ofn = {};
   ofn.lStructSize = sizeof(ofn);
   ofn.hwndOwner = app_;
   ofn.lpstrFilter = filter.c_str();
@@ -197,26 +192,23 @@ bool Win32Backend::runSaveDialog(std::string& fileName, const SaveDialogOptions&
   ofn.lpstrFile = buffer;
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
-  const std::string initialFolder(options.initialFolder);
   ofn.lpstrInitialDir = initialFolder.empty() ? nullptr : initialFolder.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | (options.confirmOverwrite ? OFN_OVERWRITEPROMPT : 0);
 
   ModalScope modal(app_, main_);
-  BOOL confirmed = GetSaveFileNameA(&ofn);
+  BOOL confirmed = GetSaveFileNameW(&ofn);
   if (!confirmed && CommDlgExtendedError() == FNERR_INVALIDFILENAME) {
-    // The proposed name holds characters no file name may have (the symbol
-    // comes from the feeder as it is): offer the dialog without it.
-    buffer[0] = '\0';
-    confirmed = GetSaveFileNameA(&ofn);
+    // The proposed name is refused: offer the dialog without it.
+    buffer[0] = L'\0';
+    confirmed = GetSaveFileNameW(&ofn);
   }
   if (!confirmed) return false;
-  fileName = buffer;
+  fileName = toUtf8(buffer);
   return true;
 }
 
 bool Win32Backend::askYesNo(std::string_view text, std::string_view caption) {
-  const std::string body(text), title(caption);
-  return MessageBoxA(main_, body.c_str(), title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+  return MessageBoxW(main_, toWide(text).c_str(), toWide(caption).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 // The box is modal: shown here, inside another program's message, it would
@@ -229,36 +221,31 @@ void Win32Backend::showQueuedErrors() {
   while (const std::optional<std::string> text = errors_.open()) {
     {
       ModalScope modal(app_, main_);
-      MessageBoxA(app_, text->c_str(), appTitle_.c_str(), MB_OK | MB_ICONSTOP);
+      MessageBoxW(app_, toWide(*text).c_str(), toWide(appTitle_).c_str(), MB_OK | MB_ICONSTOP);
     }
     errors_.closed();
   }
 }
 
-std::unique_ptr<OutputFile> Win32Backend::createFile(const std::string& path, std::string& error) {
-  return openWin32File(path, error);
-}
-
-std::unique_ptr<OutputFile> Win32Backend::openForAppend(const std::string& path, AppendStart& start,
-                                                        std::string& error) {
-  return appendWin32File(path, start, error);
+std::unique_ptr<RawFile> Win32Backend::openFile(const std::string& path, FileOpening how, std::string& error) {
+  return openWin32File(path, how, error);
 }
 
 // Kept under HKEY_CURRENT_USER\Software\<the application's title>.
 std::string Win32Backend::loadSetting(std::string_view name) {
-  const std::string key = "Software\\" + appTitle_, value(name);
-  char buffer[MAX_PATH * 2] = {};
+  const std::wstring key = toWide("Software\\" + appTitle_), value = toWide(name);
+  wchar_t buffer[MAX_PATH * 2] = {};
   DWORD size = sizeof(buffer);
-  if (RegGetValueA(HKEY_CURRENT_USER, key.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+  if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) !=
       ERROR_SUCCESS)
     return std::string();
-  return buffer;
+  return toUtf8(buffer);
 }
 
 void Win32Backend::saveSetting(std::string_view name, std::string_view value) {
-  const std::string key = "Software\\" + appTitle_, valueName(name), text(value);
-  RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), valueName.c_str(), REG_SZ, text.c_str(),
-                  static_cast<DWORD>(text.size() + 1));
+  const std::wstring key = toWide("Software\\" + appTitle_), valueName = toWide(name), text = toWide(value);
+  RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), valueName.c_str(), REG_SZ, text.c_str(),
+                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 void Win32Backend::requestQuit() { PostQuitMessage(0); }

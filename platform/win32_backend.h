@@ -9,7 +9,7 @@
 
 #include "platform/win32.h"
 
-#include <array>
+#include <vector>
 #include <string>
 #include <utility>
 
@@ -31,25 +31,25 @@ class Win32Backend : public Backend {
   void setAppWindow(HWND window) noexcept { app_ = window; }
   // The main window: owner of the question box and of the timers.
   void setMainWindow(HWND window) noexcept { main_ = window; }
-  void bindControl(Control control, HWND window) noexcept;
+  void bindControl(ControlId control, HWND window);
 
   HWND appWindow() const noexcept { return app_; }
   HWND mainWindow() const noexcept { return main_; }
-  HWND controlWindow(Control control) const noexcept;
+  HWND controlWindow(ControlId control) const noexcept;
 
-  LocalTime localTime() override;
-  LocalTime utcTime() override;
+  std::chrono::local_time<std::chrono::milliseconds> localNow() override;
+  std::chrono::sys_time<std::chrono::milliseconds> utcNow() override;
   std::int64_t calendarSeconds() override;
   std::int64_t monotonicMs();  // a steady clock, for the send waits
 
   WindowHandle findWindow(std::string_view title) override;
   SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) override;
 
-  void showCaption(Control c, const std::string& text) override;
-  void showFontColor(Control c, Color color) override;
-  void showChecked(Control c, bool checked) override;
-  void showEnabled(Control c, bool enabled) override;
-  void showButtonKind(Control c, ButtonKind kind) override;
+  void showCaption(ControlId c, const std::string& text) override;
+  void showFontColor(ControlId c, Color color) override;
+  void showChecked(ControlId c, bool checked) override;
+  void showEnabled(ControlId c, bool enabled) override;
+  void showButtonKind(ControlId c, ButtonKind kind) override;
 
   bool startTimer(TimerId id, unsigned intervalMs) override;
   void stopTimer(TimerId id) override;
@@ -63,8 +63,7 @@ class Win32Backend : public Backend {
   // Shows the queued errors, one box at a time, until none is left.
   void showQueuedErrors();
 
-  std::unique_ptr<OutputFile> createFile(const std::string& path, std::string& error) override;
-  std::unique_ptr<OutputFile> openForAppend(const std::string& path, AppendStart& start, std::string& error) override;
+  std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
   void saveSetting(std::string_view name, std::string_view value) override;
 
@@ -75,7 +74,7 @@ class Win32Backend : public Backend {
   std::string appTitle_;
   HWND app_ = nullptr;
   HWND main_ = nullptr;
-  std::array<HWND, kControlCount> controls_{};
+  std::vector<HWND> controls_;  // by ControlId
   SendPolicy sendPolicy_;
   ErrorQueue errors_;
   bool fineTimer_ = false;  // the system timer runs at 1 ms (timeBeginPeriod)

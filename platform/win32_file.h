@@ -1,6 +1,7 @@
-// Recording files on Win32. Other programs may open a file for reading (and
-// writing) while it is recorded. A write that fails part way is cut back, so
-// the file always ends with a whole row.
+// Files on Win32, as the raw file of backend.h: opened for appending only,
+// so every write lands whole at the file's end whoever else adds to it;
+// other programs may read (and add to) the file meanwhile. Paths are UTF-8
+// and reach the system through the wide functions.
 #pragma once
 
 #include "platform/win32.h"
@@ -12,11 +13,7 @@
 
 namespace orv {
 
-// Creates or empties the file.
-std::unique_ptr<OutputFile> openWin32File(const std::string& path, std::string& error);
-// Opens the file at its end, creating it and the folders missing on its way;
-// a failed write is cut back no further than the size it had when opened.
-std::unique_ptr<OutputFile> appendWin32File(const std::string& path, AppendStart& start, std::string& error);
+std::unique_ptr<RawFile> openWin32File(const std::string& path, FileOpening how, std::string& error);
 
 // The system's description of an error code, without its full stop and line
 // break (the error display adds its own full stop).

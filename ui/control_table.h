@@ -9,7 +9,8 @@
 #include <optional>
 #include <variant>
 
-#include "core/recorder.h"
+#include "core/feed_hub.h"
+#include "core/window_model.h"
 #include "platform/backend.h"
 #include "ui/control_ids.h"
 #include "ui/layout.h"
@@ -18,14 +19,14 @@ namespace orv::ui {
 
 // The kinds of window, each with the accessor of the toolkit control it shows.
 struct LabelOf {
-  const Label& (Recorder::*model)() const noexcept;
+  const Label& (FeedHub::*model)() const noexcept;
   bool fitsText;  // sizes itself to its text, keeping its top left corner
 };
 struct ButtonOf {
-  const BitmapButton& (Recorder::*model)() const noexcept;
+  const BitmapButton& (FeedHub::*model)() const noexcept;
 };
 struct CheckBoxOf {
-  const CheckBox& (Recorder::*model)() const noexcept;
+  const CheckBox& (FeedHub::*model)() const noexcept;
 };
 struct GroupBoxOf {};
 using ControlKind = std::variant<LabelOf, ButtonOf, CheckBoxOf, GroupBoxOf>;
@@ -44,13 +45,13 @@ inline constexpr std::optional<Control> kInMainWindow = std::nullopt;
 
 inline constexpr std::array<ControlEntry, kControlCount> kControls{{
   // role                 id               kind                                   bounds               parent                font                    caption
-  {Control::TickLine,     kIdTickLine,     LabelOf{&Recorder::tickLine, false},   {8, 40, 417, 24},    kInMainWindow,        FontRole::TickLine},
-  {Control::SilenceLine,  kIdSilenceLine,  LabelOf{&Recorder::silenceLine, true}, {8, 16, 43, 13},     kInMainWindow,        FontRole::Window},
-  {Control::CloseButton,  kIdCloseButton,  ButtonOf{&Recorder::closeButton},      {280, 152, 145, 41}, kInMainWindow,        FontRole::Window},
-  {Control::RecordButton, kIdRecordButton, ButtonOf{&Recorder::recordButton},     {16, 80, 257, 112},  kInMainWindow,        FontRole::RecordButton},
+  {Control::TickLine,     kIdTickLine,     LabelOf{&FeedHub::tickLine, false},   {8, 40, 417, 24},    kInMainWindow,        FontRole::TickLine},
+  {Control::SilenceLine,  kIdSilenceLine,  LabelOf{&FeedHub::silenceLine, true}, {8, 16, 43, 13},     kInMainWindow,        FontRole::Window},
+  {Control::CloseButton,  kIdCloseButton,  ButtonOf{&FeedHub::closeButton},      {280, 152, 145, 41}, kInMainWindow,        FontRole::Window},
+  {Control::RecordButton, kIdRecordButton, ButtonOf{&FeedHub::recordButton},     {16, 80, 257, 112},  kInMainWindow,        FontRole::RecordButton},
   {Control::TesterGroup,  kIdTesterGroup,  GroupBoxOf{},                          {280, 80, 145, 65},  kInMainWindow,        FontRole::Window,       "Feed to Zentavor"},
-  {Control::LiveBox,      kIdLiveBox,      CheckBoxOf{&Recorder::liveBox},        {32, 16, 89, 17},    Control::TesterGroup, FontRole::Window,       "Live Data"},
-  {Control::TestDataBox,  kIdTestDataBox,  CheckBoxOf{&Recorder::testDataBox},    {32, 40, 89, 17},    Control::TesterGroup, FontRole::Window,       "Test Data"},
+  {Control::LiveBox,      kIdLiveBox,      CheckBoxOf{&FeedHub::liveBox},        {32, 16, 89, 17},    Control::TesterGroup, FontRole::Window,       "Live Data"},
+  {Control::TestDataBox,  kIdTestDataBox,  CheckBoxOf{&FeedHub::testDataBox},    {32, 40, 89, 17},    Control::TesterGroup, FontRole::Window,       "Test Data"},
 }};
 
 // Every role once, and every parent a control created before its children.

@@ -5,7 +5,7 @@
 
 #include "platform/win32.h"
 
-#include "platform/backend.h"
+#include "core/window_model.h"
 
 namespace orv::ui {
 

@@ -82,30 +82,30 @@ void MainWindow::release(Fonts& fonts) {
   }
 }
 
-MainWindow::MainWindow(Recorder& recorder, Win32Backend& backend) : recorder_(recorder), backend_(backend) {
+MainWindow::MainWindow(FeedHub& hub, Win32Backend& backend) : hub_(hub), backend_(backend) {
   for (const ControlEntry& entry : kControls) {
     controls_[static_cast<std::size_t>(entry.role)] = makeControl(entry);
     const Control role = entry.role;
-    control(role).onPress = [this, role] { guarded([this, role] { recorder_.click(role); }); };
+    control(role).onPress = [this, role] { guarded([this, role] { hub_.click(role); }); };
   }
 }
 
-// The wrapper of a control's kind, showing the recorder's toolkit control.
+// The wrapper of a control's kind, showing the logic's toolkit control.
 std::unique_ptr<ChildControl> MainWindow::makeControl(const ControlEntry& entry) {
   return std::visit(
       Overloaded{
           [&](const LabelOf& kind) -> std::unique_ptr<ChildControl> {
-            return std::make_unique<LabelControl>(entry, (recorder_.*kind.model)(), kind.fitsText);
+            return std::make_unique<LabelControl>(entry, (hub_.*kind.model)(), kind.fitsText);
           },
           [&](const ButtonOf& kind) -> std::unique_ptr<ChildControl> {
-            auto button = std::make_unique<BitmapButtonControl>(entry, (recorder_.*kind.model)());
+            auto button = std::make_unique<BitmapButtonControl>(entry, (hub_.*kind.model)());
             button->hasDefaultFrame = [this, role = entry.role] {
-              return enterButton(focusedControl(), recorder_.recordButton().kind()) == role;
+              return enterButton(focusedControl(), hub_.recordButton().kind()) == role;
             };
             return button;
           },
           [&](const CheckBoxOf& kind) -> std::unique_ptr<ChildControl> {
-            return std::make_unique<CheckBoxControl>(entry, (recorder_.*kind.model)());
+            return std::make_unique<CheckBoxControl>(entry, (hub_.*kind.model)());
           },
           [&](const GroupBoxOf&) -> std::unique_ptr<ChildControl> { return std::make_unique<GroupBoxControl>(entry); },
       },
@@ -114,7 +114,7 @@ std::unique_ptr<ChildControl> MainWindow::makeControl(const ControlEntry& entry)
 
 MainWindow::~MainWindow() {
   if (backend_.mainWindow() == hwnd_) backend_.setMainWindow(nullptr);
-  for (const ControlEntry& entry : kControls) backend_.bindControl(entry.role, nullptr);
+  for (const ControlEntry& entry : kControls) backend_.bindControl(controlId(entry.role), nullptr);
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   release(fonts_);
 }
@@ -136,7 +136,7 @@ void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
   for (const ControlEntry& entry : kControls) {
     ChildControl& wrapper = control(entry.role);
     wrapper.create(entry.parent ? control(*entry.parent).hwnd() : hwnd_, dpi_);
-    backend_.bindControl(entry.role, wrapper.hwnd());
+    backend_.bindControl(controlId(entry.role), wrapper.hwnd());
   }
   applyDpi(dpi_);
   backend_.setMainWindow(hwnd_);
@@ -174,7 +174,7 @@ KeyContext MainWindow::keyContext() {
   KeyContext context;
   context.focus = focusedControl();
   context.lastFocus = lastFocus_;
-  context.recordButtonKind = recorder_.recordButton().kind();
+  context.recordButtonKind = hub_.recordButton().kind();
   context.canFocus = [this](Control role) {
     const HWND window = control(role).hwnd();
     return IsWindowEnabled(window) && IsWindowVisible(window);
@@ -248,18 +248,18 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (control->reflect(msg, wParam, lParam, result)) return result;
       return faceColors(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
     case WM_TIMER:
-      for (TimerId timer : {TimerId::Pulse, TimerId::Reopen, TimerId::TesterSearch})
-        if (wParam == static_cast<WPARAM>(timer)) {
-          guarded([this, timer] { recorder_.timerElapsed(timer); });
+      for (const TimerEntry& timer : kTimers)
+        if (wParam == static_cast<WPARAM>(timer.id)) {
+          guarded([this, role = timer.role] { hub_.timerElapsed(role); });
           return 0;
         }
       break;
     case WM_CLOSE:
       // The close operation; the window stays until the loop has ended.
-      guarded([this] { recorder_.close(); });
+      guarded([this] { hub_.close(); });
       return 0;
     case WM_QUERYENDSESSION:
-      return recorder_.mayEndSession() ? TRUE : FALSE;
+      return hub_.mayEndSession() ? TRUE : FALSE;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) restoreFocus();
       return 0;
@@ -287,7 +287,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   message.wParam = static_cast<std::uint64_t>(wParam);
   message.lParam = static_cast<std::int64_t>(lParam);
   bool taken = true;  // an intake message that fails half way still answers its result
-  guarded([this, &message, &taken] { taken = recorder_.handleFeedMessage(message); });
+  guarded([this, &message, &taken] { taken = hub_.handleFeedMessage(message); });
   if (taken) return static_cast<LRESULT>(message.result);
   return defaultHandling(msg, wParam, lParam);
 }

@@ -1,6 +1,6 @@
 // The main window "TForm1": its controls, made, bound, placed, found and let
 // go of by looping over the control table; its fonts; the keys it answers to;
-// and the routing of every window-system event to the logic in Recorder.
+// and the routing of every window-system event to the logic in FeedHub.
 // Every call into the logic runs guarded: an error ends that handler, is
 // shown, and the message loop goes on.
 #pragma once
@@ -12,8 +12,8 @@
 #include <memory>
 #include <optional>
 
-#include "core/recorder.h"
-#include "platform/keys.h"
+#include "core/feed_hub.h"
+#include "core/keys.h"
 #include "platform/win32_backend.h"
 #include "ui/controls.h"
 #include "ui/window.h"
@@ -22,7 +22,7 @@ namespace orv::ui {
 
 class MainWindow : public Window {
  public:
-  MainWindow(Recorder& recorder, Win32Backend& backend);
+  MainWindow(FeedHub& hub, Win32Backend& backend);
   ~MainWindow();
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -56,7 +56,7 @@ class MainWindow : public Window {
   void focusNotified(ChildControl& focused, bool gained);
   void restoreFocus();
 
-  Recorder& recorder_;
+  FeedHub& hub_;
   Win32Backend& backend_;
   int dpi_ = kDesignDpi;
   Fonts fonts_{};

@@ -3,7 +3,10 @@
 line, on one that runs the wrong way or pulls in the window system where none
 belongs.
 
-    check_includes.py <source root>
+    check_includes.py <source root> [--expect FILE]
+
+With --expect, the flagged "file:line" places must be exactly those FILE
+lists, one a line (the checker's own test on a tree of planted faults).
 
 The parts, bottom up; each may include its own files and those of the parts
 named after the arrow:
@@ -11,12 +14,17 @@ named after the arrow:
     platform   backend.h, toolkit, send_policy.h ...   (no window system)
     win32      platform/win32*: the Win32 backend   -> platform
     memory     platform/memory_backend*             -> platform
-    core       the recorder's logic                 -> platform  (no window system)
+    core       the program's logic                  -> platform  (no window system)
     ui         the Win32 main window                -> core, platform, win32
     app        entry point and message loop         -> ui, core, platform, win32
     tools      feeder and tester probe              -> core/protocol.h and core/option_reader.h only
 
 tests/, bench/ and data/ may include anything and are not read.
+
+The parts that must build without any window system (platform's pure part,
+the in-memory backend, core) may include, in angle brackets, only the C and
+C++ standard headers, and core also CLI11's <CLI/...>: anything else, a
+window-system header of any name included, fails by that rule.
 """
 
 import pathlib
@@ -39,12 +47,22 @@ ALLOWED = {
 # Single headers a part may include beyond its allowed parts.
 # core/option_reader.h is header only (CLI11), so the tools still link no core library.
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h"}}
-# Parts that must build without any window system.
-NO_WINDOW_SYSTEM = {"platform", "memory", "core"}
-WINDOW_SYSTEM_HEADERS = {
-    "windows.h", "windowsx.h", "winuser.h", "wingdi.h", "winbase.h", "commctrl.h",
-    "commdlg.h", "cderr.h", "mmsystem.h", "shellapi.h", "psapi.h", "objbase.h",
-}
+# Parts that must build without any window system, and the libraries beyond
+# the standard ones each may include.
+NO_WINDOW_SYSTEM = {"platform": (), "memory": (), "core": ("CLI/",)}
+STANDARD_HEADERS = set("""
+    algorithm any array atomic barrier bit bitset cassert cctype cerrno cfenv cfloat charconv chrono
+    cinttypes climits clocale cmath codecvt compare complex concepts condition_variable coroutine
+    csetjmp csignal cstdarg cstddef cstdint cstdio cstdlib cstring ctime cuchar cwchar cwctype deque
+    exception execution expected filesystem format forward_list fstream functional future
+    initializer_list iomanip ios iosfwd iostream istream iterator latch limits list locale map memory
+    memory_resource mutex new numbers numeric optional ostream queue random ranges ratio regex
+    scoped_allocator semaphore set shared_mutex source_location span sstream stack stdexcept stop_token
+    streambuf string string_view syncstream system_error thread tuple type_traits typeindex typeinfo
+    unordered_map unordered_set utility valarray variant vector version
+    assert.h ctype.h errno.h fenv.h float.h inttypes.h limits.h locale.h math.h setjmp.h signal.h
+    stdarg.h stddef.h stdint.h stdio.h stdlib.h string.h time.h uchar.h wchar.h wctype.h
+""".split())
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
@@ -65,10 +83,10 @@ def part_of(path):
 
 def wrong(part, bracket, target):
     """Why `part` may not include `target`, or None when it may."""
-    if bracket == "<" and target.lower() in WINDOW_SYSTEM_HEADERS:
-        if part in NO_WINDOW_SYSTEM:
-            return f"{part} must build without the window system, yet includes <{target}>"
-        return None
+    if bracket == "<" and part in NO_WINDOW_SYSTEM and target.split("/", 1)[0] not in PROJECT_FOLDERS:
+        if target in STANDARD_HEADERS or target.startswith(NO_WINDOW_SYSTEM[part]):
+            return None
+        return f"{part} must build without the window system, yet includes <{target}>, not a standard header"
     if bracket == "<" and target.split("/", 1)[0] not in PROJECT_FOLDERS:
         return None  # a system or library header
     target_part = part_of(target)
@@ -81,7 +99,10 @@ def wrong(part, bracket, target):
 
 
 def main(argv):
-    if len(argv) != 2:
+    expect = None
+    if len(argv) == 4 and argv[2] == "--expect":
+        expect = set(pathlib.Path(argv[3]).read_text(encoding="utf-8").split())
+    elif len(argv) != 2:
         print(__doc__, file=sys.stderr)
         return 2
     root = pathlib.Path(argv[1])
@@ -91,6 +112,7 @@ def main(argv):
         print(f"layering: no sources under {root}", file=sys.stderr)
         return 2
     includes = violations = 0
+    flagged = set()
     for path in files:
         relative = path.relative_to(root).as_posix()
         part = part_of(relative)
@@ -102,8 +124,15 @@ def main(argv):
             why = wrong(part, match.group(1), match.group(2).strip())
             if why:
                 violations += 1
+                flagged.add(f"{relative}:{number}")
                 print(f"{relative}:{number}: {why}")
     print(f"layering: {len(files)} files, {includes} includes, {violations} wrong-way includes")
+    if expect is not None:
+        for place in sorted(expect - flagged):
+            print(f"{place}: a planted fault the check did not flag")
+        for place in sorted(flagged - expect):
+            print(f"{place}: flagged, yet not a planted fault")
+        return 0 if flagged == expect else 1
     return 1 if violations else 0
 
 

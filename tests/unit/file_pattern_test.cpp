@@ -6,7 +6,7 @@
 namespace orv {
 namespace {
 
-const LocalTime kAt{2026, 3, 7, 9, 5, 4, 321};
+const WallTime kAt{2026, 3, 7, 9, 5, 4, 321};
 
 TEST(FilePattern, FillsEveryFieldEveryTimeAndLeavesTheRest) {
   EXPECT_EQ(expandFilePattern("D:\\ticks\\{symbol}\\{symbol}-{date}.csv", "EURUSD", kAt),
@@ -25,6 +25,10 @@ TEST(FilePattern, RelativePathsAndFolders) {
   EXPECT_FALSE(isRelativePath("\\t.csv"));
   EXPECT_FALSE(isRelativePath("/tmp/t.csv"));
   EXPECT_FALSE(isRelativePath("\\\\server\\share\\t.csv"));
+  EXPECT_EQ(patternFromFolder("t\\{symbol}.csv", "C:\\Users\\ł"), "C:\\Users\\ł\\t\\{symbol}.csv");
+  EXPECT_EQ(patternFromFolder("t.csv", "C:\\"), "C:\\t.csv");
+  EXPECT_EQ(patternFromFolder("D:\\t.csv", "C:\\x"), "D:\\t.csv");
+  EXPECT_EQ(patternFromFolder("t.csv", ""), "t.csv");
   EXPECT_EQ(folderOf("D:\\ticks\\EURUSD\\a.csv"), "D:\\ticks\\EURUSD");
   EXPECT_EQ(folderOf("D:a.csv"), "D:");
   EXPECT_EQ(folderOf("a.csv"), "");

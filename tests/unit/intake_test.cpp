@@ -1,78 +1,78 @@
 // The feeder's messages: decoding, results, and what they switch.
 #include <random>
 
-#include "tests/unit/recorder_fixture.h"
+#include "tests/unit/feed_hub_fixture.h"
 
 namespace orv::test {
 namespace {
 
-TEST_F(RecorderTest, StartsWithTheDefaults) {
-  EXPECT_EQ(rec->symbol(), "XXXYYY");
-  EXPECT_EQ(rec->pairText(), "XXX/YYY");
-  EXPECT_EQ(rec->digits(), 4);
-  EXPECT_EQ(rec->lastTickTime(), 0);
-  EXPECT_FALSE(rec->isRecording());
-  EXPECT_EQ(rec->tester(), 0u);
-  EXPECT_FALSE(rec->liveBox().enabled());
-  EXPECT_FALSE(rec->liveBox().checked());
-  EXPECT_TRUE(rec->testDataBox().enabled());
-  EXPECT_FALSE(rec->testDataBox().checked());
-  EXPECT_FALSE(rec->pulseTimer().enabled());
-  EXPECT_EQ(rec->pulseTimer().interval(), 20u);
-  EXPECT_EQ(rec->tickLine().caption(), "Time, Symbol, BID, ASK");
-  EXPECT_EQ(rec->silenceLine().caption(), "No Ticks");
-  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
-  EXPECT_EQ(rec->recordButton().kind(), ButtonKind::Ok);
-  EXPECT_EQ(rec->closeButton().caption(), "&Close");
+TEST_F(FeedHubTest, StartsWithTheDefaults) {
+  EXPECT_EQ(hub->symbol(), "XXXYYY");
+  EXPECT_EQ(hub->pairText(), "XXX/YYY");
+  EXPECT_EQ(hub->digits(), 4);
+  EXPECT_EQ(hub->lastTickTime(), 0);
+  EXPECT_FALSE(hub->isRecording());
+  EXPECT_EQ(hub->tester(), 0u);
+  EXPECT_FALSE(hub->liveBox().enabled());
+  EXPECT_FALSE(hub->liveBox().checked());
+  EXPECT_TRUE(hub->testDataBox().enabled());
+  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(hub->pulseTimer().enabled());
+  EXPECT_EQ(hub->pulseTimer().interval(), 20u);
+  EXPECT_EQ(hub->tickLine().caption(), "Time, Symbol, BID, ASK");
+  EXPECT_EQ(hub->silenceLine().caption(), "No Ticks");
+  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
+  EXPECT_EQ(hub->recordButton().kind(), ButtonKind::Ok);
+  EXPECT_EQ(hub->closeButton().caption(), "&Close");
   // Building the recorder starts no timer and runs no handler.
   EXPECT_TRUE(be.runningTimers.empty());
   EXPECT_TRUE(be.sent.empty());
 }
 
-TEST_F(RecorderTest, WorkedExampleAnnouncesEurUsdAndShowsTheTick) {
+TEST_F(FeedHubTest, WorkedExampleAnnouncesEurUsdAndShowsTheTick) {
   EXPECT_EQ(send(WM_SYMBOL_HEAD, 0x00450055, 0x00520055), 1);
-  EXPECT_EQ(rec->symbol(), "EURU");
-  EXPECT_EQ(rec->pairText(), "EUR/U");
+  EXPECT_EQ(hub->symbol(), "EURU");
+  EXPECT_EQ(hub->pairText(), "EUR/U");
   EXPECT_EQ(send(WM_SYMBOL_TAIL, 0x00530044, 5), 1);
-  EXPECT_EQ(rec->symbol(), "EURUSD");
-  EXPECT_EQ(rec->pairText(), "EUR/USD");
-  EXPECT_EQ(rec->digits(), 5);
-  EXPECT_EQ(rec->tickLine().caption(), "EURUSD");
-  be.now = {2026, 12, 6, 14, 3, 27, 45};
+  EXPECT_EQ(hub->symbol(), "EURUSD");
+  EXPECT_EQ(hub->pairText(), "EUR/USD");
+  EXPECT_EQ(hub->digits(), 5);
+  EXPECT_EQ(hub->tickLine().caption(), "EURUSD");
+  be.now = MemoryBackend::localAt(2026, 12, 6, 14, 3, 27, 45);
   EXPECT_EQ(tick(108166, 108150), 1);
-  EXPECT_EQ(rec->tickLine().caption(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
+  EXPECT_EQ(hub->tickLine().caption(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
 }
 
-TEST_F(RecorderTest, LettersIgnoreTheUnusedBitsAndStopAtAZeroByte) {
+TEST_F(FeedHubTest, LettersIgnoreTheUnusedBitsAndStopAtAZeroByte) {
   // Bits 8-15 and 24-31 carry noise.
   EXPECT_EQ(send(WM_SYMBOL_HEAD, 0xAB45CD55u, 0xFF52EE55u), 1);
-  EXPECT_EQ(rec->symbol(), "EURU");
+  EXPECT_EQ(hub->symbol(), "EURU");
   // Letter 3 zero: only letters 1 and 2.
   head(std::string("EU\0U", 4).c_str());
-  EXPECT_EQ(rec->symbol(), "EU");
-  EXPECT_EQ(rec->pairText(), "EU");
+  EXPECT_EQ(hub->symbol(), "EU");
+  EXPECT_EQ(hub->pairText(), "EU");
   // Only letter 4 zero: the pair keeps its slash.
   send(WM_SYMBOL_HEAD, packLetters('E', 'U'), packLetters('R', '\0'));
-  EXPECT_EQ(rec->symbol(), "EUR");
-  EXPECT_EQ(rec->pairText(), "EUR/");
+  EXPECT_EQ(hub->symbol(), "EUR");
+  EXPECT_EQ(hub->pairText(), "EUR/");
   // A tail whose first letter is zero appends nothing.
   send(WM_SYMBOL_TAIL, packLetters('\0', 'D'), 5);
-  EXPECT_EQ(rec->symbol(), "EUR");
+  EXPECT_EQ(hub->symbol(), "EUR");
 }
 
-TEST_F(RecorderTest, TailsAppendWithoutAHeadAndWithoutBound) {
+TEST_F(FeedHubTest, TailsAppendWithoutAHeadAndWithoutBound) {
   EXPECT_EQ(tail("AB", 4), 1);
-  EXPECT_EQ(rec->symbol(), "XXXYYYAB");
-  EXPECT_EQ(rec->pairText(), "XXX/YYYAB");
+  EXPECT_EQ(hub->symbol(), "XXXYYYAB");
+  EXPECT_EQ(hub->pairText(), "XXX/YYYAB");
   for (int i = 0; i < 5000; ++i) tail("CD", 4);
-  EXPECT_EQ(rec->symbol().size(), 8u + 10000u);
-  EXPECT_EQ(rec->pairText().size(), rec->symbol().size() + 1);
+  EXPECT_EQ(hub->symbol().size(), 8u + 10000u);
+  EXPECT_EQ(hub->pairText().size(), hub->symbol().size() + 1);
   // A tick under the long symbol is shown whole.
   tick(10816, 10815);
-  EXPECT_NE(rec->tickLine().caption().find(rec->symbol() + " bid 1.0815 ask 1.0816"), std::string::npos);
+  EXPECT_NE(hub->tickLine().caption().find(hub->symbol() + " bid 1.0815 ask 1.0816"), std::string::npos);
 }
 
-TEST_F(RecorderTest, ResultsOfTheFourCodesAndOthersPassedOn) {
+TEST_F(FeedHubTest, ResultsOfTheFourCodesAndOthersPassedOn) {
   bool handled = false;
   EXPECT_EQ(send(WM_TICK, 1, 1, &handled), 1);
   EXPECT_TRUE(handled);
@@ -89,68 +89,68 @@ TEST_F(RecorderTest, ResultsOfTheFourCodesAndOthersPassedOn) {
   EXPECT_FALSE(handled);
 }
 
-TEST_F(RecorderTest, HeadAloneChangesOnlyTheTexts) {
+TEST_F(FeedHubTest, HeadAloneChangesOnlyTheTexts) {
   head("GBPU");
-  EXPECT_EQ(rec->symbol(), "GBPU");
-  EXPECT_EQ(rec->tickLine().caption(), "Time, Symbol, BID, ASK");
-  EXPECT_EQ(rec->digits(), 4);
-  EXPECT_FALSE(rec->pulseTimer().enabled());
-  EXPECT_TRUE(rec->testDataBox().enabled());
+  EXPECT_EQ(hub->symbol(), "GBPU");
+  EXPECT_EQ(hub->tickLine().caption(), "Time, Symbol, BID, ASK");
+  EXPECT_EQ(hub->digits(), 4);
+  EXPECT_FALSE(hub->pulseTimer().enabled());
+  EXPECT_TRUE(hub->testDataBox().enabled());
 }
 
-TEST_F(RecorderTest, StateTableTicksThenAnnouncement) {
+TEST_F(FeedHubTest, StateTableTicksThenAnnouncement) {
   tick(10816, 10815);
-  EXPECT_TRUE(rec->liveBox().enabled());
-  EXPECT_FALSE(rec->liveBox().checked());
-  EXPECT_EQ(rec->lastTickTime(), be.seconds);
-  EXPECT_FALSE(rec->pulseTimer().enabled());  // ticks alone start no watchdog
-  EXPECT_EQ(rec->tickLine().caption(), "14:03:27.045 XXXYYY bid 1.0815 ask 1.0816");
+  EXPECT_TRUE(hub->liveBox().enabled());
+  EXPECT_FALSE(hub->liveBox().checked());
+  EXPECT_EQ(hub->lastTickTime(), be.seconds);
+  EXPECT_FALSE(hub->pulseTimer().enabled());  // ticks alone start no watchdog
+  EXPECT_EQ(hub->tickLine().caption(), "14:03:27.045 XXXYYY bid 1.0815 ask 1.0816");
 
   announce("EURUSD", 5);
-  EXPECT_FALSE(rec->testDataBox().enabled());
-  EXPECT_FALSE(rec->testDataBox().checked());
-  EXPECT_TRUE(rec->pulseTimer().enabled());
-  EXPECT_EQ(rec->pulseTimer().interval(), 500u);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 500u);
+  EXPECT_FALSE(hub->testDataBox().enabled());
+  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_TRUE(hub->pulseTimer().enabled());
+  EXPECT_EQ(hub->pulseTimer().interval(), 500u);
+  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 500u);
 
   // A second announcement changes texts and digits, and restarts no timer.
-  const int starts = be.timerStarts[TimerId::Pulse];
+  const int starts = be.timerStarts[timerId(TimerRole::Pulse)];
   announce("GBPJPY", 3);
-  EXPECT_EQ(rec->pairText(), "GBP/JPY");
-  EXPECT_EQ(rec->digits(), 3);
-  EXPECT_EQ(be.timerStarts[TimerId::Pulse], starts);
+  EXPECT_EQ(hub->pairText(), "GBP/JPY");
+  EXPECT_EQ(hub->digits(), 3);
+  EXPECT_EQ(be.timerStarts[timerId(TimerRole::Pulse)], starts);
 }
 
-TEST_F(RecorderTest, AnnouncementBeforeAnyTickLeavesTheWatchdogIdle) {
+TEST_F(FeedHubTest, AnnouncementBeforeAnyTickLeavesTheWatchdogIdle) {
   announce("EURUSD", 5);
-  EXPECT_TRUE(rec->pulseTimer().enabled());
+  EXPECT_TRUE(hub->pulseTimer().enabled());
   be.seconds += 100;
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->silenceLine().caption(), "No Ticks");
-  EXPECT_FALSE(rec->liveBox().enabled());
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->silenceLine().caption(), "No Ticks");
+  EXPECT_FALSE(hub->liveBox().enabled());
 }
 
-TEST_F(RecorderTest, DigitsTakeAll32BitsSigned) {
+TEST_F(FeedHubTest, DigitsTakeAll32BitsSigned) {
   tail("SD", -3);
-  EXPECT_EQ(rec->digits(), -3);
+  EXPECT_EQ(hub->digits(), -3);
   send(WM_SYMBOL_TAIL, packLetters('S', 'D'), static_cast<std::int64_t>(0x80000000u));
-  EXPECT_EQ(rec->digits(), INT32_MIN);
+  EXPECT_EQ(hub->digits(), INT32_MIN);
   tail("SD", 2);
   tick(108150, 108150);
-  EXPECT_NE(rec->tickLine().caption().find("bid 1081.50"), std::string::npos);
+  EXPECT_NE(hub->tickLine().caption().find("bid 1081.50"), std::string::npos);
 }
 
-TEST_F(RecorderTest, ParametersAreTheirLow32BitsUnsigned) {
+TEST_F(FeedHubTest, ParametersAreTheirLow32BitsUnsigned) {
   // A 32-bit feeder's lParam reaches a 64-bit window sign-extended.
   tail("SD", 0);
   send(WM_TICK, 0xFFFFFFFFull, static_cast<std::int64_t>(static_cast<std::int32_t>(0x80000000u)));
-  EXPECT_NE(rec->tickLine().caption().find("bid 2147483648 ask 4294967295"), std::string::npos);
+  EXPECT_NE(hub->tickLine().caption().find("bid 2147483648 ask 4294967295"), std::string::npos);
   // Garbage in the high halves of the parameters is ignored too.
   send(WM_TICK, 0xDEADBEEF00000005ull, static_cast<std::int64_t>(0x1234567800000007ll));
-  EXPECT_NE(rec->tickLine().caption().find("bid 7 ask 5"), std::string::npos);
+  EXPECT_NE(hub->tickLine().caption().find("bid 7 ask 5"), std::string::npos);
 }
 
-TEST_F(RecorderTest, TimerFailureEndsTheTailAfterItsResult) {
+TEST_F(FeedHubTest, TimerFailureEndsTheTailAfterItsResult) {
   be.timersLeft = 0;
   bool handled = false;
   std::int64_t result = 0;
@@ -158,19 +158,19 @@ TEST_F(RecorderTest, TimerFailureEndsTheTailAfterItsResult) {
   m.msg = WM_SYMBOL_TAIL;
   m.wParam = packLetters('S', 'D');
   m.lParam = 5;
-  runGuarded(be, [&] { handled = rec->handleFeedMessage(m); });
+  runGuarded(be, [&] { handled = hub->handleFeedMessage(m); });
   result = m.result;
   EXPECT_EQ(result, 1);
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_EQ(be.errors[0], "Not enough timers available.");
   // Steps before the failure stay done.
-  EXPECT_EQ(rec->digits(), 5);
-  EXPECT_FALSE(rec->testDataBox().enabled());
-  EXPECT_TRUE(rec->pulseTimer().enabled());
+  EXPECT_EQ(hub->digits(), 5);
+  EXPECT_FALSE(hub->testDataBox().enabled());
+  EXPECT_TRUE(hub->pulseTimer().enabled());
 }
 
 // Any codes, parameters and order: nothing crashes and the invariants hold.
-TEST_F(RecorderTest, RandomMessagesKeepTheInvariants) {
+TEST_F(FeedHubTest, RandomMessagesKeepTheInvariants) {
   testerRunning();
   std::mt19937 rng(20261207);
   const std::uint32_t codes[] = {WM_TICK, WM_SYMBOL_HEAD, WM_SYMBOL_TAIL, WM_FEED_CONTROL, 0x401, 0, 0x4FF};
@@ -181,11 +181,11 @@ TEST_F(RecorderTest, RandomMessagesKeepTheInvariants) {
     const std::uint32_t code = codes[rng() % std::size(codes)];
     const std::uint64_t w = (static_cast<std::uint64_t>(rng()) << 32) | rng();
     const std::int64_t l = static_cast<std::int64_t>((static_cast<std::uint64_t>(rng()) << 32) | rng());
-    if (rng() % 50 == 0) rec->click(Control::TestDataBox);
-    if (rng() % 50 == 0) rec->click(Control::LiveBox);
+    if (rng() % 50 == 0) hub->click(Control::TestDataBox);
+    if (rng() % 50 == 0) hub->click(Control::LiveBox);
     if (rng() % 20 == 0) {
       be.seconds += rng() % 10;
-      rec->timerElapsed(TimerId::Pulse);
+      hub->timerElapsed(TimerRole::Pulse);
     }
     const std::int64_t result = send(code, w, l);
     if (code == WM_SYMBOL_TAIL) {
@@ -194,7 +194,7 @@ TEST_F(RecorderTest, RandomMessagesKeepTheInvariants) {
     }
     const bool protocol = code == WM_TICK || code == WM_SYMBOL_HEAD || code == WM_SYMBOL_TAIL;
     ASSERT_EQ(result, protocol ? 1 : 0) << "message " << i;
-    ASSERT_EQ(rec->digits(), lastDigits);
+    ASSERT_EQ(hub->digits(), lastDigits);
     // Both texts change together, by the same letters, cut at a zero byte.
     if (code == WM_SYMBOL_HEAD) {
       const char c4[4] = {char((w >> 16) & 0xFF), char(w & 0xFF), char((l >> 16) & 0xFF), char(l & 0xFF)};
@@ -214,18 +214,18 @@ TEST_F(RecorderTest, RandomMessagesKeepTheInvariants) {
       model += t;
       modelPair += t;
     }
-    const std::string& s = rec->symbol();
+    const std::string& s = hub->symbol();
     ASSERT_EQ(s, model);
-    ASSERT_EQ(rec->pairText(), modelPair);
+    ASSERT_EQ(hub->pairText(), modelPair);
     ASSERT_EQ(s.find('\0'), std::string::npos);
     if (announced) {
-      ASSERT_FALSE(rec->testDataBox().enabled());
-      ASSERT_FALSE(rec->testDataBox().checked());
-      ASSERT_EQ(rec->pulseTimer().interval(), 500u);
+      ASSERT_FALSE(hub->testDataBox().enabled());
+      ASSERT_FALSE(hub->testDataBox().checked());
+      ASSERT_EQ(hub->pulseTimer().interval(), 500u);
     }
     // The link is open only while a box is ticked.
-    if (rec->tester() != 0) {
-      ASSERT_TRUE(rec->liveBox().checked() || rec->testDataBox().checked());
+    if (hub->tester() != 0) {
+      ASSERT_TRUE(hub->liveBox().checked() || hub->testDataBox().checked());
     }
   }
   EXPECT_TRUE(announced);

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/keys.h"
+#include "core/keys.h"
 #include "platform/toolkit.h"
 
 namespace orv {
@@ -14,7 +14,7 @@ namespace orv {
 void PrintTo(const KeyAction& a, std::ostream* out) {
   static const char* const kWhat[] = {"NotTaken", "Taken", "Press", "Focus"};
   *out << kWhat[static_cast<int>(a.what)];
-  if (a.what == KeyAction::What::Press || a.what == KeyAction::What::Focus) *out << ' ' << controlName(a.control);
+  if (a.what == KeyAction::What::Press || a.what == KeyAction::What::Focus) *out << ' ' << controlName(controlId(a.control));
 }
 
 namespace {

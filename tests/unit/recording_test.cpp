@@ -1,11 +1,11 @@
 // Recording: the button's two transitions, the rows, and the file's fate.
-#include "core/record_stream.h"
-#include "tests/unit/recorder_fixture.h"
+#include "core/recording_file.h"
+#include "tests/unit/feed_hub_fixture.h"
 
 namespace orv::test {
 namespace {
 
-class RecordingTest : public RecorderTest {
+class RecordingTest : public FeedHubTest {
  protected:
   RecordingTest() {
     be.saveDialog = [this](std::string& name, const SaveDialogOptions& o) {
@@ -24,24 +24,24 @@ class RecordingTest : public RecorderTest {
 
 TEST_F(RecordingTest, StartProposesANameAndRecordsEveryTickAsACrLfRow) {
   announce("EURUSD", 5);
-  be.now = {2026, 12, 6, 14, 3, 27, 45};
-  rec->click(Control::RecordButton);
+  be.now = MemoryBackend::localAt(2026, 12, 6, 14, 3, 27, 45);
+  hub->click(Control::RecordButton);
   EXPECT_EQ(proposed, "EURUSD-20261206-140327");
   EXPECT_EQ(options.defaultExt, "csv");
   EXPECT_EQ(options.filter, "CSV files|*.csv");
   EXPECT_TRUE(options.confirmOverwrite);
-  ASSERT_TRUE(rec->isRecording());
-  EXPECT_EQ(rec->recordButton().caption(), "STOP RECORDING");
-  EXPECT_EQ(rec->recordButton().kind(), ButtonKind::Cancel);
+  ASSERT_TRUE(hub->isRecording());
+  EXPECT_EQ(hub->recordButton().caption(), "STOP RECORDING");
+  EXPECT_EQ(hub->recordButton().kind(), ButtonKind::Cancel);
   EXPECT_EQ(be.lastFile()->path, "C:\\rec\\EURUSD-20261206-140327.csv");
 
   tick(108166, 108150);
-  be.now.millisecond = 46;
+  be.now += std::chrono::milliseconds(1);
   tick(108167, 108151);
-  rec->click(Control::RecordButton);
-  EXPECT_FALSE(rec->isRecording());
-  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
-  EXPECT_EQ(rec->recordButton().kind(), ButtonKind::Ok);
+  hub->click(Control::RecordButton);
+  EXPECT_FALSE(hub->isRecording());
+  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
+  EXPECT_EQ(hub->recordButton().kind(), ButtonKind::Ok);
   EXPECT_TRUE(be.lastFile()->closed);
   EXPECT_EQ(data(),
             "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
@@ -50,13 +50,13 @@ TEST_F(RecordingTest, StartProposesANameAndRecordsEveryTickAsACrLfRow) {
 
 TEST_F(RecordingTest, CancelChangesNothingAndStopBeforeAnyTickLeavesAnEmptyFile) {
   accept = false;
-  rec->click(Control::RecordButton);
-  EXPECT_FALSE(rec->isRecording());
-  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
+  hub->click(Control::RecordButton);
+  EXPECT_FALSE(hub->isRecording());
+  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   EXPECT_TRUE(be.files.empty());
   accept = true;
-  rec->click(Control::RecordButton);
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   ASSERT_EQ(be.files.size(), 1u);
   EXPECT_EQ(data(), "");
   EXPECT_TRUE(be.lastFile()->closed);
@@ -67,19 +67,19 @@ TEST_F(RecordingTest, TicksDuringTheDialogAreShownButNotRecorded) {
     be.onModal = nullptr;
     tick(10001, 10000);
   };
-  rec->click(Control::RecordButton);
-  EXPECT_NE(rec->tickLine().caption().find("bid 1.0000 ask 1.0001"), std::string::npos);
+  hub->click(Control::RecordButton);
+  EXPECT_NE(hub->tickLine().caption().find("bid 1.0000 ask 1.0001"), std::string::npos);
   tick(10003, 10002);
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0002,1.0003\r\n");
 }
 
 TEST_F(RecordingTest, AnnouncementWhileRecordingChangesLaterRows) {
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   tick(108166, 108150);
   announce("GBPJPY", 3);
   tick(150123, 150120);
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   EXPECT_EQ(data(),
             "XXX/YYY,20261206 14:03:27.045,10.8150,10.8166\r\n"
             "GBP/JPY,20261206 14:03:27.045,150.120,150.123\r\n");
@@ -88,7 +88,7 @@ TEST_F(RecordingTest, AnnouncementWhileRecordingChangesLaterRows) {
 // Nothing waits in the program for a later write, a stop or a normal end:
 // a kill or the end of the Windows session after the answer loses no row.
 TEST_F(RecordingTest, EachRowIsWrittenWholeInOneWriteBeforeItsTickIsAnswered) {
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   const auto file = be.lastFile();
   std::string rows;
   for (std::uint32_t i = 1; i <= 12; ++i) {
@@ -97,18 +97,18 @@ TEST_F(RecordingTest, EachRowIsWrittenWholeInOneWriteBeforeItsTickIsAnswered) {
     EXPECT_EQ(file->writes, static_cast<int>(i));
     EXPECT_EQ(file->data, rows);
   }
-  EXPECT_TRUE(rec->isRecording());
+  EXPECT_TRUE(hub->isRecording());
 }
 
 TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   const auto file = be.lastFile();
   tick(10001, 10000);
   tick(10002, 10000);
-  rec->close();  // Yes
+  hub->close();  // Yes
   EXPECT_EQ(be.quitRequests, 1);
-  EXPECT_TRUE(rec->isRecording());  // closing does not stop the recording
-  rec.reset();                           // the end of the program
+  EXPECT_TRUE(hub->isRecording());  // closing does not stop the recording
+  hub.reset();                           // the end of the program
   EXPECT_TRUE(file->closed);
   EXPECT_EQ(file->data,
             "XXX/YYY,20261206 14:03:27.045,1.0000,1.0001\r\n"
@@ -116,26 +116,26 @@ TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
 }
 
 TEST_F(RecordingTest, AFileThatCannotBeOpenedIsReportedAndLeavesTheStartLook) {
-  be.createErrors["C:\\rec\\XXXYYY-20261206-140327.csv"] = "Access is denied";
-  runGuarded(be, [&] { rec->click(Control::RecordButton); });
+  be.openErrors["C:\\rec\\XXXYYY-20261206-140327.csv"] = "Access is denied";
+  runGuarded(be, [&] { hub->click(Control::RecordButton); });
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_EQ(be.errors[0], "Cannot record to C:\\rec\\XXXYYY-20261206-140327.csv: Access is denied.");
-  EXPECT_FALSE(rec->isRecording());
-  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
-  EXPECT_EQ(rec->recordButton().kind(), ButtonKind::Ok);
+  EXPECT_FALSE(hub->isRecording());
+  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
+  EXPECT_EQ(hub->recordButton().kind(), ButtonKind::Ok);
   // The next click starts afresh.
-  be.createErrors.clear();
-  rec->click(Control::RecordButton);
-  EXPECT_TRUE(rec->isRecording());
+  be.openErrors.clear();
+  hub->click(Control::RecordButton);
+  EXPECT_TRUE(hub->isRecording());
   EXPECT_EQ(be.saveDialogRuns, 2);
 }
 
 TEST_F(RecordingTest, ARecordingNeedsNoTimer) {
   be.timersLeft = 0;
-  runGuarded(be, [&] { rec->click(Control::RecordButton); });
+  runGuarded(be, [&] { hub->click(Control::RecordButton); });
   EXPECT_TRUE(be.errors.empty());
-  EXPECT_TRUE(rec->isRecording());
-  EXPECT_EQ(rec->recordButton().caption(), "STOP RECORDING");
+  EXPECT_TRUE(hub->isRecording());
+  EXPECT_EQ(hub->recordButton().caption(), "STOP RECORDING");
   tick(10001, 10000);
   EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0000,1.0001\r\n");
 }
@@ -144,16 +144,16 @@ TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
   testerRunning();
   be.failFilesAfterBytes = 100;  // a small disk: room for two rows of 46 bytes
   tick(1, 1);  // a live tick makes "Live Data" usable
-  rec->click(Control::RecordButton);
-  rec->click(Control::LiveBox);
+  hub->click(Control::RecordButton);
+  hub->click(Control::LiveBox);
   for (int i = 0; i < 2; ++i) tick(10000, 10000);
   EXPECT_TRUE(be.errors.empty());
   be.sent.clear();
   tick(10001, 10000);  // the third row does not fit
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_NE(be.errors[0].find("Recording to C:\\rec\\XXXYYY-20261206-140327.csv stopped: "), std::string::npos);
-  EXPECT_FALSE(rec->isRecording());
-  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
+  EXPECT_FALSE(hub->isRecording());
+  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   EXPECT_EQ(sentTo(kTester), (std::vector<SentMessage>{msg(WM_TICK, 10001, 10000)}));
   // The error was shown after the forward.
   const auto send = std::find(be.log.begin(), be.log.end(), "send 1024 10001 10000");
@@ -166,11 +166,11 @@ TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
 }
 
 TEST_F(RecordingTest, AFailedCloseIsReportedAndStillEndsTheRecording) {
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   be.lastFile()->failClose = true;
-  runGuarded(be, [&] { rec->click(Control::RecordButton); });
-  EXPECT_FALSE(rec->isRecording());
-  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
+  runGuarded(be, [&] { hub->click(Control::RecordButton); });
+  EXPECT_FALSE(hub->isRecording());
+  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_NE(be.errors[0].find("The network path was not found"), std::string::npos);
 }
@@ -178,8 +178,8 @@ TEST_F(RecordingTest, AFailedCloseIsReportedAndStillEndsTheRecording) {
 TEST_F(RecordingTest, ANestedTickIsRecordedAfterTheOuterOne) {
   testerRunning();
   tick(1, 1);  // a live tick makes "Live Data" usable
-  rec->click(Control::RecordButton);
-  rec->click(Control::LiveBox);
+  hub->click(Control::RecordButton);
+  hub->click(Control::LiveBox);
   bool nested = false;
   be.onSend = [&](const SentMessage& m) {
     if (m.msg == WM_TICK && !nested) {
@@ -188,7 +188,7 @@ TEST_F(RecordingTest, ANestedTickIsRecordedAfterTheOuterOne) {
     }
   };
   tick(10002, 10001);
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   EXPECT_EQ(data(),
             "XXX/YYY,20261206 14:03:27.045,1.0001,1.0002\r\n"
             "XXX/YYY,20261206 14:03:27.045,2.0001,2.0002\r\n");
@@ -199,12 +199,12 @@ TEST_F(RecordingTest, ANestedTickIsRecordedAfterTheOuterOne) {
 }
 
 TEST_F(RecordingTest, ALongRowGoesOutWholeInOrder) {
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   tick(1, 1);
   for (int i = 0; i < 300; ++i) tail("AB", 0);
   tick(2, 2);
   tick(3, 3);
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   const std::string longPair = "XXX/YYY" + [] {
     std::string s;
     for (int i = 0; i < 300; ++i) s += "AB";

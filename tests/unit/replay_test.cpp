@@ -2,13 +2,13 @@
 #include <algorithm>
 
 #include "core/test_ticks.h"
-#include "tests/unit/recorder_fixture.h"
+#include "tests/unit/feed_hub_fixture.h"
 #include "tests/unit/test_ticks_facts.h"
 
 namespace orv::test {
 namespace {
 
-class ReplayTest : public RecorderTest {
+class ReplayTest : public FeedHubTest {
  protected:
   ReplayTest() { testerRunning(); }
   std::vector<SentMessage> ticksSent() const {
@@ -18,7 +18,7 @@ class ReplayTest : public RecorderTest {
     return out;
   }
   void steps(int n) {
-    for (int i = 0; i < n; ++i) rec->timerElapsed(TimerId::Pulse);
+    for (int i = 0; i < n; ++i) hub->timerElapsed(TimerRole::Pulse);
   }
   static SentMessage rowMsg(std::int32_t row) {
     const TestTick r = testTick(row);
@@ -46,22 +46,22 @@ TEST(ReplayPoints, TruncateTheExactProductOfTheSingleScale) {
 }
 
 TEST_F(ReplayTest, FirstRowsFollowTheConnectAtTwentyMilliseconds) {
-  rec->click(Control::TestDataBox);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 20u);
+  hub->click(Control::TestDataBox);
+  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 20u);
   steps(4);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{msg(WM_SYMBOL_HEAD, 1, 0), msg(WM_SYMBOL_TAIL, 1, 4),
                                                msg(WM_FEED_CONTROL, 1, 0), msg(WM_TICK, 10816, 10815),
                                                msg(WM_TICK, 10816, 10815), msg(WM_TICK, 10816, 10815),
                                                msg(WM_TICK, 10815, 10815)}));
-  EXPECT_EQ(rec->replayRow(), 4);
+  EXPECT_EQ(hub->replayRow(), 4);
 }
 
 TEST_F(ReplayTest, SentValuesOfTellingRows) {
-  rec->click(Control::TestDataBox);
+  hub->click(Control::TestDataBox);
   const auto at = [&](std::int32_t row) {
-    rec->seekReplay(row);
+    hub->seekReplay(row);
     be.sent.clear();
-    rec->timerElapsed(TimerId::Pulse);
+    hub->timerElapsed(TimerRole::Pulse);
     return be.sent.at(0);
   };
   EXPECT_EQ(at(10), msg(WM_TICK, 10815, 10815));
@@ -70,33 +70,33 @@ TEST_F(ReplayTest, SentValuesOfTellingRows) {
 }
 
 TEST_F(ReplayTest, ResumesWhereItStoppedAndRestartsAfterTheLastRow) {
-  rec->click(Control::TestDataBox);
+  hub->click(Control::TestDataBox);
   steps(7);
-  rec->click(Control::TestDataBox);  // untick
-  EXPECT_EQ(rec->replayRow(), 7);
+  hub->click(Control::TestDataBox);  // untick
+  EXPECT_EQ(hub->replayRow(), 7);
   be.sent.clear();
-  rec->click(Control::TestDataBox);
-  rec->timerElapsed(TimerId::Pulse);
+  hub->click(Control::TestDataBox);
+  hub->timerElapsed(TimerRole::Pulse);
   ASSERT_EQ(be.sent.size(), 4u);
   const TestTick row7 = testTick(7);
   EXPECT_EQ(be.sent[3], msg(WM_TICK, replayPoints(row7.ask, 4), replayPoints(row7.bid, 4)));
 
-  rec->seekReplay(kTestTickCount - 1);
+  hub->seekReplay(kTestTickCount - 1);
   be.sent.clear();
-  rec->timerElapsed(TimerId::Pulse);
+  hub->timerElapsed(TimerRole::Pulse);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{msg(WM_TICK, 10881, 10872), msg(WM_FEED_CONTROL, 0, 0)}));
-  EXPECT_EQ(rec->replayRow(), 0);
-  EXPECT_FALSE(rec->testDataBox().checked());
-  EXPECT_EQ(rec->tester(), 0u);
-  EXPECT_FALSE(rec->pulseTimer().enabled());  // no live tick has arrived
+  EXPECT_EQ(hub->replayRow(), 0);
+  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_EQ(hub->tester(), 0u);
+  EXPECT_FALSE(hub->pulseTimer().enabled());  // no live tick has arrived
   be.sent.clear();
-  rec->click(Control::TestDataBox);
-  rec->timerElapsed(TimerId::Pulse);
+  hub->click(Control::TestDataBox);
+  hub->timerElapsed(TimerRole::Pulse);
   EXPECT_EQ(be.sent.back(), msg(WM_TICK, 10816, 10815));
 }
 
 TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
-  rec->click(Control::TestDataBox);
+  hub->click(Control::TestDataBox);
   be.sent.clear();
   steps(kTestTickCount);
   ASSERT_EQ(be.sent.size(), static_cast<std::size_t>(kTestTickCount) + 1);
@@ -118,20 +118,20 @@ TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
   EXPECT_EQ(std::vector<std::uint32_t>({bidMin, bidMax, askMin, askMax}),
             std::vector<std::uint32_t>({kDigitsFourBidMin, kDigitsFourBidMax, kDigitsFourAskMin, kDigitsFourAskMax}));
   EXPECT_EQ(be.sent.back(), msg(WM_FEED_CONTROL, 0, 0));
-  EXPECT_FALSE(rec->testDataBox().checked());
-  EXPECT_EQ(rec->replayRow(), 0);
+  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_EQ(hub->replayRow(), 0);
   // No live tick came: the timer stops with the replay.
-  EXPECT_FALSE(rec->pulseTimer().enabled());
+  EXPECT_FALSE(hub->pulseTimer().enabled());
 }
 
 TEST_F(ReplayTest, AStalledReplayKeepsItsPlace) {
   be.windows.clear();
-  rec->click(Control::TestDataBox);
-  EXPECT_TRUE(rec->testDataBox().checked());
-  EXPECT_TRUE(rec->pulseTimer().enabled());
+  hub->click(Control::TestDataBox);
+  EXPECT_TRUE(hub->testDataBox().checked());
+  EXPECT_TRUE(hub->pulseTimer().enabled());
   steps(10);
   EXPECT_TRUE(be.sent.empty());
-  EXPECT_EQ(rec->replayRow(), 0);
+  EXPECT_EQ(hub->replayRow(), 0);
   testerRunning();  // starting the tester now changes nothing
   steps(3);
   EXPECT_TRUE(be.sent.empty());
@@ -139,69 +139,69 @@ TEST_F(ReplayTest, AStalledReplayKeepsItsPlace) {
 
 TEST_F(ReplayTest, NothingOfTheReplayIsShownRecordedOrCountedAsATick) {
   be.saveDialog = [](std::string& name, const SaveDialogOptions&) { return !name.empty(); };
-  rec->click(Control::RecordButton);
-  const std::string caption = rec->tickLine().caption();
-  rec->click(Control::TestDataBox);
+  hub->click(Control::RecordButton);
+  const std::string caption = hub->tickLine().caption();
+  hub->click(Control::TestDataBox);
   steps(50);
-  EXPECT_EQ(rec->tickLine().caption(), caption);
-  EXPECT_EQ(rec->lastTickTime(), 0);
-  EXPECT_FALSE(rec->liveBox().enabled());
-  rec->click(Control::RecordButton);
+  EXPECT_EQ(hub->tickLine().caption(), caption);
+  EXPECT_EQ(hub->lastTickTime(), 0);
+  EXPECT_FALSE(hub->liveBox().enabled());
+  hub->click(Control::RecordButton);
   EXPECT_EQ(be.lastFile()->data, "");
 }
 
 TEST_F(ReplayTest, LiveTicksInterleaveWithReplayedRows) {
-  rec->click(Control::TestDataBox);
+  hub->click(Control::TestDataBox);
   be.sent.clear();
-  rec->timerElapsed(TimerId::Pulse);
+  hub->timerElapsed(TimerRole::Pulse);
   tick(20000, 19999);
-  rec->timerElapsed(TimerId::Pulse);
+  hub->timerElapsed(TimerRole::Pulse);
   EXPECT_EQ(ticksSent(), (std::vector<SentMessage>{msg(WM_TICK, 10816, 10815), msg(WM_TICK, 20000, 19999),
                                                    msg(WM_TICK, 10816, 10815)}));
 }
 
 TEST_F(ReplayTest, AnnouncementDuringAReplayStopsItForTheRun) {
-  rec->click(Control::TestDataBox);
+  hub->click(Control::TestDataBox);
   steps(5);
   announce("EURUSD", 5);
-  EXPECT_EQ(rec->replayRow(), 5);
-  rec->click(Control::TestDataBox);  // disabled: a user cannot tick it again
-  EXPECT_FALSE(rec->testDataBox().checked());
+  EXPECT_EQ(hub->replayRow(), 5);
+  hub->click(Control::TestDataBox);  // disabled: a user cannot tick it again
+  EXPECT_FALSE(hub->testDataBox().checked());
   be.sent.clear();
   steps(3);  // watchdog steps now
   EXPECT_TRUE(be.sent.empty());
 }
 
 TEST_F(ReplayTest, AnUntickDuringTheSendStillAdvances) {
-  rec->click(Control::TestDataBox);
+  hub->click(Control::TestDataBox);
   be.onSend = [&](const SentMessage& m) {
     if (m.msg == WM_TICK) {
       be.onSend = nullptr;
       announce("EURUSD", 5);
     }
   };
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->replayRow(), 1);
-  EXPECT_FALSE(rec->testDataBox().checked());
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->replayRow(), 1);
+  EXPECT_FALSE(hub->testDataBox().checked());
 }
 
 TEST_F(ReplayTest, ATimerEventDuringASendNeitherRepeatsNorSkipsARow) {
-  rec->click(Control::TestDataBox);
-  rec->seekReplay(10);
+  hub->click(Control::TestDataBox);
+  hub->seekReplay(10);
   be.sent.clear();
   timerEventDuringTheNextSend();
   steps(2);
   EXPECT_EQ(ticksSent(), (std::vector<SentMessage>{rowMsg(10), rowMsg(11)}));
-  EXPECT_EQ(rec->replayRow(), 12);
+  EXPECT_EQ(hub->replayRow(), 12);
 
   // During the last row's send: the pass ends once, and no row of the next goes out.
-  rec->seekReplay(kTestTickCount - 1);
+  hub->seekReplay(kTestTickCount - 1);
   be.sent.clear();
   timerEventDuringTheNextSend();
   steps(1);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{rowMsg(kTestTickCount - 1), msg(WM_FEED_CONTROL, 0, 0)}));
-  EXPECT_EQ(rec->replayRow(), 0);
-  EXPECT_FALSE(rec->testDataBox().checked());
+  EXPECT_EQ(hub->replayRow(), 0);
+  EXPECT_FALSE(hub->testDataBox().checked());
 }
 
 }  // namespace

@@ -2,14 +2,14 @@
 #include <utility>
 #include <vector>
 
-#include "tests/unit/recorder_fixture.h"
+#include "tests/unit/feed_hub_fixture.h"
 
 namespace orv::test {
 namespace {
 
 using Msgs = std::vector<SentMessage>;
 
-class LinkTest : public RecorderTest {
+class LinkTest : public FeedHubTest {
  protected:
   LinkTest() {
     testerRunning();
@@ -21,13 +21,13 @@ class LinkTest : public RecorderTest {
 };
 
 TEST_F(LinkTest, LiveDataConnectsAndDisconnects) {
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, connect4);
-  EXPECT_EQ(rec->tester(), kTester);
+  EXPECT_EQ(hub->tester(), kTester);
   be.sent.clear();
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, disconnect);
-  EXPECT_EQ(rec->tester(), 0u);
+  EXPECT_EQ(hub->tester(), 0u);
 }
 
 TEST_F(LinkTest, ConnectSendsEachMessageAfterThePreviousReturned) {
@@ -39,18 +39,18 @@ TEST_F(LinkTest, ConnectSendsEachMessageAfterThePreviousReturned) {
     begun.emplace_back(m.msg, be.sendsInFlight);
     if (begun.size() == 1) tick(30000, 29999);
   };
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(begun, (std::vector<std::pair<std::uint32_t, int>>{
                        {WM_SYMBOL_HEAD, 1}, {WM_TICK, 2}, {WM_SYMBOL_TAIL, 1}, {WM_FEED_CONTROL, 1}}));
   EXPECT_EQ(be.sendsInFlight, 0);
 }
 
 TEST_F(LinkTest, TicksAreForwardedUnchangedAfterDisplayAndRow) {
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   be.sent.clear();
   std::string captionAtSend;
-  be.onSend = [&](const SentMessage&) { captionAtSend = rec->tickLine().caption(); };
-  be.now.millisecond = 999;
+  be.onSend = [&](const SentMessage&) { captionAtSend = hub->tickLine().caption(); };
+  be.now += std::chrono::milliseconds(954);
   tick(4294967295u, 0x80000000u);
   // The bid travels sign-extended, as a 32-bit sender's would.
   EXPECT_EQ(be.sent, (Msgs{msg(WM_TICK, 4294967295u, static_cast<std::int64_t>(INT32_MIN))}));
@@ -59,9 +59,9 @@ TEST_F(LinkTest, TicksAreForwardedUnchangedAfterDisplayAndRow) {
 
 TEST_F(LinkTest, NoTesterLeavesTheBoxTickedAndSendsNothing) {
   be.windows.clear();
-  rec->click(Control::LiveBox);
-  EXPECT_TRUE(rec->liveBox().checked());
-  EXPECT_EQ(rec->tester(), 0u);
+  hub->click(Control::LiveBox);
+  EXPECT_TRUE(hub->liveBox().checked());
+  EXPECT_EQ(hub->tester(), 0u);
   EXPECT_TRUE(be.sent.empty());
   tick(1, 1);
   EXPECT_TRUE(be.sent.empty());
@@ -69,68 +69,68 @@ TEST_F(LinkTest, NoTesterLeavesTheBoxTickedAndSendsNothing) {
   testerRunning();
   tick(1, 1);
   EXPECT_TRUE(be.sent.empty());
-  rec->click(Control::LiveBox);  // untick: nothing to disconnect
+  hub->click(Control::LiveBox);  // untick: nothing to disconnect
   EXPECT_TRUE(be.sent.empty());
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, connect4);
 }
 
 TEST_F(LinkTest, TheSecondBoxConnectsAgainAndEitherUntickClosesForBoth) {
-  rec->click(Control::LiveBox);
-  rec->click(Control::TestDataBox);
+  hub->click(Control::LiveBox);
+  hub->click(Control::TestDataBox);
   EXPECT_EQ(be.sent.size(), 6u);
   EXPECT_EQ(Msgs(be.sent.begin() + 3, be.sent.end()), connect4);
   be.sent.clear();
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, disconnect);
-  EXPECT_TRUE(rec->testDataBox().checked());
-  EXPECT_EQ(rec->tester(), 0u);
+  EXPECT_TRUE(hub->testDataBox().checked());
+  EXPECT_EQ(hub->tester(), 0u);
   be.sent.clear();
   tick(5, 5);
-  rec->timerElapsed(TimerId::Pulse);  // a stalled replay sends nothing
+  hub->timerElapsed(TimerRole::Pulse);  // a stalled replay sends nothing
   EXPECT_TRUE(be.sent.empty());
 }
 
 TEST_F(LinkTest, SecondBoxWithTheTesterGoneClosesWithoutDisconnect) {
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   be.sent.clear();
   be.windows.clear();
-  rec->click(Control::TestDataBox);
+  hub->click(Control::TestDataBox);
   EXPECT_TRUE(be.sent.empty());
-  EXPECT_EQ(rec->tester(), 0u);
+  EXPECT_EQ(hub->tester(), 0u);
 }
 
 TEST_F(LinkTest, AnnouncementIsNotPassedOnTheTesterKeepsItsDigits) {
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   be.sent.clear();
   announce("EURUSD", 5);
   EXPECT_TRUE(be.sent.empty());
-  rec->click(Control::LiveBox);
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, (Msgs{msg(WM_FEED_CONTROL, 0, 0), msg(WM_SYMBOL_HEAD, 1, 0), msg(WM_SYMBOL_TAIL, 1, 5),
                            msg(WM_FEED_CONTROL, 1, 0)}));
 }
 
 TEST_F(LinkTest, AnnouncementDuringTestDataDisconnectsBeforeTheTailEnds) {
-  rec->click(Control::TestDataBox);
+  hub->click(Control::TestDataBox);
   be.sent.clear();
   announce("EURUSD", 5);
   EXPECT_EQ(be.sent, disconnect);
-  EXPECT_FALSE(rec->testDataBox().checked());
-  EXPECT_FALSE(rec->testDataBox().enabled());
-  EXPECT_EQ(rec->pulseTimer().interval(), 500u);
-  EXPECT_TRUE(rec->pulseTimer().enabled());
+  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(hub->testDataBox().enabled());
+  EXPECT_EQ(hub->pulseTimer().interval(), 500u);
+  EXPECT_TRUE(hub->pulseTimer().enabled());
 }
 
 TEST_F(LinkTest, UntickingTestDataKeepsTheTimerOnlyAfterALiveTick) {
-  rec->click(Control::TestDataBox);
-  EXPECT_TRUE(rec->pulseTimer().enabled());
-  rec->click(Control::TestDataBox);
-  EXPECT_TRUE(rec->pulseTimer().enabled());  // a tick arrived in the fixture
-  EXPECT_EQ(rec->pulseTimer().interval(), 20u);
+  hub->click(Control::TestDataBox);
+  EXPECT_TRUE(hub->pulseTimer().enabled());
+  hub->click(Control::TestDataBox);
+  EXPECT_TRUE(hub->pulseTimer().enabled());  // a tick arrived in the fixture
+  EXPECT_EQ(hub->pulseTimer().interval(), 20u);
 
   MemoryBackend fresh;
-  Recorder noTicks(fresh);
+  FeedHub noTicks(fresh);
   noTicks.click(Control::TestDataBox);
   EXPECT_TRUE(noTicks.pulseTimer().enabled());
   noTicks.click(Control::TestDataBox);
@@ -140,48 +140,48 @@ TEST_F(LinkTest, UntickingTestDataKeepsTheTimerOnlyAfterALiveTick) {
 
 TEST_F(LinkTest, LogOffEndsOnlyOnYesAndAFailedQuestionAnswersNo) {
   be.yesNoAnswer = true;
-  EXPECT_TRUE(rec->mayEndSession());
+  EXPECT_TRUE(hub->mayEndSession());
   be.yesNoAnswer = false;
-  EXPECT_FALSE(rec->mayEndSession());
+  EXPECT_FALSE(hub->mayEndSession());
   be.yesNoAnswer = true;
   be.onModal = [] { throw Error("The question could not be shown"); };
-  EXPECT_FALSE(rec->mayEndSession());
+  EXPECT_FALSE(hub->mayEndSession());
   EXPECT_EQ(be.errors, (std::vector<std::string>{"The question could not be shown."}));
   EXPECT_EQ(be.quitRequests, 0);
 }
 
 TEST_F(LinkTest, CloseWithBothBoxesSendsOneDisconnectThenAsks) {
-  rec->click(Control::LiveBox);
-  rec->click(Control::TestDataBox);
+  hub->click(Control::LiveBox);
+  hub->click(Control::TestDataBox);
   be.sent.clear();
   be.log.clear();
   be.yesNoAnswer = false;
-  rec->close();
+  hub->close();
   EXPECT_EQ(be.sent, disconnect);
   EXPECT_EQ(be.questions, (std::vector<std::string>{"Are you sure?"}));
   EXPECT_EQ(be.log.back(), "ask Exit: Are you sure?");
   EXPECT_EQ(be.quitRequests, 0);
-  EXPECT_FALSE(rec->liveBox().checked());
-  EXPECT_FALSE(rec->testDataBox().checked());
+  EXPECT_FALSE(hub->liveBox().checked());
+  EXPECT_FALSE(hub->testDataBox().checked());
   // Asking again sends nothing more.
   be.sent.clear();
-  rec->close();
+  hub->close();
   EXPECT_TRUE(be.sent.empty());
   EXPECT_EQ(be.questions.size(), 2u);
   be.yesNoAnswer = true;
-  rec->click(Control::CloseButton);
+  hub->click(Control::CloseButton);
   EXPECT_EQ(be.questions.size(), 3u);
   EXPECT_EQ(be.quitRequests, 1);
 }
 
 TEST_F(LinkTest, TicksDuringTheQuestionAreShownButNotForwarded) {
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   be.sent.clear();
   be.yesNoAnswer = false;
   be.onModal = [this] { tick(20000, 19999); };
-  rec->close();
+  hub->close();
   EXPECT_EQ(be.sent, disconnect);
-  EXPECT_NE(rec->tickLine().caption().find("bid 1.9999 ask 2.0000"), std::string::npos);
+  EXPECT_NE(hub->tickLine().caption().find("bid 1.9999 ask 2.0000"), std::string::npos);
 }
 
 TEST_F(LinkTest, NestedFeederTickDuringTheConnectIsForwarded) {
@@ -192,16 +192,16 @@ TEST_F(LinkTest, NestedFeederTickDuringTheConnectIsForwarded) {
       tick(30000, 29999);
     }
   };
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, (Msgs{msg(WM_SYMBOL_HEAD, 1, 0), msg(WM_SYMBOL_TAIL, 1, 4), msg(WM_TICK, 30000, 29999),
                            msg(WM_FEED_CONTROL, 1, 0)}));
 }
 
 TEST_F(LinkTest, TicksAHungTesterDidNotTakeAreCountedAndToldOnceItAnswers) {
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   be.sendResult = SendResult::NotAnswered;
   for (int i = 0; i < 3; ++i) tick(1, 1);
-  EXPECT_EQ(rec->ticksNotTaken(), 3u);
+  EXPECT_EQ(hub->ticksNotTaken(), 3u);
   EXPECT_TRUE(be.errors.empty());  // nothing to tell while it does not answer
   be.sendResult = SendResult::Delivered;
   tick(2, 2);
@@ -209,26 +209,26 @@ TEST_F(LinkTest, TicksAHungTesterDidNotTakeAreCountedAndToldOnceItAnswers) {
   // Told once; the link closing with a new loss tells that one.
   be.sendResult = SendResult::NotAnswered;
   tick(3, 3);
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(be.errors.back(), "Zentavor did not answer in time: 1 tick was not passed on to it.");
   EXPECT_EQ(be.errors.size(), 2u);
 }
 
 TEST_F(LinkTest, TheSystemTimerRunsFineOnlyWhileAReplayGoesOut) {
   be.windows.clear();
-  rec->click(Control::TestDataBox);  // no tester: the replay is stalled
-  EXPECT_TRUE(rec->pulseTimer().enabled());
+  hub->click(Control::TestDataBox);  // no tester: the replay is stalled
+  EXPECT_TRUE(hub->pulseTimer().enabled());
   EXPECT_EQ(be.pacedPeriodMs, 0u);
   testerRunning();
-  rec->click(Control::LiveBox);      // the tester is found: rows go out
+  hub->click(Control::LiveBox);      // the tester is found: rows go out
   EXPECT_EQ(be.pacedPeriodMs, 20u);
-  rec->click(Control::LiveBox);      // the link closes: stalled again
+  hub->click(Control::LiveBox);      // the link closes: stalled again
   EXPECT_EQ(be.pacedPeriodMs, 0u);
-  rec->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
   EXPECT_EQ(be.pacedPeriodMs, 20u);
   announce("EURUSD", 5);             // ends the replay; the watchdog needs no fine timer
   EXPECT_EQ(be.pacedPeriodMs, 0u);
-  EXPECT_TRUE(rec->pulseTimer().enabled());
+  EXPECT_TRUE(hub->pulseTimer().enabled());
 }
 
 }  // namespace

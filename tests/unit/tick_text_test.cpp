@@ -19,7 +19,7 @@ std::string price(std::uint32_t points, std::int32_t digits) {
   return std::string(buf, formatPrice(buf, points, digits));
 }
 
-const LocalTime kExample{2026, 12, 6, 14, 3, 27, 45};
+const WallTime kExample{2026, 12, 6, 14, 3, 27, 45};
 
 TEST(PriceText, ExactForEveryDigitsInRange) {
   EXPECT_EQ(price(108150, 5), "1.08150");

@@ -3,13 +3,14 @@
 
 #include "platform/memory_backend.h"
 #include "platform/toolkit.h"
+#include "core/window_model.h"
 
 namespace orv {
 namespace {
 
 TEST(CheckBoxRules, SetterRunsTheHandlerOnlyOnChangeWithTheNewStateReadable) {
   MemoryBackend be;
-  CheckBox box(be, Control::LiveBox, true);
+  CheckBox box(be, controlId(Control::LiveBox), true);
   std::vector<bool> seen;
   box.onClick = [&] { seen.push_back(box.checked()); };
   box.setChecked(false);  // same value: nothing
@@ -19,12 +20,12 @@ TEST(CheckBoxRules, SetterRunsTheHandlerOnlyOnChangeWithTheNewStateReadable) {
   box.setChecked(false);
   EXPECT_EQ(seen, (std::vector<bool>{true, false}));
   // The screen is updated before the handler runs.
-  EXPECT_EQ(be.log.back(), "checked liveBox 0");
+  EXPECT_EQ(be.log.back(), "checked " + std::to_string(controlId(Control::LiveBox)) + " 0");
 }
 
 TEST(CheckBoxRules, EnabledRunsNoHandlerAndADisabledBoxCanStillBeSetFromCode) {
   MemoryBackend be;
-  CheckBox box(be, Control::TestDataBox, true);
+  CheckBox box(be, controlId(Control::TestDataBox), true);
   int clicks = 0;
   box.onClick = [&] { ++clicks; };
   box.setChecked(true);
@@ -36,25 +37,25 @@ TEST(CheckBoxRules, EnabledRunsNoHandlerAndADisabledBoxCanStillBeSetFromCode) {
   EXPECT_EQ(clicks, 1);
   box.setChecked(false);  // the program can
   EXPECT_EQ(clicks, 2);
-  EXPECT_FALSE(be.enabled.at(Control::TestDataBox));
+  EXPECT_FALSE(be.enabled.at(controlId(Control::TestDataBox)));
 }
 
 TEST(TimerRules, SameValueKeepsThePeriodANewValueRestartsIt) {
   MemoryBackend be;
-  Timer t(be, TimerId::Pulse, false, 20);
+  Timer t(be, timerId(TimerRole::Pulse), false, 20);
   t.setEnabled(false);
   t.setInterval(20);
-  EXPECT_EQ(be.timerStarts[TimerId::Pulse], 0);
+  EXPECT_EQ(be.timerStarts[timerId(TimerRole::Pulse)], 0);
   t.setEnabled(true);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 20u);
+  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 20u);
   t.setEnabled(true);
   t.setInterval(20);
-  EXPECT_EQ(be.timerStarts[TimerId::Pulse], 1);
+  EXPECT_EQ(be.timerStarts[timerId(TimerRole::Pulse)], 1);
   t.setInterval(500);
-  EXPECT_EQ(be.timerStarts[TimerId::Pulse], 2);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 500u);
+  EXPECT_EQ(be.timerStarts[timerId(TimerRole::Pulse)], 2);
+  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 500u);
   t.setInterval(500);
-  EXPECT_EQ(be.timerStarts[TimerId::Pulse], 2);
+  EXPECT_EQ(be.timerStarts[timerId(TimerRole::Pulse)], 2);
   t.setEnabled(false);
   EXPECT_TRUE(be.runningTimers.empty());
   t.setInterval(20);  // disabled: nothing starts
@@ -64,7 +65,7 @@ TEST(TimerRules, SameValueKeepsThePeriodANewValueRestartsIt) {
 TEST(TimerRules, NoTimerLeftRaisesTheToolkitErrorAndKeepsEnabled) {
   MemoryBackend be;
   be.timersLeft = 0;
-  Timer t(be, TimerId::Pulse, false, 20);
+  Timer t(be, timerId(TimerRole::Pulse), false, 20);
   int fired = 0;
   t.onTimer = [&] { ++fired; };
   try {
@@ -78,7 +79,7 @@ TEST(TimerRules, NoTimerLeftRaisesTheToolkitErrorAndKeepsEnabled) {
   // Once a timer is free, the next change starts the period Enabled asked for.
   be.timersLeft = 1;
   t.setInterval(500);
-  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 500u);
+  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 500u);
   t.fire();
   EXPECT_EQ(fired, 1);
   t.setEnabled(false);
@@ -88,9 +89,9 @@ TEST(TimerRules, NoTimerLeftRaisesTheToolkitErrorAndKeepsEnabled) {
 
 TEST(BitmapButtonRules, KindsBringStockCaptionsAndRoles) {
   MemoryBackend be;
-  BitmapButton close(be, Control::CloseButton, ButtonKind::Close, "");
+  BitmapButton close(be, controlId(Control::CloseButton), ButtonKind::Close, "");
   EXPECT_EQ(close.caption(), "&Close");
-  BitmapButton rec(be, Control::RecordButton, ButtonKind::Ok, "START RECORDING");
+  BitmapButton rec(be, controlId(Control::RecordButton), ButtonKind::Ok, "START RECORDING");
   EXPECT_EQ(rec.caption(), "START RECORDING");  // the layout's caption stays
   EXPECT_TRUE(rec.isDefault());
   EXPECT_FALSE(rec.isCancel());
@@ -100,19 +101,19 @@ TEST(BitmapButtonRules, KindsBringStockCaptionsAndRoles) {
   EXPECT_EQ(rec.caption(), "Cancel");
   EXPECT_TRUE(rec.isCancel());
   EXPECT_FALSE(rec.isDefault());
-  EXPECT_EQ(be.kinds.at(Control::RecordButton), ButtonKind::Cancel);
+  EXPECT_EQ(be.kinds.at(controlId(Control::RecordButton)), ButtonKind::Cancel);
 }
 
 TEST(BitmapButtonRules, ACloseButtonRunsTheCloseOperationNotItsHandler) {
   MemoryBackend be;
-  BitmapButton close(be, Control::CloseButton, ButtonKind::Close, "");
+  BitmapButton close(be, controlId(Control::CloseButton), ButtonKind::Close, "");
   int clicks = 0, closes = 0;
   close.onClick = [&] { ++clicks; };
   close.onClose = [&] { ++closes; };
   close.click();
   EXPECT_EQ(clicks, 0);
   EXPECT_EQ(closes, 1);
-  BitmapButton ok(be, Control::RecordButton, ButtonKind::Ok, "x");
+  BitmapButton ok(be, controlId(Control::RecordButton), ButtonKind::Ok, "x");
   ok.onClick = [&] { ++clicks; };
   ok.onClose = [&] { ++closes; };
   ok.click();
@@ -123,7 +124,7 @@ TEST(BitmapButtonRules, ACloseButtonRunsTheCloseOperationNotItsHandler) {
 TEST(ErrorDisplay, AnErrorEndsTheHandlerAndIsShownWithAFullStop) {
   MemoryBackend be;
   be.timersLeft = 0;
-  Timer pulse(be, TimerId::Pulse, false, 20);
+  Timer pulse(be, timerId(TimerRole::Pulse), false, 20);
   int after = 0;
   runGuarded(be, [&] {
     pulse.setEnabled(true);  // no timer left: raises
@@ -136,14 +137,14 @@ TEST(ErrorDisplay, AnErrorEndsTheHandlerAndIsShownWithAFullStop) {
 
 TEST(LabelRules, SameTextChangesNothing) {
   MemoryBackend be;
-  Label l(be, Control::SilenceLine, "No Ticks", kRed);
+  Label l(be, controlId(Control::SilenceLine), "No Ticks", kRed);
   l.setCaption("No Ticks");
   l.setFontColor(kRed);
   EXPECT_TRUE(be.log.empty());
   l.setCaption("6 sec");
   l.setFontColor(kWindowTextColor);
-  EXPECT_EQ(be.captions.at(Control::SilenceLine), "6 sec");
-  EXPECT_EQ(be.colors.at(Control::SilenceLine), kWindowTextColor);
+  EXPECT_EQ(be.captions.at(controlId(Control::SilenceLine)), "6 sec");
+  EXPECT_EQ(be.colors.at(controlId(Control::SilenceLine)), kWindowTextColor);
 }
 
 }  // namespace

@@ -1,16 +1,16 @@
 // Recording without a person: files named from a pattern, one per symbol and
 // per day, added to across restarts, tried again after the disk failed; the
 // tester looked for until it comes; the folder the save dialog remembers.
-#include "tests/unit/recorder_fixture.h"
+#include "tests/unit/feed_hub_fixture.h"
 
 namespace orv::test {
 namespace {
 
 const char* const kPattern = "C:\\t\\{symbol}-{date}.csv";
 
-class UnattendedTest : public RecorderTest {
+class UnattendedTest : public FeedHubTest {
  protected:
-  void startWith(StartOptions options) { rec = std::make_unique<Recorder>(be, options); }
+  void startWith(StartOptions options) { hub = std::make_unique<FeedHub>(be, options); }
   void startRecording(bool daily = false, bool utc = false) {
     StartOptions o;
     o.recordPattern = kPattern;
@@ -23,7 +23,7 @@ class UnattendedTest : public RecorderTest {
     return f ? f->data : std::string("<no file>");
   }
   void at(std::uint16_t day, std::uint16_t hour, std::uint16_t minute, std::uint16_t second, std::uint16_t ms) {
-    be.now = {2026, 12, day, hour, minute, second, ms};
+    be.now = MemoryBackend::localAt(2026, 12, day, hour, minute, second, ms);
   }
 };
 
@@ -31,7 +31,7 @@ TEST_F(UnattendedTest, EachAnnouncedSymbolGetsItsFileFromTheNextTickOn) {
   startRecording();
   tick(100, 99);  // before any announcement: the default symbol's file
   announce("EURUSD", 5);
-  EXPECT_EQ(rec->recordButton().caption(), "STOP RECORDING");
+  EXPECT_EQ(hub->recordButton().caption(), "STOP RECORDING");
   tick(108166, 108150);
   announce("EURUSD", 5);  // the same symbol again: the same file
   tick(108167, 108151);
@@ -46,22 +46,23 @@ TEST_F(UnattendedTest, EachAnnouncedSymbolGetsItsFileFromTheNextTickOn) {
   EXPECT_TRUE(be.errors.empty());
 }
 
-TEST_F(UnattendedTest, AnExistingFileIsAddedToAndARowCutOffAtItsEndIsEnded) {
-  std::string error;
-  AppendStart start;
-  be.openForAppend("C:\\t\\EURUSD-20261206.csv", start, error)->write("A\r\nEUR/USD,2026", 15, error);
+TEST_F(UnattendedTest, AnExistingFileIsAddedToAndARowCutOffAtItsEndIsTakenOffIntoTheLog) {
+  be.disk["C:\\t\\EURUSD-20261206.csv"] = std::make_shared<MemoryFile>();
+  be.disk["C:\\t\\EURUSD-20261206.csv"]->data = "A\r\nEUR/USD,2026\"\x01";
   startRecording();
   announce("EURUSD", 5);
   tick(108166, 108150);
-  EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"),
-            "A\r\nEUR/USD,2026\r\nEUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n");
-  // A file that ends with a whole row gets no extra line end.
-  rec.reset();
+  EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), "A\r\nEUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n");
+  EXPECT_EQ(file("C:\\t\\orvalda.log"),
+            "2026-12-06 14:03:27.045 Took the unfinished last row off C:\\t\\EURUSD-20261206.csv before adding to "
+            "it: \"EUR/USD,2026\\\"\\x01\"\r\n");
+  // A file that ends with a whole row is added to as it is.
+  hub.reset();
   startRecording();
   announce("EURUSD", 5);
   tick(108167, 108151);
-  EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv").substr(15), "\r\nEUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
-                                                          "EUR/USD,20261206 14:03:27.045,1.08151,1.08167\r\n");
+  EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), "A\r\nEUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
+                                                 "EUR/USD,20261206 14:03:27.045,1.08151,1.08167\r\n");
 }
 
 TEST_F(UnattendedTest, DailyFilesSplitAtMidnightAndNeverGoBack) {
@@ -92,12 +93,12 @@ TEST_F(UnattendedTest, DailyFilesSplitAtMidnightAndNeverGoBack) {
 }
 
 TEST_F(UnattendedTest, UtcDrivesTheLineTheRowsTheNameAndMidnight) {
-  be.now = {2026, 12, 7, 0, 30, 0, 0};  // local time is already tomorrow
-  be.utcNow = {2026, 12, 6, 23, 30, 0, 0};
+  be.now = MemoryBackend::localAt(2026, 12, 7, 0, 30, 0, 0);  // local time is already tomorrow
+  be.utcClock = std::chrono::sys_time<std::chrono::milliseconds>(MemoryBackend::localAt(2026, 12, 6, 23, 30, 0, 0).time_since_epoch());
   startRecording(true, true);
   announce("EURUSD", 5);
   tick(2, 1);
-  EXPECT_EQ(rec->tickLine().caption(), "23:30:00.000 EURUSD bid 0.00001 ask 0.00002");
+  EXPECT_EQ(hub->tickLine().caption(), "23:30:00.000 EURUSD bid 0.00001 ask 0.00002");
   EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), "EUR/USD,20261206 23:30:00.000,0.00001,0.00002\r\n");
 }
 
@@ -109,18 +110,18 @@ TEST_F(UnattendedTest, AFailedDiskIsToldOnceLoggedAndTriedAgainEveryMinute) {
   tick(4, 3);  // does not fit
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_EQ(be.errors[0], "Recording to C:\\t\\EURUSD-20261206.csv stopped: There is not enough space on the disk.");
-  EXPECT_EQ(rec->recordButton().caption(), "START RECORDING");
-  EXPECT_EQ(be.runningTimers.at(TimerId::Reopen), 60000u);
-  be.createErrors["C:\\t\\EURUSD-20261206.csv"] = "The device is not ready";
+  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
+  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Retry)), 60000u);
+  be.openErrors["C:\\t\\EURUSD-20261206.csv"] = "The device is not ready";
   tick(6, 5);
-  rec->timerElapsed(TimerId::Reopen);
+  hub->timerElapsed(TimerRole::Retry);
   tick(8, 7);
-  be.createErrors.clear();
+  be.openErrors.clear();
   be.fileAt("C:\\t\\EURUSD-20261206.csv")->failAfterBytes = SIZE_MAX;
-  rec->timerElapsed(TimerId::Reopen);
+  hub->timerElapsed(TimerRole::Retry);
   tick(10, 9);
   EXPECT_EQ(be.errors.size(), 1u);
-  EXPECT_EQ(be.runningTimers.count(TimerId::Reopen), 0u);
+  EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::Retry)), 0u);
   EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"),
             "EUR/USD,20261206 14:03:27.045,0.00001,0.00002\r\n"
             "EUR/USD,20261206 14:03:27.045,0.00009,0.00010\r\n");
@@ -138,12 +139,12 @@ TEST_F(UnattendedTest, AFailedDiskIsToldOnceLoggedAndTriedAgainEveryMinute) {
 TEST_F(UnattendedTest, TheButtonTakesTheRecordingOverFromThePattern) {
   startRecording();
   announce("EURUSD", 5);
-  rec->click(Control::RecordButton);  // STOP
-  EXPECT_FALSE(rec->isRecording());
+  hub->click(Control::RecordButton);  // STOP
+  EXPECT_FALSE(hub->isRecording());
   announce("GBPUSD", 5);
   tick(2, 1);
   EXPECT_EQ(be.fileAt("C:\\t\\GBPUSD-20261206.csv"), nullptr);
-  rec->click(Control::RecordButton);  // the save dialog, as always
+  hub->click(Control::RecordButton);  // the save dialog, as always
   EXPECT_EQ(be.saveDialogRuns, 1);
 }
 
@@ -152,24 +153,24 @@ TEST_F(UnattendedTest, LiveTicksItselfAndWaitsForATesterThatComesLater) {
   o.live = true;
   startWith(o);
   tick(2, 1);
-  EXPECT_TRUE(rec->liveBox().checked());
-  EXPECT_EQ(be.runningTimers.at(TimerId::TesterSearch), 3000u);
-  rec->timerElapsed(TimerId::TesterSearch);
+  EXPECT_TRUE(hub->liveBox().checked());
+  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::TesterSearch)), 3000u);
+  hub->timerElapsed(TimerRole::TesterSearch);
   EXPECT_TRUE(be.sent.empty());
   testerRunning();
-  rec->timerElapsed(TimerId::TesterSearch);
+  hub->timerElapsed(TimerRole::TesterSearch);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{msg(WM_SYMBOL_HEAD, 1, 0), msg(WM_SYMBOL_TAIL, 1, 4),
                                                msg(WM_FEED_CONTROL, 1, 0)}));
-  EXPECT_EQ(be.runningTimers.count(TimerId::TesterSearch), 0u);
+  EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::TesterSearch)), 0u);
   tick(4, 3);
   EXPECT_EQ(be.sent.back(), msg(WM_TICK, 4, 3));
   // The tester goes: ticked again, the box looks for it; unticked, no more.
   be.windows.clear();
-  rec->click(Control::LiveBox);
-  rec->click(Control::LiveBox);
-  EXPECT_EQ(be.runningTimers.count(TimerId::TesterSearch), 1u);
-  rec->click(Control::LiveBox);
-  EXPECT_EQ(be.runningTimers.count(TimerId::TesterSearch), 0u);
+  hub->click(Control::LiveBox);
+  hub->click(Control::LiveBox);
+  EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::TesterSearch)), 1u);
+  hub->click(Control::LiveBox);
+  EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::TesterSearch)), 0u);
 }
 
 TEST_F(UnattendedTest, TheSaveDialogOpensWhereTheLastRecordingWent) {
@@ -177,12 +178,12 @@ TEST_F(UnattendedTest, TheSaveDialogOpensWhereTheLastRecordingWent) {
     name = "D:\\ticks\\" + name + ".csv";
     return true;
   };
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
   EXPECT_EQ(be.lastDialogFolder, "");
   EXPECT_EQ(be.settings.at("LastFolder"), "D:\\ticks");
-  rec->click(Control::RecordButton);
-  rec = std::make_unique<Recorder>(be);  // a new run
-  rec->click(Control::RecordButton);
+  hub->click(Control::RecordButton);
+  hub = std::make_unique<FeedHub>(be);  // a new run
+  hub->click(Control::RecordButton);
   EXPECT_EQ(be.lastDialogFolder, "D:\\ticks");
 }
 

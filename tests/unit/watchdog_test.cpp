@@ -1,10 +1,10 @@
 // The stale-feed watchdog.
-#include "tests/unit/recorder_fixture.h"
+#include "tests/unit/feed_hub_fixture.h"
 
 namespace orv::test {
 namespace {
 
-class WatchdogTest : public RecorderTest {
+class WatchdogTest : public FeedHubTest {
  protected:
   WatchdogTest() { announce("EURUSD", 5); }
 };
@@ -13,54 +13,54 @@ TEST_F(WatchdogTest, FreshUpToFiveSecondsStaleFromSix) {
   const std::int64_t t = be.seconds;
   tick(108166, 108150);
   be.seconds = t + 5;
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->tickLine().fontColor(), kWindowTextColor);
-  EXPECT_EQ(rec->silenceLine().caption(), "");
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->tickLine().fontColor(), kWindowTextColor);
+  EXPECT_EQ(hub->silenceLine().caption(), "");
   be.seconds = t + 6;
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->tickLine().fontColor(), kRed);
-  EXPECT_EQ(rec->silenceLine().caption(), "6 sec");
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->tickLine().fontColor(), kRed);
+  EXPECT_EQ(hub->silenceLine().caption(), "6 sec");
   be.seconds = t + 3600;
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->silenceLine().caption(), "3600 sec");
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->silenceLine().caption(), "3600 sec");
   // Ticks resume: the next step restores the line, not the tick itself.
   tick(108166, 108150);
-  EXPECT_EQ(rec->tickLine().fontColor(), kRed);
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->tickLine().fontColor(), kWindowTextColor);
-  EXPECT_EQ(rec->silenceLine().caption(), "");
+  EXPECT_EQ(hub->tickLine().fontColor(), kRed);
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->tickLine().fontColor(), kWindowTextColor);
+  EXPECT_EQ(hub->silenceLine().caption(), "");
 }
 
 TEST_F(WatchdogTest, NothingChangesBeforeTheFirstTick) {
   be.seconds += 1000;
   be.log.clear();
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->silenceLine().caption(), "No Ticks");
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->silenceLine().caption(), "No Ticks");
   EXPECT_TRUE(be.log.empty());
 }
 
 TEST_F(WatchdogTest, AClockSetBackCountsAsFresh) {
   tick(1, 1);
   be.seconds += 10;
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->silenceLine().caption(), "10 sec");
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->silenceLine().caption(), "10 sec");
   be.seconds -= 20;
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->tickLine().fontColor(), kWindowTextColor);
-  EXPECT_EQ(rec->silenceLine().caption(), "");
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->tickLine().fontColor(), kWindowTextColor);
+  EXPECT_EQ(hub->silenceLine().caption(), "");
 }
 
 TEST_F(WatchdogTest, WorksPast2038) {
   be.seconds = 4'102'444'800;  // 2100-01-01
   tick(1, 1);
   be.seconds += 7;
-  rec->timerElapsed(TimerId::Pulse);
-  EXPECT_EQ(rec->silenceLine().caption(), "7 sec");
+  hub->timerElapsed(TimerRole::Pulse);
+  EXPECT_EQ(hub->silenceLine().caption(), "7 sec");
 }
 
 TEST(WatchdogWithoutAnnouncement, TicksAloneNeverStartItUntilTestDataIsToggled) {
   MemoryBackend be;
-  Recorder rec(be);
+  FeedHub rec(be);
   Message m;
   m.msg = WM_TICK;
   rec.handleFeedMessage(m);
@@ -69,27 +69,27 @@ TEST(WatchdogWithoutAnnouncement, TicksAloneNeverStartItUntilTestDataIsToggled) 
   rec.click(Control::TestDataBox);
   rec.click(Control::TestDataBox);
   // The watchdog now runs at the layout's 20 ms.
-  EXPECT_EQ(be.runningTimers.at(TimerId::Pulse), 20u);
+  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 20u);
   be.seconds += 6;
-  rec.timerElapsed(TimerId::Pulse);
+  rec.timerElapsed(TimerRole::Pulse);
   EXPECT_EQ(rec.silenceLine().caption(), "6 sec");
 }
 
 TEST(WatchdogWithoutAnnouncement, ReplayedRowsNeitherRefreshNorAgeTheDisplay) {
   MemoryBackend be;
   be.windows["Zentavor"] = 7;
-  Recorder rec(be);
+  FeedHub rec(be);
   Message m;
   m.msg = WM_TICK;
   rec.handleFeedMessage(m);
   rec.click(Control::TestDataBox);
   rec.click(Control::TestDataBox);
   be.seconds += 6;
-  rec.timerElapsed(TimerId::Pulse);
+  rec.timerElapsed(TimerRole::Pulse);
   ASSERT_EQ(rec.silenceLine().caption(), "6 sec");
   rec.click(Control::TestDataBox);
   be.seconds += 10;
-  for (int i = 0; i < 5; ++i) rec.timerElapsed(TimerId::Pulse);  // replay steps only
+  for (int i = 0; i < 5; ++i) rec.timerElapsed(TimerRole::Pulse);  // replay steps only
   EXPECT_EQ(rec.silenceLine().caption(), "6 sec");
   EXPECT_EQ(rec.tickLine().fontColor(), kRed);
 }

@@ -1,4 +1,4 @@
-// A Recorder on the in-memory backend, with helpers that speak the feeder's side
+// A FeedHub on the in-memory backend, with helpers that speak the feeder's side
 // of the protocol.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "core/recorder.h"
+#include "core/feed_hub.h"
 #include "core/protocol.h"
 #include "core/replay.h"
 #include "platform/memory_backend.h"
@@ -24,8 +24,9 @@ namespace orv::test {
 
 inline constexpr WindowHandle kTester = 0x5150;
 
-class RecorderTest : public ::testing::Test {
+class FeedHubTest : public ::testing::Test {
  protected:
+  FeedHubTest() { be.controlNames = controlName; }
 
   // Sends one message as the feeder would; returns the result the feeder sees.
   std::int64_t send(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam, bool* handled = nullptr) {
@@ -33,7 +34,7 @@ class RecorderTest : public ::testing::Test {
     m.msg = msg;
     m.wParam = wParam;
     m.lParam = lParam;
-    const bool h = rec->handleFeedMessage(m);
+    const bool h = hub->handleFeedMessage(m);
     if (handled != nullptr) *handled = h;
     return m.result;
   }
@@ -59,7 +60,7 @@ class RecorderTest : public ::testing::Test {
   static SentMessage msg(std::uint32_t code, std::uint64_t w, std::int64_t l) { return {kTester, code, w, l}; }
 
   MemoryBackend be;
-  std::unique_ptr<Recorder> rec = std::make_unique<Recorder>(be);
+  std::unique_ptr<FeedHub> hub = std::make_unique<FeedHub>(be);
 };
 
 }  // namespace orv::test

@@ -1,4 +1,4 @@
-#include "platform/keys.h"
+#include "core/keys.h"
 
 namespace orv {
 

@@ -16,7 +16,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/backend.h"
+#include "core/window_model.h"
 
 namespace orv {
 

@@ -1,0 +1,23 @@
+// orvalda.log: one line an event of the unattended recording, stamped with
+// the recording's clock, added to the log in the folder of the files it
+// concerns. A log that cannot be written is left out: the error display
+// tells the same.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/wall_time.h"
+#include "platform/backend.h"
+
+namespace orv {
+
+inline constexpr const char* kLogName = "orvalda.log";
+
+// The log's path in a folder ("" : the current folder).
+std::string logPathIn(std::string_view folder);
+
+// "2026-12-06 14:03:27.045 text" and CR LF, added to the log in `folder`.
+void writeLogLine(Backend& backend, std::string_view folder, const WallTime& stamp, std::string_view text);
+
+}  // namespace orv

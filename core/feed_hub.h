@@ -1,0 +1,127 @@
+// FeedHub: the main window's logic. A small coordinator that owns the
+// window's controls and routes the feeder's messages, the user's clicks and
+// the timers to the parts that do the work, each with its own state:
+//  - AnnouncedSymbol   the symbol and decimals the feeder announced;
+//  - FeedWatchdog      how long the feed has been quiet;
+//  - TesterLink        the link to the tester, and the search for one;
+//  - TableReplay       the built-in table replayed to the tester;
+//  - RecordingFile     the file of a recording the user started;
+//  - UnattendedRecording  the files a --record pattern names.
+// It knows the window system only through Backend and the toolkit controls;
+// ui/ forwards the real window's events to it.
+//
+// The road of a tick: shown on the tick line, its row written while a
+// recording goes on, then forwarded while the tester link is open.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/announced_symbol.h"
+#include "core/command_line.h"
+#include "core/feed_watchdog.h"
+#include "core/recording_file.h"
+#include "core/replay.h"
+#include "core/tester_link.h"
+#include "core/tick_text.h"
+#include "core/unattended_recording.h"
+#include "core/wall_time.h"
+#include "core/window_model.h"
+#include "platform/backend.h"
+#include "platform/toolkit.h"
+
+namespace orv {
+
+inline constexpr const char* kLastFolderSetting = "LastFolder";  // of the save dialog, kept between runs
+
+class FeedHub {
+ public:
+  // options.recordPattern, when given, must be absolute (see startFolderPattern).
+  explicit FeedHub(Backend& backend, const StartOptions& options = {});
+  ~FeedHub();
+  FeedHub(const FeedHub&) = delete;
+  FeedHub& operator=(const FeedHub&) = delete;
+
+  // A message another program sent to the main window. Returns false for a
+  // code that is not the feeder's: the caller then gives it the window's
+  // default handling. message.result is what the sender's send returns.
+  bool handleFeedMessage(Message& message);
+
+  // What a user or the window system does to the window: a click on a
+  // control (or the key that stands for one), one period of a timer.
+  void click(Control control);
+  void timerElapsed(TimerRole timer);
+
+  // The close question: unticks both boxes, then asks. True: the user said Yes.
+  bool confirmClose();
+  // The close operation: the close question, then the end of the loop on Yes.
+  void close();
+  // Windows asks whether the session may end: the close question. A question
+  // that fails answers as No would, and its error is shown.
+  bool mayEndSession();
+
+  // The controls, for the window that shows them.
+  const Label& tickLine() const noexcept { return tickLine_; }
+  const Label& silenceLine() const noexcept { return silenceLine_; }
+  const BitmapButton& recordButton() const noexcept { return recordButton_; }
+  const BitmapButton& closeButton() const noexcept { return closeButton_; }
+  const CheckBox& liveBox() const noexcept { return liveBox_; }
+  const CheckBox& testDataBox() const noexcept { return testDataBox_; }
+  const Timer& pulseTimer() const noexcept { return pulseTimer_; }
+
+  // The parts' state, read-only.
+  const std::string& symbol() const noexcept { return symbol_.symbol(); }
+  const std::string& pairText() const noexcept { return symbol_.pairText(); }
+  std::int32_t digits() const noexcept { return symbol_.digits(); }
+  std::int64_t lastTickTime() const noexcept { return watchdog_.lastTickTime(); }
+  WindowHandle tester() const noexcept { return link_.window(); }
+  std::uint64_t ticksNotTaken() const noexcept { return link_.ticksNotTaken(); }
+  bool isRecording() const noexcept;
+  std::int32_t replayRow() const noexcept { return replay_.row(); }
+  // Moves the replay to a row of the table (rows past the end wrap to 0).
+  void seekReplay(std::int32_t row) noexcept { replay_.seek(row); }
+
+ private:
+  void onTick(std::uint32_t ask, std::uint32_t bid);
+  void onSymbolTail();
+  void onRecordClicked();
+  void onLiveClicked();
+  void onTestDataClicked();
+  void onPulse();
+  void onTesterLost(std::uint64_t notPassedOn);
+  void keepTimerPace();
+  void startRecording();
+  void stopRecording();
+  void showRecordingState();
+  WallTime clock();
+
+  Backend& backend_;
+  const bool utc_;       // UTC instead of local time everywhere
+  const bool autoLive_;  // tick "Live Data" by itself once it can, and look for the tester
+
+  // Controls, in the window's order.
+  BitmapButton closeButton_;
+  Label tickLine_;
+  BitmapButton recordButton_;
+  SaveDialog saveDialog_;
+  Timer pulseTimer_;  // paces the replay, or runs the watchdog once a symbol is announced
+  CheckBox liveBox_;
+  CheckBox testDataBox_;
+  Label silenceLine_;
+
+  // The parts.
+  AnnouncedSymbol symbol_;
+  FeedWatchdog watchdog_;
+  TesterLink link_;
+  TableReplay replay_;
+  std::unique_ptr<RecordingFile> recording_;         // the user's recording; none while idle
+  std::unique_ptr<UnattendedRecording> unattended_;  // --record, until the user takes over
+
+  // Working buffers of the per-tick texts. A tick handled inside the forward
+  // of another finds the outer tick's texts already used.
+  TextBuffer displayText_;
+  TextBuffer rowText_;
+};
+
+}  // namespace orv

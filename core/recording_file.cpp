@@ -1,0 +1,112 @@
+#include "core/recording_file.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace orv {
+
+namespace {
+
+// Where the bytes after the last line end begin, reading back from the end
+// in blocks: 0 when the file holds no line end. False when no line end is
+// found within the longest cut row.
+bool endOfLastWholeRow(RawFile& file, std::uint64_t size, std::uint64_t& end, std::string& error) {
+  constexpr std::size_t kBlock = 64 * 1024;
+  std::vector<char> block;
+  std::uint64_t to = size;
+  while (to > 0 && size - to < RecordingFile::kLongestCutRow) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, to));
+    block.resize(n);
+    if (!file.read(to - n, block.data(), n, error)) return false;
+    for (std::size_t i = n; i > 0; --i)
+      if (block[i - 1] == '\n') {
+        end = to - n + i;
+        return true;
+      }
+    to -= n;
+  }
+  if (to == 0) {
+    end = 0;
+    return true;
+  }
+  error = "it does not end with a whole row within its last " + std::to_string(RecordingFile::kLongestCutRow) + " bytes";
+  return false;
+}
+
+}  // namespace
+
+RecordingFile::RecordingFile(std::unique_ptr<RawFile> file, std::string path, std::uint64_t runStart)
+    : file_(std::move(file)), path_(std::move(path)), runStart_(runStart) {}
+
+RecordingFile::~RecordingFile() {
+  std::string ignored;
+  close(ignored);
+}
+
+std::unique_ptr<RecordingFile> RecordingFile::create(Backend& backend, const std::string& path, std::string& error) {
+  std::unique_ptr<RawFile> file = backend.openFile(path, FileOpening::Empty, error);
+  if (!file) return nullptr;
+  return std::unique_ptr<RecordingFile>(new RecordingFile(std::move(file), path, 0));
+}
+
+std::unique_ptr<RecordingFile> RecordingFile::addTo(Backend& backend, const std::string& path, std::string& cutTail,
+                                                    std::string& error) {
+  cutTail.clear();
+  std::unique_ptr<RawFile> file = backend.openFile(path, FileOpening::AddTo, error);
+  if (!file) return nullptr;
+  std::uint64_t size = 0, wholeEnd = 0;
+  if (!file->size(size, error) || !endOfLastWholeRow(*file, size, wholeEnd, error)) return nullptr;
+  if (wholeEnd < size) {
+    cutTail.resize(static_cast<std::size_t>(size - wholeEnd));
+    if (!file->read(wholeEnd, cutTail.data(), cutTail.size(), error)) return nullptr;
+    // Another writer may have added whole rows after the cut one meanwhile:
+    // then nothing is cut, and the cut row stays where it is.
+    std::uint64_t now = 0;
+    if (!file->size(now, error)) return nullptr;
+    if (now == size) {
+      if (!file->truncate(wholeEnd, error)) return nullptr;
+      size = wholeEnd;
+    } else {
+      cutTail.clear();
+      size = now;
+    }
+  }
+  return std::unique_ptr<RecordingFile>(new RecordingFile(std::move(file), path, size));
+}
+
+bool RecordingFile::appendRow(std::string_view row, std::string& error) {
+  if (file_ == nullptr) {
+    error = "the file is closed";
+    return false;
+  }
+  line_.assign(row);
+  line_ += "\r\n";
+  std::size_t written = 0;
+  if (file_->append(line_.data(), line_.size(), written, error)) {
+    ++rows_;
+    return true;
+  }
+  if (written > 0) cutBackFailedWrite(written);
+  return false;
+}
+
+// The failed write's bytes are the last `written` bytes of the file while
+// nobody has added after them; only then are they taken off.
+void RecordingFile::cutBackFailedWrite(std::size_t written) {
+  std::string ignored;
+  std::uint64_t size = 0;
+  if (!file_->size(size, ignored) || size < written || size - written < runStart_) return;
+  std::string there(written, '\0');
+  if (!file_->read(size - written, there.data(), written, ignored)) return;
+  if (std::string_view(there) != std::string_view(line_).substr(0, written)) return;
+  file_->truncate(size - written, ignored);
+}
+
+bool RecordingFile::close(std::string& error) {
+  if (file_ == nullptr) return true;
+  const bool closed = file_->close(error);
+  file_.reset();
+  return closed;
+}
+
+}  // namespace orv
