@@ -1,5 +1,6 @@
 #include "core/command_line.h"
 
+#include "core/file_pattern.h"
 #include "core/option_reader.h"
 
 namespace orv {
@@ -19,7 +20,8 @@ constexpr const char* kUsage =
     "    are filled in, e.g.\n"
     "    D:\\ticks\\{symbol}\\{symbol}-{date}.csv\n"
     "--daily\n"
-    "    with --record: a new file at midnight\n"
+    "    with --record and {date} in its\n"
+    "    PATTERN: a new file at midnight\n"
     "--utc\n"
     "    UTC instead of local time for the\n"
     "    tick line, the rows, {date}, {time}\n"
@@ -66,8 +68,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     const std::string_view name = fileNamePart(pattern);
     if (name.empty() || name == "." || name == "..")
       return error("--record " + quotedText(pattern) + " names no file, only a folder");
+    if (const std::string field = unknownPatternField(pattern); !field.empty())
+      return error("--record " + quotedText(pattern) + " has the unknown field " + field +
+                   " (known: {symbol}, {date}, {time})");
   }
   if (options.daily && !options.recordPattern) return error("--daily needs --record");
+  if (options.daily && options.recordPattern->find("{date}") == std::string::npos)
+    return error("--daily needs {date} in the --record pattern, for each day's file to have its own name");
   return options;
 }
 

@@ -10,10 +10,19 @@
 
 namespace orv {
 
-// The pattern with {symbol} (the characters no file name may hold replaced by
-// "_"), {date} (yyyymmdd) and {time} (hhnnss) filled in; other text, braces
-// included, stays as it is.
+// The fields a pattern may hold.
+inline constexpr const char* kPatternFields[] = {"{symbol}", "{date}", "{time}"};
+
+// The pattern with {symbol} (bytes that are not printable ASCII, and the
+// characters no file name may hold, replaced by "_"), {date} (yyyymmdd) and
+// {time} (hhnnss) filled in. Each folder or file name a field is filled into
+// is then made an ordinary name (makeOrdinaryFileName), so whatever symbol a
+// feeder sends, the file stays inside the pattern's folder. Other text stays
+// as it is.
 std::string expandFilePattern(std::string_view pattern, std::string_view symbol, const WallTime& t);
+
+// The first "{word}" in the pattern that is not one of its fields; empty when none.
+std::string unknownPatternField(std::string_view pattern);
 
 // Whether a Windows path names its place from the current folder: no drive
 // ("D:\..."), no root ("\..." or "/...") and no server ("\\server\...").

@@ -57,8 +57,7 @@ void buildDisplayLine(TextBuffer& out, const WallTime& t, std::string_view symbo
 void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const WallTime& t, std::int32_t digits,
                  std::uint32_t bidPoints, std::uint32_t askPoints);
 
-// Symbol + "-" + yyyymmdd-hhnnss, with every character Windows forbids in a
-// file name replaced by "_".
+// Symbol + "-" + yyyymmdd-hhnnss, made an ordinary file name (below).
 std::string proposedFileName(std::string_view symbol, const WallTime& t);
 
 // Parts of the texts above: the date as yyyymmdd (with a separator between
@@ -69,5 +68,11 @@ void appendCompactTime(TextBuffer& out, const WallTime& t);
 
 // Replaces every character Windows forbids in a file name by "_".
 void replaceForbiddenFileNameCharacters(std::string& name);
+
+// Makes one path component an ordinary file or folder name on Windows that
+// stays where it is put: forbidden characters become "_", an empty name
+// "_", dots and spaces at its end "_" (so "." and ".." never climb), and a
+// device name ("NUL", "con.csv", "COM1.txt") gets a "_" in front.
+void makeOrdinaryFileName(std::string& name);
 
 }  // namespace orv

@@ -63,6 +63,8 @@ TEST(CommandLine, RefusedWithMessageAndUsage) {
       {{"--record", "D:\\ticks\\"}, "names no file"},
       {{"--record", "D:"}, "names no file"},
       {{"--record", "ticks/.."}, "names no file"},
+      {{"--record", "{sym}-{date}.csv"}, "has the unknown field {sym} (known: {symbol}, {date}, {time})"},
+      {{"--record", "t-{time}.csv", "--daily"}, "--daily needs {date} in the --record pattern"},
       {{"--live=yes"}, "option --live takes no value"},
       {{"--utc", "--utc"}, "given more than once"},
   };

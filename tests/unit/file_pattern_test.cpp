@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/file_pattern.h"
+#include "core/tick_text.h"
 
 namespace orv {
 namespace {
@@ -16,6 +17,34 @@ TEST(FilePattern, FillsEveryFieldEveryTimeAndLeavesTheRest) {
   EXPECT_EQ(expandFilePattern("t\\{symbol}.csv", "A/B:C*\"<>|?\\\x01", kAt), "t\\A_B_C________.csv");
   const std::string longSymbol(300, 'Q');
   EXPECT_EQ(expandFilePattern("{symbol}", longSymbol, kAt), longSymbol);
+}
+
+// Whatever a feeder announces, every name a field goes into is an ordinary
+// name inside the pattern's folder; the save dialog proposes by the same rule.
+TEST(FilePattern, SymbolsThatLookLikePathsOrDevicesStayOrdinaryNamesInTheFolder) {
+  struct Case {
+    std::string symbol, file, proposed;
+  };
+  const Case cases[] = {
+      {"..", "D:\\t\\__\\..-20260307.csv", "..-20260307-090504"},
+      {".", "D:\\t\\_\\.-20260307.csv", ".-20260307-090504"},
+      {"", "D:\\t\\_\\-20260307.csv", "-20260307-090504"},
+      {"NUL", "D:\\t\\_NUL\\NUL-20260307.csv", "NUL-20260307-090504"},
+      {"nul.x", "D:\\t\\_nul.x\\_nul.x-20260307.csv", "_nul.x-20260307-090504"},
+      {"com1", "D:\\t\\_com1\\com1-20260307.csv", "com1-20260307-090504"},
+      {"EUR. ", "D:\\t\\EUR__\\EUR. -20260307.csv", "EUR. -20260307-090504"},
+      {"a\x01\x7f\xe9\\b", "D:\\t\\a____b\\a____b-20260307.csv", "a__\xe9_b-20260307-090504"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(expandFilePattern("D:\\t\\{symbol}\\{symbol}-{date}.csv", c.symbol, kAt), c.file) << c.symbol;
+    EXPECT_EQ(proposedFileName(c.symbol, kAt), c.proposed) << c.symbol;
+  }
+  EXPECT_EQ(expandFilePattern("..\\{symbol}.csv", "CON", kAt), "..\\_CON.csv");  // the user's own ".." stays
+}
+
+TEST(FilePattern, UnknownFieldsAreFoundAndOtherBracesLeftAlone) {
+  EXPECT_EQ(unknownPatternField("D:\\{symbol}\\{sym}-{date}.csv"), "{sym}");
+  EXPECT_EQ(unknownPatternField("D:\\{backup 2}\\{symbol}-{time}-{}.csv"), "");
 }
 
 TEST(FilePattern, RelativePathsAndFolders) {
