@@ -1,5 +1,6 @@
 #include "core/activity_log.h"
 
+#include "core/file_pattern.h"
 #include "core/tick_text.h"
 
 namespace orv {
@@ -8,7 +9,7 @@ std::string logPathIn(std::string_view folder) {
   return folder.empty() ? std::string(kLogName) : std::string(folder) + "\\" + kLogName;
 }
 
-void writeLogLine(Backend& backend, std::string_view folder, const WallTime& stamp, std::string_view text) {
+std::string writeLogLine(Backend& backend, std::string_view filePath, const WallTime& stamp, std::string_view text) {
   TextBuffer line;
   appendDate(line, stamp, "-");
   line.append(' ');
@@ -16,11 +17,19 @@ void writeLogLine(Backend& backend, std::string_view folder, const WallTime& sta
   line.append(' ');
   line.append(text);
   line.append("\r\n");
-  std::string ignored;
-  if (std::unique_ptr<RawFile> log = backend.openFile(logPathIn(folder), FileOpening::AddTo, ignored)) {
-    std::size_t written = 0;
-    log->append(line.view().data(), line.view().size(), written, ignored);
-    log->close(ignored);
+  std::string folder = folderOf(filePath);
+  for (;;) {
+    const std::string path = logPathIn(folder);
+    std::string ignored;
+    if (std::unique_ptr<RawFile> log = backend.openFile(path, FileOpening::AddTo, ignored)) {
+      std::size_t written = 0;
+      const bool ok = log->append(line.view().data(), line.view().size(), written, ignored);
+      log->close(ignored);
+      if (ok) return path;
+    }
+    const std::string parent = folderOf(folder);
+    if (parent.empty() || parent == folder) return std::string();
+    folder = parent;
   }
 }
 

@@ -25,21 +25,20 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
   pulseTimer_.onTimer = [this] { onPulse(); };
   link_.onLost = [this](std::uint64_t notPassedOn) { onTesterLost(notPassedOn); };
   if (options.recordPattern) {
+    // Armed from the start: the button offers to stop it before the first tick.
     unattended_ = std::make_unique<UnattendedRecording>(backend, *options.recordPattern, options.daily);
-    unattended_->retryTimer().onTimer = [this] {
-      unattended_->retry(clock(), symbol_.symbol());
-      showRecordingState();
-    };
+    showRecordingState();
   }
 }
 
-// A recording is deliberately not stopped here: closing the window does not
-// end it; the file's own destructor closes it.
-FeedHub::~FeedHub() = default;
-
-bool FeedHub::isRecording() const noexcept {
-  return recording_ != nullptr || (unattended_ != nullptr && unattended_->isRecording());
+// A recording the user started is deliberately not stopped here: closing the
+// window does not end it; the file's own destructor closes it. An unattended
+// recording logs its end.
+FeedHub::~FeedHub() {
+  if (unattended_) unattended_->end(clock());
 }
+
+bool FeedHub::isRecording() const noexcept { return recording_ != nullptr || unattended_ != nullptr; }
 
 WallTime FeedHub::clock() { return utc_ ? wallTimeOf(backend_.utcNow()) : wallTimeOf(backend_.localNow()); }
 
@@ -82,10 +81,9 @@ void FeedHub::onSymbolTail() {
   pulseTimer_.setEnabled(true);
   pulseTimer_.setInterval(kWatchdogIntervalMs);
   if (!unattended_) return;
-  std::string failure;
-  unattended_->follow(clock(), symbol_.symbol(), failure);
-  showRecordingState();
-  if (!failure.empty()) backend_.showError(errorDisplayText(failure));
+  std::string notice;
+  unattended_->follow(clock(), symbol_.symbol(), notice);
+  if (!notice.empty()) backend_.showError(errorDisplayText(notice));
 }
 
 void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid) {
@@ -98,7 +96,7 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid) {
   if (unattended_ || recording_) {
     buildCsvRow(rowText_, symbol_.pairText(), now, symbol_.digits(), bid, ask);
     if (unattended_) {
-      unattended_->record(now, symbol_.symbol(), rowText_.view(), failure);
+      unattended_->record(now, symbol_.symbol(), rowText_.view(), bid, ask, failure);
     } else if (!recording_->appendRow(rowText_.view(), failure)) {
       // The recording ends here, so it never looks alive while nothing
       // reaches the disk.
@@ -130,9 +128,6 @@ void FeedHub::click(Control control) {
 void FeedHub::timerElapsed(TimerRole timer) {
   switch (timer) {
     case TimerRole::Pulse: pulseTimer_.fire(); break;
-    case TimerRole::Retry:
-      if (unattended_) unattended_->retryTimer().fire();
-      break;
     case TimerRole::TesterSearch: link_.searchTimer().fire(); break;
   }
 }
@@ -196,12 +191,13 @@ void FeedHub::keepTimerPace() {
 }
 
 void FeedHub::onRecordClicked() {
-  // The user takes the recording over: unattended recording ends here.
+  // STOP RECORDING ends an unattended recording, with its retries; the
+  // next press is the user's own recording.
   if (unattended_) {
-    const bool wasRecording = unattended_->isRecording();
+    unattended_->end(clock());
     unattended_.reset();
     showRecordingState();
-    if (wasRecording) return;
+    return;
   }
   if (recording_)
     stopRecording();
@@ -249,7 +245,17 @@ bool FeedHub::mayEndSession() {
 bool FeedHub::confirmClose() {
   testDataBox_.setChecked(false);
   liveBox_.setChecked(false);
-  return backend_.askYesNo("Are you sure?", "Exit");
+  const bool yes = backend_.askYesNo("Are you sure?", "Exit");
+  if (!yes) closeDeclined();
+  return yes;
 }
+
+// Started with --live, the program goes on forwarding after a No: "Live
+// Data" is ticked again, which opens the link afresh (or looks for the tester).
+void FeedHub::closeDeclined() {
+  if (autoLive_ && liveBox_.enabled()) liveBox_.setChecked(true);
+}
+
+void FeedHub::sessionEndCancelled() { closeDeclined(); }
 
 }  // namespace orv

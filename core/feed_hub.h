@@ -60,6 +60,8 @@ class FeedHub {
   // Windows asks whether the session may end: the close question. A question
   // that fails answers as No would, and its error is shown.
   bool mayEndSession();
+  // The session did not end after all (another program refused).
+  void sessionEndCancelled();
 
   // The controls, for the window that shows them.
   const Label& tickLine() const noexcept { return tickLine_; }
@@ -70,7 +72,8 @@ class FeedHub {
   const CheckBox& testDataBox() const noexcept { return testDataBox_; }
   const Timer& pulseTimer() const noexcept { return pulseTimer_; }
 
-  // The parts' state, read-only.
+  // The parts' state, read-only. An unattended recording counts as recording
+  // from the start, while it waits for its first tick and while it retries.
   const std::string& symbol() const noexcept { return symbol_.symbol(); }
   const std::string& pairText() const noexcept { return symbol_.pairText(); }
   std::int32_t digits() const noexcept { return symbol_.digits(); }
@@ -90,6 +93,7 @@ class FeedHub {
   void onTestDataClicked();
   void onPulse();
   void onTesterLost(std::uint64_t notPassedOn);
+  void closeDeclined();
   void keepTimerPace();
   void startRecording();
   void stopRecording();
@@ -116,7 +120,7 @@ class FeedHub {
   TesterLink link_;
   TableReplay replay_;
   std::unique_ptr<RecordingFile> recording_;         // the user's recording; none while idle
-  std::unique_ptr<UnattendedRecording> unattended_;  // --record, until the user takes over
+  std::unique_ptr<UnattendedRecording> unattended_;  // --record, until the user stops it
 
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.

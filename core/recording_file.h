@@ -42,6 +42,8 @@ class RecordingFile {
 
   const std::string& path() const noexcept { return path_; }
   std::uint64_t rowsWritten() const noexcept { return rows_; }
+  // The size the file had when this run began adding to it.
+  std::uint64_t startSize() const noexcept { return runStart_; }
 
   // How far back from its end an added-to file is searched for the end of
   // its last whole row.

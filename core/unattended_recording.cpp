@@ -1,8 +1,10 @@
 #include "core/unattended_recording.h"
 
+#include <algorithm>
+
 #include "core/activity_log.h"
 #include "core/file_pattern.h"
-#include "core/window_model.h"
+#include "core/tick_text.h"
 
 namespace orv {
 
@@ -29,92 +31,177 @@ std::string quotedBytes(std::string_view bytes) {
   return out + "\"";
 }
 
-UnattendedRecording::UnattendedRecording(Backend& backend, std::string pattern, bool daily)
-    : backend_(backend),
-      pattern_(std::move(pattern)),
-      daily_(daily),
-      retryTimer_(backend, timerId(TimerRole::Retry), false, timerEntry(TimerRole::Retry).firstIntervalMs) {}
+namespace {
 
-UnattendedRecording::~UnattendedRecording() { retryTimer_.setEnabled(false); }
+std::int64_t msOf(const WallTime& t) { return sinceEpochOf(t).count(); }
+
+std::string secondsText(std::int64_t ms) {
+  return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
+}
+
+}  // namespace
+
+UnattendedRecording::UnattendedRecording(Backend& backend, std::string pattern, bool daily)
+    : backend_(backend), pattern_(std::move(pattern)), daily_(daily) {}
+
+UnattendedRecording::~UnattendedRecording() {
+  if (!ended_) end(wallTimeOf(backend_.localNow()));
+}
 
 void UnattendedRecording::record(const WallTime& now, const std::string& symbol, std::string_view row,
-                                 std::string& failure) {
+                                 std::uint32_t bid, std::uint32_t ask, std::string& notice) {
+  if (ended_) return;
+  const std::int64_t ms = msOf(now);
   if (isWaitingToRetry()) {
+    // Not yet time for the next try; a clock set back does not put it off.
+    if (ms < nextTryMs_ && nextTryMs_ - ms <= retryDelayMs_) {
+      ++ticksNotRecorded_;
+      return;
+    }
+  } else if (file_ && (fileSymbol_ != symbol || (daily_ && needsAnotherDay(now, ms)))) {
+    endFile(now);
+  }
+  if (!file_ && !openFile(now, symbol, notice)) {
     ++ticksNotRecorded_;
     return;
   }
-  // The first tick of a new day starts the day's file; a clock that goes
-  // back (daylight saving's end) never goes back to the day before.
-  if (file_ && daily_ && dayNumber(now) > fileDay_) closeFile();
-  if (!file_ && !openFile(now, symbol, failure)) {
-    ++ticksNotRecorded_;
+  std::string reason;
+  if (file_->appendRow(row, reason)) {
+    if (isWaitingToRetry()) recovered(now, notice);
+    countRow(ms, bid, ask);
     return;
   }
-  if (file_->appendRow(row, failure)) return;
   const std::string path = file_->path();
-  closeFile();
-  failure = "Recording to " + path + " stopped: " + failure;
+  endFile(now);
   ++ticksNotRecorded_;  // this one
-  fileFailed(now, path, failure);
+  fileFailed(now, path, reason, notice);
 }
 
-void UnattendedRecording::follow(const WallTime& now, const std::string& symbol, std::string& failure) {
-  if (isWaitingToRetry()) return;
+void UnattendedRecording::follow(const WallTime& now, const std::string& symbol, std::string& notice) {
+  if (ended_ || isWaitingToRetry()) return;  // the next try opens the new symbol's file
   if (file_) {
     if (fileSymbol_ == symbol) return;
-    closeFile();
+    endFile(now);
   }
-  openFile(now, symbol, failure);
+  openFile(now, symbol, notice);
 }
 
-void UnattendedRecording::retry(const WallTime& now, const std::string& symbol) {
-  if (!isWaitingToRetry()) return;
-  log(now, failedPath_, "Trying again to record to " + failedPath_);
-  std::string failure;
-  openFile(now, symbol, failure);  // a failure is logged; the next try in a minute
+void UnattendedRecording::end(const WallTime& now) {
+  if (ended_) return;
+  ended_ = true;
+  if (file_) endFile(now);
+  if (isWaitingToRetry())
+    log(now, failedPath_,
+        "Recording ended while " + failedPath_ + " still failed; " + std::to_string(ticksNotRecorded_) +
+            " ticks were not recorded since " + secondsText(msOf(now) - failedAtMs_) + " before");
+  failedPath_.clear();
+}
+
+// Forward to a later date always; back to an earlier one only when the
+// clock went back by more than a small step.
+bool UnattendedRecording::needsAnotherDay(const WallTime& now, std::int64_t ms) const {
+  const std::uint32_t day = dayNumber(now);
+  if (day > fileDay_) return true;
+  return day < fileDay_ && latestMs_ - ms > kDayStepBackKeptMs;
 }
 
 // Opens the pattern's file for the symbol and this time, to add to it.
-// False, with the message to show, when it cannot be opened; the recording
-// then waits to try again.
-bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbol, std::string& failure) {
+bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbol, std::string& notice) {
   const std::string path = expandFilePattern(pattern_, symbol, now);
   std::string reason, cutTail;
   std::unique_ptr<RecordingFile> file = RecordingFile::addTo(backend_, path, cutTail, reason);
   if (!file) {
-    failure = "Cannot record to " + path + ": " + reason;
-    fileFailed(now, path, failure);
+    fileFailed(now, path, reason, notice);
     return false;
   }
   if (!cutTail.empty())
     log(now, path, "Took the unfinished last row off " + path + " before adding to it: " + quotedBytes(cutTail));
-  if (isWaitingToRetry())
+  if (!isWaitingToRetry())
     log(now, path,
-        "Recording to " + path + " again; " + std::to_string(ticksNotRecorded_) +
-            " ticks could not be recorded meanwhile");
-  failedPath_.clear();
-  ticksNotRecorded_ = 0;
-  retryTimer_.setEnabled(false);
+        "Recording to " + path +
+            (file->startSize() == 0 ? std::string(", a new file")
+                                    : ", added to its " + std::to_string(file->startSize()) + " bytes"));
   file_ = std::move(file);
   fileSymbol_ = symbol;
   fileDay_ = dayNumber(now);
+  latestMs_ = msOf(now);
+  stats_ = FileStats{};
   return true;
 }
 
-void UnattendedRecording::fileFailed(const WallTime& now, const std::string& path, const std::string& message) {
-  log(now, path, message);
-  failedPath_ = path;
-  retryTimer_.setEnabled(true);
+// A row reached the file again after a failure: the gap is logged and told,
+// naming the file that failed and the one that records now.
+void UnattendedRecording::recovered(const WallTime& now, std::string& notice) {
+  const std::string& path = file_->path();
+  const std::string lost = std::to_string(ticksNotRecorded_) + (ticksNotRecorded_ == 1 ? " tick" : " ticks") +
+                           " could not be recorded in the " + secondsText(msOf(now) - failedAtMs_) + " since " +
+                           failedPath_ + " failed (" + failureReason_ + ")";
+  log(now, path, "Recording to " + path + " again; " + lost);
+  notice = "Recording to " + path + " again; " + lost;
+  failedPath_.clear();
+  failureReason_.clear();
+  ticksNotRecorded_ = 0;
+  tries_ = 0;
 }
 
-void UnattendedRecording::closeFile() {
-  std::string ignored;
-  if (file_) file_->close(ignored);
+// The first failure of a run of them is logged and told as it happens; the
+// tries after it back off, and are summed up in the log once an hour.
+void UnattendedRecording::fileFailed(const WallTime& now, const std::string& path, const std::string& reason,
+                                     std::string& notice) {
+  const std::int64_t ms = msOf(now);
+  ++tries_;
+  if (!isWaitingToRetry()) {
+    failedPath_ = path;
+    failureReason_ = reason;
+    failedAtMs_ = lastSummaryMs_ = ms;
+    retryDelayMs_ = kFirstRetryMs;
+    notice = "Cannot record to " + path + ": " + reason + "; Orvalda tries again in a second, then less often, " +
+             "and goes on recording as soon as it can";
+    log(now, path, "Cannot record to " + path + ": " + reason + "; trying again from " + secondsText(kFirstRetryMs) +
+                       " on, at most " + secondsText(kLongestRetryMs) + " apart");
+  } else {
+    failedPath_ = path;
+    failureReason_ = reason;
+    retryDelayMs_ = std::min(retryDelayMs_ * 2, kLongestRetryMs);
+    if (ms - lastSummaryMs_ >= kFailureSummaryEveryMs || ms < lastSummaryMs_) {
+      lastSummaryMs_ = ms;
+      log(now, path,
+          "Still cannot record to " + path + ": " + reason + "; " + std::to_string(tries_) + " tries and " +
+              std::to_string(ticksNotRecorded_ + 1) + " ticks not recorded since " +
+              secondsText(ms - failedAtMs_) + " before");
+    }
+  }
+  nextTryMs_ = ms + retryDelayMs_;
+}
+
+void UnattendedRecording::countRow(std::int64_t ms, std::uint32_t bid, std::uint32_t ask) {
+  if (stats_.rows > 0) {
+    if (ms < stats_.lastMs) ++stats_.problems;
+    if (ms == stats_.lastMs && bid == stats_.lastBid && ask == stats_.lastAsk) ++stats_.problems;
+    stats_.longestSilenceMs = std::max(stats_.longestSilenceMs, ms - stats_.lastMs);
+  }
+  if (bid > ask) ++stats_.problems;
+  ++stats_.rows;
+  stats_.lastMs = ms;
+  stats_.lastBid = bid;
+  stats_.lastAsk = ask;
+  latestMs_ = std::max(latestMs_, ms);
+}
+
+void UnattendedRecording::endFile(const WallTime& now) {
+  const std::string path = file_->path();
+  std::string reason;
+  const bool closed = file_->close(reason);
   file_.reset();
+  if (stats_.rows == 0 && isWaitingToRetry()) return;  // a try that failed: its failure is what the log tells
+  log(now, path,
+      "Ended " + path + ": " + std::to_string(stats_.rows) + " rows, longest silence " +
+          secondsText(stats_.longestSilenceMs) + ", " + std::to_string(stats_.problems) +
+          " rows out of time order, repeated or with bid above ask" + (closed ? "" : "; closing it failed: " + reason));
 }
 
-void UnattendedRecording::log(const WallTime& now, std::string_view folderOfPath, std::string_view text) {
-  writeLogLine(backend_, folderOf(folderOfPath), now, text);
+void UnattendedRecording::log(const WallTime& now, const std::string& nearPath, std::string_view text) {
+  writeLogLine(backend_, nearPath, now, text);
 }
 
 }  // namespace orv

@@ -1,9 +1,18 @@
 // Recording with nobody at the window: every tick to the file a pattern
 // names, one file per symbol (and per day with `daily`), each added to
-// across restarts. When the disk fails a file, the failure is told once and
-// logged, and the file is tried again a minute later; ticks meanwhile are
-// counted, and the count is logged once the file takes rows again. Events
-// go to orvalda.log beside the recordings.
+// across restarts. Its events go to orvalda.log beside the recordings, so a
+// gap in a recording can be explained from the log alone:
+//  - each file's start (new, or added to) and end, with its rows, its
+//    longest silence and the rows that look wrong (time going back, a row
+//    repeated, bid above ask);
+//  - a failure, at the moment it happens; while it lasts, the file is tried
+//    again at ticks, 1 s after the failure and then at doubling intervals up
+//    to 10 s; a failure that goes on is summed up once an hour; the recovery
+//    names the file that failed, the file that takes the rows again, and the
+//    ticks lost between.
+// With `daily`, the file follows the date of each tick in both directions,
+// but a step back across midnight of up to an hour (a time sync, the end of
+// daylight saving) keeps the current file, so rows never flip between two.
 #pragma once
 
 #include <cstdint>
@@ -14,46 +23,75 @@
 #include "core/recording_file.h"
 #include "core/wall_time.h"
 #include "platform/backend.h"
-#include "platform/toolkit.h"
 
 namespace orv {
+
+inline constexpr std::int64_t kFirstRetryMs = 1000;
+inline constexpr std::int64_t kLongestRetryMs = 10000;
+inline constexpr std::int64_t kDayStepBackKeptMs = 3600 * 1000;
+inline constexpr std::int64_t kFailureSummaryEveryMs = 3600 * 1000;
 
 class UnattendedRecording {
  public:
   // pattern: an absolute path with {symbol}, {date} and {time} fields.
   UnattendedRecording(Backend& backend, std::string pattern, bool daily);
+  // Ends the file, logged.
   ~UnattendedRecording();
   UnattendedRecording(const UnattendedRecording&) = delete;
   UnattendedRecording& operator=(const UnattendedRecording&) = delete;
 
-  // One tick's row, stamped `now`, for `symbol`'s file. `failure` gets the
-  // text to show when the file failed just now.
-  void record(const WallTime& now, const std::string& symbol, std::string_view row, std::string& failure);
+  // One tick's row, stamped `now`, for `symbol`'s file. `notice` gets a text
+  // to show: a failure as it starts, or the recovery with the ticks lost.
+  void record(const WallTime& now, const std::string& symbol, std::string_view row, std::uint32_t bid,
+              std::uint32_t ask, std::string& notice);
   // A symbol was announced: its file opens (ending another symbol's).
-  void follow(const WallTime& now, const std::string& symbol, std::string& failure);
-  // The retry timer's period ended: the failed file is tried again.
-  void retry(const WallTime& now, const std::string& symbol);
+  void follow(const WallTime& now, const std::string& symbol, std::string& notice);
+  // Ends the file and any retries, logged; nothing is recorded after it.
+  void end(const WallTime& now);
 
   bool isRecording() const noexcept { return file_ != nullptr; }
   bool isWaitingToRetry() const noexcept { return !failedPath_.empty(); }
   const std::string& pattern() const noexcept { return pattern_; }
-  Timer& retryTimer() noexcept { return retryTimer_; }
+  // The file rows go to, or the one that failed; empty before the first.
+  const std::string& currentPath() const noexcept { return file_ ? file_->path() : failedPath_; }
+  std::uint64_t rowsInFile() const noexcept { return stats_.rows; }
+  const std::string& failureReason() const noexcept { return failureReason_; }
 
  private:
-  bool openFile(const WallTime& now, const std::string& symbol, std::string& failure);
-  void fileFailed(const WallTime& now, const std::string& path, const std::string& message);
-  void closeFile();
-  void log(const WallTime& now, std::string_view folderOfPath, std::string_view text);
+  struct FileStats {
+    std::uint64_t rows = 0;
+    std::uint64_t problems = 0;  // time going back, a row repeated, bid above ask
+    std::int64_t longestSilenceMs = 0;
+    std::int64_t lastMs = 0;
+    std::uint32_t lastBid = 0, lastAsk = 0;
+  };
+
+  bool openFile(const WallTime& now, const std::string& symbol, std::string& notice);
+  void recovered(const WallTime& now, std::string& notice);
+  void fileFailed(const WallTime& now, const std::string& path, const std::string& reason, std::string& notice);
+  bool needsAnotherDay(const WallTime& now, std::int64_t ms) const;
+  void countRow(std::int64_t ms, std::uint32_t bid, std::uint32_t ask);
+  void endFile(const WallTime& now);
+  void log(const WallTime& now, const std::string& nearPath, std::string_view text);
 
   Backend& backend_;
   std::string pattern_;
   bool daily_;
-  Timer retryTimer_;
+  bool ended_ = false;
   std::unique_ptr<RecordingFile> file_;
   std::string fileSymbol_;
   std::uint32_t fileDay_ = 0;
-  std::string failedPath_;               // the file that failed, while it is tried again
-  std::uint64_t ticksNotRecorded_ = 0;   // since it failed
+  std::int64_t latestMs_ = 0;  // the latest stamp written to the file
+  FileStats stats_;
+  // While a failure lasts.
+  std::string failedPath_;
+  std::string failureReason_;
+  std::int64_t failedAtMs_ = 0;
+  std::int64_t nextTryMs_ = 0;
+  std::int64_t retryDelayMs_ = 0;
+  std::int64_t lastSummaryMs_ = 0;
+  std::uint64_t tries_ = 0;
+  std::uint64_t ticksNotRecorded_ = 0;
 };
 
 // Bytes as a log shows them: in double quotes, with quotes, backslashes and

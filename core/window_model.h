@@ -32,13 +32,11 @@ inline constexpr Color kWindowTextColor = 0x80000008;  // the system's window te
 // The timers the window runs.
 enum class TimerRole : int {
   Pulse,         // paces the replay, or runs the watchdog once a symbol has been announced
-  Retry,         // tries again to open the file of an unattended recording that failed
   TesterSearch,  // looks for a tester that is not there yet
 };
 
 inline constexpr unsigned kReplayIntervalMs = 20;          // the pulse while it paces the replay
 inline constexpr unsigned kWatchdogIntervalMs = 500;       // the pulse once a symbol has been announced
-inline constexpr unsigned kRetryIntervalMs = 60000;        // an unattended recording's next try after a failure
 inline constexpr unsigned kTesterSearchIntervalMs = 3000;  // --live: looking for a tester not there yet
 
 struct TimerEntry {
@@ -47,9 +45,8 @@ struct TimerEntry {
   unsigned firstIntervalMs;
 };
 
-inline constexpr std::array<TimerEntry, 3> kTimers{{
+inline constexpr std::array<TimerEntry, 2> kTimers{{
     {TimerRole::Pulse, 1, kReplayIntervalMs},
-    {TimerRole::Retry, 2, kRetryIntervalMs},
     {TimerRole::TesterSearch, 3, kTesterSearchIntervalMs},
 }};
 

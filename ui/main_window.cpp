@@ -260,6 +260,9 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_QUERYENDSESSION:
       return hub_.mayEndSession() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+      if (wParam == FALSE) guarded([this] { hub_.sessionEndCancelled(); });
+      return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) restoreFocus();
       return 0;

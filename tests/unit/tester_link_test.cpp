@@ -233,3 +233,53 @@ TEST_F(LinkTest, TheSystemTimerRunsFineOnlyWhileAReplayGoesOut) {
 
 }  // namespace
 }  // namespace orv::test
+
+namespace orv::test {
+namespace {
+
+// A tester that closes: the handle is dropped at once, the tick counted and
+// told. With --live it is looked for again and a restarted tester gets the
+// connect sequence and every later tick; without, both boxes show the link
+// closed. Either way, a No to the close question leaves --live forwarding.
+TEST_F(FeedHubTest, ATesterThatClosesIsDroppedToldAndWithLiveFoundAgain) {
+  for (const bool live : {false, true}) {
+    SCOPED_TRACE(live ? "--live" : "by hand");
+    be = MemoryBackend();
+    StartOptions options;
+    options.live = live;
+    hub = std::make_unique<FeedHub>(be, options);
+    testerRunning();
+    tick(2, 1);
+    if (!live) hub->click(Control::LiveBox);
+    ASSERT_EQ(hub->tester(), kTester);
+    be.sendResult = SendResult::NoWindow;
+    be.windows.clear();
+    tick(4, 3);
+    tick(6, 5);
+    EXPECT_EQ(hub->tester(), 0u);
+    EXPECT_EQ(sentTo(kTester).back(), msg(WM_TICK, 4, 3));  // nothing after the window was found gone
+    ASSERT_EQ(be.errors.size(), 1u);
+    EXPECT_EQ(be.errors[0], std::string("Zentavor closed its window: 1 tick was not passed on to it") +
+                                (live ? "; Orvalda looks for it and passes ticks on again once it is back." : "."));
+    EXPECT_EQ(hub->liveBox().checked(), live);
+    EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::TesterSearch)), live ? 1u : 0u);
+
+    // Restarted under another handle.
+    const WindowHandle restarted = 0x6160;
+    be.windows["Zentavor"] = restarted;
+    be.sendResult = SendResult::Delivered;
+    hub->timerElapsed(TimerRole::TesterSearch);
+    tick(8, 7);
+    EXPECT_EQ(hub->tester(), live ? restarted : 0u);
+    EXPECT_EQ(sentTo(restarted).size(), live ? 4u : 0u);
+
+    be.yesNoAnswer = false;
+    hub->close();
+    EXPECT_EQ(hub->liveBox().checked(), live);
+    EXPECT_EQ(hub->tester(), live ? restarted : 0u);
+    if (live) EXPECT_EQ(sentTo(restarted).back(), (SentMessage{restarted, WM_FEED_CONTROL, 1, 0}));
+  }
+}
+
+}  // namespace
+}  // namespace orv::test

@@ -55,7 +55,8 @@ TEST_F(UnattendedTest, AnExistingFileIsAddedToAndARowCutOffAtItsEndIsTakenOffInt
   EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), "A\r\nEUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n");
   EXPECT_EQ(file("C:\\t\\orvalda.log"),
             "2026-12-06 14:03:27.045 Took the unfinished last row off C:\\t\\EURUSD-20261206.csv before adding to "
-            "it: \"EUR/USD,2026\\\"\\x01\"\r\n");
+            "it: \"EUR/USD,2026\\\"\\x01\"\r\n"
+            "2026-12-06 14:03:27.045 Recording to C:\\t\\EURUSD-20261206.csv, added to its 3 bytes\r\n");
   // A file that ends with a whole row is added to as it is.
   hub.reset();
   startRecording();
@@ -65,7 +66,7 @@ TEST_F(UnattendedTest, AnExistingFileIsAddedToAndARowCutOffAtItsEndIsTakenOffInt
                                                  "EUR/USD,20261206 14:03:27.045,1.08151,1.08167\r\n");
 }
 
-TEST_F(UnattendedTest, DailyFilesSplitAtMidnightAndNeverGoBack) {
+TEST_F(UnattendedTest, DailyFilesFollowTheTicksDateBothWaysButASmallStepBackKeepsTheFile) {
   startRecording(true);
   announce("EURUSD", 5);
   at(6, 23, 59, 59, 999);
@@ -82,6 +83,12 @@ TEST_F(UnattendedTest, DailyFilesSplitAtMidnightAndNeverGoBack) {
   tick(10, 9);
   at(7, 23, 59, 59, 0);
   tick(12, 11);
+  // A clock set wrong far ahead, then right again: back to today's file.
+  be.now = MemoryBackend::localAt(2099, 1, 1, 0, 0, 0, 0);
+  tick(14, 13);
+  at(8, 0, 1, 0, 0);
+  tick(16, 15);
+  EXPECT_EQ(file("C:\\t\\EURUSD-20990101.csv"), "EUR/USD,20990101 00:00:00.000,0.00013,0.00014\r\n");
   EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), "EUR/USD,20261206 23:59:59.999,0.00001,0.00002\r\n");
   EXPECT_EQ(file("C:\\t\\EURUSD-20261207.csv"),
             "EUR/USD,20261207 00:00:00.000,0.00003,0.00004\r\n"
@@ -89,7 +96,8 @@ TEST_F(UnattendedTest, DailyFilesSplitAtMidnightAndNeverGoBack) {
             "EUR/USD,20261207 02:00:00.000,0.00007,0.00008\r\n");
   EXPECT_EQ(file("C:\\t\\EURUSD-20261208.csv"),
             "EUR/USD,20261208 00:00:01.000,0.00009,0.00010\r\n"
-            "EUR/USD,20261207 23:59:59.000,0.00011,0.00012\r\n");
+            "EUR/USD,20261207 23:59:59.000,0.00011,0.00012\r\n"
+            "EUR/USD,20261208 00:01:00.000,0.00015,0.00016\r\n");
 }
 
 TEST_F(UnattendedTest, UtcDrivesTheLineTheRowsTheNameAndMidnight) {
@@ -102,38 +110,71 @@ TEST_F(UnattendedTest, UtcDrivesTheLineTheRowsTheNameAndMidnight) {
   EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), "EUR/USD,20261206 23:30:00.000,0.00001,0.00002\r\n");
 }
 
-TEST_F(UnattendedTest, AFailedDiskIsToldOnceLoggedAndTriedAgainEveryMinute) {
+// A full disk that clears: tried again 1 s after the failure, then at
+// doubling intervals up to 10 s; every step of the gap is in the log.
+TEST_F(UnattendedTest, AFailedDiskIsTriedAgainSoonThenLessOftenAndTheGapIsLoggedAndTold) {
+  const std::string path = "C:\\t\\EURUSD-20261206.csv";
+  at(6, 14, 0, 0, 0);
   startRecording();
+  EXPECT_EQ(hub->recordButton().caption(), "STOP RECORDING");  // armed from the start
   announce("EURUSD", 5);
-  be.fileAt("C:\\t\\EURUSD-20261206.csv")->failAfterBytes = 60;
+  be.fileAt(path)->failAfterBytes = 60;
   tick(2, 1);
   tick(4, 3);  // does not fit
   ASSERT_EQ(be.errors.size(), 1u);
-  EXPECT_EQ(be.errors[0], "Recording to C:\\t\\EURUSD-20261206.csv stopped: There is not enough space on the disk.");
-  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
-  EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Retry)), 60000u);
+  EXPECT_EQ(be.errors[0], "Cannot record to " + path + ": There is not enough space on the disk; Orvalda tries "
+                          "again in a second, then less often, and goes on recording as soon as it can.");
+  std::vector<int> triedAtHalfSeconds;
+  for (int half = 1; half <= 100; ++half) {  // a tick every 0.5 s; the disk clears at 36 s
+    at(6, 14, 0, static_cast<std::uint16_t>(half / 2), static_cast<std::uint16_t>(half % 2 * 500));
+    if (half == 72) be.fileAt(path)->failAfterBytes = SIZE_MAX;
+    const int writes = be.fileAt(path)->writes;
+    tick(static_cast<std::uint32_t>(half) * 2 + 2, static_cast<std::uint32_t>(half) * 2 + 1);
+    if (be.fileAt(path)->writes > writes && half <= 90) triedAtHalfSeconds.push_back(half);
+    EXPECT_EQ(hub->recordButton().caption(), "STOP RECORDING");
+  }
+  EXPECT_EQ(triedAtHalfSeconds, (std::vector<int>{2, 6, 14, 30, 50, 70, 90}));
+  ASSERT_EQ(be.errors.size(), 2u);
+  const std::string gap = "90 ticks could not be recorded in the 45.0 s since " + path +
+                          " failed (There is not enough space on the disk)";
+  EXPECT_EQ(be.errors[1], "Recording to " + path + " again; " + gap + ".");
+  EXPECT_EQ(file(path).substr(0, 47), "EUR/USD,20261206 14:00:00.000,0.00001,0.00002\r\n");
+  EXPECT_EQ(file(path).substr(47, 47), "EUR/USD,20261206 14:00:45.000,0.00181,0.00182\r\n");
+  hub.reset();
+  EXPECT_EQ(file("C:\\t\\orvalda.log"),
+            "2026-12-06 14:00:00.000 Recording to " + path + ", a new file\r\n"
+            "2026-12-06 14:00:00.000 Ended " + path + ": 1 rows, longest silence 0.0 s, 0 rows out of time order, "
+            "repeated or with bid above ask\r\n"
+            "2026-12-06 14:00:00.000 Cannot record to " + path + ": There is not enough space on the disk; trying "
+            "again from 1.0 s on, at most 10.0 s apart\r\n"
+            "2026-12-06 14:00:45.000 Recording to " + path + " again; " + gap + "\r\n"
+            "2026-12-06 14:00:50.000 Ended " + path + ": 11 rows, longest silence 0.5 s, 0 rows out of time order, "
+            "repeated or with bid above ask\r\n");
+}
+
+// A failure that lasts is summed up once an hour; STOP RECORDING ends the
+// tries, and the end of the run says what was lost.
+TEST_F(UnattendedTest, ALastingFailureIsSummedUpHourlyUntilStopEndsIt) {
   be.openErrors["C:\\t\\EURUSD-20261206.csv"] = "The device is not ready";
-  tick(6, 5);
-  hub->timerElapsed(TimerRole::Retry);
-  tick(8, 7);
-  be.openErrors.clear();
-  be.fileAt("C:\\t\\EURUSD-20261206.csv")->failAfterBytes = SIZE_MAX;
-  hub->timerElapsed(TimerRole::Retry);
-  tick(10, 9);
+  at(6, 10, 0, 0, 0);
+  startRecording();
+  announce("EURUSD", 5);
+  for (int minute = 0; minute < 150; ++minute) {
+    at(6, static_cast<std::uint16_t>(10 + minute / 60), static_cast<std::uint16_t>(minute % 60), 30, 0);
+    tick(2, 1);
+  }
   EXPECT_EQ(be.errors.size(), 1u);
-  EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::Retry)), 0u);
-  EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"),
-            "EUR/USD,20261206 14:03:27.045,0.00001,0.00002\r\n"
-            "EUR/USD,20261206 14:03:27.045,0.00009,0.00010\r\n");
+  hub->click(Control::RecordButton);  // STOP
+  EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
+  be.openErrors.clear();
+  tick(4, 3);
+  EXPECT_EQ(be.fileAt("C:\\t\\EURUSD-20261206.csv"), nullptr);
   const std::string log = file("C:\\t\\orvalda.log");
-  EXPECT_EQ(log,
-            "2026-12-06 14:03:27.045 Recording to C:\\t\\EURUSD-20261206.csv stopped: There is not enough space on "
-            "the disk\r\n"
-            "2026-12-06 14:03:27.045 Trying again to record to C:\\t\\EURUSD-20261206.csv\r\n"
-            "2026-12-06 14:03:27.045 Cannot record to C:\\t\\EURUSD-20261206.csv: The device is not ready\r\n"
-            "2026-12-06 14:03:27.045 Trying again to record to C:\\t\\EURUSD-20261206.csv\r\n"
-            "2026-12-06 14:03:27.045 Recording to C:\\t\\EURUSD-20261206.csv again; 3 ticks could not be recorded "
-            "meanwhile\r\n");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+  EXPECT_NE(log.find("11:00:30.000 Still cannot record to C:\\t\\EURUSD-20261206.csv: The device is not ready; 62 "
+                     "tries and 61 ticks not recorded since 3630.0 s before"), std::string::npos) << log;
+  EXPECT_NE(log.find("12:29:30.000 Recording ended while C:\\t\\EURUSD-20261206.csv still failed; 150 ticks were"),
+            std::string::npos) << log;
 }
 
 TEST_F(UnattendedTest, TheButtonTakesTheRecordingOverFromThePattern) {
