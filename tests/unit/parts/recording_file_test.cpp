@@ -1,0 +1,67 @@
+// The rules of adding rows to a file, over the in-memory raw file: where a
+// run begins, a cut last row taken off, rows landing at the end whoever else
+// adds to the file, and a failed write cut back only when that is safe.
+#include <gtest/gtest.h>
+
+#include "core/recording_file.h"
+#include "platform/memory_backend.h"
+
+namespace orv {
+namespace {
+
+struct Case {
+  const char* name;
+  std::string before;           // the file before this run; "-": not there
+  std::string otherWriterAdds;  // bytes another program adds before the second row
+  std::size_t failAfterBytes;   // the disk's room
+  std::string after;            // the file after rows "r1" and "r2"
+  std::string cutTail;
+  bool secondRowWritten;
+};
+
+TEST(RecordingFilePart, AddsWholeRowsAtTheEndAndCutsBackOnlyWhatIsItsOwn) {
+  const Case cases[] = {
+      {"new file", "-", "", SIZE_MAX, "r1\r\nr2\r\n", "", true},
+      {"whole rows kept", "A\r\n", "", SIZE_MAX, "A\r\nr1\r\nr2\r\n", "", true},
+      {"cut row taken off", "A\r\nB,1", "", SIZE_MAX, "A\r\nr1\r\nr2\r\n", "B,1", true},
+      {"nothing but a cut row", "xyz", "", SIZE_MAX, "r1\r\nr2\r\n", "xyz", true},
+      {"another writer's row lands between", "", "W\r\n", SIZE_MAX, "r1\r\nW\r\nr2\r\n", "", true},
+      {"a part-written row is cut back", "A\r\n", "", 9, "A\r\nr1\r\n", "", false},
+      {"another writer's row stays", "", "W\r\n", 9, "r1\r\nW\r\n", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryBackend be;
+    const std::string path = "C:\\t\\a.csv";
+    if (c.before != "-") {
+      be.disk[path] = std::make_shared<MemoryFile>();
+      be.disk[path]->data = c.before;
+    }
+    std::string cutTail, error;
+    std::unique_ptr<RecordingFile> file = RecordingFile::addTo(be, path, cutTail, error);
+    ASSERT_NE(file, nullptr) << error;
+    be.disk[path]->failAfterBytes = c.failAfterBytes;
+    EXPECT_TRUE(file->appendRow("r1", error)) << error;
+    be.disk[path]->otherWriterAdds = c.otherWriterAdds;
+    EXPECT_EQ(file->appendRow("r2", error), c.secondRowWritten);
+    EXPECT_EQ(be.disk[path]->data, c.after);
+    EXPECT_EQ(cutTail, c.cutTail);
+  }
+}
+
+TEST(RecordingFilePart, CreateEmptiesAndAFailedOpenSaysWhy) {
+  MemoryBackend be;
+  be.disk["C:\\a.csv"] = std::make_shared<MemoryFile>();
+  be.disk["C:\\a.csv"]->data = "old\r\n";
+  std::string error;
+  ASSERT_NE(RecordingFile::create(be, "C:\\a.csv", error), nullptr);
+  EXPECT_EQ(be.disk["C:\\a.csv"]->data, "");
+  be.nextOpenErrors["C:\\a.csv"] = "Access is denied";
+  std::string cutTail;
+  EXPECT_EQ(RecordingFile::addTo(be, "C:\\a.csv", cutTail, error), nullptr);
+  EXPECT_EQ(error, "Access is denied");
+  EXPECT_NE(RecordingFile::addTo(be, "C:\\a.csv", cutTail, error), nullptr);  // the next open works
+}
+
+}  // namespace
+}  // namespace orv
