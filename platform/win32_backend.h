@@ -1,4 +1,4 @@
-// The recorder's window-system operations on Win32.
+// The window-system operations on Win32.
 //
 // The backend carries the operations out and decides nothing: the toolkit
 // layer keeps every control's state and calls show* after a change; here the

@@ -145,3 +145,32 @@ E2E_TEST(the_save_dialog_opens_where_the_last_recording_went) {
 }
 
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }
+
+E2E_TEST(with_live_a_restarted_tester_is_found_again_and_gets_every_later_tick) {
+  Orvalda o = Orvalda::start("--live");
+  o.announce("EURUSD", 5);
+  std::string rows;
+  std::vector<ProbeEntry> unseen;
+  {
+    Probe first;
+    sendTicks(o, 108150, 2, rows, unseen);
+    E2E_CHECK_EQ(first.waitFor(5, 10000).size(), 5u);  // the connect sequence and both ticks
+    first.process().kill();
+  }
+  E2E_REQUIRE(e2e::waitUntil([] { return FindWindowA(nullptr, orv::kTesterTitle) == nullptr; }, 10000));
+  sendTicks(o, 108152, 3, rows, unseen);  // the first finds the window gone
+  HWND box = o.errorBox(10000);
+  E2E_REQUIRE(box != nullptr);
+  const std::string told = e2e::messageBoxText(box);
+  std::printf("    told: %s\n", told.c_str());
+  E2E_CHECK(told.find("Zentavor closed its window: 1 tick was not passed on to it") != std::string::npos);
+  E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+
+  Probe second;
+  std::vector<ProbeEntry> log = second.waitFor(3, 15000);
+  e2e::checkEntries(log, 0, e2e::connectSequence(5));
+  std::vector<ProbeEntry> forwarded;
+  sendTicks(o, 108160, 20, rows, forwarded);
+  e2e::checkEntries(second.waitFor(3 + forwarded.size(), 10000), 3, forwarded);
+  o.closeWithYes();
+}

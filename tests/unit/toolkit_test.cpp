@@ -1,4 +1,4 @@
-// The toolkit's rules that the recorder's handlers rely on.
+// The toolkit's rules that the window logic's handlers rely on.
 #include <gtest/gtest.h>
 
 #include "platform/memory_backend.h"
