@@ -37,6 +37,7 @@ locales /usr/share/i18n/locales/de_DE
 libbenchmark-dev /usr/include/benchmark/benchmark.h
 libcli11-dev /usr/include/CLI/CLI.hpp
 python3 python3
+bsdutils script
 zip zip
 nsis makensis
 LIST

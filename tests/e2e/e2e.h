@@ -210,6 +210,15 @@ inline bool waitUntil(const std::function<bool()>& cond, DWORD timeoutMs, DWORD 
 // ---------------------------------------------------------------------------
 // Processes
 
+// How a process is started, beyond its arguments: creation flags (e.g.
+// DETACHED_PROCESS: no console), and, with ownStdHandles, `output` as its
+// standard output and error (inherited; none when null) and no input.
+struct StartOptions {
+  DWORD flags = 0;
+  bool ownStdHandles = false;
+  HANDLE output = nullptr;
+};
+
 // A process started by the test, inside a job that kills it (and whatever it
 // started) when this object is destroyed.
 class Process {
@@ -232,7 +241,7 @@ class Process {
   ~Process() { close(); }
 
   // Starts exe with the given command-line arguments. Throws on failure.
-  static Process start(const std::string& exe, const std::string& args = "") {
+  static Process start(const std::string& exe, const std::string& args = "", const StartOptions& options = {}) {
     Process p;
     p.job_ = CreateJobObjectA(nullptr, nullptr);
     if (p.job_ == nullptr) throw std::runtime_error("CreateJobObject failed");
@@ -244,9 +253,13 @@ class Process {
     if (!args.empty()) commandLine += " " + args;
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
+    if (options.ownStdHandles) {
+      si.dwFlags = STARTF_USESTDHANDLES;
+      si.hStdOutput = si.hStdError = options.output;
+    }
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &si, &pi))
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, options.output != nullptr,
+                        CREATE_SUSPENDED | options.flags, nullptr, nullptr, &si, &pi))
       throw std::runtime_error("cannot start " + exe + " (error " + std::to_string(GetLastError()) + ")");
     AssignProcessToJobObject(p.job_, pi.hProcess);
     ResumeThread(pi.hThread);
