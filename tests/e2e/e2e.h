@@ -497,6 +497,32 @@ inline bool waitForFocus(HWND window, HWND target, DWORD timeoutMs = 2000) {
   return waitUntil([&] { return focusedWindow(window) == target; }, timeoutMs);
 }
 
+// What the screen shows in r, row by row from the top, as 0x00RRGGBB.
+inline std::vector<std::uint32_t> screenPixels(const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return {};
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SelectObject(mem, old);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
+  GetDIBits(mem, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  for (std::uint32_t& p : pixels) p &= 0xFFFFFF;
+  return pixels;
+}
+
 // ---------------------------------------------------------------------------
 // Keyboard
 
