@@ -136,6 +136,8 @@ E2E_TEST(help_and_a_bad_option_answer_on_the_console_that_started_orvalda) {
                         {"--record x.csv --sideways", 2, "unknown option '--sideways'.\r\n\r\nUsage:"}};
   TempFolder folder;
   const std::string outPath = folder.file("out.txt");
+  // What the test was given, back after each console of its own.
+  const HANDLE given[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE)};
   for (const Case& c : cases) {
     for (const bool toConsole : {false, true}) {
       std::printf("    %s, %s\n", c.args, toConsole ? "console" : "file");
@@ -176,6 +178,9 @@ E2E_TEST(help_and_a_bad_option_answer_on_the_console_that_started_orvalda) {
         }
         CloseHandle(screen);
         FreeConsole();
+        SetStdHandle(STD_INPUT_HANDLE, given[0]);
+        SetStdHandle(STD_OUTPUT_HANDLE, given[1]);
+        SetStdHandle(STD_ERROR_HANDLE, given[2]);
       } else {
         E2E_CHECK(e2e::readShared(outPath, text));
       }
