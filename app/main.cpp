@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/console.h"
 #include "core/command_line.h"
 #include "core/file_pattern.h"
 #include "core/feed_hub.h"
@@ -64,14 +65,12 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   const orv::CommandLine commandLine = orv::parseCommandLine(commandLineArguments());
-  if (const auto* help = std::get_if<orv::CommandLineHelp>(&commandLine)) {
-    MessageBoxA(nullptr, help->usage.c_str(), orv::kAppTitle, MB_OK | MB_ICONINFORMATION);
-    return help->kExitCode;
-  }
-  if (const auto* error = std::get_if<orv::CommandLineError>(&commandLine)) {
-    const std::string text = orv::errorDisplayText(error->message) + "\n\n" + error->usage;
-    MessageBoxA(nullptr, text.c_str(), orv::kAppTitle, MB_OK | MB_ICONSTOP);
-    return error->kExitCode;
+  if (const auto reply = orv::replyWithoutStarting(commandLine)) {
+    // On the console Orvalda was started from; in a box when there is none.
+    if (!orv::app::writeToConsole(reply->text, reply->error))
+      MessageBoxW(nullptr, orv::toWide(reply->text).c_str(), orv::toWide(orv::kAppTitle).c_str(),
+                  MB_OK | (reply->error ? MB_ICONSTOP : MB_ICONINFORMATION));
+    return reply->exitCode;
   }
   orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
   if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;

@@ -2,13 +2,14 @@
 
 #include "core/file_pattern.h"
 #include "core/option_reader.h"
+#include "platform/toolkit.h"
 
 namespace orv {
 
 namespace {
 
-// Shown in a message box: short lines (it wraps long ones), no columns that
-// would need a fixed-width font.
+// Written to a console or shown in a message box: short lines (a box wraps
+// long ones), no columns that would need a fixed-width font.
 constexpr const char* kUsage =
     "Usage: orvalda.exe [options]\n"
     "\n"
@@ -76,6 +77,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   if (options.daily && options.recordPattern->find("{date}") == std::string::npos)
     return error("--daily needs {date} in the --record pattern, for each day's file to have its own name");
   return options;
+}
+
+std::optional<CommandLineReply> replyWithoutStarting(const CommandLine& commandLine) {
+  if (const auto* help = std::get_if<CommandLineHelp>(&commandLine))
+    return CommandLineReply{help->usage, false, help->kExitCode};
+  if (const auto* error = std::get_if<CommandLineError>(&commandLine))
+    return CommandLineReply{errorDisplayText(error->message) + "\n\n" + error->usage, true, error->kExitCode};
+  return std::nullopt;
 }
 
 }  // namespace orv

@@ -1,5 +1,6 @@
 // Orvalda's command line: orvalda.exe [options]. Read here, without any window
-// system; app/ shows the usage or the error and ends with the exit code.
+// system, with the reply to help or an error; app/ writes the reply to the
+// console that started Orvalda (else shows it in a box) and ends with its exit code.
 #pragma once
 
 #include <optional>
@@ -37,5 +38,16 @@ using CommandLine = std::variant<StartOptions, CommandLineHelp, CommandLineError
 
 // `args` are the arguments without the program name.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// What Orvalda answers instead of starting: the usage, or the error's message
+// and the usage; an error goes where errors go (the error stream, a stop icon).
+struct CommandLineReply {
+  std::string text;  // lines ended by "\n", the last one without
+  bool error = false;
+  int exitCode = 0;
+};
+
+// The reply to help or to an error; none when Orvalda starts.
+std::optional<CommandLineReply> replyWithoutStarting(const CommandLine& commandLine);
 
 }  // namespace orv

@@ -31,12 +31,13 @@ wine64 /usr/lib/wine/wine64
 xvfb Xvfb
 x11-utils xwininfo
 imagemagick /usr/bin/convert-im6.q16
-fonts-wine /usr/share/wine/fonts/tahoma.ttf
+fonts-wine /usr/share/wine/fonts/marlett.ttf
 libgtest-dev /usr/include/gtest/gtest.h
 locales /usr/share/i18n/locales/de_DE
 libbenchmark-dev /usr/include/benchmark/benchmark.h
 libcli11-dev /usr/include/CLI/CLI.hpp
 python3 python3
+bsdutils script
 zip zip
 nsis makensis
 LIST
@@ -80,6 +81,16 @@ wine_env() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.orvalda-ready"
+  fi
+  # Debian's Wine looks for the fonts it brings in <its data folder>/../fonts,
+  # not in /usr/share/wine/fonts where the fonts-wine package puts them: it
+  # finds none of them. Without Marlett the caption buttons and the window
+  # menu draw as letters ("0 1 r"). The prefix's own Fonts folder is always
+  # read: Marlett goes there, in prefixes made before this too. (Tahoma and
+  # the others stay out: the windows keep the look they have.)
+  local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f "$marlett" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts" && cp "$marlett" "$fonts/"
   fi
 }
 

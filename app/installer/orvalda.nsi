@@ -90,7 +90,7 @@ SectionEnd
 ; have been moved away from %USERPROFILE%\Documents. Orvalda makes the folder
 ; when it first records. (An administrator installing for another user puts
 ; the shortcut in the administrator's own Startup folder.)
-Section /o "Start with Windows, recording every symbol to Documents\Orvalda" SecStartup
+Section /o "Start with Windows" SecStartup
   SetShellVarContext current
   SetOutPath "$INSTDIR"
   CreateShortcut "$SMSTARTUP\Orvalda.lnk" "$INSTDIR\orvalda.exe" \

@@ -210,6 +210,15 @@ inline bool waitUntil(const std::function<bool()>& cond, DWORD timeoutMs, DWORD 
 // ---------------------------------------------------------------------------
 // Processes
 
+// How a process is started, beyond its arguments: creation flags (e.g.
+// DETACHED_PROCESS: no console), and, with ownStdHandles, `output` as its
+// standard output and error (inherited; none when null) and no input.
+struct StartOptions {
+  DWORD flags = 0;
+  bool ownStdHandles = false;
+  HANDLE output = nullptr;
+};
+
 // A process started by the test, inside a job that kills it (and whatever it
 // started) when this object is destroyed.
 class Process {
@@ -232,7 +241,7 @@ class Process {
   ~Process() { close(); }
 
   // Starts exe with the given command-line arguments. Throws on failure.
-  static Process start(const std::string& exe, const std::string& args = "") {
+  static Process start(const std::string& exe, const std::string& args = "", const StartOptions& options = {}) {
     Process p;
     p.job_ = CreateJobObjectA(nullptr, nullptr);
     if (p.job_ == nullptr) throw std::runtime_error("CreateJobObject failed");
@@ -244,9 +253,13 @@ class Process {
     if (!args.empty()) commandLine += " " + args;
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
+    if (options.ownStdHandles) {
+      si.dwFlags = STARTF_USESTDHANDLES;
+      si.hStdOutput = si.hStdError = options.output;
+    }
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &si, &pi))
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, options.output != nullptr,
+                        CREATE_SUSPENDED | options.flags, nullptr, nullptr, &si, &pi))
       throw std::runtime_error("cannot start " + exe + " (error " + std::to_string(GetLastError()) + ")");
     AssignProcessToJobObject(p.job_, pi.hProcess);
     ResumeThread(pi.hThread);
@@ -482,6 +495,32 @@ inline HWND focusedWindow(HWND window) {
 // Waits until the focus in window's thread is on target.
 inline bool waitForFocus(HWND window, HWND target, DWORD timeoutMs = 2000) {
   return waitUntil([&] { return focusedWindow(window) == target; }, timeoutMs);
+}
+
+// What the screen shows in r, row by row from the top, as 0x00RRGGBB.
+inline std::vector<std::uint32_t> screenPixels(const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return {};
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SelectObject(mem, old);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
+  GetDIBits(mem, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  for (std::uint32_t& p : pixels) p &= 0xFFFFFF;
+  return pixels;
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 # SETUP_EXE is orvalda-<version>-win64-setup.exe, DRIVE_EXE the orvalda_drive
 # tool; WINEPREFIX and DISPLAY are set by the caller (scripts/test.sh).
 #
+# Shows the installer's components page (Next from the start) and checks that
+# every component's name fits its list, then ends the installer there.
 # Installs silently into a folder of its own (/S /D=...), checks the files
 # (the same as in the zip beside the installer, when there is one), the
 # Start-menu entries and the uninstall registry key; starts Orvalda through
@@ -130,6 +132,16 @@ finish() {
 
 step "before: Orvalda is not installed in this prefix"
 [ "$found_before" = 0 ] || require "the prefix already has $UNINST_KEY, $APP_KEY, $MENU_DIR or $STARTUP_LNK: uninstall Orvalda first"
+
+step "the components page: every name fits the list"
+wine "$SETUP" &
+setup_pid=$!
+fits="$(wine "$DRIVE" components-fit "Orvalda $VERSION Setup" 2>&1 | tr -d '\r')"
+rc=$?
+echo "   $fits"
+check "no name wider than the list" test "$rc" = 0
+kill "$setup_pid" 2>/dev/null
+wait "$setup_pid" 2>/dev/null
 
 install_silently() { # install_silently [OPTION...]
   step "silent install: $SETUP_NAME /S $* /D=$INSTALL_WIN"

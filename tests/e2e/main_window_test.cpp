@@ -1,6 +1,10 @@
 // The real orvalda.exe, driven from outside: its two top-level windows, the
 // layout of the main window, the protocol's answers, closing, and the keys.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/e2e.h"
 
@@ -47,6 +51,54 @@ SIZE textSizeInWindowFont(const char* text) {
   return SIZE{r.right - r.left, tm.tmHeight};
 }
 
+// The black glyphs of the caption buttons, left to right, each as the rows
+// of its bounding box ('#' black): found in the top right corner of the
+// window, where nothing else is black.
+std::vector<std::vector<std::string>> captionGlyphs(HWND window) {
+  RECT w = {};
+  GetWindowRect(window, &w);
+  const int cx = GetSystemMetrics(SM_CXSIZE) * 4;
+  const RECT strip = {w.right - cx, w.top, w.right, w.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION)};
+  const std::vector<std::uint32_t> pixels = e2e::screenPixels(strip);
+  const int width = strip.right - strip.left, height = strip.bottom - strip.top;
+  auto black = [&](int x, int y) { return (pixels[static_cast<std::size_t>(y) * width + x] & 0xC0C0C0) == 0; };
+  auto blackColumn = [&](int x) {
+    for (int y = 0; y < height; ++y)
+      if (black(x, y)) return true;
+    return false;
+  };
+  std::vector<std::vector<std::string>> glyphs;
+  for (int x = 0; x < width && !pixels.empty(); ++x) {
+    if (!blackColumn(x)) continue;
+    const int left = x;
+    while (x < width && (blackColumn(x) || (x + 1 < width && blackColumn(x + 1)))) ++x;  // one blank column within
+    int top = height, bottom = -1;
+    for (int y = 0; y < height; ++y)
+      for (int gx = left; gx < x; ++gx)
+        if (black(gx, y)) top = std::min(top, y), bottom = std::max(bottom, y);
+    std::vector<std::string> rows;
+    for (int y = top; y <= bottom; ++y) {
+      std::string row;
+      for (int gx = left; gx < x; ++gx) row += black(gx, y) ? '#' : '.';
+      rows.push_back(row);
+    }
+    glyphs.push_back(rows);
+  }
+  return glyphs;
+}
+
+// Minimize: a bar, filled, far wider than high.
+bool isBar(const std::vector<std::string>& g) {
+  return g.size() <= 2 && g[0].size() >= 3 * g.size() && std::string(g[0].size(), '#') == g[0] && g.back() == g[0];
+}
+
+// Close: an X, its four corners and its middle black, the middle of its edges not.
+bool isCross(const std::vector<std::string>& g) {
+  const std::size_t h = g.size(), w = g[0].size();
+  return h >= 5 && w >= 5 && g[0][0] == '#' && g[0][w - 1] == '#' && g[h - 1][0] == '#' && g[h - 1][w - 1] == '#' &&
+         g[h / 2][w / 2] == '#' && g[0][w / 2] == '.' && g[h / 2][0] == '.';
+}
+
 }  // namespace
 
 E2E_TEST(starts_with_both_windows) {
@@ -61,6 +113,24 @@ E2E_TEST(starts_with_both_windows) {
   GetWindowRect(o.app, &r);
   E2E_CHECK_EQ(r.right - r.left, 0);
   E2E_CHECK_EQ(r.bottom - r.top, 0);
+}
+
+// The buttons at the right of the title bar show their symbols, not letters
+// of a font standing in for the symbol font ("0 1 r").
+E2E_TEST(caption_buttons_draw_as_buttons) {
+  Orvalda o = Orvalda::start();
+  std::vector<std::vector<std::string>> glyphs;
+  const bool drawn = e2e::waitUntil(
+      [&] {
+        glyphs = captionGlyphs(o.main);
+        return glyphs.size() >= 2 && isBar(glyphs.front()) && isCross(glyphs.back());
+      },
+      5000, 50);
+  if (!E2E_CHECK(drawn))
+    for (const auto& glyph : glyphs) {
+      std::printf("    glyph:\n");
+      for (const std::string& row : glyph) std::printf("      %s\n", row.c_str());
+    }
 }
 
 E2E_TEST(program_file_carries_icon_manifest_and_version) {

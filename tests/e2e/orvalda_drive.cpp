@@ -4,7 +4,8 @@
 // closes the program answering the question. Each command does one thing,
 // prints what it did on one line and exits 0, or prints why not to stderr
 // and exits 1 (2 for a bad command line). The demo and the installer test
-// use it; anything started by hand can be driven the same way.
+// use it; anything started by hand can be driven the same way. One command
+// looks at the installer's components page.
 //
 //   orvalda_drive wait-main [TIMEOUT_MS]      main window there and shown; prints its program file
 //   orvalda_drive wait-window TITLE [TIMEOUT_MS]   any top-level window with this title
@@ -14,12 +15,16 @@
 //   orvalda_drive stop-recording              STOP RECORDING
 //   orvalda_drive close-yes [TIMEOUT_MS]      Close, answers Yes, waits for the end
 //   orvalda_drive close-window TITLE [TIMEOUT_MS]  posts WM_CLOSE, waits for the process to end
+//   orvalda_drive components-fit TITLE        the installer titled TITLE: Next to its components
+//                                             page; fails when a name is wider than the list
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "tests/e2e/e2e.h"
+
+#include <commctrl.h>
 
 namespace {
 
@@ -41,6 +46,9 @@ const char kUsage[] =
     "  close-yes [TIMEOUT_MS]          Close, answer \"Are you sure?\" with Yes, wait for the exit\n"
     "  close-window TITLE [TIMEOUT_MS] post WM_CLOSE to the window with this title (e.g. the\n"
     "                                  tester probe) and wait for its process to end\n"
+    "  components-fit TITLE            in the installer titled TITLE, press Next up to the\n"
+    "                                  components page; fail when a name is wider than the list\n"
+    "                                  (it has a horizontal scroll bar)\n"
     "Exit status: 0 done, 1 failed (the reason on stderr), 2 bad command line.\n";
 
 struct Failed {
@@ -252,6 +260,43 @@ int closeWindow(const std::string& title, DWORD timeoutMs) {
   return 0;
 }
 
+// An installer's page: the dialog inside its window, replaced on each Next;
+// shown once its controls are made.
+HWND installerPage(HWND installer) {
+  HWND page = FindWindowExA(installer, nullptr, "#32770", nullptr);
+  return page != nullptr && IsWindowVisible(page) ? page : nullptr;
+}
+
+int componentsFit(const std::string& title) {
+  HWND installer = nullptr;
+  e2e::waitUntil([&] { return (installer = FindWindowA(nullptr, title.c_str())) != nullptr; }, 20000, 20);
+  if (installer == nullptr) fail("no window titled \"" + title + "\" within 20 s");
+  auto componentList = [&] {
+    HWND page = installerPage(installer);
+    return page != nullptr ? FindWindowExA(page, nullptr, "SysTreeView32", nullptr) : nullptr;
+  };
+  // Next (on the licence: I Agree, the same button) until the page with the list.
+  e2e::waitUntil([&] { return installerPage(installer) != nullptr; }, 10000, 20);
+  for (int pages = 0; componentList() == nullptr; ++pages) {
+    const HWND page = installerPage(installer);
+    if (pages == 3 || !e2e::postClick(GetDlgItem(installer, IDOK))) fail("no components page after " + std::to_string(pages) + " pages");
+    if (!e2e::waitUntil([&] { return installerPage(installer) != page && installerPage(installer) != nullptr; }, 10000, 20))
+      fail("Next did not lead to another page within 10 s");
+  }
+  const HWND list = componentList();
+  LRESULT count = 0;
+  e2e::waitUntil([&] { return e2e::send(list, TVM_GETCOUNT, 0, 0, count) && count > 0; }, 10000, 20);
+  e2e::settle(installer, 0);
+  RECT client = {};
+  GetClientRect(list, &client);
+  if ((GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL) != 0)
+    fail("a name of the " + std::to_string(count) + " components is wider than their list (" +
+         std::to_string(client.right) + " pixels): it has a horizontal scroll bar");
+  std::printf("the %ld components' names fit their list (%ld pixels)\n", static_cast<long>(count),
+              static_cast<long>(client.right));
+  return 0;
+}
+
 int run(const std::vector<std::string>& args) {
   const std::string& command = args[0];
   const std::size_t n = args.size();
@@ -263,6 +308,7 @@ int run(const std::vector<std::string>& args) {
   if (command == "stop-recording" && n == 1) return stopRecording();
   if (command == "close-yes" && n <= 2) return closeYes(n == 2 ? parseMs(args[1]) : 10000);
   if (command == "close-window" && (n == 2 || n == 3)) return closeWindow(args[1], n == 3 ? parseMs(args[2]) : 10000);
+  if (command == "components-fit" && n == 2) return componentsFit(args[1]);
   std::fprintf(stderr, "orvalda_drive: error: unknown command or wrong arguments: %s\n%s", command.c_str(), kUsage);
   return kExitUsage;
 }

@@ -1,7 +1,8 @@
 // Recording without a person, end to end: the real orvalda.exe started with
 // options records into files named from a pattern, adds to them across
-// restarts, finds a tester that starts later, and answers a bad command line
-// with its usage; the save dialog opens where the last recording went.
+// restarts, finds a tester that starts later, and answers help and a bad
+// command line on the console that started it, else in a box; the save
+// dialog opens where the last recording went.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -107,8 +108,9 @@ E2E_TEST(records_from_the_start_finds_a_later_tester_and_adds_to_the_file_after_
   again.closeWithYes();
 }
 
+// Started with no console and no standard handles, as from a shortcut or Explorer.
 E2E_TEST(a_bad_option_shows_the_usage_and_ends_with_exit_code_2) {
-  e2e::Process app = e2e::Process::start(e2e::orvaldaPath(), "--record x.csv --sideways");
+  e2e::Process app = e2e::Process::start(e2e::orvaldaPath(), "--record x.csv --sideways", {DETACHED_PROCESS});
   HWND box = e2e::waitForDialog(app.pid(), 10000, orv::kAppTitle);
   E2E_REQUIRE(box != nullptr);
   const std::string text = e2e::messageBoxText(box);
@@ -120,6 +122,75 @@ E2E_TEST(a_bad_option_shows_the_usage_and_ends_with_exit_code_2) {
   DWORD code = 0;
   E2E_CHECK(app.waitExit(10000, code));
   E2E_CHECK_EQ(code, 2ul);
+}
+
+// Help and a bad command line, answered where the test reads them: into a
+// file as the standard output and error, and on a console of the test's own
+// when the standard handles are none (as cmd starts a program with windows).
+// Orvalda ends by itself with the exit code, no window of it ever shown.
+E2E_TEST(help_and_a_bad_option_answer_on_the_console_that_started_orvalda) {
+  struct Case {
+    const char* args;
+    DWORD exitCode;
+    const char* firstLine;
+  };
+  const Case cases[] = {{"--help", 0, "Usage: orvalda.exe [options]\r\n"},
+                        {"--record x.csv --sideways", 2, "unknown option '--sideways'.\r\n\r\nUsage:"}};
+  TempFolder folder;
+  const std::string outPath = folder.file("out.txt");
+  // What the test was given, back after each console of its own.
+  const HANDLE given[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE)};
+  for (const Case& c : cases) {
+    for (const bool toConsole : {false, true}) {
+      std::printf("    %s, %s\n", c.args, toConsole ? "console" : "file");
+      HANDLE out = nullptr;
+      if (toConsole) {
+        FreeConsole();  // whatever the test was given, a console it can read
+        E2E_REQUIRE(AllocConsole());
+      } else {
+        SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
+        out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
+        E2E_REQUIRE(out != INVALID_HANDLE_VALUE);
+      }
+      e2e::Process app = e2e::Process::start(e2e::orvaldaPath(), c.args, {0, true, out});
+      if (out != nullptr) CloseHandle(out);
+      DWORD code = 12345;
+      bool windowShown = false;
+      E2E_CHECK(e2e::waitUntil(
+          [&] {
+            windowShown = windowShown || !e2e::topWindows(app.pid(), nullptr, nullptr, true).empty();
+            return app.waitExit(0, code);
+          },
+          20000));
+      E2E_CHECK(!windowShown);
+      E2E_CHECK_EQ(code, c.exitCode);
+
+      std::string text;
+      if (toConsole) {
+        // The screen buffer's lines, each padded to its width.
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        HANDLE screen = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        GetConsoleScreenBufferInfo(screen, &info);
+        for (SHORT row = 0; row < info.dwSize.Y && row <= info.dwCursorPosition.Y; ++row) {
+          std::string line(static_cast<std::size_t>(info.dwSize.X), ' ');
+          DWORD read = 0;
+          ReadConsoleOutputCharacterA(screen, line.data(), info.dwSize.X, COORD{0, row}, &read);
+          text += line.substr(0, line.find_last_not_of(' ') + 1) + "\r\n";
+        }
+        CloseHandle(screen);
+        FreeConsole();
+        SetStdHandle(STD_INPUT_HANDLE, given[0]);
+        SetStdHandle(STD_OUTPUT_HANDLE, given[1]);
+        SetStdHandle(STD_ERROR_HANDLE, given[2]);
+      } else {
+        E2E_CHECK(e2e::readShared(outPath, text));
+      }
+      E2E_CHECK(text.find(c.firstLine) != std::string::npos);
+      E2E_CHECK(text.find("--record PATTERN\r\n") != std::string::npos);
+      if (!E2E_CHECK(text.find("show this text\r\n") != std::string::npos)) std::printf("    got: %s\n", text.c_str());
+    }
+  }
 }
 
 E2E_TEST(the_save_dialog_opens_where_the_last_recording_went) {

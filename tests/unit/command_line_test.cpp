@@ -27,6 +27,7 @@ TEST(CommandLine, NoOptionsStartsAsAlways) {
   const StartOptions options = parsedAs<StartOptions>({});
   EXPECT_FALSE(options.recordPattern.has_value());
   EXPECT_FALSE(options.daily || options.utc || options.live || options.minimized);
+  EXPECT_FALSE(replyWithoutStarting(parseCommandLine({"--live"})).has_value());
 }
 
 TEST(CommandLine, EveryOptionBothValueForms) {
@@ -42,9 +43,16 @@ TEST(CommandLine, EveryOptionBothValueForms) {
   EXPECT_FALSE(minimized.daily || minimized.utc || minimized.live);
 }
 
+// Help: the usage alone, not as an error, exit code 0.
 TEST(CommandLine, HelpForms) {
   for (const Args& args : {Args{"/?"}, Args{"-h"}, Args{"--help"}, Args{"--live", "/?"}}) {
-    EXPECT_NE(parsedAs<CommandLineHelp>(args).usage.find("--record PATTERN"), std::string::npos) << joined(args);
+    const std::string usage = parsedAs<CommandLineHelp>(args).usage;
+    EXPECT_NE(usage.find("--record PATTERN"), std::string::npos) << joined(args);
+    const auto reply = replyWithoutStarting(parseCommandLine(args));
+    ASSERT_TRUE(reply.has_value()) << joined(args);
+    EXPECT_EQ(reply->text, usage);
+    EXPECT_FALSE(reply->error);
+    EXPECT_EQ(reply->exitCode, 0);
   }
 }
 
@@ -72,6 +80,12 @@ TEST(CommandLine, RefusedWithMessageAndUsage) {
     const CommandLineError error = parsedAs<CommandLineError>(c.args);
     EXPECT_NE(error.message.find(c.errorPart), std::string::npos) << joined(c.args) << " -> " << error.message;
     EXPECT_NE(error.usage.find("Usage:"), std::string::npos) << joined(c.args);
+    // The reply: the message as a sentence, a blank line, the usage; an error, exit code 2.
+    const auto reply = replyWithoutStarting(parseCommandLine(c.args));
+    ASSERT_TRUE(reply.has_value()) << joined(c.args);
+    EXPECT_EQ(reply->text, error.message + ".\n\n" + error.usage);
+    EXPECT_TRUE(reply->error);
+    EXPECT_EQ(reply->exitCode, 2);
   }
 }
 

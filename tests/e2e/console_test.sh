@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# orvalda.exe's command line answered in a Linux shell under Wine:
+#   console_test.sh ORVALDA_EXE
+# WINEPREFIX and DISPLAY are set by the caller (scripts/test.sh).
+#
+# `wine orvalda.exe --help` into a pipe, and a bad option on a terminal (a
+# pseudo-terminal made by script(1)): the text is there, and Orvalda ends by
+# itself, with exit code 0 and 2. A box would wait for an answer until the
+# time limit ends the run.
+set -uo pipefail
+
+EXE="${1:-}"
+[ -f "$EXE" ] || { echo "usage: console_test.sh ORVALDA_EXE (no orvalda.exe at '$EXE')"; exit 2; }
+[ -n "${WINEPREFIX:-}" ] || { echo "console_test.sh: WINEPREFIX is not set"; exit 2; }
+export WINEDEBUG="${WINEDEBUG:--all}"
+LIMIT=60
+FAILURES=0
+
+check() { # check DESCRIPTION COMMAND...
+  local what="$1"; shift
+  if "$@"; then printf '   ok: %s\n' "$what"; else printf 'FAILED: %s\n' "$what"; FAILURES=$((FAILURES + 1)); fi
+}
+has() { [[ "$1" == *"$2"* ]]; }
+
+# The usage's first and last lines, and an option between.
+check_usage() { # check_usage OUTPUT
+  check "the usage's first line" has "$1" $'Usage: orvalda.exe [options]\n'
+  check "--record PATTERN in it" has "$1" $'\n--record PATTERN\n'
+  check "its last line" has "$1" $'\n    show this text'
+}
+
+echo "== wine orvalda.exe --help | ..."
+out="$(timeout "$LIMIT" wine "$EXE" --help </dev/null 2>/dev/null | tr -d '\r')"
+rc=${PIPESTATUS[0]}
+printf '%s\n' "$out" | head -3 | sed 's/^/   | /'
+check "exit code 0 (got $rc)" test "$rc" = 0
+check_usage "$out"
+
+echo "== wine orvalda.exe --record x.csv --sideways, on a terminal"
+out="$(timeout "$LIMIT" script -qec "wine '$EXE' --record x.csv --sideways" /dev/null </dev/null | tr -d '\r')"
+rc=${PIPESTATUS[0]}
+printf '%s\n' "$out" | head -3 | sed 's/^/   | /'
+check "exit code 2 (got $rc)" test "$rc" = 2
+check "the reason first" has "$out" $'unknown option \'--sideways\'.\n\nUsage: orvalda.exe [options]\n'
+check_usage "$out"
+
+if [ "$FAILURES" -gt 0 ]; then
+  echo "console test: $FAILURES check(s) failed"
+  exit 1
+fi
+echo "console test: passed"
