@@ -44,39 +44,17 @@ std::string visible(const std::string& s) {
 }
 
 // ---------------------------------------------------------------------------
-// Unix commands (for a small tmpfs): Wine starts a program named by a Unix
-// path but hands back no process to wait for, so the command leaves its exit
-// status in a file that is polled.
-
-bool runUnixShell(const std::string& script, DWORD timeoutMs) {
-  static int counter = 0;
-  const std::string status =
-      "/tmp/orvalda-e2e-status-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-  std::string commandLine = "/bin/sh -c \"(" + script + ") >/dev/null 2>&1; echo $? >" + status + ".part; mv " +
-                            status + ".part " + status + "\"";
-  STARTUPINFOA si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  if (pi.hProcess != nullptr) CloseHandle(pi.hProcess);
-  if (pi.hThread != nullptr) CloseHandle(pi.hThread);
-  const std::string statusFile = e2e::hostPath(status);
-  std::string result;
-  const bool done = e2e::waitUntil([&] { return e2e::readShared(statusFile, result) && !result.empty(); }, timeoutMs, 20);
-  DeleteFileA(statusFile.c_str());
-  return done && result.rfind("0", 0) == 0;
-}
+// A small disk
 
 // A 64 KiB tmpfs mounted for the test's life (needs root).
 class SmallDisk {
  public:
   SmallDisk()
       : unixPath_("/tmp/orvalda-e2e-full-" + std::to_string(GetCurrentProcessId())),
-        mounted_(runUnixShell(
-            "[ $(id -u) = 0 ] && mkdir -p " + unixPath_ + " && mount -t tmpfs -o size=64k tmpfs " + unixPath_, 10000)) {
+        mounted_(e2e::runUnixShell(
+            "[ $(id -u) = 0 ] && mkdir -p " + unixPath_ + " && mount -t tmpfs -o size=64k tmpfs " + unixPath_)) {
   }
-  ~SmallDisk() { runUnixShell("umount -l " + unixPath_ + "; rmdir " + unixPath_, 10000); }
+  ~SmallDisk() { e2e::runUnixShell("umount -l " + unixPath_ + "; rmdir " + unixPath_); }
   SmallDisk(const SmallDisk&) = delete;
   SmallDisk& operator=(const SmallDisk&) = delete;
   bool mounted() const { return mounted_; }
