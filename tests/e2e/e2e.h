@@ -527,8 +527,9 @@ inline bool pressKeys(HWND top, std::initializer_list<WORD> keys) {
   return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
-// Gives the target time to take what was posted or typed, then makes a
-// synchronous round trip to it: the window is alive and not stuck in a handler.
+// A pause, then a synchronous round trip: the window is alive and not stuck in
+// a handler. For the benchmark's pauses between its phases; a check waits for
+// the event itself (caughtUp below, or the state it expects).
 inline void settle(HWND window, DWORD ms = 200) {
   Sleep(ms);
   LRESULT ignored = 0;
