@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/e2e.h"
@@ -175,6 +176,33 @@ E2E_TEST(the_save_dialog_opens_where_the_last_recording_went) {
   E2E_REQUIRE(o.buttonReads("STOP RECORDING"));
   E2E_CHECK(fileExists(folder.file("second.csv")));
   o.stopRecording();
+}
+
+E2E_TEST(a_recording_with_bad_rows_replays_its_good_ones) {
+  TempFolder folder;
+  // As a crash and a restart leave a recording: a row cut short, then ended.
+  const std::string mended = folder.file("mended.csv"), hopeless = folder.file("hopeless.csv");
+  for (const auto& [path, text] : {std::pair{mended, "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
+                                                     "EUR/USD,2026\r\n"
+                                                     "EUR/USD,20261206 14:03:27.300,1.08151,1.08167\r\n"},
+                                   std::pair{hopeless, "EUR/USD,2026\r\nEUR/USD,20261206 14:0\r\n"}}) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    E2E_REQUIRE(f != nullptr);
+    std::fputs(text, f);
+    std::fclose(f);
+  }
+  Orvalda o = Orvalda::start("--record \"" + folder.file("{symbol}.csv") + "\"");
+  // The good rows are sent and answered (exit code 0); a file without one is
+  // an error (3) and sends nothing.
+  for (const auto& [path, exitCode] : {std::pair{mended, 0ul}, std::pair{hopeless, 3ul}}) {
+    e2e::Process feeder = e2e::Process::start(e2e::feedPath(), "--file \"" + path + "\" --speed max");
+    DWORD code = 12345;
+    E2E_REQUIRE(feeder.waitExit(e2e::kPatience, code));
+    E2E_CHECK_EQ(code, exitCode);
+  }
+  std::string data;
+  E2E_REQUIRE(e2e::readShared(folder.file("EURUSD.csv"), data));
+  E2E_CHECK_EQ(withoutStamps(data), std::string("EUR/USD,T,1.08150,1.08166\r\nEUR/USD,T,1.08151,1.08167\r\n"));
 }
 
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }
