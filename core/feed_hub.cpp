@@ -242,9 +242,18 @@ bool FeedHub::mayEndSession() {
   return mayEnd;
 }
 
+// One question at a time: a close request that comes while the question is
+// open (taskkill asks every top-level window; Close pressed again) is left
+// to the open one, and changes nothing.
 bool FeedHub::confirmClose() {
+  if (askingToClose_) return false;
   testDataBox_.setChecked(false);
   liveBox_.setChecked(false);
+  askingToClose_ = true;
+  struct Asked {
+    bool& flag;
+    ~Asked() { flag = false; }
+  } asked{askingToClose_};
   const bool yes = backend_.askYesNo("Are you sure?", "Exit");
   if (!yes) closeDeclined();
   return yes;

@@ -122,6 +122,8 @@ class FeedHub {
   std::unique_ptr<RecordingFile> recording_;         // the user's recording; none while idle
   std::unique_ptr<UnattendedRecording> unattended_;  // --record, until the user stops it
 
+  bool askingToClose_ = false;  // the close question is open
+
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.
   TextBuffer displayText_;

@@ -207,8 +207,18 @@ bool Win32Backend::runSaveDialog(std::string& fileName, const SaveDialogOptions&
   return true;
 }
 
+// One question at a time. The box's own message loop takes the messages
+// meanwhile, so the same request can come again while it is open: "taskkill"
+// asks each top-level window to close, a tool presses Close once more. Such a
+// second question is answered No at once, without a second box; the open one
+// decides.
 bool Win32Backend::askYesNo(std::string_view text, std::string_view caption) {
-  return MessageBoxW(main_, toWide(text).c_str(), toWide(caption).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+  if (asking_) return false;
+  asking_ = true;
+  const bool yes =
+      MessageBoxW(main_, toWide(text).c_str(), toWide(caption).c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+  asking_ = false;
+  return yes;
 }
 
 // The box is modal: shown here, inside another program's message, it would

@@ -56,6 +56,7 @@ class Win32Backend : public Backend {
   void keepTimerPace(unsigned periodMs) override;
 
   bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) override;
+  // One at a time: asked again while one is open, it answers No without a box.
   bool askYesNo(std::string_view text, std::string_view caption) override;
   // Queues the error; the application window shows it from the message loop
   // (kShowErrorsMessage), after the message being handled has been answered.
@@ -78,6 +79,7 @@ class Win32Backend : public Backend {
   SendPolicy sendPolicy_;
   ErrorQueue errors_;
   bool fineTimer_ = false;  // the system timer runs at 1 ms (timeBeginPeriod)
+  bool asking_ = false;     // a yes/no question is open
 };
 
 // A colour as the toolkit encodes it (0x00BBGGRR, or 0x80000000 | system

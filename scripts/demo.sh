@@ -14,9 +14,10 @@
 #   probe-summary.txt  the probe's counts
 #   feed.log           the feeder's output
 #   screenshot.png     Orvalda half way through the replay
-#   orvalda.log        Wine's messages for Orvalda, if any
+#   wine-stderr.txt    what Wine wrote to standard error for Orvalda, if anything
 #   unattended/EURUSD-<date>.csv   what the second run recorded, and its
-#   unattended-*       sample part, probe log and summary, feeder output
+#   unattended-*       sample part, probe log and summary, feeder output, Wine's
+#                      standard error
 # Exits non-zero, saying why, when any step fails or a tick is missing.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -68,14 +69,14 @@ wait_for() { local n=$(($1 * 20)); shift; until "$@"; do ((n-- > 0)) || return 1
 
 step "output folder: $OUT"
 step "display $DISPLAY; starting Orvalda under Wine"
-wine "$EXE" >"$OUT/orvalda.log" 2>&1 &
+wine "$EXE" >"$OUT/wine-stderr.txt" 2>&1 &
 ORVALDA_PID=$!
-drive wait-main 30000
+drive wait-main 60000
 
 step "starting the tester probe (a window titled Zentavor), logging to probe-log.csv"
 wine "$PROBE" --log "$(winpath "$PROBE_LOG")" >"$OUT/probe-summary.txt" 2>"$OUT/probe.err" &
 PROBE_PID=$!
-drive wait-window Zentavor 20000
+drive wait-window Zentavor 60000
 
 step "a feeder announces EURUSD with 5 digits and sends one tick: \"Live Data\" becomes usable"
 wine "$FEED" --synthetic 1 --symbol EURUSD --digits 5 >"$OUT/first-tick.log" 2>&1 || die "the first tick was not taken: $(cat "$OUT/first-tick.log")"
@@ -83,9 +84,8 @@ drive status
 
 step "ticking \"Live Data\": Orvalda connects to the probe"
 drive click-live
-# click-live returns once Orvalda answers it, and Orvalda answers while it still
-# waits on its sends to the probe: the connect sequence may land a little later.
-wait_for 10 grep -q '^[0-9:.]*,1282,1,0$' "$PROBE_LOG" || die "the probe got no connect sequence within 10 s"
+# click-live returns once Orvalda has handled the click, connect sequence and all.
+wait_for 30 grep -q '^[0-9:.]*,1282,1,0$' "$PROBE_LOG" || die "the probe got no connect sequence within 30 s"
 
 step "START RECORDING: typing $(winpath "$CSV") into the save dialog, Save"
 drive start-recording "$(winpath "$CSV")"
@@ -119,7 +119,7 @@ step "STOP RECORDING"
 drive stop-recording
 
 step "closing Orvalda: Close, \"Are you sure?\" Yes (this also disconnects the probe)"
-drive close-yes 15000
+drive close-yes
 wait "$ORVALDA_PID" 2>/dev/null || true
 ORVALDA_PID=""
 
@@ -179,12 +179,12 @@ PART_LOG="$OUT/unattended-probe-log.csv"
 head -n 300 "$SAMPLE" >"$PART"
 echo
 step "second run, unattended, started in the output folder: orvalda.exe --record \"unattended\\{symbol}-{date}.csv\" --daily --live"
-(cd "$OUT" && exec wine "$EXE" --record 'unattended\{symbol}-{date}.csv' --daily --live) >"$OUT/orvalda-unattended.log" 2>&1 &
+(cd "$OUT" && exec wine "$EXE" --record 'unattended\{symbol}-{date}.csv' --daily --live) >"$OUT/unattended-wine-stderr.txt" 2>&1 &
 ORVALDA_PID=$!
-drive wait-main 30000
+drive wait-main 60000
 wine "$PROBE" --log "$(winpath "$PART_LOG")" >"$OUT/unattended-probe-summary.txt" 2>"$OUT/unattended-probe.err" &
 PROBE_PID=$!
-drive wait-window Zentavor 20000
+drive wait-window Zentavor 60000
 
 step "the feeder replays the sample's first $(rows "$PART") ticks; nobody touches Orvalda"
 wine "$FEED" --file "$(winpath "$PART")" --speed "$SPEED" >"$OUT/unattended-feed.log" 2>&1 \
@@ -193,7 +193,7 @@ drive status
 grep -q '^[0-9:.]*,1282,1,0$' "$PART_LOG" || die "Orvalda did not connect to the probe by itself"
 
 step "closing Orvalda with Yes, and the probe"
-drive close-yes 15000
+drive close-yes
 wait "$ORVALDA_PID" 2>/dev/null || true
 ORVALDA_PID=""
 drive close-window Zentavor

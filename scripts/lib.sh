@@ -29,6 +29,7 @@ binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres
 wine wine
 wine64 /usr/lib/wine/wine64
 xvfb Xvfb
+xdotool xdotool
 x11-utils xwininfo
 imagemagick /usr/bin/convert-im6.q16
 fonts-wine /usr/share/wine/fonts/marlett.ttf

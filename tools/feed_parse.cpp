@@ -1,5 +1,6 @@
 #include "tools/feed_parse.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -140,14 +141,21 @@ CsvSplitResult splitCsv(std::string_view text) {
   std::size_t i = 0;
   std::size_t line = 1;
   const std::size_t n = text.size();
-  auto fail = [&](std::size_t atLine, std::string message) {
-    result.ok = false;
-    result.errorLine = atLine;
-    result.error = std::move(message);
-    return result;
+  // Names the broken record and goes on after the end of the line at `from`.
+  auto skip = [&](std::size_t atLine, std::string what, std::size_t from, std::size_t lineAtFrom) {
+    if (result.ok) {
+      result.ok = false;
+      result.errorLine = atLine;
+      result.error = what;
+    }
+    result.problems.push_back({atLine, std::move(what)});
+    const std::size_t end = text.find('\n', from);
+    i = end == std::string_view::npos ? n : end + 1;
+    line = lineAtFrom + 1;
   };
 
   while (i < n) {
+    const std::size_t recordStart = i;
     const std::size_t recordLine = line;
     // Blank line (CR LF or LF on its own).
     if (text[i] == '\n') {
@@ -163,8 +171,8 @@ CsvSplitResult splitCsv(std::string_view text) {
 
     CsvRecord record;
     record.line = recordLine;
-    bool endOfRecord = false;
-    while (!endOfRecord) {
+    bool endOfRecord = false, broken = false;
+    while (!endOfRecord && !broken) {
       std::string field;
       if (i < n && text[i] == '"') {
         ++i;
@@ -185,15 +193,28 @@ CsvSplitResult splitCsv(std::string_view text) {
           field += c;
           ++i;
         }
-        if (!closed) return fail(recordLine, "quoted field is never closed");
-        if (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n')
-          return fail(line, "unexpected character after a closing quote");
+        if (!closed) {
+          // Everything after the quote was taken in: only its own line is left out.
+          skip(recordLine, "quoted field is never closed", recordStart, recordLine);
+          broken = true;
+          break;
+        }
+        if (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
+          skip(line, "unexpected character after a closing quote", i, line);
+          broken = true;
+          break;
+        }
       } else {
         while (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
-          if (text[i] == '"') return fail(line, "quote inside a field that does not start with one");
+          if (text[i] == '"') {
+            skip(line, "quote inside a field that does not start with one", i, line);
+            broken = true;
+            break;
+          }
           field += text[i];
           ++i;
         }
+        if (broken) break;
       }
       record.fields.push_back(std::move(field));
 
@@ -205,14 +226,16 @@ CsvSplitResult splitCsv(std::string_view text) {
         ++i;
         ++line;
         endOfRecord = true;
-      } else {  // '\r'
-        if (i + 1 >= n || text[i + 1] != '\n') return fail(line, "carriage return not followed by line feed");
+      } else if (i + 1 >= n || text[i + 1] != '\n') {  // '\r'
+        skip(line, "carriage return not followed by line feed", i, line);
+        broken = true;
+      } else {
         i += 2;
         ++line;
         endOfRecord = true;
       }
     }
-    result.records.push_back(std::move(record));
+    if (!broken) result.records.push_back(std::move(record));
   }
   return result;
 }
@@ -280,32 +303,42 @@ std::optional<std::string> symbolFromPair(std::string_view pair) {
   return s;
 }
 
+namespace {
+
+bool hasFourFields(const CsvRecord& record) { return record.fields.size() == 4; }
+
+std::string fieldCountText(const CsvRecord& record) {
+  return "expected 4 fields (pair,time,bid,ask), found " + std::to_string(record.fields.size());
+}
+
+// The row a recording's Digits are read from: the first with four fields whose
+// bid and ask are written with the same Digits; failing that, the first with
+// four fields and a bid that is a price. nullptr when there is none.
+const CsvRecord* digitsRow(const std::vector<CsvRecord>& records) {
+  for (const CsvRecord& rec : records)
+    if (hasFourFields(rec)) {
+      const auto bid = digitsOfPriceText(rec.fields[2]);
+      if (bid && bid == digitsOfPriceText(rec.fields[3])) return &rec;
+    }
+  for (const CsvRecord& rec : records)
+    if (hasFourFields(rec) && digitsOfPriceText(rec.fields[2])) return &rec;
+  return nullptr;
+}
+
+}  // namespace
+
 FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> digits) {
   FeedFile out;
-  auto fail = [&](std::size_t line, std::string message) {
-    out.ok = false;
-    out.errorLine = line;
-    out.error = std::move(message);
-    out.rows.clear();
-    return out;
-  };
-
   CsvSplitResult csv = splitCsv(content);
-  if (!csv.ok) return fail(csv.errorLine, csv.error);
-  if (csv.records.empty()) return fail(0, "the file holds no ticks");
+  std::vector<LineProblem>& bad = out.badRows;
+  bad = std::move(csv.problems);
 
   std::size_t digitsLine = 0;  // 0: given on the command line
   if (digits) {
     out.digits = *digits;
-  } else {
-    const CsvRecord& first = csv.records.front();
-    if (first.fields.size() != 4)
-      return fail(first.line,
-                  "expected 4 fields (pair,time,bid,ask), found " + std::to_string(first.fields.size()));
-    const auto d = digitsOfPriceText(first.fields[2]);
-    if (!d) return fail(first.line, "bid " + quotedText(first.fields[2]) + " is not a price");
-    out.digits = *d;
-    digitsLine = first.line;
+  } else if (const CsvRecord* first = digitsRow(csv.records)) {
+    out.digits = *digitsOfPriceText(first->fields[2]);
+    digitsLine = first->line;
   }
   const std::string digitsSource = digitsLine == 0
                                        ? " (--digits " + std::to_string(out.digits) + ")"
@@ -313,24 +346,18 @@ FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> dig
 
   out.rows.reserve(csv.records.size());
   std::size_t pairLine = 0;
-  for (const CsvRecord& rec : csv.records) {
-    if (rec.fields.size() != 4)
-      return fail(rec.line,
-                  "expected 4 fields (pair,time,bid,ask), found " + std::to_string(rec.fields.size()));
+  // Why the record cannot be sent; "" when it can (then `row` holds it).
+  auto check = [&](const CsvRecord& rec, TickRow& row) -> std::string {
+    if (!hasFourFields(rec)) return fieldCountText(rec);
     const std::string& pair = rec.fields[0];
-    if (pair.empty()) return fail(rec.line, "empty pair");
-    if (pairLine == 0) {
-      out.pair = pair;
-      pairLine = rec.line;
-    } else if (pair != out.pair) {
-      return fail(rec.line, "pair " + quotedText(pair) + " differs from " + quotedText(out.pair) + " on line " +
-                                std::to_string(pairLine) + "; a recording must hold a single pair");
-    }
-    TickRow row;
+    if (pair.empty()) return "empty pair";
+    if (pairLine != 0 && pair != out.pair)
+      return "pair " + quotedText(pair) + " differs from " + quotedText(out.pair) + " on line " +
+             std::to_string(pairLine) + "; a recording must hold a single pair";
+    if (!digits && digitsLine == 0) return "bid " + quotedText(rec.fields[2]) + " is not a price";
     row.line = rec.line;
     const auto t = parseTimestampMs(rec.fields[1]);
-    if (!t)
-      return fail(rec.line, "time " + quotedText(rec.fields[1]) + " is not of the form YYYYMMDD HH:MM:SS.mmm");
+    if (!t) return "time " + quotedText(rec.fields[1]) + " is not of the form YYYYMMDD HH:MM:SS.mmm";
     row.timeMs = *t;
     std::string err;
     // A price written with other Digits also says where the expected Digits came from.
@@ -340,15 +367,50 @@ FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> dig
       return std::string(which) + ": " + err + (otherDigits ? digitsSource : std::string());
     };
     const auto bid = priceToPoints(rec.fields[2], out.digits, err);
-    if (!bid) return fail(rec.line, priceError("bid", rec.fields[2]));
+    if (!bid) return priceError("bid", rec.fields[2]);
     const auto ask = priceToPoints(rec.fields[3], out.digits, err);
-    if (!ask) return fail(rec.line, priceError("ask", rec.fields[3]));
+    if (!ask) return priceError("ask", rec.fields[3]);
     row.bid = *bid;
     row.ask = *ask;
-    out.rows.push_back(row);
+    if (pairLine == 0) {
+      out.pair = pair;
+      pairLine = rec.line;
+    }
+    return std::string();
+  };
+  for (const CsvRecord& rec : csv.records) {
+    TickRow row;
+    std::string why = check(rec, row);
+    if (why.empty())
+      out.rows.push_back(row);
+    else
+      bad.push_back({rec.line, std::move(why)});
   }
-  out.ok = true;
+  std::stable_sort(bad.begin(), bad.end(),
+                   [](const LineProblem& a, const LineProblem& b) { return a.line < b.line; });
+
+  out.ok = !out.rows.empty();
+  if (!out.ok) {
+    if (bad.empty()) {
+      out.error = "the file holds no ticks";
+    } else {
+      out.errorLine = bad.front().line;
+      out.error = bad.front().what;
+    }
+  }
   return out;
+}
+
+std::vector<std::string> badRowsReport(std::string_view file, const FeedFile& feed, std::size_t listed) {
+  std::vector<std::string> lines;
+  const std::size_t bad = feed.badRows.size();
+  if (bad == 0) return lines;
+  lines.push_back(std::string(file) + ": " + std::to_string(bad) + " of " + std::to_string(bad + feed.rows.size()) +
+                  " rows " + (bad == 1 ? "is" : "are") + " bad and left out:");
+  for (std::size_t i = 0; i < bad && i < listed; ++i)
+    lines.push_back("  line " + std::to_string(feed.badRows[i].line) + ": " + feed.badRows[i].what);
+  if (bad > listed) lines.push_back("  ... and " + std::to_string(bad - listed) + " more");
+  return lines;
 }
 
 std::vector<std::int64_t> replayOffsetsMs(const std::vector<TickRow>& rows) {

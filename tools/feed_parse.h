@@ -34,15 +34,24 @@ std::optional<std::int32_t> digitsOfPriceText(std::string_view text);
 
 // Splits CSV text into records of fields (RFC 4180: a quoted field may hold
 // commas, doubled quotes, CR and LF). Records end with CR LF or a bare LF; the
-// last one may lack the terminator. Empty lines are skipped.
+// last one may lack the terminator. Empty lines are skipped. A record that
+// breaks these rules is left out up to the end of its line (of its first line,
+// for a quote never closed), named in `problems`, and the records after it
+// are read on.
 struct CsvRecord {
   std::size_t line = 0;  // 1-based physical line on which the record starts
   std::vector<std::string> fields;
 };
+// A line of a file that was left out, and why (one line of text).
+struct LineProblem {
+  std::size_t line = 0;
+  std::string what;
+};
 struct CsvSplitResult {
   std::vector<CsvRecord> records;
-  bool ok = true;
-  std::size_t errorLine = 0;
+  std::vector<LineProblem> problems;  // in file order
+  bool ok = true;                     // no problem
+  std::size_t errorLine = 0;          // the first problem
   std::string error;
 };
 CsvSplitResult splitCsv(std::string_view text);
@@ -59,17 +68,26 @@ struct TickRow {
 };
 
 struct FeedFile {
-  bool ok = false;
-  std::size_t errorLine = 0;  // 0 when the error concerns no particular line
+  bool ok = false;            // at least one row to send
+  std::size_t errorLine = 0;  // when not ok: the first bad row's line; 0 when there is none
   std::string error;
-  std::int32_t digits = 0;  // as given, or as read from the first row
-  std::string pair;         // e.g. "EUR/USD"; the same on every row
+  std::int32_t digits = 0;  // as given, or as read from the first good row
+  std::string pair;         // e.g. "EUR/USD"; the first good row's, the same on every row sent
   std::vector<TickRow> rows;
+  std::vector<LineProblem> badRows;  // rows left out (cut by a crash, garbled, another pair), in file order
 };
 
-// Validates and converts a whole recording. When `digits` is not given, the
-// first row's bid text decides it and every other price must agree.
+// Validates and converts a recording, row by row: a bad row is left out and
+// named in badRows, the others are kept. When `digits` is not given, the first
+// row whose bid and ask are written alike decides it and every other price
+// must agree. Not ok when no row is left.
 FeedFile parseFeedFile(std::string_view content, std::optional<std::int32_t> digits);
+
+// What to tell about the rows left out of a file that is sent: a first line
+// "FILE: N of M rows are bad and left out:", then "  line L: reason" for the
+// first `listed` of them and "  ... and K more" for the rest. Empty when none
+// was left out.
+std::vector<std::string> badRowsReport(std::string_view file, const FeedFile& feed, std::size_t listed = 5);
 
 // "EUR/USD" -> "EURUSD". nullopt when the result is not a usable symbol.
 std::optional<std::string> symbolFromPair(std::string_view pair);

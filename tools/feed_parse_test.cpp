@@ -158,23 +158,32 @@ TEST(ToolsSplitCsv, EmptyFieldsAreKept) {
   EXPECT_EQ(r.records[0].fields.size(), 4u);
 }
 
+// A broken record is named and left out up to the end of its line; the
+// records after it are read on.
 TEST(ToolsSplitCsv, Errors) {
-  auto r = splitCsv("a,b,c,d\r\n\"open,b,c,d\r\nmore\r\n");
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.errorLine, 2u);
-  EXPECT_NE(r.error.find("never closed"), std::string::npos);
-
-  r = splitCsv("a,b,c,d\r\nx,y\rz,w\r\n");
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.errorLine, 2u);
-
-  r = splitCsv("a,b,c,d\r\na,b,c,d\r\nx\"y,b,c,d\r\n");
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.errorLine, 3u);
-
-  r = splitCsv("\"ab\"c,b,c,d\r\n");
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.errorLine, 1u);
+  struct Case {
+    const char* text;
+    std::size_t badLine;
+    const char* errorPart;
+    std::vector<std::size_t> linesRead;
+  };
+  const Case cases[] = {
+      {"a,b,c,d\r\n\"open,b,c,d\r\nmore,1,2,3\r\n", 2, "never closed", {1, 3}},
+      {"a,b,c,d\r\nx,y\rz,w\r\nlast,1,2,3\r\n", 2, "carriage return", {1, 3}},
+      {"a,b,c,d\r\na,b,c,d\r\nx\"y,b,c,d\r\nlast,1,2,3", 3, "quote inside", {1, 2, 4}},
+      {"\"ab\"c,b,c,d\r\n", 1, "after a closing quote", {}},
+  };
+  for (const Case& c : cases) {
+    const auto r = splitCsv(c.text);
+    EXPECT_FALSE(r.ok) << c.text;
+    EXPECT_EQ(r.errorLine, c.badLine) << c.text;
+    EXPECT_NE(r.error.find(c.errorPart), std::string::npos) << c.text << " -> " << r.error;
+    ASSERT_EQ(r.problems.size(), 1u) << c.text;
+    EXPECT_EQ(r.problems[0].line, c.badLine) << c.text;
+    std::vector<std::size_t> lines;
+    for (const CsvRecord& record : r.records) lines.push_back(record.line);
+    EXPECT_EQ(lines, c.linesRead) << c.text;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -244,10 +253,12 @@ TEST(ToolsFeedFile, QuotedPairSpanningLinesKeepsLineNumbers) {
       "\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.045,1.00000,1.00002\r\n"
       "\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.046,1.00001,1.0000x\r\n",
       std::nullopt);
-  ASSERT_FALSE(f.ok);
-  EXPECT_EQ(f.errorLine, 3u);
-  EXPECT_NE(f.error.find("ask"), std::string::npos);
-  EXPECT_EQ(f.error.find("first row"), std::string::npos);  // not a Digits question
+  ASSERT_TRUE(f.ok);
+  EXPECT_EQ(f.rows.size(), 1u);
+  ASSERT_EQ(f.badRows.size(), 1u);
+  EXPECT_EQ(f.badRows[0].line, 3u);
+  EXPECT_NE(f.badRows[0].what.find("ask"), std::string::npos);
+  EXPECT_EQ(f.badRows[0].what.find("first row"), std::string::npos);  // not a Digits question
 
   const auto g =
       parseFeedFile("\"A,\"\"B\"\"\r\nC\",20261206 14:03:27.045,1.00000,1.00002\r\n", std::nullopt);
@@ -267,16 +278,17 @@ TEST(ToolsFeedFile, DigitsFromCommandLineMustMatch) {
   EXPECT_NE(bad.error.find("--digits 4"), std::string::npos);
 }
 
-TEST(ToolsFeedFile, LaterRowWithOtherDecimalCountIsRejected) {
+TEST(ToolsFeedFile, LaterRowWithOtherDecimalCountIsLeftOut) {
   const auto f = parseFeedFile(
       "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
       "EUR/USD,20261206 14:03:27.046,1.08150,1.08166\r\n"
       "EUR/USD,20261206 14:03:27.047,1.0815,1.08166\r\n",
       std::nullopt);
-  ASSERT_FALSE(f.ok);
-  EXPECT_EQ(f.errorLine, 3u);
-  EXPECT_NE(f.error.find("as the first row, line 1"), std::string::npos) << f.error;
-  EXPECT_TRUE(f.rows.empty());  // nothing half-parsed to send
+  ASSERT_TRUE(f.ok);
+  EXPECT_EQ(f.rows.size(), 2u);
+  ASSERT_EQ(f.badRows.size(), 1u);
+  EXPECT_EQ(f.badRows[0].line, 3u);
+  EXPECT_NE(f.badRows[0].what.find("as the first row, line 1"), std::string::npos) << f.badRows[0].what;
 }
 
 TEST(ToolsFeedFile, ExponentFormFile) {
@@ -287,7 +299,9 @@ TEST(ToolsFeedFile, ExponentFormFile) {
   EXPECT_EQ(f.rows[0].ask, 4294967295u);
 }
 
-TEST(ToolsFeedFile, BadLinesNameTheirLine) {
+// A bad row (cut by a crash, garbled, of another pair) is left out and named
+// with its line and reason; the rows around it are sent.
+TEST(ToolsFeedFile, BadRowsAreLeftOutAndNamed) {
   struct Case {
     const char* secondLine;
     const char* errorPart;
@@ -295,20 +309,61 @@ TEST(ToolsFeedFile, BadLinesNameTheirLine) {
   const Case cases[] = {
       {"EUR/USD,20261206 14:03:27.046,1.08150\r\n", "found 3"},
       {"EUR/USD,20261206 14:03:27.046,1.08150,1.08166,x\r\n", "found 5"},
+      {"EUR/USD,20261206 14:0\r\n", "found 2"},
       {"EUR/USD,20261206 25:03:27.046,1.08150,1.08166\r\n", "time"},
       {"EUR/USD,20261206 14:03:27.046,,1.08166\r\n", "bid"},
       {"EUR/USD,20261206 14:03:27.046,1.08150,42949.67296\r\n", "out of range"},
       {"GBP/USD,20261206 14:03:27.046,1.08150,1.08166\r\n", "single pair"},
       {",20261206 14:03:27.046,1.08150,1.08166\r\n", "empty pair"},
+      {"\"EUR/USD,20261206 14:03:27.046,1.08150,1.08166\r\n", "never closed"},
   };
   for (const Case& c : cases) {
     const std::string text = std::string("EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n") + c.secondLine +
-                             "EUR/USD,20261206 14:03:27.047,1.08150,1.08166\r\n";
+                             "EUR/USD,20261206 14:03:27.047,1.08151,1.08167\r\n";
     const auto f = parseFeedFile(text, std::nullopt);
-    EXPECT_FALSE(f.ok) << c.secondLine;
-    EXPECT_EQ(f.errorLine, 2u) << c.secondLine;
-    EXPECT_NE(f.error.find(c.errorPart), std::string::npos) << c.secondLine << " -> " << f.error;
+    EXPECT_TRUE(f.ok) << c.secondLine << " -> " << f.error;
+    ASSERT_EQ(f.rows.size(), 2u) << c.secondLine;
+    EXPECT_EQ(f.rows[0].line, 1u);
+    EXPECT_EQ(f.rows[1].line, 3u);
+    EXPECT_EQ(f.rows[1].bid, 108151u);
+    ASSERT_EQ(f.badRows.size(), 1u) << c.secondLine;
+    EXPECT_EQ(f.badRows[0].line, 2u) << c.secondLine;
+    EXPECT_NE(f.badRows[0].what.find(c.errorPart), std::string::npos) << c.secondLine << " -> " << f.badRows[0].what;
   }
+}
+
+TEST(ToolsFeedFile, FirstGoodRowDecidesAndNoGoodRowIsAnError) {
+  // A first row cut short: the next one gives the pair and the Digits.
+  const auto f = parseFeedFile(
+      "EUR/USD,20261206 14:03:27.045,1.08\r\n"
+      "EUR/USD,20261206 14:03:27.046,1.08150,1.08166\r\n",
+      std::nullopt);
+  ASSERT_TRUE(f.ok) << f.error;
+  EXPECT_EQ(f.digits, 5);
+  EXPECT_EQ(f.pair, "EUR/USD");
+  ASSERT_EQ(f.rows.size(), 1u);
+  EXPECT_EQ(f.rows[0].line, 2u);
+  ASSERT_EQ(f.badRows.size(), 1u);
+  EXPECT_EQ(f.badRows[0].line, 1u);
+
+  // Nothing to send: an error naming the first bad row, every bad row listed.
+  const auto none = parseFeedFile("EUR/USD,2026\r\nEUR/USD,20261206 14:03:27.046,1.08150\r\n", std::nullopt);
+  EXPECT_FALSE(none.ok);
+  EXPECT_EQ(none.errorLine, 1u);
+  EXPECT_NE(none.error.find("found 2"), std::string::npos) << none.error;
+  EXPECT_EQ(none.badRows.size(), 2u);
+  EXPECT_TRUE(none.rows.empty());
+}
+
+TEST(ToolsFeedFile, BadRowsReportListsTheFirstFew) {
+  std::string text;
+  for (int i = 0; i < 4; ++i) text += "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\nEUR/USD,2026\r\n";
+  const auto f = parseFeedFile(text, std::nullopt);
+  EXPECT_EQ(badRowsReport("t.csv", f, 2),
+            (std::vector<std::string>{"t.csv: 4 of 8 rows are bad and left out:",
+                                      "  line 2: expected 4 fields (pair,time,bid,ask), found 2",
+                                      "  line 4: expected 4 fields (pair,time,bid,ask), found 2", "  ... and 2 more"}));
+  EXPECT_TRUE(badRowsReport("t.csv", parseFeedFile("EUR/USD,20261206 14:03:27.045,1.08150,1.08166", 5)).empty());
 }
 
 TEST(ToolsFeedFile, EmptyFileIsAnError) {

@@ -38,7 +38,8 @@ const char kUsage[] =
     "Sources (exactly one):\n"
     "  --file PATH       replay a tick recording Orvalda wrote, one row per tick:\n"
     "                      pair,YYYYMMDD HH:MM:SS.mmm,bid,ask\n"
-    "                    The whole file is checked before anything is sent.\n"
+    "                    The whole file is checked before anything is sent; a bad row\n"
+    "                    (cut by a crash, garbled) is left out and named on stderr.\n"
     "  --synthetic N     send N ticks of a random walk around 1.08\n"
     "\n"
     "Options:\n"
@@ -58,9 +59,9 @@ const char kUsage[] =
     "                    feeders do\n"
     "  --help            show this text\n"
     "\n"
-    "Exit status: 0 every tick answered 1; 1 some tick failed or was answered otherwise,\n"
-    "or the run was interrupted; 2 bad command line; 3 bad or missing input file;\n"
-    "4 Orvalda not running or not answering the announcement.\n";
+    "Exit status: 0 every tick sent answered 1; 1 some tick failed or was answered\n"
+    "otherwise, or the run was interrupted; 2 bad command line; 3 missing input file or\n"
+    "one without a good row; 4 Orvalda not running or not answering the announcement.\n";
 
 HANDLE gStopEvent = nullptr;
 
@@ -215,7 +216,8 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
 
-  // Everything is read and checked before the first message goes out.
+  // Everything is read and checked before the first message goes out; bad
+  // rows are left out and told.
   FeedFile file;
   std::vector<std::int64_t> offsetsMs;
   std::int32_t digits = opt.digits.value_or(orv::tools::kDefaultDigits);
@@ -229,14 +231,21 @@ int main(int argc, char** argv) {
     }
     file = orv::tools::parseFeedFile(content, opt.digits);
     if (!file.ok) {
+      const std::size_t others = file.badRows.size() > 0 ? file.badRows.size() - 1 : 0;
+      const std::string more = others > 0 ? " (and " + std::to_string(others) + " more bad row" +
+                                                (others == 1 ? "" : "s") + ", no good one)"
+                                          : std::string();
       if (file.errorLine > 0)
-        std::fprintf(stderr, "orvalda-feed: error: %s:%zu: %s; nothing sent\n", opt.file.c_str(),
-                     file.errorLine, file.error.c_str());
+        std::fprintf(stderr, "orvalda-feed: error: %s:%zu: %s%s; nothing sent\n", opt.file.c_str(),
+                     file.errorLine, file.error.c_str(), more.c_str());
       else
         std::fprintf(stderr, "orvalda-feed: error: %s: %s; nothing sent\n", opt.file.c_str(),
                      file.error.c_str());
       return kExitInput;
     }
+    const std::vector<std::string> report = orv::tools::badRowsReport(opt.file, file);
+    for (std::size_t i = 0; i < report.size(); ++i)
+      std::fprintf(stderr, "orvalda-feed: %s%s\n", i == 0 ? "warning: " : "", report[i].c_str());
     digits = file.digits;
     if (!opt.symbol) {
       const auto fromPair = orv::tools::symbolFromPair(file.pair);

@@ -134,4 +134,7 @@ Section "Uninstall"
 
   DeleteRegKey HKLM "${UNINST_KEY}"
   DeleteRegKey HKLM "Software\Orvalda"
+  ; Orvalda's own settings (the folder of the last recording), kept for the
+  ; user: gone for the user uninstalling, as the machine's key is.
+  DeleteRegKey HKCU "Software\Orvalda"
 SectionEnd

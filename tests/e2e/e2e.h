@@ -197,6 +197,10 @@ inline int runAll(int argc, char** argv) {
 // ---------------------------------------------------------------------------
 // Time
 
+// How long a test waits for something that must happen: long enough for a
+// machine under heavy load, and spent only when the thing never comes.
+inline constexpr DWORD kPatience = 30000;
+
 // Polls cond every few milliseconds until it holds or timeoutMs have passed.
 inline bool waitUntil(const std::function<bool()>& cond, DWORD timeoutMs, DWORD pollMs = 10) {
   const ULONGLONG end = GetTickCount64() + timeoutMs;
@@ -323,7 +327,7 @@ inline std::string className(HWND window) {
 
 // A window's text by WM_GETTEXT (which works across processes); "" when the
 // window does not answer within timeoutMs.
-inline std::string windowText(HWND window, DWORD timeoutMs = 2000) {
+inline std::string windowText(HWND window, DWORD timeoutMs = kPatience) {
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &length)) return "";
   std::string text(length + 1, '\0');
@@ -364,7 +368,7 @@ inline std::vector<HWND> topWindows(DWORD pid, const char* cls, const char* titl
 }
 
 // Waits up to timeoutMs for a top-level window of pid with this class and title.
-inline HWND findTopWindow(DWORD pid, const char* cls, const char* title, DWORD timeoutMs = 10000) {
+inline HWND findTopWindow(DWORD pid, const char* cls, const char* title, DWORD timeoutMs = kPatience) {
   HWND found = nullptr;
   waitUntil(
       [&] {
@@ -378,7 +382,7 @@ inline HWND findTopWindow(DWORD pid, const char* cls, const char* title, DWORD t
 
 // Waits for a visible dialog ("#32770": message boxes, the save dialog) of
 // process pid, optionally with this title; nullptr after timeoutMs.
-inline HWND waitForDialog(DWORD pid, DWORD timeoutMs = 5000, const char* title = nullptr) {
+inline HWND waitForDialog(DWORD pid, DWORD timeoutMs = kPatience, const char* title = nullptr) {
   HWND found = nullptr;
   waitUntil(
       [&] {
@@ -392,7 +396,7 @@ inline HWND waitForDialog(DWORD pid, DWORD timeoutMs = 5000, const char* title =
 
 // Waits for a visible dialog of process pid owned by owner (a question a
 // dialog asks, such as the save dialog's "replace it?").
-inline HWND waitForDialogOwnedBy(DWORD pid, HWND owner, DWORD timeoutMs = 5000) {
+inline HWND waitForDialogOwnedBy(DWORD pid, HWND owner, DWORD timeoutMs = kPatience) {
   HWND found = nullptr;
   waitUntil(
       [&] {
@@ -404,8 +408,12 @@ inline HWND waitForDialogOwnedBy(DWORD pid, HWND owner, DWORD timeoutMs = 5000) 
   return found;
 }
 
-// How many visible dialogs process pid shows now.
-inline std::size_t dialogCount(DWORD pid) { return topWindows(pid, "#32770", nullptr, true).size(); }
+// How many dialogs process pid has now: shown ones, or with hidden too any
+// that are made but not shown yet (a message box shows itself only once its
+// own message loop runs).
+inline std::size_t dialogCount(DWORD pid, bool hiddenToo = false) {
+  return topWindows(pid, "#32770", nullptr, !hiddenToo).size();
+}
 
 // A descendant of parent with this control id (GetDlgItem looks at children only).
 inline HWND findChild(HWND parent, int id) {
@@ -436,7 +444,7 @@ inline RECT boundsInParent(HWND window) {
 }
 
 // A synchronous send that gives up after timeoutMs; false if it did.
-inline bool send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD timeoutMs = 5000) {
+inline bool send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result, DWORD timeoutMs = kPatience) {
   DWORD_PTR answer = 0;
   const bool delivered =
       SendMessageTimeoutA(window, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &answer) != 0;
@@ -493,7 +501,7 @@ inline HWND focusedWindow(HWND window) {
 }
 
 // Waits until the focus in window's thread is on target.
-inline bool waitForFocus(HWND window, HWND target, DWORD timeoutMs = 2000) {
+inline bool waitForFocus(HWND window, HWND target, DWORD timeoutMs = kPatience) {
   return waitUntil([&] { return focusedWindow(window) == target; }, timeoutMs);
 }
 
@@ -527,12 +535,20 @@ inline std::vector<std::uint32_t> screenPixels(const RECT& r) {
 // Keyboard
 
 // Presses and releases keys as a user does, into the foreground window:
-// brings top to the foreground first. Each entry is a virtual-key code;
+// brings top to the foreground first and waits until it can take them
+// (enabled, with the keyboard focus in it: a dialog that just closed may
+// still be handing the activation back). Each entry is a virtual-key code;
 // keys listed before the last are held while the last is pressed
 // (e.g. {VK_SHIFT, VK_TAB}, {VK_MENU, 'C'}).
 inline bool pressKeys(HWND top, std::initializer_list<WORD> keys) {
-  SetForegroundWindow(top);
-  if (!waitUntil([&] { return GetForegroundWindow() == top; }, 2000)) return false;
+  const bool ready = waitUntil(
+      [&] {
+        if (GetForegroundWindow() != top) SetForegroundWindow(top);
+        const HWND focus = focusedWindow(top);
+        return GetForegroundWindow() == top && IsWindowEnabled(top) && (focus == top || IsChild(top, focus));
+      },
+      kPatience, 20);
+  if (!ready) return false;
   std::vector<INPUT> inputs;
   for (WORD key : keys) {
     INPUT in = {};
@@ -550,12 +566,34 @@ inline bool pressKeys(HWND top, std::initializer_list<WORD> keys) {
   return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
-// Gives the target time to take what was posted or typed, then makes a
-// synchronous round trip to it: the window is alive and not stuck in a handler.
+// A pause, then a synchronous round trip: the window is alive and not stuck in
+// a handler. For the benchmark's pauses between its phases; a check waits for
+// the event itself (caughtUp below, or the state it expects).
 inline void settle(HWND window, DWORD ms = 200) {
   Sleep(ms);
   LRESULT ignored = 0;
   send(window, WM_NULL, 0, 0, ignored);
+}
+
+// Waits until the thread of `button` has taken every message posted to it (or
+// to any other window of that thread) before this call, and whatever those did
+// in turn: a handler that ran, a question or a dialog that opened or closed.
+// Posted messages are taken in the order they came, so a button state posted
+// now is set only after them; it is put back afterwards. A window's own loop
+// or a dialog's takes them alike. Typed keys are not covered: input comes after
+// posted messages (see Orvalda::keysTaken). False if it did not happen in time.
+inline bool caughtUp(HWND button, DWORD timeoutMs = kPatience) {
+  for (const BOOL pushed : {TRUE, FALSE}) {
+    if (!PostMessageA(button, BM_SETSTATE, pushed, 0)) return false;
+    const bool set = waitUntil(
+        [&] {
+          LRESULT state = 0;
+          return send(button, BM_GETSTATE, 0, 0, state) && ((state & BST_PUSHED) != 0) == (pushed != FALSE);
+        },
+        timeoutMs);
+    if (!set) return false;
+  }
+  return true;
 }
 
 // The whole file as it is now, read while another program may be writing it;
@@ -570,6 +608,31 @@ inline bool readShared(const std::string& path, std::string& data) {
   while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) data.append(buffer, got);
   CloseHandle(h);
   return true;
+}
+
+// Runs a Unix command line under /bin/sh (xdotool for a real mouse click, a
+// mount for a small disk) and waits for its end: true when it ended with
+// status 0 within timeoutMs. Wine starts a program named by a Unix path but
+// hands back no process to wait for, so the command leaves its exit status in
+// a file that is polled.
+inline bool runUnixShell(const std::string& script, DWORD timeoutMs = kPatience) {
+  static int counter = 0;
+  const std::string status =
+      "/tmp/orvalda-e2e-status-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+  std::string commandLine = "/bin/sh -c \"(" + script + ") >/dev/null 2>&1; echo $? >" + status + ".part; mv " +
+                            status + ".part " + status + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  if (pi.hProcess != nullptr) CloseHandle(pi.hProcess);
+  if (pi.hThread != nullptr) CloseHandle(pi.hThread);
+  const std::string statusFile = hostPath(status);
+  std::string result;
+  const bool done = waitUntil([&] { return readShared(statusFile, result) && !result.empty(); }, timeoutMs, 20);
+  DeleteFileA(statusFile.c_str());
+  return done && result.rfind("0", 0) == 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -660,7 +723,7 @@ class Probe {
   }
 
   // Waits until the log holds at least n entries; returns them.
-  std::vector<ProbeEntry> waitFor(std::size_t n, DWORD timeoutMs = 5000) const {
+  std::vector<ProbeEntry> waitFor(std::size_t n, DWORD timeoutMs = kPatience) const {
     std::vector<ProbeEntry> got;
     e2e::waitUntil(
         [&] {
@@ -745,7 +808,7 @@ class PendingSend {
 // Orvalda
 
 // The "Are you sure?" question of process pid, when it shows within timeoutMs.
-inline HWND waitForCloseQuestion(DWORD pid, DWORD timeoutMs = 5000) { return waitForDialog(pid, timeoutMs, "Exit"); }
+inline HWND waitForCloseQuestion(DWORD pid, DWORD timeoutMs = kPatience) { return waitForDialog(pid, timeoutMs, "Exit"); }
 
 // A started orvalda.exe: its two top-level windows found, the main one shown
 // with the focus on its first control. The feeder's side of the protocol and
@@ -763,8 +826,8 @@ struct Orvalda {
     E2E_REQUIRE(o.main != nullptr);
     o.app = findTopWindow(o.process.pid(), orv::kAppWindowClass, orv::kAppTitle);
     E2E_REQUIRE(o.app != nullptr);
-    E2E_REQUIRE(waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, 5000));
-    E2E_REQUIRE(waitForFocus(o.main, o.control(orv::ui::kIdRecordButton), 5000));
+    E2E_REQUIRE(waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, kPatience));
+    E2E_REQUIRE(waitForFocus(o.main, o.control(orv::ui::kIdRecordButton)));
     return o;
   }
 
@@ -782,7 +845,7 @@ struct Orvalda {
   // A message as the feeder sends it; the program answers each with 1.
   void feed(UINT code, std::uint32_t wParam, std::uint32_t lParam) const {
     LRESULT result = -1;
-    E2E_CHECK(e2e::send(main, code, wParam, lParam, result, 10000));
+    E2E_CHECK(e2e::send(main, code, wParam, lParam, result));
     E2E_CHECK_EQ(result, 1);
   }
   void tick(std::uint32_t ask, std::uint32_t bid) const { feed(orv::WM_TICK, ask, bid); }
@@ -795,14 +858,30 @@ struct Orvalda {
   void click(int id, bool checkedAfter) const {
     HWND box = control(id);
     E2E_CHECK(postClick(box));
-    E2E_REQUIRE(waitUntil([&] { return checkState(box) == (checkedAfter ? BST_CHECKED : BST_UNCHECKED); }, 5000));
+    E2E_REQUIRE(waitUntil([&] { return checkState(box) == (checkedAfter ? BST_CHECKED : BST_UNCHECKED); }, kPatience));
   }
 
-  HWND question(DWORD timeoutMs = 5000) const { return waitForCloseQuestion(process.pid(), timeoutMs); }
+  // Everything posted to the program so far has been taken, with what it set
+  // off (see e2e::caughtUp): for checking that something did not happen.
+  bool caughtUp() const { return e2e::caughtUp(control(orv::ui::kIdCloseButton)); }
+  // Likewise for keys typed so far, when the focus is on one of the main
+  // window's controls: a Tab typed now, taken after them, moves it on.
+  bool keysTaken() const {
+    const HWND before = focusedWindow(main);
+    if (before == nullptr || !IsChild(main, before) || !pressKeys(main, {VK_TAB})) return false;
+    return waitUntil([&] {
+      const HWND now = focusedWindow(main);
+      return now != before && IsChild(main, now);
+    }, kPatience);
+  }
+  // Dialogs the program has, shown or about to be.
+  std::size_t dialogs() const { return dialogCount(process.pid(), true); }
+
+  HWND question(DWORD timeoutMs = kPatience) const { return waitForCloseQuestion(process.pid(), timeoutMs); }
   // The error display: a message box titled with the program's name.
-  HWND errorBox(DWORD timeoutMs = 5000) const { return waitForDialog(process.pid(), timeoutMs, orv::kAppTitle); }
+  HWND errorBox(DWORD timeoutMs = kPatience) const { return waitForDialog(process.pid(), timeoutMs, orv::kAppTitle); }
   // A visible dialog of the program other than `besides`.
-  HWND otherDialog(HWND besides, DWORD timeoutMs = 5000) const {
+  HWND otherDialog(HWND besides, DWORD timeoutMs = kPatience) const {
     HWND found = nullptr;
     waitUntil(
         [&] {
@@ -814,17 +893,17 @@ struct Orvalda {
     return found;
   }
   bool gone(HWND dialog) const {
-    return waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
+    return waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, kPatience);
   }
 
-  bool buttonReads(const std::string& caption, DWORD timeoutMs = 5000) const {
+  bool buttonReads(const std::string& caption, DWORD timeoutMs = kPatience) const {
     return waitUntil([&] { return button() == caption; }, timeoutMs);
   }
 
   // START RECORDING pressed: the save dialog.
   HWND openSaveDialog() const {
     E2E_CHECK(postClick(control(orv::ui::kIdRecordButton)));
-    HWND dialog = waitForDialog(process.pid(), 10000);
+    HWND dialog = waitForDialog(process.pid());
     E2E_REQUIRE(dialog != nullptr);
     E2E_REQUIRE(findChild(dialog, kFileNameBox) != nullptr);
     return dialog;
@@ -850,7 +929,7 @@ struct Orvalda {
     E2E_REQUIRE(box != nullptr);
     E2E_CHECK(answerMessageBox(box, IDYES));
     DWORD code = 12345;
-    E2E_REQUIRE(process.waitExit(10000, code));
+    E2E_REQUIRE(process.waitExit(kPatience, code));
     E2E_CHECK_EQ(code, 0ul);
   }
 };

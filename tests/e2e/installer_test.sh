@@ -10,8 +10,9 @@
 # (the same as in the zip beside the installer, when there is one), the
 # Start-menu entries and the uninstall registry key; starts Orvalda through
 # its Start-menu entry, finds its main window, checks that it is the
-# installed program, closes it with Yes; uninstalls silently and waits for
-# the end; checks that the folder, the Start-menu entries and both registry
+# installed program, records once (so that it keeps its settings under
+# HKCU\Software\Orvalda), closes it with Yes; uninstalls silently and waits for
+# the end; checks that the folder, the Start-menu entries and the three registry
 # keys are gone, and that this install made no Startup shortcut. Then installs
 # again choosing the optional Startup shortcut (/STARTUP=1): checks the
 # shortcut's target and arguments, starts Orvalda through it (it must take the
@@ -56,6 +57,11 @@ INSTALL_WIN="C:\\$FOLDER_NAME\\Orvalda"
 INSTALL_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME/Orvalda"
 UNINST_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda'
 APP_KEY='HKLM\Software\Orvalda'
+# Orvalda's own settings for the user; kept aside while the test runs when this
+# prefix had them (the end-to-end tests run Orvalda in it), and put back.
+USER_KEY='HKCU\Software\Orvalda'
+USER_KEY_SAVED="$WINEPREFIX/drive_c/$FOLDER_NAME-settings.reg"
+RECORDING_WIN="C:\\$FOLDER_NAME-recording.csv"
 COPY_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME-uninstaller"
 FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe README.txt LICENSE.txt uninstall.exe)
 
@@ -105,6 +111,11 @@ STARTUP_LNK="${STARTUP_LNK%/}/Orvalda.lnk"
 
 found_before=0
 { reg_has_key "$UNINST_KEY" || reg_has_key "$APP_KEY" || [ -e "$MENU_DIR" ] || [ -e "$STARTUP_LNK" ]; } && found_before=1
+if reg_has_key "$USER_KEY"; then
+  wine reg export "$USER_KEY" "$(winepath -w "$USER_KEY_SAVED" 2>/dev/null | tr -d '\r')" /y >/dev/null 2>&1 \
+    || { echo "installer_test.sh: cannot keep $USER_KEY aside"; exit 2; }
+  wine reg delete "$USER_KEY" /f >/dev/null 2>&1
+fi
 
 finish() {
   # Whatever a failure left: Orvalda closed, the installation removed.
@@ -121,7 +132,15 @@ finish() {
       rm -rf "$MENU_DIR" "$STARTUP_LNK"
     fi
   fi
-  rm -rf "$COPY_DIR" "$WINEPREFIX/drive_c/$FOLDER_NAME"
+  wine reg delete "$USER_KEY" /f >/dev/null 2>&1
+  if [ -f "$USER_KEY_SAVED" ]; then
+    if wine reg import "$(winepath -w "$USER_KEY_SAVED" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1; then
+      rm -f "$USER_KEY_SAVED"
+    else
+      echo "installer_test.sh: could not put $USER_KEY back; it is kept in $USER_KEY_SAVED"
+    fi
+  fi
+  rm -rf "$COPY_DIR" "$WINEPREFIX/drive_c/$FOLDER_NAME" "$WINEPREFIX/drive_c/$FOLDER_NAME-recording.csv"
   if [ "$FAILURES" -gt 0 ]; then
     echo "installer test: $FAILURES check(s) failed"
     exit 1
@@ -194,7 +213,7 @@ check "$APP_KEY InstallDir is $INSTALL_WIN" test "$(reg_value "$APP_KEY" Install
 # it is there (what orvalda_drive says of it in $found); a failure if not.
 start_through() {
   wine start /unix "$1"
-  found="$(wine "$DRIVE" wait-main 30000 | tr -d '\r')"
+  found="$(wine "$DRIVE" wait-main 60000 | tr -d '\r')"
   [ -n "$found" ] || { fail "no Orvalda main window (a command line Orvalda cannot read shows the usage instead)"; return 1; }
   echo "   $found"
 }
@@ -203,7 +222,10 @@ step "Orvalda started from its Start-menu entry"
 if start_through "$MENU_DIR/Orvalda.lnk"; then
   check "the window belongs to the installed orvalda.exe" \
     bash -c '[[ "${1,,}" == *"${2,,}" ]]' _ "$found" "$INSTALL_WIN\\orvalda.exe"
-  closed="$(wine "$DRIVE" close-yes 15000 | tr -d '\r')"
+  check "a recording to $RECORDING_WIN started and stopped" \
+    bash -c 'wine "$1" start-recording "$2" && wine "$1" stop-recording' _ "$DRIVE" "$RECORDING_WIN"
+  check "Orvalda keeps its settings under $USER_KEY" reg_has_key "$USER_KEY"
+  closed="$(wine "$DRIVE" close-yes | tr -d '\r')"
   rc=$?
   echo "   $closed"
   check "closed with Yes, exit code 0" test -n "$closed" -a "$rc" = 0
@@ -217,6 +239,7 @@ check "no folder $INSTALL_DIR${left:+ (still there: $left)}" test ! -e "$INSTALL
 check "no Start-menu folder $MENU_DIR" test ! -e "$MENU_DIR"
 check "no registry key $UNINST_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$UNINST_KEY"
 check "no registry key $APP_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$APP_KEY"
+check "no registry key $USER_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$USER_KEY"
 check "the parent folder C:\\$FOLDER_NAME is empty" bash -c '[ -z "$(ls -A "$1" 2>/dev/null)" ]' _ "$WINEPREFIX/drive_c/$FOLDER_NAME"
 
 install_silently /STARTUP=1
@@ -233,7 +256,7 @@ if start_through "$STARTUP_LNK"; then
   state="$(wine "$DRIVE" status | tr -d '\r')"
   echo "   $state"
   check "the window is minimized" bash -c '[[ "$1" == *"window: minimized"* ]]' _ "$state"
-  check "closed with Yes" bash -c 'wine "$1" close-yes 15000 >/dev/null' _ "$DRIVE"
+  check "closed with Yes" bash -c 'wine "$1" close-yes >/dev/null' _ "$DRIVE"
 fi
 
 uninstall_silently

@@ -250,7 +250,7 @@ E2E_TEST(no_tick_label_fits_its_changing_text) {
   // A fresh tick after an announcement: the watchdog clears the small label.
   o.announce("EURUSD", 5);
   o.send(o.main, orv::WM_TICK, 108166, 108150);
-  E2E_CHECK(e2e::waitUntil([&] { return e2e::windowText(noTick).empty(); }, 3000));
+  E2E_CHECK(e2e::waitUntil([&] { return e2e::windowText(noTick).empty(); }, e2e::kPatience));
   const RECT r = e2e::boundsInParent(noTick);
   E2E_CHECK_EQ(r.right - r.left, 0);
   E2E_CHECK_EQ(r.left, scaled(8));
@@ -262,7 +262,7 @@ E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
   o.send(o.main, orv::WM_TICK, 10816, 10815);  // makes "Live Data" usable
   E2E_CHECK(e2e::postClick(test));
   E2E_CHECK(e2e::postClick(live));
-  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(live) == BST_CHECKED && e2e::checkState(test) == BST_CHECKED; }, 3000));
+  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(live) == BST_CHECKED && e2e::checkState(test) == BST_CHECKED; }, e2e::kPatience));
 
   E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
   HWND box = o.question();
@@ -280,8 +280,8 @@ E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
 
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
   E2E_CHECK(o.gone(box));
-  e2e::settle(o.main, 500);
-  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);  // one click, one question
+  E2E_REQUIRE(o.caughtUp());
+  E2E_CHECK_EQ(o.dialogs(), 0u);  // one click, one question
   E2E_CHECK(o.process.running());
   E2E_CHECK(IsWindowVisible(o.main));
   E2E_CHECK(IsWindowEnabled(o.main));
@@ -315,8 +315,51 @@ E2E_TEST(close_box_and_system_menu_ask_the_question) {
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDYES));
   DWORD code = 12345;
-  E2E_REQUIRE(o.process.waitExit(10000, code));
+  E2E_REQUIRE(o.process.waitExit(e2e::kPatience, code));
   E2E_CHECK_EQ(code, 0ul);
+}
+
+E2E_TEST(one_press_or_close_request_asks_once) {
+  struct Way {
+    const char* name;
+    bool (*press)(const Orvalda& o);
+  };
+  static const Way ways[] = {
+      {"a posted BM_CLICK, as automation tools press", [](const Orvalda& o) {
+         return e2e::postClick(o.control(kIdCloseButton));
+       }},
+      {"a mouse click", [](const Orvalda& o) {
+         RECT r = {};
+         GetWindowRect(o.control(kIdCloseButton), &r);
+         return e2e::runUnixShell("xdotool mousemove " + std::to_string((r.left + r.right) / 2) + " " +
+                                  std::to_string((r.top + r.bottom) / 2) + " click 1 mousemove 0 0");
+       }},
+      {"the C key", [](const Orvalda& o) { return e2e::pressKeys(o.main, {'C'}); }},
+      {"taskkill, a close request to each top-level window", [](const Orvalda& o) {
+         char system[MAX_PATH] = {};
+         GetSystemDirectoryA(system, MAX_PATH);
+         e2e::Process taskkill =
+             e2e::Process::start(std::string(system) + "\\taskkill.exe", "/PID " + std::to_string(o.process.pid()));
+         DWORD code = 1;
+         return taskkill.waitExit(e2e::kPatience, code) && code == 0;
+       }},
+      {"Close pressed again while the question is open", [](const Orvalda& o) {
+         return e2e::postClick(o.control(kIdCloseButton)) && o.question() != nullptr &&
+                e2e::postClick(o.control(kIdCloseButton));
+       }},
+  };
+  for (const Way& way : ways) {
+    std::printf("    %s\n", way.name);
+    Orvalda o = Orvalda::start();
+    E2E_CHECK(way.press(o));
+    HWND box = o.question();
+    if (!E2E_CHECK(box != nullptr)) continue;
+    E2E_CHECK(e2e::answerMessageBox(box, IDNO));
+    E2E_CHECK(o.gone(box));
+    E2E_CHECK(o.caughtUp());
+    E2E_CHECK_EQ(o.dialogs(), 0u);
+    E2E_CHECK(o.process.running());
+  }
 }
 
 E2E_TEST(end_of_session_asks_the_same_question) {
@@ -326,14 +369,14 @@ E2E_TEST(end_of_session_asks_the_same_question) {
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK_EQ(e2e::messageBoxText(box), std::string("Are you sure?"));
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
-  E2E_REQUIRE(no.finish(10000));
+  E2E_REQUIRE(no.finish(e2e::kPatience));
   E2E_CHECK_EQ(no.result, FALSE);
 
   e2e::PendingSend yes(o.main, WM_QUERYENDSESSION, 0, 0);
   box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDYES));
-  E2E_REQUIRE(yes.finish(10000));
+  E2E_REQUIRE(yes.finish(e2e::kPatience));
   E2E_CHECK_EQ(yes.result, TRUE);
 
   // The session's end itself is left to the system: the program only answers.
@@ -356,7 +399,7 @@ E2E_TEST(tab_order_skips_disabled_boxes) {
 
   // Space flips the focused box.
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_SPACE}));
-  E2E_CHECK(e2e::waitUntil([&] { return e2e::checkState(test) == BST_CHECKED; }, 2000));
+  E2E_CHECK(e2e::waitUntil([&] { return e2e::checkState(test) == BST_CHECKED; }, e2e::kPatience));
 
   // An announcement greys the focused box: the focus moves on to the next control.
   o.announce("EURUSD", 5);
@@ -372,8 +415,8 @@ E2E_TEST(tab_order_skips_disabled_boxes) {
 E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
   Orvalda o = Orvalda::start();
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_ESCAPE}));
-  e2e::settle(o.main, 500);
-  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+  E2E_REQUIRE(o.keysTaken());  // the focus moves on to Close
+  E2E_CHECK_EQ(o.dialogs(), 0u);
   E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
 
   E2E_REQUIRE(e2e::pressKeys(o.main, {'C'}));
@@ -388,8 +431,7 @@ E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
   E2E_CHECK(o.gone(box));
 
-  // Space presses the focused button.
-  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
+  // Space presses the focused button: Close, where the focus went back.
   E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdCloseButton)));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_SPACE}));
   box = o.question();
@@ -415,14 +457,14 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
   E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdTestDataBox)));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_RETURN}));
-  HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
+  HWND dialog = e2e::waitForDialog(o.process.pid());
   E2E_REQUIRE(dialog != nullptr);
   E2E_CHECK(e2e::findChild(dialog, e2e::kFileNameBox) != nullptr);
   E2E_CHECK_EQ(GetWindow(dialog, GW_OWNER), o.app);
   E2E_CHECK(!IsWindowEnabled(o.main));
   E2E_CHECK(e2e::cancelDialog(dialog));
   E2E_CHECK(o.gone(dialog));
-  E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, 3000));
+  E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, e2e::kPatience));
   E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
 }
 
@@ -440,13 +482,14 @@ E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
 
   Orvalda o = Orvalda::start();
   E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
-  HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
+  HWND dialog = e2e::waitForDialog(o.process.pid());
   E2E_REQUIRE(dialog != nullptr);
   E2E_REQUIRE(e2e::answerSaveDialog(dialog, path));
-  if (HWND replace = e2e::waitForDialogOwnedBy(o.process.pid(), dialog, 3000))
-    E2E_CHECK(e2e::answerMessageBox(replace, IDYES));  // "already exists, replace it?"
+  HWND replace = e2e::waitForDialogOwnedBy(o.process.pid(), dialog);  // "already exists, replace it?"
+  E2E_REQUIRE(replace != nullptr);
+  E2E_CHECK(e2e::answerMessageBox(replace, IDYES));
 
-  HWND error = e2e::waitForDialog(o.process.pid(), 5000, "Orvalda");
+  HWND error = o.errorBox();
   E2E_REQUIRE(error != nullptr);
   const std::string text = e2e::messageBoxText(error);
   E2E_CHECK(text.find("orvalda-e2e-locked.csv") != std::string::npos);
@@ -458,10 +501,11 @@ E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
 
   E2E_CHECK(e2e::answerMessageBox(error, IDOK));
   E2E_CHECK(o.gone(error));
-  E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, 3000));
+  E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, e2e::kPatience));
   E2E_CHECK(o.process.running());
   E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
-  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+  E2E_REQUIRE(o.caughtUp());
+  E2E_CHECK_EQ(o.dialogs(), 0u);
 }
 
 E2E_TEST(takes_any_message_even_while_a_modal_window_is_open) {
@@ -470,8 +514,8 @@ E2E_TEST(takes_any_message_even_while_a_modal_window_is_open) {
   for (UINT code = WM_USER; code < 0x800; ++code)
     for (LPARAM param : {static_cast<LPARAM>(0), static_cast<LPARAM>(-1)}) {
       LRESULT ignored = 0;
-      if (!e2e::send(o.main, code, static_cast<WPARAM>(param), param, ignored, 2000) ||
-          !e2e::send(o.app, code, static_cast<WPARAM>(param), param, ignored, 2000)) {
+      if (!e2e::send(o.main, code, static_cast<WPARAM>(param), param, ignored) ||
+          !e2e::send(o.app, code, static_cast<WPARAM>(param), param, ignored)) {
         E2E_CHECK(false);
         std::printf("    code 0x%x was not answered\n", code);
       }
@@ -493,7 +537,7 @@ E2E_TEST(takes_any_message_even_while_a_modal_window_is_open) {
 
   // The save dialog is open: likewise.
   E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
-  HWND dialog = e2e::waitForDialog(o.process.pid(), 10000);
+  HWND dialog = e2e::waitForDialog(o.process.pid());
   E2E_REQUIRE(dialog != nullptr);
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108170, 108160), 1);
   E2E_CHECK(e2e::windowText(o.control(kIdTickLine)).find("1.08170") != std::string::npos);
@@ -566,7 +610,7 @@ E2E_TEST(a_hung_tester_costs_one_wait_not_a_freeze) {
   tester.hang();
   // Ticking "Live Data" connects to the hung tester and waits for it.
   E2E_CHECK(e2e::postClick(o.control(kIdLiveBox)));
-  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(o.control(kIdLiveBox)) == BST_CHECKED; }, 5000));
+  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(o.control(kIdLiveBox)) == BST_CHECKED; }, e2e::kPatience));
   // A tick arriving meanwhile is forwarded too and answered when that wait
   // runs out, after about five seconds, not never.
   ULONGLONG start = GetTickCount64();

@@ -35,9 +35,9 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "Usage: orvalda_drive COMMAND [ARGS]\n"
-    "  wait-main [TIMEOUT_MS]          wait for Orvalda's main window to be shown (default 20000);\n"
+    "  wait-main [TIMEOUT_MS]          wait for Orvalda's main window to be shown (default 30000);\n"
     "                                  prints the window, the process and its program file\n"
-    "  wait-window TITLE [TIMEOUT_MS]  wait for a top-level window with this title (default 10000)\n"
+    "  wait-window TITLE [TIMEOUT_MS]  wait for a top-level window with this title (default 30000)\n"
     "  status                          print the tick line, the recording button, the boxes and\n"
     "                                  whether the window is minimized\n"
     "  click-live                      tick \"Live Data\" (it must be usable: a tick came in)\n"
@@ -118,7 +118,7 @@ int waitMain(DWORD timeoutMs) {
   if (!IsWindowVisible(main)) fail("Orvalda's main window was not shown within " + std::to_string(timeoutMs) + " ms");
   // It answers: its message loop runs.
   LRESULT ignored = 0;
-  if (!e2e::send(main, WM_NULL, 0, 0, ignored, 5000)) fail("Orvalda's main window does not answer");
+  if (!e2e::send(main, WM_NULL, 0, 0, ignored)) fail("Orvalda's main window does not answer");
   const DWORD pid = e2e::processOf(main);
   std::printf("main window %s, process %lu, %s\n", hex(main).c_str(), static_cast<unsigned long>(pid),
               imagePath(pid).c_str());
@@ -152,12 +152,13 @@ int clickLive() {
   const HWND main = mainWindow();
   const HWND live = control(main, kIdLiveBox, "\"Live Data\" box");
   if (e2e::checkState(live) == BST_CHECKED) fail("\"Live Data\" is already ticked");
-  if (!e2e::waitUntil([&] { return IsWindowEnabled(live) != FALSE; }, 2000))
+  if (!e2e::waitUntil([&] { return IsWindowEnabled(live) != FALSE; }, e2e::kPatience))
     fail("\"Live Data\" is greyed: it becomes usable with the first tick from a feeder");
   if (!e2e::postClick(live)) fail("cannot post the click to \"Live Data\"");
-  if (!e2e::waitUntil([&] { return e2e::checkState(live) == BST_CHECKED; }, 5000))
+  if (!e2e::waitUntil([&] { return e2e::checkState(live) == BST_CHECKED; }, e2e::kPatience))
     fail("\"Live Data\" did not become ticked");
-  e2e::settle(main, 0);  // the click handler, with its connect sequence, has run
+  // The click handler, with its connect sequence, has run.
+  if (!e2e::caughtUp(control(main, kIdCloseButton, "Close button"))) fail("Orvalda did not finish the click");
   std::printf("\"Live Data\" ticked\n");
   return 0;
 }
@@ -168,8 +169,8 @@ int startRecording(const std::string& path) {
   if (buttonText(main) != "START RECORDING") fail("Orvalda is already recording (the button shows \"" + buttonText(main) + "\")");
   if (e2e::dialogCount(pid) != 0) fail("Orvalda already shows a dialog");
   if (!e2e::postClick(control(main, kIdRecordButton, "recording button"))) fail("cannot post the click to START RECORDING");
-  const HWND dialog = e2e::waitForDialog(pid, 10000);
-  if (dialog == nullptr) fail("no save dialog within 10 s of START RECORDING");
+  const HWND dialog = e2e::waitForDialog(pid);
+  if (dialog == nullptr) fail("no save dialog within 30 s of START RECORDING");
   const HWND nameBox = e2e::findChild(dialog, e2e::kFileNameBox);
   const std::string proposed = nameBox != nullptr ? e2e::windowText(nameBox) : "";
   if (!e2e::answerSaveDialog(dialog, path)) fail("the save dialog has no file-name box or Save button");
@@ -186,9 +187,9 @@ int startRecording(const std::string& path) {
         }
         return false;
       },
-      10000, 20);
+      e2e::kPatience, 20);
   if (!problem.empty()) fail("Orvalda answered the file name with a message box: \"" + problem + "\" (left open)");
-  if (!started) fail("the recording did not start within 10 s of Save (the button still shows \"" + buttonText(main) + "\")");
+  if (!started) fail("the recording did not start within 30 s of Save (the button still shows \"" + buttonText(main) + "\")");
   std::printf("recording to %s (the dialog proposed \"%s\")\n", path.c_str(), proposed.c_str());
   return 0;
 }
@@ -207,10 +208,10 @@ int stopRecording() {
         }
         return buttonText(main) == "START RECORDING";
       },
-      10000, 20);
+      e2e::kPatience, 20);
   if (!problem.empty()) fail("Orvalda reported a problem on stopping: \"" + problem + "\" (left open)");
-  if (!stopped) fail("the recording did not stop within 10 s");
-  e2e::settle(main, 0);
+  if (!stopped) fail("the recording did not stop within 30 s");
+  if (!e2e::caughtUp(control(main, kIdCloseButton, "Close button"))) fail("Orvalda did not finish the click");
   std::printf("recording stopped\n");
   return 0;
 }
@@ -224,7 +225,7 @@ int closeYes(DWORD timeoutMs) {
   const HWND box = e2e::waitForCloseQuestion(pid);
   if (box == nullptr) {
     CloseHandle(process);
-    fail("no \"Are you sure?\" question within 5 s of Close");
+    fail("no \"Are you sure?\" question within 30 s of Close");
   }
   const std::string question = e2e::messageBoxText(box);
   if (!e2e::answerMessageBox(box, IDYES)) {
@@ -300,14 +301,14 @@ int componentsFit(const std::string& title) {
 int run(const std::vector<std::string>& args) {
   const std::string& command = args[0];
   const std::size_t n = args.size();
-  if (command == "wait-main" && n <= 2) return waitMain(n == 2 ? parseMs(args[1]) : 20000);
-  if (command == "wait-window" && (n == 2 || n == 3)) return waitWindow(args[1], n == 3 ? parseMs(args[2]) : 10000);
+  if (command == "wait-main" && n <= 2) return waitMain(n == 2 ? parseMs(args[1]) : e2e::kPatience);
+  if (command == "wait-window" && (n == 2 || n == 3)) return waitWindow(args[1], n == 3 ? parseMs(args[2]) : e2e::kPatience);
   if (command == "status" && n == 1) return status();
   if (command == "click-live" && n == 1) return clickLive();
   if (command == "start-recording" && n == 2) return startRecording(args[1]);
   if (command == "stop-recording" && n == 1) return stopRecording();
-  if (command == "close-yes" && n <= 2) return closeYes(n == 2 ? parseMs(args[1]) : 10000);
-  if (command == "close-window" && (n == 2 || n == 3)) return closeWindow(args[1], n == 3 ? parseMs(args[2]) : 10000);
+  if (command == "close-yes" && n <= 2) return closeYes(n == 2 ? parseMs(args[1]) : e2e::kPatience);
+  if (command == "close-window" && (n == 2 || n == 3)) return closeWindow(args[1], n == 3 ? parseMs(args[2]) : e2e::kPatience);
   if (command == "components-fit" && n == 2) return componentsFit(args[1]);
   std::fprintf(stderr, "orvalda_drive: error: unknown command or wrong arguments: %s\n%s", command.c_str(), kUsage);
   return kExitUsage;

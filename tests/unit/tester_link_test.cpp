@@ -274,7 +274,10 @@ TEST_F(FeedHubTest, ATesterThatClosesIsDroppedToldAndWithLiveFoundAgain) {
     EXPECT_EQ(sentTo(restarted).size(), live ? 4u : 0u);
 
     be.yesNoAnswer = false;
+    be.onModal = [&] { hub->close(); };  // a second close request while the question is open
     hub->close();
+    be.onModal = nullptr;
+    EXPECT_EQ(be.questions.size(), 1u);
     EXPECT_EQ(hub->liveBox().checked(), live);
     EXPECT_EQ(hub->tester(), live ? restarted : 0u);
     if (live) EXPECT_EQ(sentTo(restarted).back(), (SentMessage{restarted, WM_FEED_CONTROL, 1, 0}));
