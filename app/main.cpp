@@ -14,6 +14,7 @@
 #include "core/file_pattern.h"
 #include "core/feed_hub.h"
 #include "core/protocol.h"
+#include "core/second_start.h"
 #include "platform/toolkit.h"
 #include "platform/win32_backend.h"
 #include "platform/win32_text.h"
@@ -49,6 +50,29 @@ std::string startFolder() {
   return orv::toUtf8(folder);
 }
 
+// Whether another Orvalda runs on this desktop. Each copy opens a mutex named
+// after its desktop and keeps it open for its whole run (the system closes
+// it when the process ends); a copy that finds it there is not the first.
+bool anotherCopyRuns() {
+  wchar_t desktop[256] = L"";
+  GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, desktop, sizeof(desktop) - sizeof(wchar_t),
+                            nullptr);
+  const std::wstring name = L"Local\\Orvalda-desktop-" + std::wstring(desktop);
+  return CreateMutexW(nullptr, FALSE, name.c_str()) != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Restores the running copy's main window and brings it to the front. A copy
+// that is still starting gets a few seconds to show its window; a busy one
+// is not waited for (the restore is posted).
+void bringRunningCopyToFront() {
+  HWND main = nullptr;
+  for (int tries = 0; tries < 50 && (main = FindWindowA(orv::kMainWindowClass, orv::kAppTitle)) == nullptr; ++tries)
+    Sleep(100);
+  if (main == nullptr) return;
+  if (IsIconic(main)) ShowWindowAsync(main, SW_RESTORE);
+  SetForegroundWindow(main);
+}
+
 void runMessageLoop(orv::ui::MainWindow& mainWindow) {
   MSG msg;
   for (;;) {
@@ -74,6 +98,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     return error->kExitCode;
   }
   orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
+  if (orv::chooseStart(anotherCopyRuns(), startOptions) == orv::StartChoice::HandOver) {
+    bringRunningCopyToFront();
+    return 0;
+  }
   if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
   // Read once, at the start: the save dialog may change the current folder later.
   if (startOptions.recordPattern)
