@@ -73,7 +73,9 @@ void bringRunningCopyToFront() {
   SetForegroundWindow(main);
 }
 
-void runMessageLoop(orv::ui::MainWindow& mainWindow) {
+// After each message, the errors waiting: a post to show them can fail (a
+// full queue), and then nothing else would.
+void runMessageLoop(orv::ui::MainWindow& mainWindow, orv::Win32Backend& backend) {
   MSG msg;
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
@@ -81,6 +83,7 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow) {
     if (mainWindow.translateKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
+    backend.showQueuedErrors();
   }
 }
 
@@ -129,7 +132,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       mainWindow.create(instance, icon, smallIcon);
       orv::ui::setIcons(mainWindow.hwnd(), icon, smallIcon);
       mainWindow.show(showCommand);
-      runMessageLoop(mainWindow);
+      runMessageLoop(mainWindow, backend);
     }
     appWindow.setHub(nullptr);
   } catch (const std::exception& e) {
