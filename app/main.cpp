@@ -50,27 +50,47 @@ std::string startFolder() {
   return orv::toUtf8(folder);
 }
 
-// Whether another Orvalda runs on this desktop. Each copy opens a mutex named
-// after its desktop and keeps it open for its whole run (the system closes
-// it when the process ends); a copy that finds it there is not the first.
-bool anotherCopyRuns() {
-  wchar_t desktop[256] = L"";
-  GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, desktop, sizeof(desktop) - sizeof(wchar_t),
-                            nullptr);
-  const std::wstring name = L"Local\\Orvalda-desktop-" + std::wstring(desktop);
-  return CreateMutexW(nullptr, FALSE, name.c_str()) != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
-}
+// Each copy of Orvalda owns, for its whole run, a mutex named after its
+// desktop; the system lets it go when the process ends, however it ends.
+class DesktopMark {
+ public:
+  DesktopMark() {
+    wchar_t desktop[256] = L"";
+    GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, desktop,
+                              sizeof(desktop) - sizeof(wchar_t), nullptr);
+    mutex_ = CreateMutexW(nullptr, FALSE, (L"Local\\Orvalda-desktop-" + std::wstring(desktop)).c_str());
+  }
+  // True once this copy owns it; false while another copy does.
+  bool take() {
+    if (mutex_ == nullptr) return true;
+    const DWORD got = WaitForSingleObject(mutex_, 0);
+    return got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  }
 
-// Restores the running copy's main window and brings it to the front. A copy
-// that is still starting gets a few seconds to show its window; a busy one
-// is not waited for (the restore is posted).
-void bringRunningCopyToFront() {
-  HWND main = nullptr;
-  for (int tries = 0; tries < 50 && (main = FindWindowA(orv::kMainWindowClass, orv::kAppTitle)) == nullptr; ++tries)
+ private:
+  HANDLE mutex_;  // kept until the process ends
+};
+
+HWND runningMainWindow() { return FindWindowA(orv::kMainWindowClass, orv::kAppTitle); }
+
+// Another copy owns the mark, or shows its main window (one started with --another).
+bool anotherCopyRuns(DesktopMark& mark) { return !mark.take() || runningMainWindow() != nullptr; }
+
+// Restores the running copy's main window and brings it to the front; a busy
+// one is not waited for (the restore is posted). A copy that is still
+// starting gets a few seconds to show its window. False when it ended
+// meanwhile without one: this copy runs after all.
+bool handOver(DesktopMark& mark) {
+  for (int tries = 0; tries < 50; ++tries) {
+    if (const HWND main = runningMainWindow()) {
+      if (IsIconic(main)) ShowWindowAsync(main, SW_RESTORE);
+      SetForegroundWindow(main);
+      return true;
+    }
+    if (mark.take()) return false;
     Sleep(100);
-  if (main == nullptr) return;
-  if (IsIconic(main)) ShowWindowAsync(main, SW_RESTORE);
-  SetForegroundWindow(main);
+  }
+  return true;
 }
 
 // After each message, the errors waiting: a post to show them can fail (a
@@ -101,10 +121,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     return error->kExitCode;
   }
   orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
-  if (orv::chooseStart(anotherCopyRuns(), startOptions) == orv::StartChoice::HandOver) {
-    bringRunningCopyToFront();
-    return 0;
-  }
+  DesktopMark mark;
+  if (orv::chooseStart(anotherCopyRuns(mark), startOptions) == orv::StartChoice::HandOver && handOver(mark)) return 0;
   if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
   // Read once, at the start: the save dialog may change the current folder later.
   if (startOptions.recordPattern)
