@@ -15,6 +15,7 @@
 #include "core/file_pattern.h"
 #include "core/feed_hub.h"
 #include "core/protocol.h"
+#include "core/second_start.h"
 #include "platform/toolkit.h"
 #include "platform/win32_backend.h"
 #include "platform/win32_text.h"
@@ -50,7 +51,52 @@ std::string startFolder() {
   return orv::toUtf8(folder);
 }
 
-void runMessageLoop(orv::ui::MainWindow& mainWindow) {
+// Each copy of Orvalda owns, for its whole run, a mutex named after its
+// desktop; the system lets it go when the process ends, however it ends.
+class DesktopMark {
+ public:
+  DesktopMark() {
+    wchar_t desktop[256] = L"";
+    GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, desktop,
+                              sizeof(desktop) - sizeof(wchar_t), nullptr);
+    mutex_ = CreateMutexW(nullptr, FALSE, (L"Local\\Orvalda-desktop-" + std::wstring(desktop)).c_str());
+  }
+  // True once this copy owns it; false while another copy does.
+  bool take() {
+    if (mutex_ == nullptr) return true;
+    const DWORD got = WaitForSingleObject(mutex_, 0);
+    return got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  }
+
+ private:
+  HANDLE mutex_;  // kept until the process ends
+};
+
+HWND runningMainWindow() { return FindWindowA(orv::kMainWindowClass, orv::kAppTitle); }
+
+// Another copy owns the mark, or shows its main window (one started with --another).
+bool anotherCopyRuns(DesktopMark& mark) { return !mark.take() || runningMainWindow() != nullptr; }
+
+// Restores the running copy's main window and brings it to the front; a busy
+// one is not waited for (the restore is posted). A copy that is still
+// starting gets a few seconds to show its window. False when it ended
+// meanwhile without one: this copy runs after all.
+bool handOver(DesktopMark& mark) {
+  for (int tries = 0; tries < 50; ++tries) {
+    if (const HWND main = runningMainWindow()) {
+      if (IsIconic(main)) ShowWindowAsync(main, SW_RESTORE);
+      SetForegroundWindow(main);
+      return true;
+    }
+    if (mark.take()) return false;
+    Sleep(100);
+  }
+  return true;
+}
+
+// After each message, the errors waiting: a post to show them can fail (a
+// full queue), and then nothing else would.
+void runMessageLoop(orv::ui::MainWindow& mainWindow, orv::Win32Backend& backend) {
   MSG msg;
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
@@ -58,6 +104,7 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow) {
     if (mainWindow.translateKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
+    backend.showQueuedErrors();
   }
 }
 
@@ -73,6 +120,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     return reply->exitCode;
   }
   orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
+  DesktopMark mark;
+  if (orv::chooseStart(anotherCopyRuns(mark), startOptions) == orv::StartChoice::HandOver && handOver(mark)) return 0;
   if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
   // Read once, at the start: the save dialog may change the current folder later.
   if (startOptions.recordPattern)
@@ -100,7 +149,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       mainWindow.create(instance, icon, smallIcon);
       orv::ui::setIcons(mainWindow.hwnd(), icon, smallIcon);
       mainWindow.show(showCommand);
-      runMessageLoop(mainWindow);
+      runMessageLoop(mainWindow, backend);
     }
     appWindow.setHub(nullptr);
   } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include "core/announced_symbol.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "core/protocol.h"
@@ -31,6 +32,7 @@ void AnnouncedSymbol::takeHead(std::uint32_t wParam, std::uint32_t lParam) {
 void AnnouncedSymbol::takeTail(std::uint32_t wParam, std::uint32_t lParam) {
   std::string tail;
   appendLetters(tail, {highLetter(wParam), lowLetter(wParam)});
+  tail.resize(std::min(tail.size(), kLongestSymbol - std::min(kLongestSymbol, symbol_.size())));
   symbol_ += tail;
   pairText_ += tail;
   digits_ = static_cast<std::int32_t>(lParam);

@@ -1,9 +1,13 @@
 // The symbol a feeder announced, in two messages: the head carries letters
 // 1 to 4, the tail letters 5 and 6 and the number of decimals of the price
 // points. Letters are taken as they come, up to a zero byte; a tail without
-// a head adds to what is there.
+// a head adds to what is there, up to kLongestSymbol letters: a feeder that
+// sends tails without end would otherwise make every tick's texts, label and
+// row longer without end, and a row a crash cuts off longer than a restart
+// takes off (RecordingFile::kLongestCutRow).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +15,9 @@ namespace orv {
 
 class AnnouncedSymbol {
  public:
+  // Far beyond a real symbol's six letters; letters past it are dropped.
+  static constexpr std::size_t kLongestSymbol = 16 * 1024;
+
   void takeHead(std::uint32_t wParam, std::uint32_t lParam);
   void takeTail(std::uint32_t wParam, std::uint32_t lParam);
 

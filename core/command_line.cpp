@@ -31,6 +31,10 @@ constexpr const char* kUsage =
     "    tick \"Live Data\" as soon as it can be\n"
     "--minimized\n"
     "    start minimized\n"
+    "--another\n"
+    "    start even when Orvalda already runs\n"
+    "    on this desktop (else that one is\n"
+    "    brought to the front instead)\n"
     "-h, --help, /?\n"
     "    show this text";
 
@@ -44,7 +48,7 @@ std::string_view fileNamePart(std::string_view path) {
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
   const ReadOptions read =
-      readOptions(args, {"--record"}, {"--daily", "--utc", "--live", "--minimized"});
+      readOptions(args, {"--record"}, {"--daily", "--utc", "--live", "--minimized", "--another"});
   if (read.help) return CommandLineHelp{kUsage};
   auto error = [](std::string message) { return CommandLineError{std::move(message), kUsage}; };
   if (!read.error.empty()) return error(read.error);
@@ -61,6 +65,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       options.live = true;
     } else if (option.name == "--minimized") {
       options.minimized = true;
+    } else if (option.name == "--another") {
+      options.another = true;
     }
   }
   if (options.recordPattern) {

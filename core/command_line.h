@@ -19,6 +19,7 @@ struct StartOptions {
   bool utc = false;        // --utc: UTC instead of local time, for display, rows, names and midnight
   bool live = false;       // --live: tick "Live Data" as soon as it can be ticked
   bool minimized = false;  // --minimized: the main window starts minimized
+  bool another = false;    // --another: start even when another Orvalda runs on this desktop
 };
 
 // -h, --help or /?: show the usage and end.

@@ -4,23 +4,59 @@
 
 namespace orv {
 
-bool ErrorQueue::add(std::string_view text) {
+namespace {
+
+std::string kindOf(std::string_view text) {
+  std::string kind;
+  kind.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (!digit)
+      kind += text[i];
+    else if (i == 0 || text[i - 1] < '0' || text[i - 1] > '9')
+      kind += '#';
+  }
+  return kind;
+}
+
+}  // namespace
+
+ErrorQueue::Added ErrorQueue::add(std::string_view text) {
   const bool idle = waiting_.empty() && !showing_;
-  auto same = std::find_if(waiting_.begin(), waiting_.end(), [&](const Entry& e) { return e.text == text; });
-  if (same != waiting_.end())
-    ++same->count;
-  else
-    waiting_.push_back(Entry{std::string(text)});
-  return idle;
+  std::string kind = kindOf(text);
+  const auto takeInto = [&](Entry& e) {
+    ++e.count;
+    e.text.assign(text);
+  };
+  if (showing_ && !onScreen_.mixed && onScreen_.kind == kind) {
+    takeInto(onScreen_);
+    return Added::OnScreen;
+  }
+  const auto same =
+      std::find_if(waiting_.begin(), waiting_.end(), [&](const Entry& e) { return !e.mixed && e.kind == kind; });
+  if (same != waiting_.end()) {
+    takeInto(*same);
+  } else if (waiting_.size() < kMostWaiting) {
+    waiting_.push_back(Entry{std::move(kind), std::string(text)});
+  } else {
+    takeInto(waiting_.back());
+    waiting_.back().mixed = true;
+  }
+  return idle ? Added::First : Added::Waiting;
 }
 
 std::optional<std::string> ErrorQueue::open() {
   if (showing_ || waiting_.empty()) return std::nullopt;
-  Entry next = std::move(waiting_.front());
+  onScreen_ = std::move(waiting_.front());
   waiting_.erase(waiting_.begin());
   showing_ = true;
-  if (next.count > 1) next.text += " (" + std::to_string(next.count) + " times)";
-  return next.text;
+  return textOf(onScreen_);
+}
+
+std::string ErrorQueue::textOf(const Entry& e) {
+  if (e.count == 1) return e.text;
+  const std::string total = std::to_string(e.count);
+  return e.text + (e.mixed ? " (the last of " + total + " errors)" : " (" + total + " times)");
 }
 
 }  // namespace orv

@@ -3,8 +3,14 @@
 // The error display is a modal box: shown from inside another program's
 // message (a feeder's tick whose recording failed), it would hold that
 // program until a person answers. So an error is queued where it arises and
-// shown later from the message loop, one box at a time. An error that
-// repeats while it waits is counted, not queued again: "... (3 times)".
+// shown later from the message loop, one box at a time.
+//
+// Few boxes, whatever comes: errors of one kind (texts that differ only in
+// their numbers: another count, another row, another date in a file name)
+// are one box, showing the latest text and the total, "... (3 times)". A
+// repeat of the box on screen counts into that box. At most kMostWaiting
+// boxes wait; errors of further kinds share the last one, which shows the
+// latest of them and how many there were, "... (the last of 5 errors)".
 #pragma once
 
 #include <cstddef>
@@ -17,9 +23,14 @@ namespace orv {
 
 class ErrorQueue {
  public:
-  // Queues an error. True when nothing was waiting or on screen: the caller
-  // must then arrange for the display to run (post itself a message).
-  bool add(std::string_view text);
+  static constexpr std::size_t kMostWaiting = 8;
+
+  enum class Added {
+    First,     // nothing was waiting or on screen: the caller must arrange for the display to run
+    Waiting,   // it waits, on its own or counted into a waiting box
+    OnScreen,  // counted into the box on screen, whose text is now onScreenText()
+  };
+  Added add(std::string_view text);
 
   // The next error's text for the box, and marks the box as open; nothing
   // when none is waiting or a box is already open (the open one's loop shows
@@ -27,15 +38,22 @@ class ErrorQueue {
   std::optional<std::string> open();
   // The box has closed.
   void closed() noexcept { showing_ = false; }
+  // What the open box shows, repeats counted in.
+  std::string onScreenText() const { return showing_ ? textOf(onScreen_) : std::string(); }
 
   bool empty() const noexcept { return waiting_.empty(); }
+  std::size_t waiting() const noexcept { return waiting_.size(); }
 
  private:
   struct Entry {
-    std::string text;
+    std::string kind;  // the text with every run of digits as one '#'
+    std::string text;  // the latest text of the kind
     std::size_t count = 1;
+    bool mixed = false;  // errors of several kinds, beyond the bound
   };
+  static std::string textOf(const Entry& e);
   std::vector<Entry> waiting_;
+  Entry onScreen_;
   bool showing_ = false;
 };
 

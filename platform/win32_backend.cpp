@@ -221,10 +221,79 @@ bool Win32Backend::askYesNo(std::string_view text, std::string_view caption) {
   return yes;
 }
 
+namespace {
+
+// The error box on screen: the dialog of this thread that `owner` owns, with
+// the error display's title (the save dialog has another).
+HWND openErrorBox(HWND owner, const std::wstring& title) {
+  struct Search {
+    HWND owner;
+    const std::wstring& title;
+    HWND found = nullptr;
+  } search{owner, title};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        wchar_t cls[16] = {}, text[256] = {};
+        GetClassNameW(w, cls, 16);
+        GetWindowTextW(w, text, 256);
+        if (GetWindow(w, GW_OWNER) != s.owner || std::wstring_view(cls) != L"#32770" || text != s.title) return TRUE;
+        s.found = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Gives a message box a new text, growing the box (and moving its buttons
+// down) when the text needs more lines than the box has.
+void retextMessageBox(HWND box, const std::wstring& text) {
+  constexpr int kTextId = 0xFFFF;
+  HWND label = GetDlgItem(box, kTextId);
+  if (label == nullptr) return;
+  SetWindowTextW(label, text.c_str());
+  RECT have;
+  GetWindowRect(label, &have);
+  RECT need = {0, 0, have.right - have.left, 0};
+  const HDC dc = GetDC(label);
+  const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  SelectObject(dc, font);
+  ReleaseDC(label, dc);
+  const int grow = need.bottom - (have.bottom - have.top);
+  if (grow <= 0) return;
+  // The text grows, what lies below it (the buttons) moves down, the box grows.
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(child, &r);
+    const bool below = r.top >= have.bottom;
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&r), 2);
+    if (child == label)
+      SetWindowPos(child, nullptr, 0, 0, r.right - r.left, r.bottom - r.top + grow, SWP_NOMOVE | SWP_NOZORDER);
+    else if (below)
+      SetWindowPos(child, nullptr, r.left, r.top + grow, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  }
+  RECT outer;
+  GetWindowRect(box, &outer);
+  SetWindowPos(box, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + grow,
+               SWP_NOMOVE | SWP_NOZORDER);
+}
+
+}  // namespace
+
 // The box is modal: shown here, inside another program's message, it would
-// hold that program until a person answers. It waits for the message loop.
+// hold that program until a person answers. It waits for the message loop,
+// which a posted message wakes; when the post fails (a full queue), the loop
+// finds it all the same after the message it handles (showQueuedErrors).
 void Win32Backend::showError(std::string_view text) {
-  if (errors_.add(text) && !PostMessageA(app_, kShowErrorsMessage, 0, 0)) showQueuedErrors();
+  switch (errors_.add(text)) {
+    case ErrorQueue::Added::First: PostMessageA(app_, kShowErrorsMessage, 0, 0); break;
+    case ErrorQueue::Added::OnScreen:
+      if (HWND box = openErrorBox(app_, toWide(appTitle_))) retextMessageBox(box, toWide(errors_.onScreenText()));
+      break;
+    case ErrorQueue::Added::Waiting: break;
+  }
 }
 
 void Win32Backend::showQueuedErrors() {

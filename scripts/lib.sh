@@ -73,6 +73,11 @@ wine_env() {
   # No .NET or HTML engine installers, and no desktop entries in $HOME for
   # the shortcuts an installer makes inside the prefix.
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
+  # Wine reads the arguments and the current folder, and names files, in the
+  # locale's character set. Under the C locale (plain ASCII) a name with any
+  # other letter ("Łukasz-用") reaches the program as "?" and fails: take
+  # UTF-8 then, as C.UTF-8, which every Debian has.
+  if [ "$(locale charmap 2>/dev/null)" = ANSI_X3.4-1968 ]; then export LC_ALL=C.UTF-8; fi
   if [ ! -f "$WINEPREFIX/.orvalda-ready" ]; then
     log "preparing the Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"

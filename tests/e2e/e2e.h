@@ -130,6 +130,15 @@ inline std::vector<std::string>& arguments() {
   return args;
 }
 
+// Texts are UTF-8 in the tests, as in the program; the wide (…W) calls take
+// them as UTF-16, so paths and arguments may hold any letters.
+inline std::wstring wide(const std::string& utf8) {
+  std::wstring out(utf8.size(), L'\0');
+  out.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                          out.data(), static_cast<int>(out.size()))));
+  return out;
+}
+
 // A Unix path (as ctest passes it under Wine) as a Windows path on Wine's Z:
 // drive; a Windows path as it is.
 inline std::string hostPath(const std::string& path) {
@@ -244,7 +253,7 @@ class Process {
   }
   ~Process() { close(); }
 
-  // Starts exe with the given command-line arguments. Throws on failure.
+  // Starts exe with the given command-line arguments (UTF-8). Throws on failure.
   static Process start(const std::string& exe, const std::string& args = "", const StartOptions& options = {}) {
     Process p;
     p.job_ = CreateJobObjectA(nullptr, nullptr);
@@ -255,14 +264,15 @@ class Process {
 
     std::string commandLine = "\"" + exe + "\"";
     if (!args.empty()) commandLine += " " + args;
-    STARTUPINFOA si = {};
+    std::wstring wideCommandLine = wide(commandLine);
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     if (options.ownStdHandles) {
       si.dwFlags = STARTF_USESTDHANDLES;
       si.hStdOutput = si.hStdError = options.output;
     }
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, options.output != nullptr,
+    if (!CreateProcessW(wide(exe).c_str(), wideCommandLine.data(), nullptr, nullptr, options.output != nullptr,
                         CREATE_SUSPENDED | options.flags, nullptr, nullptr, &si, &pi))
       throw std::runtime_error("cannot start " + exe + " (error " + std::to_string(GetLastError()) + ")");
     AssignProcessToJobObject(p.job_, pi.hProcess);
@@ -476,13 +486,16 @@ inline bool answerMessageBox(HWND box, int buttonId) {
 // The save dialog's file-name box.
 inline constexpr int kFileNameBox = 0x47C;
 
-// Types a file name into the save dialog and presses Save.
+// Types a file name (UTF-8) into the save dialog and presses Save.
 inline bool answerSaveDialog(HWND dialog, const std::string& fileName) {
   HWND nameBox = findChild(dialog, kFileNameBox);
   HWND save = GetDlgItem(dialog, IDOK);
   if (nameBox == nullptr || save == nullptr) return false;
-  LRESULT ignored = 0;
-  if (!send(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()), ignored)) return false;
+  const std::wstring text = wide(fileName);
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+                           &ignored))
+    return false;
   return postClick(save);
 }
 
@@ -596,10 +609,10 @@ inline bool caughtUp(HWND button, DWORD timeoutMs = kPatience) {
   return true;
 }
 
-// The whole file as it is now, read while another program may be writing it;
-// false when it cannot be opened (it does not exist).
+// The whole file (UTF-8 path) as it is now, read while another program may be
+// writing it; false when it cannot be opened (it does not exist).
 inline bool readShared(const std::string& path, std::string& data) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   data.clear();
@@ -933,5 +946,39 @@ struct Orvalda {
     E2E_CHECK_EQ(code, 0ul);
   }
 };
+
+// ---------------------------------------------------------------------------
+// Rows
+
+// The file's rows with each time stamp (the second of four fields, 21
+// characters) replaced by "T", every line end kept: what is left shows
+// a row lost, glued to another, cut or out of order.
+inline std::string withoutStamps(const std::string& data) {
+  std::string out;
+  std::size_t at = 0;
+  for (std::size_t end; (end = data.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    const std::string line = data.substr(at, end - at);
+    const std::size_t first = line.find(','), second = first == std::string::npos ? first : line.find(',', first + 1);
+    const bool stamped = second == first + 22 && line.find(',', second + 1) != std::string::npos;
+    out += stamped ? line.substr(0, first) + ",T" + line.substr(second) : line;
+    out += "\r\n";
+  }
+  return out + data.substr(at);
+}
+
+#ifdef ORVALDA_PROBE_EXE
+// Sends n rising EURUSD ticks, from point `from` on; notes each row the file
+// must get and each message the tester must get.
+inline void sendTicks(const Orvalda& o, std::uint32_t from, std::uint32_t n, std::string& rows,
+                      std::vector<ProbeEntry>& forwarded) {
+  for (std::uint32_t bid = from; bid < from + n; ++bid) {
+    o.tick(bid + 16, bid);
+    char row[64];
+    std::snprintf(row, sizeof row, "EUR/USD,T,1.%05u,1.%05u\r\n", bid % 100000, (bid + 16) % 100000);
+    rows += row;
+    forwarded.push_back(fwd(bid + 16, bid));
+  }
+}
+#endif  // ORVALDA_PROBE_EXE
 
 }  // namespace e2e

@@ -25,6 +25,7 @@
 #include "tests/e2e/e2e.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 namespace {
 
@@ -314,11 +315,26 @@ int run(const std::vector<std::string>& args) {
   return kExitUsage;
 }
 
+// The arguments as UTF-8 (a path to type into the save dialog may hold any letters).
+std::vector<std::string> utf8Arguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 1; wide != nullptr && i < count; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);  // with its NUL
+    std::string arg(size > 1 ? static_cast<std::size_t>(size - 1) : 0, '\0');
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+    args.push_back(arg);
+  }
+  LocalFree(wide);
+  return args;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = utf8Arguments();
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
     return args.empty() ? kExitUsage : 0;

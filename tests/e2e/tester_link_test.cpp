@@ -477,4 +477,31 @@ E2E_TEST(a_tester_that_recovers_is_waited_for_again) {
   for (std::size_t i = 0; i < rows.size(); ++i) E2E_CHECK(rows[i] == tableRow(static_cast<int>(i)));
 }
 
+E2E_TEST(a_tester_lost_again_while_its_error_is_on_screen_counts_into_that_box) {
+  Orvalda o = Orvalda::start("--live");
+  HWND box = nullptr;
+  for (int loss = 1; loss <= 2; ++loss) {
+    {
+      Probe probe;  // found at the first tick, then every 3 s while it is looked for
+      o.tick(10816, 10815);
+      E2E_REQUIRE(probe.waitFor(3, 10000).size() >= 3);
+    }
+    o.tick(10817, 10816);  // to a window that is gone
+    if (box == nullptr) box = o.errorBox();
+    E2E_REQUIRE(box != nullptr);
+  }
+  E2E_CHECK(e2e::waitUntil([&] { return e2e::messageBoxText(box).find("(2 times)") != std::string::npos; }, 5000));
+  std::printf("    %s\n", e2e::messageBoxText(box).c_str());
+  // The box grew to the new text: its button below the text, inside the box.
+  RECT outer, text, ok;
+  GetWindowRect(box, &outer);
+  GetWindowRect(GetDlgItem(box, 0xFFFF), &text);
+  GetWindowRect(GetDlgItem(box, IDOK), &ok);
+  E2E_CHECK(ok.top >= text.bottom && ok.bottom <= outer.bottom);
+  E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+  E2E_CHECK(o.gone(box));
+  e2e::settle(o.main);
+  E2E_CHECK_EQ(e2e::dialogCount(o.process.pid()), 0u);
+}
+
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

@@ -19,6 +19,8 @@ using e2e::Orvalda;
 using e2e::Probe;
 using e2e::ProbeEntry;
 using e2e::TempFolder;
+using e2e::sendTicks;
+using e2e::withoutStamps;
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -49,35 +51,6 @@ std::string eurusdFile(const TempFolder& folder) {
                  year >= 2000 && month >= 1 && month <= 12 && day >= 1 && day <= 31))
     return "";
   return folder.file(names[0]);
-}
-
-// The file's rows with each time stamp (the second of four fields, 21
-// characters) replaced by "T", every line end kept: what is left shows
-// a row lost, glued to another, cut or out of order.
-std::string withoutStamps(const std::string& data) {
-  std::string out;
-  std::size_t at = 0;
-  for (std::size_t end; (end = data.find("\r\n", at)) != std::string::npos; at = end + 2) {
-    const std::string line = data.substr(at, end - at);
-    const std::size_t first = line.find(','), second = first == std::string::npos ? first : line.find(',', first + 1);
-    const bool stamped = second == first + 22 && line.find(',', second + 1) != std::string::npos;
-    out += stamped ? line.substr(0, first) + ",T" + line.substr(second) : line;
-    out += "\r\n";
-  }
-  return out + data.substr(at);
-}
-
-// Sends n rising EURUSD ticks, from point `from` on; notes each row the file
-// must get and each message the tester must get.
-void sendTicks(const Orvalda& o, std::uint32_t from, std::uint32_t n, std::string& rows,
-               std::vector<ProbeEntry>& forwarded) {
-  for (std::uint32_t bid = from; bid < from + n; ++bid) {
-    o.tick(bid + 16, bid);
-    char row[64];
-    std::snprintf(row, sizeof row, "EUR/USD,T,1.%05u,1.%05u\r\n", bid % 100000, (bid + 16) % 100000);
-    rows += row;
-    forwarded.push_back(e2e::fwd(bid + 16, bid));
-  }
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST_F(FeedHubTest, LettersIgnoreTheUnusedBitsAndStopAtAZeroByte) {
   EXPECT_EQ(hub->symbol(), "EUR");
 }
 
-TEST_F(FeedHubTest, TailsAppendWithoutAHeadAndWithoutBound) {
+TEST_F(FeedHubTest, TailsAppendWithoutAHeadUpToABound) {
   EXPECT_EQ(tail("AB", 4), 1);
   EXPECT_EQ(hub->symbol(), "XXXYYYAB");
   EXPECT_EQ(hub->pairText(), "XXX/YYYAB");
@@ -70,6 +70,13 @@ TEST_F(FeedHubTest, TailsAppendWithoutAHeadAndWithoutBound) {
   // A tick under the long symbol is shown whole.
   tick(10816, 10815);
   EXPECT_NE(hub->tickLine().caption().find(hub->symbol() + " bid 1.0815 ask 1.0816"), std::string::npos);
+  // Letters past the bound are dropped, both texts in step; the Digits are still taken.
+  for (int i = 0; i < 5000; ++i) tail("EF", 7);
+  EXPECT_EQ(hub->symbol().size(), AnnouncedSymbol::kLongestSymbol);
+  EXPECT_EQ(hub->pairText(), "XXX/" + hub->symbol().substr(3));
+  EXPECT_EQ(hub->digits(), 7);
+  announce("EURUSD", 5);  // a head starts afresh
+  EXPECT_EQ(hub->pairText(), "EUR/USD");
 }
 
 TEST_F(FeedHubTest, ResultsOfTheFourCodesAndOthersPassedOn) {
