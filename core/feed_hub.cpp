@@ -17,6 +17,7 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
       liveBox_(backend, controlId(Control::LiveBox), false),
       testDataBox_(backend, controlId(Control::TestDataBox), true),
       silenceLine_(backend, controlId(Control::SilenceLine), "No Ticks", kRed),
+      statusTimer_(backend, timerId(TimerRole::Status), false, timerEntry(TimerRole::Status).firstIntervalMs),
       link_(backend, [this] { return symbol_.digits(); }) {
   recordButton_.onClick = [this] { onRecordClicked(); };
   closeButton_.onClose = [this] { close(); };
@@ -24,6 +25,8 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
   testDataBox_.onClick = [this] { onTestDataClicked(); };
   pulseTimer_.onTimer = [this] { onPulse(); };
   link_.onLost = [this](std::uint64_t notPassedOn) { onTesterLost(notPassedOn); };
+  link_.onFound = [this] { notify(testerFoundNotice()); };
+  statusTimer_.onTimer = [this] { showStatus(); };
   if (options.recordPattern) {
     // Armed from the start: the button offers to stop it before the first tick.
     unattended_ = std::make_unique<UnattendedRecording>(backend, *options.recordPattern, options.daily);
@@ -82,7 +85,9 @@ void FeedHub::onSymbolTail() {
   pulseTimer_.setInterval(kWatchdogIntervalMs);
   if (!unattended_) return;
   std::string notice;
+  const bool wasRetrying = unattended_->isWaitingToRetry();
   unattended_->follow(clock(), symbol_.symbol(), notice);
+  if (const std::optional<Notice> changed = recordingNotice(wasRetrying)) notify(*changed);
   if (!notice.empty()) backend_.showError(errorDisplayText(notice));
 }
 
@@ -93,10 +98,13 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid) {
   watchdog_.tickArrived(backend_.calendarSeconds());
 
   std::string failure;
+  std::optional<Notice> recordingChanged;
   if (unattended_ || recording_) {
     buildCsvRow(rowText_, symbol_.pairText(), now, symbol_.digits(), bid, ask);
     if (unattended_) {
+      const bool wasRetrying = unattended_->isWaitingToRetry();
       unattended_->record(now, symbol_.symbol(), rowText_.view(), bid, ask, failure);
+      recordingChanged = recordingNotice(wasRetrying);
     } else if (!recording_->appendRow(rowText_.view(), failure)) {
       // The recording ends here, so it never looks alive while nothing
       // reaches the disk.
@@ -110,6 +118,7 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid) {
 
   // Told only after the forward, so the tester gets this tick before any
   // that arrive while the error is on screen.
+  if (recordingChanged) notify(*recordingChanged);
   if (!failure.empty()) backend_.showError(errorDisplayText(failure));
 }
 
@@ -129,6 +138,7 @@ void FeedHub::timerElapsed(TimerRole timer) {
   switch (timer) {
     case TimerRole::Pulse: pulseTimer_.fire(); break;
     case TimerRole::TesterSearch: link_.searchTimer().fire(); break;
+    case TimerRole::Status: statusTimer_.fire(); break;
   }
 }
 
@@ -181,6 +191,7 @@ void FeedHub::onTesterLost(std::uint64_t notPassedOn) {
     liveBox_.setChecked(false);
   }
   keepTimerPace();
+  notify(testerLostNotice(notPassedOn, lookAgain));
   backend_.showError(errorDisplayText(text));
 }
 
@@ -195,6 +206,7 @@ void FeedHub::onRecordClicked() {
   // next press is the user's own recording.
   if (unattended_) {
     unattended_->end(clock());
+    stoppedLogPath_ = unattended_->logPath();
     unattended_.reset();
     showRecordingState();
     return;
@@ -230,6 +242,67 @@ void FeedHub::showRecordingState() {
   const bool recording = isRecording();
   recordButton_.setKind(recording ? ButtonKind::Cancel : ButtonKind::Ok);
   recordButton_.setCaption(recording ? "STOP RECORDING" : "START RECORDING");
+}
+
+void FeedHub::startStatusUpdates() {
+  statusTimer_.setEnabled(true);
+  showStatus();
+}
+
+StatusSnapshot FeedHub::status() const {
+  StatusSnapshot s;
+  s.recording = isRecording();
+  if (unattended_) {
+    s.file = unattended_->currentPath();
+    s.rows = unattended_->rowsInFile();
+    if (unattended_->isWaitingToRetry()) s.failure = unattended_->failureReason();
+  } else if (recording_) {
+    s.file = recording_->path();
+    s.rows = recording_->rowsWritten();
+  }
+  s.ticksSeen = watchdog_.hasSeenTicks();
+  s.secondsSinceTick = s.ticksSeen ? backend_.calendarSeconds() - watchdog_.lastTickTime() : 0;
+  s.tester = link_.isOpen() ? TesterUse::Linked : link_.isLooking() ? TesterUse::Looking : TesterUse::NotInUse;
+  return s;
+}
+
+// The same text is not shown again: the notification area lives in another
+// process, and each change is a message to it.
+void FeedHub::showStatus() {
+  std::string text = statusTip(status());
+  if (text == shownStatus_) return;
+  shownStatus_ = std::move(text);
+  backend_.showStatus(shownStatus_);
+}
+
+void FeedHub::notify(const Notice& notice) { backend_.notify(notice.kind, notice.title, notice.text); }
+
+std::optional<Notice> FeedHub::recordingNotice(bool wasRetrying) const {
+  if (!unattended_ || unattended_->isWaitingToRetry() == wasRetrying) return std::nullopt;
+  if (wasRetrying) return recordingRecoveredNotice(unattended_->currentPath(), unattended_->ticksLostInLastGap());
+  return recordingFailedNotice(unattended_->currentPath(), unattended_->failureReason());
+}
+
+// The recordings folder: the current file's; before the first, the folder
+// the pattern names before its first field; without a recording, where the
+// last one went.
+std::vector<TrayMenuItem> FeedHub::trayMenu(bool checkerInstalled) const {
+  TrayMenuFacts facts;
+  facts.checkerInstalled = checkerInstalled;
+  if (unattended_) {
+    facts.recording = unattended_->currentPath();
+    facts.log = unattended_->logPath();
+  } else if (recording_) {
+    facts.recording = recording_->path();
+  }
+  if (facts.log.empty()) facts.log = stoppedLogPath_;
+  if (!facts.recording.empty())
+    facts.recordingsFolder = folderOf(facts.recording);
+  else if (const std::string* pattern = unattended_ ? &unattended_->pattern() : nullptr)
+    facts.recordingsFolder = folderOf(std::string_view(*pattern).substr(0, pattern->find('{')));
+  else
+    facts.recordingsFolder = backend_.loadSetting(kLastFolderSetting);
+  return orv::trayMenu(facts);
 }
 
 void FeedHub::close() {

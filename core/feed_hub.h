@@ -16,15 +16,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/announced_symbol.h"
 #include "core/command_line.h"
 #include "core/feed_watchdog.h"
 #include "core/recording_file.h"
 #include "core/replay.h"
+#include "core/status_text.h"
 #include "core/tester_link.h"
 #include "core/tick_text.h"
+#include "core/tray_menu.h"
 #include "core/unattended_recording.h"
 #include "core/wall_time.h"
 #include "core/window_model.h"
@@ -63,6 +67,16 @@ class FeedHub {
   // The session did not end after all (another program refused).
   void sessionEndCancelled();
 
+  // The notification-area icon: its tooltip is shown now and kept current
+  // every second from here on (call it once the window that runs the timers
+  // exists). Its notices come as they happen: an unattended recording that
+  // fails and recovers, a tester lost and found.
+  void startStatusUpdates();
+  // What the tooltip tells, read now.
+  StatusSnapshot status() const;
+  // The icon's menu; checkerInstalled: the checker program is there to run.
+  std::vector<TrayMenuItem> trayMenu(bool checkerInstalled) const;
+
   // The controls, for the window that shows them.
   const Label& tickLine() const noexcept { return tickLine_; }
   const Label& silenceLine() const noexcept { return silenceLine_; }
@@ -98,6 +112,10 @@ class FeedHub {
   void startRecording();
   void stopRecording();
   void showRecordingState();
+  void showStatus();
+  void notify(const Notice& notice);
+  // The notice an unattended recording's step calls for: its failure began or ended.
+  std::optional<Notice> recordingNotice(bool wasRetrying) const;
   WallTime clock();
 
   Backend& backend_;
@@ -113,6 +131,9 @@ class FeedHub {
   CheckBox liveBox_;
   CheckBox testDataBox_;
   Label silenceLine_;
+  Timer statusTimer_;  // the notification-area icon's tooltip
+  std::string shownStatus_;
+  std::string stoppedLogPath_;  // the log of an unattended recording the user stopped
 
   // The parts.
   AnnouncedSymbol symbol_;

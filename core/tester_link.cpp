@@ -68,8 +68,9 @@ void TesterLink::tellTicksNotTaken() {
 void TesterLink::keepLooking(bool on) { searchTimer_.setEnabled(on && !isOpen()); }
 
 void TesterLink::onSearch() {
-  if (!isOpen()) open();
+  const bool found = !isOpen() && open();
   searchTimer_.setEnabled(!isOpen());
+  if (found && onFound) onFound();
 }
 
 }  // namespace orv

@@ -44,6 +44,8 @@ class TesterLink {
   // The tester's window went away; the argument is the ticks not passed on
   // to it since it last answered. Unset: the count is told on the error display.
   std::function<void(std::uint64_t notPassedOn)> onLost;
+  // The search found a tester and opened the link.
+  std::function<void()> onFound;
 
  private:
   bool send(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam);

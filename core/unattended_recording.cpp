@@ -140,6 +140,7 @@ void UnattendedRecording::recovered(const WallTime& now, std::string& notice) {
   notice = "Recording to " + path + " again; " + lost;
   failedPath_.clear();
   failureReason_.clear();
+  ticksLostInLastGap_ = ticksNotRecorded_;
   ticksNotRecorded_ = 0;
   tries_ = 0;
 }
@@ -201,7 +202,8 @@ void UnattendedRecording::endFile(const WallTime& now) {
 }
 
 void UnattendedRecording::log(const WallTime& now, const std::string& nearPath, std::string_view text) {
-  writeLogLine(backend_, nearPath, now, text);
+  std::string written = writeLogLine(backend_, nearPath, now, text);
+  if (!written.empty()) logPath_ = std::move(written);
 }
 
 }  // namespace orv

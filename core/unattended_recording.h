@@ -56,6 +56,10 @@ class UnattendedRecording {
   const std::string& currentPath() const noexcept { return file_ ? file_->path() : failedPath_; }
   std::uint64_t rowsInFile() const noexcept { return stats_.rows; }
   const std::string& failureReason() const noexcept { return failureReason_; }
+  // The ticks that could not be recorded in the last failure that ended.
+  std::uint64_t ticksLostInLastGap() const noexcept { return ticksLostInLastGap_; }
+  // orvalda.log as last written; empty before the first line.
+  const std::string& logPath() const noexcept { return logPath_; }
 
  private:
   struct FileStats {
@@ -92,6 +96,8 @@ class UnattendedRecording {
   std::int64_t lastSummaryMs_ = 0;
   std::uint64_t tries_ = 0;
   std::uint64_t ticksNotRecorded_ = 0;
+  std::uint64_t ticksLostInLastGap_ = 0;
+  std::string logPath_;
 };
 
 // Bytes as a log shows them: in double quotes, with quotes, backslashes and

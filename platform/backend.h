@@ -61,6 +61,14 @@ class RawFile {
   virtual bool close(std::string& error) = 0;
 };
 
+// How a notice beside the notification-area icon looks.
+enum class NoticeKind { Info, Warning };
+
+// The room the notification area has for its texts, in UTF-16 code units.
+inline constexpr std::size_t kStatusTextUnits = 127;  // the icon's tooltip
+inline constexpr std::size_t kNoticeTitleUnits = 63;
+inline constexpr std::size_t kNoticeTextUnits = 255;
+
 enum class FileOpening {
   Empty,   // created, or emptied when it is there
   AddTo,   // kept as it is; created, with every missing folder on its way, when it is not
@@ -103,6 +111,13 @@ class Backend {
   virtual bool askYesNo(std::string_view text, std::string_view caption) = 0;
   // Never waits: the text is shown once the message being handled has been answered.
   virtual void showError(std::string_view text) = 0;
+
+  // The program's icon in the notification area: its tooltip (one or two
+  // lines, at most kStatusTextUnits), and a notice beside it that nobody has
+  // to answer. Neither waits: both are shown once the message being handled
+  // has been answered.
+  virtual void showStatus(std::string_view text) = 0;
+  virtual void notify(NoticeKind kind, std::string_view title, std::string_view text) = 0;
 
   // Opens a file to write; nullptr with a reason on failure.
   virtual std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) = 0;

@@ -178,6 +178,16 @@ void MemoryBackend::showError(std::string_view text) {
   note("error " + std::string(text));
 }
 
+void MemoryBackend::showStatus(std::string_view text) {
+  statuses.emplace_back(text);
+  note("status " + std::string(text));
+}
+
+void MemoryBackend::notify(NoticeKind kind, std::string_view title, std::string_view text) {
+  notices.push_back(ShownNotice{kind, std::string(title), std::string(text)});
+  note("notify " + std::string(title) + ": " + std::string(text));
+}
+
 std::unique_ptr<RawFile> MemoryBackend::openFile(const std::string& path, FileOpening how, std::string& error) {
   note((how == FileOpening::Empty ? "create " : "append ") + path);
   for (auto* errors : {&nextOpenErrors, &openErrors})

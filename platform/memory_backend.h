@@ -16,6 +16,13 @@
 
 namespace orv {
 
+struct ShownNotice {
+  NoticeKind kind = NoticeKind::Info;
+  std::string title;
+  std::string text;
+  bool operator==(const ShownNotice&) const = default;
+};
+
 struct SentMessage {
   WindowHandle window = 0;
   std::uint32_t msg = 0;
@@ -78,6 +85,8 @@ class MemoryBackend : public Backend {
   unsigned pacedPeriodMs = 0;                 // what keepTimerPace last asked for
   std::vector<std::string> errors;            // texts of the error display
   std::vector<std::string> questions;         // texts asked with Yes/No
+  std::vector<std::string> statuses;          // the notification-area tooltips, in order
+  std::vector<ShownNotice> notices;           // the notices beside the icon, in order
   std::vector<std::shared_ptr<MemoryFile>> files;  // in the order they were opened
   // The "disk": each path's file.
   std::map<std::string, std::shared_ptr<MemoryFile>> disk;
@@ -114,6 +123,8 @@ class MemoryBackend : public Backend {
   bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) override;
   bool askYesNo(std::string_view text, std::string_view caption) override;
   void showError(std::string_view text) override;
+  void showStatus(std::string_view text) override;
+  void notify(NoticeKind kind, std::string_view title, std::string_view text) override;
   std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
   void saveSetting(std::string_view name, std::string_view value) override;

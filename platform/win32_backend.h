@@ -9,18 +9,22 @@
 
 #include "platform/win32.h"
 
+#include <optional>
 #include <vector>
 #include <string>
 #include <utility>
 
 #include "platform/backend.h"
 #include "platform/error_queue.h"
+#include "platform/win32_notify_icon.h"
 #include "platform/send_policy.h"
 
 namespace orv {
 
 // Posted to the application window when an error is waiting for the display.
 inline constexpr UINT kShowErrorsMessage = WM_APP + 2;
+// Posted to the application window when the notification area has something to show.
+inline constexpr UINT kNotifyAreaMessage = WM_APP + 20;
 
 class Win32Backend : public Backend {
  public:
@@ -64,6 +68,18 @@ class Win32Backend : public Backend {
   // Shows the queued errors, one box at a time, until none is left.
   void showQueuedErrors();
 
+  // The notification area: the icon, owned by the application window, which
+  // gets the icon's clicks (kNotifyIconMessage) and shows what waits for the
+  // notification area when told to (kNotifyAreaMessage: showNotifyArea).
+  // Nothing is shown before setAppWindow.
+  void addNotifyIcon(HWND owner, HICON icon);
+  void removeNotifyIcon();
+  // The shell restarted ("TaskbarCreated"): the icon is added again from the loop.
+  void notifyAreaRestarted();
+  void showStatus(std::string_view text) override;
+  void notify(NoticeKind kind, std::string_view title, std::string_view text) override;
+  void showNotifyArea();
+
   std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
   void saveSetting(std::string_view name, std::string_view value) override;
@@ -80,6 +96,18 @@ class Win32Backend : public Backend {
   ErrorQueue errors_;
   bool fineTimer_ = false;  // the system timer runs at 1 ms (timeBeginPeriod)
   bool asking_ = false;     // a yes/no question is open
+
+  // What waits for the notification area.
+  struct PendingNotice {
+    NoticeKind kind;
+    std::string title, text;
+  };
+  void postNotifyArea();
+  NotifyIcon notifyIcon_;
+  std::optional<std::string> pendingStatus_;
+  std::vector<PendingNotice> pendingNotices_;
+  bool iconLost_ = false;
+  bool notifyAreaPosted_ = false;
 };
 
 // A colour as the toolkit encodes it (0x00BBGGRR, or 0x80000000 | system

@@ -11,6 +11,7 @@ void setIcons(HWND window, HICON icon, HICON smallIcon) {
 }
 
 ApplicationWindow::~ApplicationWindow() {
+  notifyArea_.remove();
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
@@ -22,9 +23,11 @@ void ApplicationWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) 
                       x, y, 0, 0, nullptr, nullptr, instance, createParam()) == nullptr)
     throwLastError("Cannot create the application window");
   setIcons(hwnd_, icon, smallIcon);
+  notifyArea_.create(hwnd_, smallIcon);
 }
 
 LRESULT ApplicationWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (notifyArea_.handle(msg, wParam, lParam)) return 0;
   switch (msg) {
     case kShowErrorsMessage:
       backend_.showQueuedErrors();

@@ -141,6 +141,8 @@ void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
   applyDpi(dpi_);
   backend_.setMainWindow(hwnd_);
   lastFocus_ = kTabOrder.front();
+  // The window runs the timers, the notification-area icon's among them.
+  guarded([this] { hub_.startStatusUpdates(); });
 }
 
 void MainWindow::show(int showCommand) {

@@ -1,0 +1,232 @@
+#include "ui/notify_area.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "platform/win32_text.h"
+#include "ui/win32_error.h"
+
+namespace orv::ui {
+
+namespace {
+
+// Posted to the owner: show the menu (from the loop, once the shell's click
+// has been answered); a checker run has ended (lParam: its CheckRun).
+constexpr UINT kShowMenuMessage = WM_APP + 22;
+constexpr UINT kCheckEndedMessage = WM_APP + 23;
+
+// How long a checker run is waited for before it is told as unfinished.
+constexpr DWORD kCheckLimitMs = 10 * 60 * 1000;
+
+struct CheckRun {
+  HWND owner = nullptr;
+  HANDLE process = nullptr;
+  HANDLE wait = nullptr;
+  bool timedOut = false;
+  std::string recording;
+  std::string report;
+};
+
+// The folder orvalda.exe is in, with its final backslash.
+std::wstring programFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return std::wstring();
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+// The checker beside orvalda.exe; empty when it is not installed.
+std::wstring installedChecker() {
+  const std::wstring path = programFolder() + toWide(kCheckerProgram);
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::wstring();
+  return path;
+}
+
+// One argument as the usual Windows rules for quotes and backslashes read it back.
+std::wstring quotedArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  std::wstring out = L"\"";
+  for (auto it = arg.begin();; ++it) {
+    std::size_t backslashes = 0;
+    while (it != arg.end() && *it == L'\\') {
+      ++it;
+      ++backslashes;
+    }
+    if (it == arg.end()) {
+      out.append(backslashes * 2, L'\\');
+      break;
+    }
+    if (*it == L'"') {
+      out.append(backslashes * 2 + 1, L'\\');
+    } else {
+      out.append(backslashes, L'\\');
+    }
+    out.push_back(*it);
+  }
+  out.push_back(L'"');
+  return out;
+}
+
+// Opens a folder or a file as the shell opens it when double-clicked.
+void openInShell(HWND owner, const std::string& path) {
+  // Some shell handlers need COM on the calling thread; already there, it stays as it is.
+  static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  (void)com;
+  const std::wstring file = toWide(path);
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_FLAG_NO_UI;
+  info.hwnd = owner;
+  info.lpVerb = L"open";
+  info.lpFile = file.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) throwLastError(("Cannot open " + path).c_str());
+}
+
+// Restored when minimized, shown, and brought to the front.
+void bringToFront(HWND window) {
+  if (window == nullptr) return;
+  ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(window);
+}
+
+void CALLBACK onCheckEnded(void* param, BOOLEAN timedOut) {
+  auto* run = static_cast<CheckRun*>(param);
+  run->timedOut = timedOut != FALSE;
+  PostMessageW(run->owner, kCheckEndedMessage, 0, reinterpret_cast<LPARAM>(run));
+}
+
+}  // namespace
+
+void NotifyArea::create(HWND owner, HICON icon) {
+  owner_ = owner;
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  backend_.addNotifyIcon(owner, icon);
+}
+
+void NotifyArea::remove() { backend_.removeNotifyIcon(); }
+
+bool NotifyArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case kNotifyAreaMessage:
+      backend_.showNotifyArea();
+      return true;
+    case kNotifyIconMessage:
+      if (wParam == kNotifyIconId) clicked(LOWORD(lParam));
+      return true;
+    case kShowMenuMessage:
+      runGuarded(backend_, [this] { showMenu(); });
+      return true;
+    case kCheckEndedMessage:
+      runGuarded(backend_, [this, lParam] { checkEnded(lParam); });
+      return true;
+    case WM_COMMAND:
+      if (lParam != 0 || HIWORD(wParam) != 0) return false;  // not a menu's
+      if (const std::optional<TrayCommand> command = trayCommandOf(LOWORD(wParam))) {
+        runGuarded(backend_, [this, command] { run(*command); });
+        return true;
+      }
+      return false;
+    default:
+      if (msg != 0 && msg == taskbarCreated_) {
+        backend_.notifyAreaRestarted();
+        return true;
+      }
+      return false;
+  }
+}
+
+void NotifyArea::clicked(UINT mouseMessage) {
+  if (mouseMessage == WM_LBUTTONDBLCLK) runGuarded(backend_, [this] { run(TrayCommand::ShowWindow); });
+  if (mouseMessage == WM_RBUTTONUP || mouseMessage == WM_CONTEXTMENU) PostMessageW(owner_, kShowMenuMessage, 0, 0);
+}
+
+void NotifyArea::showMenu() {
+  if (hub_ == nullptr) return;
+  const std::vector<TrayMenuItem> items = hub_->trayMenu(!installedChecker().empty());
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) throwLastError("Cannot make the menu");
+  for (const TrayMenuItem& item : items)
+    AppendMenuW(menu, MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED), trayMenuId(item.command),
+                toWide(item.text).c_str());
+  if (!items.empty()) SetMenuDefaultItem(menu, trayMenuId(items.front().command), FALSE);
+  POINT at = {};
+  GetCursorPos(&at);
+  // The menu closes when the user clicks elsewhere only if its owner is in
+  // the foreground; the message after it lets the menu end properly.
+  SetForegroundWindow(owner_);
+  TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, owner_, nullptr);  // the choice comes as WM_COMMAND
+  PostMessageW(owner_, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+}
+
+// A choice is carried out only while the logic's menu offers it.
+void NotifyArea::run(TrayCommand command) {
+  if (hub_ == nullptr) return;
+  const std::vector<TrayMenuItem> items = hub_->trayMenu(!installedChecker().empty());
+  const auto item = std::find_if(items.begin(), items.end(), [command](const TrayMenuItem& i) { return i.command == command; });
+  if (item == items.end() || !item->enabled) return;
+  switch (command) {
+    case TrayCommand::ShowWindow: bringToFront(backend_.mainWindow()); break;
+    case TrayCommand::OpenRecordingsFolder:
+    case TrayCommand::OpenLog: openInShell(owner_, item->target); break;
+    case TrayCommand::CheckRecording: startCheck(item->target); break;
+    case TrayCommand::Close: hub_->close(); break;
+  }
+}
+
+// The checker runs on its own; its report opens once it has ended.
+void NotifyArea::startCheck(const std::string& recording) {
+  const std::wstring checker = installedChecker();
+  std::wstring temp(MAX_PATH + 1, L'\0');
+  temp.resize(GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
+  auto check = std::make_unique<CheckRun>();
+  check->owner = owner_;
+  check->recording = recording;
+  check->report = toUtf8(temp) + checkReportName(recording);
+  DeleteFileW(toWide(check->report).c_str());  // a report of an earlier run is not taken for this one's
+
+  std::wstring commandLine = quotedArgument(checker);
+  for (const std::string& arg : checkerArguments(check->report, recording)) commandLine += L" " + quotedArgument(toWide(arg));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(checker.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &started))
+    throwLastError(("Cannot start " + toUtf8(checker)).c_str());
+  CloseHandle(started.hThread);
+  check->process = started.hProcess;
+  if (!RegisterWaitForSingleObject(&check->wait, check->process, onCheckEnded, check.get(), kCheckLimitMs,
+                                   WT_EXECUTEONLYONCE)) {
+    CloseHandle(check->process);
+    throwLastError(("Cannot wait for " + toUtf8(checker)).c_str());
+  }
+  check.release();  // back with kCheckEndedMessage
+}
+
+void NotifyArea::checkEnded(LPARAM param) {
+  const std::unique_ptr<CheckRun> check(reinterpret_cast<CheckRun*>(param));
+  UnregisterWait(check->wait);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(check->process, &exitCode);
+  CloseHandle(check->process);
+  WIN32_FILE_ATTRIBUTE_DATA report = {};
+  const bool written = GetFileAttributesExW(toWide(check->report).c_str(), GetFileExInfoStandard, &report) &&
+                       (report.nFileSizeLow != 0 || report.nFileSizeHigh != 0);
+  if (!check->timedOut && written) return openInShell(owner_, check->report);
+  throw Error(checkerFailedText(check->recording, exitCode, !check->timedOut));
+}
+
+}  // namespace orv::ui
