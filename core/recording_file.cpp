@@ -86,20 +86,32 @@ bool RecordingFile::appendRow(std::string_view row, std::string& error) {
     ++rows_;
     return true;
   }
-  if (written > 0) cutBackFailedWrite(written);
+  cutBackFailedWrite(written);
   return false;
 }
 
-// The failed write's bytes are the last `written` bytes of the file while
-// nobody has added after them; only then are they taken off.
+// What a failed write left is taken off while it is still the file's end:
+// the `written` bytes the system reported, or, when it reports none (some
+// systems write part of a row and then report only the failure), the longest
+// start of the row that ends the file right after a line end. Nothing is
+// taken off that is not this row's, nor anything from before this run.
 void RecordingFile::cutBackFailedWrite(std::size_t written) {
   std::string ignored;
   std::uint64_t size = 0;
-  if (!file_->size(size, ignored) || size < written || size - written < runStart_) return;
-  std::string there(written, '\0');
-  if (!file_->read(size - written, there.data(), written, ignored)) return;
-  if (std::string_view(there) != std::string_view(line_).substr(0, written)) return;
-  file_->truncate(size - written, ignored);
+  if (!file_->size(size, ignored) || size <= runStart_) return;
+  const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(line_.size() - 1, size - runStart_));
+  const std::size_t readBack = std::min<std::uint64_t>(most + 1, size);  // with the byte before, when there is one
+  std::string tail(readBack, '\0');
+  if (!file_->read(size - readBack, tail.data(), readBack, ignored)) return;
+  const std::string_view row(line_);
+  for (std::size_t k = written > 0 ? std::min(written, most) : most; k > 0; --k) {
+    const bool startsARow = size - k == runStart_ || tail[readBack - k - 1] == '\n';
+    if (startsARow && std::string_view(tail).substr(readBack - k) == row.substr(0, k)) {
+      file_->truncate(size - k, ignored);
+      return;
+    }
+    if (written > 0) return;  // the reported bytes are not there as written: leave them
+  }
 }
 
 bool RecordingFile::close(std::string& error) {

@@ -27,6 +27,7 @@ class MemoryRawFile : public RawFile {
     written = std::min(room, size);
     file_->data.append(data, written);
     if (written < size) {
+      if (file_->hidesPartialWrites) written = 0;
       error = "There is not enough space on the disk";
       return false;
     }

@@ -40,6 +40,8 @@ struct MemoryFile {
   // A write that would pass this size writes up to it, then fails (disk full).
   std::size_t failAfterBytes = SIZE_MAX;
   bool failClose = false;
+  // A write that fails part way reports nothing written (as some systems do).
+  bool hidesPartialWrites = false;
   // Bytes another program adds to the end just before the next write.
   std::string otherWriterAdds;
 };

@@ -17,6 +17,7 @@ struct Case {
   std::string after;            // the file after rows "r1" and "r2"
   std::string cutTail;
   bool secondRowWritten;
+  bool systemHidesPartialWrites = false;
 };
 
 TEST(RecordingFilePart, AddsWholeRowsAtTheEndAndCutsBackOnlyWhatIsItsOwn) {
@@ -28,6 +29,8 @@ TEST(RecordingFilePart, AddsWholeRowsAtTheEndAndCutsBackOnlyWhatIsItsOwn) {
       {"another writer's row lands between", "", "W\r\n", SIZE_MAX, "r1\r\nW\r\nr2\r\n", "", true},
       {"a part-written row is cut back", "A\r\n", "", 9, "A\r\nr1\r\n", "", false},
       {"another writer's row stays", "", "W\r\n", 9, "r1\r\nW\r\n", "", false},
+      {"a part-written row the system does not report", "A\r\n", "", 9, "A\r\nr1\r\n", "", false, true},
+      {"nor then another writer's", "", "W\r\n", 8, "r1\r\nW\r\n", "", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -41,6 +44,7 @@ TEST(RecordingFilePart, AddsWholeRowsAtTheEndAndCutsBackOnlyWhatIsItsOwn) {
     std::unique_ptr<RecordingFile> file = RecordingFile::addTo(be, path, cutTail, error);
     ASSERT_NE(file, nullptr) << error;
     be.disk[path]->failAfterBytes = c.failAfterBytes;
+    be.disk[path]->hidesPartialWrites = c.systemHidesPartialWrites;
     EXPECT_TRUE(file->appendRow("r1", error)) << error;
     be.disk[path]->otherWriterAdds = c.otherWriterAdds;
     EXPECT_EQ(file->appendRow("r2", error), c.secondRowWritten);
