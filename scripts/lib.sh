@@ -39,6 +39,7 @@ libcli11-dev /usr/include/CLI/CLI.hpp
 python3 python3
 zip zip
 nsis makensis
+chromium chromium
 LIST
   if [ "${#want[@]}" -gt 0 ]; then
     log "installing: ${want[*]}"
