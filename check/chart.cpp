@@ -1,6 +1,7 @@
 #include "check/chart.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace orv::check {
 
@@ -29,6 +30,21 @@ void Chart::halve() noexcept {
   }
   std::fill(buckets_.begin() + kBuckets / 2, buckets_.end(), Bucket{});
   ++shift_;
+  currentFrom_ = currentTo_ = 0;  // found afresh
+}
+
+void Chart::findBucket(std::int64_t ms) noexcept {
+  if (!any_) {
+    origin_ = maxMs_ = ms;
+    any_ = true;
+  }
+  // Times before the first tick (a clock set back) go to the first bucket.
+  const std::uint64_t offset = ms > origin_ ? static_cast<std::uint64_t>(ms - origin_) : 0;
+  while ((offset >> shift_) >= kBuckets) halve();
+  const std::uint64_t index = offset >> shift_;
+  current_ = &buckets_[index];
+  currentFrom_ = index == 0 ? INT64_MIN : origin_ + static_cast<std::int64_t>(index << shift_);
+  currentTo_ = origin_ + static_cast<std::int64_t>((index + 1) << shift_);
 }
 
 std::vector<ChartColumn> Chart::columns(std::size_t count) const {

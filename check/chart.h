@@ -25,15 +25,10 @@ class Chart {
 
   Chart();
   void add(std::int64_t ms, double bid, double ask, std::int64_t spread) noexcept {
-    if (!any_) {
-      origin_ = maxMs_ = ms;
-      any_ = true;
-    }
+    // Most ticks fall into the bucket of the tick before.
+    if (ms < currentFrom_ || ms >= currentTo_) findBucket(ms);
     maxMs_ = std::max(maxMs_, ms);
-    // Times before the first tick (a clock set back) go to the first bucket.
-    const std::uint64_t offset = ms > origin_ ? static_cast<std::uint64_t>(ms - origin_) : 0;
-    while ((offset >> shift_) >= kBuckets) halve();
-    Bucket& b = buckets_[offset >> shift_];
+    Bucket& b = *current_;
     if (b.ticks++ == 0) {
       b.bidMin = b.bidMax = bid, b.askMin = b.askMax = ask, b.spreadMin = b.spreadMax = spread;
       return;
@@ -58,11 +53,14 @@ class Chart {
   };
   static void merge(Bucket& into, const Bucket& from) noexcept;
   void halve() noexcept;
+  void findBucket(std::int64_t ms) noexcept;
 
   std::vector<Bucket> buckets_;
   std::int64_t origin_ = 0, maxMs_ = 0;
   unsigned shift_ = 0;  // buckets are 2^shift_ ms wide
   bool any_ = false;
+  Bucket* current_ = nullptr;  // the bucket of the last tick, for [currentFrom_, currentTo_)
+  std::int64_t currentFrom_ = 0, currentTo_ = 0;
 };
 
 }  // namespace orv::check

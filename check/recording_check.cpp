@@ -1,6 +1,7 @@
 #include "check/recording_check.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,15 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#endif
+
+// For the few functions every row passes through.
+#if defined(__GNUC__)
+#define ORV_ALWAYS_INLINE __attribute__((always_inline)) inline
+#elif defined(_MSC_VER)
+#define ORV_ALWAYS_INLINE __forceinline
+#else
+#define ORV_ALWAYS_INLINE inline
 #endif
 
 namespace orv::check {
@@ -57,30 +67,24 @@ std::uint64_t FileReport::problemTotal() const noexcept {
 
 // ---------------------------------------------------------------------------
 
-void RecordingCheck::SpikeWatch::reset() { *this = SpikeWatch(); }
-
-namespace {
-
-// The median of n sizes counted in `sizes` (at least 1).
-std::uint64_t medianSize(const std::array<std::uint32_t, 1024>& sizes, std::uint64_t n) {
-  std::uint64_t seen = 0;
-  for (std::size_t v = 1; v < sizes.size(); ++v) {
-    seen += sizes[v];
-    if (2 * seen >= n) return v;
-  }
-  return sizes.size() - 1;
+// The median of the first n sizes of this block (n at least 1), at least 1;
+// of 64 of them, evenly spread, when there are more.
+std::uint64_t RecordingCheck::SpikeWatch::medianOfBlock(std::size_t n) {
+  std::array<std::uint32_t, 64> sample{};
+  const std::size_t k = std::min(n, sample.size());
+  for (std::size_t i = 0; i < k; ++i) sample[i] = block_[i * n / k];
+  const auto middle = sample.begin() + static_cast<std::ptrdiff_t>((k - 1) / 2);
+  std::nth_element(sample.begin(), middle, sample.begin() + static_cast<std::ptrdiff_t>(k));
+  return std::max<std::uint64_t>(1, *middle);
 }
 
-}  // namespace
+void RecordingCheck::SpikeWatch::endBlock() {
+  usual_ = medianOfBlock(kSpikeBlock);
+  inBlock_ = 0;
+}
 
-inline bool RecordingCheck::SpikeWatch::next(std::int64_t price, std::uint64_t line, Found& found) {
-  if (!havePrevious_) {
-    previous_ = price;
-    havePrevious_ = true;
-    return false;
-  }
-  const std::int64_t move = price - previous_;
-  previous_ = price;
+bool RecordingCheck::SpikeWatch::judge(std::int64_t price, std::int64_t move, std::uint64_t size, std::uint64_t line,
+                                       Found& found) {
   bool spotted = false;
   if (pending_.active) {
     ++pending_.seen;
@@ -92,20 +96,9 @@ inline bool RecordingCheck::SpikeWatch::next(std::int64_t price, std::uint64_t l
       pending_.active = false;
     }
   }
-  const std::uint64_t size = distance(move, 0);
-  // A move of kSpikeFactor points or less is never a spike: the usual move is at least 1.
   if (size > kSpikeFactor && !spotted && !pending_.active) {
-    const std::uint64_t usual = usual_ > 0 ? usual_ : inBlock_ >= kSpikeMinMoves ? medianSize(sizes_, inBlock_) : 0;
+    const std::uint64_t usual = usual_ > 0 ? usual_ : inBlock_ >= kSpikeMinMoves ? medianOfBlock(inBlock_) : 0;
     if (usual > 0 && size > kSpikeFactor * usual) pending_ = {true, line, price - move, move, usual, 0};
-  }
-  // Counted without a branch: most moves are small, and come in no order.
-  const std::uint32_t nonZero = size != 0;
-  sizes_[std::min<std::uint64_t>(size, sizes_.size() - 1)] += nonZero;
-  inBlock_ += nonZero;
-  if (inBlock_ == kSpikeBlock) {
-    usual_ = medianSize(sizes_, kSpikeBlock);
-    sizes_.fill(0);
-    inBlock_ = 0;
   }
   return spotted;
 }
@@ -152,8 +145,8 @@ void RecordingCheck::switchPair(std::string_view pair, std::uint64_t line) {
   }
   if (report_.pairs.size() < kKeptPairs && std::find(report_.pairs.begin(), report_.pairs.end(), pair_) == report_.pairs.end())
     report_.pairs.push_back(pair_);
-  bidSpikes_.reset();
-  askSpikes_.reset();
+  bidSpikes_ = SpikeWatch();
+  askSpikes_ = SpikeWatch();
   previousSamePair_ = false;
 }
 
@@ -218,7 +211,8 @@ void RecordingCheck::add(const Line& line) {
   tick(line.number, f, ms, bid, ask);
 }
 
-void RecordingCheck::tick(std::uint64_t n, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask) {
+// Inlined into the loop of addRows(), where nearly all rows pass.
+ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask) {
   FileReport& r = report_;
   if (r.rows++ == 0) {
     r.first.assign(f.stamp);
@@ -226,19 +220,18 @@ void RecordingCheck::tick(std::uint64_t n, const RowFields& f, std::int64_t ms, 
     r.digits = *digits_;
   }
   r.lastLine = n;
-  const std::string_view previousStamp(previousStamp_, sizeof previousStamp_);
   if (havePrevious_) {
     if (ms < previousMs_) {
       problem(ProblemKind::Order, n,
-              "time goes back " + durationText(previousMs_ - ms) + ", from " + std::string(previousStamp) + " (line " +
+              "time goes back " + durationText(previousMs_ - ms) + ", from " + stampText(previousMs_) + " (line " +
                   std::to_string(previousLine_) + ") to " + std::string(f.stamp),
               ms);
     } else if (ms - previousMs_ > options_.gapMs) {
       const std::int64_t offset = options_.utcOffsetMs.value_or(0);
       const std::int64_t open = ms - previousMs_ - closedMs(options_.session, previousMs_ - offset, ms - offset);
       if (open > options_.gapMs && r.silenceCount++ < kKeptSilences)
-        r.silences.push_back({n, std::string(previousStamp), std::string(f.stamp), previousMs_, ms, open});
-    } else if (ms == previousMs_ && bid.points == previousBid_.points && ask.points == previousAsk_.points &&
+        r.silences.push_back({n, stampText(previousMs_), std::string(f.stamp), previousMs_, ms, open});
+    } else if (ms == previousMs_ && bid.points == previousBid_ && ask.points == previousAsk_ &&
                previousSamePair_) {
       problem(ProblemKind::Duplicate, n, "the same time and prices as line " + std::to_string(previousLine_), ms);
     }
@@ -260,32 +253,27 @@ void RecordingCheck::tick(std::uint64_t n, const RowFields& f, std::int64_t ms, 
   }
   ++hourTicks_;
   r.chart.add(ms, static_cast<double>(bid.points) * scale_, static_cast<double>(ask.points) * scale_, spread);
-  spikeCheck(n, ms, bid, ask);
+  SpikeWatch::Found found;
+  if (bidSpikes_.next(static_cast<std::int64_t>(bid.points), n, found)) spike("bid", found, ms);
+  if (askSpikes_.next(static_cast<std::int64_t>(ask.points), n, found)) spike("ask", found, ms);
 
   havePrevious_ = true;
   previousSamePair_ = true;
   previousMs_ = ms;
   previousLine_ = n;
-  previousBid_ = bid;
-  previousAsk_ = ask;
-  std::memcpy(previousStamp_, f.stamp.data(), sizeof previousStamp_);
+  previousBid_ = bid.points;
+  previousAsk_ = ask.points;
 }
 
-void RecordingCheck::spikeCheck(std::uint64_t n, std::int64_t ms, const Price& bid, const Price& ask) {
-  SpikeWatch::Found found[2];
-  const bool spotted[2] = {bidSpikes_.next(static_cast<std::int64_t>(bid.points), n, found[0]),
-                           askSpikes_.next(static_cast<std::int64_t>(ask.points), n, found[1])};
-  for (int side = 0; side < 2; ++side) {
-    if (!spotted[side] || found[side].line == lastSpikeLine_) continue;
-    const SpikeWatch::Found& s = found[side];
-    lastSpikeLine_ = s.line;
-    const std::uint64_t size = distance(s.jump, 0);
-    problem(ProblemKind::Spike, s.line,
-            std::string(side == 0 ? "bid" : "ask") + (s.jump > 0 ? " jumps up " : " drops ") + std::to_string(size) +
-                " points, " + std::to_string(size / s.usual) + " times its usual move of " + std::to_string(s.usual) +
-                ", and is back " + std::to_string(s.after) + (s.after == 1 ? " tick" : " ticks") + " later",
-            ms);
-  }
+void RecordingCheck::spike(const char* side, const SpikeWatch::Found& s, std::int64_t ms) {
+  if (s.line == lastSpikeLine_) return;  // both sides of one spike
+  lastSpikeLine_ = s.line;
+  const std::uint64_t size = distance(s.jump, 0);
+  problem(ProblemKind::Spike, s.line,
+          std::string(side) + (s.jump > 0 ? " jumps up " : " drops ") + std::to_string(size) + " points, " +
+              std::to_string(size / s.usual) + " times its usual move of " + std::to_string(s.usual) +
+              ", and is back " + std::to_string(s.after) + (s.after == 1 ? " tick" : " ticks") + " later",
+          ms);
 }
 
 namespace {
@@ -303,13 +291,11 @@ inline bool sameBytes(const char* a, const char* b, std::size_t n) noexcept {
   return true;
 }
 
-// The value of k (1..8) decimal digits at p, read 8 bytes at a time; false
-// when one of them is not a digit. Reads 8 bytes from p.
-inline bool swarDigits(const char* p, int k, std::uint64_t& value) {
-  std::uint64_t v;
-  std::memcpy(&v, p, 8);
-  // The k digits, first in the lowest byte, moved up behind leading '0's.
-  if (k < 8) v = (v << (8 * (8 - k))) | (0x3030303030303030ULL >> (8 * k));
+// The value of the n (1..8) decimal digits in the low bytes of v (the first
+// in the lowest byte); false when one of them is not a digit.
+ORV_ALWAYS_INLINE bool swarDigits(std::uint64_t v, int n, std::uint64_t& value) {
+  // Moved up behind leading '0's, then all eight checked and added up at once.
+  if (n < 8) v = (v << (8 * (8 - n))) | (0x3030303030303030ULL >> (8 * n));
   if ((((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4))) !=
       0x3333333333333333ULL)
     return false;
@@ -320,31 +306,34 @@ inline bool swarDigits(const char* p, int k, std::uint64_t& value) {
   return true;
 }
 
-constexpr std::uint64_t kPowersOf10[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-
 // Reads a price of exactly `digits` decimals ("1.08150") ending at `stop`,
 // as parsePrice() and the decimals check take it; false for anything else
 // (which the slow way then looks at). Reads up to 21 bytes from p, and moves
 // p past the stop.
-inline bool fixedPrice(const char*& p, char stop, std::int32_t digits, Price& out) {
+ORV_ALWAYS_INLINE bool fixedPrice(const char*& p, char stop, std::int32_t digits, Price& out) {
   std::uint64_t v = 0;
-  int n = 0;
-  unsigned d = 0;
-  while (n < 19 && (d = static_cast<unsigned char>(p[n]) - 0x30u) <= 9) v = v * 10 + d, ++n;
-  if (n == 0 || p[n] != '.' || n + digits > 18) return false;  // at most 18 digits
-  const char* fraction = p + n + 1;
-  if (digits <= 8) {
-    std::uint64_t f = 0;
-    if (!swarDigits(fraction, digits, f)) return false;
-    v = v * kPowersOf10[digits] + f;
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t notDot = w ^ 0x2E2E2E2E2E2E2E2EULL;
+  const std::uint64_t dots = (notDot - 0x0101010101010101ULL) & ~notDot & 0x8080808080808080ULL;
+  int dot = dots != 0 ? std::countr_zero(dots) / 8 : 8;  // where the first '.' is
+  if (dot >= 1 && dot + digits <= 8) {
+    // Up to 8 digits in all: the point taken out, the rest read at once.
+    const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
+    const std::uint64_t next = static_cast<unsigned char>(p[8]);
+    if (!swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, v)) return false;
   } else {
-    for (int i = 0; i < digits; ++i) {
-      if ((d = static_cast<unsigned char>(fraction[i]) - 0x30u) > 9) return false;
+    // One digit at a time.
+    unsigned d = 0;
+    for (dot = 0; dot < 19 && (d = static_cast<unsigned char>(p[dot]) - 0x30u) <= 9; ++dot) v = v * 10 + d;
+    if (dot == 0 || p[dot] != '.' || dot + digits > 18) return false;  // at most 18 digits
+    for (int i = dot + 1; i <= dot + digits; ++i) {
+      if ((d = static_cast<unsigned char>(p[i]) - 0x30u) > 9) return false;
       v = v * 10 + d;
     }
   }
-  if (fraction[digits] != stop) return false;
-  p = fraction + digits + 1;
+  if (p[dot + 1 + digits] != stop) return false;
+  p += dot + 2 + digits;
   out.points = v;
   out.digits = digits;
   return true;
@@ -354,7 +343,7 @@ inline bool fixedPrice(const char*& p, char stop, std::int32_t digits, Price& ou
 
 std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineNumber) {
   // Only rows of the current pair, written plainly, with decimals.
-  if (!havePair_ || !digits_ || *digits_ <= 0 || pair_.size() > 1000 ||
+  if (!havePair_ || !digits_ || *digits_ <= 0 || *digits_ > 18 || pair_.size() > 1000 ||
       pair_.find_first_of(",\"\r\n") != std::string::npos)
     return 0;
   const std::size_t pairSize = pair_.size();
@@ -365,6 +354,7 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
   RowFields f;
   f.pair = pair_;
   f.count = 4;
+  std::uint64_t taken = 0;
   // The longest row of this pair: 21 bytes for each price with its separator.
   while (static_cast<std::size_t>(end - row) >= pairSize + 23 + 21 + 21 + 1) {
     if (pairSize <= 8) {
@@ -385,18 +375,19 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
     const char* askStart = p;
     if (!fixedPrice(p, '\r', digits, ask) || *p != '\n') break;
     f.ask = std::string_view(askStart, static_cast<std::size_t>(p - 1 - askStart));
-    ++report_.lineEnds[static_cast<std::size_t>(LineEnd::CrLf)];
-    report_.lines = ++lineNumber;
-    tick(lineNumber, f, ms, bid, ask);
+    tick(++lineNumber, f, ms, bid, ask);
+    ++taken;
     row = p + 1;
   }
+  report_.lineEnds[static_cast<std::size_t>(LineEnd::CrLf)] += taken;
+  if (taken > 0) report_.lines = lineNumber;
   return static_cast<std::size_t>(row - begin);
 }
 
 FileReport RecordingCheck::finish(std::uint64_t bytes) {
   if (hourTicks_ > 0) report_.ticksPerHour.add(hourTicks_);
   hourTicks_ = 0;
-  if (report_.rows > 0) report_.last.assign(previousStamp_, sizeof previousStamp_);
+  if (report_.rows > 0) report_.last = stampText(previousMs_);
   report_.bytes = bytes;
   std::stable_sort(report_.problems.begin(), report_.problems.end(),
                    [](const Problem& a, const Problem& b) { return a.line < b.line; });

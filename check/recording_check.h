@@ -64,8 +64,9 @@ struct CheckOptions {
 // Spikes: a bid or ask that moves more than kSpikeFactor times its usual move,
 // and within kSpikeReturnTicks ticks comes back to within a quarter of the
 // jump from where it left. The usual move: the median size of the side's
-// non-zero moves in the last complete block of kSpikeBlock of them (in the
-// first block, of those so far, once there are kSpikeMinMoves).
+// non-zero moves in the last complete block of kSpikeBlock of them (of 64 of
+// them, evenly spread), or in the first block, of those so far once there
+// are kSpikeMinMoves.
 inline constexpr std::uint64_t kSpikeFactor = 20;
 inline constexpr int kSpikeReturnTicks = 3;
 inline constexpr std::size_t kSpikeBlock = 1024;
@@ -124,11 +125,31 @@ class RecordingCheck {
       std::uint64_t usual;
       int after;
     };
-    bool next(std::int64_t price, std::uint64_t line, Found& found);
-    void reset();
+    // Takes the next price; true when it ends a spike, which found then describes.
+    bool next(std::int64_t price, std::uint64_t line, Found& found) {
+      if (!havePrevious_) {
+        havePrevious_ = true;
+        previous_ = price;
+        return false;
+      }
+      const std::int64_t move = price - previous_;
+      previous_ = price;
+      const std::uint64_t size = move < 0 ? 0 - static_cast<std::uint64_t>(move) : static_cast<std::uint64_t>(move);
+      // Kept without a branch (most moves are small, and come in no order):
+      // a move of 0 is overwritten by the next one.
+      block_[inBlock_] = static_cast<std::uint32_t>(size < 0xFFFFFFFFu ? size : 0xFFFFFFFFu);
+      inBlock_ += size != 0;
+      if (inBlock_ == kSpikeBlock) endBlock();
+      // A move of kSpikeFactor points or less starts no spike: the usual move is at least 1.
+      if (!pending_.active && size <= kSpikeFactor) return false;
+      return judge(price, move, size, line, found);
+    }
 
    private:
-    std::array<std::uint32_t, 1024> sizes_{};  // of this block's moves; the last also counts larger ones
+    void endBlock();
+    bool judge(std::int64_t price, std::int64_t move, std::uint64_t size, std::uint64_t line, Found& found);
+    std::uint64_t medianOfBlock(std::size_t n);
+    std::array<std::uint32_t, kSpikeBlock> block_{};  // the sizes of this block's moves
     std::uint32_t inBlock_ = 0;
     std::uint64_t usual_ = 0;  // 0 until a block is complete
     bool havePrevious_ = false;
@@ -146,7 +167,7 @@ class RecordingCheck {
   void bad(ProblemKind kind, const Line& line, std::string text);
   void switchPair(std::string_view pair, std::uint64_t line);
   void tick(std::uint64_t line, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask);
-  void spikeCheck(std::uint64_t line, std::int64_t ms, const Price& bid, const Price& ask);
+  void spike(const char* side, const SpikeWatch::Found& found, std::int64_t ms);
 
   CheckOptions options_;
   FileReport report_;
@@ -167,8 +188,7 @@ class RecordingCheck {
   bool previousSamePair_ = false;
   std::int64_t previousMs_ = 0;
   std::uint64_t previousLine_ = 0;
-  Price previousBid_, previousAsk_;
-  char previousStamp_[21] = {};
+  std::uint64_t previousBid_ = 0, previousAsk_ = 0;
 
   std::int64_t hourStart_ = 0;  // of the clock hour whose ticks are being counted
   std::uint64_t hourTicks_ = 0;

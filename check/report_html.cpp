@@ -270,8 +270,8 @@ std::string fileSection(const FileReport& f, const CheckOptions& options) {
                                            std::to_string(f.spread.max()));
   }
   out += factRow("Line ends", lineEndsText(f));
-  out += factRow("Silences", "longer than " + shortSecondsText(options.gapMs) + ", " + timeBasisText(options) +
-                                 ", weekly close " + weeklyCloseText(options.session) + " not counted");
+  out += factRow("Silences", "longer than " + shortSecondsText(options.gapMs) + "; " + timeBasisText(options) + "; " +
+                                 weeklyCloseRule(options.session));
   for (const std::string& note : fileNotes(f)) out += factRow("Note", html(note, 1000));
   out += "</table>";
   for (const SymbolChange& c : f.symbolChanges)
@@ -320,7 +320,7 @@ body{font:15px/1.45 system-ui,-apple-system,"Segoe UI",Roboto,sans-serif;margin:
 h1{font-size:22px;margin:0 0 4px}h2{font-size:18px;margin:36px 0 4px;padding-top:12px;border-top:2px solid #dee2e6;word-break:break-all}
 h3{font-size:15px;margin:20px 0 4px}.settings{color:#555;margin:0}
 .verdict{font-weight:600;margin:4px 0 10px}.verdict.clean{color:#2b8a3e}.verdict.bad{color:#c92a2a}
-table{border-collapse:collapse}.facts th{text-align:left;font-weight:600;padding:1px 16px 1px 0;vertical-align:top}
+table{border-collapse:collapse}.facts th{text-align:left;font-weight:600;padding:1px 16px 1px 0;vertical-align:top;white-space:nowrap}
 .list{font-size:14px;margin-top:4px}.list th,.list td{border-bottom:1px solid #e9ecef;padding:3px 12px 3px 0;text-align:left;vertical-align:top}
 .list td:first-child{font-variant-numeric:tabular-nums}
 svg{display:block;width:100%;height:auto;font-size:12px;fill:#495057}
@@ -347,7 +347,7 @@ std::string htmlReport(const std::vector<FileReport>& files, const CheckOptions&
                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
                     "<title>Recording check: " + names + "</title><style>" + kStyle + "</style></head><body>\n";
   out += "<h1>Recording check</h1><p class=\"settings\">orvalda-check: silences longer than " + shortSecondsText(options.gapMs) +
-         "; " + timeBasisText(options) + "; weekly close " + weeklyCloseText(options.session) + ".</p>\n";
+         "; " + timeBasisText(options) + "; " + weeklyCloseRule(options.session) + ".</p>\n";
   for (const FileReport& f : files) out += fileSection(f, options) + "\n";
   return out + "</body></html>\n";
 }

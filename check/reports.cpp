@@ -37,6 +37,11 @@ std::string weeklyCloseText(const WeeklyClose& close) {
   return weekMinuteText(close.closeMinute) + " to " + weekMinuteText(close.openMinute) + " UTC";
 }
 
+std::string weeklyCloseRule(const WeeklyClose& close) {
+  if (close.none) return "every silence counts, the weekly close too (--session none)";
+  return "the weekly close, " + weeklyCloseText(close) + ", is not counted as silence";
+}
+
 std::string verdictText(const FileReport& file) {
   if (!file.error.empty()) return "not read";
   if (file.clean()) return "clean";
@@ -109,8 +114,8 @@ std::string textReport(const std::vector<FileReport>& files, const CheckOptions&
     }
     for (const SymbolChange& c : f.symbolChanges)
       line("  symbol change on line " + std::to_string(c.line) + ": " + readable(c.from) + " to " + readable(c.to));
-    std::string silenceHead = "  silences longer than " + shortSecondsText(options.gapMs) + " (" + timeBasisText(options) +
-                              "; weekly close " + weeklyCloseText(options.session) + " not counted): ";
+    line("  " + timeBasisText(options) + "; " + weeklyCloseRule(options.session));
+    const std::string silenceHead = "  silences longer than " + shortSecondsText(options.gapMs) + ": ";
     if (f.silenceCount == 0) {
       line(silenceHead + "none");
     } else {

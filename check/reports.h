@@ -18,6 +18,8 @@ std::string htmlReport(const std::vector<FileReport>& files, const CheckOptions&
 std::string timeBasisText(const CheckOptions& options);
 // "Fri 22:00 to Sun 21:00 UTC", or "none"
 std::string weeklyCloseText(const WeeklyClose& close);
+// "the weekly close, Fri 22:00 to Sun 21:00 UTC, is not counted as silence", or what --session none means
+std::string weeklyCloseRule(const WeeklyClose& close);
 // "3 problems, 1 silence" or "clean"; for a file that could not be read, "not read".
 std::string verdictText(const FileReport& file);
 // What else a reader should know: no rows, line ends other than CR LF, a

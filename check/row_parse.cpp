@@ -62,19 +62,14 @@ bool parsePrice(std::string_view text, Price& out) noexcept {
   return true;
 }
 
-bool StampReader::read(std::string_view t, std::int64_t& ms) noexcept {
+bool StampReader::readNewSecond(std::string_view t, std::int64_t& ms) noexcept {
   if (t.size() != 21 || t[17] != '.') return false;
   const char* p = t.data();
   const unsigned m0 = digitAt(p + 18), m1 = digitAt(p + 19), m2 = digitAt(p + 20);
   if (m0 > 9 || m1 > 9 || m2 > 9) return false;
   const std::int64_t millis = m0 * 100 + m1 * 10 + m2;
-  // The same second as the stamp before: only the milliseconds are new.
   std::uint64_t head[2];
   std::memcpy(head, p, 16);
-  if (haveSecond_ && head[0] == second_[0] && head[1] == second_[1] && p[16] == lastSecondDigit_) {
-    ms = secondMs_ + millis;
-    return true;
-  }
   if (t[8] != ' ' || t[11] != ':' || t[14] != ':') return false;
   if (!haveDate_ || head[0] != date_) {
     unsigned v[8];

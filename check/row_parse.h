@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -26,9 +27,25 @@ bool parsePrice(std::string_view text, Price& out) noexcept;
 // it read, so rows of the same second cost only their milliseconds.
 class StampReader {
  public:
-  bool read(std::string_view text, std::int64_t& ms) noexcept;
+  bool read(std::string_view text, std::int64_t& ms) noexcept {
+    // The same second as the stamp before: only the milliseconds are new.
+    if (text.size() == 21 && haveSecond_ && text[17] == '.') {
+      const char* p = text.data();
+      std::uint64_t head[2];
+      std::memcpy(head, p, 16);
+      const unsigned m0 = digit(p[18]), m1 = digit(p[19]), m2 = digit(p[20]);
+      if (head[0] == second_[0] && head[1] == second_[1] && p[16] == lastSecondDigit_ && m0 <= 9 && m1 <= 9 && m2 <= 9) {
+        ms = secondMs_ + m0 * 100 + m1 * 10 + m2;
+        return true;
+      }
+    }
+    return readNewSecond(text, ms);
+  }
 
  private:
+  static unsigned digit(char c) noexcept { return static_cast<unsigned>(static_cast<unsigned char>(c) - '0'); }
+  bool readNewSecond(std::string_view text, std::int64_t& ms) noexcept;
+
   std::uint64_t date_ = 0;  // the date's 8 characters
   std::int64_t dayMs_ = 0;
   bool haveDate_ = false;

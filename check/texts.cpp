@@ -113,16 +113,25 @@ std::string shortSecondsText(std::int64_t ms) {
   return s + " s";
 }
 
-std::string dateTimeText(std::int64_t ms) {
+namespace {
+
+// The date and time of day of ms, formatted with the separators given.
+std::string clockText(std::int64_t ms, const char* format) {
   using namespace std::chrono;
   const year_month_day date{sys_days{days{floorDiv(ms, kMsPerDay)}}};
   const std::int64_t inDay = floorMod(ms, kMsPerDay);
   char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02lld:%02lld:%02lld", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                static_cast<long long>(inDay / 3600000), static_cast<long long>(inDay / 60000 % 60),
-                static_cast<long long>(inDay / 1000 % 60));
+  std::snprintf(buf, sizeof buf, format, static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                static_cast<unsigned>(date.day()), static_cast<long long>(inDay / 3600000),
+                static_cast<long long>(inDay / 60000 % 60), static_cast<long long>(inDay / 1000 % 60),
+                static_cast<long long>(inDay % 1000));
   return buf;
 }
+
+}  // namespace
+
+std::string dateTimeText(std::int64_t ms) { return clockText(ms, "%04d-%02u-%02u %02lld:%02lld:%02lld"); }
+
+std::string stampText(std::int64_t ms) { return clockText(ms, "%04d%02u%02u %02lld:%02lld:%02lld.%03lld"); }
 
 }  // namespace orv::check

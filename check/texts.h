@@ -24,6 +24,8 @@ std::string shortSecondsText(std::int64_t ms);
 
 // A time of a recording's clock (ms since 1970): "2026-12-07 09:26:33".
 std::string dateTimeText(std::int64_t ms);
+// The same as a row's stamp: "20261207 09:26:33.370".
+std::string stampText(std::int64_t ms);
 
 // Floor division and its remainder, for times before 1970 too.
 constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) noexcept { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
