@@ -169,6 +169,7 @@ check "Orvalda.lnk" test -s "$MENU_DIR/Orvalda.lnk"
 check "Uninstall Orvalda.lnk" test -s "$MENU_DIR/Uninstall Orvalda.lnk"
 check "Orvalda.lnk points at the installed orvalda.exe" \
   bash -c '{ strings -a "$1"; strings -a -el "$1"; } | grep -q -i -F "$2"' _ "$MENU_DIR/Orvalda.lnk" "$FOLDER_NAME\\Orvalda\\orvalda.exe"
+check "$CHECK_ENTRY.lnk" test -s "$MENU_DIR/$CHECK_ENTRY.lnk"
 check "$CHECK_ENTRY.lnk points at the installed orvalda-check.exe" \
   bash -c '{ strings -a "$1"; strings -a -el "$1"; } | grep -q -i -F "$2"' _ "$MENU_DIR/$CHECK_ENTRY.lnk" "$FOLDER_NAME\\Orvalda\\orvalda-check.exe"
 
@@ -202,8 +203,9 @@ if start_through "$MENU_DIR/Orvalda.lnk"; then
 fi
 
 step "\"$CHECK_ENTRY\" from the Start menu: orvalda-check asks for a recording; Cancel ends it"
-wine start /unix "$MENU_DIR/$CHECK_ENTRY.lnk"
-if check "its file dialog \"Check a recording\" opens" bash -c 'wine "$1" wait-window "Check a recording" 30000 >/dev/null' _ "$DRIVE"; then
+# (Wine's start waits on an error box for a shortcut that is not there.)
+if [ -s "$MENU_DIR/$CHECK_ENTRY.lnk" ] && wine start /unix "$MENU_DIR/$CHECK_ENTRY.lnk" &&
+  check "its file dialog \"Check a recording\" opens" bash -c 'wine "$1" wait-window "Check a recording" 30000 >/dev/null' _ "$DRIVE"; then
   closed="$(wine "$DRIVE" close-window "Check a recording" 15000 | tr -d '\r')"
   echo "   $closed"
   check "cancelled, orvalda-check ends with exit code 0" bash -c '[[ "$1" == *"exit code 0" ]]' _ "$closed"
