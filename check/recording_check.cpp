@@ -147,6 +147,7 @@ void RecordingCheck::switchPair(std::string_view pair, std::uint64_t line) {
     report_.pairs.push_back(pair_);
   bidSpikes_ = SpikeWatch();
   askSpikes_ = SpikeWatch();
+  shape_ = RowShape{};
   previousSamePair_ = false;
 }
 
@@ -341,6 +342,23 @@ ORV_ALWAYS_INLINE bool fixedPrice(const char*& p, char stop, std::int32_t digits
 
 }  // namespace
 
+// Both prices of a row of the last row's shape: each with its point where
+// the shape has it, exactly `digits` decimals, the bid followed by a comma.
+ORV_ALWAYS_INLINE bool RecordingCheck::pricesOfShape(const char* bid, const char* ask, std::int32_t digits, Price& bidOut,
+                                                     Price& askOut) const {
+  const RowShape& s = shape_;
+  if (bid[s.bidDot] != '.' || ask[-1] != ',' || ask[s.askDot] != '.') return false;
+  const auto read = [digits](const char* p, int dot, Price& out) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
+    const std::uint64_t next = static_cast<unsigned char>(p[8]);
+    out.digits = digits;
+    return swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, out.points);
+  };
+  return read(bid, s.bidDot, bidOut) && read(ask, s.askDot, askOut);
+}
+
 std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineNumber) {
   // Only rows of the current pair, written plainly, with decimals.
   if (!havePair_ || !digits_ || *digits_ <= 0 || *digits_ > 18 || pair_.size() > 1000 ||
@@ -368,16 +386,29 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
     f.stamp = std::string_view(row + pairSize + 1, 21);
     std::int64_t ms = 0;
     if (!stamps_.read(f.stamp, ms)) break;
-    const char* p = row + pairSize + 23;
+    const char* const bidStart = row + pairSize + 23;
     Price bid, ask;
-    if (!fixedPrice(p, ',', digits, bid)) break;
-    f.bid = std::string_view(row + pairSize + 23, static_cast<std::size_t>(p - 1 - (row + pairSize + 23)));
-    const char* askStart = p;
-    if (!fixedPrice(p, '\r', digits, ask) || *p != '\n') break;
-    f.ask = std::string_view(askStart, static_cast<std::size_t>(p - 1 - askStart));
+    RowShape& s = shape_;
+    if (s.length > 0 && pricesOfShape(bidStart, row + s.askStart, digits, bid, ask) && row[s.length - 2] == '\r' &&
+        row[s.length - 1] == '\n') {
+      // The same shape as the row before: the next row's place known before this one is read.
+      f.bid = std::string_view(bidStart, static_cast<std::size_t>(s.bidDot + 1 + digits));
+      f.ask = std::string_view(row + s.askStart, static_cast<std::size_t>(s.askDot + 1 + digits));
+    } else {
+      const char* p = bidStart;
+      if (!fixedPrice(p, ',', digits, bid)) break;
+      f.bid = std::string_view(bidStart, static_cast<std::size_t>(p - 1 - bidStart));
+      const char* askStart = p;
+      if (!fixedPrice(p, '\r', digits, ask) || *p != '\n') break;
+      f.ask = std::string_view(askStart, static_cast<std::size_t>(p - 1 - askStart));
+      const int bidDot = static_cast<int>(f.bid.size()) - 1 - digits, askDot = static_cast<int>(f.ask.size()) - 1 - digits;
+      s = bidDot + digits <= 8 && askDot + digits <= 8
+              ? RowShape{bidDot, static_cast<int>(askStart - row), askDot, static_cast<int>(p + 1 - row)}
+              : RowShape{};
+    }
     tick(++lineNumber, f, ms, bid, ask);
     ++taken;
-    row = p + 1;
+    row = f.ask.data() + f.ask.size() + 2;  // past its CR LF
   }
   report_.lineEnds[static_cast<std::size_t>(LineEnd::CrLf)] += taken;
   if (taken > 0) report_.lines = lineNumber;

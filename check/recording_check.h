@@ -163,6 +163,15 @@ class RecordingCheck {
     } pending_;
   };
 
+  // Where the parts of the last plainly written row were, from its start:
+  // most rows of a recording have the same shape, so the next is first read
+  // at the same places (each place checked), and where it ends is known
+  // before it is read. length 0: no shape yet.
+  struct RowShape {
+    int bidDot = 0, askStart = 0, askDot = 0, length = 0;
+  };
+  bool pricesOfShape(const char* bid, const char* ask, std::int32_t digits, Price& bidOut, Price& askOut) const;
+
   void problem(ProblemKind kind, std::uint64_t line, std::string text, std::int64_t ms = kNoTime);
   void bad(ProblemKind kind, const Line& line, std::string text);
   void switchPair(std::string_view pair, std::uint64_t line);
@@ -179,6 +188,7 @@ class RecordingCheck {
   std::string pair_;
   bool havePair_ = false;
   std::uint64_t pairWord_ = 0, pairMask_ = 0;  // its first 8 bytes, for a quick comparison
+  RowShape shape_;
   std::optional<std::int32_t> digits_;
   double scale_ = 1;  // 10^-digits
   std::vector<std::pair<std::string, std::int32_t>> pairDigits_;
