@@ -6,13 +6,14 @@
 
 namespace orv::check {
 
-LineReader::LineReader(ReadFn read) : read_(std::move(read)), buffer_(kBlock + kMaxLine) {}
+LineReader::LineReader(ReadFn read)
+    : read_(std::move(read)), buffer_(new char[kBlock + kMaxLine]), capacity_(kBlock + kMaxLine) {}
 
 // Finds the end of the line at begin_: its length, kind and size in bytes.
 // False when the bytes there hold no end yet (or a CR whose next byte is
 // still to come).
 bool LineReader::findEnd(std::size_t& length, LineEnd& kind, std::size_t& endSize) {
-  char* const base = buffer_.data();
+  char* const base = buffer_.get();
   const char* const p = base + begin_;
   const std::size_t from = std::max(begin_, noLfBefore_);
   const char* lf = static_cast<const char*>(std::memchr(base + from, '\n', end_ - from));
@@ -41,13 +42,13 @@ bool LineReader::findEnd(std::size_t& length, LineEnd& kind, std::size_t& endSiz
 
 bool LineReader::fill() {
   if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     end_ -= begin_;
     noLfBefore_ = noLfBefore_ > begin_ ? noLfBefore_ - begin_ : 0;
     noCrBefore_ = noCrBefore_ > begin_ ? noCrBefore_ - begin_ : 0;
     begin_ = 0;
   }
-  const std::ptrdiff_t got = read_(buffer_.data() + end_, buffer_.size() - end_, error_);
+  const std::ptrdiff_t got = read_(buffer_.get() + end_, capacity_ - end_, error_);
   if (got < 0) {
     if (error_.empty()) error_ = "read error";
     return false;
@@ -67,7 +68,7 @@ bool LineReader::next(Line& line) {
     const bool found = findEnd(length, kind, endSize);
     if (found || (atEnd_ && (end_ > begin_ || overlong))) {
       if (!found) length = end_ - begin_;
-      const char* p = buffer_.data() + begin_;
+      const char* p = buffer_.get() + begin_;
       line.number = ++lines_;
       line.end = kind;
       line.overlong = overlong;
@@ -85,7 +86,7 @@ bool LineReader::next(Line& line) {
     // No end in sight: a line too long to keep is counted, not kept.
     const std::size_t have = end_ - begin_;
     if (have >= kMaxLine) {
-      if (!overlong) overlongStart_.assign(buffer_.data() + begin_, kOverlongKept);
+      if (!overlong) overlongStart_.assign(buffer_.get() + begin_, kOverlongKept);
       overlong = true;
       const std::size_t keep = buffer_[end_ - 1] == '\r' ? 1 : 0;  // may start a CR LF
       overlongLength += have - keep;

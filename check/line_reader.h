@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace orv::check {
 
@@ -40,7 +40,7 @@ class LineReader {
   const std::string& error() const noexcept { return error_; }
   // The bytes read but not yet returned as lines, for a caller that takes
   // lines itself; consume() then says how many bytes and lines it took.
-  std::string_view buffered() const noexcept { return {buffer_.data() + begin_, end_ - begin_}; }
+  std::string_view buffered() const noexcept { return {buffer_.get() + begin_, end_ - begin_}; }
   void consume(std::size_t bytes, std::uint64_t lines) noexcept {
     begin_ += bytes;
     lines_ += lines;
@@ -53,7 +53,8 @@ class LineReader {
   bool fill();
 
   ReadFn read_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // kBlock + kMaxLine bytes, never cleared
+  std::size_t capacity_ = 0;
   std::size_t begin_ = 0, end_ = 0;
   std::size_t noLfBefore_ = 0;  // no LF in [begin_, noLfBefore_): not looked at again
   std::size_t noCrBefore_ = 0;  // the same for CR, while no LF is in sight
