@@ -41,6 +41,7 @@ python3 python3
 bsdutils script
 zip zip
 nsis makensis
+chromium chromium
 LIST
   if [ "${#want[@]}" -gt 0 ]; then
     log "installing: ${want[*]}"

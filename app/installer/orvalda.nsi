@@ -1,6 +1,7 @@
-; Windows installer for Orvalda: the program, the two companion tools, the
-; README and the licence, a Start-menu entry, and an uninstaller that leaves
-; nothing behind. An optional part, off unless chosen, starts Orvalda with
+; Windows installer for Orvalda: the program, the two companion tools,
+; orvalda-check, the README and the licence, Start-menu entries (Orvalda, and
+; "Check a recording..." which asks for a recording and shows orvalda-check's
+; report in the browser), and an uninstaller that leaves nothing behind. An optional part, off unless chosen, starts Orvalda with
 ; Windows, recording every symbol to the user's Documents\Orvalda; a silent
 ; install chooses it with /STARTUP=1 (setup.exe /S /STARTUP=1 /D=<folder>).
 ; makensis -DVERSION=1.0.0 -DSTAGE=<folder with the files> -DICON=<orvalda.ico> -DOUTFILE=<setup.exe> orvalda.nsi
@@ -30,6 +31,8 @@ RequestExecutionLevel admin
 !include "Sections.nsh"
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda"
+; The Start-menu entry of orvalda-check, ending in an ellipsis (U+2026).
+!define CHECK_ENTRY "Check a recording${U+2026}"
 
 Name "Orvalda ${VERSION}"
 OutFile "${OUTFILE}"
@@ -63,6 +66,7 @@ Section "Orvalda" SecMain
   File "${STAGE}\orvalda.exe"
   File "${STAGE}\orvalda-feed.exe"
   File "${STAGE}\zentavor-probe.exe"
+  File "${STAGE}\orvalda-check.exe"
   File "${STAGE}\README.txt"
   File "${STAGE}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -70,6 +74,7 @@ Section "Orvalda" SecMain
   SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\Orvalda"
   CreateShortcut "$SMPROGRAMS\Orvalda\Orvalda.lnk" "$INSTDIR\orvalda.exe"
+  CreateShortcut "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk" "$INSTDIR\orvalda-check.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk" "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKLM "Software\Orvalda" "InstallDir" "$INSTDIR"
@@ -98,7 +103,7 @@ Section /o "Start with Windows" SecStartup
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecMain} "Orvalda, the feeder and the tester probe, with a Start-menu entry."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecMain} "Orvalda, the feeder, the tester probe and orvalda-check, with Start-menu entries."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecStartup} \
     "Orvalda starts minimized when you log on, records every symbol a feeder announces to Documents\Orvalda\SYMBOL-DATE.csv (a new file each day) and forwards the ticks to the tester."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
@@ -119,6 +124,7 @@ Section "Uninstall"
   Delete "$INSTDIR\orvalda.exe"
   Delete "$INSTDIR\orvalda-feed.exe"
   Delete "$INSTDIR\zentavor-probe.exe"
+  Delete "$INSTDIR\orvalda-check.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
@@ -126,6 +132,7 @@ Section "Uninstall"
 
   SetShellVarContext all
   Delete "$SMPROGRAMS\Orvalda\Orvalda.lnk"
+  Delete "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk"
   Delete "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk"
   RMDir "$SMPROGRAMS\Orvalda"
   ; The Startup shortcut, when the user uninstalling chose it.

@@ -11,7 +11,8 @@
 # Start-menu entries and the uninstall registry key; starts Orvalda through
 # its Start-menu entry, finds its main window, checks that it is the
 # installed program, records once (so that it keeps its settings under
-# HKCU\Software\Orvalda), closes it with Yes; uninstalls silently and waits for
+# HKCU\Software\Orvalda), closes it with Yes; starts "Check a recording..." and
+# cancels the file dialog it opens; uninstalls silently and waits for
 # the end; checks that the folder, the Start-menu entries and the three registry
 # keys are gone, and that this install made no Startup shortcut. Then installs
 # again choosing the optional Startup shortcut (/STARTUP=1): checks the
@@ -63,7 +64,8 @@ USER_KEY='HKCU\Software\Orvalda'
 USER_KEY_SAVED="$WINEPREFIX/drive_c/$FOLDER_NAME-settings.reg"
 RECORDING_WIN="C:\\$FOLDER_NAME-recording.csv"
 COPY_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME-uninstaller"
-FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe README.txt LICENSE.txt uninstall.exe)
+FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe README.txt LICENSE.txt uninstall.exe)
+CHECK_ENTRY="Check a recording…"  # the Start-menu entry of orvalda-check, with its ellipsis
 
 # One file of a zip to standard output (python3 is there wherever the build is; unzip may not be).
 zip_member() { python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))' "$1" "$2"; }
@@ -186,7 +188,7 @@ for f in "${FILES[@]}"; do check "$f" test -s "$INSTALL_DIR/$f"; done
 extra="$(cd "$INSTALL_DIR" && ls -A | grep -v -x -F "$(printf '%s\n' "${FILES[@]}")")"
 check "nothing else in the folder${extra:+ (found: $extra)}" test -z "$extra"
 if [ -f "$ZIP" ]; then
-  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe README.txt LICENSE.txt; do
+  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe README.txt LICENSE.txt; do
     check "$f is the zip's" bash -c 'zip_member "$1" "$2" | cmp -s - "$3"' _ "$ZIP" "orvalda-$VERSION-win64/$f" "$INSTALL_DIR/$f"
   done
 else
@@ -198,6 +200,9 @@ check "Orvalda.lnk" test -s "$MENU_DIR/Orvalda.lnk"
 check "Uninstall Orvalda.lnk" test -s "$MENU_DIR/Uninstall Orvalda.lnk"
 check "Orvalda.lnk points at the installed orvalda.exe" \
   bash -c '{ strings -a "$1"; strings -a -el "$1"; } | grep -q -i -F "$2"' _ "$MENU_DIR/Orvalda.lnk" "$FOLDER_NAME\\Orvalda\\orvalda.exe"
+check "$CHECK_ENTRY.lnk" test -s "$MENU_DIR/$CHECK_ENTRY.lnk"
+check "$CHECK_ENTRY.lnk points at the installed orvalda-check.exe" \
+  bash -c '{ strings -a "$1"; strings -a -el "$1"; } | grep -q -i -F "$2"' _ "$MENU_DIR/$CHECK_ENTRY.lnk" "$FOLDER_NAME\\Orvalda\\orvalda-check.exe"
 
 check "no Startup shortcut (it is optional and was not chosen)" test ! -e "$STARTUP_LNK"
 
@@ -229,6 +234,15 @@ if start_through "$MENU_DIR/Orvalda.lnk"; then
   rc=$?
   echo "   $closed"
   check "closed with Yes, exit code 0" test -n "$closed" -a "$rc" = 0
+fi
+
+step "\"$CHECK_ENTRY\" from the Start menu: orvalda-check asks for a recording; Cancel ends it"
+# (Wine's start waits on an error box for a shortcut that is not there.)
+if [ -s "$MENU_DIR/$CHECK_ENTRY.lnk" ] && wine start /unix "$MENU_DIR/$CHECK_ENTRY.lnk" &&
+  check "its file dialog \"Check a recording\" opens" bash -c 'wine "$1" wait-window "Check a recording" 30000 >/dev/null' _ "$DRIVE"; then
+  closed="$(wine "$DRIVE" close-window "Check a recording" 15000 | tr -d '\r')"
+  echo "   $closed"
+  check "cancelled, orvalda-check ends with exit code 0" bash -c '[[ "$1" == *"exit code 0" ]]' _ "$closed"
 fi
 
 uninstall_silently

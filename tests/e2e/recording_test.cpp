@@ -287,6 +287,12 @@ E2E_TEST(a_killed_recorder_keeps_every_answered_tick) {
   const auto rowsFound = std::count(data.begin(), data.end(), '\n');
   std::printf("    %zu of %zu rows in the file after the kill\n", static_cast<std::size_t>(rowsFound), rows.size());
   if (E2E_CHECK_EQ(static_cast<std::size_t>(rowsFound), rows.size())) checkRecording(data, rows);
+
+  // orvalda-check finds nothing wrong or missing in it.
+  e2e::Process check = e2e::Process::start(ORVALDA_CHECK_EXE, "--text \"" + path + "\"");
+  DWORD checkCode = 99;
+  E2E_REQUIRE(check.waitExit(60000, checkCode));
+  E2E_CHECK_EQ(checkCode, 0ul);
 }
 
 E2E_TEST(save_dialog_asks_before_replacing_a_file) {

@@ -1,0 +1,86 @@
+#include "check/chart.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace orv::check {
+
+Chart::Chart() : buckets_(kBuckets) {}
+
+void Chart::merge(Bucket& into, const Bucket& from) noexcept {
+  if (from.ticks == 0) return;
+  if (into.ticks == 0) {
+    into = from;
+    return;
+  }
+  into.ticks += from.ticks;
+  into.bidMin = std::min(into.bidMin, from.bidMin);
+  into.bidMax = std::max(into.bidMax, from.bidMax);
+  into.askMin = std::min(into.askMin, from.askMin);
+  into.askMax = std::max(into.askMax, from.askMax);
+  into.spreadMin = std::min(into.spreadMin, from.spreadMin);
+  into.spreadMax = std::max(into.spreadMax, from.spreadMax);
+}
+
+void Chart::halve() noexcept {
+  for (std::size_t i = 0; i < kBuckets / 2; ++i) {
+    Bucket b = buckets_[2 * i];
+    merge(b, buckets_[2 * i + 1]);
+    buckets_[i] = b;
+  }
+  std::fill(buckets_.begin() + kBuckets / 2, buckets_.end(), Bucket{});
+  ++shift_;
+  currentFrom_ = currentTo_ = 0;  // found afresh
+}
+
+void Chart::findBucket(std::int64_t ms) noexcept {
+  if (!any_) {
+    origin_ = maxMs_ = ms;
+    any_ = true;
+  }
+  // Times before the first tick (a clock set back) go to the first bucket.
+  const std::uint64_t offset = ms > origin_ ? static_cast<std::uint64_t>(ms - origin_) : 0;
+  while ((offset >> shift_) >= kBuckets) halve();
+  const std::uint64_t index = offset >> shift_;
+  current_ = &buckets_[index];
+  currentFrom_ = index == 0 ? INT64_MIN : origin_ + static_cast<std::int64_t>(index << shift_);
+  currentTo_ = origin_ + static_cast<std::int64_t>((index + 1) << shift_);
+}
+
+std::vector<ChartColumn> Chart::columns(std::size_t count) const {
+  std::vector<ChartColumn> out(count);
+  if (!any_ || count == 0) return out;
+  const double start = static_cast<double>(startMs());
+  const double end = static_cast<double>(endMs());
+  const double columnMs = (end - start) / static_cast<double>(count);
+  const double width = static_cast<double>(bucketMs());
+  const double last = static_cast<double>(count - 1);
+  for (std::size_t i = 0; i < kBuckets; ++i) {
+    const Bucket& b = buckets_[i];
+    if (b.ticks == 0) continue;
+    const double from = start + static_cast<double>(i) * width;
+    const double to = std::min(from + width, end);
+    const auto firstColumn = static_cast<std::size_t>(std::clamp((from - start) / columnMs, 0.0, last));
+    const auto lastColumn = static_cast<std::size_t>(
+        std::clamp((to - start) / columnMs - 1e-9, static_cast<double>(firstColumn), last));
+    const double perMs = static_cast<double>(b.ticks) / width;
+    for (std::size_t c = firstColumn; c <= lastColumn; ++c) {
+      ChartColumn& col = out[c];
+      const double colFrom = start + static_cast<double>(c) * columnMs;
+      const double overlap = std::min(from + width, colFrom + columnMs) - std::max(from, colFrom);
+      col.ticksPerMinute += perMs * std::max(overlap, 0.0) * 60000.0 / columnMs;
+      if (!col.any) {
+        col.any = true;
+        col.bidMin = b.bidMin, col.bidMax = b.bidMax, col.askMin = b.askMin, col.askMax = b.askMax;
+        col.spreadMin = b.spreadMin, col.spreadMax = b.spreadMax;
+      } else {
+        col.bidMin = std::min(col.bidMin, b.bidMin), col.bidMax = std::max(col.bidMax, b.bidMax);
+        col.askMin = std::min(col.askMin, b.askMin), col.askMax = std::max(col.askMax, b.askMax);
+        col.spreadMin = std::min(col.spreadMin, b.spreadMin), col.spreadMax = std::max(col.spreadMax, b.spreadMax);
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace orv::check

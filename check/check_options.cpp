@@ -1,0 +1,170 @@
+#include "check/check_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <initializer_list>
+
+#include "core/option_reader.h"
+
+namespace orv::check {
+
+const char* const kCheckUsage =
+    "usage: orvalda-check [options] FILE...\n"
+    "Checks recordings in Orvalda's row format (pair,YYYYMMDD HH:MM:SS.mmm,bid,ask)\n"
+    "and tells what is wrong or missing in them. FILE - reads standard input.\n"
+    "\n"
+    "  --json               the report as one JSON object, for scripts\n"
+    "  --html FILE          also write the report as a page with the day drawn\n"
+    "  --gap SECONDS        report silences longer than this (default 60)\n"
+    "  --session SPEC       the weekly close, in UTC, not counted as silence:\n"
+    "                       \"Fri 22:00-Sun 21:00\" (the default) or \"none\"\n"
+    "  --utc-offset OFFSET  the stamps are local time this far ahead of UTC,\n"
+    "                       e.g. +01:00 or -5 (default: they are taken as UTC)\n"
+    "  --text               the terminal summary only (on Windows, where files\n"
+    "                       given alone are shown in the browser)\n"
+    "  -h, --help           this text\n"
+    "\n"
+    "Exit code: 0 clean; 1 a problem or a silence found; 2 a bad command line or\n"
+    "a file that cannot be read.\n"
+    "On Windows, started with only files (dropped on it) or with none (a file\n"
+    "dialog asks), it shows the page in the browser.\n";
+
+namespace {
+
+constexpr const char* kValueOptions[] = {"--html", "--gap", "--session", "--utc-offset"};
+
+bool takesValue(std::string_view arg) {
+  return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg) != std::end(kValueOptions);
+}
+
+template <typename T>
+bool readNumber(std::string_view text, T& out) {
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+  return !text.empty() && r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+// "HH:MM" -> minutes of the day.
+bool readClock(std::string_view text, int& minutes) {
+  const std::size_t colon = text.find(':');
+  int h = 0, m = 0;
+  if (colon == std::string_view::npos || colon == 0 || colon > 2 || text.size() - colon != 3) return false;
+  if (!readNumber(text.substr(0, colon), h) || !readNumber(text.substr(colon + 1), m) || h > 23 || m > 59 || h < 0 ||
+      m < 0)
+    return false;
+  minutes = h * 60 + m;
+  return true;
+}
+
+// "Fri 22:00" / "fri22:00" -> minutes from Sunday 00:00.
+bool readWeekMoment(std::string_view text, int& minute) {
+  static constexpr std::string_view kDays[7] = {"sun", "mon", "tue", "wed", "thu", "fri", "sat"};
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.size() < 3) return false;
+  std::string day(text.substr(0, 3));
+  for (char& c : day) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  const auto found = std::find(std::begin(kDays), std::end(kDays), day);
+  if (found == std::end(kDays)) return false;
+  text.remove_prefix(3);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  int clock = 0;
+  if (!readClock(text, clock)) return false;
+  minute = static_cast<int>(found - std::begin(kDays)) * 1440 + clock;
+  return true;
+}
+
+}  // namespace
+
+bool parseWeeklyClose(std::string_view text, WeeklyClose& out) {
+  if (text == "none") {
+    out = WeeklyClose{};
+    out.none = true;
+    return true;
+  }
+  const std::size_t dash = text.find('-');
+  WeeklyClose w;
+  if (dash == std::string_view::npos || !readWeekMoment(text.substr(0, dash), w.closeMinute) ||
+      !readWeekMoment(text.substr(dash + 1), w.openMinute) || w.closeMinute == w.openMinute)
+    return false;
+  out = w;
+  return true;
+}
+
+bool parseUtcOffset(std::string_view text, std::int64_t& ms) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  int hours = 0, minutes = 0;
+  const std::size_t colon = text.find(':');
+  if (colon != std::string_view::npos) {
+    if (text.size() - colon != 3 || !readNumber(text.substr(colon + 1), minutes) || minutes < 0 || minutes > 59)
+      return false;
+    text = text.substr(0, colon);
+  }
+  if (text.empty() || text.size() > 2 || !readNumber(text, hours) || hours < 0 || hours * 60 + minutes > 14 * 60)
+    return false;
+  ms = (negative ? -1 : 1) * static_cast<std::int64_t>(hours * 60 + minutes) * 60000;
+  return true;
+}
+
+CheckCommand parseCheckArgs(const std::vector<std::string>& args) {
+  CheckCommand c;
+  // Files are the arguments that are neither options nor their values; "--"
+  // ends the options, "-" is standard input.
+  std::vector<std::string> options;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a == "-" || (a.empty() || (a[0] != '-' && a != "/?"))) {
+      c.files.push_back(a);
+    } else if (a == "--") {
+      optionsEnded = true;
+    } else {
+      options.push_back(a);
+      if (takesValue(a) && i + 1 < args.size()) options.push_back(args[++i]);
+    }
+  }
+  c.anyOption = !options.empty();
+  const ReadOptions read = readOptions(options, {"--html", "--gap", "--session", "--utc-offset"}, {"--json", "--text"});
+  c.help = read.help;
+  c.error = read.error;
+  if (c.help || !c.error.empty()) return c;
+  for (const auto& [name, value] : read.given) {
+    if (name == "--json") {
+      c.json = true;
+    } else if (name == "--text") {
+      c.textOnly = true;
+    } else if (name == "--html") {
+      if (value.empty()) {
+        c.error = "--html needs a file name";
+        return c;
+      }
+      c.htmlPath = value;
+    } else if (name == "--gap") {
+      double seconds = 0;
+      if (!readNumber(std::string_view(value), seconds) || !std::isfinite(seconds) || seconds < 0.001 || seconds > 1e9) {
+        c.error = "invalid value " + quotedText(value) + " for --gap: seconds, a number from 0.001 up";
+        return c;
+      }
+      c.options.gapMs = std::llround(seconds * 1000);
+    } else if (name == "--session") {
+      if (!parseWeeklyClose(value, c.options.session)) {
+        c.error = "invalid value " + quotedText(value) + " for --session: e.g. \"Fri 22:00-Sun 21:00\" (UTC) or \"none\"";
+        return c;
+      }
+    } else if (name == "--utc-offset") {
+      std::int64_t ms = 0;
+      if (!parseUtcOffset(value, ms)) {
+        c.error = "invalid value " + quotedText(value) + " for --utc-offset: hours ahead of UTC, e.g. +01:00, -5 or +5:30";
+        return c;
+      }
+      c.options.utcOffsetMs = ms;
+    }
+  }
+  return c;
+}
+
+}  // namespace orv::check

@@ -1,0 +1,56 @@
+#include "check/program.h"
+
+#include <algorithm>
+
+#include "check/files.h"
+#include "check/reports.h"
+#include "check/texts.h"
+
+namespace orv::check {
+
+std::vector<FileReport> checkAll(const std::vector<std::string>& files, const CheckOptions& options) {
+  std::vector<FileReport> reports;
+  reports.reserve(files.size());
+  for (const std::string& path : files) reports.push_back(checkFile(path, options));
+  return reports;
+}
+
+int exitCodeOf(const std::vector<FileReport>& reports) {
+  int code = 0;
+  for (const FileReport& r : reports) code = std::max(code, !r.error.empty() ? 2 : r.clean() ? 0 : 1);
+  return code;
+}
+
+int runCheck(const CheckCommand& command, std::FILE* out, std::FILE* err) {
+  const std::vector<FileReport> reports = checkAll(command.files, command.options);
+  for (const FileReport& r : reports)
+    if (!r.error.empty()) std::fprintf(err, "orvalda-check: %s\n", readable(r.error, 2000).c_str());
+  const std::string report = command.json ? jsonReport(reports, command.options) : textReport(reports, command.options);
+  std::fwrite(report.data(), 1, report.size(), out);
+  std::fflush(out);
+  int code = exitCodeOf(reports);
+  if (command.htmlPath) {
+    std::string error;
+    if (!writeWholeFile(*command.htmlPath, htmlReport(reports, command.options), error)) {
+      std::fprintf(err, "orvalda-check: %s\n", error.c_str());
+      code = 2;
+    }
+  }
+  return code;
+}
+
+int runCheckCommandLine(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  CheckCommand command = parseCheckArgs(args);
+  if (command.help) {
+    std::fputs(kCheckUsage, out);
+    return 0;
+  }
+  if (command.error.empty() && command.files.empty()) command.error = "no recording given";
+  if (!command.error.empty()) {
+    std::fprintf(err, "orvalda-check: %s\n%s", command.error.c_str(), kCheckUsage);
+    return 2;
+  }
+  return runCheck(command, out, err);
+}
+
+}  // namespace orv::check

@@ -1,0 +1,233 @@
+#include "check/reports.h"
+
+#include <cstdio>
+
+#include "check/texts.h"
+
+namespace orv::check {
+
+namespace {
+
+constexpr const char* kDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+
+std::string weekMinuteText(int minute) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%s %02d:%02d", kDayNames[(minute / 1440) % 7], minute % 1440 / 60, minute % 60);
+  return buf;
+}
+
+std::string plural(std::uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string timeBasisText(const CheckOptions& options) {
+  if (!options.utcOffsetMs) return "stamps taken as UTC (no --utc-offset given)";
+  const std::int64_t offset = *options.utcOffsetMs;
+  const std::int64_t minutes = (offset < 0 ? -offset : offset) / 60000;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "stamps taken as UTC%c%02lld:%02lld (--utc-offset)", offset < 0 ? '-' : '+',
+                static_cast<long long>(minutes / 60), static_cast<long long>(minutes % 60));
+  return buf;
+}
+
+std::string weeklyCloseText(const WeeklyClose& close) {
+  if (close.none) return "none";
+  return weekMinuteText(close.closeMinute) + " to " + weekMinuteText(close.openMinute) + " UTC";
+}
+
+std::string weeklyCloseRule(const WeeklyClose& close) {
+  if (close.none) return "every silence counts, the weekly close too (--session none)";
+  return "the weekly close, " + weeklyCloseText(close) + ", is not counted as silence";
+}
+
+std::string verdictText(const FileReport& file) {
+  if (!file.error.empty()) return "not read";
+  if (file.clean()) return "clean";
+  std::string out;
+  if (file.problemTotal() > 0) out = plural(file.problemTotal(), "problem", "problems");
+  if (file.silenceCount > 0) out += (out.empty() ? "" : ", ") + plural(file.silenceCount, "silence", "silences");
+  return out;
+}
+
+std::string lineEndsText(const FileReport& file) {
+  static constexpr const char* kNames[kLineEnds] = {"CR LF", "LF", "CR", "none"};
+  std::string out;
+  int kinds = 0;
+  for (std::size_t i = 0; i < kLineEnds - 1; ++i) kinds += file.lineEnds[i] > 0;
+  for (std::size_t i = 0; i < kLineEnds - 1; ++i) {
+    if (file.lineEnds[i] == 0) continue;
+    if (!out.empty()) out += ", ";
+    out += kinds > 1 ? std::to_string(file.lineEnds[i]) + " " + kNames[i] : kNames[i];
+  }
+  return out.empty() ? "none" : out;
+}
+
+std::vector<std::string> fileNotes(const FileReport& file) {
+  std::vector<std::string> notes;
+  if (!file.error.empty()) return notes;
+  if (file.bytes == 0) notes.push_back("the file is empty: no rows");
+  else if (file.rows == 0) notes.push_back("no line of the file is a row: this does not look like a recording");
+  if (file.linesWithNul > 0)
+    notes.push_back(plural(file.linesWithNul, "line holds", "lines hold") + " NUL bytes: a binary file, or one damaged by a crash");
+  const std::uint64_t otherEnds = file.lineEnds[1] + file.lineEnds[2];
+  if (otherEnds > 0)
+    notes.push_back("line ends " + lineEndsText(file) + ", where Orvalda writes CR LF; read as line ends all the same");
+  if (file.byteOrderMark) notes.push_back("the file starts with a UTF-8 byte-order mark, which Orvalda never writes");
+  for (std::size_t k = 0; k < kProblemKinds; ++k) {
+    if (file.problemCount[k] > kKeptPerKind)
+      notes.push_back("only the first " + std::to_string(kKeptPerKind) + " of " + std::to_string(file.problemCount[k]) + " " +
+                      std::string(kindName(static_cast<ProblemKind>(k))) + " problems are listed");
+  }
+  if (file.silenceCount > file.silences.size())
+    notes.push_back("only the first " + std::to_string(file.silences.size()) + " of " +
+                    std::to_string(file.silenceCount) + " silences are listed");
+  return notes;
+}
+
+// ---------------------------------------------------------------------------
+// The terminal summary
+
+std::string textReport(const std::vector<FileReport>& files, const CheckOptions& options) {
+  std::string out;
+  const auto line = [&](const std::string& s) { out += s + "\n"; };
+  for (const FileReport& f : files) {
+    line(readable(f.path, 400) + ": " + verdictText(f));
+    if (!f.error.empty()) {
+      line("  " + f.error);
+      continue;
+    }
+    std::string symbols;
+    for (const std::string& p : f.pairs) symbols += (symbols.empty() ? "" : ", ") + readable(p);
+    line("  " + plural(f.rows, "row", "rows") + (symbols.empty() ? "" : " of " + symbols) + " in " +
+         plural(f.lines, "line", "lines") + ", " + plural(f.bytes, "byte", "bytes") + ", line ends " + lineEndsText(f));
+    if (f.rows > 0) {
+      line("  first " + readable(f.first) + " (line " + std::to_string(f.firstLine) + "), last " + readable(f.last) +
+           " (line " + std::to_string(f.lastLine) + ")");
+      line("  ticks per hour: min " + std::to_string(f.ticksPerHour.min()) + ", median " +
+           std::to_string(f.ticksPerHour.quantile(0.5)) + ", max " + std::to_string(f.ticksPerHour.max()) + " (" +
+           plural(f.ticksPerHour.count(), "clock hour", "clock hours") + " with ticks)");
+      line("  spread in points: min " + std::to_string(f.spread.min()) + ", median " +
+           std::to_string(f.spread.quantile(0.5)) + ", 99th percentile " + std::to_string(f.spread.quantile(0.99)) +
+           ", max " + std::to_string(f.spread.max()));
+    }
+    for (const SymbolChange& c : f.symbolChanges)
+      line("  symbol change on line " + std::to_string(c.line) + ": " + readable(c.from) + " to " + readable(c.to));
+    line("  " + timeBasisText(options) + "; " + weeklyCloseRule(options.session));
+    const std::string silenceHead = "  silences longer than " + shortSecondsText(options.gapMs) + ": ";
+    if (f.silenceCount == 0) {
+      line(silenceHead + "none");
+    } else {
+      line(silenceHead + std::to_string(f.silenceCount));
+      constexpr std::size_t kShown = 20;
+      for (std::size_t i = 0; i < f.silences.size() && i < kShown; ++i) {
+        const Silence& s = f.silences[i];
+        std::string text = "    " + readable(s.from) + " to " + readable(s.to) + ", " + durationText(s.toMs - s.fromMs);
+        if (s.openMs != s.toMs - s.fromMs) text += " (" + durationText(s.openMs) + " of it outside the weekly close)";
+        line(text + ", line " + std::to_string(s.line));
+      }
+      if (f.silenceCount > kShown) line("    ... and " + std::to_string(f.silenceCount - kShown) + " more");
+    }
+    if (f.problemTotal() == 0) {
+      line("  problems: none");
+    } else {
+      line("  problems:");
+      for (std::size_t k = 0; k < kProblemKinds; ++k) {
+        if (f.problemCount[k] == 0) continue;
+        const auto kind = static_cast<ProblemKind>(k);
+        std::vector<const Problem*> of;
+        for (const Problem& p : f.problems)
+          if (p.kind == kind && of.size() < 5) of.push_back(&p);
+        std::string lines;
+        for (const Problem* p : of) lines += (lines.empty() ? "" : ", ") + std::to_string(p->line);
+        if (f.problemCount[k] > of.size()) lines += ", ...";
+        char head[64];
+        std::snprintf(head, sizeof head, "    %-10s %6llu  %s ", std::string(kindName(kind)).c_str(),
+                      static_cast<unsigned long long>(f.problemCount[k]), f.problemCount[k] == 1 ? "line" : "lines");
+        line(head + lines + (f.problemCount[k] == 1 ? ": " : "; first: ") + of.front()->text);
+      }
+    }
+    for (const std::string& note : fileNotes(f)) line("  note: " + note);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// JSON
+
+namespace {
+
+std::string jsonString(std::string_view bytes, std::size_t maxBytes = 400) {
+  const std::string text = readable(bytes, maxBytes);
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions& options) {
+  std::string out = "{\"files\": [";
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const FileReport& f = files[i];
+    const auto n = [](std::uint64_t v) { return std::to_string(v); };
+    const auto stamp = [&](const std::string& s) { return f.rows > 0 ? jsonString(s) : std::string("null"); };
+    out += i == 0 ? "\n  " : ",\n  ";
+    out += "{\"path\": " + jsonString(f.path, 4000);
+    if (!f.error.empty()) {
+      out += ", \"error\": " + jsonString(f.error, 4000) + "}";
+      continue;
+    }
+    out += ", \"rows\": " + n(f.rows) + ", \"first\": " + stamp(f.first) + ", \"last\": " + stamp(f.last);
+    out += ",\n   \"problems\": [";
+    for (std::size_t k = 0; k < f.problems.size(); ++k) {
+      const Problem& p = f.problems[k];
+      out += (k == 0 ? "\n    " : ",\n    ") + std::string("{\"kind\": \"") + std::string(kindName(p.kind)) +
+             "\", \"line\": " + n(p.line) + ", \"text\": " + jsonString(p.text, 1000) + "}";
+    }
+    out += f.problems.empty() ? "]" : "\n   ]";
+    out += ",\n   \"gaps\": [";
+    for (std::size_t k = 0; k < f.silences.size(); ++k) {
+      const Silence& s = f.silences[k];
+      out += (k == 0 ? "\n    " : ",\n    ") + std::string("{\"from\": ") + jsonString(s.from) +
+             ", \"to\": " + jsonString(s.to) + ", \"seconds\": " + secondsText(s.toMs - s.fromMs) +
+             ", \"open_seconds\": " + secondsText(s.openMs) + ", \"line\": " + n(s.line) + "}";
+    }
+    out += f.silences.empty() ? "]" : "\n   ]";
+    out += ",\n   \"problem_counts\": {";
+    for (std::size_t k = 0; k < kProblemKinds; ++k)
+      out += (k == 0 ? "\"" : ", \"") + std::string(kindName(static_cast<ProblemKind>(k))) + "\": " + n(f.problemCount[k]);
+    out += "}, \"gap_count\": " + n(f.silenceCount);
+    out += ",\n   \"lines\": " + n(f.lines) + ", \"bytes\": " + n(f.bytes) + ", \"first_line\": " + n(f.firstLine) +
+           ", \"last_line\": " + n(f.lastLine) + ", \"line_ends\": {\"crlf\": " + n(f.lineEnds[0]) +
+           ", \"lf\": " + n(f.lineEnds[1]) + ", \"cr\": " + n(f.lineEnds[2]) + ", \"none\": " + n(f.lineEnds[3]) + "}";
+    out += ",\n   \"symbols\": [";
+    for (std::size_t k = 0; k < f.pairs.size(); ++k) out += (k == 0 ? "" : ", ") + jsonString(f.pairs[k]);
+    out += "], \"symbol_changes\": [";
+    for (std::size_t k = 0; k < f.symbolChanges.size(); ++k) {
+      const SymbolChange& c = f.symbolChanges[k];
+      out += (k == 0 ? "" : ", ") + std::string("{\"line\": ") + n(c.line) + ", \"from\": " + jsonString(c.from) +
+             ", \"to\": " + jsonString(c.to) + "}";
+    }
+    out += "]";
+    if (f.rows > 0) {
+      out += ",\n   \"ticks_per_hour\": {\"min\": " + n(f.ticksPerHour.min()) + ", \"median\": " +
+             n(f.ticksPerHour.quantile(0.5)) + ", \"max\": " + n(f.ticksPerHour.max()) + "}";
+      out += ", \"spread_points\": {\"min\": " + std::to_string(f.spread.min()) + ", \"median\": " +
+             std::to_string(f.spread.quantile(0.5)) + ", \"p99\": " + std::to_string(f.spread.quantile(0.99)) +
+             ", \"max\": " + std::to_string(f.spread.max()) + "}";
+    }
+    out += ",\n   \"time_basis\": " + jsonString(timeBasisText(options)) + ", \"notes\": [";
+    const std::vector<std::string> notes = fileNotes(f);
+    for (std::size_t k = 0; k < notes.size(); ++k) out += (k == 0 ? "" : ", ") + jsonString(notes[k], 1000);
+    out += "]}";
+  }
+  out += files.empty() ? "]}\n" : "\n]}\n";
+  return out;
+}
+
+}  // namespace orv::check

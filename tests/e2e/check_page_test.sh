@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# End-to-end test of orvalda-check (the native build's) and its page in a real
+# browser:
+#   check_page_test.sh ORVALDA_CHECK SAMPLE_CSV [KEEP_DIR]
+# SAMPLE_CSV is a recording Orvalda made (data/sample_eurusd.csv). The test
+# checks that it is clean (exit code 0); damages a copy by hand, one problem of
+# each kind and a silence, and checks that they are found at their lines
+# (exit code 1, --json); that a bad command line and a missing file give exit
+# code 2. Then it opens the --html page of both files in headless Chromium,
+# takes a screenshot and checks it: the charts are drawn (pixels of the bid,
+# ask, tick and spread colours, and the silence band), and the page's text
+# holds the figures and the problems with their lines. With KEEP_DIR, the
+# page and the screenshot are left there.
+set -uo pipefail
+
+CHECK="${1:-}"
+SAMPLE="${2:-}"
+KEEP="${3:-}"
+[ -x "$CHECK" ] && [ -f "$SAMPLE" ] || { echo "usage: check_page_test.sh ORVALDA_CHECK SAMPLE_CSV [KEEP_DIR]"; exit 2; }
+CHROMIUM="$(command -v chromium || command -v chromium-browser || true)"
+[ -n "$CHROMIUM" ] || { echo "check_page_test.sh: chromium is not installed (scripts/lib.sh's ensure_deps installs it)"; exit 2; }
+
+DIR="$(mktemp -d)"
+trap 'rm -rf "$DIR"' EXIT
+FAILURES=0
+check() { # check DESCRIPTION COMMAND...
+  local what="$1"; shift
+  if "$@"; then printf '   ok: %s\n' "$what"; else printf 'FAILED: %s\n' "$what"; FAILURES=$((FAILURES + 1)); fi
+}
+
+echo "== the sample Orvalda recorded is clean"
+"$CHECK" "$SAMPLE" >"$DIR/sample.txt"
+rc=$?
+sed 's/^/   | /' "$DIR/sample.txt"
+check "exit code 0 (got $rc)" test "$rc" = 0
+
+echo "== a copy damaged by hand: one problem of each kind, and a silence of 4 s"
+python3 - "$SAMPLE" "$DIR/damaged.csv" <<'PY'
+import sys, datetime
+rows = open(sys.argv[1], "rb").read().split(b"\r\n")[:-1]
+def fields(line): return rows[line - 1].split(b",")
+def stamp(text, seconds):
+    t = datetime.datetime.strptime(text.decode(), "%Y%m%d %H:%M:%S.%f") + datetime.timedelta(seconds=seconds)
+    return t.strftime("%Y%m%d %H:%M:%S.%f")[:-3].encode()
+def moved(price, points):
+    whole, fraction = price.split(b".")
+    p = int(whole + fraction) + points
+    return b"%d.%0*d" % (p // 10 ** len(fraction), len(fraction), p % 10 ** len(fraction))
+f = fields(100); rows[99] = b",".join(f[:3])                                 # torn: the ask is missing
+f = fields(200); f[1] = f[1][:9] + b"25" + f[1][11:]; rows[199] = b",".join(f)  # unparsable: hour 25
+f = fields(300); f[1] = stamp(fields(299)[1], -1); rows[299] = b",".join(f)     # order: a second back
+rows[400] = rows[399]                                                          # duplicate: line 401 = line 400
+f = fields(500); f[2], f[3] = f[3], f[2]; rows[499] = b",".join(f)             # crossed: bid and ask swapped
+f = fields(600); f[2], f[3] = moved(f[2], 400), moved(f[3], 400); rows[599] = b",".join(f)  # spike
+for i in range(1999, len(rows)):                                               # silence before line 2000
+    f = rows[i].split(b","); f[1] = stamp(f[1], 4); rows[i] = b",".join(f)
+open(sys.argv[2], "wb").write(b"\r\n".join(rows) + b"\r\n")
+PY
+"$CHECK" --gap 2 --json --html "$DIR/page.html" "$DIR/damaged.csv" "$SAMPLE" >"$DIR/report.json"
+rc=$?
+check "exit code 1 (got $rc)" test "$rc" = 1
+check "each problem found at its line, and the silence" python3 - "$DIR/report.json" <<'PY'
+import json, sys
+report = json.load(open(sys.argv[1], encoding="utf-8"))
+damaged, sample = report["files"]
+found = [(p["kind"], p["line"]) for p in damaged["problems"]]
+want = [("torn", 100), ("unparsable", 200), ("order", 300), ("duplicate", 401), ("crossed", 500), ("spike", 600)]
+gaps = [(g["line"], round(g["seconds"])) for g in damaged["gaps"]]
+print("   problems:", found, "gaps:", gaps, "rows:", damaged["rows"])
+ok = found == want and gaps == [(2000, 4)] and damaged["rows"] == 2998
+ok = ok and damaged["first"] == sample["first"] and sample["problems"] == [] and sample["gaps"] == []
+sys.exit(0 if ok else 1)
+PY
+"$CHECK" --gap never "$SAMPLE" >/dev/null 2>"$DIR/bad-option.txt"
+rc=$?
+check "a bad command line: exit code 2 and a message (got $rc: $(head -1 "$DIR/bad-option.txt"))" \
+  bash -c '[ "$1" = 2 ] && grep -q -- "--gap" "$2"' _ "$rc" "$DIR/bad-option.txt"
+"$CHECK" "$DIR/no-such-file.csv" >/dev/null 2>"$DIR/missing.txt"
+rc=$?
+check "a file that cannot be read: exit code 2 and a message (got $rc: $(head -1 "$DIR/missing.txt"))" \
+  bash -c '[ "$1" = 2 ] && grep -q "cannot open" "$2"' _ "$rc" "$DIR/missing.txt"
+
+echo "== the page in headless Chromium"
+browse() { # browse OPTION... : Chromium on the page, headless, with a profile of its own
+  "$CHROMIUM" --headless --no-sandbox --disable-gpu --no-first-run --hide-scrollbars \
+    --user-data-dir="$DIR/profile" "$@" "file://$DIR/page.html" 2>>"$DIR/chromium.log"
+}
+browse --window-size=1200,2000 --screenshot="$DIR/page.png" >/dev/null
+check "a screenshot (chromium: $(grep -v -i 'dbus\|fontconfig\|unexpected operator' "$DIR/chromium.log" | tail -1))" test -s "$DIR/page.png"
+browse --dump-dom >"$DIR/dom.html"
+for text in "Recording check" "damaged.csv" "6 problems, 1 silence" "clean" "Bid and ask" "Ticks per minute" \
+  "Spread in points" "3 fields where a row has 4" "time goes back 1.000 s" "the same time and prices as line 400" \
+  "above ask" "bid jumps up" "is not of the form YYYYMMDD HH:MM:SS.mmm" "<td>2000</td>"; do
+  check "the page says: $text" grep -q -F -- "$text" "$DIR/dom.html"
+done
+# Pixels of a colour (within a few percent) in the screenshot.
+pixels() { convert "$DIR/page.png" -alpha off -fuzz 6% -fill black -opaque "$1" -fill white +opaque black \
+  -colorspace gray -format '%[fx:round((1-mean)*w*h)]' info: 2>/dev/null; }
+size="$(identify -format '%w %h' "$DIR/page.png" 2>/dev/null)"
+read -r width height <<<"${size:-0 0}"
+nonwhite="$(convert "$DIR/page.png" -alpha off -fuzz 2% -fill black +opaque white -fill white -opaque white \
+  -colorspace gray -format '%[fx:round((1-mean)*w*h)]' info: 2>/dev/null)"
+echo "   screenshot ${width}x${height}, ${nonwhite:-?} pixels not white"
+check "not blank: at least 8 % of the pixels drawn" test "${nonwhite:-0}" -gt $((width * height * 8 / 100))
+for colour in "bid #1f6fd1 2000" "ask #d9480f 2000" "ticks #2b8a3e 5000" "spread #7048e8 2000" "silence #ffd8d3 3000"; do
+  read -r name hex least <<<"$colour"
+  n="$(pixels "$hex")"
+  check "the $name drawn: $n pixels of $hex, at least $least" test "${n:-0}" -ge "$least"
+done
+
+if [ -n "$KEEP" ]; then
+  mkdir -p "$KEEP" && cp "$DIR/page.html" "$DIR/page.png" "$DIR/damaged.csv" "$KEEP/" && echo "== kept in $KEEP"
+fi
+if [ "$FAILURES" -gt 0 ]; then
+  echo "orvalda-check page test: $FAILURES check(s) failed"
+  exit 1
+fi
+echo "orvalda-check page test: passed"

@@ -1,0 +1,443 @@
+// orvalda-check: each kind of problem found at its line, silences around the
+// weekly close, bad input, the figures and the chart, the command line, and
+// a random-input test of the row reading, short by default and as long as
+// wanted with ORVALDA_CHECK_FUZZ=N rounds (1000 by default).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "check/check_options.h"
+#include "check/recording_check.h"
+#include "check/reports.h"
+#include "check/row_parse.h"
+#include "check/texts.h"
+#include "tools/feed_parse.h"
+
+namespace orv::check {
+namespace {
+
+std::int64_t msOf(int y, unsigned mo, unsigned d, int h, int mi, int s) {
+  using namespace std::chrono;
+  return static_cast<std::int64_t>(sys_days{year{y} / month{mo} / day{d}}.time_since_epoch().count()) * 86400000 +
+         ((h * 60 + mi) * 60 + s) * 1000;
+}
+
+std::string stampOf(std::int64_t ms) {
+  using namespace std::chrono;
+  const year_month_day date{sys_days{days{ms / 86400000}}};
+  const std::int64_t t = ms % 86400000;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d%02u%02u %02d:%02d:%02d.%03d", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), static_cast<int>(t / 3600000),
+                static_cast<int>(t / 60000 % 60), static_cast<int>(t / 1000 % 60), static_cast<int>(t % 1000));
+  return buf;
+}
+
+std::string fiveDecimals(std::int64_t points) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%lld.%05lld", static_cast<long long>(points / 100000), static_cast<long long>(points % 100000));
+  return buf;
+}
+
+struct Tick {
+  std::int64_t ms, bid, ask;
+  std::string pair = "EUR/USD";
+  std::string line() const { return pair + "," + stampOf(ms) + "," + fiveDecimals(bid) + "," + fiveDecimals(ask) + "\r\n"; }
+};
+
+// 300 quiet ticks, one every 250 ms from Monday 2026-12-07 09:00 UTC: the bid
+// moves 0 to 2 points at a time, the spread 12 to 16 points.
+std::vector<Tick> quietTicks() {
+  std::vector<Tick> ticks;
+  std::int64_t bid = 108150;
+  static constexpr int kMoves[] = {1, -1, 2, 0, -2, 1, 1, -1, 0, -1};
+  for (int i = 0; i < 300; ++i) {
+    bid += kMoves[i % 10];
+    ticks.push_back({msOf(2026, 12, 7, 9, 0, 0) + i * 250, bid, bid + 12 + i % 5});
+  }
+  return ticks;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += l;
+  return out;
+}
+
+std::vector<std::string> linesOf(const std::vector<Tick>& ticks) {
+  std::vector<std::string> lines;
+  for (const Tick& t : ticks) lines.push_back(t.line());
+  return lines;
+}
+
+bool validUtf8(const std::string& s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (std::size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+// Checks bytes twice: in the reader's usual blocks, and in blocks of `block`
+// bytes, where hardly a row arrives whole and each goes the slow way. Both
+// must make the same report; the JSON and the page must be valid UTF-8.
+FileReport checked(const std::string& bytes, const CheckOptions& options = {}, std::size_t block = 7) {
+  FileReport whole = checkBytes(bytes, "test.csv", options);
+  const FileReport pieces = checkBytes(bytes, "test.csv", options, block);
+  EXPECT_EQ(textReport({whole}, options), textReport({pieces}, options));
+  const std::string json = jsonReport({whole}, options), page = htmlReport({whole}, options);
+  EXPECT_TRUE(validUtf8(json)) << json;
+  EXPECT_TRUE(validUtf8(page));
+  return whole;
+}
+
+std::string problemsOf(const FileReport& r) {
+  std::string out;
+  for (const Problem& p : r.problems) out += "\n  line " + std::to_string(p.line) + " " + std::string(kindName(p.kind)) + ": " + p.text;
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(CheckRecording, FindsEachKindOfProblemAtItsLine) {
+  using Ticks = std::vector<Tick>;
+  using Lines = std::vector<std::string>;
+  struct Case {
+    const char* name;
+    std::function<void(Ticks&)> onTicks;  // a damage to the ticks, or none
+    std::function<void(Lines&)> onLines;  // then to the lines written of them, or none
+    std::optional<ProblemKind> kind;       // the one problem expected, or none
+    std::uint64_t line;                    // where the problem (or else the silence or symbol change) is
+    const char* text;                      // part of its text
+  };
+  const auto from = [](std::size_t index, auto change) {
+    return [=](Ticks& t) {
+      for (std::size_t i = index; i < t.size(); ++i) change(t[i]);
+    };
+  };
+  const std::vector<Case> cases = {
+      {"clean", nullptr, nullptr, std::nullopt, 0, ""},
+      {"three fields", nullptr, [](Lines& l) { l[49] = l[49].substr(0, l[49].rfind(',')) + "\r\n"; },
+       ProblemKind::Torn, 50, "3 fields"},
+      {"last row cut off", nullptr, [](Lines& l) { l[299].resize(30); }, ProblemKind::Torn, 300, "no line end"},
+      {"empty line", nullptr, [](Lines& l) { l.insert(l.begin() + 140, "\r\n"); }, ProblemKind::Torn, 141, "empty line"},
+      {"stamp that does not parse", nullptr, [](Lines& l) { l[59].replace(12, 2, "13"); }, ProblemKind::Unparsable, 60,
+       "20261307"},
+      {"price of other decimals", nullptr, [](Lines& l) { l[69].erase(l[69].rfind(',') - 1, 1); },
+       ProblemKind::Unparsable, 70, "4 decimals where EUR/USD's prices have 5"},
+      {"price that is no number", nullptr, [](Lines& l) { l[74][l[74].rfind(',') + 2] = 'x'; },
+       ProblemKind::Unparsable, 75, "ask '1x"},
+      {"time going back", [](Ticks& t) { t[79].ms = t[78].ms - 2000; }, nullptr, ProblemKind::Order, 80,
+       "goes back 2.000 s"},
+      {"duplicate", nullptr, [](Lines& l) { l[89] = l[88]; }, ProblemKind::Duplicate, 90, "line 89"},
+      {"crossed", [](Ticks& t) { t[99].bid = t[99].ask + 5; }, nullptr, ProblemKind::Crossed, 100, "above ask"},
+      {"zero spread", [](Ticks& t) { t[109].ask = t[109].bid; }, nullptr, ProblemKind::Crossed, 110, "zero spread"},
+      {"spike", [](Ticks& t) { t[119].bid += 400, t[119].ask += 400; }, nullptr, ProblemKind::Spike, 120,
+       "bid jumps up 399 points, 399 times its usual move of 1"},
+      {"spike of two ticks",
+       [](Ticks& t) {
+         for (std::size_t i : {129, 130}) t[i].bid -= 300, t[i].ask -= 300;
+       },
+       nullptr, ProblemKind::Spike, 130, "back 2 ticks"},
+      {"silence", from(149, [](Tick& t) { t.ms += 5 * 60000; }), nullptr, std::nullopt, 150, "5 min 00.250 s"},
+      {"symbol change", from(199, [](Tick& t) { t.pair = "GBP/USD"; }), nullptr, std::nullopt, 200, "EUR/USD to GBP/USD"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Ticks ticks = quietTicks();
+    if (c.onTicks) c.onTicks(ticks);
+    Lines lines = linesOf(ticks);
+    if (c.onLines) c.onLines(lines);
+    const FileReport r = checked(joined(lines));
+    const std::string found = problemsOf(r), summary = textReport({r}, {});
+    if (c.kind) {
+      ASSERT_EQ(r.problemTotal(), 1u) << found;
+      EXPECT_EQ(r.problems[0].kind, *c.kind) << found;
+      EXPECT_EQ(r.problems[0].line, c.line) << found;
+      EXPECT_NE(r.problems[0].text.find(c.text), std::string::npos) << found;
+    } else {
+      EXPECT_EQ(r.problemTotal(), 0u) << found;
+    }
+    const bool silence = std::string(c.name) == "silence", change = std::string(c.name) == "symbol change";
+    ASSERT_EQ(r.silenceCount, silence ? 1u : 0u) << summary;
+    ASSERT_EQ(r.symbolChanges.size(), change ? 1u : 0u) << summary;
+    if (silence) {
+      EXPECT_EQ(r.silences[0].line, c.line);
+    }
+    if (change) {
+      EXPECT_EQ(r.symbolChanges[0].line, c.line);
+    }
+    EXPECT_NE(summary.find(c.text), std::string::npos) << summary;
+    EXPECT_EQ(r.clean(), !c.kind && !silence);
+    EXPECT_EQ(r.ticksPerHour.count(), 1u);  // all in one clock hour
+    EXPECT_EQ(r.ticksPerHour.max(), r.rows);
+    const bool notARow = c.kind == ProblemKind::Torn || c.kind == ProblemKind::Unparsable;
+    EXPECT_EQ(r.rows, lines.size() - (notARow ? 1 : 0));
+  }
+}
+
+// Silences: longer than --gap, apart from the weekly close (in UTC, so local
+// stamps are moved by --utc-offset first).
+TEST(CheckRecording, SilencesLeaveOutTheWeeklyClose) {
+  struct Case {
+    const char* name;
+    std::int64_t from, to;  // the two ticks' stamps
+    std::vector<std::string> args;
+    std::int64_t openMs;  // the silence expected, outside the close; 0: none
+  };
+  const std::int64_t friday = msOf(2026, 12, 4, 0, 0, 0), sunday = msOf(2026, 12, 6, 0, 0, 0);
+  const std::int64_t hour = 3600000, minute = 60000, second = 1000;
+  const std::vector<Case> cases = {
+      {"weekend", friday + 21 * hour + 59 * minute + 50 * second, sunday + 21 * hour + 5 * second, {}, 0},
+      {"weekend, counted", friday + 21 * hour + 59 * minute + 50 * second, sunday + 21 * hour + 5 * second,
+       {"--session", "none"}, 47 * hour + 15 * second},
+      {"a feed dead from Friday to Monday", friday + 18 * hour, sunday + 24 * hour + 8 * hour, {}, 15 * hour},
+      {"local stamps, offset given", friday + 23 * hour + 59 * minute + 50 * second, sunday + 23 * hour + 5 * second,
+       {"--utc-offset", "+02:00"}, 0},
+      {"local stamps taken as UTC", friday + 23 * hour + 59 * minute + 50 * second, sunday + 23 * hour + 5 * second,
+       {}, 2 * hour + 5 * second},
+      {"another close", friday + 21 * hour, sunday + 21 * hour, {"--session", "sat 00:00-sun 21:00"}, 3 * hour},
+      {"61 s", sunday + 22 * hour, sunday + 22 * hour + 61 * second, {}, 61 * second},
+      {"60 s is no silence", sunday + 22 * hour, sunday + 22 * hour + 60 * second, {}, 0},
+      {"--gap 10", sunday + 22 * hour, sunday + 22 * hour + 11 * second, {"--gap", "10"}, 11 * second},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = c.args;
+    args.push_back("x.csv");
+    const CheckCommand command = parseCheckArgs(args);
+    ASSERT_EQ(command.error, "");
+    const FileReport r = checked(Tick{c.from, 108150, 108160}.line() + Tick{c.to, 108151, 108161}.line(), command.options);
+    ASSERT_EQ(r.silenceCount, c.openMs > 0 ? 1u : 0u) << textReport({r}, command.options);
+    if (c.openMs > 0) {
+      EXPECT_EQ(r.silences[0].openMs, c.openMs);
+      EXPECT_EQ(r.silences[0].toMs - r.silences[0].fromMs, c.to - c.from);
+    }
+  }
+}
+
+// Files that are no clean recording: a message, no crash, the same report
+// however the bytes arrive.
+TEST(CheckRecording, BadInputGetsAClearMessage) {
+  std::string binary;
+  std::mt19937 random(7);
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>(random() % 256);
+  const std::string rows = joined(linesOf(quietTicks()));
+  const auto withEnds = [&](const char* end) {
+    std::string out;
+    for (const Tick& t : quietTicks()) out += t.line().substr(0, t.line().size() - 2) + end;
+    return out;
+  };
+  const std::string longLine = "EUR/USD," + std::string(1 << 20, '9') + ",1.08150,1.08160\r\n";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::uint64_t rows;
+    std::uint64_t notRows;  // torn and unparsable lines
+    const char* note;       // part of the notes and the summary
+  };
+  const std::vector<Case> cases = {
+      {"empty", "", 0, 0, "the file is empty"},
+      {"binary", binary, 0, 0, "NUL bytes"},
+      {"CR only", withEnds("\r"), 300, 0, "line ends CR, where Orvalda writes CR LF"},
+      {"LF only", withEnds("\n"), 300, 0, "line ends LF, where Orvalda writes CR LF"},
+      {"mixed", rows + withEnds("\n"), 600, 0, "line ends 300 CR LF, 300 LF"},
+      {"Windows-1252", "EUR/USD\x80,20261207 09:00:00.000,1.08150,1.08160\r\nEUR/USD\x80,20261207 09:00:00.100,1.0815\xE9,1.08160\r\n",
+       1, 1, "\xE2\x82\xAC"},  // the euro sign as UTF-8
+      {"1 MB line", longLine + rows, 300, 1, "1048"},
+      {"a byte-order mark", "\xEF\xBB\xBF" + rows, 300, 0, "byte-order mark"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FileReport r = checked(c.bytes, {}, c.bytes.size() > 100000 ? 4096 : 5);
+    EXPECT_EQ(r.rows, c.rows);
+    const std::uint64_t notRows = r.problemCount[static_cast<std::size_t>(ProblemKind::Torn)] +
+                                  r.problemCount[static_cast<std::size_t>(ProblemKind::Unparsable)];
+    if (std::string(c.name) != "binary") {
+      EXPECT_EQ(notRows, c.notRows) << problemsOf(r);
+    }
+    const std::string summary = textReport({r}, {});
+    EXPECT_NE(summary.find(c.note), std::string::npos) << summary;
+    EXPECT_LT(summary.size(), 40000u);  // a few lines per kind, not every line of junk
+  }
+}
+
+// The figures come from fixed-size counts, the chart from fixed-size buckets:
+// a median and percentiles within 1 %, and a single spike among 300,000 ticks
+// still drawn.
+TEST(CheckRecording, FiguresAndChartInFixedMemory) {
+  std::mt19937_64 random(3);
+  std::vector<std::int64_t> values;
+  SignedHistogram h;
+  for (int i = 0; i < 100000; ++i) {
+    const std::int64_t v = static_cast<std::int64_t>(random() % 200000) - 20000;
+    values.push_back(v);
+    h.add(v);
+  }
+  std::sort(values.begin(), values.end());
+  for (double q : {0.0, 0.01, 0.5, 0.99, 1.0}) {
+    const std::int64_t exact = values[std::min(values.size() - 1, static_cast<std::size_t>(std::ceil(q * values.size())) - (q > 0))];
+    EXPECT_NEAR(static_cast<double>(h.quantile(q)), static_cast<double>(exact), std::abs(exact) * 0.01 + 1) << q;
+  }
+  EXPECT_EQ(h.min(), values.front());
+  EXPECT_EQ(h.max(), values.back());
+
+  Chart chart;
+  const std::int64_t start = msOf(2026, 12, 7, 0, 0, 0);
+  for (int i = 0; i < 300000; ++i) {
+    const double bid = 1.08 + (i % 100) * 1e-5 + (i == 150001 ? 0.01 : 0);
+    chart.add(start + i * 100, bid, bid + 1.2e-4, 12);
+  }
+  const std::vector<ChartColumn> columns = chart.columns(1000);
+  double highest = 0, ticks = 0;
+  for (const ChartColumn& c : columns) {
+    EXPECT_TRUE(c.any);
+    highest = std::max(highest, c.bidMax);
+    ticks += c.ticksPerMinute * (chart.endMs() - chart.startMs()) / 1000.0 / 60000.0;
+  }
+  EXPECT_DOUBLE_EQ(highest, 1.08 + 1 * 1e-5 + 0.01);
+  EXPECT_NEAR(ticks, 300000, 300);
+}
+
+TEST(CheckCommandLine, ReadsOptionsAndFiles) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* error;  // part of the error, or "" for none
+    std::vector<std::string> files;
+  };
+  const std::vector<Case> cases = {
+      {{"a.csv", "b.csv"}, "", {"a.csv", "b.csv"}},
+      {{"--json", "--gap", "90", "a.csv", "-", "--html", "out.html"}, "", {"a.csv", "-"}},
+      {{"--gap=0.5", "--", "--odd.csv"}, "", {"--odd.csv"}},
+      {{"--utc-offset", "-05:30", "--session", "Fri 21:00 - Sun 22:00", "a.csv"}, "", {"a.csv"}},
+      {{"--gap", "0", "a.csv"}, "--gap", {}},
+      {{"--gap", "sixty", "a.csv"}, "--gap", {}},
+      {{"--utc-offset", "+15:00", "a.csv"}, "--utc-offset", {}},
+      {{"--utc-offset", "1:5", "a.csv"}, "--utc-offset", {}},
+      {{"--session", "Fri 22:00", "a.csv"}, "--session", {}},
+      {{"--session", "Fri 22:00-Fri 22:00", "a.csv"}, "--session", {}},
+      {{"--bogus", "a.csv"}, "unknown option", {}},
+      {{"--json", "--json", "a.csv"}, "more than once", {}},
+      {{"a.csv", "--html"}, "needs a value", {}},
+  };
+  for (const Case& c : cases) {
+    const CheckCommand command = parseCheckArgs(c.args);
+    SCOPED_TRACE(c.args.front() + " ... (" + std::to_string(c.args.size()) + " arguments)");
+    if (*c.error == '\0') {
+      EXPECT_EQ(command.error, "");
+      EXPECT_EQ(command.files, c.files);
+    } else {
+      EXPECT_NE(command.error.find(c.error), std::string::npos) << command.error;
+    }
+  }
+  const CheckCommand c = parseCheckArgs({"--utc-offset", "-05:30", "--session", "fri 21:00-sun 22:00", "--html", "o.html", "x"});
+  EXPECT_EQ(*c.options.utcOffsetMs, -(5 * 60 + 30) * 60000);
+  EXPECT_EQ(c.options.session.closeMinute, 5 * 1440 + 21 * 60);
+  EXPECT_EQ(c.options.session.openMinute, 22 * 60);
+  EXPECT_EQ(*c.htmlPath, "o.html");
+  EXPECT_TRUE(c.anyOption);
+  EXPECT_FALSE(parseCheckArgs({"x.csv"}).anyOption);
+}
+
+// ---------------------------------------------------------------------------
+// Random input, under the sanitizers. Rounds: ORVALDA_CHECK_FUZZ (default 1000).
+
+int fuzzRounds() {
+  const char* n = std::getenv("ORVALDA_CHECK_FUZZ");
+  return n != nullptr && std::atoi(n) > 0 ? std::atoi(n) : 1000;
+}
+
+// A row with a few random changes: bytes put in, taken out or replaced, from
+// the characters rows are made of and a few others.
+std::string mutatedRow(std::mt19937& random) {
+  static const std::string kBytes = "0123456789.,:\" e-+E/X\t\x01\xE9";
+  const auto upTo = [&](std::int64_t n) { return static_cast<std::int64_t>(random() % n); };
+  std::string row = Tick{msOf(2026, 12, 7, 9, 0, 0) + upTo(100000000), 108150 + upTo(1000), 108160 + upTo(1000)}.line();
+  row.resize(row.size() - 2);
+  if (random() % 8 == 0) row = "\"EUR,\"\"USD\"" + row.substr(7);
+  for (unsigned changes = random() % 4; changes > 0; --changes) {
+    const std::size_t at = random() % (row.size() + 1);
+    const char c = kBytes[random() % kBytes.size()];
+    switch (random() % 3) {
+      case 0: row.insert(row.begin() + static_cast<std::ptrdiff_t>(at), c); break;
+      case 1: if (at < row.size()) row.erase(at, 1); break;
+      default: if (at < row.size()) row[at] = c;
+    }
+  }
+  return row;
+}
+
+// The row reading against the companion tools' own (a slow, separate reading
+// of the same format): the same rows taken, with the same values.
+TEST(CheckFuzz, RowsReadAsTheFeederReadsThem) {
+  std::mt19937 random(11);
+  const std::int64_t epochFromToolsCounter = *orv::tools::parseTimestampMs("19700101 00:00:00.000");
+  int accepted = 0;
+  for (int round = 0; round < fuzzRounds() * 10; ++round) {
+    const std::string line = mutatedRow(random);
+    // The tools' way: CSV records, then the time and the prices of 5 decimals.
+    bool toolsTake = false;
+    std::int64_t toolsMs = 0;
+    std::uint32_t toolsBid = 0, toolsAsk = 0;
+    std::string pair;
+    const orv::tools::CsvSplitResult csv = orv::tools::splitCsv(line);
+    if (csv.ok && csv.records.size() == 1 && csv.records[0].fields.size() == 4) {
+      const auto& f = csv.records[0].fields;
+      std::string error;
+      const auto t = orv::tools::parseTimestampMs(f[1]);
+      const auto bid = orv::tools::priceToPoints(f[2], 5, error), ask = orv::tools::priceToPoints(f[3], 5, error);
+      if (t && bid && ask) toolsTake = true, toolsMs = *t - epochFromToolsCounter, toolsBid = *bid, toolsAsk = *ask, pair = f[0];
+    }
+    // This reader's way.
+    RowSplitter splitter;
+    StampReader stamps;
+    RowFields f;
+    std::int64_t ms = 0;
+    Price bid, ask;
+    const bool take = splitter.split(line, f) && stamps.read(f.stamp, ms) && parsePrice(f.bid, bid) &&
+                      parsePrice(f.ask, ask) && bid.digits == 5 && ask.digits == 5 && bid.points <= 0xFFFFFFFFu &&
+                      ask.points <= 0xFFFFFFFFu;
+    ASSERT_EQ(take, toolsTake) << quoted(line, 200);
+    if (take) {
+      ++accepted;
+      EXPECT_EQ(f.pair, pair);
+      EXPECT_EQ(ms, toolsMs) << line;
+      EXPECT_EQ(bid.points, toolsBid) << line;
+      EXPECT_EQ(ask.points, toolsAsk) << line;
+    }
+  }
+  EXPECT_GT(accepted, fuzzRounds());  // the test saw rows taken, not only refused
+}
+
+// Whole files of random lines and bytes: no crash, and the same report whether
+// the bytes come in large blocks (rows taken straight from the buffer) or in
+// small random ones (every row the slow way).
+TEST(CheckFuzz, RandomFilesMakeTheSameReportInAnyBlocks) {
+  std::mt19937 random(5);
+  static const char* kEnds[] = {"\r\n", "\r\n", "\r\n", "\n", "\r", ""};
+  for (int round = 0; round < fuzzRounds() / 10; ++round) {
+    std::string bytes;
+    for (unsigned lines = random() % 200; lines > 0; --lines) {
+      bytes += random() % 4 == 0 ? mutatedRow(random) : Tick{msOf(2026, 12, 7, 9, 0, 0) + lines * 100, 108150, 108160}.line().substr(0, 45);
+      bytes += kEnds[random() % 6];
+      if (random() % 50 == 0) bytes += static_cast<char>(random());
+    }
+    const FileReport whole = checkBytes(bytes, "f.csv", {});
+    const FileReport pieces = checkBytes(bytes, "f.csv", {}, 1 + random() % 64);
+    ASSERT_EQ(textReport({whole}, {}), textReport({pieces}, {})) << quoted(bytes, 2000);
+    ASSERT_TRUE(validUtf8(jsonReport({whole}, {})));
+  }
+}
+
+}  // namespace
+}  // namespace orv::check
