@@ -201,12 +201,16 @@ wait "$PROBE_PID" 2>/dev/null || true
 PROBE_PID=""
 
 shopt -s nullglob
-made=("$OUT"/unattended/*)
+made=("$OUT"/unattended/*.csv)
 shopt -u nullglob
 [ "${#made[@]}" = 1 ] && [[ "${made[0]}" == "$OUT"/unattended/EURUSD-[0-9]*.csv ]] \
-  || die "expected one file unattended/EURUSD-<date>.csv, found: ${made[*]:-nothing}"
+  || die "expected one recording unattended/EURUSD-<date>.csv, found: ${made[*]:-nothing}"
 echo
 echo "Orvalda made ${made[0]}"
+if [ -f "$OUT/unattended/orvalda.log" ]; then
+  echo "and its log, unattended/orvalda.log:"
+  sed 's/^/    /' "$OUT/unattended/orvalda.log"
+fi
 check_ticks "$PART" "${made[0]}" "$PART_LOG" "$OUT/unattended-feed.log"
 
 echo
