@@ -110,8 +110,8 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid) {
       // reaches the disk.
       failure = "Recording to " + recording_->path() + " stopped: " + failure;
       recording_.reset();
+      showRecordingState();  // the only change a tick can make to the button
     }
-    showRecordingState();
   }
 
   link_.sendTick(ask, bid);

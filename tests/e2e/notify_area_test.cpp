@@ -88,8 +88,8 @@ std::string iconTip(HWND icon, const std::string& wantedStart, DWORD timeoutMs =
   std::string text;
   waitUntil(
       [&] {
-        SetCursorPos(600, 700);
-        Sleep(50);
+        SetCursorPos(600, 700);  // off the icon: its tooltip goes
+        waitUntil([] { return shownTip(false).empty(); }, 2000, 20);
         const POINT at = onIcon(icon);
         SetCursorPos(at.x, at.y);
         waitUntil([&] { return !(text = shownTip(false)).empty(); }, 2000, 50);
