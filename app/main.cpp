@@ -77,21 +77,30 @@ HWND runningMainWindow() { return FindWindowA(orv::kMainWindowClass, orv::kAppTi
 // Another copy owns the mark, or shows its main window (one started with --another).
 bool anotherCopyRuns(DesktopMark& mark) { return !mark.take() || runningMainWindow() != nullptr; }
 
+enum class HandOver { Done, HolderGone, NoWindow };
+
 // Restores the running copy's main window and brings it to the front; a busy
 // one is not waited for (the restore is posted). A copy that is still
-// starting gets a few seconds to show its window. False when it ended
-// meanwhile without one: this copy runs after all.
-bool handOver(DesktopMark& mark) {
+// starting gets a few seconds to show its window.
+HandOver handOver(DesktopMark& mark) {
   for (int tries = 0; tries < 50; ++tries) {
     if (const HWND main = runningMainWindow()) {
       if (IsIconic(main)) ShowWindowAsync(main, SW_RESTORE);
       SetForegroundWindow(main);
-      return true;
+      return HandOver::Done;
     }
-    if (mark.take()) return false;
+    if (mark.take()) return HandOver::HolderGone;
     Sleep(100);
   }
-  return true;
+  return HandOver::NoWindow;
+}
+
+// On the console Orvalda was started from; in a box when there is none.
+int replyAndEnd(const orv::CommandLineReply& reply) {
+  if (!orv::app::writeToConsole(reply.text, reply.error))
+    MessageBoxW(nullptr, orv::toWide(reply.text).c_str(), orv::toWide(orv::kAppTitle).c_str(),
+                MB_OK | (reply.error ? MB_ICONSTOP : MB_ICONINFORMATION));
+  return reply.exitCode;
 }
 
 // After each message, the errors waiting: a post to show them can fail (a
@@ -112,22 +121,21 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow, orv::Win32Backend& backend)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   const orv::CommandLine commandLine = orv::parseCommandLine(commandLineArguments());
-  if (const auto reply = orv::replyWithoutStarting(commandLine)) {
-    // On the console Orvalda was started from; in a box when there is none.
-    if (!orv::app::writeToConsole(reply->text, reply->error))
-      MessageBoxW(nullptr, orv::toWide(reply->text).c_str(), orv::toWide(orv::kAppTitle).c_str(),
-                  MB_OK | (reply->error ? MB_ICONSTOP : MB_ICONINFORMATION));
-    return reply->exitCode;
-  }
+  if (const auto reply = orv::replyWithoutStarting(commandLine)) return replyAndEnd(*reply);
   orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
-  DesktopMark mark;
-  if (orv::chooseStart(anotherCopyRuns(mark), startOptions) == orv::StartChoice::HandOver && handOver(mark)) return 0;
-  if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
   // Read once, at the start: the save dialog may change the current folder later.
   if (startOptions.recordPattern)
     startOptions.recordPattern = orv::patternFromFolder(*startOptions.recordPattern, startFolder());
-
   orv::Win32Backend backend(orv::kAppTitle);
+  DesktopMark mark;
+  if (orv::chooseStart(anotherCopyRuns(mark), startOptions) == orv::StartChoice::HandOver) {
+    switch (handOver(mark)) {
+      case HandOver::Done: return 0;
+      case HandOver::NoWindow: return replyAndEnd(orv::heldWithoutWindow(backend, startOptions));
+      case HandOver::HolderGone: break;  // this copy runs after all
+    }
+  }
+  if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
   orv::ui::ApplicationWindow appWindow(backend);
   try {
     INITCOMMONCONTROLSEX controls = {};
