@@ -29,18 +29,6 @@ HICON loadIcon(HINSTANCE instance, int size) {
   return static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON, size, size, LR_SHARED));
 }
 
-// The arguments after the program's name, split by the usual Windows rules
-// for quotes and backslashes, as UTF-8.
-std::vector<std::string> commandLineArguments() {
-  std::vector<std::string> args;
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.push_back(orv::toUtf8(argv[i]));
-  LocalFree(argv);
-  return args;
-}
-
 // The folder the program was started in, as UTF-8; empty when unknown.
 std::string startFolder() {
   const DWORD size = GetCurrentDirectoryW(0, nullptr);
@@ -120,7 +108,7 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow, orv::Win32Backend& backend)
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  const orv::CommandLine commandLine = orv::parseCommandLine(commandLineArguments());
+  const orv::CommandLine commandLine = orv::parseCommandLine(orv::commandLineArguments());
   if (const auto reply = orv::replyWithoutStarting(commandLine)) return replyAndEnd(*reply);
   orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
   // Read once, at the start: the save dialog may change the current folder later.
