@@ -9,7 +9,7 @@ link that runs against the layers.
 `cmake --graphviz`. Each layered library may link only the ones below it
 (the libraries' optimised "_plain" copies count as the library):
 
-    orvalda_platform, orvalda_replaytable   -> (none of Orvalda's)
+    orvalda_platform, orvalda_replaytable -> (none of Orvalda's)
     orvalda_win32, orvalda_memory         -> orvalda_platform
     orvalda_core                          -> orvalda_platform, orvalda_replaytable
     orvalda_ui                            -> orvalda_core, orvalda_win32, orvalda_platform, orvalda_replaytable
