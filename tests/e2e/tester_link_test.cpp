@@ -144,7 +144,7 @@ E2E_TEST(a_folder_window_titled_like_the_tester_is_passed_over) {
   E2E_REQUIRE(e2e::topWindows(GetCurrentProcessId(), "CabinetWClass", orv::kTesterTitle).size() == 1);
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);
-  o.click(kIdLiveBox, true);
+  o.click(Control::LiveBox, true);
   E2E_REQUIRE(o.caughtUp());
   checkEntries(probe.entries(), 0, {kConnect1, msg(1281, 1, 4), kConnect3});
   PostThreadMessageA(threadId, WM_QUIT, 0, 0);

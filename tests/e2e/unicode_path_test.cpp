@@ -161,7 +161,7 @@ E2E_TEST(the_feeder_and_the_tester_stand_in_take_names_in_any_letters) {
   DWORD code = 12345;
   E2E_CHECK(feeder.waitExit(e2e::kPatience, code));
   E2E_CHECK_EQ(code, 0ul);
-  E2E_CHECK(e2e::waitUntil([&] { return o.text(orv::ui::kIdTickLine).find("1.08150") != std::string::npos; },
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(orv::Control::TickLine).find("1.08150") != std::string::npos; },
                            e2e::kPatience));
 }
 

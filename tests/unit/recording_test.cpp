@@ -120,7 +120,7 @@ TEST_F(RecordingTest, TheSessionsEndClosesTheRecordingThenEndsTheRun) {
   tick(10001, 10000);
   hub->sessionEnds();
   EXPECT_TRUE(be.lastFile()->closed);
-  EXPECT_FALSE(hub->isRecording());
+  EXPECT_FALSE(state().isRecording());
   EXPECT_EQ(be.quitRequests, 1);
 }
 

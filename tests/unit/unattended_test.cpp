@@ -205,7 +205,7 @@ TEST_F(UnattendedTest, TheSessionsEndIsNotAskedAboutAndEndsTheRecordingLogged) {
   EXPECT_TRUE(be.fileAt("C:\\t\\EURUSD-20261206.csv")->closed);
   EXPECT_NE(file("C:\\t\\orvalda.log").find("Ended C:\\t\\EURUSD-20261206.csv: 2 rows"), std::string::npos);
   EXPECT_EQ(be.quitRequests, 1);
-  EXPECT_FALSE(hub->isRecording());
+  EXPECT_FALSE(state().isRecording());
 }
 
 TEST_F(UnattendedTest, LiveTicksItselfAndWaitsForATesterThatComesLater) {
