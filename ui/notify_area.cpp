@@ -27,7 +27,6 @@ constexpr UINT kCheckEndedMessage = WM_APP + 23;
 // How long a checker run is waited for before it is told as unfinished.
 constexpr DWORD kCheckLimitMs = 10 * 60 * 1000;
 
-
 // The folder orvalda.exe is in, with its final backslash.
 std::wstring programFolder() {
   std::wstring path(MAX_PATH, L'\0');
