@@ -18,7 +18,8 @@ named after the arrow:
     ui         the Win32 main window                -> core, platform, win32
     app        entry point and message loop         -> ui, core, platform, win32
     tools      feeder and tester probe              -> core/protocol.h and core/option_reader.h only
-    check      orvalda-check                        -> core/option_reader.h only
+    zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
+    check      orvalda-check                        -> zone, and core/option_reader.h only
 
 tests/, bench/ and data/ may include anything and are not read.
 
@@ -32,7 +33,7 @@ import pathlib
 import re
 import sys
 
-CHECKED_FOLDERS = ("platform", "core", "ui", "app", "tools", "check")
+CHECKED_FOLDERS = ("platform", "core", "ui", "app", "tools", "zone", "check")
 PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "bench", "data")
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp", ".inl", ".rc"}
 
@@ -44,7 +45,8 @@ ALLOWED = {
     "ui": {"ui", "core", "platform", "win32"},
     "app": {"app", "ui", "core", "platform", "win32"},
     "tools": {"tools"},
-    "check": {"check"},
+    "zone": {"zone"},
+    "check": {"check", "zone"},
 }
 # Single headers a part may include beyond its allowed parts.
 # core/option_reader.h is header only (CLI11), so the tools and orvalda-check still link no core library.

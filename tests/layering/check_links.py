@@ -14,6 +14,8 @@ link that runs against the layers.
     orvalda_core                          -> orvalda_platform, orvalda_testticks
     orvalda_ui                            -> orvalda_core, orvalda_win32, orvalda_platform, orvalda_testticks
     orvalda (the program)                 -> orvalda_ui and everything below it
+    orvalda_zone                          -> (none of Orvalda's)
+    orvalda_check                         -> orvalda_zone
 
 Tests, benchmarks and tools may link anything and are not checked.
 """
@@ -32,6 +34,8 @@ BELOW = {
     "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_testticks"},
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
+BELOW["orvalda_zone"] = set()
+BELOW["orvalda_check"] = {"orvalda_zone"}
 
 NODE = re.compile(r'^\s*"(\w+)"\s*\[\s*label\s*=\s*"([^"]+)"')
 EDGE = re.compile(r'^\s*"(\w+)"\s*->\s*"(\w+)"')
