@@ -20,7 +20,7 @@
 #include "check/chart.h"
 #include "check/histogram.h"
 #include "check/line_reader.h"
-#include "check/row_parse.h"
+#include "core/row_format.h"
 #include "zone/zone_rules.h"
 
 namespace orv::check {

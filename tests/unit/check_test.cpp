@@ -16,7 +16,7 @@
 #include "check/program.h"
 #include "check/recording_check.h"
 #include "check/reports.h"
-#include "check/row_parse.h"
+#include "core/row_format.h"
 #include "check/texts.h"
 #include "tools/feed_parse.h"
 
@@ -499,11 +499,11 @@ std::string mutatedRow(std::mt19937& random) {
   return row;
 }
 
-// The row reading against the companion tools' own (a slow, separate reading
-// of the same format): the same rows taken, with the same values.
+// The row read line by line, as orvalda-check reads it, against whole-text
+// records and the feeder's checked prices: the same rows taken, with the
+// same values.
 TEST(CheckFuzz, RowsReadAsTheFeederReadsThem) {
   std::mt19937 random(11);
-  const std::int64_t epochFromToolsCounter = *orv::tools::parseTimestampMs("19700101 00:00:00.000");
   int accepted = 0;
   for (int round = 0; round < fuzzRounds() * 10; ++round) {
     const std::string line = mutatedRow(random);
@@ -512,13 +512,13 @@ TEST(CheckFuzz, RowsReadAsTheFeederReadsThem) {
     std::int64_t toolsMs = 0;
     std::uint32_t toolsBid = 0, toolsAsk = 0;
     std::string pair;
-    const orv::tools::CsvSplitResult csv = orv::tools::splitCsv(line);
+    const CsvSplitResult csv = splitCsv(line);
     if (csv.ok && csv.records.size() == 1 && csv.records[0].fields.size() == 4) {
       const auto& f = csv.records[0].fields;
       std::string error;
-      const auto t = orv::tools::parseTimestampMs(f[1]);
+      const bool t = parseStamp(f[1], toolsMs);
       const auto bid = orv::tools::priceToPoints(f[2], 5, error), ask = orv::tools::priceToPoints(f[3], 5, error);
-      if (t && bid && ask) toolsTake = true, toolsMs = *t - epochFromToolsCounter, toolsBid = *bid, toolsAsk = *ask, pair = f[0];
+      if (t && bid && ask) toolsTake = true, toolsBid = *bid, toolsAsk = *ask, pair = f[0];
     }
     // This reader's way.
     RowSplitter splitter;
