@@ -7,9 +7,10 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 ensure_deps
-build_win
+# A compiler warning fails the test command.
+build_win -DORVALDA_WERROR=ON
 build_tools
-build_native -DORVALDA_WIN_BUILD_DIR="$WIN"
+build_native -DORVALDA_WIN_BUILD_DIR="$WIN" -DORVALDA_WERROR=ON
 wine_env
 ensure_display
 trap stop_display EXIT

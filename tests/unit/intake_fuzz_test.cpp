@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "core/feed_hub.h"
+#include "tests/unit/feed_hub_peer.h"
 #include "core/protocol.h"
 #include "platform/memory_backend.h"
 
@@ -169,8 +170,8 @@ class IntakeFuzz {
   }
 
   void checkState() {
-    ASSERT_LE(hub_->symbol().size(), AnnouncedSymbol::kLongestSymbol);
-    ASSERT_LE(hub_->pairText().size(), hub_->symbol().size() + 1);
+    ASSERT_LE(FeedHubPeer(*hub_).symbol().size(), AnnouncedSymbol::kLongestSymbol);
+    ASSERT_LE(FeedHubPeer(*hub_).pairText().size(), FeedHubPeer(*hub_).symbol().size() + 1);
   }
 
   std::uint64_t bytesChecked() const { return rows_; }
@@ -238,7 +239,7 @@ class IntakeFuzz {
 
   void event() {
     switch (pick(8)) {
-      case 0: runGuarded(be_, [&] { hub_->click(static_cast<Control>(pick(kControlCount))); }); break;
+      case 0: runGuarded(be_, [&] { hub_->click(static_cast<Control>(controlId(Control::TickLine) + pick(kControlCount))); }); break;
       case 1: runGuarded(be_, [&] { hub_->timerElapsed(static_cast<TimerRole>(pick(3))); }); break;
       case 2:
         if (chance(2))
