@@ -1,5 +1,6 @@
 #include "zone/zone_rules.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "zone/system_zone.h"
@@ -95,6 +96,18 @@ std::int64_t utcOf(const ZoneRules& zone, std::int64_t localMs) {
   if (aHolds && bHolds) return std::min(a, b);
   if (bHolds) return b;
   return a;
+}
+
+Instants instantsOf(const ZoneRules& zone, std::int64_t localMs) {
+  constexpr std::int64_t kDay = 86400000;
+  const std::int64_t before = zone.offsetMs(localMs - kDay), after = zone.offsetMs(localMs + kDay);
+  Instants found;
+  // The larger offset gives the earlier instant.
+  for (const std::int64_t offset : {std::max(before, after), std::min(before, after)}) {
+    const std::int64_t at = localMs - offset;
+    if (zone.offsetMs(at) == offset && (found.count == 0 || found.at[0] != at)) found.at[found.count++] = at;
+  }
+  return found;
 }
 
 }  // namespace orv::zone
