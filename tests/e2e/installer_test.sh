@@ -64,7 +64,7 @@ USER_KEY='HKCU\Software\Orvalda'
 USER_KEY_SAVED="$WINEPREFIX/drive_c/$FOLDER_NAME-settings.reg"
 RECORDING_WIN="C:\\$FOLDER_NAME-recording.csv"
 COPY_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME-uninstaller"
-FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe README.txt LICENSE.txt uninstall.exe)
+FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe README.txt LICENSE.txt uninstall.exe)
 CHECK_ENTRY="Check a recording…"  # the Start-menu entry of orvalda-check, with its ellipsis
 
 # One file of a zip to standard output (python3 is there wherever the build is; unzip may not be).
@@ -188,7 +188,7 @@ for f in "${FILES[@]}"; do check "$f" test -s "$INSTALL_DIR/$f"; done
 extra="$(cd "$INSTALL_DIR" && ls -A | grep -v -x -F "$(printf '%s\n' "${FILES[@]}")")"
 check "nothing else in the folder${extra:+ (found: $extra)}" test -z "$extra"
 if [ -f "$ZIP" ]; then
-  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe README.txt LICENSE.txt; do
+  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe README.txt LICENSE.txt; do
     check "$f is the zip's" bash -c 'zip_member "$1" "$2" | cmp -s - "$3"' _ "$ZIP" "orvalda-$VERSION-win64/$f" "$INSTALL_DIR/$f"
   done
 else
