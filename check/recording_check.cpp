@@ -135,6 +135,7 @@ bool RecordingCheck::SpikeWatch::judge(std::int64_t price, std::int64_t move, st
 RecordingCheck::RecordingCheck(std::string path, const CheckOptions& options)
     : options_(options), shortestGapMs_(std::min(options.gapMs, kGapBucketsMs[0])) {
   report_.path = std::move(path);
+  report_.symbols.reserve(kKeptPairs);
 }
 
 void RecordingCheck::problem(ProblemKind kind, std::uint64_t line, std::string text, std::int64_t ms) {
@@ -169,9 +170,9 @@ void RecordingCheck::switchPair(std::string_view pair, std::uint64_t line) {
     symbols_.push_back(std::make_unique<SymbolState>());
     current_ = symbols_.back().get();
     current_->pair.assign(pair);
-    current_->reportIndex = report_.symbols.size();
-    report_.symbols.emplace_back();
-    report_.symbols.back().pair = current_->pair;
+    report_.symbols.emplace_back();  // never moves: room for all was made first
+    current_->report = &report_.symbols.back();
+    current_->report->pair = current_->pair;
     report_.pairs.push_back(current_->pair);
   }
   SymbolState& s = *current_;
@@ -231,8 +232,8 @@ void RecordingCheck::add(const Line& line) {
       return;
     }
     s.digits = bid.digits;
-    s.scale = std::pow(10.0, -bid.digits);
-    if (s.reportIndex != SIZE_MAX) report_.symbols[s.reportIndex].digits = bid.digits;
+    s.scale = std::pow(10.0, -static_cast<double>(bid.digits));
+    if (s.report != nullptr) s.report->digits = bid.digits;
   } else if (bid.digits != *s.digits || ask.digits != *s.digits) {
     const bool bidOff = bid.digits != *s.digits;
     bad(ProblemKind::Unparsable, line,
@@ -241,6 +242,26 @@ void RecordingCheck::add(const Line& line) {
     return;
   }
   tick(line.number, f, ms, bid, ask);
+}
+
+// Inlined into tick(), as every row's prices pass it.
+ORV_ALWAYS_INLINE bool RecordingCheck::SpikeWatch::next(std::int64_t price, std::uint64_t line, Found& found) {
+  if (!havePrevious_) {
+    havePrevious_ = true;
+    previous_ = price;
+    return false;
+  }
+  const std::int64_t move = price - previous_;
+  previous_ = price;
+  const std::uint64_t size = move < 0 ? 0 - static_cast<std::uint64_t>(move) : static_cast<std::uint64_t>(move);
+  // Kept without a branch (most moves are small, and come in no order):
+  // a move of 0 is overwritten by the next one.
+  block_[inBlock_] = static_cast<std::uint32_t>(size < 0xFFFFFFFFu ? size : 0xFFFFFFFFu);
+  inBlock_ += size != 0;
+  if (inBlock_ == kSpikeBlock) endBlock();
+  // A move of kSpikeFactor points or less starts no spike: the usual move is at least 1.
+  if (!pending_.active && size <= kSpikeFactor) return false;
+  return judge(price, move, size, line, found);
 }
 
 // Inlined into the loop of addRows(), where nearly all rows pass.
@@ -285,10 +306,9 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
     hourTicks_ = 0;
   }
   ++hourTicks_;
-  if (s.reportIndex != SIZE_MAX) {
-    FileReport::Symbol& symbol = r.symbols[s.reportIndex];
-    ++symbol.rows;
-    symbol.chart.add(ms, static_cast<double>(bid.points) * s.scale, static_cast<double>(ask.points) * s.scale, spread);
+  if (s.report != nullptr) {
+    ++s.report->rows;
+    s.report->chart.add(ms, static_cast<double>(bid.points) * s.scale, static_cast<double>(ask.points) * s.scale, spread);
   }
   SpikeWatch::Found found;
   if (s.bidSpikes.next(static_cast<std::int64_t>(bid.points), n, found)) spike("bid", found, ms);
@@ -377,6 +397,16 @@ ORV_ALWAYS_INLINE bool fixedPrice(const char*& p, char stop, std::int32_t digits
   return true;
 }
 
+// A price with its point at `dot` and `digits` decimals, up to 8 digits in all.
+ORV_ALWAYS_INLINE bool priceOfShape(const char* p, int dot, std::int32_t digits, Price& out) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
+  const std::uint64_t next = static_cast<unsigned char>(p[8]);
+  out.digits = digits;
+  return swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, out.points);
+}
+
 }  // namespace
 
 // Both prices of a row of the last row's shape: each with its point where
@@ -385,15 +415,7 @@ ORV_ALWAYS_INLINE bool RecordingCheck::pricesOfShape(const char* bid, const char
                                                      Price& askOut) const {
   const RowShape& s = current_->shape;
   if (bid[s.bidDot] != '.' || ask[-1] != ',' || ask[s.askDot] != '.') return false;
-  const auto read = [digits](const char* p, int dot, Price& out) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
-    const std::uint64_t next = static_cast<unsigned char>(p[8]);
-    out.digits = digits;
-    return swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, out.points);
-  };
-  return read(bid, s.bidDot, bidOut) && read(ask, s.askDot, askOut);
+  return priceOfShape(bid, s.bidDot, digits, bidOut) && priceOfShape(ask, s.askDot, digits, askOut);
 }
 
 std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineNumber) {

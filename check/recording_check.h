@@ -20,7 +20,7 @@
 #include "check/chart.h"
 #include "check/histogram.h"
 #include "check/line_reader.h"
-#include "check/row_parse.h"
+#include "core/row_format.h"
 #include "zone/zone_rules.h"
 
 namespace orv::check {
@@ -166,24 +166,7 @@ class RecordingCheck {
       int after;
     };
     // Takes the next price; true when it ends a spike, which found then describes.
-    bool next(std::int64_t price, std::uint64_t line, Found& found) {
-      if (!havePrevious_) {
-        havePrevious_ = true;
-        previous_ = price;
-        return false;
-      }
-      const std::int64_t move = price - previous_;
-      previous_ = price;
-      const std::uint64_t size = move < 0 ? 0 - static_cast<std::uint64_t>(move) : static_cast<std::uint64_t>(move);
-      // Kept without a branch (most moves are small, and come in no order):
-      // a move of 0 is overwritten by the next one.
-      block_[inBlock_] = static_cast<std::uint32_t>(size < 0xFFFFFFFFu ? size : 0xFFFFFFFFu);
-      inBlock_ += size != 0;
-      if (inBlock_ == kSpikeBlock) endBlock();
-      // A move of kSpikeFactor points or less starts no spike: the usual move is at least 1.
-      if (!pending_.active && size <= kSpikeFactor) return false;
-      return judge(price, move, size, line, found);
-    }
+    bool next(std::int64_t price, std::uint64_t line, Found& found);
 
    private:
     void endBlock();
@@ -226,7 +209,7 @@ class RecordingCheck {
     std::uint64_t previousLine = 0;
     std::uint64_t previousBid = 0, previousAsk = 0;
     SpikeWatch bidSpikes, askSpikes;
-    std::size_t reportIndex = SIZE_MAX;  // its entry in the report's symbols, if it has one
+    FileReport::Symbol* report = nullptr;  // its entry in the report's symbols, if it has one
   };
 
   void problem(ProblemKind kind, std::uint64_t line, std::string text, std::int64_t ms = kNoTime);

@@ -17,7 +17,7 @@ bool RowSource::next(SourceRow& row) {
   row.bid = fields_.bid;
   row.ask = fields_.ask;
   const bool read = !row.pair.empty() && stamps_.read(fields_.stamp, row.stampMs) &&
-                    check::parsePrice(row.bid, row.bidPrice) && check::parsePrice(row.ask, row.askPrice);
+                    parsePrice(row.bid, row.bidPrice) && parsePrice(row.ask, row.askPrice);
   row.fault = read ? RowFault::None : RowFault::Unparsable;
   return true;
 }

@@ -1,6 +1,6 @@
-// The rows of a recording as the exporter takes them: each line read, split
-// and its stamp and prices read, or told torn or unparsable. The exporter
-// reads through this one class only.
+// The rows of a recording as the exporter takes them: each line read, then
+// split and its stamp and prices read by the row's one reader
+// (core/row_format), or told torn or unparsable.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,11 @@
 #include <string_view>
 
 #include "check/line_reader.h"
-#include "check/row_parse.h"
+#include "core/row_format.h"
 
 namespace orv::exporter {
 
-using check::Price;
+using orv::Price;
 
 enum class RowFault : std::uint8_t { None, Torn, Unparsable };
 
@@ -36,9 +36,9 @@ class RowSource {
 
  private:
   check::LineReader lines_;
-  check::RowSplitter splitter_;
-  check::StampReader stamps_;
-  check::RowFields fields_;
+  RowSplitter splitter_;
+  StampReader stamps_;
+  RowFields fields_;
 };
 
 }  // namespace orv::exporter
