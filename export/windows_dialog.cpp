@@ -24,14 +24,7 @@ namespace orv::exporter {
 
 namespace {
 
-constexpr wchar_t kClass[] = L"OrvaldaExport";
-constexpr wchar_t kTitle[] = L"Export a recording";
 constexpr UINT kProgress = WM_APP + 1, kDone = WM_APP + 2;
-
-enum Control : int {
-  kFiles = 101, kAdd, kClear, kFormat, kTimeframe, kTemplate, kHeader, kFrom, kTo, kOut, kProgressBar, kExport, kOpen,
-  kSummary
-};
 
 std::string narrow(const std::wstring& w) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
@@ -264,12 +257,12 @@ int showDialog(std::vector<std::string> files) {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClass;
+  wc.lpszClassName = kDialogClass;
   RegisterClassExW(&wc);
   RECT size = {0, 0, 546, 424};
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   AdjustWindowRect(&size, style, FALSE);
-  HWND window = CreateWindowExW(0, kClass, kTitle, style, CW_USEDEFAULT, CW_USEDEFAULT, size.right - size.left,
+  HWND window = CreateWindowExW(0, kDialogClass, kDialogTitle, style, CW_USEDEFAULT, CW_USEDEFAULT, size.right - size.left,
                                 size.bottom - size.top, nullptr, nullptr, wc.hInstance, &dialog);
   if (window == nullptr) return 2;
   ShowWindow(window, SW_SHOWNORMAL);

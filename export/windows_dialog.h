@@ -5,6 +5,14 @@
 
 namespace orv::exporter {
 
+// The dialog's window class and title, and its controls' numbers.
+inline constexpr wchar_t kDialogClass[] = L"OrvaldaExport";
+inline constexpr wchar_t kDialogTitle[] = L"Export a recording";
+enum DialogControl : int {
+  kFiles = 101, kAdd, kClear, kFormat, kTimeframe, kTemplate, kHeader, kFrom, kTo, kOut, kProgressBar, kExport, kOpen,
+  kSummary
+};
+
 int windowsMain(int argc, wchar_t** argv);
 
 }  // namespace orv::exporter

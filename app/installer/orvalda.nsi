@@ -33,6 +33,8 @@ RequestExecutionLevel admin
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda"
 ; The Start-menu entry of orvalda-check, ending in an ellipsis (U+2026).
 !define CHECK_ENTRY "Check a recording${U+2026}"
+; The Start-menu entry of orvalda-export's dialog.
+!define EXPORT_ENTRY "Export a recording${U+2026}"
 
 Name "Orvalda ${VERSION}"
 OutFile "${OUTFILE}"
@@ -76,6 +78,7 @@ Section "Orvalda" SecMain
   CreateDirectory "$SMPROGRAMS\Orvalda"
   CreateShortcut "$SMPROGRAMS\Orvalda\Orvalda.lnk" "$INSTDIR\orvalda.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk" "$INSTDIR\orvalda-check.exe"
+  CreateShortcut "$SMPROGRAMS\Orvalda\${EXPORT_ENTRY}.lnk" "$INSTDIR\orvalda-export.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk" "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKLM "Software\Orvalda" "InstallDir" "$INSTDIR"
@@ -135,6 +138,7 @@ Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Orvalda\Orvalda.lnk"
   Delete "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk"
+  Delete "$SMPROGRAMS\Orvalda\${EXPORT_ENTRY}.lnk"
   Delete "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk"
   RMDir "$SMPROGRAMS\Orvalda"
   ; The Startup shortcut, when the user uninstalling chose it.
