@@ -427,6 +427,15 @@ TEST(CheckRecording, FiguresAndChartInFixedMemory) {
   }
   EXPECT_DOUBLE_EQ(highest, 1.08 + 1 * 1e-5 + 0.01);
   EXPECT_NEAR(ticks, 300000, 300);
+
+  // Ticks per minute are counts seen in a minute: a tick a second for ten
+  // minutes, and a burst of 100 in one millisecond, make at most 160 a minute.
+  Chart burst;
+  for (int i = 0; i < 600; ++i) burst.add(start + i * 1000, 1.08, 1.0801, 10);
+  for (int i = 0; i < 100; ++i) burst.add(start + 330000, 1.08, 1.0801, 10);
+  double most = 0;
+  for (const ChartColumn& c : burst.columns(1000)) most = std::max(most, c.ticksPerMinute);
+  EXPECT_NEAR(most, 160, 2);  // a bucket at a minute's edge counts in one of the two
 }
 
 TEST(CheckCommandLine, ReadsOptionsAndFiles) {
