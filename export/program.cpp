@@ -209,9 +209,9 @@ std::string summaryOf(const ExportRun& run) {
   const ExportTotals& t = run.totals;
   char line[512];
   std::string s;
-  std::snprintf(line, sizeof line, "%llu rows in, %llu exported, %llu left out, %.2f s\n",
-                static_cast<unsigned long long>(t.rowsIn), static_cast<unsigned long long>(t.rowsOut),
-                static_cast<unsigned long long>(t.leftOutCount()), run.seconds);
+  std::snprintf(line, sizeof line, "%llu %s in, %llu exported, %llu left out, %.2f s\n",
+                static_cast<unsigned long long>(t.rowsIn), t.rowsIn == 1 ? "row" : "rows",
+                static_cast<unsigned long long>(t.rowsOut), static_cast<unsigned long long>(t.leftOutCount()), run.seconds);
   s += line;
   for (const WrittenFile& file : t.files) {
     std::snprintf(line, sizeof line, "  %llu %s  ", static_cast<unsigned long long>(file.rows), file.rows == 1 ? "row " : "rows");
