@@ -87,18 +87,16 @@ Zone findZone(std::string_view name, std::string& error) {
 }
 
 std::int64_t utcOf(const ZoneRules& zone, std::int64_t localMs) {
-  // Zone rules change at most a few times a year: the offsets a day either
-  // side are the only candidates.
+  const Instants at = instantsOf(zone, localMs);
+  if (at.count > 0) return at.at[0];
+  // A skipped time, with the offset before the change.
   constexpr std::int64_t kDay = 86400000;
-  const std::int64_t before = zone.offsetMs(localMs - kDay), after = zone.offsetMs(localMs + kDay);
-  const std::int64_t a = localMs - before, b = localMs - after;
-  const bool aHolds = zone.offsetMs(a) == before, bHolds = zone.offsetMs(b) == after;
-  if (aHolds && bHolds) return std::min(a, b);
-  if (bHolds) return b;
-  return a;
+  return localMs - zone.offsetMs(localMs - kDay);
 }
 
 Instants instantsOf(const ZoneRules& zone, std::int64_t localMs) {
+  // Zone rules change at most a few times a year: the offsets a day either
+  // side are the only candidates.
   constexpr std::int64_t kDay = 86400000;
   const std::int64_t before = zone.offsetMs(localMs - kDay), after = zone.offsetMs(localMs + kDay);
   Instants found;
