@@ -48,6 +48,7 @@ class NotifyArea {
   void showMenu();
   void run(TrayCommand command);
   void startCheck(const std::string& recording);
+  void startExport(const std::string& recording);
   void checkEnded(WPARAM number, bool timedOut);
 
   Win32Backend& backend_;

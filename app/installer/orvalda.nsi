@@ -41,6 +41,8 @@ RequestExecutionLevel user
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda"
 ; The Start-menu entry of orvalda-check, ending in an ellipsis (U+2026).
 !define CHECK_ENTRY "Check a recording${U+2026}"
+; The Start-menu entry of orvalda-export's dialog.
+!define EXPORT_ENTRY "Export a recording${U+2026}"
 
 Name "Orvalda ${VERSION}"
 OutFile "${OUTFILE}"
@@ -75,6 +77,7 @@ Section "Orvalda" SecMain
   File "${STAGE}\orvalda-feed.exe"
   File "${STAGE}\zentavor-probe.exe"
   File "${STAGE}\orvalda-check.exe"
+  File "${STAGE}\orvalda-export.exe"
   File "${STAGE}\tools-README.txt"
   File "${STAGE}\README.txt"
   File "${STAGE}\LICENSE.txt"
@@ -84,6 +87,7 @@ Section "Orvalda" SecMain
   CreateDirectory "$SMPROGRAMS\Orvalda"
   CreateShortcut "$SMPROGRAMS\Orvalda\Orvalda.lnk" "$INSTDIR\orvalda.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk" "$INSTDIR\orvalda-check.exe"
+  CreateShortcut "$SMPROGRAMS\Orvalda\${EXPORT_ENTRY}.lnk" "$INSTDIR\orvalda-export.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk" "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "Orvalda"
@@ -131,6 +135,7 @@ Section "Uninstall"
   Delete "$INSTDIR\orvalda-feed.exe"
   Delete "$INSTDIR\zentavor-probe.exe"
   Delete "$INSTDIR\orvalda-check.exe"
+  Delete "$INSTDIR\orvalda-export.exe"
   Delete "$INSTDIR\tools-README.txt"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
@@ -140,6 +145,7 @@ Section "Uninstall"
   SetShellVarContext current
   Delete "$SMPROGRAMS\Orvalda\Orvalda.lnk"
   Delete "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk"
+  Delete "$SMPROGRAMS\Orvalda\${EXPORT_ENTRY}.lnk"
   Delete "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk"
   RMDir "$SMPROGRAMS\Orvalda"
   ; The Startup shortcut, when it was chosen.

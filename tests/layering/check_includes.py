@@ -21,6 +21,7 @@ named after the arrow:
                                                        platform/win32_text.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
     check      orvalda-check                        -> zone, and core/option_reader.h, core/row_format.h only
+    export     orvalda-export                       -> zone, check, and core/option_reader.h, core/row_format.h only
 
 tests/, bench/ and data/ may include anything and are not read.
 
@@ -34,7 +35,7 @@ import pathlib
 import re
 import sys
 
-CHECKED_FOLDERS = ("platform", "core", "ui", "app", "tools", "zone", "check")
+CHECKED_FOLDERS = ("platform", "core", "ui", "app", "tools", "zone", "check", "export")
 PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "bench", "data")
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp", ".inl", ".rc"}
 
@@ -48,6 +49,7 @@ ALLOWED = {
     "tools": {"tools"},
     "zone": {"zone"},
     "check": {"check", "zone"},
+    "export": {"export", "check", "zone"},
 }
 # Single headers a part may include beyond its allowed parts.
 # core/option_reader.h is header only (CLI11); core/row_format.h is its own
@@ -55,7 +57,8 @@ ALLOWED = {
 # The tools build platform/win32_text.cpp into themselves (their command lines
 # and file names as UTF-8).
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
-                 "check": {"core/option_reader.h", "core/row_format.h"}}
+                 "check": {"core/option_reader.h", "core/row_format.h"},
+                 "export": {"core/option_reader.h", "core/row_format.h"}}
 # Parts that must build without any window system, and the libraries beyond
 # the standard ones each may include.
 NO_WINDOW_SYSTEM = {"platform": (), "memory": (), "core": ("CLI/",)}
