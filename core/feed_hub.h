@@ -100,7 +100,7 @@ class FeedHub {
   void seekReplay(std::int32_t row) noexcept { replay_.seek(row); }
 
  private:
-  void onTick(std::uint32_t ask, std::uint32_t bid);
+  void onTick(std::uint32_t ask, std::uint32_t bid, bool forward = true);
   void onSymbolTail();
   void onRecordClicked();
   void onLiveClicked();
@@ -144,6 +144,7 @@ class FeedHub {
   std::unique_ptr<UnattendedRecording> unattended_;  // --record, until the user stops it
 
   bool askingToClose_ = false;  // the close question is open
+  std::optional<TesterLink::Tick> firstTick_;  // the tick whose arrival ticks "Live Data", until it does
 
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.

@@ -59,6 +59,13 @@ class RawFile {
   virtual bool read(std::uint64_t offset, char* out, std::size_t size, std::string& error) = 0;
   virtual bool truncate(std::uint64_t size, std::string& error) = 0;
   virtual bool close(std::string& error) = 0;
+  // Writers of one file take turns: each holds the turn while it adds to the
+  // file and while it cuts back what it added, so no other writer's bytes
+  // land between its look at the end and its cut. False when the turn could
+  // not be had within a short wait (another writer holds it too long, or the
+  // file system has no locks): the caller then cuts nothing back.
+  virtual bool takeTurn() = 0;
+  virtual void endTurn() = 0;
 };
 
 // How a notice beside the notification-area icon looks.
