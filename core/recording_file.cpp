@@ -60,22 +60,29 @@ std::unique_ptr<RecordingFile> RecordingFile::addTo(Backend& backend, const std:
   cutTail.clear();
   std::unique_ptr<RawFile> file = backend.openFile(path, FileOpening::AddTo, error);
   if (!file) return nullptr;
-  // Another writer neither adds nor cuts while the end is looked at and cut.
-  if (!file->takeTurn()) {
-    error = "another program holds it for writing";
-    return nullptr;
-  }
   Turn turn{*file};
+  file->takeTurn(RawFile::TurnFor::Adding);
   std::uint64_t size = 0, wholeEnd = 0;
-  if (!file->size(size, error) || !endOfLastWholeRow(*file, size, wholeEnd, error)) return nullptr;
-  if (wholeEnd == 0 && size > 0) {
-    // Not one line end: a header without its own, or no recording at all.
-    // Taking its bytes off could destroy what someone needs.
-    error = "it holds no line end in its " + std::to_string(size) +
-            " bytes, so it is no recording Orvalda can add to; it is left as it is";
-    return nullptr;
-  }
+  const auto look = [&] {
+    if (!file->size(size, error) || !endOfLastWholeRow(*file, size, wholeEnd, error)) return false;
+    if (wholeEnd == 0 && size > 0) {
+      // Not one line end: a header without its own, or no recording at
+      // all. Taking its bytes off could destroy what someone needs.
+      error = "it holds no line end in its " + std::to_string(size) +
+              " bytes, so it is no recording Orvalda can add to; it is left as it is";
+      return false;
+    }
+    return true;
+  };
+  if (!look()) return nullptr;
   if (wholeEnd < size) {
+    // Cut under the turn, looked at again: another writer neither adds nor
+    // cuts between the look and the cut.
+    if (!file->takeTurn(RawFile::TurnFor::CuttingBack)) {
+      error = "it ends in a row cut off, which cannot be taken off safely while another program adds to it";
+      return nullptr;
+    }
+    if (!look()) return nullptr;
     cutTail.resize(static_cast<std::size_t>(size - wholeEnd));
     if (!file->read(wholeEnd, cutTail.data(), cutTail.size(), error) || !file->truncate(wholeEnd, error))
       return nullptr;
@@ -92,14 +99,14 @@ bool RecordingFile::appendRow(std::string_view row, std::string& error) {
   line_.assign(row);
   line_ += "\r\n";
   // Without the turn the row still goes; only a cut-back needs it.
-  const bool turn = file_->takeTurn();
+  file_->takeTurn(RawFile::TurnFor::Adding);
   std::size_t written = 0;
   const bool ok = file_->append(line_.data(), line_.size(), written, error);
   if (ok)
     ++rows_;
-  else if (turn)
+  else if (file_->takeTurn(RawFile::TurnFor::CuttingBack))
     cutBackFailedWrite(written);
-  if (turn) file_->endTurn();
+  file_->endTurn();
   return ok;
 }
 

@@ -56,7 +56,8 @@ class MemoryRawFile : public RawFile {
     if (size < file_->data.size()) file_->data.resize(static_cast<std::size_t>(size));
     return true;
   }
-  bool takeTurn() override {
+  bool takeTurn(TurnFor) override {
+    if (turn_) return true;
     if (file_->turnHeld) return false;  // held by another handle
     // Bytes due before the next write land before the turn it is made in.
     if (file_->otherWriterAtCall < 0 && !file_->otherWriterAdds.empty()) addOtherWritersBytes();

@@ -13,10 +13,51 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 std::string lastErrorText() { return systemErrorText(GetLastError()); }
 
-// A file's turn is a lock on one byte far past any real end: every copy of
-// the program locks the same byte, and no reader's range ever meets it.
+// Writers of one file take turns with locks on bytes far past any real
+// end, which no reader's range ever meets: the turn itself, and for each
+// writer a slot that tells it is there and an "aware" byte that tells it
+// takes the turn for every write. Locking costs a round trip to the system
+// at each write, so a writer alone adds without it: it looks for others
+// when it opens the file, and its flush thread looks every second. A writer
+// cuts back only while every other writer there is aware: none can then
+// add between its look at the end and its cut.
 constexpr ULONGLONG kTurnByte = 1ULL << 62;
+constexpr int kSlots = 16;
+constexpr ULONGLONG slotByte(int slot) { return kTurnByte + 1 + static_cast<ULONGLONG>(slot); }
+constexpr ULONGLONG awareByte(int slot) { return kTurnByte + 1 + kSlots + static_cast<ULONGLONG>(slot); }
 constexpr DWORD kLongestTurnWaitMs = 200;  // a turn is held for one write and its cut-back
+
+OVERLAPPED at(ULONGLONG offset) {
+  OVERLAPPED o = {};
+  o.Offset = static_cast<DWORD>(offset);
+  o.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return o;
+}
+
+bool lockByte(HANDLE h, ULONGLONG offset) {
+  OVERLAPPED o = at(offset);
+  return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &o) != FALSE;
+}
+
+void unlockByte(HANDLE h, ULONGLONG offset) {
+  OVERLAPPED o = at(offset);
+  UnlockFileEx(h, 0, 1, 0, &o);
+}
+
+// Whether another handle holds the byte (a try that fails), looked at
+// without keeping it.
+bool heldElsewhere(HANDLE h, ULONGLONG offset) {
+  if (!lockByte(h, offset)) return true;
+  unlockByte(h, offset);
+  return false;
+}
+
+// Whether a writer other than the one in `own` is there.
+bool anotherWriter(HANDLE h, int own) {
+  for (int slot = 0; slot < kSlots; ++slot)
+    if (slot != own && heldElsewhere(h, slotByte(slot))) return true;
+  return false;
+}
 
 // What the flush thread knows of one open file: a handle of its own (a
 // duplicate, so the file's owner may close its handle at any time) and
@@ -27,7 +68,9 @@ struct FlushedFile {
   FlushedFile(const FlushedFile&) = delete;
   FlushedFile& operator=(const FlushedFile&) = delete;
   HANDLE handle;
+  int slot = -1;  // the writer's slot; -1: none was free
   std::atomic<bool> written{false};
+  std::atomic<bool> anotherWriterSeen{false};
   std::atomic<bool> closed{false};
 };
 
@@ -80,6 +123,8 @@ class FlushThread {
     for (const auto& file : files) {
       const bool closed = file->closed.load();  // read first: rows before it are seen below
       if (file->written.exchange(false)) flush(file->handle);
+      if (!closed && !file->anotherWriterSeen.load() && anotherWriter(file->handle, file->slot))
+        file->anotherWriterSeen.store(true);
       if (closed) forget(file);
     }
   }
@@ -118,9 +163,15 @@ class FlushThread {
 class Win32RawFile : public RawFile {
  public:
   Win32RawFile(HANDLE h, std::wstring path) : h_(h), path_(std::move(path)) {
+    while (slot_ < kSlots && !lockByte(h_, slotByte(slot_))) ++slot_;
+    if (slot_ == kSlots) slot_ = -1;
+    // Without a slot nobody sees this writer: it takes every turn, and
+    // never cuts back.
+    if (slot_ < 0 || anotherWriter(h_, slot_)) becomeAware();
     HANDLE duplicate = nullptr;
     if (DuplicateHandle(GetCurrentProcess(), h_, GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
       flushed_ = std::make_shared<FlushedFile>(duplicate);
+      flushed_->slot = slot_;
       FlushThread::instance().add(flushed_);
     }
   }
@@ -194,27 +245,41 @@ class Win32RawFile : public RawFile {
   }
 
   // Waits only while another writer holds the turn, which is one write long.
-  bool takeTurn() override {
+  bool takeTurn(TurnFor why) override {
     if (h_ == INVALID_HANDLE_VALUE) return false;
-    const DWORD start = GetTickCount();
-    for (;;) {
-      OVERLAPPED at = turnByte();
-      if (LockFileEx(h_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return turn_ = true;
-      if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount() - start > kLongestTurnWaitMs) return false;
-      Sleep(1);
+    if (!aware_ && flushed_ && flushed_->anotherWriterSeen.load(std::memory_order_relaxed)) becomeAware();
+    if (why == TurnFor::Adding && !aware_) return true;  // alone: nobody to wait for
+    if (!turn_) {
+      const DWORD start = GetTickCount();
+      while (!lockByte(h_, kTurnByte)) {
+        if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount() - start > kLongestTurnWaitMs) return false;
+        Sleep(1);
+      }
+      turn_ = true;
     }
+    if (why == TurnFor::Adding) return true;
+    if (slot_ < 0) return false;
+    // Every other writer there must take the turn for its writes.
+    for (int slot = 0; slot < kSlots; ++slot)
+      if (slot != slot_ && heldElsewhere(h_, slotByte(slot)) && !heldElsewhere(h_, awareByte(slot))) return false;
+    return true;
   }
 
   void endTurn() override {
     if (!turn_) return;
     turn_ = false;
-    OVERLAPPED at = turnByte();
-    UnlockFileEx(h_, 0, 1, 0, &at);
+    unlockByte(h_, kTurnByte);
   }
 
   bool close(std::string& error) override {
     if (h_ == INVALID_HANDLE_VALUE) return true;
     endTurn();
+    // The duplicate keeps the file open a moment longer: the bytes that
+    // tell other writers about this one go now.
+    if (slot_ >= 0) {
+      if (aware_) unlockByte(h_, awareByte(slot_));
+      unlockByte(h_, slotByte(slot_));
+    }
     if (flushed_) flushed_->closed.store(true);  // the flush thread flushes its last rows, then lets it go
     flushed_.reset();
     const HANDLE h = h_;
@@ -231,14 +296,15 @@ class Win32RawFile : public RawFile {
     if (h_ == INVALID_HANDLE_VALUE) error = "the file is closed";
     return h_ != INVALID_HANDLE_VALUE;
   }
-  static OVERLAPPED turnByte() {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(kTurnByte);
-    at.OffsetHigh = static_cast<DWORD>(kTurnByte >> 32);
-    return at;
+  // From here on every write takes the turn, and other writers see it.
+  void becomeAware() {
+    if (slot_ >= 0) lockByte(h_, awareByte(slot_));
+    aware_ = true;
   }
   HANDLE h_;
   std::wstring path_;
+  int slot_ = 0;
+  bool aware_ = false;  // another writer is there: every write takes the turn
   bool turn_ = false;
   std::shared_ptr<FlushedFile> flushed_;
 };
