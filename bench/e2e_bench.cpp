@@ -37,14 +37,14 @@
 
 #include "core/protocol.h"
 #include "tests/e2e/e2e.h"
-#include "ui/control_ids.h"
+#include "core/window_model.h"
 
 // After windows.h, which e2e.h brings.
 #include <psapi.h>
 
 namespace {
 
-using namespace orv::ui;
+using orv::Control;
 
 constexpr int kExitMissing = 1;
 constexpr int kExitUsage = 2;
@@ -257,9 +257,9 @@ class Orvalda {
   e2e::Process process;
   HWND main = nullptr;
 
-  HWND control(int id) const {
-    HWND c = e2e::findChild(main, id);
-    if (c == nullptr) fail("Orvalda's main window has no control " + std::to_string(id));
+  HWND control(Control role) const {
+    HWND c = e2e::findChild(main, orv::controlId(role));
+    if (c == nullptr) fail("Orvalda's main window has no control " + std::to_string(orv::controlId(role)));
     return c;
   }
 
@@ -274,11 +274,11 @@ class Orvalda {
     send(orv::WM_SYMBOL_TAIL, orv::packLetters('S', 'D'), 5, 1, "the symbol tail");
   }
 
-  std::string buttonText() const { return e2e::windowText(control(kIdRecordButton)); }
+  std::string buttonText() const { return e2e::windowText(control(Control::RecordButton)); }
 
   void startRecording(const std::string& path) const {
     DeleteFileA(path.c_str());  // no question about replacing it
-    if (!e2e::postClick(control(kIdRecordButton))) fail("cannot click START RECORDING");
+    if (!e2e::postClick(control(Control::RecordButton))) fail("cannot click START RECORDING");
     HWND dialog = e2e::waitForDialog(process.pid(), 10000);
     if (dialog == nullptr) fail("no save dialog");
     if (!e2e::answerSaveDialog(dialog, path)) fail("cannot answer the save dialog");
@@ -288,13 +288,13 @@ class Orvalda {
   }
 
   void stopRecording() const {
-    if (!e2e::postClick(control(kIdRecordButton))) fail("cannot click STOP RECORDING");
+    if (!e2e::postClick(control(Control::RecordButton))) fail("cannot click STOP RECORDING");
     if (!e2e::waitUntil([&] { return buttonText() == "START RECORDING"; }, 10000)) fail("the recording did not stop");
     e2e::settle(main, 0);
   }
 
   void setLive(bool ticked) const {
-    const HWND live = control(kIdLiveBox);
+    const HWND live = control(Control::LiveBox);
     const int want = ticked ? BST_CHECKED : BST_UNCHECKED;
     if (e2e::checkState(live) == want) return;
     if (!IsWindowEnabled(live)) fail("\"Live Data\" is greyed");

@@ -84,22 +84,13 @@ class FeedHub {
   const BitmapButton& closeButton() const noexcept { return closeButton_; }
   const CheckBox& liveBox() const noexcept { return liveBox_; }
   const CheckBox& testDataBox() const noexcept { return testDataBox_; }
-  const Timer& pulseTimer() const noexcept { return pulseTimer_; }
-
-  // The parts' state, read-only. An unattended recording counts as recording
-  // from the start, while it waits for its first tick and while it retries.
-  const std::string& symbol() const noexcept { return symbol_.symbol(); }
-  const std::string& pairText() const noexcept { return symbol_.pairText(); }
-  std::int32_t digits() const noexcept { return symbol_.digits(); }
-  std::int64_t lastTickTime() const noexcept { return watchdog_.lastTickTime(); }
-  WindowHandle tester() const noexcept { return link_.window(); }
-  std::uint64_t ticksNotTaken() const noexcept { return link_.ticksNotTaken(); }
-  bool isRecording() const noexcept;
-  std::int32_t replayRow() const noexcept { return replay_.row(); }
-  // Moves the replay to a row of the table (rows past the end wrap to 0).
-  void seekReplay(std::int32_t row) noexcept { replay_.seek(row); }
 
  private:
+  friend class FeedHubPeer;  // the unit tests' view of the parts' state
+
+  // An unattended recording counts as recording from the start, while it
+  // waits for its first tick and while it retries.
+  bool isRecording() const noexcept;
   void onTick(std::uint32_t ask, std::uint32_t bid, bool forward = true);
   void onSymbolTail();
   void onRecordClicked();

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/test_ticks.h"
+#include "core/replay_table.h"
 #include "core/tester_link.h"
 
 namespace orv {
@@ -16,11 +16,11 @@ std::uint32_t replayPoints(float value, std::int32_t digits) noexcept {
   return static_cast<std::uint32_t>(product);
 }
 
-void TableReplay::seek(std::int32_t row) noexcept { row_ = row >= 0 && row < kTestTickCount ? row : 0; }
+void TableReplay::seek(std::int32_t row) noexcept { row_ = row >= 0 && row < kReplayTickCount ? row : 0; }
 
 bool TableReplay::step(TesterLink& link, std::int32_t digits) {
   if (!link.isOpen() || sending_) return false;
-  const TestTick tick = testTick(row_);
+  const ReplayTick tick = replayTick(row_);
   {
     struct Sending {
       bool& flag;
@@ -31,7 +31,7 @@ bool TableReplay::step(TesterLink& link, std::int32_t digits) {
   }
   // A feeder message handled during the send may have changed the link; the
   // row has gone out all the same.
-  if (++row_ < kTestTickCount) return false;
+  if (++row_ < kReplayTickCount) return false;
   row_ = 0;
   return true;
 }

@@ -60,7 +60,6 @@ class UnattendedRecording {
   // Ends the files and any retries, logged; nothing is recorded after it.
   void end(const WallTime& now);
 
-  bool isRecording() const noexcept { return current_ != nullptr; }
   bool isWaitingToRetry() const noexcept { return !failedPath_.empty(); }
   const std::string& pattern() const noexcept { return pattern_; }
   // The file rows go to, or the one that failed; empty before the first.

@@ -23,8 +23,6 @@ inline WallTime wallTimeOf(UtcClockValue t) noexcept { return wallTimeOf(t.time_
 
 // The other way: milliseconds since 1970 of the fields, read on the same clock.
 std::chrono::milliseconds sinceEpochOf(const WallTime& t) noexcept;
-inline LocalClockValue localClockValue(const WallTime& t) noexcept { return LocalClockValue(sinceEpochOf(t)); }
-inline UtcClockValue utcClockValue(const WallTime& t) noexcept { return UtcClockValue(sinceEpochOf(t)); }
 
 // A calendar day as one number that grows with the date (yyyymmdd).
 constexpr std::uint32_t dayNumber(const WallTime& t) noexcept {

@@ -1,22 +1,25 @@
 // The main window as the program's logic names it: its controls by role,
 // its timers in one table (role, the number the window system knows it by,
 // its first period), its colours and its fixed intervals. The Win32 window
-// (ui/) and the logic (FeedHub) both loop over these tables: a new timer is
-// one line.
+// (ui/) and the logic (FeedHub) both loop over these tables. A new control
+// or timer still takes edits in several files: docs/architecture.md lists them.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/backend.h"
 
 namespace orv {
 
-// The main window's controls, by their role.
+// The main window's controls, by their role. A role's number is the
+// control's ControlId and its child-window id too, which test automation and
+// accessibility tools find it by.
 enum class Control : int {
-  TickLine,     // the latest tick, or the symbol just announced
-  SilenceLine,  // seconds since the last tick when the feed has gone quiet
-  RecordButton, // START RECORDING / STOP RECORDING
+  TickLine = 101,  // the latest tick, or the symbol just announced
+  SilenceLine,     // seconds since the last tick when the feed has gone quiet
+  RecordButton,    // START RECORDING / STOP RECORDING
   CloseButton,
   TesterGroup,  // the frame around the two boxes below
   LiveBox,      // "Live Data": forward live ticks to the tester
@@ -24,6 +27,11 @@ enum class Control : int {
 };
 inline constexpr int kControlCount = 7;
 constexpr ControlId controlId(Control c) noexcept { return static_cast<ControlId>(c); }
+// A role's place among all the controls, 0 .. kControlCount - 1.
+constexpr std::size_t controlIndex(Control c) noexcept {
+  return static_cast<std::size_t>(controlId(c) - controlId(Control::TickLine));
+}
+static_assert(controlIndex(Control::TestDataBox) == kControlCount - 1, "a role missing from kControlCount");
 const char* controlName(ControlId c) noexcept;
 
 inline constexpr Color kRed = 0x000000FF;

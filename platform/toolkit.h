@@ -123,8 +123,6 @@ class SaveDialog {
   std::string fileName;
   std::string initialFolder;  // where the dialog opens; empty: the system's choice
   bool execute();
-  const std::string& defaultExt() const noexcept { return defaultExt_; }
-  const std::string& filter() const noexcept { return filter_; }
 
  private:
   Backend& backend_;

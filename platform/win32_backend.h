@@ -37,7 +37,6 @@ class Win32Backend : public Backend {
   void setMainWindow(HWND window) noexcept { main_ = window; }
   void bindControl(ControlId control, HWND window);
 
-  HWND appWindow() const noexcept { return app_; }
   HWND mainWindow() const noexcept { return main_; }
   HWND controlWindow(ControlId control) const noexcept;
 

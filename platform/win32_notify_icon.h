@@ -36,7 +36,6 @@ class NotifyIcon {
   void setTip(std::string_view text);
   void showBalloon(NoticeKind kind, std::string_view title, std::string_view text);
   void remove();
-  bool added() const noexcept { return added_; }
 
  private:
   HWND owner_ = nullptr;

@@ -6,8 +6,9 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 ensure_deps
-build_win
-build_native -DORVALDA_WIN_BUILD_DIR="$WIN"
+# A compiler warning fails the test command.
+build_win -DORVALDA_WERROR=ON
+build_native -DORVALDA_WIN_BUILD_DIR="$WIN" -DORVALDA_WERROR=ON
 wine_env
 ensure_display
 trap stop_display EXIT

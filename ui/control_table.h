@@ -1,8 +1,9 @@
 // The main window's controls in one table, in the order the window creates
-// them: each one's role, child-window id, kind of window and the logic's
-// state it shows, bounds, parent, font, and the caption of a control whose
-// caption the logic never sets. Creating, binding, placing, finding and
-// letting go of the controls all loop over it: a new control is one line.
+// them: each one's role (whose number is its child-window id), kind of window
+// and the logic's state it shows, bounds, parent, font, and the caption of a
+// control whose caption the logic never sets. Creating, binding, placing,
+// finding and letting go of the controls all loop over it; a new control
+// takes a row here and edits in core/ as well (docs/architecture.md).
 #pragma once
 
 #include <array>
@@ -12,7 +13,6 @@
 #include "core/feed_hub.h"
 #include "core/window_model.h"
 #include "platform/backend.h"
-#include "ui/control_ids.h"
 #include "ui/layout.h"
 
 namespace orv::ui {
@@ -33,7 +33,6 @@ using ControlKind = std::variant<LabelOf, ButtonOf, CheckBoxOf, GroupBoxOf>;
 
 struct ControlEntry {
   Control role;
-  ControlId id;
   ControlKind kind;
   Bounds bounds;                  // at 96 dpi, in the parent's client area
   std::optional<Control> parent;  // none: the main window
@@ -44,14 +43,14 @@ struct ControlEntry {
 inline constexpr std::optional<Control> kInMainWindow = std::nullopt;
 
 inline constexpr std::array<ControlEntry, kControlCount> kControls{{
-  // role                 id               kind                                   bounds               parent                font                    caption
-  {Control::TickLine,     kIdTickLine,     LabelOf{&FeedHub::tickLine, false},   {8, 40, 417, 24},    kInMainWindow,        FontRole::TickLine},
-  {Control::SilenceLine,  kIdSilenceLine,  LabelOf{&FeedHub::silenceLine, true}, {8, 16, 43, 13},     kInMainWindow,        FontRole::Window},
-  {Control::CloseButton,  kIdCloseButton,  ButtonOf{&FeedHub::closeButton},      {280, 152, 145, 41}, kInMainWindow,        FontRole::Window},
-  {Control::RecordButton, kIdRecordButton, ButtonOf{&FeedHub::recordButton},     {16, 80, 257, 112},  kInMainWindow,        FontRole::RecordButton},
-  {Control::TesterGroup,  kIdTesterGroup,  GroupBoxOf{},                          {280, 80, 145, 65},  kInMainWindow,        FontRole::Window,       "Feed to Zentavor"},
-  {Control::LiveBox,      kIdLiveBox,      CheckBoxOf{&FeedHub::liveBox},        {32, 16, 89, 17},    Control::TesterGroup, FontRole::Window,       "Live Data"},
-  {Control::TestDataBox,  kIdTestDataBox,  CheckBoxOf{&FeedHub::testDataBox},    {32, 40, 89, 17},    Control::TesterGroup, FontRole::Window,       "Test Data"},
+  // role                 kind                                   bounds               parent                font                    caption
+  {Control::TickLine,     LabelOf{&FeedHub::tickLine, false},   {8, 40, 417, 24},    kInMainWindow,        FontRole::TickLine},
+  {Control::SilenceLine,  LabelOf{&FeedHub::silenceLine, true}, {8, 16, 43, 13},     kInMainWindow,        FontRole::Window},
+  {Control::CloseButton,  ButtonOf{&FeedHub::closeButton},      {280, 152, 145, 41}, kInMainWindow,        FontRole::Window},
+  {Control::RecordButton, ButtonOf{&FeedHub::recordButton},     {16, 80, 257, 112},  kInMainWindow,        FontRole::RecordButton},
+  {Control::TesterGroup,  GroupBoxOf{},                          {280, 80, 145, 65},  kInMainWindow,        FontRole::Window,       "Feed to Zentavor"},
+  {Control::LiveBox,      CheckBoxOf{&FeedHub::liveBox},        {32, 16, 89, 17},    Control::TesterGroup, FontRole::Window,       "Live Data"},
+  {Control::TestDataBox,  CheckBoxOf{&FeedHub::testDataBox},    {32, 40, 89, 17},    Control::TesterGroup, FontRole::Window,       "Test Data"},
 }};
 
 // Every role once, and every parent a control created before its children.

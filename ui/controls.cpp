@@ -34,7 +34,7 @@ void ChildControl::place(int dpi, HFONT font) {
 void ChildControl::createWindow(HWND parent, const char* windowClass, const char* text, DWORD style, int dpi) {
   const Bounds b = scaled(entry_.bounds, dpi);
   hwnd_ = CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, b.left, b.top, b.width, b.height,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry_.id)), GetModuleHandleA(nullptr),
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(entry_.role))), GetModuleHandleA(nullptr),
                           createParam());
   if (hwnd_ == nullptr) throwLastError("Cannot create a control");
 }

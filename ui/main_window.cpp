@@ -84,7 +84,7 @@ void MainWindow::release(Fonts& fonts) {
 
 MainWindow::MainWindow(FeedHub& hub, Win32Backend& backend) : hub_(hub), backend_(backend) {
   for (const ControlEntry& entry : kControls) {
-    controls_[static_cast<std::size_t>(entry.role)] = makeControl(entry);
+    controls_[controlIndex(entry.role)] = makeControl(entry);
     const Control role = entry.role;
     control(role).onPress = [this, role] { guarded([this, role] { hub_.click(role); }); };
   }

@@ -47,7 +47,7 @@ class MainWindow : public Window {
     runGuarded(backend_, handler);
   }
   std::unique_ptr<ChildControl> makeControl(const ControlEntry& entry);
-  ChildControl& control(Control role) { return *controls_[static_cast<std::size_t>(role)]; }
+  ChildControl& control(Control role) { return *controls_[controlIndex(role)]; }
   HFONT fontOf(FontRole font) const noexcept { return fonts_[static_cast<std::size_t>(font)]; }
   ChildControl* controlOf(HWND hwnd);
   void applyDpi(int dpi);

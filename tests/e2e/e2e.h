@@ -36,7 +36,7 @@
 
 #include "core/protocol.h"
 #include "platform/win32.h"
-#include "ui/control_ids.h"
+#include "core/window_model.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -840,13 +840,13 @@ struct Orvalda {
     o.app = findTopWindow(o.process.pid(), orv::kAppWindowClass, orv::kAppTitle);
     E2E_REQUIRE(o.app != nullptr);
     E2E_REQUIRE(waitUntil([&] { return IsWindowVisible(o.main) != FALSE; }, kPatience));
-    E2E_REQUIRE(waitForFocus(o.main, o.control(orv::ui::kIdRecordButton)));
+    E2E_REQUIRE(waitForFocus(o.main, o.control(orv::Control::RecordButton)));
     return o;
   }
 
-  HWND control(int id) const { return findChild(main, id); }
-  std::string text(int id) const { return windowText(control(id)); }
-  std::string button() const { return text(orv::ui::kIdRecordButton); }
+  HWND control(orv::Control role) const { return findChild(main, orv::controlId(role)); }
+  std::string text(orv::Control role) const { return windowText(control(role)); }
+  std::string button() const { return text(orv::Control::RecordButton); }
 
   // A send that must be delivered; its result.
   LRESULT send(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) const {
@@ -868,15 +868,15 @@ struct Orvalda {
   }
 
   // Clicks a check box and waits until it shows the new state.
-  void click(int id, bool checkedAfter) const {
-    HWND box = control(id);
+  void click(orv::Control role, bool checkedAfter) const {
+    HWND box = control(role);
     E2E_CHECK(postClick(box));
     E2E_REQUIRE(waitUntil([&] { return checkState(box) == (checkedAfter ? BST_CHECKED : BST_UNCHECKED); }, kPatience));
   }
 
   // Everything posted to the program so far has been taken, with what it set
   // off (see e2e::caughtUp): for checking that something did not happen.
-  bool caughtUp() const { return e2e::caughtUp(control(orv::ui::kIdCloseButton)); }
+  bool caughtUp() const { return e2e::caughtUp(control(orv::Control::CloseButton)); }
   // Likewise for keys typed so far, when the focus is on one of the main
   // window's controls: a Tab typed now, taken after them, moves it on.
   bool keysTaken() const {
@@ -915,7 +915,7 @@ struct Orvalda {
 
   // START RECORDING pressed: the save dialog.
   HWND openSaveDialog() const {
-    E2E_CHECK(postClick(control(orv::ui::kIdRecordButton)));
+    E2E_CHECK(postClick(control(orv::Control::RecordButton)));
     HWND dialog = waitForDialog(process.pid());
     E2E_REQUIRE(dialog != nullptr);
     E2E_REQUIRE(findChild(dialog, kFileNameBox) != nullptr);
@@ -931,13 +931,13 @@ struct Orvalda {
   }
 
   void stopRecording() const {
-    E2E_CHECK(postClick(control(orv::ui::kIdRecordButton)));
+    E2E_CHECK(postClick(control(orv::Control::RecordButton)));
     E2E_REQUIRE(buttonReads("START RECORDING"));
   }
 
   // Close, "Are you sure?" answered Yes: the program ends with exit code 0.
   void closeWithYes() const {
-    E2E_CHECK(postClick(control(orv::ui::kIdCloseButton)));
+    E2E_CHECK(postClick(control(orv::Control::CloseButton)));
     HWND box = question();
     E2E_REQUIRE(box != nullptr);
     E2E_CHECK(answerMessageBox(box, IDYES));

@@ -10,7 +10,7 @@
 
 namespace {
 
-using namespace orv::ui;
+using orv::Control;
 using e2e::Orvalda;
 
 int screenDpi() {
@@ -180,9 +180,9 @@ E2E_TEST(program_file_carries_icon_manifest_and_version) {
 
 E2E_TEST(controls_start_as_laid_out) {
   Orvalda o = Orvalda::start();
-  const HWND tick = o.control(kIdTickLine), noTick = o.control(kIdSilenceLine), btn1 = o.control(kIdRecordButton),
-             btn2 = o.control(kIdCloseButton), group = o.control(kIdTesterGroup), live = o.control(kIdLiveBox),
-             test = o.control(kIdTestDataBox);
+  const HWND tick = o.control(Control::TickLine), noTick = o.control(Control::SilenceLine), btn1 = o.control(Control::RecordButton),
+             btn2 = o.control(Control::CloseButton), group = o.control(Control::TesterGroup), live = o.control(Control::LiveBox),
+             test = o.control(Control::TestDataBox);
   E2E_REQUIRE(tick && noTick && btn1 && btn2 && group && live && test);
 
   E2E_CHECK_EQ(e2e::windowText(tick), std::string("Time, Symbol, BID, ASK"));
@@ -231,21 +231,21 @@ E2E_TEST(answers_the_protocol_on_the_main_window_only) {
     E2E_CHECK_EQ(o.send(o.app, code, 0x450055, 0x520055), 0);
 
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 10816, 10815), 1);
-  const std::string line = e2e::windowText(o.control(kIdTickLine));
+  const std::string line = e2e::windowText(o.control(Control::TickLine));
   E2E_CHECK(line.find("XXXYYY") != std::string::npos);
   E2E_CHECK(line.find("1.0815") != std::string::npos);
-  E2E_CHECK(IsWindowEnabled(o.control(kIdLiveBox)));
+  E2E_CHECK(IsWindowEnabled(o.control(Control::LiveBox)));
 
   E2E_CHECK_EQ(o.send(o.main, orv::WM_FEED_CONTROL, 1, 0), 0);
   o.announce("EURUSD", 5);
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLine)), std::string("EURUSD"));
-  E2E_CHECK(!IsWindowEnabled(o.control(kIdTestDataBox)));
-  E2E_CHECK(IsWindowEnabled(o.control(kIdLiveBox)));
+  E2E_CHECK_EQ(e2e::windowText(o.control(Control::TickLine)), std::string("EURUSD"));
+  E2E_CHECK(!IsWindowEnabled(o.control(Control::TestDataBox)));
+  E2E_CHECK(IsWindowEnabled(o.control(Control::LiveBox)));
 }
 
 E2E_TEST(no_tick_label_fits_its_changing_text) {
   Orvalda o = Orvalda::start();
-  const HWND noTick = o.control(kIdSilenceLine);
+  const HWND noTick = o.control(Control::SilenceLine);
   E2E_CHECK(e2e::boundsInParent(noTick).right > 8);
   // A fresh tick after an announcement: the watchdog clears the small label.
   o.announce("EURUSD", 5);
@@ -258,13 +258,13 @@ E2E_TEST(no_tick_label_fits_its_changing_text) {
 
 E2E_TEST(close_answered_no_keeps_the_window_with_both_boxes_unticked) {
   Orvalda o = Orvalda::start();
-  const HWND live = o.control(kIdLiveBox), test = o.control(kIdTestDataBox);
+  const HWND live = o.control(Control::LiveBox), test = o.control(Control::TestDataBox);
   o.send(o.main, orv::WM_TICK, 10816, 10815);  // makes "Live Data" usable
   E2E_CHECK(e2e::postClick(test));
   E2E_CHECK(e2e::postClick(live));
   E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(live) == BST_CHECKED && e2e::checkState(test) == BST_CHECKED; }, e2e::kPatience));
 
-  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
+  E2E_CHECK(e2e::postClick(o.control(Control::CloseButton)));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK_EQ(e2e::messageBoxText(box), std::string("Are you sure?"));
@@ -326,11 +326,11 @@ E2E_TEST(one_press_or_close_request_asks_once) {
   };
   static const Way ways[] = {
       {"a posted BM_CLICK, as automation tools press", [](const Orvalda& o) {
-         return e2e::postClick(o.control(kIdCloseButton));
+         return e2e::postClick(o.control(Control::CloseButton));
        }},
       {"a mouse click", [](const Orvalda& o) {
          RECT r = {};
-         GetWindowRect(o.control(kIdCloseButton), &r);
+         GetWindowRect(o.control(Control::CloseButton), &r);
          return e2e::runUnixShell("xdotool mousemove " + std::to_string((r.left + r.right) / 2) + " " +
                                   std::to_string((r.top + r.bottom) / 2) + " click 1 mousemove 0 0");
        }},
@@ -344,8 +344,8 @@ E2E_TEST(one_press_or_close_request_asks_once) {
          return taskkill.waitExit(e2e::kPatience, code) && code == 0;
        }},
       {"Close pressed again while the question is open", [](const Orvalda& o) {
-         return e2e::postClick(o.control(kIdCloseButton)) && o.question() != nullptr &&
-                e2e::postClick(o.control(kIdCloseButton));
+         return e2e::postClick(o.control(Control::CloseButton)) && o.question() != nullptr &&
+                e2e::postClick(o.control(Control::CloseButton));
        }},
   };
   for (const Way& way : ways) {
@@ -386,8 +386,8 @@ E2E_TEST(end_of_session_asks_the_same_question) {
 
 E2E_TEST(tab_order_skips_disabled_boxes) {
   Orvalda o = Orvalda::start();
-  const HWND btn1 = o.control(kIdRecordButton), btn2 = o.control(kIdCloseButton), test = o.control(kIdTestDataBox),
-             live = o.control(kIdLiveBox);
+  const HWND btn1 = o.control(Control::RecordButton), btn2 = o.control(Control::CloseButton), test = o.control(Control::TestDataBox),
+             live = o.control(Control::LiveBox);
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
   E2E_CHECK(e2e::waitForFocus(o.main, btn2));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
@@ -417,7 +417,7 @@ E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_ESCAPE}));
   E2E_REQUIRE(o.keysTaken());  // the focus moves on to Close
   E2E_CHECK_EQ(o.dialogs(), 0u);
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
+  E2E_CHECK_EQ(e2e::windowText(o.control(Control::RecordButton)), std::string("START RECORDING"));
 
   E2E_REQUIRE(e2e::pressKeys(o.main, {'C'}));
   HWND box = o.question();
@@ -432,7 +432,7 @@ E2E_TEST(escape_does_nothing_while_idle_c_and_space_close) {
   E2E_CHECK(o.gone(box));
 
   // Space presses the focused button: Close, where the focus went back.
-  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdCloseButton)));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(Control::CloseButton)));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_SPACE}));
   box = o.question();
   E2E_REQUIRE(box != nullptr);
@@ -445,7 +445,7 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   Orvalda o = Orvalda::start();
   // On Close, Enter closes and does not start a recording.
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
-  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdCloseButton)));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(Control::CloseButton)));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_RETURN}));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
@@ -455,7 +455,7 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   // On a check box, Enter presses START RECORDING: the save dialog opens,
   // owned by the application's window, with the main window waiting.
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_TAB}));
-  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(kIdTestDataBox)));
+  E2E_REQUIRE(e2e::waitForFocus(o.main, o.control(Control::TestDataBox)));
   E2E_REQUIRE(e2e::pressKeys(o.main, {VK_RETURN}));
   HWND dialog = e2e::waitForDialog(o.process.pid());
   E2E_REQUIRE(dialog != nullptr);
@@ -465,7 +465,7 @@ E2E_TEST(enter_presses_the_focused_button_or_the_default_one) {
   E2E_CHECK(e2e::cancelDialog(dialog));
   E2E_CHECK(o.gone(dialog));
   E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, e2e::kPatience));
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
+  E2E_CHECK_EQ(e2e::windowText(o.control(Control::RecordButton)), std::string("START RECORDING"));
 }
 
 E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
@@ -481,7 +481,7 @@ E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
   } unlock{lock};
 
   Orvalda o = Orvalda::start();
-  E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
+  E2E_CHECK(e2e::postClick(o.control(Control::RecordButton)));
   HWND dialog = e2e::waitForDialog(o.process.pid());
   E2E_REQUIRE(dialog != nullptr);
   E2E_REQUIRE(e2e::answerSaveDialog(dialog, path));
@@ -503,7 +503,7 @@ E2E_TEST(an_error_in_a_handler_is_shown_and_the_program_goes_on) {
   E2E_CHECK(o.gone(error));
   E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(o.main) != FALSE; }, e2e::kPatience));
   E2E_CHECK(o.process.running());
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdRecordButton)), std::string("START RECORDING"));
+  E2E_CHECK_EQ(e2e::windowText(o.control(Control::RecordButton)), std::string("START RECORDING"));
   E2E_REQUIRE(o.caughtUp());
   E2E_CHECK_EQ(o.dialogs(), 0u);
 }
@@ -524,23 +524,23 @@ E2E_TEST(takes_any_message_even_while_a_modal_window_is_open) {
   E2E_REQUIRE(o.process.running());
 
   // The question is open: the feeder is still answered and shown.
-  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
+  E2E_CHECK(e2e::postClick(o.control(Control::CloseButton)));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   o.announce("EURUSD", 5);
-  E2E_CHECK_EQ(e2e::windowText(o.control(kIdTickLine)), std::string("EURUSD"));
+  E2E_CHECK_EQ(e2e::windowText(o.control(Control::TickLine)), std::string("EURUSD"));
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108166, 108150), 1);
-  E2E_CHECK(e2e::windowText(o.control(kIdTickLine)).find("1.08166") != std::string::npos);
+  E2E_CHECK(e2e::windowText(o.control(Control::TickLine)).find("1.08166") != std::string::npos);
   E2E_CHECK_EQ(o.send(o.main, orv::WM_FEED_CONTROL, 0, 0), 0);
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
   E2E_CHECK(o.gone(box));
 
   // The save dialog is open: likewise.
-  E2E_CHECK(e2e::postClick(o.control(kIdRecordButton)));
+  E2E_CHECK(e2e::postClick(o.control(Control::RecordButton)));
   HWND dialog = e2e::waitForDialog(o.process.pid());
   E2E_REQUIRE(dialog != nullptr);
   E2E_CHECK_EQ(o.send(o.main, orv::WM_TICK, 108170, 108160), 1);
-  E2E_CHECK(e2e::windowText(o.control(kIdTickLine)).find("1.08170") != std::string::npos);
+  E2E_CHECK(e2e::windowText(o.control(Control::TickLine)).find("1.08170") != std::string::npos);
   E2E_CHECK(e2e::cancelDialog(dialog));
   E2E_CHECK(o.gone(dialog));
   E2E_CHECK(o.process.running());
@@ -609,8 +609,8 @@ E2E_TEST(a_hung_tester_costs_one_wait_not_a_freeze) {
   o.send(o.main, orv::WM_TICK, 10816, 10815);
   tester.hang();
   // Ticking "Live Data" connects to the hung tester and waits for it.
-  E2E_CHECK(e2e::postClick(o.control(kIdLiveBox)));
-  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(o.control(kIdLiveBox)) == BST_CHECKED; }, e2e::kPatience));
+  E2E_CHECK(e2e::postClick(o.control(Control::LiveBox)));
+  E2E_REQUIRE(e2e::waitUntil([&] { return e2e::checkState(o.control(Control::LiveBox)) == BST_CHECKED; }, e2e::kPatience));
   // A tick arriving meanwhile is forwarded too and answered when that wait
   // runs out, after about five seconds, not never.
   ULONGLONG start = GetTickCount64();

@@ -29,7 +29,7 @@
 
 namespace {
 
-using namespace orv::ui;
+using orv::Control;
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
@@ -75,13 +75,13 @@ HWND mainWindow() {
   return main;
 }
 
-HWND control(HWND main, int id, const char* name) {
-  HWND c = e2e::findChild(main, id);
+HWND control(HWND main, Control role, const char* name) {
+  HWND c = e2e::findChild(main, orv::controlId(role));
   if (c == nullptr) fail(std::string("the main window has no ") + name);
   return c;
 }
 
-std::string buttonText(HWND main) { return e2e::windowText(control(main, kIdRecordButton, "recording button")); }
+std::string buttonText(HWND main) { return e2e::windowText(control(main, Control::RecordButton, "recording button")); }
 
 // A visible message box of the process (a dialog with the static text 0xFFFF), or nullptr.
 HWND messageBoxOf(DWORD pid) {
@@ -139,10 +139,10 @@ const char* stateName(int state) { return state == BST_CHECKED ? "ticked" : "unt
 
 int status() {
   const HWND main = mainWindow();
-  const HWND live = control(main, kIdLiveBox, "\"Live Data\" box");
-  const HWND test = control(main, kIdTestDataBox, "\"Test Data\" box");
+  const HWND live = control(main, Control::LiveBox, "\"Live Data\" box");
+  const HWND test = control(main, Control::TestDataBox, "\"Test Data\" box");
   std::printf("tick line: %s | button: %s | Live Data: %s%s | Test Data: %s%s | window: %s\n",
-              e2e::windowText(control(main, kIdTickLine, "tick label")).c_str(), buttonText(main).c_str(),
+              e2e::windowText(control(main, Control::TickLine, "tick label")).c_str(), buttonText(main).c_str(),
               stateName(e2e::checkState(live)), IsWindowEnabled(live) ? "" : " (greyed)",
               stateName(e2e::checkState(test)), IsWindowEnabled(test) ? "" : " (greyed)",
               IsIconic(main) ? "minimized" : "shown");
@@ -151,7 +151,7 @@ int status() {
 
 int clickLive() {
   const HWND main = mainWindow();
-  const HWND live = control(main, kIdLiveBox, "\"Live Data\" box");
+  const HWND live = control(main, Control::LiveBox, "\"Live Data\" box");
   if (e2e::checkState(live) == BST_CHECKED) fail("\"Live Data\" is already ticked");
   if (!e2e::waitUntil([&] { return IsWindowEnabled(live) != FALSE; }, e2e::kPatience))
     fail("\"Live Data\" is greyed: it becomes usable with the first tick from a feeder");
@@ -159,7 +159,7 @@ int clickLive() {
   if (!e2e::waitUntil([&] { return e2e::checkState(live) == BST_CHECKED; }, e2e::kPatience))
     fail("\"Live Data\" did not become ticked");
   // The click handler, with its connect sequence, has run.
-  if (!e2e::caughtUp(control(main, kIdCloseButton, "Close button"))) fail("Orvalda did not finish the click");
+  if (!e2e::caughtUp(control(main, Control::CloseButton, "Close button"))) fail("Orvalda did not finish the click");
   std::printf("\"Live Data\" ticked\n");
   return 0;
 }
@@ -169,7 +169,7 @@ int startRecording(const std::string& path) {
   const DWORD pid = e2e::processOf(main);
   if (buttonText(main) != "START RECORDING") fail("Orvalda is already recording (the button shows \"" + buttonText(main) + "\")");
   if (e2e::dialogCount(pid) != 0) fail("Orvalda already shows a dialog");
-  if (!e2e::postClick(control(main, kIdRecordButton, "recording button"))) fail("cannot post the click to START RECORDING");
+  if (!e2e::postClick(control(main, Control::RecordButton, "recording button"))) fail("cannot post the click to START RECORDING");
   const HWND dialog = e2e::waitForDialog(pid);
   if (dialog == nullptr) fail("no save dialog within 30 s of START RECORDING");
   const HWND nameBox = e2e::findChild(dialog, e2e::kFileNameBox);
@@ -199,7 +199,7 @@ int stopRecording() {
   const HWND main = mainWindow();
   const DWORD pid = e2e::processOf(main);
   if (buttonText(main) != "STOP RECORDING") fail("Orvalda is not recording (the button shows \"" + buttonText(main) + "\")");
-  if (!e2e::postClick(control(main, kIdRecordButton, "recording button"))) fail("cannot post the click to STOP RECORDING");
+  if (!e2e::postClick(control(main, Control::RecordButton, "recording button"))) fail("cannot post the click to STOP RECORDING");
   std::string problem;
   const bool stopped = e2e::waitUntil(
       [&] {
@@ -212,7 +212,7 @@ int stopRecording() {
       e2e::kPatience, 20);
   if (!problem.empty()) fail("Orvalda reported a problem on stopping: \"" + problem + "\" (left open)");
   if (!stopped) fail("the recording did not stop within 30 s");
-  if (!e2e::caughtUp(control(main, kIdCloseButton, "Close button"))) fail("Orvalda did not finish the click");
+  if (!e2e::caughtUp(control(main, Control::CloseButton, "Close button"))) fail("Orvalda did not finish the click");
   std::printf("recording stopped\n");
   return 0;
 }
@@ -222,7 +222,7 @@ int closeYes(DWORD timeoutMs) {
   const DWORD pid = e2e::processOf(main);
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
   if (process == nullptr) fail("cannot open Orvalda's process " + std::to_string(pid));
-  if (!e2e::postClick(control(main, kIdCloseButton, "Close button"))) fail("cannot post the click to Close");
+  if (!e2e::postClick(control(main, Control::CloseButton, "Close button"))) fail("cannot post the click to Close");
   const HWND box = e2e::waitForCloseQuestion(pid);
   if (box == nullptr) {
     CloseHandle(process);

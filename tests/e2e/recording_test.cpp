@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace orv::ui;
+using orv::Control;
 using e2e::Orvalda;
 using e2e::TempFolder;
 
@@ -188,7 +188,7 @@ E2E_TEST(records_every_tick_byte_for_byte) {
   o.tick(108160, 108150);
   HWND dialog = o.openSaveDialog();
   o.tick(108170, 108160);
-  E2E_CHECK(o.text(kIdTickLine).find("EURUSD bid 1.08160 ask 1.08170") != std::string::npos);
+  E2E_CHECK(o.text(Control::TickLine).find("EURUSD bid 1.08160 ask 1.08170") != std::string::npos);
   // A name without extension gets ".csv".
   E2E_REQUIRE(e2e::answerSaveDialog(dialog, folder.file("first")));
   E2E_REQUIRE(o.buttonReads("STOP RECORDING"));
@@ -216,7 +216,7 @@ E2E_TEST(records_every_tick_byte_for_byte) {
   // A pair with a comma or a quote is quoted, so the row keeps four fields.
   o.announce("A,B\"CD", 2);
   tickInto(rows, o, "\"A,B/\"\"CD\"", 5, 3, "0.03", "0.05");
-  E2E_CHECK(o.text(kIdTickLine).find("A,B\"CD bid 0.03 ask 0.05") != std::string::npos);
+  E2E_CHECK(o.text(Control::TickLine).find("A,B\"CD bid 0.03 ask 0.05") != std::string::npos);
 
   o.stopRecording();
   std::string data;
@@ -269,7 +269,7 @@ E2E_TEST(yes_to_are_you_sure_keeps_every_row) {
   const std::string path = folder.file("closed.csv");
   std::vector<ExpectedRow> rows = recordRisingTicks(o, path, 5);
 
-  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
+  E2E_CHECK(e2e::postClick(o.control(Control::CloseButton)));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   // The recording goes on while the question is open.
@@ -437,7 +437,7 @@ E2E_TEST(a_full_disk_stops_the_recording_with_one_error) {
   const ULONGLONG sent = GetTickCount64();
   o.tick(108200, 108190);
   std::printf("    a tick sent while the box is up was answered in %llu ms\n", GetTickCount64() - sent);
-  E2E_CHECK(o.text(kIdTickLine).find("bid 1.08190 ask 1.08200") != std::string::npos);
+  E2E_CHECK(o.text(Control::TickLine).find("bid 1.08190 ask 1.08200") != std::string::npos);
   E2E_CHECK(IsWindowVisible(box));
   E2E_CHECK(e2e::answerMessageBox(box, IDOK));
   E2E_CHECK(o.gone(box));

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "core/test_ticks.h"
+#include "core/replay_table.h"
 #include "core/window_model.h"
 #include "tests/e2e/e2e.h"
 
 namespace {
 
-using namespace orv::ui;
+using orv::Control;
 using e2e::Orvalda;
 
 using e2e::checkEntries;
@@ -40,7 +40,7 @@ std::uint32_t replayPoints4(float price) {
 }
 
 Entry tableRow(int row) {
-  const orv::TestTick t = orv::testTick(row);
+  const orv::ReplayTick t = orv::replayTick(row);
   return fwd(replayPoints4(t.ask), replayPoints4(t.bid));
 }
 
@@ -84,7 +84,7 @@ E2E_TEST(live_data_connects_forwards_ticks_unchanged_and_disconnects) {
   Probe probe;
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);  // makes "Live Data" usable; no link yet, nothing forwarded
-  o.click(kIdLiveBox, true);
+  o.click(Control::LiveBox, true);
   E2E_REQUIRE(o.caughtUp());  // the click, with its connect sequence
   std::vector<Entry> log = probe.entries();
   checkEntries(log, 0, {kConnect1, msg(1281, 1, 4), kConnect3});
@@ -107,7 +107,7 @@ E2E_TEST(live_data_connects_forwards_ticks_unchanged_and_disconnects) {
   checkEntries(log, 3 + ticks.size(), {fwd(10818, 0xFFFFFFFEu)});
   E2E_CHECK_EQ(log.size(), 3 + ticks.size() + 1);
 
-  o.click(kIdLiveBox, false);
+  o.click(Control::LiveBox, false);
   log = probe.waitFor(10);
   checkEntries(log, 9, {kDisconnect});
   // Unticked: ticks stay here (a forward would be done before the answer).
@@ -128,14 +128,14 @@ E2E_TEST(live_data_toggled_under_a_fast_feed_sends_no_tick_inside_a_connect_or_a
   std::vector<Entry> log;
   constexpr int kTries = 7;
   for (int i = 0; i < kTries; ++i) {
-    o.click(kIdLiveBox, true);
+    o.click(Control::LiveBox, true);
     E2E_REQUIRE(e2e::waitUntil(
         [&] {
           log = probe.entries();
           return !log.empty() && log.back().code == orv::WM_TICK;
         },
         e2e::kPatience));
-    o.click(kIdLiveBox, false);
+    o.click(Control::LiveBox, false);
     waitForDisconnect(probe, log.size(), log);
   }
   feeder.kill();
@@ -164,24 +164,24 @@ E2E_TEST(each_connect_looks_the_tester_up_afresh) {
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);
   // Ticked with no tester about: nothing to send to, ticks still taken.
-  o.click(kIdLiveBox, true);
+  o.click(Control::LiveBox, true);
   o.tick(10817, 10816);
-  o.click(kIdLiveBox, false);
+  o.click(Control::LiveBox, false);
 
   // (A tick sent during the connect would be forwarded in its midst: wait for its last step.)
   Probe first;
-  o.click(kIdLiveBox, true);
+  o.click(Control::LiveBox, true);
   E2E_REQUIRE(o.caughtUp());
   E2E_CHECK(first.entries().size() == 3);
   o.tick(10818, 10817);
   checkEntries(first.waitFor(4), 0, {kConnect1, msg(1281, 1, 4), kConnect3, fwd(10818, 10817)});
-  o.click(kIdLiveBox, false);
+  o.click(Control::LiveBox, false);
   checkEntries(first.waitFor(5), 4, {kDisconnect});
   first.process().kill();
 
   // A new tester window: the next connect finds it.
   Probe second;
-  o.click(kIdLiveBox, true);
+  o.click(Control::LiveBox, true);
   E2E_REQUIRE(o.caughtUp());
   E2E_CHECK(second.entries().size() == 3);
   o.tick(10819, 10818);
@@ -201,7 +201,7 @@ E2E_TEST(a_tick_nested_in_a_forward_arrives_and_is_recorded_after_the_outer_one)
 
   o.startRecording(csv);
 
-  o.click(kIdLiveBox, true);
+  o.click(Control::LiveBox, true);
   E2E_REQUIRE(o.caughtUp());  // the click, with its connect sequence, answered step by step
   E2E_REQUIRE(probe.entries().size() == 3);
 
@@ -218,7 +218,7 @@ E2E_TEST(a_tick_nested_in_a_forward_arrives_and_is_recorded_after_the_outer_one)
   checkEntries(log, 3, {fwd(10900, 10899), fwd(10901, 10900)});
   E2E_CHECK_EQ(log.size(), 5u);
   if (log.size() == 5) E2E_CHECK(log[4].ms - log[3].ms >= 550);  // the inner one waited for the outer answer
-  E2E_CHECK(o.text(kIdTickLine).find("bid 1.0900 ask 1.0901") != std::string::npos);
+  E2E_CHECK(o.text(Control::TickLine).find("bid 1.0900 ask 1.0901") != std::string::npos);
 
   o.stopRecording();
   std::string data;
@@ -234,8 +234,8 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
   Probe probe;
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);
-  o.click(kIdTestDataBox, true);  // connects and replays
-  o.click(kIdLiveBox, true);  // connects again
+  o.click(Control::TestDataBox, true);  // connects and replays
+  o.click(Control::LiveBox, true);  // connects again
   std::vector<Entry> log;
   E2E_REQUIRE(e2e::waitUntil(
       [&] {
@@ -244,7 +244,7 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
       },
       e2e::kPatience));
 
-  E2E_CHECK(e2e::postClick(o.control(kIdCloseButton)));
+  E2E_CHECK(e2e::postClick(o.control(Control::CloseButton)));
   HWND box = o.question();
   E2E_REQUIRE(box != nullptr);
   log = probe.entries();
@@ -252,8 +252,8 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
   E2E_REQUIRE(!log.empty());
   E2E_CHECK_EQ(log.back(), kDisconnect);  // the replay stopped with it
   const std::size_t atQuestion = log.size();
-  E2E_CHECK_EQ(e2e::checkState(o.control(kIdLiveBox)), BST_UNCHECKED);
-  E2E_CHECK_EQ(e2e::checkState(o.control(kIdTestDataBox)), BST_UNCHECKED);
+  E2E_CHECK_EQ(e2e::checkState(o.control(Control::LiveBox)), BST_UNCHECKED);
+  E2E_CHECK_EQ(e2e::checkState(o.control(Control::TestDataBox)), BST_UNCHECKED);
 
   // The question waits: nothing more goes to the tester, even at a pulse.
   pulse(o);
@@ -268,7 +268,7 @@ E2E_TEST(closing_with_both_boxes_ticked_disconnects_once_then_asks) {
 E2E_TEST(replay_sends_the_table_from_row_0_at_about_50_rows_a_second) {
   Probe probe;
   Orvalda o = Orvalda::start();
-  o.click(kIdTestDataBox, true);
+  o.click(Control::TestDataBox, true);
   std::vector<Entry> log = probe.waitFor(7);
   checkEntries(log, 0,
                {kConnect1, msg(1281, 1, 4), kConnect3, fwd(10816, 10815), fwd(10816, 10815), fwd(10816, 10815),
@@ -286,21 +286,21 @@ E2E_TEST(replay_sends_the_table_from_row_0_at_about_50_rows_a_second) {
         return span >= 10500;
       },
       10500 + e2e::kPatience, 100));
-  o.click(kIdTestDataBox, false);
+  o.click(Control::TestDataBox, false);
   const std::size_t disconnectAt = waitForDisconnect(probe, 3, log);
   const std::size_t rows = disconnectAt - 3;
   long span = log[disconnectAt - 1].ms - firstMs;
   if (span < 0) span += 24L * 3600 * 1000;
   const double rate = (rows - 1) * 1000.0 / span;
   std::printf("    %zu rows in %.3f s: %.2f rows/s (test's clock: %.1f s); a full pass of %d rows: %.0f s (%.1f min)\n",
-              rows, span / 1000.0, rate, (GetTickCount64() - begin) / 1000.0, orv::kTestTickCount,
-              orv::kTestTickCount / rate, orv::kTestTickCount / rate / 60);
+              rows, span / 1000.0, rate, (GetTickCount64() - begin) / 1000.0, orv::kReplayTickCount,
+              orv::kReplayTickCount / rate, orv::kReplayTickCount / rate / 60);
   E2E_CHECK(rate >= 35 && rate <= 60);
 
   // The replay is not a live tick: nothing of it is shown.
-  E2E_CHECK_EQ(o.text(kIdTickLine), std::string("Time, Symbol, BID, ASK"));
-  E2E_CHECK_EQ(o.text(kIdSilenceLine), std::string("No Ticks"));
-  E2E_CHECK(!IsWindowEnabled(o.control(kIdLiveBox)));
+  E2E_CHECK_EQ(o.text(Control::TickLine), std::string("Time, Symbol, BID, ASK"));
+  E2E_CHECK_EQ(o.text(Control::SilenceLine), std::string("No Ticks"));
+  E2E_CHECK(!IsWindowEnabled(o.control(Control::LiveBox)));
 
   // Every row sent is the table's, in order from row 0.
   std::size_t wrong = 0;
@@ -310,11 +310,11 @@ E2E_TEST(replay_sends_the_table_from_row_0_at_about_50_rows_a_second) {
   E2E_CHECK_EQ(wrong, 0u);
 
   // Ticked again: a new connect, then on from the next row.
-  o.click(kIdTestDataBox, true);
+  o.click(Control::TestDataBox, true);
   log = probe.waitFor(disconnectAt + 1 + 3 + 5);
   checkEntries(log, disconnectAt + 1, {kConnect1, msg(1281, 1, 4), kConnect3});
   for (int k = 0; k < 5; ++k) checkEntries(log, disconnectAt + 4 + k, {tableRow(static_cast<int>(rows) + k)});
-  o.click(kIdTestDataBox, false);
+  o.click(Control::TestDataBox, false);
 }
 
 E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
@@ -322,15 +322,15 @@ E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
   o.announce("EURUSD", 5);
   // Before the first tick the watchdog leaves the display alone.
   pulse(o);
-  E2E_CHECK_EQ(o.text(kIdSilenceLine), std::string("No Ticks"));
-  E2E_CHECK_EQ(o.text(kIdTickLine), std::string("EURUSD"));
+  E2E_CHECK_EQ(o.text(Control::SilenceLine), std::string("No Ticks"));
+  E2E_CHECK_EQ(o.text(Control::TickLine), std::string("EURUSD"));
 
   const ULONGLONG sent = GetTickCount64();
   o.tick(108166, 108150);
-  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdSilenceLine).empty(); }, e2e::kPatience));
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(Control::SilenceLine).empty(); }, e2e::kPatience));
   // The tick line's colour, as painted on the screen: once painted, the
   // label's text as other programs read it without asking is the tick's.
-  const HWND tickLabel = o.control(kIdTickLine);
+  const HWND tickLabel = o.control(Control::TickLine);
   E2E_CHECK(e2e::waitUntil(
       [&] {
         char painted[256] = {};
@@ -344,7 +344,7 @@ E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
   std::string stale;
   E2E_REQUIRE(e2e::waitUntil(
       [&] {
-        stale = o.text(kIdSilenceLine);
+        stale = o.text(Control::SilenceLine);
         return !stale.empty();
       },
       9000, 20));
@@ -362,8 +362,8 @@ E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
 
   // The next tick and the next step: fresh again.
   o.tick(108167, 108151);
-  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdSilenceLine).empty(); }, e2e::kPatience));
-  E2E_CHECK(o.text(kIdTickLine).find("EURUSD bid 1.08151 ask 1.08167") != std::string::npos);
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(Control::SilenceLine).empty(); }, e2e::kPatience));
+  E2E_CHECK(o.text(Control::TickLine).find("EURUSD bid 1.08151 ask 1.08167") != std::string::npos);
   E2E_CHECK(e2e::waitUntil([&] { return redPixels(tickLabel) == 0; }, e2e::kPatience, 50));
 }
 
@@ -371,7 +371,7 @@ E2E_TEST(watchdog_shows_the_age_of_silence_and_clears_on_the_next_tick) {
 // with --hang-after 5 answers before it stops fetching any.
 void answerFiveThenHang(const Orvalda& o, const Probe& probe) {
   o.tick(10816, 10815);
-  o.click(kIdLiveBox, true);
+  o.click(Control::LiveBox, true);
   E2E_REQUIRE(o.caughtUp());
   E2E_REQUIRE(probe.entries().size() == 3);
   o.tick(10817, 10816);
@@ -401,10 +401,10 @@ E2E_TEST(a_hung_tester_does_not_freeze_orvalda) {
 
   // The first forward after the hang waits, but Orvalda stays responsive.
   e2e::PendingSend first(o.main, orv::WM_TICK, 10819, 10818);
-  E2E_CHECK(e2e::waitUntil([&] { return o.text(kIdTickLine).find("bid 1.0818 ask 1.0819") != std::string::npos; },
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(Control::TickLine).find("bid 1.0818 ask 1.0819") != std::string::npos; },
                            e2e::kPatience));
   const ULONGLONG askedAt = GetTickCount64();
-  const std::string line = o.text(kIdTickLine);  // WM_GETTEXT, answered within 2 s or ""
+  const std::string line = o.text(Control::TickLine);  // WM_GETTEXT, answered within 2 s or ""
   const ULONGLONG answeredIn = GetTickCount64() - askedAt;
   E2E_CHECK(line.find("bid 1.0818 ask 1.0819") != std::string::npos);
   // A feeder's tick meanwhile is handled inside the waiting forward; its own
@@ -507,12 +507,12 @@ E2E_TEST(a_tester_that_recovers_is_waited_for_again) {
 
   // The replay to the slow tester: every row once, in order, at its pace.
   const std::size_t live = probe.entries().size();
-  o.click(kIdLiveBox, false);
+  o.click(Control::LiveBox, false);
   const std::size_t before = waitForDisconnect(probe, live, log) + 1;
   const ULONGLONG replayStart = GetTickCount64();
-  o.click(kIdTestDataBox, true);
+  o.click(Control::TestDataBox, true);
   E2E_CHECK(e2e::waitUntil([&] { return probe.entries().size() >= before + 3 + 40; }, e2e::kPatience));
-  o.click(kIdTestDataBox, false);
+  o.click(Control::TestDataBox, false);
   const std::size_t disconnectAt = waitForDisconnect(probe, before + 3, log);
   checkEntries(log, before, e2e::connectSequence(4));
   const std::vector<Entry> rows(log.begin() + static_cast<std::ptrdiff_t>(before + 3),

@@ -14,7 +14,7 @@
 
 namespace {
 
-using namespace orv::ui;
+using orv::Control;
 using e2e::Orvalda;
 using e2e::Probe;
 using e2e::ProbeEntry;
@@ -66,7 +66,7 @@ E2E_TEST(records_from_the_start_finds_a_later_tester_and_adds_to_the_file_after_
   // No tester yet: "Live Data" ticks itself at the first tick and looks on.
   std::vector<ProbeEntry> unseen;
   sendTicks(o, 108150, 3, rows, unseen);
-  E2E_CHECK_EQ(e2e::checkState(o.control(kIdLiveBox)), BST_CHECKED);
+  E2E_CHECK_EQ(e2e::checkState(o.control(Control::LiveBox)), BST_CHECKED);
   Probe probe;
   std::vector<ProbeEntry> log = probe.waitFor(3);
   E2E_REQUIRE(o.caughtUp());  // the connect has ended

@@ -9,10 +9,10 @@ link that runs against the layers.
 `cmake --graphviz`. Each layered library may link only the ones below it
 (the libraries' optimised "_plain" copies count as the library):
 
-    orvalda_platform, orvalda_testticks   -> (none of Orvalda's)
+    orvalda_platform, orvalda_replaytable -> (none of Orvalda's)
     orvalda_win32, orvalda_memory         -> orvalda_platform
-    orvalda_core                          -> orvalda_platform, orvalda_testticks
-    orvalda_ui                            -> orvalda_core, orvalda_win32, orvalda_platform, orvalda_testticks
+    orvalda_core                          -> orvalda_platform, orvalda_replaytable
+    orvalda_ui                            -> orvalda_core, orvalda_win32, orvalda_platform, orvalda_replaytable
     orvalda (the program)                 -> orvalda_ui and everything below it
 
 Tests, benchmarks and tools may link anything and are not checked.
@@ -25,11 +25,11 @@ import sys
 
 BELOW = {
     "orvalda_platform": set(),
-    "orvalda_testticks": set(),
+    "orvalda_replaytable": set(),
     "orvalda_win32": {"orvalda_platform"},
     "orvalda_memory": {"orvalda_platform"},
-    "orvalda_core": {"orvalda_platform", "orvalda_testticks"},
-    "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_testticks"},
+    "orvalda_core": {"orvalda_platform", "orvalda_replaytable"},
+    "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_replaytable"},
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 

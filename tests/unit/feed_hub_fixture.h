@@ -11,6 +11,7 @@
 #include "core/feed_hub.h"
 #include "core/protocol.h"
 #include "core/replay.h"
+#include "tests/unit/feed_hub_peer.h"
 #include "platform/memory_backend.h"
 
 namespace orv {
@@ -57,6 +58,7 @@ class FeedHubTest : public ::testing::Test {
       if (m.window == w) out.push_back(m);
     return out;
   }
+  FeedHubPeer state() { return FeedHubPeer(*hub); }
   static SentMessage msg(std::uint32_t code, std::uint64_t w, std::int64_t l) { return {kTester, code, w, l}; }
 
   MemoryBackend be;

@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "core/feed_hub.h"
+#include "tests/unit/feed_hub_peer.h"
 #include "core/protocol.h"
 #include "platform/memory_backend.h"
 
@@ -185,8 +186,8 @@ class IntakeFuzz {
   }
 
   void checkState() {
-    ASSERT_LE(hub_->symbol().size(), AnnouncedSymbol::kLongestSymbol);
-    ASSERT_LE(hub_->pairText().size(), hub_->symbol().size() + 1);
+    ASSERT_LE(FeedHubPeer(*hub_).symbol().size(), AnnouncedSymbol::kLongestSymbol);
+    ASSERT_LE(FeedHubPeer(*hub_).pairText().size(), FeedHubPeer(*hub_).symbol().size() + 1);
   }
 
   std::uint64_t bytesChecked() const { return rows_; }
@@ -261,7 +262,7 @@ class IntakeFuzz {
       if (recordingBefore && recordingWell() && be_.errors.size() == errorsBefore) {
         EXPECT_EQ(rowsWritten_, 1);
       }
-      if (!hub_->isRecording()) {
+      if (!FeedHubPeer(*hub_).isRecording()) {
         EXPECT_EQ(rowsWritten_, 0);
       }
     }
@@ -270,11 +271,11 @@ class IntakeFuzz {
     EXPECT_EQ(m.result, feeder ? 1 : 0) << m.msg;
   }
 
-  bool recordingWell() const { return hub_->isRecording() && hub_->status().failure.empty(); }
+  bool recordingWell() const { return FeedHubPeer(*hub_).isRecording() && hub_->status().failure.empty(); }
 
   void event() {
     switch (pick(8)) {
-      case 0: runGuarded(be_, [&] { hub_->click(static_cast<Control>(pick(kControlCount))); }); break;
+      case 0: runGuarded(be_, [&] { hub_->click(static_cast<Control>(controlId(Control::TickLine) + pick(kControlCount))); }); break;
       case 1: runGuarded(be_, [&] { hub_->timerElapsed(static_cast<TimerRole>(pick(3))); }); break;
       case 2:
         if (chance(2))

@@ -7,18 +7,18 @@ namespace orv::test {
 namespace {
 
 TEST_F(FeedHubTest, StartsWithTheDefaults) {
-  EXPECT_EQ(hub->symbol(), "XXXYYY");
-  EXPECT_EQ(hub->pairText(), "XXX/YYY");
-  EXPECT_EQ(hub->digits(), 4);
-  EXPECT_EQ(hub->lastTickTime(), 0);
-  EXPECT_FALSE(hub->isRecording());
-  EXPECT_EQ(hub->tester(), 0u);
+  EXPECT_EQ(state().symbol(), "XXXYYY");
+  EXPECT_EQ(state().pairText(), "XXX/YYY");
+  EXPECT_EQ(state().digits(), 4);
+  EXPECT_EQ(state().lastTickTime(), 0);
+  EXPECT_FALSE(state().isRecording());
+  EXPECT_EQ(state().tester(), 0u);
   EXPECT_FALSE(hub->liveBox().enabled());
   EXPECT_FALSE(hub->liveBox().checked());
   EXPECT_TRUE(hub->testDataBox().enabled());
   EXPECT_FALSE(hub->testDataBox().checked());
-  EXPECT_FALSE(hub->pulseTimer().enabled());
-  EXPECT_EQ(hub->pulseTimer().interval(), 20u);
+  EXPECT_FALSE(state().pulseTimer().enabled());
+  EXPECT_EQ(state().pulseTimer().interval(), 20u);
   EXPECT_EQ(hub->tickLine().caption(), "Time, Symbol, BID, ASK");
   EXPECT_EQ(hub->silenceLine().caption(), "No Ticks");
   EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
@@ -31,12 +31,12 @@ TEST_F(FeedHubTest, StartsWithTheDefaults) {
 
 TEST_F(FeedHubTest, WorkedExampleAnnouncesEurUsdAndShowsTheTick) {
   EXPECT_EQ(send(WM_SYMBOL_HEAD, 0x00450055, 0x00520055), 1);
-  EXPECT_EQ(hub->symbol(), "EURU");
-  EXPECT_EQ(hub->pairText(), "EUR/U");
+  EXPECT_EQ(state().symbol(), "EURU");
+  EXPECT_EQ(state().pairText(), "EUR/U");
   EXPECT_EQ(send(WM_SYMBOL_TAIL, 0x00530044, 5), 1);
-  EXPECT_EQ(hub->symbol(), "EURUSD");
-  EXPECT_EQ(hub->pairText(), "EUR/USD");
-  EXPECT_EQ(hub->digits(), 5);
+  EXPECT_EQ(state().symbol(), "EURUSD");
+  EXPECT_EQ(state().pairText(), "EUR/USD");
+  EXPECT_EQ(state().digits(), 5);
   EXPECT_EQ(hub->tickLine().caption(), "EURUSD");
   be.now = MemoryBackend::localAt(2026, 12, 6, 14, 3, 27, 45);
   EXPECT_EQ(tick(108166, 108150), 1);
@@ -46,37 +46,37 @@ TEST_F(FeedHubTest, WorkedExampleAnnouncesEurUsdAndShowsTheTick) {
 TEST_F(FeedHubTest, LettersIgnoreTheUnusedBitsAndStopAtAZeroByte) {
   // Bits 8-15 and 24-31 carry noise.
   EXPECT_EQ(send(WM_SYMBOL_HEAD, 0xAB45CD55u, 0xFF52EE55u), 1);
-  EXPECT_EQ(hub->symbol(), "EURU");
+  EXPECT_EQ(state().symbol(), "EURU");
   // Letter 3 zero: only letters 1 and 2.
   head(std::string("EU\0U", 4).c_str());
-  EXPECT_EQ(hub->symbol(), "EU");
-  EXPECT_EQ(hub->pairText(), "EU");
+  EXPECT_EQ(state().symbol(), "EU");
+  EXPECT_EQ(state().pairText(), "EU");
   // Only letter 4 zero: the pair keeps its slash.
   send(WM_SYMBOL_HEAD, packLetters('E', 'U'), packLetters('R', '\0'));
-  EXPECT_EQ(hub->symbol(), "EUR");
-  EXPECT_EQ(hub->pairText(), "EUR/");
+  EXPECT_EQ(state().symbol(), "EUR");
+  EXPECT_EQ(state().pairText(), "EUR/");
   // A tail whose first letter is zero appends nothing.
   send(WM_SYMBOL_TAIL, packLetters('\0', 'D'), 5);
-  EXPECT_EQ(hub->symbol(), "EUR");
+  EXPECT_EQ(state().symbol(), "EUR");
 }
 
 TEST_F(FeedHubTest, TailsAppendWithoutAHeadUpToABound) {
   EXPECT_EQ(tail("AB", 4), 1);
-  EXPECT_EQ(hub->symbol(), "XXXYYYAB");
-  EXPECT_EQ(hub->pairText(), "XXX/YYYAB");
+  EXPECT_EQ(state().symbol(), "XXXYYYAB");
+  EXPECT_EQ(state().pairText(), "XXX/YYYAB");
   for (int i = 0; i < 5000; ++i) tail("CD", 4);
-  EXPECT_EQ(hub->symbol().size(), 8u + 10000u);
-  EXPECT_EQ(hub->pairText().size(), hub->symbol().size() + 1);
+  EXPECT_EQ(state().symbol().size(), 8u + 10000u);
+  EXPECT_EQ(state().pairText().size(), state().symbol().size() + 1);
   // A tick under the long symbol is shown whole.
   tick(10816, 10815);
-  EXPECT_NE(hub->tickLine().caption().find(hub->symbol() + " bid 1.0815 ask 1.0816"), std::string::npos);
+  EXPECT_NE(hub->tickLine().caption().find(state().symbol() + " bid 1.0815 ask 1.0816"), std::string::npos);
   // Letters past the bound are dropped, both texts in step; the Digits are still taken.
   for (int i = 0; i < 5000; ++i) tail("EF", 7);
-  EXPECT_EQ(hub->symbol().size(), AnnouncedSymbol::kLongestSymbol);
-  EXPECT_EQ(hub->pairText(), "XXX/" + hub->symbol().substr(3));
-  EXPECT_EQ(hub->digits(), 7);
+  EXPECT_EQ(state().symbol().size(), AnnouncedSymbol::kLongestSymbol);
+  EXPECT_EQ(state().pairText(), "XXX/" + state().symbol().substr(3));
+  EXPECT_EQ(state().digits(), 7);
   announce("EURUSD", 5);  // a head starts afresh
-  EXPECT_EQ(hub->pairText(), "EUR/USD");
+  EXPECT_EQ(state().pairText(), "EUR/USD");
 }
 
 TEST_F(FeedHubTest, ResultsOfTheFourCodesAndOthersPassedOn) {
@@ -98,10 +98,10 @@ TEST_F(FeedHubTest, ResultsOfTheFourCodesAndOthersPassedOn) {
 
 TEST_F(FeedHubTest, HeadAloneChangesOnlyTheTexts) {
   head("GBPU");
-  EXPECT_EQ(hub->symbol(), "GBPU");
+  EXPECT_EQ(state().symbol(), "GBPU");
   EXPECT_EQ(hub->tickLine().caption(), "Time, Symbol, BID, ASK");
-  EXPECT_EQ(hub->digits(), 4);
-  EXPECT_FALSE(hub->pulseTimer().enabled());
+  EXPECT_EQ(state().digits(), 4);
+  EXPECT_FALSE(state().pulseTimer().enabled());
   EXPECT_TRUE(hub->testDataBox().enabled());
 }
 
@@ -109,28 +109,28 @@ TEST_F(FeedHubTest, StateTableTicksThenAnnouncement) {
   tick(10816, 10815);
   EXPECT_TRUE(hub->liveBox().enabled());
   EXPECT_FALSE(hub->liveBox().checked());
-  EXPECT_EQ(hub->lastTickTime(), be.seconds);
-  EXPECT_FALSE(hub->pulseTimer().enabled());  // ticks alone start no watchdog
+  EXPECT_EQ(state().lastTickTime(), be.seconds);
+  EXPECT_FALSE(state().pulseTimer().enabled());  // ticks alone start no watchdog
   EXPECT_EQ(hub->tickLine().caption(), "14:03:27.045 XXXYYY bid 1.0815 ask 1.0816");
 
   announce("EURUSD", 5);
   EXPECT_FALSE(hub->testDataBox().enabled());
   EXPECT_FALSE(hub->testDataBox().checked());
-  EXPECT_TRUE(hub->pulseTimer().enabled());
-  EXPECT_EQ(hub->pulseTimer().interval(), 500u);
+  EXPECT_TRUE(state().pulseTimer().enabled());
+  EXPECT_EQ(state().pulseTimer().interval(), 500u);
   EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 500u);
 
   // A second announcement changes texts and digits, and restarts no timer.
   const int starts = be.timerStarts[timerId(TimerRole::Pulse)];
   announce("GBPJPY", 3);
-  EXPECT_EQ(hub->pairText(), "GBP/JPY");
-  EXPECT_EQ(hub->digits(), 3);
+  EXPECT_EQ(state().pairText(), "GBP/JPY");
+  EXPECT_EQ(state().digits(), 3);
   EXPECT_EQ(be.timerStarts[timerId(TimerRole::Pulse)], starts);
 }
 
 TEST_F(FeedHubTest, AnnouncementBeforeAnyTickLeavesTheWatchdogIdle) {
   announce("EURUSD", 5);
-  EXPECT_TRUE(hub->pulseTimer().enabled());
+  EXPECT_TRUE(state().pulseTimer().enabled());
   be.seconds += 100;
   hub->timerElapsed(TimerRole::Pulse);
   EXPECT_EQ(hub->silenceLine().caption(), "No Ticks");
@@ -139,9 +139,9 @@ TEST_F(FeedHubTest, AnnouncementBeforeAnyTickLeavesTheWatchdogIdle) {
 
 TEST_F(FeedHubTest, DigitsTakeAll32BitsSigned) {
   tail("SD", -3);
-  EXPECT_EQ(hub->digits(), -3);
+  EXPECT_EQ(state().digits(), -3);
   send(WM_SYMBOL_TAIL, packLetters('S', 'D'), static_cast<std::int64_t>(0x80000000u));
-  EXPECT_EQ(hub->digits(), INT32_MIN);
+  EXPECT_EQ(state().digits(), INT32_MIN);
   tail("SD", 2);
   tick(108150, 108150);
   EXPECT_NE(hub->tickLine().caption().find("bid 1081.50"), std::string::npos);
@@ -171,9 +171,9 @@ TEST_F(FeedHubTest, TimerFailureEndsTheTailAfterItsResult) {
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_EQ(be.errors[0], "Not enough timers available.");
   // Steps before the failure stay done.
-  EXPECT_EQ(hub->digits(), 5);
+  EXPECT_EQ(state().digits(), 5);
   EXPECT_FALSE(hub->testDataBox().enabled());
-  EXPECT_TRUE(hub->pulseTimer().enabled());
+  EXPECT_TRUE(state().pulseTimer().enabled());
 }
 
 // Any codes, parameters and order: nothing crashes and the invariants hold.
@@ -201,7 +201,7 @@ TEST_F(FeedHubTest, RandomMessagesKeepTheInvariants) {
     }
     const bool protocol = code == WM_TICK || code == WM_SYMBOL_HEAD || code == WM_SYMBOL_TAIL;
     ASSERT_EQ(result, protocol ? 1 : 0) << "message " << i;
-    ASSERT_EQ(hub->digits(), lastDigits);
+    ASSERT_EQ(state().digits(), lastDigits);
     // Both texts change together, by the same letters, cut at a zero byte.
     if (code == WM_SYMBOL_HEAD) {
       const char c4[4] = {char((w >> 16) & 0xFF), char(w & 0xFF), char((l >> 16) & 0xFF), char(l & 0xFF)};
@@ -221,17 +221,17 @@ TEST_F(FeedHubTest, RandomMessagesKeepTheInvariants) {
       model += t;
       modelPair += t;
     }
-    const std::string& s = hub->symbol();
+    const std::string& s = state().symbol();
     ASSERT_EQ(s, model);
-    ASSERT_EQ(hub->pairText(), modelPair);
+    ASSERT_EQ(state().pairText(), modelPair);
     ASSERT_EQ(s.find('\0'), std::string::npos);
     if (announced) {
       ASSERT_FALSE(hub->testDataBox().enabled());
       ASSERT_FALSE(hub->testDataBox().checked());
-      ASSERT_EQ(hub->pulseTimer().interval(), 500u);
+      ASSERT_EQ(state().pulseTimer().interval(), 500u);
     }
     // The link is open only while a box is ticked.
-    if (hub->tester() != 0) {
+    if (state().tester() != 0) {
       ASSERT_TRUE(hub->liveBox().checked() || hub->testDataBox().checked());
     }
   }

@@ -30,7 +30,7 @@ TEST_F(RecordingTest, StartProposesANameAndRecordsEveryTickAsACrLfRow) {
   EXPECT_EQ(options.defaultExt, "csv");
   EXPECT_EQ(options.filter, "CSV files|*.csv");
   EXPECT_TRUE(options.confirmOverwrite);
-  ASSERT_TRUE(hub->isRecording());
+  ASSERT_TRUE(state().isRecording());
   EXPECT_EQ(hub->recordButton().caption(), "STOP RECORDING");
   EXPECT_EQ(hub->recordButton().kind(), ButtonKind::Cancel);
   EXPECT_EQ(be.lastFile()->path, "C:\\rec\\EURUSD-20261206-140327.csv");
@@ -39,7 +39,7 @@ TEST_F(RecordingTest, StartProposesANameAndRecordsEveryTickAsACrLfRow) {
   be.now += std::chrono::milliseconds(1);
   tick(108167, 108151);
   hub->click(Control::RecordButton);
-  EXPECT_FALSE(hub->isRecording());
+  EXPECT_FALSE(state().isRecording());
   EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   EXPECT_EQ(hub->recordButton().kind(), ButtonKind::Ok);
   EXPECT_TRUE(be.lastFile()->closed);
@@ -51,7 +51,7 @@ TEST_F(RecordingTest, StartProposesANameAndRecordsEveryTickAsACrLfRow) {
 TEST_F(RecordingTest, CancelChangesNothingAndStopBeforeAnyTickLeavesAnEmptyFile) {
   accept = false;
   hub->click(Control::RecordButton);
-  EXPECT_FALSE(hub->isRecording());
+  EXPECT_FALSE(state().isRecording());
   EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   EXPECT_TRUE(be.files.empty());
   accept = true;
@@ -97,7 +97,7 @@ TEST_F(RecordingTest, EachRowIsWrittenWholeInOneWriteBeforeItsTickIsAnswered) {
     EXPECT_EQ(file->writes, static_cast<int>(i));
     EXPECT_EQ(file->data, rows);
   }
-  EXPECT_TRUE(hub->isRecording());
+  EXPECT_TRUE(state().isRecording());
 }
 
 TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
@@ -107,7 +107,7 @@ TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
   tick(10002, 10000);
   hub->close();  // Yes
   EXPECT_EQ(be.quitRequests, 1);
-  EXPECT_TRUE(hub->isRecording());  // closing does not stop the recording
+  EXPECT_TRUE(state().isRecording());  // closing does not stop the recording
   hub.reset();                           // the end of the program
   EXPECT_TRUE(file->closed);
   EXPECT_EQ(file->data,
@@ -120,13 +120,13 @@ TEST_F(RecordingTest, AFileThatCannotBeOpenedIsReportedAndLeavesTheStartLook) {
   runGuarded(be, [&] { hub->click(Control::RecordButton); });
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_EQ(be.errors[0], "Cannot record to C:\\rec\\XXXYYY-20261206-140327.csv: Access is denied.");
-  EXPECT_FALSE(hub->isRecording());
+  EXPECT_FALSE(state().isRecording());
   EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   EXPECT_EQ(hub->recordButton().kind(), ButtonKind::Ok);
   // The next click starts afresh.
   be.openErrors.clear();
   hub->click(Control::RecordButton);
-  EXPECT_TRUE(hub->isRecording());
+  EXPECT_TRUE(state().isRecording());
   EXPECT_EQ(be.saveDialogRuns, 2);
 }
 
@@ -134,7 +134,7 @@ TEST_F(RecordingTest, ARecordingNeedsNoTimer) {
   be.timersLeft = 0;
   runGuarded(be, [&] { hub->click(Control::RecordButton); });
   EXPECT_TRUE(be.errors.empty());
-  EXPECT_TRUE(hub->isRecording());
+  EXPECT_TRUE(state().isRecording());
   EXPECT_EQ(hub->recordButton().caption(), "STOP RECORDING");
   tick(10001, 10000);
   EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0000,1.0001\r\n");
@@ -152,7 +152,7 @@ TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
   tick(10001, 10000);  // the third row does not fit
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_NE(be.errors[0].find("Recording to C:\\rec\\XXXYYY-20261206-140327.csv stopped: "), std::string::npos);
-  EXPECT_FALSE(hub->isRecording());
+  EXPECT_FALSE(state().isRecording());
   EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   EXPECT_EQ(sentTo(kTester), (std::vector<SentMessage>{msg(WM_TICK, 10001, 10000)}));
   // The error was shown after the forward.
@@ -169,7 +169,7 @@ TEST_F(RecordingTest, AFailedCloseIsReportedAndStillEndsTheRecording) {
   hub->click(Control::RecordButton);
   be.lastFile()->failClose = true;
   runGuarded(be, [&] { hub->click(Control::RecordButton); });
-  EXPECT_FALSE(hub->isRecording());
+  EXPECT_FALSE(state().isRecording());
   EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_NE(be.errors[0].find("The network path was not found"), std::string::npos);

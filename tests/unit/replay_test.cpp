@@ -1,9 +1,9 @@
 // Replay of the built-in table to the tester, one row per timer event.
 #include <algorithm>
 
-#include "core/test_ticks.h"
+#include "core/replay_table.h"
 #include "tests/unit/feed_hub_fixture.h"
-#include "tests/unit/test_ticks_facts.h"
+#include "tests/unit/replay_table_facts.h"
 
 namespace orv::test {
 namespace {
@@ -21,7 +21,7 @@ class ReplayTest : public FeedHubTest {
     for (int i = 0; i < n; ++i) hub->timerElapsed(TimerRole::Pulse);
   }
   static SentMessage rowMsg(std::int32_t row) {
-    const TestTick r = testTick(row);
+    const ReplayTick r = replayTick(row);
     return msg(WM_TICK, replayPoints(r.ask, 4), replayPoints(r.bid, 4));
   }
   // A dialog opened while the next replayed row is being sent lets a timer
@@ -53,13 +53,13 @@ TEST_F(ReplayTest, FirstRowsFollowTheConnectAtTwentyMilliseconds) {
                                                msg(WM_FEED_CONTROL, 1, 0), msg(WM_TICK, 10816, 10815),
                                                msg(WM_TICK, 10816, 10815), msg(WM_TICK, 10816, 10815),
                                                msg(WM_TICK, 10815, 10815)}));
-  EXPECT_EQ(hub->replayRow(), 4);
+  EXPECT_EQ(state().replayRow(), 4);
 }
 
 TEST_F(ReplayTest, SentValuesOfTellingRows) {
   hub->click(Control::TestDataBox);
   const auto at = [&](std::int32_t row) {
-    hub->seekReplay(row);
+    state().seekReplay(row);
     be.sent.clear();
     hub->timerElapsed(TimerRole::Pulse);
     return be.sent.at(0);
@@ -73,22 +73,22 @@ TEST_F(ReplayTest, ResumesWhereItStoppedAndRestartsAfterTheLastRow) {
   hub->click(Control::TestDataBox);
   steps(7);
   hub->click(Control::TestDataBox);  // untick
-  EXPECT_EQ(hub->replayRow(), 7);
+  EXPECT_EQ(state().replayRow(), 7);
   be.sent.clear();
   hub->click(Control::TestDataBox);
   hub->timerElapsed(TimerRole::Pulse);
   ASSERT_EQ(be.sent.size(), 4u);
-  const TestTick row7 = testTick(7);
+  const ReplayTick row7 = replayTick(7);
   EXPECT_EQ(be.sent[3], msg(WM_TICK, replayPoints(row7.ask, 4), replayPoints(row7.bid, 4)));
 
-  hub->seekReplay(kTestTickCount - 1);
+  state().seekReplay(kReplayTickCount - 1);
   be.sent.clear();
   hub->timerElapsed(TimerRole::Pulse);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{msg(WM_TICK, 10881, 10872), msg(WM_FEED_CONTROL, 0, 0)}));
-  EXPECT_EQ(hub->replayRow(), 0);
+  EXPECT_EQ(state().replayRow(), 0);
   EXPECT_FALSE(hub->testDataBox().checked());
-  EXPECT_EQ(hub->tester(), 0u);
-  EXPECT_FALSE(hub->pulseTimer().enabled());  // no live tick has arrived
+  EXPECT_EQ(state().tester(), 0u);
+  EXPECT_FALSE(state().pulseTimer().enabled());  // no live tick has arrived
   be.sent.clear();
   hub->click(Control::TestDataBox);
   hub->timerElapsed(TimerRole::Pulse);
@@ -98,14 +98,14 @@ TEST_F(ReplayTest, ResumesWhereItStoppedAndRestartsAfterTheLastRow) {
 TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
   hub->click(Control::TestDataBox);
   be.sent.clear();
-  steps(kTestTickCount);
-  ASSERT_EQ(be.sent.size(), static_cast<std::size_t>(kTestTickCount) + 1);
+  steps(kReplayTickCount);
+  ASSERT_EQ(be.sent.size(), static_cast<std::size_t>(kReplayTickCount) + 1);
   // The table's listed rows at their places; its ranges and gaps throughout.
   for (const DigitsFourRow& r : kDigitsFourRows)
     EXPECT_EQ(be.sent[r.row], msg(WM_TICK, r.ask, r.bid)) << "row " << r.row;
   std::uint32_t bidMin = UINT32_MAX, bidMax = 0, askMin = UINT32_MAX, askMax = 0;
   int badGap = 0;
-  for (int i = 0; i < kTestTickCount; ++i) {
+  for (int i = 0; i < kReplayTickCount; ++i) {
     const auto ask = static_cast<std::uint32_t>(be.sent[i].wParam);
     const auto bid = static_cast<std::uint32_t>(be.sent[i].lParam);
     bidMin = std::min(bidMin, bid);
@@ -119,19 +119,19 @@ TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
             std::vector<std::uint32_t>({kDigitsFourBidMin, kDigitsFourBidMax, kDigitsFourAskMin, kDigitsFourAskMax}));
   EXPECT_EQ(be.sent.back(), msg(WM_FEED_CONTROL, 0, 0));
   EXPECT_FALSE(hub->testDataBox().checked());
-  EXPECT_EQ(hub->replayRow(), 0);
+  EXPECT_EQ(state().replayRow(), 0);
   // No live tick came: the timer stops with the replay.
-  EXPECT_FALSE(hub->pulseTimer().enabled());
+  EXPECT_FALSE(state().pulseTimer().enabled());
 }
 
 TEST_F(ReplayTest, AStalledReplayKeepsItsPlace) {
   be.windows.clear();
   hub->click(Control::TestDataBox);
   EXPECT_TRUE(hub->testDataBox().checked());
-  EXPECT_TRUE(hub->pulseTimer().enabled());
+  EXPECT_TRUE(state().pulseTimer().enabled());
   steps(10);
   EXPECT_TRUE(be.sent.empty());
-  EXPECT_EQ(hub->replayRow(), 0);
+  EXPECT_EQ(state().replayRow(), 0);
   testerRunning();  // starting the tester now changes nothing
   steps(3);
   EXPECT_TRUE(be.sent.empty());
@@ -144,7 +144,7 @@ TEST_F(ReplayTest, NothingOfTheReplayIsShownRecordedOrCountedAsATick) {
   hub->click(Control::TestDataBox);
   steps(50);
   EXPECT_EQ(hub->tickLine().caption(), caption);
-  EXPECT_EQ(hub->lastTickTime(), 0);
+  EXPECT_EQ(state().lastTickTime(), 0);
   EXPECT_FALSE(hub->liveBox().enabled());
   hub->click(Control::RecordButton);
   EXPECT_EQ(be.lastFile()->data, "");
@@ -164,7 +164,7 @@ TEST_F(ReplayTest, AnnouncementDuringAReplayStopsItForTheRun) {
   hub->click(Control::TestDataBox);
   steps(5);
   announce("EURUSD", 5);
-  EXPECT_EQ(hub->replayRow(), 5);
+  EXPECT_EQ(state().replayRow(), 5);
   hub->click(Control::TestDataBox);  // disabled: a user cannot tick it again
   EXPECT_FALSE(hub->testDataBox().checked());
   be.sent.clear();
@@ -181,26 +181,26 @@ TEST_F(ReplayTest, AnUntickDuringTheSendStillAdvances) {
     }
   };
   hub->timerElapsed(TimerRole::Pulse);
-  EXPECT_EQ(hub->replayRow(), 1);
+  EXPECT_EQ(state().replayRow(), 1);
   EXPECT_FALSE(hub->testDataBox().checked());
 }
 
 TEST_F(ReplayTest, ATimerEventDuringASendNeitherRepeatsNorSkipsARow) {
   hub->click(Control::TestDataBox);
-  hub->seekReplay(10);
+  state().seekReplay(10);
   be.sent.clear();
   timerEventDuringTheNextSend();
   steps(2);
   EXPECT_EQ(ticksSent(), (std::vector<SentMessage>{rowMsg(10), rowMsg(11)}));
-  EXPECT_EQ(hub->replayRow(), 12);
+  EXPECT_EQ(state().replayRow(), 12);
 
   // During the last row's send: the pass ends once, and no row of the next goes out.
-  hub->seekReplay(kTestTickCount - 1);
+  state().seekReplay(kReplayTickCount - 1);
   be.sent.clear();
   timerEventDuringTheNextSend();
   steps(1);
-  EXPECT_EQ(be.sent, (std::vector<SentMessage>{rowMsg(kTestTickCount - 1), msg(WM_FEED_CONTROL, 0, 0)}));
-  EXPECT_EQ(hub->replayRow(), 0);
+  EXPECT_EQ(be.sent, (std::vector<SentMessage>{rowMsg(kReplayTickCount - 1), msg(WM_FEED_CONTROL, 0, 0)}));
+  EXPECT_EQ(state().replayRow(), 0);
   EXPECT_FALSE(hub->testDataBox().checked());
 }
 

@@ -23,11 +23,11 @@ class LinkTest : public FeedHubTest {
 TEST_F(LinkTest, LiveDataConnectsAndDisconnects) {
   hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, connect4);
-  EXPECT_EQ(hub->tester(), kTester);
+  EXPECT_EQ(state().tester(), kTester);
   be.sent.clear();
   hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, disconnect);
-  EXPECT_EQ(hub->tester(), 0u);
+  EXPECT_EQ(state().tester(), 0u);
 }
 
 // A feeder's tick can be handled inside any send of the connect or the
@@ -80,7 +80,7 @@ TEST_F(LinkTest, NoTesterLeavesTheBoxTickedAndSendsNothing) {
   be.windows.clear();
   hub->click(Control::LiveBox);
   EXPECT_TRUE(hub->liveBox().checked());
-  EXPECT_EQ(hub->tester(), 0u);
+  EXPECT_EQ(state().tester(), 0u);
   EXPECT_TRUE(be.sent.empty());
   tick(1, 1);
   EXPECT_TRUE(be.sent.empty());
@@ -103,7 +103,7 @@ TEST_F(LinkTest, TheSecondBoxConnectsAgainAndEitherUntickClosesForBoth) {
   hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, disconnect);
   EXPECT_TRUE(hub->testDataBox().checked());
-  EXPECT_EQ(hub->tester(), 0u);
+  EXPECT_EQ(state().tester(), 0u);
   be.sent.clear();
   tick(5, 5);
   hub->timerElapsed(TimerRole::Pulse);  // a stalled replay sends nothing
@@ -116,7 +116,7 @@ TEST_F(LinkTest, SecondBoxWithTheTesterGoneClosesWithoutDisconnect) {
   be.windows.clear();
   hub->click(Control::TestDataBox);
   EXPECT_TRUE(be.sent.empty());
-  EXPECT_EQ(hub->tester(), 0u);
+  EXPECT_EQ(state().tester(), 0u);
 }
 
 TEST_F(LinkTest, AnnouncementIsNotPassedOnTheTesterKeepsItsDigits) {
@@ -137,23 +137,23 @@ TEST_F(LinkTest, AnnouncementDuringTestDataDisconnectsBeforeTheTailEnds) {
   EXPECT_EQ(be.sent, disconnect);
   EXPECT_FALSE(hub->testDataBox().checked());
   EXPECT_FALSE(hub->testDataBox().enabled());
-  EXPECT_EQ(hub->pulseTimer().interval(), 500u);
-  EXPECT_TRUE(hub->pulseTimer().enabled());
+  EXPECT_EQ(state().pulseTimer().interval(), 500u);
+  EXPECT_TRUE(state().pulseTimer().enabled());
 }
 
 TEST_F(LinkTest, UntickingTestDataKeepsTheTimerOnlyAfterALiveTick) {
   hub->click(Control::TestDataBox);
-  EXPECT_TRUE(hub->pulseTimer().enabled());
+  EXPECT_TRUE(state().pulseTimer().enabled());
   hub->click(Control::TestDataBox);
-  EXPECT_TRUE(hub->pulseTimer().enabled());  // a tick arrived in the fixture
-  EXPECT_EQ(hub->pulseTimer().interval(), 20u);
+  EXPECT_TRUE(state().pulseTimer().enabled());  // a tick arrived in the fixture
+  EXPECT_EQ(state().pulseTimer().interval(), 20u);
 
   MemoryBackend fresh;
   FeedHub noTicks(fresh);
   noTicks.click(Control::TestDataBox);
-  EXPECT_TRUE(noTicks.pulseTimer().enabled());
+  EXPECT_TRUE(FeedHubPeer(noTicks).pulseTimer().enabled());
   noTicks.click(Control::TestDataBox);
-  EXPECT_FALSE(noTicks.pulseTimer().enabled());
+  EXPECT_FALSE(FeedHubPeer(noTicks).pulseTimer().enabled());
   EXPECT_TRUE(fresh.runningTimers.empty());
 }
 
@@ -207,7 +207,7 @@ TEST_F(LinkTest, TicksAHungTesterDidNotTakeAreCountedAndToldOnceItAnswers) {
   hub->click(Control::LiveBox);
   be.sendResult = SendResult::NotAnswered;
   for (int i = 0; i < 3; ++i) tick(1, 1);
-  EXPECT_EQ(hub->ticksNotTaken(), 3u);
+  EXPECT_EQ(state().ticksNotTaken(), 3u);
   EXPECT_TRUE(be.errors.empty());  // nothing to tell while it does not answer
   be.sendResult = SendResult::Delivered;
   tick(2, 2);
@@ -223,7 +223,7 @@ TEST_F(LinkTest, TicksAHungTesterDidNotTakeAreCountedAndToldOnceItAnswers) {
 TEST_F(LinkTest, TheSystemTimerRunsFineOnlyWhileAReplayGoesOut) {
   be.windows.clear();
   hub->click(Control::TestDataBox);  // no tester: the replay is stalled
-  EXPECT_TRUE(hub->pulseTimer().enabled());
+  EXPECT_TRUE(state().pulseTimer().enabled());
   EXPECT_EQ(be.pacedPeriodMs, 0u);
   testerRunning();
   hub->click(Control::LiveBox);      // the tester is found: rows go out
@@ -234,7 +234,7 @@ TEST_F(LinkTest, TheSystemTimerRunsFineOnlyWhileAReplayGoesOut) {
   EXPECT_EQ(be.pacedPeriodMs, 20u);
   announce("EURUSD", 5);             // ends the replay; the watchdog needs no fine timer
   EXPECT_EQ(be.pacedPeriodMs, 0u);
-  EXPECT_TRUE(hub->pulseTimer().enabled());
+  EXPECT_TRUE(state().pulseTimer().enabled());
 }
 
 }  // namespace
@@ -257,12 +257,12 @@ TEST_F(FeedHubTest, ATesterThatClosesIsDroppedToldAndWithLiveFoundAgain) {
     testerRunning();
     tick(2, 1);
     if (!live) hub->click(Control::LiveBox);
-    ASSERT_EQ(hub->tester(), kTester);
+    ASSERT_EQ(state().tester(), kTester);
     be.sendResult = SendResult::NoWindow;
     be.windows.clear();
     tick(4, 3);
     tick(6, 5);
-    EXPECT_EQ(hub->tester(), 0u);
+    EXPECT_EQ(state().tester(), 0u);
     EXPECT_EQ(sentTo(kTester).back(), msg(WM_TICK, 4, 3));  // nothing after the window was found gone
     ASSERT_EQ(be.errors.size(), 1u);
     EXPECT_EQ(be.errors[0], std::string("Zentavor closed its window: 1 tick was not passed on to it") +
@@ -276,7 +276,8 @@ TEST_F(FeedHubTest, ATesterThatClosesIsDroppedToldAndWithLiveFoundAgain) {
     be.sendResult = SendResult::Delivered;
     hub->timerElapsed(TimerRole::TesterSearch);
     tick(8, 7);
-    EXPECT_EQ(hub->tester(), live ? restarted : 0u);
+    EXPECT_EQ(state().tester(), live ? restarted : 0u);
+    EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::TesterSearch)), 0u);  // found: no longer looked for
     EXPECT_EQ(sentTo(restarted).size(), live ? 4u : 0u);
 
     be.yesNoAnswer = false;
@@ -285,10 +286,8 @@ TEST_F(FeedHubTest, ATesterThatClosesIsDroppedToldAndWithLiveFoundAgain) {
     be.onModal = nullptr;
     EXPECT_EQ(be.questions.size(), 1u);
     EXPECT_EQ(hub->liveBox().checked(), live);
-    EXPECT_EQ(hub->tester(), live ? restarted : 0u);
-    if (live) {
-      EXPECT_EQ(sentTo(restarted).back(), (SentMessage{restarted, WM_FEED_CONTROL, 1, 0}));
-    }
+    EXPECT_EQ(state().tester(), live ? restarted : 0u);
+    if (live) { EXPECT_EQ(sentTo(restarted).back(), (SentMessage{restarted, WM_FEED_CONTROL, 1, 0})); }
   }
 }
 

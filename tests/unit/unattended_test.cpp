@@ -239,7 +239,7 @@ TEST_F(UnattendedTest, TheButtonTakesTheRecordingOverFromThePattern) {
   startRecording();
   announce("EURUSD", 5);
   hub->click(Control::RecordButton);  // STOP
-  EXPECT_FALSE(hub->isRecording());
+  EXPECT_FALSE(state().isRecording());
   announce("GBPUSD", 5);
   tick(2, 1);
   EXPECT_EQ(be.fileAt("C:\\t\\GBPUSD-20261206.csv"), nullptr);

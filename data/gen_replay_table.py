@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Builds data/test_ticks.bin, the recorded EUR/USD quote table built into Orvalda.
+"""Builds data/replay_table.bin, the recorded EUR/USD quote table built into Orvalda.
 
 Rows are (bid, ask) pairs of little-endian IEEE 754 binary32 values, 8 bytes a row,
 no header. The stream is a random walk of the price worked out in integer
@@ -27,7 +27,7 @@ import random
 
 SEED = 0x0D5A_2011
 ROWS = 88369
-OUT_NAME = "test_ticks.bin"
+OUT_NAME = "replay_table.bin"
 REPEATS = 4743           # rows equal (bid and ask) to the row before them
 MAX_SPREAD = 90          # points of 0.00001
 FIRST_EQUAL_ROW = 10     # first row with ask == bid

@@ -1,4 +1,4 @@
-// What data/gen_test_ticks.py lists about the built-in table at Digits 4 (and
+// What data/gen_replay_table.py lists about the built-in table at Digits 4 (and
 // checks before it writes the table): rows with their points, the range of
 // each price, the widest gap between ask and bid. Tests check what the
 // program sends against these, not against a conversion of their own.

@@ -1,14 +1,14 @@
 // Checks the recorded quote table as it is compiled into the program.
-#include "core/test_ticks.h"
+#include "core/replay_table.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/unit/test_ticks_facts.h"
+#include "core/replay.h"
+#include "tests/unit/replay_table_facts.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
@@ -17,11 +17,11 @@
 
 namespace {
 
-using orv::kTestTickCount;
-using orv::TestTick;
-using orv::testTick;
-using orv::testTickAskBits;
-using orv::testTickBidBits;
+using orv::kReplayTickCount;
+using orv::ReplayTick;
+using orv::replayTick;
+using orv::replayTickAskBits;
+using orv::replayTickBidBits;
 
 // Five-decimal price (in units of 0.00001) whose nearest binary32 is exactly `bits`,
 // or nothing if `bits` is not such a value. Only [1, 2) is expected here, where the
@@ -35,12 +35,6 @@ std::optional<std::int64_t> fiveDecimalPoints(std::uint32_t bits) {
   return p;
 }
 
-// Replay conversion with Digits 4.
-std::uint32_t digits4Points(float v) {
-  return static_cast<std::uint32_t>(static_cast<double>(v) *
-                                    static_cast<double>(static_cast<float>(std::pow(10.0, 4))));
-}
-
 struct Points {
   std::vector<std::int64_t> bid, ask;
 };
@@ -49,12 +43,12 @@ struct Points {
 // five-decimal price.
 Points tablePoints() {
   Points pts;
-  pts.bid.reserve(kTestTickCount);
-  pts.ask.reserve(kTestTickCount);
+  pts.bid.reserve(kReplayTickCount);
+  pts.ask.reserve(kReplayTickCount);
   int bad = 0;
-  for (int row = 0; row < kTestTickCount; ++row) {
-    const auto bid = fiveDecimalPoints(testTickBidBits(row));
-    const auto ask = fiveDecimalPoints(testTickAskBits(row));
+  for (int row = 0; row < kReplayTickCount; ++row) {
+    const auto bid = fiveDecimalPoints(replayTickBidBits(row));
+    const auto ask = fiveDecimalPoints(replayTickAskBits(row));
     if (!bid || !ask) {
       if (++bad <= 5) ADD_FAILURE() << "row " << row << " holds a value that is no five-decimal price";
       pts.bid.push_back(-1);
@@ -70,7 +64,7 @@ Points tablePoints() {
 
 std::array<std::uint8_t, 8> rowBytes(int row) {
   std::array<std::uint8_t, 8> out{};
-  const std::uint32_t words[2] = {testTickBidBits(row), testTickAskBits(row)};
+  const std::uint32_t words[2] = {replayTickBidBits(row), replayTickAskBits(row)};
   for (int w = 0; w < 2; ++w)
     for (int i = 0; i < 4; ++i) out[4 * w + i] = static_cast<std::uint8_t>(words[w] >> (8 * i));
   return out;
@@ -91,23 +85,23 @@ Extreme highest(const std::vector<std::int64_t>& v) {
   return {*it, it - v.begin()};
 }
 
-TEST(TestTicks, LayoutAndStoredBytes) {
-  EXPECT_EQ(kTestTickCount, 88369);
-  EXPECT_EQ(std::size(orv::detail::kTestTickWords), 2u * 88369u);
+TEST(ReplayTable, LayoutAndStoredBytes) {
+  EXPECT_EQ(kReplayTickCount, 88369);
+  EXPECT_EQ(std::size(orv::detail::kReplayTickWords), 2u * 88369u);
   // Little-endian binary32, bid then ask.
   EXPECT_EQ(rowBytes(0), (std::array<std::uint8_t, 8>{0x98, 0x6E, 0x8A, 0x3F, 0xD6, 0x73, 0x8A, 0x3F}));
-  EXPECT_EQ(rowBytes(kTestTickCount - 1),
+  EXPECT_EQ(rowBytes(kReplayTickCount - 1),
             (std::array<std::uint8_t, 8>{0x52, 0x2C, 0x8B, 0x3F, 0xCF, 0x49, 0x8B, 0x3F}));
   // The accessor hands out exactly those bits as floats.
-  for (int row : {0, 3, 44184, kTestTickCount - 1}) {
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(testTick(row).bid), testTickBidBits(row)) << row;
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(testTick(row).ask), testTickAskBits(row)) << row;
+  for (int row : {0, 3, 44184, kReplayTickCount - 1}) {
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(replayTick(row).bid), replayTickBidBits(row)) << row;
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(replayTick(row).ask), replayTickAskBits(row)) << row;
   }
-  EXPECT_EQ(testTick(3).ask, 1.0815999507904052734375f);
-  EXPECT_EQ(static_cast<double>(testTick(3).ask), 1.0815999507904052734375);
+  EXPECT_EQ(replayTick(3).ask, 1.0815999507904052734375f);
+  EXPECT_EQ(static_cast<double>(replayTick(3).ask), 1.0815999507904052734375);
 }
 
-TEST(TestTicks, PricesAndFixedRows) {
+TEST(ReplayTable, PricesAndFixedRows) {
   const Points pts = tablePoints();
   struct Fixed {
     int row;
@@ -123,20 +117,20 @@ TEST(TestTicks, PricesAndFixedRows) {
   }
 }
 
-TEST(TestTicks, QuoteShape) {
+TEST(ReplayTable, QuoteShape) {
   const Points pts = tablePoints();
   int firstEqual = -1, equalRows = 0, repeats = 0, badOrder = 0;
   std::int64_t widest = 0;
-  for (int row = 0; row < kTestTickCount; ++row) {
+  for (int row = 0; row < kReplayTickCount; ++row) {
     const std::int64_t spread = pts.ask[row] - pts.bid[row];
     if (spread < 0 && ++badOrder <= 5) ADD_FAILURE() << "ask below bid at row " << row;
     widest = std::max(widest, spread);
-    const TestTick t = testTick(row);
+    const ReplayTick t = replayTick(row);
     if (t.ask == t.bid) {
       ++equalRows;
       if (firstEqual < 0) firstEqual = row;
     }
-    if (row > 0 && t.bid == testTick(row - 1).bid && t.ask == testTick(row - 1).ask) ++repeats;
+    if (row > 0 && t.bid == replayTick(row - 1).bid && t.ask == replayTick(row - 1).ask) ++repeats;
   }
   EXPECT_EQ(badOrder, 0);
   EXPECT_EQ(firstEqual, 10);
@@ -156,17 +150,19 @@ TEST(TestTicks, QuoteShape) {
   EXPECT_EQ(askHigh.firstRow, 74267);
 }
 
-TEST(TestTicks, DigitsFourPoints) {
+// The points the replay sends at Digits 4, against the generator's list.
+TEST(ReplayTable, DigitsFourPoints) {
   using namespace orv::test;
+  const auto digits4Points = [](float v) { return orv::replayPoints(v, 4); };
   for (const DigitsFourRow r : kDigitsFourRows) {
-    EXPECT_EQ(digits4Points(testTick(r.row).ask), r.ask) << "row " << r.row;
-    EXPECT_EQ(digits4Points(testTick(r.row).bid), r.bid) << "row " << r.row;
+    EXPECT_EQ(digits4Points(replayTick(r.row).ask), r.ask) << "row " << r.row;
+    EXPECT_EQ(digits4Points(replayTick(r.row).bid), r.bid) << "row " << r.row;
   }
   std::uint32_t bidMin = UINT32_MAX, bidMax = 0, askMin = UINT32_MAX, askMax = 0;
   int badGap = 0;
-  for (int row = 0; row < kTestTickCount; ++row) {
-    const std::uint32_t bid = digits4Points(testTick(row).bid);
-    const std::uint32_t ask = digits4Points(testTick(row).ask);
+  for (int row = 0; row < kReplayTickCount; ++row) {
+    const std::uint32_t bid = digits4Points(replayTick(row).bid);
+    const std::uint32_t ask = digits4Points(replayTick(row).ask);
     bidMin = std::min(bidMin, bid);
     bidMax = std::max(bidMax, bid);
     askMin = std::min(askMin, ask);
