@@ -1,6 +1,8 @@
 #include "core/unattended_recording.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 #include "core/activity_log.h"
 #include "core/file_pattern.h"
@@ -215,11 +217,12 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
 
 void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask) {
   if (stats.rows > 0) {
-    if (ms < stats.lastMs) ++stats.problems;
-    if (ms == stats.lastMs && bid == stats.lastBid && ask == stats.lastAsk) ++stats.problems;
+    if (ms < stats.lastMs) ++stats.order;
+    if (ms == stats.lastMs && bid == stats.lastBid && ask == stats.lastAsk) ++stats.repeats;
     stats.longestSilenceMs = std::max(stats.longestSilenceMs, ms - stats.lastMs);
   }
-  if (bid > ask) ++stats.problems;
+  if (bid > ask) ++stats.crossed;
+  if (bid == ask) ++stats.zeroSpreads;
   ++stats.rows;
   stats.lastMs = ms;
   stats.lastBid = bid;
@@ -237,10 +240,20 @@ void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
   std::string reason;
   const bool closed = f->file->close(reason);
   if (f->stats.rows == 0 && isWaitingToRetry()) return;  // a try that failed: its failure is what the log tells
+  // The words orvalda-check uses for the same things.
+  const auto counts = [](std::initializer_list<std::pair<std::uint64_t, const char*>> kinds) {
+    std::string out;
+    for (const auto& [n, kind] : kinds)
+      if (n > 0) out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + kind;
+    return out.empty() ? std::string("none") : out;
+  };
   log(now, path,
-      "Ended " + path + ": " + std::to_string(f->stats.rows) + " rows, longest silence " +
-          secondsText(f->stats.longestSilenceMs) + ", " + std::to_string(f->stats.problems) +
-          " rows out of time order, repeated or with bid above ask" + (closed ? "" : "; closing it failed: " + reason));
+      "Ended " + path + ": " + std::to_string(f->stats.rows) + (f->stats.rows == 1 ? " row" : " rows") +
+          ", longest silence " + secondsText(f->stats.longestSilenceMs) + "; problems: " +
+          counts({{f->stats.order, "order"}, {f->stats.crossed, "crossed"}}) + "; notes: " +
+          counts({{f->stats.repeats, f->stats.repeats == 1 ? "repeat" : "repeats"},
+                  {f->stats.zeroSpreads, f->stats.zeroSpreads == 1 ? "zero spread" : "zero spreads"}}) +
+          (closed ? "" : "; closing it failed: " + reason));
 }
 
 void UnattendedRecording::log(const WallTime& now, const std::string& nearPath, std::string_view text) {

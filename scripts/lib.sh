@@ -6,6 +6,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${ORVALDA_BUILD:-$ROOT/build}"
 NATIVE="$BUILD/native"
 WIN="$BUILD/win64"
+RELEASE="$BUILD/release"
+TOOLS="$BUILD/bin"  # the native tools users run
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 
 log() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
@@ -37,6 +39,8 @@ libgtest-dev /usr/include/gtest/gtest.h
 locales /usr/share/i18n/locales/de_DE
 libbenchmark-dev /usr/include/benchmark/benchmark.h
 libcli11-dev /usr/include/CLI/CLI.hpp
+libhowardhinnant-date-dev /usr/include/date/tz.h
+tzdata /usr/share/zoneinfo/America/New_York
 python3 python3
 bsdutils script
 zip zip
@@ -59,6 +63,15 @@ build_native() {
   log "building natively (unit tests, sanitizers)"
   cmake -S "$ROOT" -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
   cmake --build "$NATIVE" -j "$JOBS"
+}
+
+# The native tools users run (orvalda-check), optimised and without the
+# sanitizers, in build/bin.
+build_tools() {
+  log "building the native tools into $TOOLS (optimised)"
+  cmake -S "$ROOT" -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVALDA_SANITIZE=OFF \
+    -DORVALDA_TOOLS_DIR="$TOOLS" >/dev/null
+  cmake --build "$RELEASE" --target orvalda-check -j "$JOBS"
 }
 
 build_win() {

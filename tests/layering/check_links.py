@@ -9,11 +9,13 @@ link that runs against the layers.
 `cmake --graphviz`. Each layered library may link only the ones below it
 (the libraries' optimised "_plain" copies count as the library):
 
-    orvalda_platform, orvalda_replaytable -> (none of Orvalda's)
+    orvalda_platform, orvalda_replaytable, orvalda_rowformat -> (none of Orvalda's)
     orvalda_win32, orvalda_memory         -> orvalda_platform
-    orvalda_core                          -> orvalda_platform, orvalda_replaytable
-    orvalda_ui                            -> orvalda_core, orvalda_win32, orvalda_platform, orvalda_replaytable
+    orvalda_core                          -> orvalda_platform, orvalda_replaytable, orvalda_rowformat
+    orvalda_ui                            -> orvalda_core, orvalda_win32, orvalda_platform, orvalda_replaytable, orvalda_rowformat
     orvalda (the program)                 -> orvalda_ui and everything below it
+    orvalda_zone                          -> (none of Orvalda's)
+    orvalda_check                         -> orvalda_rowformat, orvalda_zone
 
 Tests, benchmarks and tools may link anything and are not checked.
 """
@@ -26,12 +28,15 @@ import sys
 BELOW = {
     "orvalda_platform": set(),
     "orvalda_replaytable": set(),
+    "orvalda_rowformat": set(),
     "orvalda_win32": {"orvalda_platform"},
     "orvalda_memory": {"orvalda_platform"},
-    "orvalda_core": {"orvalda_platform", "orvalda_replaytable"},
-    "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_replaytable"},
+    "orvalda_core": {"orvalda_platform", "orvalda_replaytable", "orvalda_rowformat"},
+    "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_replaytable", "orvalda_rowformat"},
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
+BELOW["orvalda_zone"] = set()
+BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone"}
 
 NODE = re.compile(r'^\s*"(\w+)"\s*\[\s*label\s*=\s*"([^"]+)"')
 EDGE = re.compile(r'^\s*"(\w+)"\s*->\s*"(\w+)"')
