@@ -90,20 +90,26 @@ def time_pandas(pd, path, runs=3):
     return best_wall, best_cpu, found
 
 
-def main():
+def bench_recording(doc):
+    """The command line PROGRAM [ROWS] [FOLDER] read, and the recording made
+    when it is not there yet: (program, folder, path, size)."""
     if len(sys.argv) < 2:
-        sys.exit(__doc__)
+        sys.exit(doc)
     program = sys.argv[1]
     rows = int(sys.argv[2]) if len(sys.argv) > 2 else 1000000
-    folder = sys.argv[3] if len(sys.argv) > 3 else tempfile.mkdtemp(prefix="orvalda-check-bench-")
-    import pandas as pd
-
+    folder = sys.argv[3] if len(sys.argv) > 3 else tempfile.mkdtemp(prefix="orvalda-bench-")
     path = os.path.join(folder, "bench-%d.csv" % rows)
     if not os.path.exists(path):
         print("writing %s ..." % path, flush=True)
         write_recording(path, rows)
     size = os.path.getsize(path)
     print("recording: %d rows, %.1f MB (%s)" % (rows, size / 1e6, path), flush=True)
+    return program, folder, path, size
+
+
+def main():
+    program, _, path, size = bench_recording(__doc__)
+    import pandas as pd
 
     # Taken in turns, so that both see the machine as busy or as idle.
     check_wall = check_cpu = pandas_wall = pandas_cpu = float("inf")

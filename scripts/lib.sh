@@ -41,6 +41,9 @@ libbenchmark-dev /usr/include/benchmark/benchmark.h
 libcli11-dev /usr/include/CLI/CLI.hpp
 libhowardhinnant-date-dev /usr/include/date/tz.h
 tzdata /usr/share/zoneinfo/America/New_York
+zlib1g-dev /usr/include/zlib.h
+libz-mingw-w64-dev /usr/x86_64-w64-mingw32/lib/libz.a
+python3-pandas /usr/lib/python3/dist-packages/pandas/__init__.py
 python3 python3
 bsdutils script
 zip zip
@@ -65,13 +68,13 @@ build_native() {
   cmake --build "$NATIVE" -j "$JOBS"
 }
 
-# The native tools users run (orvalda-check), optimised and without the
+# The native tools users run (orvalda-check, orvalda-export), optimised and without the
 # sanitizers, in build/bin.
 build_tools() {
   log "building the native tools into $TOOLS (optimised)"
   cmake -S "$ROOT" -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVALDA_SANITIZE=OFF \
     -DORVALDA_TOOLS_DIR="$TOOLS" >/dev/null
-  cmake --build "$RELEASE" --target orvalda-check -j "$JOBS"
+  cmake --build "$RELEASE" --target orvalda-check orvalda-export -j "$JOBS"
 }
 
 build_win() {

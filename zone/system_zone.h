@@ -4,8 +4,10 @@
 //                            read through the date library's tz part
 //   system_zone_windows.cpp  Windows' own zones (the registry's dynamic
 //                            daylight-saving data, GetTimeZoneInformationForYear):
-//                            IANA names of the common trading centres map to
-//                            Windows zone names, which are accepted as well
+//                            every IANA name maps to a Windows zone
+//                            (windows_names.inc, made by make_windows_names.py
+//                            from data Debian ships); Windows zone names are
+//                            accepted as well
 // Nothing is downloaded at run time.
 #pragma once
 

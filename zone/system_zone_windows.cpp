@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <cwchar>
 #include <map>
 
@@ -10,31 +12,13 @@ namespace orv::zone {
 
 namespace {
 
-// IANA names of the usual trading centres, and the Windows zone that keeps
-// their rules (a Windows zone name is taken as it is, too).
+// Every IANA name and the Windows zone that keeps its rules, sorted by name
+// (a Windows zone name is taken as it is, too).
 constexpr struct {
   const char* iana;
   const wchar_t* windows;
 } kWindowsNames[] = {
-    {"America/New_York", L"Eastern Standard Time"},     {"America/Toronto", L"Eastern Standard Time"},
-    {"America/Chicago", L"Central Standard Time"},      {"America/Denver", L"Mountain Standard Time"},
-    {"America/Los_Angeles", L"Pacific Standard Time"},  {"America/Sao_Paulo", L"E. South America Standard Time"},
-    {"America/Mexico_City", L"Central Standard Time (Mexico)"},
-    {"Europe/London", L"GMT Standard Time"},            {"Europe/Dublin", L"GMT Standard Time"},
-    {"Europe/Lisbon", L"GMT Standard Time"},            {"Europe/Berlin", L"W. Europe Standard Time"},
-    {"Europe/Zurich", L"W. Europe Standard Time"},      {"Europe/Amsterdam", L"W. Europe Standard Time"},
-    {"Europe/Rome", L"W. Europe Standard Time"},        {"Europe/Stockholm", L"W. Europe Standard Time"},
-    {"Europe/Vienna", L"W. Europe Standard Time"},      {"Europe/Paris", L"Romance Standard Time"},
-    {"Europe/Brussels", L"Romance Standard Time"},      {"Europe/Madrid", L"Romance Standard Time"},
-    {"Europe/Copenhagen", L"Romance Standard Time"},    {"Europe/Warsaw", L"Central European Standard Time"},
-    {"Europe/Prague", L"Central Europe Standard Time"}, {"Europe/Athens", L"GTB Standard Time"},
-    {"Europe/Helsinki", L"FLE Standard Time"},          {"Europe/Istanbul", L"Turkey Standard Time"},
-    {"Europe/Moscow", L"Russian Standard Time"},        {"Africa/Johannesburg", L"South Africa Standard Time"},
-    {"Asia/Dubai", L"Arabian Standard Time"},           {"Asia/Kolkata", L"India Standard Time"},
-    {"Asia/Singapore", L"Singapore Standard Time"},     {"Asia/Hong_Kong", L"China Standard Time"},
-    {"Asia/Shanghai", L"China Standard Time"},          {"Asia/Tokyo", L"Tokyo Standard Time"},
-    {"Asia/Seoul", L"Korea Standard Time"},             {"Australia/Sydney", L"AUS Eastern Standard Time"},
-    {"Australia/Melbourne", L"AUS Eastern Standard Time"}, {"Pacific/Auckland", L"New Zealand Standard Time"},
+#include "zone/windows_names.inc"
 };
 
 using GetForYear = BOOL(WINAPI*)(USHORT, PDYNAMIC_TIME_ZONE_INFORMATION, LPTIME_ZONE_INFORMATION);
@@ -118,8 +102,9 @@ class WindowsZone final : public ZoneRules {
 Zone systemZone(const std::string& name, std::string& error) {
   error = "no time zone is called '" + name + "' on this system (UTC, +02:00, or e.g. America/New_York)";
   std::wstring windowsName;
-  for (const auto& known : kWindowsNames)
-    if (name == known.iana) windowsName = known.windows;
+  const auto known = std::lower_bound(std::begin(kWindowsNames), std::end(kWindowsNames), name,
+                                      [](const auto& entry, const std::string& n) { return n.compare(entry.iana) > 0; });
+  if (known != std::end(kWindowsNames) && name == known->iana) windowsName = known->windows;
   if (windowsName.empty()) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
     windowsName.resize(static_cast<std::size_t>(n));

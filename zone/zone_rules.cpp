@@ -1,5 +1,6 @@
 #include "zone/zone_rules.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "zone/system_zone.h"
@@ -86,15 +87,25 @@ Zone findZone(std::string_view name, std::string& error) {
 }
 
 std::int64_t utcOf(const ZoneRules& zone, std::int64_t localMs) {
+  const Instants at = instantsOf(zone, localMs);
+  if (at.count > 0) return at.at[0];
+  // A skipped time, with the offset before the change.
+  constexpr std::int64_t kDay = 86400000;
+  return localMs - zone.offsetMs(localMs - kDay);
+}
+
+Instants instantsOf(const ZoneRules& zone, std::int64_t localMs) {
   // Zone rules change at most a few times a year: the offsets a day either
   // side are the only candidates.
   constexpr std::int64_t kDay = 86400000;
   const std::int64_t before = zone.offsetMs(localMs - kDay), after = zone.offsetMs(localMs + kDay);
-  const std::int64_t a = localMs - before, b = localMs - after;
-  const bool aHolds = zone.offsetMs(a) == before, bHolds = zone.offsetMs(b) == after;
-  if (aHolds && bHolds) return std::min(a, b);
-  if (bHolds) return b;
-  return a;
+  Instants found;
+  // The larger offset gives the earlier instant.
+  for (const std::int64_t offset : {std::max(before, after), std::min(before, after)}) {
+    const std::int64_t at = localMs - offset;
+    if (zone.offsetMs(at) == offset && (found.count == 0 || found.at[0] != at)) found.at[found.count++] = at;
+  }
+  return found;
 }
 
 }  // namespace orv::zone

@@ -49,6 +49,13 @@ Zone findZone(std::string_view name, std::string& error);
 // (when it is set ahead) is taken with the offset before the change, which
 // lands it just after the skipped hour.
 std::int64_t utcOf(const ZoneRules& zone, std::int64_t localMs);
+// Every UTC instant at which the zone's clock shows localMs, earlier first:
+// none for a time the clock skips, two for a time it shows twice.
+struct Instants {
+  std::int64_t at[2] = {};
+  int count = 0;
+};
+Instants instantsOf(const ZoneRules& zone, std::int64_t localMs);
 inline std::int64_t localOf(const ZoneRules& zone, std::int64_t utcMs) { return utcMs + zone.offsetMs(utcMs); }
 
 }  // namespace orv::zone

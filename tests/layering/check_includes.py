@@ -20,6 +20,7 @@ named after the arrow:
     tools      feeder and tester probe              -> core/protocol.h, core/option_reader.h, core/row_format.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
     check      orvalda-check                        -> zone, and core/option_reader.h, core/row_format.h only
+    export     orvalda-export                       -> zone, check, and core/option_reader.h, core/row_format.h only
 
 tests/, bench/ and data/ may include anything and are not read.
 
@@ -33,7 +34,7 @@ import pathlib
 import re
 import sys
 
-CHECKED_FOLDERS = ("platform", "core", "ui", "app", "tools", "zone", "check")
+CHECKED_FOLDERS = ("platform", "core", "ui", "app", "tools", "zone", "check", "export")
 PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "bench", "data")
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp", ".inl", ".rc"}
 
@@ -47,12 +48,14 @@ ALLOWED = {
     "tools": {"tools"},
     "zone": {"zone"},
     "check": {"check", "zone"},
+    "export": {"export", "check", "zone"},
 }
 # Single headers a part may include beyond its allowed parts.
 # core/option_reader.h is header only (CLI11); core/row_format.h is its own
 # library (orvalda_rowformat): the tools and orvalda-check link no more of core.
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h"},
-                 "check": {"core/option_reader.h", "core/row_format.h"}}
+                 "check": {"core/option_reader.h", "core/row_format.h"},
+                 "export": {"core/option_reader.h", "core/row_format.h"}}
 # Parts that must build without any window system, and the libraries beyond
 # the standard ones each may include.
 NO_WINDOW_SYSTEM = {"platform": (), "memory": (), "core": ("CLI/",)}

@@ -16,6 +16,7 @@ link that runs against the layers.
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
     orvalda_check                         -> orvalda_rowformat, orvalda_zone
+    orvalda_export                        -> orvalda_rowformat, orvalda_zone, orvalda_check (its line reader)
 
 Tests, benchmarks and tools may link anything and are not checked.
 """
@@ -37,6 +38,7 @@ BELOW = {
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 BELOW["orvalda_zone"] = set()
 BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone"}
+BELOW["orvalda_export"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_check"}
 
 NODE = re.compile(r'^\s*"(\w+)"\s*\[\s*label\s*=\s*"([^"]+)"')
 EDGE = re.compile(r'^\s*"(\w+)"\s*->\s*"(\w+)"')
