@@ -119,7 +119,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   if (orv::chooseStart(anotherCopyRuns(mark), startOptions) == orv::StartChoice::HandOver) {
     switch (handOver(mark)) {
       case HandOver::Done: return 0;
-      case HandOver::NoWindow: return replyAndEnd(orv::heldWithoutWindow(backend, startOptions));
+      case HandOver::NoWindow: return replyAndEnd(orv::heldWithoutWindow(backend, backend, startOptions));
       case HandOver::HolderGone: break;  // this copy runs after all
     }
   }

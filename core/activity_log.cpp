@@ -9,7 +9,7 @@ std::string logPathIn(std::string_view folder) {
   return folder.empty() ? std::string(kLogName) : std::string(folder) + "\\" + kLogName;
 }
 
-std::string writeLogLine(Backend& backend, std::string_view filePath, const WallTime& stamp, std::string_view text) {
+std::string writeLogLine(FileOpener& files, std::string_view filePath, const WallTime& stamp, std::string_view text) {
   TextBuffer line;
   appendDate(line, stamp, "-");
   line.append(' ');
@@ -21,7 +21,7 @@ std::string writeLogLine(Backend& backend, std::string_view filePath, const Wall
   for (;;) {
     const std::string path = logPathIn(folder);
     std::string ignored;
-    if (std::unique_ptr<RawFile> log = backend.openFile(path, FileOpening::AddTo, ignored)) {
+    if (std::unique_ptr<RawFile> log = files.openFile(path, FileOpening::AddTo, ignored)) {
       std::size_t written = 0;
       const bool ok = log->append(line.view().data(), line.view().size(), written, ignored);
       log->close(ignored);

@@ -20,6 +20,6 @@ std::string logPathIn(std::string_view folder);
 
 // "2026-12-06 14:03:27.045 text" and CR LF, added to the log nearest to
 // `filePath`. Returns the log's path, or empty when none took the line.
-std::string writeLogLine(Backend& backend, std::string_view filePath, const WallTime& stamp, std::string_view text);
+std::string writeLogLine(FileOpener& files, std::string_view filePath, const WallTime& stamp, std::string_view text);
 
 }  // namespace orv

@@ -7,32 +7,38 @@
 
 namespace orv {
 
+MainWindowModel::MainWindowModel(Backend& backend)
+    : closeButton(backend, controlId(Control::CloseButton), ButtonKind::Close, ""),
+      tickLine(backend, controlId(Control::TickLine), "Time, Symbol, BID, ASK", kWindowTextColor),
+      recordButton(backend, controlId(Control::RecordButton), ButtonKind::Ok, "START RECORDING"),
+      saveDialog(backend, "csv", "CSV files|*.csv"),
+      liveBox(backend, controlId(Control::LiveBox), false),
+      testDataBox(backend, controlId(Control::TestDataBox), true),
+      silenceLine(backend, controlId(Control::SilenceLine), "No Ticks", kRed) {}
+
 FeedHub::FeedHub(Backend& backend, const StartOptions& options)
     : backend_(backend),
-      utc_(options.utc),
-      autoLive_(options.live),
-      unattendedRun_(options.recordPattern.has_value()),
-      closeButton_(backend, controlId(Control::CloseButton), ButtonKind::Close, ""),
-      tickLine_(backend, controlId(Control::TickLine), "Time, Symbol, BID, ASK", kWindowTextColor),
-      recordButton_(backend, controlId(Control::RecordButton), ButtonKind::Ok, "START RECORDING"),
-      saveDialog_(backend, "csv", "CSV files|*.csv"),
+      mode_{options.utc, options.live, options.recordPattern.has_value()},
+      window_(backend),
       pulseTimer_(backend, timerId(TimerRole::Pulse), false, timerEntry(TimerRole::Pulse).firstIntervalMs),
-      liveBox_(backend, controlId(Control::LiveBox), false),
-      testDataBox_(backend, controlId(Control::TestDataBox), true),
-      silenceLine_(backend, controlId(Control::SilenceLine), "No Ticks", kRed),
-      statusTimer_(backend, timerId(TimerRole::Status), false, timerEntry(TimerRole::Status).firstIntervalMs),
-      link_(backend, [this] { return symbol_.digits(); }) {
-  recordButton_.onClick = [this] { onRecordClicked(); };
-  closeButton_.onClose = [this] { close(); };
-  liveBox_.onClick = [this] { onLiveClicked(); };
-  testDataBox_.onClick = [this] { onTestDataClicked(); };
+      tip_{Timer(backend, timerId(TimerRole::NotificationTip), false,
+                 timerEntry(TimerRole::NotificationTip).firstIntervalMs),
+           {}},
+      link_(backend, backend, [this] { return symbol_.digits(); }) {
+  window_.recordButton.onClick = [this] { onRecordClicked(); };
+  window_.closeButton.onClose = [this] { close(); };
+  window_.liveBox.onClick = [this] { onLiveClicked(); };
+  window_.testDataBox.onClick = [this] { onTestDataClicked(); };
   pulseTimer_.onTimer = [this] { onPulse(); };
   link_.onLost = [this](std::uint64_t notPassedOn) { onTesterLost(notPassedOn); };
   link_.onFound = [this] { notify(testerFoundNotice()); };
-  statusTimer_.onTimer = [this] { showStatus(); };
+  link_.onAnswersAgain = [this](std::uint64_t notTaken) {
+    backend_.showError(errorDisplayText(ticksNotPassedOnText("did not answer in time", notTaken)));
+  };
+  tip_.timer.onTimer = [this] { showNotificationTip(); };
   if (options.recordPattern) {
     // Armed from the start: the button offers to stop it before the first tick.
-    unattended_ = std::make_unique<UnattendedRecording>(backend, *options.recordPattern, options.daily);
+    unattended_ = std::make_unique<UnattendedRecording>(backend, backend, *options.recordPattern, options.daily);
     showRecordingState();
   }
 }
@@ -46,7 +52,7 @@ FeedHub::~FeedHub() {
 
 bool FeedHub::isRecording() const noexcept { return recording_ != nullptr || unattended_ != nullptr; }
 
-WallTime FeedHub::clock() { return utc_ ? wallTimeOf(backend_.utcNow()) : wallTimeOf(backend_.localNow()); }
+WallTime FeedHub::clock() { return mode_.utc ? wallTimeOf(backend_.utcNow()) : wallTimeOf(backend_.localNow()); }
 
 bool FeedHub::handleFeedMessage(Message& m) {
   const std::uint32_t wParam = low32(m.wParam);
@@ -54,15 +60,15 @@ bool FeedHub::handleFeedMessage(Message& m) {
   switch (m.msg) {
     case WM_TICK:
       m.result = 1;
-      if (!liveBox_.enabled()) {
-        liveBox_.setEnabled(true);
-        if (autoLive_) {
+      if (!window_.liveBox.enabled()) {
+        window_.liveBox.setEnabled(true);
+        if (mode_.autoLive) {
           // The first tick goes first: shown and recorded before the connect
           // (inside which further ticks can be handled), and forwarded first
           // once it is complete.
           onTick(wParam, lParam, false);
           firstTick_ = TesterLink::Tick(wParam, lParam);
-          liveBox_.setChecked(true);  // connects, or starts looking for the tester
+          setLive(true);  // connects, or starts looking for the tester
           firstTick_.reset();
           return true;
         }
@@ -90,9 +96,9 @@ bool FeedHub::handleFeedMessage(Message& m) {
 // A whole announcement: shown, the replay stopped for the run, the pulse
 // turned to the watchdog, and an unattended recording moved to its file.
 void FeedHub::onSymbolTail() {
-  tickLine_.setCaption(symbol_.symbol());
-  testDataBox_.setChecked(false);  // stops a replay, with its disconnect
-  testDataBox_.setEnabled(false);
+  window_.tickLine.setCaption(symbol_.symbol());
+  setTestData(false);  // stops a replay, with its disconnect
+  window_.testDataBox.setEnabled(false);
   pulseTimer_.setEnabled(true);
   pulseTimer_.setInterval(kWatchdogIntervalMs);
   if (!unattended_) return;
@@ -105,19 +111,19 @@ void FeedHub::onSymbolTail() {
 
 void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
   const WallTime now = clock();  // one reading for display and row
-  buildDisplayLine(displayText_, now, symbol_.symbol(), symbol_.digits(), bid, ask);
-  tickLine_.setCaption(displayText_.view());
+  buildDisplayLine(texts_.display, now, symbol_.symbol(), symbol_.digits(), bid, ask);
+  window_.tickLine.setCaption(texts_.display.view());
   watchdog_.tickArrived(backend_.calendarSeconds());
 
   std::string failure;
   std::optional<Notice> recordingChanged;
   if (unattended_ || recording_) {
-    buildCsvRow(rowText_, symbol_.pairText(), now, symbol_.digits(), bid, ask);
+    buildCsvRow(texts_.row, symbol_.pairText(), now, symbol_.digits(), bid, ask);
     if (unattended_) {
       const bool wasRetrying = unattended_->isWaitingToRetry();
-      unattended_->record(now, symbol_.symbol(), rowText_.view(), bid, ask, failure);
+      unattended_->record(now, symbol_.symbol(), texts_.row.view(), bid, ask, failure);
       recordingChanged = recordingNotice(wasRetrying);
-    } else if (!recording_->appendRow(rowText_.view(), failure)) {
+    } else if (!recording_->appendRow(texts_.row.view(), failure)) {
       // The recording ends here, so it never looks alive while nothing
       // reaches the disk.
       failure = "Recording to " + recording_->path() + " stopped: " + failure;
@@ -136,10 +142,10 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
 
 void FeedHub::click(Control control) {
   switch (control) {
-    case Control::RecordButton: recordButton_.click(); break;
-    case Control::CloseButton: closeButton_.click(); break;
-    case Control::LiveBox: liveBox_.click(); break;
-    case Control::TestDataBox: testDataBox_.click(); break;
+    case Control::RecordButton: window_.recordButton.click(); break;
+    case Control::CloseButton: window_.closeButton.click(); break;
+    case Control::LiveBox: window_.liveBox.click(); break;
+    case Control::TestDataBox: window_.testDataBox.click(); break;
     case Control::TickLine:
     case Control::SilenceLine:
     case Control::TesterGroup: break;  // nothing to click
@@ -150,35 +156,48 @@ void FeedHub::timerElapsed(TimerRole timer) {
   switch (timer) {
     case TimerRole::Pulse: pulseTimer_.fire(); break;
     case TimerRole::TesterSearch: link_.searchTimer().fire(); break;
-    case TimerRole::Status: statusTimer_.fire(); break;
+    case TimerRole::NotificationTip: tip_.timer.fire(); break;
   }
 }
 
 // One pulse: a replay step while "Test Data" is ticked, else a watchdog step.
 void FeedHub::onPulse() {
-  if (testDataBox_.checked()) {
-    if (replay_.step(link_, symbol_.digits())) testDataBox_.setChecked(false);  // the pass has ended
+  if (window_.testDataBox.checked()) {
+    if (replay_.step(link_, symbol_.digits())) setTestData(false);  // the pass has ended
     return;
   }
   if (!watchdog_.hasSeenTicks()) return;
   const FeedWatchdog::Look look = watchdog_.look(backend_.calendarSeconds());
-  tickLine_.setFontColor(look.stale ? kRed : kWindowTextColor);
-  silenceLine_.setCaption(look.silence);
+  window_.tickLine.setFontColor(look.stale ? kRed : kWindowTextColor);
+  window_.silenceLine.setCaption(look.silence);
 }
 
 void FeedHub::onLiveClicked() {
-  if (liveBox_.checked())
+  if (window_.liveBox.checked())
     link_.open(std::exchange(firstTick_, std::nullopt));
   else
     link_.close();
   keepTimerPace();
   // Started with --live, a tester that is not there yet is looked for again
   // every few seconds while the box stays ticked.
-  link_.keepLooking(autoLive_ && liveBox_.checked());
+  link_.keepLooking(mode_.autoLive && window_.liveBox.checked());
+}
+
+// The program's own change of a box does what the user's click on it does.
+void FeedHub::setLive(bool on) {
+  if (window_.liveBox.checked() == on) return;
+  window_.liveBox.setChecked(on);
+  onLiveClicked();
+}
+
+void FeedHub::setTestData(bool on) {
+  if (window_.testDataBox.checked() == on) return;
+  window_.testDataBox.setChecked(on);
+  onTestDataClicked();
 }
 
 void FeedHub::onTestDataClicked() {
-  if (testDataBox_.checked()) {
+  if (window_.testDataBox.checked()) {
     link_.open();
     pulseTimer_.setEnabled(true);
   } else {
@@ -192,15 +211,15 @@ void FeedHub::onTestDataClicked() {
 // again while "Live Data" stays ticked; otherwise both boxes show the
 // closed link. Told once, with the ticks it missed.
 void FeedHub::onTesterLost(std::uint64_t notPassedOn) {
-  const bool lookAgain = autoLive_ && liveBox_.checked();
+  const bool lookAgain = mode_.autoLive && window_.liveBox.checked();
   std::string text = notPassedOn > 0 ? ticksNotPassedOnText("closed its window", notPassedOn)
                                      : std::string(kTesterTitle) + " closed its window";
   if (lookAgain) {
     link_.keepLooking(true);
     text += "; Orvalda looks for it and passes ticks on again once it is back";
   } else {
-    testDataBox_.setChecked(false);
-    liveBox_.setChecked(false);
+    setTestData(false);
+    setLive(false);
   }
   keepTimerPace();
   notify(testerLostNotice(notPassedOn, lookAgain));
@@ -209,7 +228,7 @@ void FeedHub::onTesterLost(std::uint64_t notPassedOn) {
 
 // The system timer runs finer only while a replay really goes out.
 void FeedHub::keepTimerPace() {
-  const bool replaying = testDataBox_.checked() && link_.isOpen() && pulseTimer_.enabled();
+  const bool replaying = window_.testDataBox.checked() && link_.isOpen() && pulseTimer_.enabled();
   backend_.keepTimerPace(replaying ? pulseTimer_.interval() : 0);
 }
 
@@ -230,13 +249,13 @@ void FeedHub::onRecordClicked() {
 }
 
 void FeedHub::startRecording() {
-  saveDialog_.fileName = proposedFileName(symbol_.symbol(), clock());
-  saveDialog_.initialFolder = backend_.loadSetting(kLastFolderSetting);
-  if (!saveDialog_.execute()) return;
-  backend_.saveSetting(kLastFolderSetting, folderOf(saveDialog_.fileName));
+  window_.saveDialog.fileName = proposedFileName(symbol_.symbol(), clock());
+  window_.saveDialog.initialFolder = backend_.loadSetting(kLastFolderSetting);
+  if (!window_.saveDialog.execute()) return;
+  backend_.saveSetting(kLastFolderSetting, folderOf(window_.saveDialog.fileName));
   std::string reason;
-  auto file = RecordingFile::create(backend_, saveDialog_.fileName, reason);
-  if (!file) throw Error("Cannot record to " + saveDialog_.fileName + ": " + reason);
+  auto file = RecordingFile::create(backend_, window_.saveDialog.fileName, reason);
+  if (!file) throw Error("Cannot record to " + window_.saveDialog.fileName + ": " + reason);
   // The open file is all a recording needs (no timer: each row is written
   // as its tick comes).
   recording_ = std::move(file);
@@ -252,17 +271,17 @@ void FeedHub::stopRecording() {
 
 void FeedHub::showRecordingState() {
   const bool recording = isRecording();
-  recordButton_.setKind(recording ? ButtonKind::Cancel : ButtonKind::Ok);
-  recordButton_.setCaption(recording ? "STOP RECORDING" : "START RECORDING");
+  window_.recordButton.setKind(recording ? ButtonKind::Cancel : ButtonKind::Ok);
+  window_.recordButton.setCaption(recording ? "STOP RECORDING" : "START RECORDING");
 }
 
-void FeedHub::startStatusUpdates() {
-  statusTimer_.setEnabled(true);
-  showStatus();
+void FeedHub::startNotificationTips() {
+  tip_.timer.setEnabled(true);
+  showNotificationTip();
 }
 
-StatusSnapshot FeedHub::status() const {
-  StatusSnapshot s;
+NotificationSnapshot FeedHub::notificationSnapshot() const {
+  NotificationSnapshot s;
   s.recording = isRecording();
   if (unattended_) {
     s.file = unattended_->currentPath();
@@ -280,11 +299,11 @@ StatusSnapshot FeedHub::status() const {
 
 // The same text is not shown again: the notification area lives in another
 // process, and each change is a message to it.
-void FeedHub::showStatus() {
-  std::string text = statusTip(status());
-  if (text == shownStatus_) return;
-  shownStatus_ = std::move(text);
-  backend_.showStatus(shownStatus_);
+void FeedHub::showNotificationTip() {
+  std::string text = notificationTip(notificationSnapshot());
+  if (text == tip_.shown) return;
+  tip_.shown = std::move(text);
+  backend_.showNotificationTip(tip_.shown);
 }
 
 void FeedHub::notify(const Notice& notice) { backend_.notify(notice.kind, notice.title, notice.text); }
@@ -298,8 +317,8 @@ std::optional<Notice> FeedHub::recordingNotice(bool wasRetrying) const {
 // The recordings folder: the current file's; before the first, the folder
 // the pattern names before its first field; without a recording, where the
 // last one went.
-std::vector<TrayMenuItem> FeedHub::trayMenu(bool checkerInstalled, bool exporterInstalled) const {
-  TrayMenuFacts facts;
+std::vector<NotificationMenuItem> FeedHub::notificationMenu(bool checkerInstalled, bool exporterInstalled) const {
+  NotificationMenuFacts facts;
   facts.checkerInstalled = checkerInstalled;
   facts.exporterInstalled = exporterInstalled;
   if (unattended_) {
@@ -315,7 +334,7 @@ std::vector<TrayMenuItem> FeedHub::trayMenu(bool checkerInstalled, bool exporter
     facts.recordingsFolder = folderOf(std::string_view(*pattern).substr(0, pattern->find('{')));
   else
     facts.recordingsFolder = backend_.loadSetting(kLastFolderSetting);
-  return orv::trayMenu(facts);
+  return orv::notificationMenu(facts);
 }
 
 void FeedHub::close() {
@@ -323,8 +342,8 @@ void FeedHub::close() {
 }
 
 bool FeedHub::mayEndSession() {
-  liveBeforeSessionQuestion_ = liveBox_.checked();
-  if (unattendedRun_) return true;
+  closing_.liveBeforeSessionEnd = window_.liveBox.checked();
+  if (mode_.unattendedRun) return true;
   bool mayEnd = false;
   runGuarded(backend_, [this, &mayEnd] { mayEnd = confirmClose(); });
   return mayEnd;
@@ -334,14 +353,14 @@ bool FeedHub::mayEndSession() {
 // open (taskkill asks every top-level window; Close pressed again) is left
 // to the open one, and changes nothing.
 bool FeedHub::confirmClose() {
-  if (askingToClose_) return false;
-  testDataBox_.setChecked(false);
-  liveBox_.setChecked(false);
-  askingToClose_ = true;
+  if (closing_.open) return false;
+  setTestData(false);
+  setLive(false);
+  closing_.open = true;
   struct Asked {
     bool& flag;
     ~Asked() { flag = false; }
-  } asked{askingToClose_};
+  } asked{closing_.open};
   const bool yes = backend_.askYesNo("Are you sure?", "Exit");
   if (!yes) closeDeclined();
   return yes;
@@ -350,11 +369,11 @@ bool FeedHub::confirmClose() {
 // Started with --live, the program goes on forwarding after a No: "Live
 // Data" is ticked again, which opens the link afresh (or looks for the tester).
 void FeedHub::closeDeclined() {
-  if (autoLive_ && liveBox_.enabled()) liveBox_.setChecked(true);
+  if (mode_.autoLive && window_.liveBox.enabled()) setLive(true);
 }
 
 void FeedHub::sessionEndCancelled() {
-  if (liveBeforeSessionQuestion_ && liveBox_.enabled()) liveBox_.setChecked(true);
+  if (closing_.liveBeforeSessionEnd && window_.liveBox.enabled()) setLive(true);
 }
 
 void FeedHub::sessionEnds() {

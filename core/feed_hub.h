@@ -25,10 +25,10 @@
 #include "core/feed_watchdog.h"
 #include "core/recording_file.h"
 #include "core/replay.h"
-#include "core/status_text.h"
+#include "core/notification_text.h"
 #include "core/tester_link.h"
 #include "core/tick_text.h"
-#include "core/tray_menu.h"
+#include "core/notification_menu.h"
 #include "core/unattended_recording.h"
 #include "core/wall_time.h"
 #include "core/window_model.h"
@@ -36,6 +36,19 @@
 #include "platform/toolkit.h"
 
 namespace orv {
+
+// The main window's controls, in the window's order: the logic sets their
+// state, ui/ shows it (ui/control_table.h names each one's member).
+struct MainWindowModel {
+  explicit MainWindowModel(Backend& backend);
+  BitmapButton closeButton;
+  Label tickLine;
+  BitmapButton recordButton;
+  SaveDialog saveDialog;
+  CheckBox liveBox;
+  CheckBox testDataBox;
+  Label silenceLine;
+};
 
 inline constexpr const char* kLastFolderSetting = "LastFolder";  // of the save dialog, kept between runs
 
@@ -78,19 +91,20 @@ class FeedHub {
   // every second from here on (call it once the window that runs the timers
   // exists). Its notices come as they happen: an unattended recording that
   // fails and recovers, a tester lost and found.
-  void startStatusUpdates();
+  void startNotificationTips();
   // What the tooltip tells, read now.
-  StatusSnapshot status() const;
+  NotificationSnapshot notificationSnapshot() const;
   // The icon's menu; checkerInstalled: the checker program is there to run.
-  std::vector<TrayMenuItem> trayMenu(bool checkerInstalled, bool exporterInstalled = false) const;
+  std::vector<NotificationMenuItem> notificationMenu(bool checkerInstalled, bool exporterInstalled = false) const;
 
   // The controls, for the window that shows them.
-  const Label& tickLine() const noexcept { return tickLine_; }
-  const Label& silenceLine() const noexcept { return silenceLine_; }
-  const BitmapButton& recordButton() const noexcept { return recordButton_; }
-  const BitmapButton& closeButton() const noexcept { return closeButton_; }
-  const CheckBox& liveBox() const noexcept { return liveBox_; }
-  const CheckBox& testDataBox() const noexcept { return testDataBox_; }
+  const MainWindowModel& window() const noexcept { return window_; }
+  const Label& tickLine() const noexcept { return window_.tickLine; }
+  const Label& silenceLine() const noexcept { return window_.silenceLine; }
+  const BitmapButton& recordButton() const noexcept { return window_.recordButton; }
+  const BitmapButton& closeButton() const noexcept { return window_.closeButton; }
+  const CheckBox& liveBox() const noexcept { return window_.liveBox; }
+  const CheckBox& testDataBox() const noexcept { return window_.testDataBox; }
 
  private:
   friend class FeedHubPeer;  // the unit tests' view of the parts' state
@@ -103,6 +117,8 @@ class FeedHub {
   void onRecordClicked();
   void onLiveClicked();
   void onTestDataClicked();
+  void setLive(bool on);
+  void setTestData(bool on);
   void onPulse();
   void onTesterLost(std::uint64_t notPassedOn);
   void closeDeclined();
@@ -110,28 +126,27 @@ class FeedHub {
   void startRecording();
   void stopRecording();
   void showRecordingState();
-  void showStatus();
+  void showNotificationTip();
   void notify(const Notice& notice);
   // The notice an unattended recording's step calls for: its failure began or ended.
   std::optional<Notice> recordingNotice(bool wasRetrying) const;
   WallTime clock();
 
   Backend& backend_;
-  const bool utc_;       // UTC instead of local time everywhere
-  const bool autoLive_;  // tick "Live Data" by itself once it can, and look for the tester
-  const bool unattendedRun_;  // started to record (--record): nobody need be at the window
-
-  // Controls, in the window's order.
-  BitmapButton closeButton_;
-  Label tickLine_;
-  BitmapButton recordButton_;
-  SaveDialog saveDialog_;
+  // How the run was started.
+  struct RunMode {
+    bool utc;            // UTC instead of local time everywhere
+    bool autoLive;       // tick "Live Data" by itself once it can, and look for the tester
+    bool unattendedRun;  // started to record (--record): nobody need be at the window
+  };
+  const RunMode mode_;
+  MainWindowModel window_;
   Timer pulseTimer_;  // paces the replay, or runs the watchdog once a symbol is announced
-  CheckBox liveBox_;
-  CheckBox testDataBox_;
-  Label silenceLine_;
-  Timer statusTimer_;  // the notification-area icon's tooltip
-  std::string shownStatus_;
+  // The notification icon's tooltip: its timer, and the text last shown.
+  struct TipLine {
+    Timer timer;
+    std::string shown;
+  } tip_;
   std::string stoppedLogPath_;  // the log of an unattended recording the user stopped
 
   // The parts.
@@ -142,14 +157,18 @@ class FeedHub {
   std::unique_ptr<RecordingFile> recording_;         // the user's recording; none while idle
   std::unique_ptr<UnattendedRecording> unattended_;  // --record, until the user stops it
 
-  bool askingToClose_ = false;  // the close question is open
-  bool liveBeforeSessionQuestion_ = false;  // "Live Data" when the session's end was last asked about
+  struct CloseQuestion {
+    bool open = false;                  // the close question is open
+    bool liveBeforeSessionEnd = false;  // "Live Data" when the session's end was last asked about
+  } closing_;
   std::optional<TesterLink::Tick> firstTick_;  // the tick whose arrival ticks "Live Data", until it does
 
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.
-  TextBuffer displayText_;
-  TextBuffer rowText_;
+  struct TickTexts {
+    TextBuffer display;
+    TextBuffer row;
+  } texts_;
 };
 
 }  // namespace orv

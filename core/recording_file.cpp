@@ -49,16 +49,16 @@ RecordingFile::~RecordingFile() {
   close(ignored);
 }
 
-std::unique_ptr<RecordingFile> RecordingFile::create(Backend& backend, const std::string& path, std::string& error) {
-  std::unique_ptr<RawFile> file = backend.openFile(path, FileOpening::Empty, error);
+std::unique_ptr<RecordingFile> RecordingFile::create(FileOpener& files, const std::string& path, std::string& error) {
+  std::unique_ptr<RawFile> file = files.openFile(path, FileOpening::Empty, error);
   if (!file) return nullptr;
   return std::unique_ptr<RecordingFile>(new RecordingFile(std::move(file), path, 0));
 }
 
-std::unique_ptr<RecordingFile> RecordingFile::addTo(Backend& backend, const std::string& path, std::string& cutTail,
+std::unique_ptr<RecordingFile> RecordingFile::addTo(FileOpener& files, const std::string& path, std::string& cutTail,
                                                     std::string& error) {
   cutTail.clear();
-  std::unique_ptr<RawFile> file = backend.openFile(path, FileOpening::AddTo, error);
+  std::unique_ptr<RawFile> file = files.openFile(path, FileOpening::AddTo, error);
   if (!file) return nullptr;
   Turn turn{*file};
   file->takeTurn(RawFile::TurnFor::Adding);

@@ -29,10 +29,10 @@ namespace orv {
 class RecordingFile {
  public:
   // A file started empty (the save dialog's choice: replaced when it is there).
-  static std::unique_ptr<RecordingFile> create(Backend& backend, const std::string& path, std::string& error);
+  static std::unique_ptr<RecordingFile> create(FileOpener& files, const std::string& path, std::string& error);
   // A file added to, made with its folders when it is not there. `cutTail`
   // gets the bytes of a cut last row that were taken off, if any.
-  static std::unique_ptr<RecordingFile> addTo(Backend& backend, const std::string& path, std::string& cutTail,
+  static std::unique_ptr<RecordingFile> addTo(FileOpener& files, const std::string& path, std::string& cutTail,
                                               std::string& error);
   // Closes; a failure has nobody left to tell.
   ~RecordingFile();

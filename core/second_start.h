@@ -28,6 +28,6 @@ inline constexpr int kHeldWithoutWindowExitCode = 3;
 // The desktop is held by a copy that shows no window: what to tell (on the
 // console, else in a box), also written to orvalda.log beside the recordings
 // of a start with --record.
-CommandLineReply heldWithoutWindow(Backend& backend, const StartOptions& options);
+CommandLineReply heldWithoutWindow(WallClock& clock, FileOpener& files, const StartOptions& options);
 
 }  // namespace orv

@@ -10,15 +10,15 @@ std::string ticksNotPassedOnText(std::string_view why, std::uint64_t count) {
          (count == 1 ? " tick was" : " ticks were") + " not passed on to it";
 }
 
-TesterLink::TesterLink(Backend& backend, std::function<std::int32_t()> digits)
-    : backend_(backend),
+TesterLink::TesterLink(WindowSender& windows, TimerService& timers, std::function<std::int32_t()> digits)
+    : windows_(windows),
       digits_(std::move(digits)),
-      searchTimer_(backend, timerId(TimerRole::TesterSearch), false, timerEntry(TimerRole::TesterSearch).firstIntervalMs) {
+      searchTimer_(timers, timerId(TimerRole::TesterSearch), false, timerEntry(TimerRole::TesterSearch).firstIntervalMs) {
   searchTimer_.onTimer = [this] { onSearch(); };
 }
 
 bool TesterLink::open(std::optional<Tick> first) {
-  const WindowHandle tester = backend_.findWindow(kTesterTitle);
+  const WindowHandle tester = windows_.findWindow(kTesterTitle);
   window_ = 0;
   connecting_ = tester;
   if (first) waiting_.push_back(*first);
@@ -73,7 +73,7 @@ void TesterLink::sendTick(std::uint32_t ask, std::uint32_t bid) {
 
 // False when the window is gone.
 bool TesterLink::send(WindowHandle tester, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
-  switch (backend_.sendMessage(tester, msg, wParam, lParam)) {
+  switch (windows_.sendMessage(tester, msg, wParam, lParam)) {
     case SendResult::NotAnswered:
       if (msg == WM_TICK) ++ticksNotTaken_;
       return true;
@@ -88,10 +88,7 @@ bool TesterLink::send(WindowHandle tester, std::uint32_t msg, std::uint64_t wPar
   if (connecting_ == tester) connecting_ = 0;
   const std::uint64_t count = ticksNotTaken_;
   ticksNotTaken_ = 0;
-  if (onLost)
-    onLost(count);
-  else if (count > 0)
-    backend_.showError(errorDisplayText(ticksNotPassedOnText("closed its window", count)));
+  if (onLost) onLost(count);
   return false;
 }
 
@@ -99,7 +96,7 @@ void TesterLink::tellTicksNotTaken() {
   if (ticksNotTaken_ == 0) return;
   const std::uint64_t count = ticksNotTaken_;
   ticksNotTaken_ = 0;
-  backend_.showError(errorDisplayText(ticksNotPassedOnText("did not answer in time", count)));
+  if (onAnswersAgain) onAnswersAgain(count);
 }
 
 void TesterLink::keepLooking(bool on) { searchTimer_.setEnabled(on && !isOpen()); }

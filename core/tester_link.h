@@ -29,7 +29,7 @@ namespace orv {
 class TesterLink {
  public:
   // digits: the decimals the connect sequence tells the tester, read when it is sent.
-  TesterLink(Backend& backend, std::function<std::int32_t()> digits);
+  TesterLink(WindowSender& windows, TimerService& timers, std::function<std::int32_t()> digits);
 
   bool isOpen() const noexcept { return window_ != 0; }
   WindowHandle window() const noexcept { return window_; }
@@ -56,8 +56,11 @@ class TesterLink {
   Timer& searchTimer() noexcept { return searchTimer_; }
 
   // The tester's window went away; the argument is the ticks not passed on
-  // to it since it last answered. Unset: the count is told on the error display.
+  // to it since it last answered. The link shows nothing itself: its owner
+  // decides what the user is told.
   std::function<void(std::uint64_t notPassedOn)> onLost;
+  // The tester answered again (or the link closed) after ticks it did not take.
+  std::function<void(std::uint64_t notTaken)> onAnswersAgain;
   // The search found a tester and opened the link.
   std::function<void()> onFound;
 
@@ -67,7 +70,7 @@ class TesterLink {
   void tellTicksNotTaken();
   void onSearch();
 
-  Backend& backend_;
+  WindowSender& windows_;
   std::function<std::int32_t()> digits_;
   Timer searchTimer_;
   WindowHandle window_ = 0;          // set while the link is open

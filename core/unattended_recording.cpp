@@ -43,11 +43,11 @@ std::string secondsText(std::int64_t ms) {
 
 }  // namespace
 
-UnattendedRecording::UnattendedRecording(Backend& backend, std::string pattern, bool daily)
-    : backend_(backend), pattern_(std::move(pattern)), daily_(daily) {}
+UnattendedRecording::UnattendedRecording(FileOpener& files, WallClock& clock, std::string pattern, bool daily)
+    : opener_(files), clock_(clock), pattern_(std::move(pattern)), daily_(daily) {}
 
 UnattendedRecording::~UnattendedRecording() {
-  if (!ended_) end(wallTimeOf(backend_.localNow()));
+  if (!ended_) end(wallTimeOf(clock_.localNow()));
 }
 
 void UnattendedRecording::record(const WallTime& now, const std::string& symbol, std::string_view row,
@@ -147,7 +147,7 @@ bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol,
 bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbol, std::string& notice) {
   const std::string path = expandFilePattern(pattern_, symbol, dayNumber(now) == followedDay_ ? now : latest_);
   std::string reason, cutTail;
-  std::unique_ptr<RecordingFile> file = RecordingFile::addTo(backend_, path, cutTail, reason);
+  std::unique_ptr<RecordingFile> file = RecordingFile::addTo(opener_, path, cutTail, reason);
   if (!file) {
     fileFailed(now, path, reason, notice);
     return false;
@@ -257,7 +257,7 @@ void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
 }
 
 void UnattendedRecording::log(const WallTime& now, const std::string& nearPath, std::string_view text) {
-  std::string written = writeLogLine(backend_, nearPath, now, text);
+  std::string written = writeLogLine(opener_, nearPath, now, text);
   if (!written.empty()) logPath_ = std::move(written);
 }
 

@@ -45,7 +45,7 @@ inline constexpr std::int64_t kQuietSwitchLoggedMs = 60 * 1000;
 class UnattendedRecording {
  public:
   // pattern: an absolute path with {symbol}, {date} and {time} fields.
-  UnattendedRecording(Backend& backend, std::string pattern, bool daily);
+  UnattendedRecording(FileOpener& files, WallClock& clock, std::string pattern, bool daily);
   // Ends the file, logged.
   ~UnattendedRecording();
   UnattendedRecording(const UnattendedRecording&) = delete;
@@ -101,7 +101,8 @@ class UnattendedRecording {
   void endFile(const WallTime& now, const OpenFile* which);
   void log(const WallTime& now, const std::string& nearPath, std::string_view text);
 
-  Backend& backend_;
+  FileOpener& opener_;
+  WallClock& clock_;
   std::string pattern_;
   bool daily_;
   bool ended_ = false;

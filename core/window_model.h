@@ -41,13 +41,13 @@ inline constexpr Color kWindowTextColor = 0x80000008;  // the system's window te
 enum class TimerRole : int {
   Pulse,         // paces the replay, or runs the watchdog once a symbol has been announced
   TesterSearch,  // looks for a tester that is not there yet
-  Status,        // keeps the notification-area icon's tooltip current
+  NotificationTip,  // keeps the notification-area icon's tooltip current
 };
 
 inline constexpr unsigned kReplayIntervalMs = 20;          // the pulse while it paces the replay
 inline constexpr unsigned kWatchdogIntervalMs = 500;       // the pulse once a symbol has been announced
 inline constexpr unsigned kTesterSearchIntervalMs = 3000;  // --live: looking for a tester not there yet
-inline constexpr unsigned kStatusIntervalMs = 1000;        // the icon's tooltip, at most once a second
+inline constexpr unsigned kNotificationTipIntervalMs = 1000;  // the icon's tooltip, at most once a second
 
 struct TimerEntry {
   TimerRole role;
@@ -58,7 +58,7 @@ struct TimerEntry {
 inline constexpr std::array<TimerEntry, 3> kTimers{{
     {TimerRole::Pulse, 1, kReplayIntervalMs},
     {TimerRole::TesterSearch, 3, kTesterSearchIntervalMs},
-    {TimerRole::Status, 4, kStatusIntervalMs},
+    {TimerRole::NotificationTip, 4, kNotificationTipIntervalMs},
 }};
 
 constexpr const TimerEntry& timerEntry(TimerRole role) noexcept { return kTimers[static_cast<std::size_t>(role)]; }

@@ -76,7 +76,7 @@ class RawFile {
 enum class NoticeKind { Info, Warning };
 
 // The room the notification area has for its texts, in UTF-16 code units.
-inline constexpr std::size_t kStatusTextUnits = 127;  // the icon's tooltip
+inline constexpr std::size_t kNotificationTextUnits = 127;  // the icon's tooltip
 inline constexpr std::size_t kNoticeTitleUnits = 63;
 inline constexpr std::size_t kNoticeTextUnits = 255;
 
@@ -85,22 +85,50 @@ enum class FileOpening {
   AddTo,   // kept as it is; created, with every missing folder on its way, when it is not
 };
 
-class Backend {
- public:
-  virtual ~Backend() = default;
+// The backend's narrow doors: each part of the program takes the one or two
+// it uses, never the whole backend.
 
-  // Clocks: the wall clock in local time and in UTC, to the millisecond, and
-  // whole seconds since 1970 as time() gives them.
+// Clocks: the wall clock in local time and in UTC, to the millisecond, and
+// whole seconds since 1970 as time() gives them.
+class WallClock {
+ public:
+  virtual ~WallClock() = default;
   virtual std::chrono::local_time<std::chrono::milliseconds> localNow() = 0;
   virtual std::chrono::sys_time<std::chrono::milliseconds> utcNow() = 0;
   virtual std::int64_t calendarSeconds() = 0;
+};
 
-  // Other programs' windows. send waits until the target has handled the
-  // message, or gives up on a window that does not answer; the target's own
-  // answer is not used. findWindow finds another program's window by its
-  // title, never a folder window of the shell (a folder may bear any name).
+// Other programs' windows. send waits until the target has handled the
+// message, or gives up on a window that does not answer; the target's own
+// answer is not used. findWindow finds another program's window by its
+// title, never a folder window of the shell (a folder may bear any name).
+class WindowSender {
+ public:
+  virtual ~WindowSender() = default;
   virtual WindowHandle findWindow(std::string_view title) = 0;
   virtual SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) = 0;
+};
+
+// Periodic timers. start replaces a running period of the same id;
+// false when the window system has no timer left.
+class TimerService {
+ public:
+  virtual ~TimerService() = default;
+  virtual bool startTimer(TimerId id, unsigned intervalMs) = 0;
+  virtual void stopTimer(TimerId id) = 0;
+};
+
+// Opens a file to write; nullptr with a reason on failure.
+class FileOpener {
+ public:
+  virtual ~FileOpener() = default;
+  virtual std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) = 0;
+};
+
+// Every operation, for the coordinator and the window that owns it.
+class Backend : public WallClock, public WindowSender, public TimerService, public FileOpener {
+ public:
+  ~Backend() override = default;
 
   // Drawing the controls' state, which the toolkit layer keeps.
   virtual void showCaption(ControlId c, const std::string& text) = 0;
@@ -109,10 +137,6 @@ class Backend {
   virtual void showEnabled(ControlId c, bool enabled) = 0;
   virtual void showButtonKind(ControlId c, ButtonKind kind) = 0;
 
-  // Periodic timers. start replaces a running period of the same id;
-  // false when the window system has no timer left.
-  virtual bool startTimer(TimerId id, unsigned intervalMs) = 0;
-  virtual void stopTimer(TimerId id) = 0;
   // The shortest timer period that must keep its pace now, 0 for none. The
   // system's timer ticks every 15.6 ms by default, which would stretch a
   // 20 ms period to 31 ms; the backend chooses the resolution from this.
@@ -125,14 +149,11 @@ class Backend {
   virtual void showError(std::string_view text) = 0;
 
   // The program's icon in the notification area: its tooltip (one or two
-  // lines, at most kStatusTextUnits), and a notice beside it that nobody has
+  // lines, at most kNotificationTextUnits), and a notice beside it that nobody has
   // to answer. Neither waits: both are shown once the message being handled
   // has been answered.
-  virtual void showStatus(std::string_view text) = 0;
+  virtual void showNotificationTip(std::string_view text) = 0;
   virtual void notify(NoticeKind kind, std::string_view title, std::string_view text) = 0;
-
-  // Opens a file to write; nullptr with a reason on failure.
-  virtual std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) = 0;
 
   // The few values kept between runs (the folder last chosen for a
   // recording); an empty text when none is kept.

@@ -213,9 +213,9 @@ void MemoryBackend::showError(std::string_view text) {
   note("error " + std::string(text));
 }
 
-void MemoryBackend::showStatus(std::string_view text) {
-  statuses.emplace_back(text);
-  note("status " + std::string(text));
+void MemoryBackend::showNotificationTip(std::string_view text) {
+  notificationTips.emplace_back(text);
+  note("tip " + std::string(text));
 }
 
 void MemoryBackend::notify(NoticeKind kind, std::string_view title, std::string_view text) {

@@ -97,7 +97,7 @@ class MemoryBackend : public Backend {
   unsigned pacedPeriodMs = 0;                 // what keepTimerPace last asked for
   std::vector<std::string> errors;            // texts of the error display
   std::vector<std::string> questions;         // texts asked with Yes/No
-  std::vector<std::string> statuses;          // the notification-area tooltips, in order
+  std::vector<std::string> notificationTips;          // the notification-area tooltips, in order
   std::vector<ShownNotice> notices;           // the notices beside the icon, in order
   std::vector<std::shared_ptr<MemoryFile>> files;  // in the order they were opened
   // The "disk": each path's file.
@@ -135,7 +135,7 @@ class MemoryBackend : public Backend {
   bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) override;
   bool askYesNo(std::string_view text, std::string_view caption) override;
   void showError(std::string_view text) override;
-  void showStatus(std::string_view text) override;
+  void showNotificationTip(std::string_view text) override;
   void notify(NoticeKind kind, std::string_view title, std::string_view text) override;
   std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;

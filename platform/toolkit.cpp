@@ -35,7 +35,6 @@ void CheckBox::setChecked(bool checked) {
   if (checked == checked_) return;
   checked_ = checked;
   backend_.showChecked(id_, checked_);
-  if (onClick) onClick();
 }
 
 void CheckBox::setEnabled(bool enabled) {
@@ -45,7 +44,9 @@ void CheckBox::setEnabled(bool enabled) {
 }
 
 void CheckBox::click() {
-  if (enabled_) setChecked(!checked_);
+  if (!enabled_) return;
+  setChecked(!checked_);
+  if (onClick) onClick();
 }
 
 std::string_view stockCaption(ButtonKind kind) noexcept {
@@ -83,8 +84,8 @@ void BitmapButton::click() {
   }
 }
 
-Timer::Timer(Backend& backend, TimerId id, bool enabled, unsigned intervalMs)
-    : backend_(backend), id_(id), enabled_(enabled), interval_(intervalMs) {}
+Timer::Timer(TimerService& timers, TimerId id, bool enabled, unsigned intervalMs)
+    : timers_(timers), id_(id), enabled_(enabled), interval_(intervalMs) {}
 
 void Timer::setEnabled(bool enabled) {
   if (enabled == enabled_) return;
@@ -99,8 +100,8 @@ void Timer::setInterval(unsigned intervalMs) {
 }
 
 void Timer::restart() {
-  backend_.stopTimer(id_);
-  if (enabled_ && interval_ != 0 && !backend_.startTimer(id_, interval_))
+  timers_.stopTimer(id_);
+  if (enabled_ && interval_ != 0 && !timers_.startTimer(id_, interval_))
     throw Error("Not enough timers available");
 }
 

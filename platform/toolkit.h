@@ -1,8 +1,8 @@
 // The toolkit's controls as the program's logic sees them: each keeps its
 // own state and follows the toolkit's rules, and tells the backend what to
 // draw. The rules are written here once, for the Win32 program and the tests:
-//  - setting a check box to a new value runs its click handler before the
-//    setter returns; the same value does nothing; Enabled runs no handler;
+//  - setting a check box's state runs no handler; a click flips an enabled
+//    box and then runs its click handler; Enabled runs no handler;
 //  - a timer set to the Enabled or Interval it already has keeps its running
 //    period, a new value restarts it;
 //  - a bitmap button's kind brings its stock caption and role;
@@ -61,9 +61,9 @@ class CheckBox {
  public:
   CheckBox(Backend& backend, ControlId id, bool enabled);
   Handler onClick;
-  void setChecked(bool checked);  // runs onClick when the value changes
+  void setChecked(bool checked);  // runs nothing
   void setEnabled(bool enabled);  // runs nothing
-  void click();                   // a user's click or Space: flips an enabled box
+  void click();                   // a user's click or Space: flips an enabled box, then runs onClick
   bool checked() const noexcept { return checked_; }
   bool enabled() const noexcept { return enabled_; }
 
@@ -99,7 +99,7 @@ class BitmapButton {
 
 class Timer {
  public:
-  Timer(Backend& backend, TimerId id, bool enabled, unsigned intervalMs);
+  Timer(TimerService& timers, TimerId id, bool enabled, unsigned intervalMs);
   Handler onTimer;
   // Throw Error("Not enough timers available") when the period cannot start;
   // the new value is kept all the same.
@@ -111,7 +111,7 @@ class Timer {
 
  private:
   void restart();
-  Backend& backend_;
+  TimerService& timers_;
   TimerId id_;
   bool enabled_;
   unsigned interval_;

@@ -5,6 +5,16 @@
 // change reaches the control's window, which the main window binds once it
 // has created them. Labels and bitmap buttons paint from the toolkit's state,
 // so a new colour or kind only asks them to repaint.
+//
+// Where the methods live:
+//  - win32_backend.cpp: the clocks, finding and sending to other windows,
+//    the show* of the controls, the timers, the save dialog, the question
+//    and the error display, the settings, openFile (over win32_file.cpp's
+//    raw file) and the end of the loop;
+//  - win32_notification_area.cpp: the notification icon (add, remove, the
+//    shell's restart), its tooltip and notices;
+//  - win32_notification_icon.cpp: NotificationIcon, the icon's own calls to
+//    the shell.
 #pragma once
 
 #include "platform/win32.h"
@@ -16,7 +26,7 @@
 
 #include "platform/backend.h"
 #include "platform/error_queue.h"
-#include "platform/win32_notify_icon.h"
+#include "platform/win32_notification_icon.h"
 #include "platform/send_policy.h"
 
 namespace orv {
@@ -24,7 +34,7 @@ namespace orv {
 // Posted to the application window when an error is waiting for the display.
 inline constexpr UINT kShowErrorsMessage = WM_APP + 2;
 // Posted to the application window when the notification area has something to show.
-inline constexpr UINT kNotifyAreaMessage = WM_APP + 20;
+inline constexpr UINT kNotificationAreaMessage = WM_APP + 20;
 
 class Win32Backend : public Backend {
  public:
@@ -68,16 +78,16 @@ class Win32Backend : public Backend {
   void showQueuedErrors();
 
   // The notification area: the icon, owned by the application window, which
-  // gets the icon's clicks (kNotifyIconMessage) and shows what waits for the
-  // notification area when told to (kNotifyAreaMessage: showNotifyArea).
+  // gets the icon's clicks (kNotificationIconMessage) and shows what waits for the
+  // notification area when told to (kNotificationAreaMessage: showNotificationArea).
   // Nothing is shown before setAppWindow.
-  void addNotifyIcon(HWND owner, HICON icon);
-  void removeNotifyIcon();
+  void addNotificationIcon(HWND owner, HICON icon);
+  void removeNotificationIcon();
   // The shell restarted ("TaskbarCreated"): the icon is added again from the loop.
-  void notifyAreaRestarted();
-  void showStatus(std::string_view text) override;
+  void notificationAreaRestarted();
+  void showNotificationTip(std::string_view text) override;
   void notify(NoticeKind kind, std::string_view title, std::string_view text) override;
-  void showNotifyArea();
+  void showNotificationArea();
 
   std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
@@ -101,12 +111,12 @@ class Win32Backend : public Backend {
     NoticeKind kind;
     std::string title, text;
   };
-  void postNotifyArea();
-  NotifyIcon notifyIcon_;
-  std::optional<std::string> pendingStatus_;
+  void postNotificationArea();
+  NotificationIcon notificationIcon_;
+  std::optional<std::string> pendingTip_;
   std::vector<PendingNotice> pendingNotices_;
   bool iconLost_ = false;
-  bool notifyAreaPosted_ = false;
+  bool notificationAreaPosted_ = false;
 };
 
 // A colour as the toolkit encodes it (0x00BBGGRR, or 0x80000000 | system

@@ -11,7 +11,7 @@ void setIcons(HWND window, HICON icon, HICON smallIcon) {
 }
 
 ApplicationWindow::~ApplicationWindow() {
-  notifyArea_.remove();
+  notificationArea_.remove();
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
@@ -23,11 +23,11 @@ void ApplicationWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) 
                       x, y, 0, 0, nullptr, nullptr, instance, createParam()) == nullptr)
     throwLastError("Cannot create the application window");
   setIcons(hwnd_, icon, smallIcon);
-  notifyArea_.create(hwnd_, smallIcon);
+  notificationArea_.create(hwnd_, smallIcon);
 }
 
 LRESULT ApplicationWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (notifyArea_.handle(msg, wParam, lParam)) return 0;
+  if (notificationArea_.handle(msg, wParam, lParam)) return 0;
   switch (msg) {
     case kShowErrorsMessage:
       backend_.showQueuedErrors();

@@ -10,14 +10,14 @@
 
 #include "core/feed_hub.h"
 #include "platform/win32_backend.h"
-#include "ui/notify_area.h"
+#include "ui/notification_area.h"
 #include "ui/window.h"
 
 namespace orv::ui {
 
 class ApplicationWindow : public Window {
  public:
-  explicit ApplicationWindow(Win32Backend& backend) : backend_(backend), notifyArea_(backend) {}
+  explicit ApplicationWindow(Win32Backend& backend) : backend_(backend), notificationArea_(backend) {}
   ~ApplicationWindow() override;
 
   // Throws Error on failure.
@@ -25,7 +25,7 @@ class ApplicationWindow : public Window {
   // Where a close request goes while the main window exists; nullptr: nowhere.
   void setHub(FeedHub* hub) noexcept {
     hub_ = hub;
-    notifyArea_.setHub(hub);
+    notificationArea_.setHub(hub);
   }
 
  private:
@@ -33,7 +33,7 @@ class ApplicationWindow : public Window {
 
   Win32Backend& backend_;
   FeedHub* hub_ = nullptr;
-  NotifyArea notifyArea_;
+  NotificationArea notificationArea_;
 };
 
 // Gives a top-level window its large and small icon.

@@ -17,16 +17,16 @@
 
 namespace orv::ui {
 
-// The kinds of window, each with the accessor of the toolkit control it shows.
+// The kinds of window, each with the window model's toolkit control it shows.
 struct LabelOf {
-  const Label& (FeedHub::*model)() const noexcept;
+  Label MainWindowModel::*model;
   bool fitsText;  // sizes itself to its text, keeping its top left corner
 };
 struct ButtonOf {
-  const BitmapButton& (FeedHub::*model)() const noexcept;
+  BitmapButton MainWindowModel::*model;
 };
 struct CheckBoxOf {
-  const CheckBox& (FeedHub::*model)() const noexcept;
+  CheckBox MainWindowModel::*model;
 };
 struct GroupBoxOf {};
 using ControlKind = std::variant<LabelOf, ButtonOf, CheckBoxOf, GroupBoxOf>;
@@ -43,14 +43,14 @@ struct ControlEntry {
 inline constexpr std::optional<Control> kInMainWindow = std::nullopt;
 
 inline constexpr std::array<ControlEntry, kControlCount> kControls{{
-  // role                 kind                                   bounds               parent                font                    caption
-  {Control::TickLine,     LabelOf{&FeedHub::tickLine, false},   {8, 40, 417, 24},    kInMainWindow,        FontRole::TickLine},
-  {Control::SilenceLine,  LabelOf{&FeedHub::silenceLine, true}, {8, 16, 43, 13},     kInMainWindow,        FontRole::Window},
-  {Control::CloseButton,  ButtonOf{&FeedHub::closeButton},      {280, 152, 145, 41}, kInMainWindow,        FontRole::Window},
-  {Control::RecordButton, ButtonOf{&FeedHub::recordButton},     {16, 80, 257, 112},  kInMainWindow,        FontRole::RecordButton},
-  {Control::TesterGroup,  GroupBoxOf{},                          {280, 80, 145, 65},  kInMainWindow,        FontRole::Window,       "Feed to Zentavor"},
-  {Control::LiveBox,      CheckBoxOf{&FeedHub::liveBox},        {32, 16, 89, 17},    Control::TesterGroup, FontRole::Window,       "Live Data"},
-  {Control::TestDataBox,  CheckBoxOf{&FeedHub::testDataBox},    {32, 40, 89, 17},    Control::TesterGroup, FontRole::Window,       "Test Data"},
+  // role                 kind                                          bounds               parent                font                     caption
+  {Control::TickLine,     LabelOf{&MainWindowModel::tickLine, false},   {8, 40, 417, 24},    kInMainWindow,        FontRole::TickLine},
+  {Control::SilenceLine,  LabelOf{&MainWindowModel::silenceLine, true}, {8, 16, 43, 13},     kInMainWindow,        FontRole::Window},
+  {Control::CloseButton,  ButtonOf{&MainWindowModel::closeButton},      {280, 152, 145, 41}, kInMainWindow,        FontRole::Window},
+  {Control::RecordButton, ButtonOf{&MainWindowModel::recordButton},     {16, 80, 257, 112},  kInMainWindow,        FontRole::RecordButton},
+  {Control::TesterGroup,  GroupBoxOf{},                                 {280, 80, 145, 65},  kInMainWindow,        FontRole::Window,        "Feed to Zentavor"},
+  {Control::LiveBox,      CheckBoxOf{&MainWindowModel::liveBox},        {32, 16, 89, 17},    Control::TesterGroup, FontRole::Window,        "Live Data"},
+  {Control::TestDataBox,  CheckBoxOf{&MainWindowModel::testDataBox},    {32, 40, 89, 17},    Control::TesterGroup, FontRole::Window,        "Test Data"},
 }};
 
 // Every role once, and every parent a control created before its children.

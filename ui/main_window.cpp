@@ -95,17 +95,17 @@ std::unique_ptr<ChildControl> MainWindow::makeControl(const ControlEntry& entry)
   return std::visit(
       Overloaded{
           [&](const LabelOf& kind) -> std::unique_ptr<ChildControl> {
-            return std::make_unique<LabelControl>(entry, (hub_.*kind.model)(), kind.fitsText);
+            return std::make_unique<LabelControl>(entry, (hub_.window().*kind.model), kind.fitsText);
           },
           [&](const ButtonOf& kind) -> std::unique_ptr<ChildControl> {
-            auto button = std::make_unique<BitmapButtonControl>(entry, (hub_.*kind.model)());
+            auto button = std::make_unique<BitmapButtonControl>(entry, (hub_.window().*kind.model));
             button->hasDefaultFrame = [this, role = entry.role] {
               return enterButton(focusedControl(), hub_.recordButton().kind()) == role;
             };
             return button;
           },
           [&](const CheckBoxOf& kind) -> std::unique_ptr<ChildControl> {
-            return std::make_unique<CheckBoxControl>(entry, (hub_.*kind.model)());
+            return std::make_unique<CheckBoxControl>(entry, (hub_.window().*kind.model));
           },
           [&](const GroupBoxOf&) -> std::unique_ptr<ChildControl> { return std::make_unique<GroupBoxControl>(entry); },
       },
@@ -142,7 +142,7 @@ void MainWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) {
   backend_.setMainWindow(hwnd_);
   lastFocus_ = kTabOrder.front();
   // The window runs the timers, the notification-area icon's among them.
-  guarded([this] { hub_.startStatusUpdates(); });
+  guarded([this] { hub_.startNotificationTips(); });
 }
 
 void MainWindow::show(int showCommand) {

@@ -271,7 +271,7 @@ class IntakeFuzz {
     EXPECT_EQ(m.result, feeder ? 1 : 0) << m.msg;
   }
 
-  bool recordingWell() const { return FeedHubPeer(*hub_).isRecording() && hub_->status().failure.empty(); }
+  bool recordingWell() const { return FeedHubPeer(*hub_).isRecording() && hub_->notificationSnapshot().failure.empty(); }
 
   void event() {
     switch (pick(8)) {

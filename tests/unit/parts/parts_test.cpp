@@ -18,7 +18,7 @@ constexpr WindowHandle kTester = 0x5150;
 struct LinkPart : ::testing::Test {
   LinkPart() { be.windows["Zentavor"] = kTester; }
   MemoryBackend be;
-  TesterLink link{be, [] { return 5; }};
+  TesterLink link{be, be, [] { return 5; }};
 };
 
 TEST_F(LinkPart, TheReplayGoesRowByRowOverTheLinkAndEndsItsPassOnce) {

@@ -16,7 +16,7 @@ namespace orv {
 
 enum class TesterUse { NotInUse, Looking, Linked };
 
-struct StatusSnapshot {
+struct NotificationSnapshot {
   bool recording = false;       // a recording is on: the user's, or a pattern's from the start
   std::string file;             // the file it records to; empty before the first
   std::uint64_t rows = 0;       // rows this run wrote to that file
@@ -28,7 +28,7 @@ struct StatusSnapshot {
 
 // Two lines: the feed and the recording, then the tester.
 //   "Recording EURUSD-20261207.csv · 48,213 rows · last tick 2 s ago\nLinked to Zentavor"
-std::string statusTip(const StatusSnapshot& status);
+std::string notificationTip(const NotificationSnapshot& snapshot);
 
 struct Notice {
   NoticeKind kind = NoticeKind::Info;

@@ -12,17 +12,17 @@
 #include <string>
 
 #include "core/feed_hub.h"
-#include "core/tray_menu.h"
+#include "core/notification_menu.h"
 #include "platform/win32_backend.h"
 
 namespace orv::ui {
 
-class NotifyArea {
+class NotificationArea {
  public:
-  explicit NotifyArea(Win32Backend& backend) : backend_(backend) {}
-  ~NotifyArea();
-  NotifyArea(const NotifyArea&) = delete;
-  NotifyArea& operator=(const NotifyArea&) = delete;
+  explicit NotificationArea(Win32Backend& backend) : backend_(backend) {}
+  ~NotificationArea();
+  NotificationArea(const NotificationArea&) = delete;
+  NotificationArea& operator=(const NotificationArea&) = delete;
 
   // Adds the icon, owned by owner.
   void create(HWND owner, HICON icon);
@@ -46,7 +46,7 @@ class NotifyArea {
  private:
   void clicked(UINT mouseMessage);
   void showMenu();
-  void run(TrayCommand command);
+  void run(NotificationCommand command);
   void startCheck(const std::string& recording);
   void startExport(const std::string& recording);
   void checkEnded(WPARAM number, bool timedOut);

@@ -1,28 +1,28 @@
-#include "core/tray_menu.h"
+#include "core/notification_menu.h"
 
-#include "core/status_text.h"
+#include "core/notification_text.h"
 
 namespace orv {
 
-std::optional<TrayCommand> trayCommandOf(unsigned menuId) noexcept {
-  for (int i = 1; i <= kTrayCommandCount; ++i)
-    if (trayMenuId(static_cast<TrayCommand>(i)) == menuId) return static_cast<TrayCommand>(i);
+std::optional<NotificationCommand> notificationCommandOf(unsigned menuId) noexcept {
+  for (int i = 1; i <= kNotificationCommandCount; ++i)
+    if (notificationMenuId(static_cast<NotificationCommand>(i)) == menuId) return static_cast<NotificationCommand>(i);
   return std::nullopt;
 }
 
-std::vector<TrayMenuItem> trayMenu(const TrayMenuFacts& facts) {
-  std::vector<TrayMenuItem> items;
-  items.push_back({TrayCommand::ShowWindow, "Show Orvalda", true, ""});
-  items.push_back({TrayCommand::OpenRecordingsFolder, "Open the recordings folder", !facts.recordingsFolder.empty(),
+std::vector<NotificationMenuItem> notificationMenu(const NotificationMenuFacts& facts) {
+  std::vector<NotificationMenuItem> items;
+  items.push_back({NotificationCommand::ShowWindow, "Show Orvalda", true, ""});
+  items.push_back({NotificationCommand::OpenRecordingsFolder, "Open the recordings folder", !facts.recordingsFolder.empty(),
                    facts.recordingsFolder});
-  items.push_back({TrayCommand::OpenLog, "Open orvalda.log", !facts.log.empty(), facts.log});
+  items.push_back({NotificationCommand::OpenLog, "Open orvalda.log", !facts.log.empty(), facts.log});
   if (facts.checkerInstalled)
-    items.push_back({TrayCommand::CheckRecording, "Check today's recording", !facts.recording.empty(),
+    items.push_back({NotificationCommand::CheckRecording, "Check today's recording", !facts.recording.empty(),
                      facts.recording});
   if (facts.exporterInstalled)
-    items.push_back({TrayCommand::ExportRecording, "Export today's recording\xE2\x80\xA6", !facts.recording.empty(),
+    items.push_back({NotificationCommand::ExportRecording, "Export today's recording\xE2\x80\xA6", !facts.recording.empty(),
                      facts.recording});
-  items.push_back({TrayCommand::Close, "Close Orvalda\xE2\x80\xA6", true, ""});
+  items.push_back({NotificationCommand::Close, "Close Orvalda\xE2\x80\xA6", true, ""});
   return items;
 }
 

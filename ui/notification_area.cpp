@@ -1,4 +1,4 @@
-#include "ui/notify_area.h"
+#include "ui/notification_area.h"
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/status_text.h"
+#include "core/notification_text.h"
 #include "platform/win32_text.h"
 #include "ui/win32_error.h"
 
@@ -110,21 +110,21 @@ void bringToFront(HWND window) {
 
 // On a thread of the system's pool: the run's fields are only read.
 void CALLBACK onCheckEnded(void* param, BOOLEAN timedOut) {
-  const auto* run = static_cast<const NotifyArea::CheckRun*>(param);
+  const auto* run = static_cast<const NotificationArea::CheckRun*>(param);
   PostMessageW(run->owner, kCheckEndedMessage, run->number, timedOut ? 1 : 0);
 }
 
 }  // namespace
 
-void NotifyArea::create(HWND owner, HICON icon) {
+void NotificationArea::create(HWND owner, HICON icon) {
   owner_ = owner;
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
-  backend_.addNotifyIcon(owner, icon);
+  backend_.addNotificationIcon(owner, icon);
 }
 
-void NotifyArea::remove() { backend_.removeNotifyIcon(); }
+void NotificationArea::remove() { backend_.removeNotificationIcon(); }
 
-NotifyArea::~NotifyArea() {
+NotificationArea::~NotificationArea() {
   remove();
   for (const auto& [number, check] : checks_) {
     UnregisterWaitEx(check->wait, INVALID_HANDLE_VALUE);  // its callback has returned
@@ -132,13 +132,13 @@ NotifyArea::~NotifyArea() {
   }
 }
 
-bool NotifyArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+bool NotificationArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case kNotifyAreaMessage:
-      backend_.showNotifyArea();
+    case kNotificationAreaMessage:
+      backend_.showNotificationArea();
       return true;
-    case kNotifyIconMessage:
-      if (wParam == kNotifyIconId) clicked(LOWORD(lParam));
+    case kNotificationIconMessage:
+      if (wParam == kNotificationIconId) clicked(LOWORD(lParam));
       return true;
     case kShowMenuMessage:
       if (std::exchange(menuPosted_, false)) runGuarded(backend_, [this] { showMenu(); });
@@ -148,35 +148,35 @@ bool NotifyArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return true;
     case WM_COMMAND:
       if (lParam != 0 || HIWORD(wParam) != 0) return false;  // not a menu's
-      if (const std::optional<TrayCommand> command = trayCommandOf(LOWORD(wParam))) {
+      if (const std::optional<NotificationCommand> command = notificationCommandOf(LOWORD(wParam))) {
         runGuarded(backend_, [this, command] { run(*command); });
         return true;
       }
       return false;
     default:
       if (msg != 0 && msg == taskbarCreated_) {
-        backend_.notifyAreaRestarted();
+        backend_.notificationAreaRestarted();
         return true;
       }
       return false;
   }
 }
 
-void NotifyArea::clicked(UINT mouseMessage) {
-  if (mouseMessage == WM_LBUTTONDBLCLK) runGuarded(backend_, [this] { run(TrayCommand::ShowWindow); });
+void NotificationArea::clicked(UINT mouseMessage) {
+  if (mouseMessage == WM_LBUTTONDBLCLK) runGuarded(backend_, [this] { run(NotificationCommand::ShowWindow); });
   if ((mouseMessage == WM_RBUTTONUP || mouseMessage == WM_CONTEXTMENU) && !menuPosted_)
     menuPosted_ = PostMessageW(owner_, kShowMenuMessage, 0, 0) != FALSE;
 }
 
-void NotifyArea::showMenu() {
+void NotificationArea::showMenu() {
   if (hub_ == nullptr) return;
-  const std::vector<TrayMenuItem> items = hub_->trayMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
+  const std::vector<NotificationMenuItem> items = hub_->notificationMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
   HMENU menu = CreatePopupMenu();
   if (menu == nullptr) throwLastError("Cannot make the menu");
-  for (const TrayMenuItem& item : items)
-    AppendMenuW(menu, MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED), trayMenuId(item.command),
+  for (const NotificationMenuItem& item : items)
+    AppendMenuW(menu, MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED), notificationMenuId(item.command),
                 toWide(item.text).c_str());
-  if (!items.empty()) SetMenuDefaultItem(menu, trayMenuId(items.front().command), FALSE);
+  if (!items.empty()) SetMenuDefaultItem(menu, notificationMenuId(items.front().command), FALSE);
   POINT at = {};
   GetCursorPos(&at);
   // The menu closes when the user clicks elsewhere only if its owner is in
@@ -188,23 +188,23 @@ void NotifyArea::showMenu() {
 }
 
 // A choice is carried out only while the logic's menu offers it.
-void NotifyArea::run(TrayCommand command) {
+void NotificationArea::run(NotificationCommand command) {
   if (hub_ == nullptr) return;
-  const std::vector<TrayMenuItem> items = hub_->trayMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
-  const auto item = std::find_if(items.begin(), items.end(), [command](const TrayMenuItem& i) { return i.command == command; });
+  const std::vector<NotificationMenuItem> items = hub_->notificationMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
+  const auto item = std::find_if(items.begin(), items.end(), [command](const NotificationMenuItem& i) { return i.command == command; });
   if (item == items.end() || !item->enabled) return;
   switch (command) {
-    case TrayCommand::ShowWindow: bringToFront(backend_.mainWindow()); break;
-    case TrayCommand::OpenRecordingsFolder: openInShell(owner_, item->target, false); break;
-    case TrayCommand::OpenLog: openInShell(owner_, item->target, true); break;
-    case TrayCommand::CheckRecording: startCheck(item->target); break;
-    case TrayCommand::ExportRecording: startExport(item->target); break;
-    case TrayCommand::Close: hub_->close(); break;
+    case NotificationCommand::ShowWindow: bringToFront(backend_.mainWindow()); break;
+    case NotificationCommand::OpenRecordingsFolder: openInShell(owner_, item->target, false); break;
+    case NotificationCommand::OpenLog: openInShell(owner_, item->target, true); break;
+    case NotificationCommand::CheckRecording: startCheck(item->target); break;
+    case NotificationCommand::ExportRecording: startExport(item->target); break;
+    case NotificationCommand::Close: hub_->close(); break;
   }
 }
 
 // The exporter's dialog, on its own, filled in with the recording.
-void NotifyArea::startExport(const std::string& recording) {
+void NotificationArea::startExport(const std::string& recording) {
   const std::wstring exporter = installedTool(kExporterProgram);
   std::wstring commandLine = quotedArgument(exporter) + L" " + quotedArgument(toWide(recording));
   STARTUPINFOW startup = {};
@@ -218,7 +218,7 @@ void NotifyArea::startExport(const std::string& recording) {
 }
 
 // The checker runs on its own; its report opens once it has ended.
-void NotifyArea::startCheck(const std::string& recording) {
+void NotificationArea::startCheck(const std::string& recording) {
   const std::wstring checker = installedChecker();
   std::wstring temp(MAX_PATH + 1, L'\0');
   temp.resize(GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
@@ -248,7 +248,7 @@ void NotifyArea::startCheck(const std::string& recording) {
   checks_.emplace(number, std::move(check));  // until kCheckEndedMessage
 }
 
-void NotifyArea::checkEnded(WPARAM number, bool timedOut) {
+void NotificationArea::checkEnded(WPARAM number, bool timedOut) {
   const auto found = checks_.find(number);
   if (found == checks_.end()) return;  // not a run of this program's
   const std::unique_ptr<CheckRun> check = std::move(found->second);

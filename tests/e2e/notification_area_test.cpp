@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "core/tray_menu.h"
-#include "platform/win32_notify_icon.h"
+#include "core/notification_menu.h"
+#include "platform/win32_notification_icon.h"
 #include "tests/e2e/e2e.h"
 
 namespace {
@@ -27,17 +27,17 @@ using e2e::waitUntil;
 
 constexpr const char* kIconClass = "__winex11_tray_icon";
 
-// Every visible icon window: the stand-alone tray's children, and icons
+// Every visible icon window: the stand-alone area window's children, and icons
 // docked in a desktop's own notification area (top-level windows).
-std::vector<HWND> trayIcons() {
+std::vector<HWND> notificationIcons() {
   std::vector<HWND> icons;
   const auto collect = [](HWND w, LPARAM param) -> BOOL {
     if (IsWindowVisible(w) && e2e::className(w) == kIconClass) reinterpret_cast<std::vector<HWND>*>(param)->push_back(w);
     return TRUE;
   };
   EnumWindows(collect, reinterpret_cast<LPARAM>(&icons));
-  for (HWND tray : e2e::topWindows(0, "__winex11_standalone_tray", nullptr, true))
-    EnumChildWindows(tray, collect, reinterpret_cast<LPARAM>(&icons));
+  for (HWND area : e2e::topWindows(0, "__winex11_standalone_tray", nullptr, true))
+    EnumChildWindows(area, collect, reinterpret_cast<LPARAM>(&icons));
   return icons;
 }
 
@@ -46,7 +46,7 @@ HWND newIcon(const std::vector<HWND>& before, DWORD timeoutMs = 10000) {
   HWND found = nullptr;
   waitUntil(
       [&] {
-        for (HWND icon : trayIcons())
+        for (HWND icon : notificationIcons())
           if (std::find(before.begin(), before.end(), icon) == before.end()) found = icon;
         return found != nullptr;
       },
@@ -126,14 +126,14 @@ bool minimize(const Orvalda& o) {
 
 bool restored(const Orvalda& o) { return waitUntil([&] { return IsIconic(o.main) == FALSE; }, 5000); }
 
-void menuCommand(const Orvalda& o, orv::TrayCommand command) {
-  E2E_CHECK(PostMessageA(o.app, WM_COMMAND, orv::trayMenuId(command), 0));
+void menuCommand(const Orvalda& o, orv::NotificationCommand command) {
+  E2E_CHECK(PostMessageA(o.app, WM_COMMAND, orv::notificationMenuId(command), 0));
 }
 
 }  // namespace
 
 E2E_TEST(the_icon_shows_the_window_asks_the_close_question_and_outlives_a_shell_restart) {
-  const std::vector<HWND> before = trayIcons();
+  const std::vector<HWND> before = notificationIcons();
   Orvalda o = Orvalda::start();
   HWND icon = newIcon(before);
   E2E_REQUIRE(icon != nullptr);
@@ -142,10 +142,10 @@ E2E_TEST(the_icon_shows_the_window_asks_the_close_question_and_outlives_a_shell_
   E2E_CHECK(doubleClick(icon));
   E2E_CHECK(restored(o));
   E2E_REQUIRE(minimize(o));
-  menuCommand(o, orv::TrayCommand::ShowWindow);
+  menuCommand(o, orv::NotificationCommand::ShowWindow);
   E2E_CHECK(restored(o));
 
-  menuCommand(o, orv::TrayCommand::Close);
+  menuCommand(o, orv::NotificationCommand::Close);
   HWND question = o.question();
   E2E_REQUIRE(question != nullptr);
   E2E_CHECK(e2e::answerMessageBox(question, IDNO));
@@ -156,7 +156,7 @@ E2E_TEST(the_icon_shows_the_window_asks_the_close_question_and_outlives_a_shell_
   NOTIFYICONDATAW lost = {};
   lost.cbSize = sizeof(lost);
   lost.hWnd = o.app;
-  lost.uID = orv::kNotifyIconId;
+  lost.uID = orv::kNotificationIconId;
   E2E_CHECK(Shell_NotifyIconW(NIM_DELETE, &lost));
   E2E_CHECK(iconGone(icon));
   E2E_CHECK(PostMessageW(o.app, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0));
@@ -169,7 +169,7 @@ E2E_TEST(the_icon_shows_the_window_asks_the_close_question_and_outlives_a_shell_
 
 E2E_TEST(the_tooltip_follows_a_recording_and_a_failure_comes_as_a_balloon_beside_its_error_box) {
   e2e::TempFolder folder;
-  const std::vector<HWND> before = trayIcons();
+  const std::vector<HWND> before = notificationIcons();
   Orvalda o = Orvalda::start("--record \"" + folder.file("{symbol}.csv") + "\"");
   HWND icon = newIcon(before);
   E2E_REQUIRE(icon != nullptr);
@@ -248,12 +248,12 @@ E2E_TEST(the_menu_opens_the_recordings_folder_the_log_and_the_checkers_report) {
   Orvalda o = Orvalda::start("--record \"" + folder.file("{symbol}.csv") + "\"", exe);
   o.announce("EURUSD", 5);
   for (std::uint32_t bid = 108150; bid < 108153; ++bid) o.tick(bid + 16, bid);
-  menuCommand(o, orv::TrayCommand::OpenLog);
+  menuCommand(o, orv::NotificationCommand::OpenLog);
   E2E_CHECK(closeWindowTitled("orvalda.log - Notepad"));
-  menuCommand(o, orv::TrayCommand::OpenRecordingsFolder);
+  menuCommand(o, orv::NotificationCommand::OpenRecordingsFolder);
   const std::string folderName = folder.file("").substr(folder.file("").rfind('\\', folder.file("").size() - 2) + 1);
   E2E_CHECK(closeWindowTitled(folderName.substr(0, folderName.size() - 1)));
-  menuCommand(o, orv::TrayCommand::CheckRecording);
+  menuCommand(o, orv::NotificationCommand::CheckRecording);
   std::string page;
   E2E_CHECK(waitUntil([&] { return e2e::readShared(e2e::hostPath(shown), page) && page.find("</html>") != std::string::npos; },
                       e2e::kPatience, 50));

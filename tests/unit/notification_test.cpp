@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/status_text.h"
+#include "core/notification_text.h"
 #include "tests/unit/feed_hub_fixture.h"
 
 namespace orv {
@@ -18,7 +18,7 @@ namespace {
 const char* const kPattern = "C:\\t\\{symbol}-{date}.csv";
 const std::string kEurUsdFile = "C:\\t\\EURUSD-20261206.csv";
 
-class StatusTest : public FeedHubTest {
+class NotificationTest : public FeedHubTest {
  public:
   // What each case's steps use.
   using FeedHubTest::announce;
@@ -39,10 +39,10 @@ class StatusTest : public FeedHubTest {
     hub = std::make_unique<FeedHub>(be, options);
   }
   // The menu in short: "show | folder C:\t | -log | ...", "-" for an item that cannot be used.
-  std::string menuText(const std::vector<TrayMenuItem>& items) const {
+  std::string menuText(const std::vector<NotificationMenuItem>& items) const {
     static const char* const kNames[] = {"", "show", "folder", "log", "check", "close", "export"};
     std::string out;
-    for (const TrayMenuItem& item : items) {
+    for (const NotificationMenuItem& item : items) {
       if (!out.empty()) out += " | ";
       out += std::string(item.enabled ? "" : "-") + kNames[static_cast<int>(item.command)];
       if (!item.target.empty()) out += " " + item.target;
@@ -64,7 +64,7 @@ StartOptions liveOnly() {
   return o;
 }
 
-TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
+TEST_F(NotificationTest, TheTooltipNoticesAndMenuTellEachState) {
   const std::string emoji = "\xF0\x9F\x98\x80";  // two UTF-16 units
   std::string manyEmoji;
   for (int i = 0; i < 35; ++i) manyEmoji += emoji;
@@ -78,26 +78,26 @@ TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
   struct Case {
     const char* what;
     StartOptions options;
-    std::function<void(StatusTest&)> act;
+    std::function<void(NotificationTest&)> act;
     std::string tip;
     std::vector<ShownNotice> notices;
     std::string menu;
   };
   const Case cases[] = {
-      {"nothing yet", {}, [](StatusTest&) {}, "Waiting for a feeder\nZentavor not in use", {},
+      {"nothing yet", {}, [](NotificationTest&) {}, "Waiting for a feeder\nZentavor not in use", {},
        "show | -folder | -log | -check | close"},
-      {"armed by --record", recordingTo(kPattern), [](StatusTest&) {},
+      {"armed by --record", recordingTo(kPattern), [](NotificationTest&) {},
        "Waiting for a feeder; recording from its first tick\nZentavor not in use", {},
        "show | folder C:\\t | -log | -check | close"},
       {"recording, 2 s after its third tick", recordingTo(kPattern),
-       [](StatusTest& t) {
+       [](NotificationTest& t) {
          t.announce("EURUSD", 5);
          for (int i = 0; i < 3; ++i) t.tick(2, 1);
          t.later(2);
        },
        "Recording EURUSD-20261206.csv \xC2\xB7 3 rows \xC2\xB7 last tick 2 s ago\nZentavor not in use", {}, usualMenu},
       {"the user's recording, forwarded", {},
-       [](StatusTest& t) {
+       [](NotificationTest& t) {
          t.testerRunning();
          t.be.saveDialog = [](std::string& name, const SaveDialogOptions&) {
            name = "D:\\ticks\\mine.csv";
@@ -111,14 +111,14 @@ TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
        "Recording mine.csv \xC2\xB7 1,234 rows \xC2\xB7 last tick 0 s ago\nLinked to Zentavor", {},
        "show | folder D:\\ticks | -log | check D:\\ticks\\mine.csv | close"},
       {"not recording, the feed quiet", {},
-       [](StatusTest& t) {
+       [](NotificationTest& t) {
          t.tick(2, 1);
          t.later(150);
        },
        "Not recording \xC2\xB7 last tick 2 min ago\nZentavor not in use", {},
        "show | -folder | -log | -check | close"},
       {"the file fails", recordingTo(kPattern),
-       [](StatusTest& t) {
+       [](NotificationTest& t) {
          t.be.openErrors[kEurUsdFile] = "The device is not ready";
          t.announce("EURUSD", 5);
          t.tick(2, 1);
@@ -126,7 +126,7 @@ TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
        "Trying again to record EURUSD-20261206.csv (The device is not ready)\nZentavor not in use", {failed},
        usualMenu},
       {"the file records again", recordingTo(kPattern),
-       [](StatusTest& t) {
+       [](NotificationTest& t) {
          t.be.nextOpenErrors[kEurUsdFile] = "The device is not ready";
          t.announce("EURUSD", 5);
          t.tick(2, 1);  // lost: the next try is a second later
@@ -136,10 +136,10 @@ TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
        "Recording EURUSD-20261206.csv \xC2\xB7 1 row \xC2\xB7 last tick 0 s ago\nZentavor not in use",
        {failed, {NoticeKind::Info, "Orvalda records again", "Recording to EURUSD-20261206.csv again; 1 tick was lost."}},
        usualMenu},
-      {"looking for the tester", liveOnly(), [](StatusTest& t) { t.tick(2, 1); },
+      {"looking for the tester", liveOnly(), [](NotificationTest& t) { t.tick(2, 1); },
        "Not recording \xC2\xB7 last tick 0 s ago\nLooking for Zentavor", {}, "show | -folder | -log | -check | close"},
       {"the tester found", liveOnly(),
-       [](StatusTest& t) {
+       [](NotificationTest& t) {
          t.tick(2, 1);
          t.testerRunning();
          t.hub->timerElapsed(TimerRole::TesterSearch);
@@ -148,7 +148,7 @@ TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
        {{NoticeKind::Info, "Zentavor found", "Orvalda passes ticks on to Zentavor from now on."}},
        "show | -folder | -log | -check | close"},
       {"the tester gone, looked for", liveOnly(),
-       [](StatusTest& t) {
+       [](NotificationTest& t) {
          t.testerRunning();
          t.tick(2, 1);
          t.be.windows.clear();
@@ -161,7 +161,7 @@ TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
          "once it is back."}},
        "show | -folder | -log | -check | close"},
       {"a name too long for the tooltip", recordingTo("C:\\t\\{symbol}-" + manyEmoji + ".csv"),
-       [](StatusTest& t) {
+       [](NotificationTest& t) {
          t.announce("EURUSD", 5);
          t.tick(2, 1);
        },
@@ -172,26 +172,26 @@ TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     restart(c.options);
-    hub->startStatusUpdates();
-    EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Status)), 1000u);
-    const std::size_t shown = be.statuses.size();
+    hub->startNotificationTips();
+    EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::NotificationTip)), 1000u);
+    const std::size_t shown = be.notificationTips.size();
     c.act(*this);
-    EXPECT_EQ(be.statuses.size(), shown) << "the tooltip changes only at its timer";
-    hub->timerElapsed(TimerRole::Status);
-    ASSERT_FALSE(be.statuses.empty());
-    EXPECT_EQ(be.statuses.back(), c.tip);
-    EXPECT_LE(utf16Units(be.statuses.back()), kStatusTextUnits);
+    EXPECT_EQ(be.notificationTips.size(), shown) << "the tooltip changes only at its timer";
+    hub->timerElapsed(TimerRole::NotificationTip);
+    ASSERT_FALSE(be.notificationTips.empty());
+    EXPECT_EQ(be.notificationTips.back(), c.tip);
+    EXPECT_LE(utf16Units(be.notificationTips.back()), kNotificationTextUnits);
     EXPECT_EQ(be.notices, c.notices);
-    EXPECT_EQ(menuText(hub->trayMenu(true)), c.menu);
-    const std::size_t before = be.statuses.size();
-    hub->timerElapsed(TimerRole::Status);  // nothing changed: nothing shown again
-    EXPECT_EQ(be.statuses.size(), before);
+    EXPECT_EQ(menuText(hub->notificationMenu(true)), c.menu);
+    const std::size_t before = be.notificationTips.size();
+    hub->timerElapsed(TimerRole::NotificationTip);  // nothing changed: nothing shown again
+    EXPECT_EQ(be.notificationTips.size(), before);
   }
   // With the exporter installed its item follows the checker's.
-  EXPECT_EQ(menuText(hub->trayMenu(true, true)),
+  EXPECT_EQ(menuText(hub->notificationMenu(true, true)),
             "show | folder C:\\t | log C:\\t\\orvalda.log | check C:\\t\\EURUSD-" + manyEmoji + ".csv | export C:\\t\\EURUSD-" + manyEmoji + ".csv | close");
   // Without the checker installed its item is left out.
-  EXPECT_EQ(menuText(hub->trayMenu(false)),
+  EXPECT_EQ(menuText(hub->notificationMenu(false)),
             "show | folder C:\\t | log C:\\t\\orvalda.log | close");
 }
 

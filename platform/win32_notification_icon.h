@@ -15,17 +15,17 @@
 namespace orv {
 
 // The icon's number among its owner's icons.
-inline constexpr UINT kNotifyIconId = 1;
+inline constexpr UINT kNotificationIconId = 1;
 // What the shell sends the owner about the icon (clicks): wParam the icon's
 // number, lParam the mouse message.
-inline constexpr UINT kNotifyIconMessage = WM_APP + 21;
+inline constexpr UINT kNotificationIconMessage = WM_APP + 21;
 
-class NotifyIcon {
+class NotificationIcon {
  public:
-  NotifyIcon() = default;
-  ~NotifyIcon() { remove(); }
-  NotifyIcon(const NotifyIcon&) = delete;
-  NotifyIcon& operator=(const NotifyIcon&) = delete;
+  NotificationIcon() = default;
+  ~NotificationIcon() { remove(); }
+  NotificationIcon(const NotificationIcon&) = delete;
+  NotificationIcon& operator=(const NotificationIcon&) = delete;
 
   // Adds the icon, owned by owner, with the tooltip set so far. False when
   // the shell did not take it (no notification area now).

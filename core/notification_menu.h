@@ -10,7 +10,7 @@
 
 namespace orv {
 
-enum class TrayCommand : int {
+enum class NotificationCommand : int {
   ShowWindow = 1,        // restored from minimized and brought to the front
   OpenRecordingsFolder,  // opened in the shell
   OpenLog,               // orvalda.log, opened in the shell
@@ -18,22 +18,22 @@ enum class TrayCommand : int {
   Close,                 // the close question, as the window's own close
   ExportRecording,       // the exporter's dialog opened on the current recording
 };
-inline constexpr int kTrayCommandCount = 6;
+inline constexpr int kNotificationCommandCount = 6;
 
 // A command's number in the window system's menu (WM_COMMAND's low word).
-constexpr unsigned trayMenuId(TrayCommand command) noexcept { return 0x7100u + static_cast<unsigned>(command); }
-std::optional<TrayCommand> trayCommandOf(unsigned menuId) noexcept;
+constexpr unsigned notificationMenuId(NotificationCommand command) noexcept { return 0x7100u + static_cast<unsigned>(command); }
+std::optional<NotificationCommand> notificationCommandOf(unsigned menuId) noexcept;
 
-struct TrayMenuItem {
-  TrayCommand command;
+struct NotificationMenuItem {
+  NotificationCommand command;
   std::string text;
   bool enabled = true;
   std::string target;  // the folder or file it opens, the recording it checks
-  bool operator==(const TrayMenuItem&) const = default;
+  bool operator==(const NotificationMenuItem&) const = default;
 };
 
 // What the menu is made from.
-struct TrayMenuFacts {
+struct NotificationMenuFacts {
   std::string recording;         // the file recorded to now, or the one that failed; empty when none
   std::string recordingsFolder;  // where the recordings go; empty when unknown
   std::string log;               // orvalda.log as last written; empty when none
@@ -42,7 +42,7 @@ struct TrayMenuFacts {
 };
 
 // The items in their order; the first is the default (a double click's).
-std::vector<TrayMenuItem> trayMenu(const TrayMenuFacts& facts);
+std::vector<NotificationMenuItem> notificationMenu(const NotificationMenuFacts& facts);
 
 // The checker, a program installed beside orvalda.exe, or not at all.
 inline constexpr const char* kCheckerProgram = "orvalda-check.exe";

@@ -1,4 +1,4 @@
-#include "platform/win32_notify_icon.h"
+#include "platform/win32_notification_icon.h"
 
 #include <shellapi.h>
 
@@ -22,24 +22,24 @@ NOTIFYICONDATAW iconData(HWND owner, UINT flags) {
   NOTIFYICONDATAW d = {};
   d.cbSize = sizeof(d);
   d.hWnd = owner;
-  d.uID = kNotifyIconId;
+  d.uID = kNotificationIconId;
   d.uFlags = flags;
   return d;
 }
 
 }  // namespace
 
-bool NotifyIcon::add(HWND owner, HICON icon) {
+bool NotificationIcon::add(HWND owner, HICON icon) {
   remove();
   owner_ = owner;
   icon_ = icon;
   return addAgain();
 }
 
-bool NotifyIcon::addAgain() {
+bool NotificationIcon::addAgain() {
   if (owner_ == nullptr) return false;
   NOTIFYICONDATAW d = iconData(owner_, NIF_MESSAGE | NIF_ICON | NIF_TIP);
-  d.uCallbackMessage = kNotifyIconMessage;
+  d.uCallbackMessage = kNotificationIconMessage;
   d.hIcon = icon_;
   copyInto(d.szTip, tip_);
   // An icon the shell still has (the message came without a restart) is
@@ -48,7 +48,7 @@ bool NotifyIcon::addAgain() {
   return added_;
 }
 
-void NotifyIcon::setTip(std::string_view text) {
+void NotificationIcon::setTip(std::string_view text) {
   tip_ = toWide(text);
   if (!added_) return;
   NOTIFYICONDATAW d = iconData(owner_, NIF_TIP);
@@ -56,7 +56,7 @@ void NotifyIcon::setTip(std::string_view text) {
   Shell_NotifyIconW(NIM_MODIFY, &d);
 }
 
-void NotifyIcon::showBalloon(NoticeKind kind, std::string_view title, std::string_view text) {
+void NotificationIcon::showBalloon(NoticeKind kind, std::string_view title, std::string_view text) {
   if (!added_) return;
   NOTIFYICONDATAW d = iconData(owner_, NIF_INFO);
   copyInto(d.szInfoTitle, toWide(title));
@@ -65,7 +65,7 @@ void NotifyIcon::showBalloon(NoticeKind kind, std::string_view title, std::strin
   Shell_NotifyIconW(NIM_MODIFY, &d);
 }
 
-void NotifyIcon::remove() {
+void NotificationIcon::remove() {
   if (!added_) return;
   NOTIFYICONDATAW d = iconData(owner_, 0);
   Shell_NotifyIconW(NIM_DELETE, &d);

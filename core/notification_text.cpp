@@ -1,4 +1,4 @@
-#include "core/status_text.h"
+#include "core/notification_text.h"
 
 #include <algorithm>
 
@@ -26,7 +26,7 @@ std::string sinceText(std::int64_t seconds) {
   return std::to_string(seconds / 3600) + " h";
 }
 
-std::string lastTickText(const StatusSnapshot& s) {
+std::string lastTickText(const NotificationSnapshot& s) {
   return s.ticksSeen ? "last tick " + sinceText(s.secondsSinceTick) + " ago" : std::string("no tick yet");
 }
 
@@ -87,9 +87,9 @@ std::string groupedNumber(std::uint64_t n) {
   return out;
 }
 
-std::string statusTip(const StatusSnapshot& s) {
+std::string notificationTip(const NotificationSnapshot& s) {
   const std::string second = testerLine(s.tester);
-  const std::size_t room = kStatusTextUnits - utf16Units(second) - 1;  // and the line break
+  const std::size_t room = kNotificationTextUnits - utf16Units(second) - 1;  // and the line break
   const std::string_view name = fileNameOf(s.file);
   std::string first;
   if (!s.failure.empty())
