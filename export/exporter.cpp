@@ -243,11 +243,13 @@ class LinesWriter : public SymbolWriter {
 
 inline char* copy(char* p, std::string_view s) {
   const std::size_t n = s.size();
-  if (n >= 4 && n <= 16) {
-    // A price, most often: its first and last 4 or 8 bytes, overlapping, without a call.
-    const std::size_t k = n >= 8 ? 8 : 4;
-    std::memcpy(p, s.data(), k);
-    std::memcpy(p + n - k, s.data() + n - k, k);
+  if (n >= 8 && n <= 16) {
+    // A price, most often: its first and last 8 or 4 bytes, overlapping, without a call.
+    std::memcpy(p, s.data(), 8);
+    std::memcpy(p + n - 8, s.data() + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(p, s.data(), 4);
+    std::memcpy(p + n - 4, s.data() + n - 4, 4);
   } else {
     std::memcpy(p, s.data(), n);
   }
