@@ -69,6 +69,11 @@ bool LineReader::next(Line& line) {
     if (found || (atEnd_ && (end_ > begin_ || overlong))) {
       if (!found) length = end_ - begin_;
       const char* p = buffer_.get() + begin_;
+      // Too long a line is overlong however the reads came, whole in the buffer or not.
+      if (!overlong && length > kMaxLine) {
+        overlongStart_.assign(p, kOverlongKept);
+        overlong = true;
+      }
       line.number = ++lines_;
       line.end = kind;
       line.overlong = overlong;

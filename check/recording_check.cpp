@@ -10,6 +10,7 @@
 
 #include "check/files.h"
 #include "check/texts.h"
+#include "gzip/gzip_stream.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -460,14 +461,15 @@ FileReport checkFile(const std::string& path, const CheckOptions& options) {
   if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
 #endif
   std::setvbuf(file, nullptr, _IONBF, 0);  // the reader's blocks are buffer enough
-  LineReader reader([file](char* buffer, std::size_t size, std::string& error) -> std::ptrdiff_t {
+  // A compressed recording (.csv.gz) is read as its rows, the same way.
+  LineReader reader(gzip::plainTextOf([file](char* buffer, std::size_t size, std::string& error) -> std::ptrdiff_t {
     const std::size_t got = std::fread(buffer, 1, size, file);
     if (got == 0 && std::ferror(file)) {
       error = std::strerror(errno);
       return -1;
     }
     return static_cast<std::ptrdiff_t>(got);
-  });
+  }));
   FileReport report = checkWith(reader, path, options);
   if (!standardInput) std::fclose(file);
   return report;
@@ -475,12 +477,12 @@ FileReport checkFile(const std::string& path, const CheckOptions& options) {
 
 FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options, std::size_t block) {
   std::size_t at = 0;
-  LineReader reader([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
+  LineReader reader(gzip::plainTextOf([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
     const std::size_t n = std::min({size, block, bytes.size() - at});
     std::memcpy(buffer, bytes.data() + at, n);
     at += n;
     return static_cast<std::ptrdiff_t>(n);
-  });
+  }));
   return checkWith(reader, path, options);
 }
 

@@ -29,7 +29,8 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
   statusTimer_.onTimer = [this] { showStatus(); };
   if (options.recordPattern) {
     // Armed from the start: the button offers to stop it before the first tick.
-    unattended_ = std::make_unique<UnattendedRecording>(backend, *options.recordPattern, options.daily);
+    unattended_ = std::make_unique<UnattendedRecording>(backend, *options.recordPattern, options.daily,
+                                                        options.compress);
     showRecordingState();
   }
 }
@@ -144,6 +145,7 @@ void FeedHub::timerElapsed(TimerRole timer) {
 
 // One pulse: a replay step while "Test Data" is ticked, else a watchdog step.
 void FeedHub::onPulse() {
+  if (unattended_) unattended_->tend(clock());
   if (testDataBox_.checked()) {
     if (replay_.step(link_, symbol_.digits())) testDataBox_.setChecked(false);  // the pass has ended
     return;

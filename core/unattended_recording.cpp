@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/activity_log.h"
+#include "core/day_archive.h"
 #include "core/file_pattern.h"
 #include "core/tick_text.h"
 
@@ -41,8 +42,8 @@ std::string secondsText(std::int64_t ms) {
 
 }  // namespace
 
-UnattendedRecording::UnattendedRecording(Backend& backend, std::string pattern, bool daily)
-    : backend_(backend), pattern_(std::move(pattern)), daily_(daily) {}
+UnattendedRecording::UnattendedRecording(Backend& backend, std::string pattern, bool daily, bool compress)
+    : backend_(backend), pattern_(std::move(pattern)), daily_(daily), compress_(compress) {}
 
 UnattendedRecording::~UnattendedRecording() {
   if (!ended_) end(wallTimeOf(backend_.localNow()));
@@ -69,6 +70,7 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
   if (file_->appendRow(row, reason)) {
     if (isWaitingToRetry()) recovered(now, notice);
     countRow(ms, bid, ask);
+    tend(now);
     return;
   }
   const std::string path = file_->path();
@@ -84,6 +86,21 @@ void UnattendedRecording::follow(const WallTime& now, const std::string& symbol,
     endFile(now);
   }
   openFile(now, symbol, notice);
+  tend(now);
+}
+
+// The day the recording is at: its file's, or the clock's before there is one.
+void UnattendedRecording::tend(const WallTime& now) {
+  if (!compress_) return;
+  for (const ArchiveNote& note : backend_.archiver().takeNotes()) log(now, note.nearPath, note.text);
+  const std::uint32_t day = file_ ? fileDay_ : dayNumber(now);
+  if (ended_ || day <= sweptDay_) return;
+  sweptDay_ = day;
+  std::vector<std::string> inUse;
+  if (file_) inUse.push_back(file_->path());
+  backend_.archiver().post([pattern = pattern_, day, inUse](ArchiveFiles& files) {
+    return sweepClosedDays(files, pattern, day, inUse);
+  });
 }
 
 void UnattendedRecording::end(const WallTime& now) {

@@ -13,6 +13,9 @@
 // With `daily`, the file follows the date of each tick in both directions,
 // but a step back across midnight of up to an hour (a time sync, the end of
 // daylight saving) keeps the current file, so rows never flip between two.
+// With `compress`, the files of days before the current one are compressed
+// off the window's thread (core/day_archive.h), at the start and whenever
+// the day moves on; each compression is logged.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +37,7 @@ inline constexpr std::int64_t kFailureSummaryEveryMs = 3600 * 1000;
 class UnattendedRecording {
  public:
   // pattern: an absolute path with {symbol}, {date} and {time} fields.
-  UnattendedRecording(Backend& backend, std::string pattern, bool daily);
+  UnattendedRecording(Backend& backend, std::string pattern, bool daily, bool compress = false);
   // Ends the file, logged.
   ~UnattendedRecording();
   UnattendedRecording(const UnattendedRecording&) = delete;
@@ -48,6 +51,9 @@ class UnattendedRecording {
   void follow(const WallTime& now, const std::string& symbol, std::string& notice);
   // Ends the file and any retries, logged; nothing is recorded after it.
   void end(const WallTime& now);
+  // Now and then, ticks or not: what the compression of closed days has to
+  // tell is logged, and a new day's compression begun.
+  void tend(const WallTime& now);
 
   bool isWaitingToRetry() const noexcept { return !failedPath_.empty(); }
   const std::string& pattern() const noexcept { return pattern_; }
@@ -80,6 +86,8 @@ class UnattendedRecording {
   Backend& backend_;
   std::string pattern_;
   bool daily_;
+  bool compress_;
+  std::uint32_t sweptDay_ = 0;  // the day the last compression of closed days was begun for
   bool ended_ = false;
   std::unique_ptr<RecordingFile> file_;
   std::string fileSymbol_;

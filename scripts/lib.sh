@@ -37,6 +37,8 @@ libgtest-dev /usr/include/gtest/gtest.h
 locales /usr/share/i18n/locales/de_DE
 libbenchmark-dev /usr/include/benchmark/benchmark.h
 libcli11-dev /usr/include/CLI/CLI.hpp
+zlib1g-dev /usr/include/zlib.h
+libz-mingw-w64-dev /usr/x86_64-w64-mingw32/lib/libz.a
 python3 python3
 bsdutils script
 zip zip

@@ -9,10 +9,11 @@ link that runs against the layers.
 `cmake --graphviz`. Each layered library may link only the ones below it
 (the libraries' optimised "_plain" copies count as the library):
 
-    orvalda_platform, orvalda_replaytable -> (none of Orvalda's)
-    orvalda_win32, orvalda_memory         -> orvalda_platform
-    orvalda_core                          -> orvalda_platform, orvalda_replaytable
-    orvalda_ui                            -> orvalda_core, orvalda_win32, orvalda_platform, orvalda_replaytable
+    orvalda_gzip, orvalda_replaytable     -> (none of Orvalda's)
+    orvalda_platform                      -> orvalda_gzip
+    orvalda_win32, orvalda_memory, orvalda_native -> orvalda_platform, orvalda_gzip
+    orvalda_core                          -> orvalda_platform, orvalda_replaytable, orvalda_gzip
+    orvalda_ui                            -> orvalda_core, orvalda_win32, and what they link
     orvalda (the program)                 -> orvalda_ui and everything below it
 
 Tests, benchmarks and tools may link anything and are not checked.
@@ -24,12 +25,14 @@ import subprocess
 import sys
 
 BELOW = {
-    "orvalda_platform": set(),
+    "orvalda_gzip": set(),
+    "orvalda_platform": {"orvalda_gzip"},
     "orvalda_replaytable": set(),
-    "orvalda_win32": {"orvalda_platform"},
-    "orvalda_memory": {"orvalda_platform"},
-    "orvalda_core": {"orvalda_platform", "orvalda_replaytable"},
-    "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_replaytable"},
+    "orvalda_win32": {"orvalda_platform", "orvalda_gzip"},
+    "orvalda_memory": {"orvalda_platform", "orvalda_gzip"},
+    "orvalda_native": {"orvalda_platform", "orvalda_gzip"},
+    "orvalda_core": {"orvalda_platform", "orvalda_replaytable", "orvalda_gzip"},
+    "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_replaytable", "orvalda_gzip"},
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 
