@@ -26,7 +26,11 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
   pulseTimer_.onTimer = [this] { onPulse(); };
   link_.onLost = [this](std::uint64_t notPassedOn) { onTesterLost(notPassedOn); };
   link_.onFound = [this] { notify(testerFoundNotice()); };
-  statusTimer_.onTimer = [this] { showStatus(); };
+  // Each second, ticks or not: the unattended recording's closed days are seen to.
+  statusTimer_.onTimer = [this] {
+    if (unattended_) unattended_->tend(clock());
+    showStatus();
+  };
   if (options.recordPattern) {
     // Armed from the start: the button offers to stop it before the first tick.
     unattended_ = std::make_unique<UnattendedRecording>(backend, *options.recordPattern, options.daily,
@@ -145,7 +149,6 @@ void FeedHub::timerElapsed(TimerRole timer) {
 
 // One pulse: a replay step while "Test Data" is ticked, else a watchdog step.
 void FeedHub::onPulse() {
-  if (unattended_) unattended_->tend(clock());
   if (testDataBox_.checked()) {
     if (replay_.step(link_, symbol_.digits())) testDataBox_.setChecked(false);  // the pass has ended
     return;
@@ -248,6 +251,7 @@ void FeedHub::showRecordingState() {
 
 void FeedHub::startStatusUpdates() {
   statusTimer_.setEnabled(true);
+  if (unattended_) unattended_->tend(clock());
   showStatus();
 }
 

@@ -166,6 +166,8 @@ void Win32Archiver::post(Work work) {
   if (shared_ == nullptr) {
     shared_ = new Shared;
     thread_ = CreateThread(nullptr, 0, &Win32Archiver::run, shared_, 0, nullptr);
+    // Compressing yields the processor to the window's thread and the feeder.
+    if (thread_ != nullptr) SetThreadPriority(thread_, THREAD_PRIORITY_BELOW_NORMAL);
   }
   if (thread_ == nullptr) {
     // No thread to be had: the work waits for the next start.

@@ -195,16 +195,17 @@ class CompressingRecordingTest : public FeedHubTest {
   std::string logText() const { return be.fileAt("C:\\t\\orvalda.log")->data; }
 };
 
-TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightWithoutHoldingATick) {
+TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightOffTheTickPath) {
   be.disk["C:\\t\\EURUSD-20261201.csv"] = std::make_shared<MemoryFile>();
   be.disk["C:\\t\\EURUSD-20261201.csv"]->data = "EUR/USD,20261201 10:00:00.000,1.08150,1.08166\r\n";
   start();
-  announce("EURUSD", 5);
-  tick(108166, 108150);
-  EXPECT_EQ(be.archive.posted.size(), 1u);  // posted, not done on the tick
+  hub->startStatusUpdates();  // the window is there: before any tick
+  EXPECT_EQ(be.archive.posted.size(), 1u);  // posted, not done meanwhile
   EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261201.csv"));
   be.archive.runPosted();
   EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261201.csv"));
+  announce("EURUSD", 5);
+  tick(108166, 108150);
   tick(108167, 108151);
   EXPECT_NE(logText().find("Compressed C:\\t\\EURUSD-20261201.csv, 47 bytes, 1 row, to C:\\t\\EURUSD-20261201.csv.gz"),
             std::string::npos);
