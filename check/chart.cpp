@@ -80,6 +80,19 @@ std::vector<ChartColumn> Chart::columns(std::size_t count) const {
       }
     }
   }
+  if (bucketMs() < 60000) {
+    // Buckets narrower than a minute: each column shows the ticks counted in
+    // the minute (from the first tick on) its middle falls in, never a rate
+    // projected from a burst of milliseconds.
+    std::vector<double> perMinute(static_cast<std::size_t>((endMs() - startMs()) / 60000 + 1));
+    for (std::size_t i = 0; i < kBuckets; ++i)
+      perMinute[std::min(perMinute.size() - 1, static_cast<std::size_t>((i << shift_) / 60000))] +=
+          static_cast<double>(buckets_[i].ticks);
+    for (std::size_t c = 0; c < count; ++c) {
+      const double middle = (static_cast<double>(c) + 0.5) * columnMs;
+      out[c].ticksPerMinute = out[c].any ? perMinute[std::min(perMinute.size() - 1, static_cast<std::size_t>(middle / 60000))] : 0;
+    }
+  }
   return out;
 }
 

@@ -17,8 +17,9 @@ const char* const kCheckUsage =
     "  --json               the report as one JSON object, for scripts\n"
     "  --html FILE          also write the report as a page with the day drawn\n"
     "  --gap SECONDS        report silences longer than this (default 60)\n"
-    "  --session SPEC       the weekly close, in UTC, not counted as silence:\n"
-    "                       \"Fri 22:00-Sun 21:00\" (the default) or \"none\"\n"
+    "  --session SPEC       the weekly close, not counted as silence, on a zone's\n"
+    "                       clock: \"Fri 17:00-Sun 17:00 America/New_York\" (the\n"
+    "                       default), \"Fri 22:00-Sun 22:00 UTC\", or \"none\"\n"
     "  --utc-offset OFFSET  the stamps are local time this far ahead of UTC,\n"
     "                       e.g. +01:00 or -5 (default: they are taken as UTC)\n"
     "  --text               the terminal summary only (on Windows, where files\n"
@@ -76,7 +77,8 @@ bool readWeekMoment(std::string_view text, int& minute) {
 
 }  // namespace
 
-bool parseWeeklyClose(std::string_view text, WeeklyClose& out) {
+bool parseWeeklyClose(std::string_view text, WeeklyClose& out, std::string& error) {
+  error.clear();
   if (text == "none") {
     out = WeeklyClose{};
     out.none = true;
@@ -84,9 +86,19 @@ bool parseWeeklyClose(std::string_view text, WeeklyClose& out) {
   }
   const std::size_t dash = text.find('-');
   WeeklyClose w;
-  if (dash == std::string_view::npos || !readWeekMoment(text.substr(0, dash), w.closeMinute) ||
-      !readWeekMoment(text.substr(dash + 1), w.openMinute) || w.closeMinute == w.openMinute)
-    return false;
+  if (dash == std::string_view::npos || !readWeekMoment(text.substr(0, dash), w.closeMinute)) return false;
+  // "Sun 17:00", then the zone after a blank (New York's when none is given).
+  std::string_view open = text.substr(dash + 1);
+  while (!open.empty() && open.front() == ' ') open.remove_prefix(1);
+  const std::size_t colon = open.find(':');
+  if (colon == std::string_view::npos) return false;
+  const std::size_t zoneAt = open.find_first_not_of(' ', std::min(open.size(), colon + 3));
+  if (zoneAt != std::string_view::npos) {
+    w.zone = zone::findZone(open.substr(zoneAt), error);
+    if (!w.zone) return false;
+    open = open.substr(0, zoneAt);
+  }
+  if (!readWeekMoment(open, w.openMinute) || w.closeMinute == w.openMinute) return false;
   out = w;
   return true;
 }
@@ -151,8 +163,11 @@ CheckCommand parseCheckArgs(const std::vector<std::string>& args) {
       }
       c.options.gapMs = std::llround(seconds * 1000);
     } else if (name == "--session") {
-      if (!parseWeeklyClose(value, c.options.session)) {
-        c.error = "invalid value " + quotedText(value) + " for --session: e.g. \"Fri 22:00-Sun 21:00\" (UTC) or \"none\"";
+      std::string zoneError;
+      if (!parseWeeklyClose(value, c.options.session, zoneError)) {
+        c.error = "invalid value " + quotedText(value) + " for --session: " +
+                  (zoneError.empty() ? "e.g. \"Fri 17:00-Sun 17:00 America/New_York\", \"Fri 22:00-Sun 22:00 UTC\" or \"none\""
+                                     : zoneError);
         return c;
       }
     } else if (name == "--utc-offset") {

@@ -25,8 +25,11 @@ struct CheckCommand {
 CheckCommand parseCheckArgs(const std::vector<std::string>& args);  // without the program name
 extern const char* const kCheckUsage;
 
-// "Fri 22:00-Sun 21:00" (UTC; day names of three letters, any case) or "none".
-bool parseWeeklyClose(std::string_view text, WeeklyClose& out);
+// "Fri 17:00-Sun 17:00 America/New_York", "Fri 22:00-Sun 22:00 UTC" (day
+// names of three letters, any case; any zone findZone() knows, New York's
+// when none is given) or "none". A zone that is not found: false, and why in
+// error.
+bool parseWeeklyClose(std::string_view text, WeeklyClose& out, std::string& error);
 // "+01:00", "-5", "+5:30", "0": how far the stamps' clock is ahead of UTC, up to 14 hours.
 bool parseUtcOffset(std::string_view text, std::int64_t& ms);
 

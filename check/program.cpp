@@ -12,7 +12,17 @@ std::vector<FileReport> checkAll(const std::vector<std::string>& files, const Ch
   std::vector<FileReport> reports;
   reports.reserve(files.size());
   for (const std::string& path : files) reports.push_back(checkFile(path, options));
+  checkAcrossFiles(reports, options);
   return reports;
+}
+
+std::string whyNotWritePage(const std::string& page, const std::vector<std::string>& inputs) {
+  for (const std::string& input : inputs)
+    if (input == page || (input != "-" && sameFile(input, page)))
+      return "--html " + quoted(page, 400) + " is one of the recordings to check; the page needs a name of its own";
+  if (fileExists(page) && !startsWithPage(page))
+    return "--html " + quoted(page, 400) + " exists and is not a page orvalda-check wrote; give another name";
+  return {};
 }
 
 int exitCodeOf(const std::vector<FileReport>& reports) {
@@ -22,6 +32,12 @@ int exitCodeOf(const std::vector<FileReport>& reports) {
 }
 
 int runCheck(const CheckCommand& command, std::FILE* out, std::FILE* err) {
+  if (command.htmlPath) {
+    if (const std::string why = whyNotWritePage(*command.htmlPath, command.files); !why.empty()) {
+      std::fprintf(err, "orvalda-check: %s\n", why.c_str());
+      return 2;
+    }
+  }
   const std::vector<FileReport> reports = checkAll(command.files, command.options);
   for (const FileReport& r : reports)
     if (!r.error.empty()) std::fprintf(err, "orvalda-check: %s\n", readable(r.error, 2000).c_str());

@@ -11,7 +11,11 @@
 
 namespace orv::check {
 
+// Checks each file, then files of one symbol across their boundaries (checkAcrossFiles).
 std::vector<FileReport> checkAll(const std::vector<std::string>& files, const CheckOptions& options);
+// Why the page may not be written to that name ("" when it may): it is one
+// of the inputs, or a file that is no page of orvalda-check's.
+std::string whyNotWritePage(const std::string& page, const std::vector<std::string>& inputs);
 // 2 when a file could not be read, else 1 when any problem or silence was found, else 0.
 int exitCodeOf(const std::vector<FileReport>& reports);
 

@@ -10,7 +10,6 @@
 
 #include "check/files.h"
 #include "check/texts.h"
-#include "gzip/gzip_stream.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -32,7 +31,6 @@ namespace {
 
 constexpr std::int64_t kMsPerMinute = 60000;
 constexpr std::int64_t kMinutesPerWeek = 7 * 1440;
-constexpr int kThursday = 4;  // 1970-01-01, minutes from Sunday 00:00 / 1440
 
 std::uint64_t distance(std::int64_t a, std::int64_t b) noexcept {
   return a > b ? static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b)
@@ -44,20 +42,48 @@ std::string decimalsText(const Price& p) { return std::to_string(p.digits) + (p.
 }  // namespace
 
 std::string_view kindName(ProblemKind kind) noexcept {
-  static constexpr std::string_view kNames[kProblemKinds] = {"torn", "order", "duplicate", "crossed", "spike", "unparsable"};
+  static constexpr std::string_view kNames[kProblemKinds] = {"torn", "order", "crossed", "spike", "unparsable", "overlap"};
   return kNames[static_cast<std::size_t>(kind)];
 }
 
-std::int64_t closedMs(const WeeklyClose& close, std::int64_t fromUtcMs, std::int64_t toUtcMs) noexcept {
-  const std::int64_t lengthMin = floorMod(close.openMinute - close.closeMinute, kMinutesPerWeek);
-  if (close.none || lengthMin == 0 || toUtcMs <= fromUtcMs) return 0;
-  const std::int64_t week = kMinutesPerWeek * kMsPerMinute, length = lengthMin * kMsPerMinute;
-  // The first close after 1970-01-01 00:00 (a Thursday), and the closed time before t.
-  const std::int64_t firstClose = floorMod(close.closeMinute - kThursday * 1440, kMinutesPerWeek) * kMsPerMinute;
-  const auto closedBefore = [&](std::int64_t t) {
-    return floorDiv(t - firstClose, week) * length + std::min(length, floorMod(t - firstClose, week));
-  };
-  return closedBefore(toUtcMs) - closedBefore(fromUtcMs);
+std::string_view kindName(NoteKind kind) noexcept {
+  static constexpr std::string_view kNames[kNoteKinds] = {"repeat", "zero spread"};
+  return kNames[static_cast<std::size_t>(kind)];
+}
+
+zone::Zone newYork() {
+  static const zone::Zone zone = [] {
+    std::string error;
+    return zone::findZone("America/New_York", error);
+  }();
+  return zone;
+}
+
+std::int64_t closedMs(const WeeklyClose& close, std::int64_t fromUtcMs, std::int64_t toUtcMs) {
+  if (close.none || close.closeMinute == close.openMinute || toUtcMs <= fromUtcMs) return 0;
+  constexpr std::int64_t kWeek = kMinutesPerWeek * kMsPerMinute;
+  constexpr std::int64_t kFirstSunday = 3 * kMsPerDay;  // 1970-01-04
+  constexpr std::int64_t kExactWeeks = 500;             // either end
+  const auto utc = [&](std::int64_t local) { return close.zone ? zone::utcOf(*close.zone, local) : local; };
+  const std::int64_t lengthMs = floorMod(close.openMinute - close.closeMinute, kMinutesPerWeek) * kMsPerMinute;
+  const std::int64_t localFrom = close.zone ? zone::localOf(*close.zone, fromUtcMs) : fromUtcMs;
+  // Each close from the one that starts in the week before `from`'s, on the zone's clock.
+  std::int64_t week = floorDiv(localFrom - kFirstSunday, kWeek) * kWeek + kFirstSunday - kWeek;
+  std::int64_t total = 0;
+  for (std::int64_t n = 0;; ++n, week += kWeek) {
+    if (n == kExactWeeks && toUtcMs - fromUtcMs > 3 * kExactWeeks * kWeek) {
+      // Far from both ends: whole weeks as the clock reads them.
+      const std::int64_t skipped = floorDiv(toUtcMs - week, kWeek) - kExactWeeks;
+      total += skipped * lengthMs;
+      week += skipped * kWeek;
+    }
+    const std::int64_t closeLocal = week + close.closeMinute * kMsPerMinute;
+    const std::int64_t closes = utc(closeLocal);
+    if (closes >= toUtcMs) break;
+    const std::int64_t opens = utc(closeLocal + lengthMs);
+    total += std::max<std::int64_t>(0, std::min(opens, toUtcMs) - std::max(closes, fromUtcMs));
+  }
+  return total;
 }
 
 std::uint64_t FileReport::problemTotal() const noexcept {
@@ -106,8 +132,10 @@ bool RecordingCheck::SpikeWatch::judge(std::int64_t price, std::int64_t move, st
 
 // ---------------------------------------------------------------------------
 
-RecordingCheck::RecordingCheck(std::string path, const CheckOptions& options) : options_(options) {
+RecordingCheck::RecordingCheck(std::string path, const CheckOptions& options)
+    : options_(options), shortestGapMs_(std::min(options.gapMs, kGapBucketsMs[0])) {
   report_.path = std::move(path);
+  report_.symbols.reserve(kKeptPairs);
 }
 
 void RecordingCheck::problem(ProblemKind kind, std::uint64_t line, std::string text, std::int64_t ms) {
@@ -121,35 +149,36 @@ void RecordingCheck::bad(ProblemKind kind, const Line& line, std::string text) {
   if (!cutLine_) problem(kind, line.number, std::move(text));
 }
 
+void RecordingCheck::note(NoteKind kind, std::uint64_t line) {
+  NoteCount& n = report_.notes[static_cast<std::size_t>(kind)];
+  if (n.count++ < kNoteLinesKept) n.lines.push_back(line);
+}
+
 void RecordingCheck::switchPair(std::string_view pair, std::uint64_t line) {
-  if (havePair_) {
-    if (digits_) {
-      auto known = std::find_if(pairDigits_.begin(), pairDigits_.end(), [&](const auto& p) { return p.first == pair_; });
-      if (known != pairDigits_.end())
-        known->second = *digits_;
-      else if (pairDigits_.size() < kKeptPairs)
-        pairDigits_.emplace_back(pair_, *digits_);
+  if (current_ != nullptr && report_.symbolChangeCount++ < kKeptSymbolChanges)
+    report_.symbolChanges.push_back({line, current_->pair, std::string(pair)});
+  for (const auto& known : symbols_) {
+    if (known->pair == pair) {
+      current_ = known.get();
+      return;
     }
-    if (report_.symbolChangeCount++ < kKeptSymbolChanges)
-      report_.symbolChanges.push_back({line, pair_, std::string(pair)});
   }
-  pair_.assign(pair);
-  havePair_ = true;
-  pairMask_ = pair_.size() >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * pair_.size())) - 1;
-  pairWord_ = 0;
-  std::memcpy(&pairWord_, pair_.data(), std::min<std::size_t>(pair_.size(), 8));
-  digits_.reset();
-  auto known = std::find_if(pairDigits_.begin(), pairDigits_.end(), [&](const auto& p) { return p.first == pair_; });
-  if (known != pairDigits_.end()) {
-    digits_ = known->second;
-    scale_ = std::pow(10.0, -*digits_);
+  if (symbols_.size() >= kKeptPairs) {  // the rest share the last one's state
+    current_ = symbols_.back().get();
+    current_->pair.assign(pair);
+  } else {
+    symbols_.push_back(std::make_unique<SymbolState>());
+    current_ = symbols_.back().get();
+    current_->pair.assign(pair);
+    report_.symbols.emplace_back();  // never moves: room for all was made first
+    current_->report = &report_.symbols.back();
+    current_->report->pair = current_->pair;
+    report_.pairs.push_back(current_->pair);
   }
-  if (report_.pairs.size() < kKeptPairs && std::find(report_.pairs.begin(), report_.pairs.end(), pair_) == report_.pairs.end())
-    report_.pairs.push_back(pair_);
-  bidSpikes_ = SpikeWatch();
-  askSpikes_ = SpikeWatch();
-  shape_ = RowShape{};
-  previousSamePair_ = false;
+  SymbolState& s = *current_;
+  s.pairMask = s.pair.size() >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * s.pair.size())) - 1;
+  s.pairWord = 0;
+  std::memcpy(&s.pairWord, s.pair.data(), std::min<std::size_t>(s.pair.size(), 8));
 }
 
 void RecordingCheck::add(const Line& line) {
@@ -194,57 +223,80 @@ void RecordingCheck::add(const Line& line) {
         std::string(bidRead ? "ask " : "bid ") + quoted(bidRead ? f.ask : f.bid, 40) + " is not a price");
     return;
   }
-  if (!havePair_ || f.pair != pair_) switchPair(f.pair, line.number);
-  if (!digits_) {
+  if (current_ == nullptr || f.pair != current_->pair) switchPair(f.pair, line.number);
+  SymbolState& s = *current_;
+  if (!s.digits) {
     if (bid.digits != ask.digits) {
       bad(ProblemKind::Unparsable, line,
           "bid " + quoted(f.bid, 40) + " has " + decimalsText(bid) + ", ask " + quoted(f.ask, 40) + " " + decimalsText(ask));
       return;
     }
-    digits_ = bid.digits;
-    scale_ = std::pow(10.0, -bid.digits);
-  } else if (bid.digits != *digits_ || ask.digits != *digits_) {
-    const bool bidOff = bid.digits != *digits_;
+    s.digits = bid.digits;
+    s.scale = std::pow(10.0, -static_cast<double>(bid.digits));
+    if (s.report != nullptr) s.report->digits = bid.digits;
+  } else if (bid.digits != *s.digits || ask.digits != *s.digits) {
+    const bool bidOff = bid.digits != *s.digits;
     bad(ProblemKind::Unparsable, line,
         std::string(bidOff ? "bid " : "ask ") + quoted(bidOff ? f.bid : f.ask, 40) + " has " +
-            decimalsText(bidOff ? bid : ask) + " where " + readable(pair_) + "'s prices have " + std::to_string(*digits_));
+            decimalsText(bidOff ? bid : ask) + " where " + readable(s.pair) + "'s prices have " + std::to_string(*s.digits));
     return;
   }
   tick(line.number, f, ms, bid, ask);
 }
 
+// Inlined into tick(), as every row's prices pass it.
+ORV_ALWAYS_INLINE bool RecordingCheck::SpikeWatch::next(std::int64_t price, std::uint64_t line, Found& found) {
+  if (!havePrevious_) {
+    havePrevious_ = true;
+    previous_ = price;
+    return false;
+  }
+  const std::int64_t move = price - previous_;
+  previous_ = price;
+  const std::uint64_t size = move < 0 ? 0 - static_cast<std::uint64_t>(move) : static_cast<std::uint64_t>(move);
+  // Kept without a branch (most moves are small, and come in no order):
+  // a move of 0 is overwritten by the next one.
+  block_[inBlock_] = static_cast<std::uint32_t>(size < 0xFFFFFFFFu ? size : 0xFFFFFFFFu);
+  inBlock_ += size != 0;
+  if (inBlock_ == kSpikeBlock) endBlock();
+  // A move of kSpikeFactor points or less starts no spike: the usual move is at least 1.
+  if (!pending_.active && size <= kSpikeFactor) return false;
+  return judge(price, move, size, line, found);
+}
+
 // Inlined into the loop of addRows(), where nearly all rows pass.
 ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask) {
   FileReport& r = report_;
+  SymbolState& s = *current_;
   if (r.rows++ == 0) {
     r.first.assign(f.stamp);
     r.firstLine = n;
-    r.digits = *digits_;
+    r.firstMs = ms;
   }
   r.lastLine = n;
-  if (havePrevious_) {
-    if (ms < previousMs_) {
+  if (havePrevious_ && ms - previousMs_ > shortestGapMs_) {
+    // A silence of the file, whatever the symbol.
+    const std::int64_t offset = options_.utcOffsetMs.value_or(0);
+    const std::int64_t open = ms - previousMs_ - closedMs(options_.session, previousMs_ - offset, ms - offset);
+    for (std::size_t b = 0; b < kGapBuckets; ++b) r.gapBuckets[b] += open > kGapBucketsMs[b];
+    if (open > options_.gapMs && r.silenceCount++ < kKeptSilences)
+      r.silences.push_back({n, stampText(previousMs_), std::string(f.stamp), previousMs_, ms, open, {}});
+  }
+  if (s.havePrevious) {
+    if (ms < s.previousMs) {
       problem(ProblemKind::Order, n,
-              "time goes back " + durationText(previousMs_ - ms) + ", from " + stampText(previousMs_) + " (line " +
-                  std::to_string(previousLine_) + ") to " + std::string(f.stamp),
+              "time goes back " + durationText(s.previousMs - ms) + ", from " + stampText(s.previousMs) + " (line " +
+                  std::to_string(s.previousLine) + ") to " + std::string(f.stamp),
               ms);
-    } else if (ms - previousMs_ > options_.gapMs) {
-      const std::int64_t offset = options_.utcOffsetMs.value_or(0);
-      const std::int64_t open = ms - previousMs_ - closedMs(options_.session, previousMs_ - offset, ms - offset);
-      if (open > options_.gapMs && r.silenceCount++ < kKeptSilences)
-        r.silences.push_back({n, stampText(previousMs_), std::string(f.stamp), previousMs_, ms, open});
-    } else if (ms == previousMs_ && bid.points == previousBid_ && ask.points == previousAsk_ &&
-               previousSamePair_) {
-      problem(ProblemKind::Duplicate, n, "the same time and prices as line " + std::to_string(previousLine_), ms);
+    } else if (ms == s.previousMs && bid.points == s.previousBid && ask.points == s.previousAsk) {
+      note(NoteKind::Repeat, n);
     }
   }
   if (bid.points >= ask.points) {
-    if (bid.points == ask.points) {
-      ++r.zeroSpreads;
-      problem(ProblemKind::Crossed, n, "zero spread: bid and ask both " + readable(f.bid), ms);
-    } else {
+    if (bid.points == ask.points)
+      note(NoteKind::ZeroSpread, n);
+    else
       problem(ProblemKind::Crossed, n, "bid " + readable(f.bid) + " above ask " + readable(f.ask), ms);
-    }
   }
   const std::int64_t spread = static_cast<std::int64_t>(ask.points) - static_cast<std::int64_t>(bid.points);
   r.spread.add(spread);
@@ -254,17 +306,21 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
     hourTicks_ = 0;
   }
   ++hourTicks_;
-  r.chart.add(ms, static_cast<double>(bid.points) * scale_, static_cast<double>(ask.points) * scale_, spread);
+  if (s.report != nullptr) {
+    ++s.report->rows;
+    s.report->chart.add(ms, static_cast<double>(bid.points) * s.scale, static_cast<double>(ask.points) * s.scale, spread);
+  }
   SpikeWatch::Found found;
-  if (bidSpikes_.next(static_cast<std::int64_t>(bid.points), n, found)) spike("bid", found, ms);
-  if (askSpikes_.next(static_cast<std::int64_t>(ask.points), n, found)) spike("ask", found, ms);
+  if (s.bidSpikes.next(static_cast<std::int64_t>(bid.points), n, found)) spike("bid", found, ms);
+  if (s.askSpikes.next(static_cast<std::int64_t>(ask.points), n, found)) spike("ask", found, ms);
 
   havePrevious_ = true;
-  previousSamePair_ = true;
   previousMs_ = ms;
-  previousLine_ = n;
-  previousBid_ = bid.points;
-  previousAsk_ = ask.points;
+  s.havePrevious = true;
+  s.previousMs = ms;
+  s.previousLine = n;
+  s.previousBid = bid.points;
+  s.previousAsk = ask.points;
 }
 
 void RecordingCheck::spike(const char* side, const SpikeWatch::Found& s, std::int64_t ms) {
@@ -341,37 +397,42 @@ ORV_ALWAYS_INLINE bool fixedPrice(const char*& p, char stop, std::int32_t digits
   return true;
 }
 
+// A price with its point at `dot` and `digits` decimals, up to 8 digits in all.
+ORV_ALWAYS_INLINE bool priceOfShape(const char* p, int dot, std::int32_t digits, Price& out) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
+  const std::uint64_t next = static_cast<unsigned char>(p[8]);
+  out.digits = digits;
+  return swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, out.points);
+}
+
 }  // namespace
 
 // Both prices of a row of the last row's shape: each with its point where
 // the shape has it, exactly `digits` decimals, the bid followed by a comma.
 ORV_ALWAYS_INLINE bool RecordingCheck::pricesOfShape(const char* bid, const char* ask, std::int32_t digits, Price& bidOut,
                                                      Price& askOut) const {
-  const RowShape& s = shape_;
+  const RowShape& s = current_->shape;
   if (bid[s.bidDot] != '.' || ask[-1] != ',' || ask[s.askDot] != '.') return false;
-  const auto read = [digits](const char* p, int dot, Price& out) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
-    const std::uint64_t next = static_cast<unsigned char>(p[8]);
-    out.digits = digits;
-    return swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, out.points);
-  };
-  return read(bid, s.bidDot, bidOut) && read(ask, s.askDot, askOut);
+  return priceOfShape(bid, s.bidDot, digits, bidOut) && priceOfShape(ask, s.askDot, digits, askOut);
 }
 
 std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineNumber) {
   // Only rows of the current pair, written plainly, with decimals.
-  if (!havePair_ || !digits_ || *digits_ <= 0 || *digits_ > 18 || pair_.size() > 1000 ||
-      pair_.find_first_of(",\"\r\n") != std::string::npos)
+  if (current_ == nullptr) return 0;
+  SymbolState& symbol = *current_;
+  const std::string& pair = symbol.pair;
+  if (!symbol.digits || *symbol.digits <= 0 || *symbol.digits > 18 || pair.size() > 1000 ||
+      pair.find_first_of(",\"\r\n") != std::string::npos)
     return 0;
-  const std::size_t pairSize = pair_.size();
-  const std::int32_t digits = *digits_;
+  const std::size_t pairSize = pair.size();
+  const std::int32_t digits = *symbol.digits;
   const char* const begin = bytes.data();
   const char* const end = begin + bytes.size();
   const char* row = begin;
   RowFields f;
-  f.pair = pair_;
+  f.pair = pair;
   f.count = 4;
   std::uint64_t taken = 0;
   // The longest row of this pair: 21 bytes for each price with its separator.
@@ -379,8 +440,8 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
     if (pairSize <= 8) {
       std::uint64_t head;
       std::memcpy(&head, row, 8);
-      if ((head & pairMask_) != pairWord_) break;
-    } else if (!sameBytes(row, pair_.data(), pairSize)) {
+      if ((head & symbol.pairMask) != symbol.pairWord) break;
+    } else if (!sameBytes(row, pair.data(), pairSize)) {
       break;
     }
     if (row[pairSize] != ',' || row[pairSize + 22] != ',') break;
@@ -389,7 +450,7 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
     if (!stamps_.read(f.stamp, ms)) break;
     const char* const bidStart = row + pairSize + 23;
     Price bid, ask;
-    RowShape& s = shape_;
+    RowShape& s = symbol.shape;
     if (s.length > 0 && pricesOfShape(bidStart, row + s.askStart, digits, bid, ask) && row[s.length - 2] == '\r' &&
         row[s.length - 1] == '\n') {
       // The same shape as the row before: the next row's place known before this one is read.
@@ -420,6 +481,7 @@ FileReport RecordingCheck::finish(std::uint64_t bytes) {
   if (hourTicks_ > 0) report_.ticksPerHour.add(hourTicks_);
   hourTicks_ = 0;
   if (report_.rows > 0) report_.last = stampText(previousMs_);
+  report_.lastMs = previousMs_;
   report_.bytes = bytes;
   std::stable_sort(report_.problems.begin(), report_.problems.end(),
                    [](const Problem& a, const Problem& b) { return a.line < b.line; });
@@ -427,6 +489,45 @@ FileReport RecordingCheck::finish(std::uint64_t bytes) {
 }
 
 // ---------------------------------------------------------------------------
+
+void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& options) {
+  // Files read whole, each of one and the same symbol, in the order of their first stamps.
+  std::vector<std::size_t> group;
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    const FileReport& r = reports[i];
+    if (r.error.empty() && r.rows > 0 && r.symbols.size() == 1 &&
+        (group.empty() || reports[group.front()].symbols[0].pair == r.symbols[0].pair))
+      group.push_back(i);
+  }
+  if (group.size() < 2) return;
+  std::vector<FileReport> sorted;
+  for (std::size_t i : group) sorted.push_back(std::move(reports[i]));
+  std::stable_sort(sorted.begin(), sorted.end(), [](const FileReport& a, const FileReport& b) { return a.firstMs < b.firstMs; });
+  for (std::size_t k = 1; k < sorted.size(); ++k) {
+    const FileReport& before = sorted[k - 1];
+    FileReport& r = sorted[k];
+    if (r.firstMs < before.lastMs) {
+      const auto at = std::upper_bound(r.problems.begin(), r.problems.end(), r.firstLine,
+                                       [](std::uint64_t line, const Problem& p) { return line < p.line; });
+      if (r.problemCount[static_cast<std::size_t>(ProblemKind::Overlap)]++ < kKeptPerKind)
+        r.problems.insert(at, {ProblemKind::Overlap, r.firstLine,
+                               "starts " + durationText(before.lastMs - r.firstMs) + " before " + quoted(before.path, 200) +
+                                   " ends (" + r.first + " before " + before.last + "): the files overlap",
+                               r.firstMs});
+      continue;
+    }
+    const std::int64_t offset = options.utcOffsetMs.value_or(0);
+    const std::int64_t open =
+        r.firstMs - before.lastMs - closedMs(options.session, before.lastMs - offset, r.firstMs - offset);
+    for (std::size_t b = 0; b < kGapBuckets; ++b) r.gapBuckets[b] += open > kGapBucketsMs[b];
+    if (open > options.gapMs) {
+      ++r.silenceCount;
+      r.silences.insert(r.silences.begin(),
+                        {r.firstLine, before.last, r.first, before.lastMs, r.firstMs, open, before.path});
+    }
+  }
+  for (std::size_t k = 0; k < group.size(); ++k) reports[group[k]] = std::move(sorted[k]);
+}
 
 namespace {
 
@@ -461,15 +562,14 @@ FileReport checkFile(const std::string& path, const CheckOptions& options) {
   if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
 #endif
   std::setvbuf(file, nullptr, _IONBF, 0);  // the reader's blocks are buffer enough
-  // A compressed recording (.csv.gz) is read as its rows, the same way.
-  LineReader reader(gzip::plainTextOf([file](char* buffer, std::size_t size, std::string& error) -> std::ptrdiff_t {
+  LineReader reader([file](char* buffer, std::size_t size, std::string& error) -> std::ptrdiff_t {
     const std::size_t got = std::fread(buffer, 1, size, file);
     if (got == 0 && std::ferror(file)) {
       error = std::strerror(errno);
       return -1;
     }
     return static_cast<std::ptrdiff_t>(got);
-  }));
+  });
   FileReport report = checkWith(reader, path, options);
   if (!standardInput) std::fclose(file);
   return report;
@@ -477,12 +577,12 @@ FileReport checkFile(const std::string& path, const CheckOptions& options) {
 
 FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options, std::size_t block) {
   std::size_t at = 0;
-  LineReader reader(gzip::plainTextOf([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
+  LineReader reader([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
     const std::size_t n = std::min({size, block, bytes.size() - at});
     std::memcpy(buffer, bytes.data() + at, n);
     at += n;
     return static_cast<std::ptrdiff_t>(n);
-  }));
+  });
   return checkWith(reader, path, options);
 }
 

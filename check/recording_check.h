@@ -1,13 +1,17 @@
 // Checks one recording as its lines stream past: rows that are not whole,
-// time going back, duplicates, crossed quotes, spikes, silences and symbol
-// changes, with the figures and the chart buckets of the report. Memory does
-// not grow with the number of rows: the lists of problems and silences keep
-// their first entries and count the rest.
+// time going back, crossed quotes, spikes and silences (the problems),
+// repeated quotes and zero spreads (notes: what real feeds send), with the
+// figures and the chart buckets of the report. Order, repeats and spikes are
+// judged per symbol, so a file of several symbols interleaved reads as well
+// as one of a single symbol. Memory does not grow with the number of rows:
+// the lists of problems, notes and silences keep their first entries and
+// count the rest.
 #pragma once
 
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,14 +20,29 @@
 #include "check/chart.h"
 #include "check/histogram.h"
 #include "check/line_reader.h"
-#include "check/row_parse.h"
+#include "core/row_format.h"
+#include "zone/zone_rules.h"
 
 namespace orv::check {
 
-enum class ProblemKind : std::uint8_t { Torn, Order, Duplicate, Crossed, Spike, Unparsable };
+// Problems are faults, and make the exit code 1.
+enum class ProblemKind : std::uint8_t { Torn, Order, Crossed, Spike, Unparsable, Overlap };
 inline constexpr std::size_t kProblemKinds = 6;
-// "torn", "order", "duplicate", "crossed", "spike", "unparsable"
+// "torn", "order", "crossed", "spike", "unparsable", "overlap"
 std::string_view kindName(ProblemKind kind) noexcept;
+
+// Notes are what real feeds do: counted and listed, never a fault. A repeat
+// is a row with the stamp and prices of the row before of its symbol.
+enum class NoteKind : std::uint8_t { Repeat, ZeroSpread };
+inline constexpr std::size_t kNoteKinds = 2;
+// "repeat", "zero spread"
+std::string_view kindName(NoteKind kind) noexcept;
+inline constexpr std::size_t kNoteLinesKept = 20;  // per kind
+
+struct NoteCount {
+  std::uint64_t count = 0;
+  std::vector<std::uint64_t> lines;  // the first kNoteLinesKept
+};
 
 inline constexpr std::int64_t kNoTime = INT64_MIN;
 
@@ -39,6 +58,7 @@ struct Silence {
   std::string from, to;    // the stamps either side, as written
   std::int64_t fromMs = 0, toMs = 0;
   std::int64_t openMs = 0;  // the part of it outside the weekly close
+  std::string file;         // a silence between two files: the one before
 };
 
 struct SymbolChange {
@@ -46,14 +66,27 @@ struct SymbolChange {
   std::string from, to;
 };
 
-// The weekly close of the currency market, in UTC, as minutes from Sunday 00:00.
+// New York's clock (America/New_York), found once.
+zone::Zone newYork();
+
+// The weekly close of the currency market: from closeMinute to openMinute,
+// minutes from Sunday 00:00 of the zone's clock. By default Friday 17:00 to
+// Sunday 17:00 in New York, whatever the season.
 struct WeeklyClose {
   bool none = false;  // every silence counts
-  int closeMinute = 5 * 1440 + 22 * 60;  // Friday 22:00
-  int openMinute = 21 * 60;               // Sunday 21:00
+  int closeMinute = 5 * 1440 + 17 * 60;  // Friday 17:00
+  int openMinute = 17 * 60;              // Sunday 17:00
+  zone::Zone zone = newYork();           // null: UTC
 };
-// How much of [fromUtcMs, toUtcMs] lies in the weekly close.
-std::int64_t closedMs(const WeeklyClose& close, std::int64_t fromUtcMs, std::int64_t toUtcMs) noexcept;
+// How much of [fromUtcMs, toUtcMs] lies in the weekly close: exact for any
+// span of up to 1000 weeks; beyond, the weeks in the middle count as long as
+// the close reads on the clock.
+std::int64_t closedMs(const WeeklyClose& close, std::int64_t fromUtcMs, std::int64_t toUtcMs);
+
+// Silences by length (their part outside the weekly close): more than 1 min,
+// 5 min, 30 min and 1 h, whatever --gap is.
+inline constexpr std::int64_t kGapBucketsMs[] = {60000, 300000, 1800000, 3600000};
+inline constexpr std::size_t kGapBuckets = std::size(kGapBucketsMs);
 
 struct CheckOptions {
   std::int64_t gapMs = 60000;
@@ -85,6 +118,14 @@ struct FileReport {
   std::string first, last;  // stamps of the first and the last row, as written
   std::uint64_t firstLine = 0, lastLine = 0;
   std::vector<std::string> pairs;  // in order of appearance
+  struct Symbol {
+    std::string pair;
+    std::uint64_t rows = 0;
+    std::int32_t digits = 0;
+    Chart chart;
+  };
+  std::vector<Symbol> symbols;  // the first kKeptPairs pairs, with their own charts
+  std::int64_t firstMs = 0, lastMs = 0;  // of the first and the last row
   std::vector<SymbolChange> symbolChanges;
   std::uint64_t symbolChangeCount = 0;
   std::array<std::uint64_t, kProblemKinds> problemCount{};
@@ -94,11 +135,10 @@ struct FileReport {
   std::array<std::uint64_t, kLineEnds> lineEnds{};
   std::uint64_t linesWithNul = 0;  // a sign of a binary file
   bool byteOrderMark = false;
-  std::uint64_t zeroSpreads = 0;  // of the crossed quotes, those with bid = ask
+  std::array<NoteCount, kNoteKinds> notes{};
+  std::array<std::uint64_t, kGapBuckets> gapBuckets{};
   Histogram ticksPerHour;
   SignedHistogram spread;  // points
-  std::int32_t digits = 0;  // of the first pair's prices
-  Chart chart;
 
   std::uint64_t problemTotal() const noexcept;
   bool clean() const noexcept { return error.empty() && problemTotal() == 0 && silenceCount == 0; }
@@ -126,24 +166,7 @@ class RecordingCheck {
       int after;
     };
     // Takes the next price; true when it ends a spike, which found then describes.
-    bool next(std::int64_t price, std::uint64_t line, Found& found) {
-      if (!havePrevious_) {
-        havePrevious_ = true;
-        previous_ = price;
-        return false;
-      }
-      const std::int64_t move = price - previous_;
-      previous_ = price;
-      const std::uint64_t size = move < 0 ? 0 - static_cast<std::uint64_t>(move) : static_cast<std::uint64_t>(move);
-      // Kept without a branch (most moves are small, and come in no order):
-      // a move of 0 is overwritten by the next one.
-      block_[inBlock_] = static_cast<std::uint32_t>(size < 0xFFFFFFFFu ? size : 0xFFFFFFFFu);
-      inBlock_ += size != 0;
-      if (inBlock_ == kSpikeBlock) endBlock();
-      // A move of kSpikeFactor points or less starts no spike: the usual move is at least 1.
-      if (!pending_.active && size <= kSpikeFactor) return false;
-      return judge(price, move, size, line, found);
-    }
+    bool next(std::int64_t price, std::uint64_t line, Found& found);
 
    private:
     void endBlock();
@@ -172,7 +195,25 @@ class RecordingCheck {
   };
   bool pricesOfShape(const char* bid, const char* ask, std::int32_t digits, Price& bidOut, Price& askOut) const;
 
+  // What is judged per symbol: its prices' decimals (learnt from its first
+  // row whose bid and ask agree), its row before, its spikes and the shape
+  // of its rows.
+  struct SymbolState {
+    std::string pair;
+    std::uint64_t pairWord = 0, pairMask = 0;  // its first 8 bytes, for a quick comparison
+    std::optional<std::int32_t> digits;
+    double scale = 1;  // 10^-digits
+    RowShape shape;
+    bool havePrevious = false;
+    std::int64_t previousMs = 0;
+    std::uint64_t previousLine = 0;
+    std::uint64_t previousBid = 0, previousAsk = 0;
+    SpikeWatch bidSpikes, askSpikes;
+    FileReport::Symbol* report = nullptr;  // its entry in the report's symbols, if it has one
+  };
+
   void problem(ProblemKind kind, std::uint64_t line, std::string text, std::int64_t ms = kNoTime);
+  void note(NoteKind kind, std::uint64_t line);
   void bad(ProblemKind kind, const Line& line, std::string text);
   void switchPair(std::string_view pair, std::uint64_t line);
   void tick(std::uint64_t line, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask);
@@ -184,27 +225,26 @@ class RecordingCheck {
   StampReader stamps_;
   bool cutLine_ = false;
 
-  // The current pair and its prices' decimals (learnt from its first row whose bid and ask agree).
-  std::string pair_;
-  bool havePair_ = false;
-  std::uint64_t pairWord_ = 0, pairMask_ = 0;  // its first 8 bytes, for a quick comparison
-  RowShape shape_;
-  std::optional<std::int32_t> digits_;
-  double scale_ = 1;  // 10^-digits
-  std::vector<std::pair<std::string, std::int32_t>> pairDigits_;
+  // The symbols seen (the first kKeptPairs; the rest share the last), and the current one.
+  std::vector<std::unique_ptr<SymbolState>> symbols_;
+  SymbolState* current_ = nullptr;
 
-  // The row before.
+  std::int64_t shortestGapMs_;  // below it, a pause is neither a silence nor in a gap bucket
+  // The row before, of any symbol.
   bool havePrevious_ = false;
-  bool previousSamePair_ = false;
   std::int64_t previousMs_ = 0;
-  std::uint64_t previousLine_ = 0;
-  std::uint64_t previousBid_ = 0, previousAsk_ = 0;
+  std::uint64_t lastSpikeLine_ = 0;
 
   std::int64_t hourStart_ = 0;  // of the clock hour whose ticks are being counted
   std::uint64_t hourTicks_ = 0;
-  SpikeWatch bidSpikes_, askSpikes_;
-  std::uint64_t lastSpikeLine_ = 0;
 };
+
+// Files of one symbol checked together, as one recording cut into pieces:
+// put in the order of their first stamps, the silence from each file's last
+// row to the next one's first counts (in the later file's report, as its
+// first silence), and a file that starts before the one before it ends is an
+// overlap. Files of other symbols, several symbols or none stay as they are.
+void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& options);
 
 // Checks the file at path ("-": standard input) from start to end.
 FileReport checkFile(const std::string& path, const CheckOptions& options);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "check/files.h"
 #include "check/reports.h"
 #include "check/texts.h"
 
@@ -46,16 +47,21 @@ std::string num(double v, int decimals = 1) {
   return buf;
 }
 
-// A step of 1, 2 or 5 times a power of ten giving about `parts` parts of span.
+// A step of 1, 2 or 5 times a power of ten giving about `parts` parts of
+// span; 0 for a span that is no positive finite number.
 double niceStep(double span, int parts) {
   const double raw = span / parts;
+  if (!std::isfinite(raw) || raw <= 0) return 0;
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
   for (double m : {1.0, 2.0, 5.0, 10.0})
     if (m * power >= raw) return m * power;
   return 10 * power;
 }
 
-int decimalsOfStep(double step) { return std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9))); }
+int decimalsOfStep(double step) { return std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 15); }
+
+// Labels an axis has at most, whatever its values.
+constexpr int kMaxLabels = 12;
 
 // The time line all of a file's charts share.
 struct TimeLine {
@@ -73,7 +79,7 @@ std::string timeAxis(const TimeLine& t, int y) {
                                             10800000, 21600000, 43200000, 86400000,  172800000,  604800000, 1209600000,
                                             2592000000LL, 7776000000LL, 31536000000LL};
   const std::int64_t span = t.end - t.start;
-  std::int64_t step = kSteps[std::size(kSteps) - 1];
+  std::int64_t step = std::max<std::int64_t>(kSteps[std::size(kSteps) - 1], span / 8 + 1);  // years: a multiple
   for (std::int64_t s : kSteps) {
     if (span / s <= 8) {
       step = s;
@@ -81,7 +87,8 @@ std::string timeAxis(const TimeLine& t, int y) {
     }
   }
   std::string out;
-  for (std::int64_t at = floorDiv(t.start + step - 1, step) * step; at <= t.end; at += step) {
+  std::int64_t at = floorDiv(t.start + step - 1, step) * step;
+  for (int drawn = 0; drawn < kMaxLabels && at <= t.end; ++drawn, at += step) {
     const std::string when = dateTimeText(at);  // "2026-12-07 09:26:33"
     std::string label;
     if (step >= kMsPerDay || floorMod(at, kMsPerDay) == 0)
@@ -101,9 +108,14 @@ std::string timeAxis(const TimeLine& t, int y) {
 // Horizontal grid lines and value labels from lo to hi.
 std::string valueAxis(double lo, double hi, int top, int bottom) {
   const double step = niceStep(hi - lo, 4);
-  const int decimals = decimalsOfStep(step);
   std::string out;
-  for (double v = std::ceil(lo / step) * step; v <= hi + step * 1e-9; v += step) {
+  if (step == 0) return out;
+  const int decimals = decimalsOfStep(step);
+  // Counted, not summed: a step below the values' precision adds nothing.
+  const double first = std::ceil(lo / step) * step;
+  for (int i = 0; i < kMaxLabels; ++i) {
+    const double v = first + i * step;
+    if (!(v <= hi + step * 1e-9)) break;
     const double y = bottom - (v - lo) / (hi - lo) * (bottom - top);
     out += "<line x1=\"" + std::to_string(kLeft) + "\" x2=\"" + std::to_string(kLeft + kColumns) + "\" y1=\"" + num(y) +
            "\" y2=\"" + num(y) + "\" class=\"grid\"/><text x=\"" + std::to_string(kLeft - 6) + "\" y=\"" + num(y + 4) +
@@ -142,6 +154,7 @@ void stroke(std::string& d, double x, double y1, double y2) {
 template <typename Range>
 std::string columnPath(const std::vector<ChartColumn>& columns, Range range, double lo, double hi, int top, int bottom) {
   std::string d;
+  if (!(hi > lo) || !std::isfinite(hi - lo)) return d;
   const double scale = (bottom - top) / (hi - lo);
   for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
     if (!columns[c].any) continue;
@@ -175,9 +188,10 @@ std::string problemMarks(const FileReport& f, const TimeLine& t, int y) {
   return out;
 }
 
-std::string charts(const FileReport& f) {
-  const TimeLine t{f.chart.startMs(), f.chart.endMs()};
-  const std::vector<ChartColumn> columns = f.chart.columns(kColumns);
+std::string charts(const FileReport& f, const FileReport::Symbol& symbol) {
+  const Chart& chart = symbol.chart;
+  const TimeLine t{chart.startMs(), chart.endMs()};
+  const std::vector<ChartColumn> columns = chart.columns(kColumns);
   std::string out;
 
   // Bid and ask.
@@ -193,8 +207,9 @@ std::string charts(const FileReport& f) {
     maxRate = std::max(maxRate, c.ticksPerMinute);
     first = false;
   }
-  const double point = std::pow(10.0, -f.digits);
-  const double pad = std::max((hi - lo) * 0.05, point);
+  // At least a point either side, and a little more than the values' precision.
+  const double point = std::pow(10.0, -std::clamp(symbol.digits, -300, 300));
+  const double pad = std::max({(hi - lo) * 0.05, point, std::max(std::abs(lo), std::abs(hi)) * 1e-12});
   lo -= pad, hi += pad;
   {
     const int top = 10, bottom = 250, height = 300;
@@ -253,8 +268,8 @@ std::string fileSection(const FileReport& f, const CheckOptions& options) {
   std::string out = "<section class=\"file\"><h2>" + html(f.path, 1000) + "</h2>";
   out += "<p class=\"verdict " + std::string(f.clean() ? "clean" : "bad") + "\">" + verdictText(f) + "</p>";
   if (!f.error.empty()) return out + "<p>" + html(f.error, 2000) + "</p></section>";
-  std::string symbols;
-  for (const std::string& p : f.pairs) symbols += (symbols.empty() ? "" : ", ") + html(p);
+  const std::string symbols =
+      f.symbols.size() > 1 ? html(symbolRowsText(f), 4000) : f.symbols.empty() ? "" : html(f.pairs[0]);
   out += "<table class=\"facts\">";
   out += factRow("Rows", std::to_string(f.rows) + (symbols.empty() ? "" : " of " + symbols) + " in " +
                              std::to_string(f.lines) + " lines, " + std::to_string(f.bytes) + " bytes");
@@ -272,11 +287,18 @@ std::string fileSection(const FileReport& f, const CheckOptions& options) {
   out += factRow("Line ends", lineEndsText(f));
   out += factRow("Silences", "longer than " + shortSecondsText(options.gapMs) + "; " + timeBasisText(options) + "; " +
                                  weeklyCloseRule(options.session));
-  for (const std::string& note : fileNotes(f)) out += factRow("Note", html(note, 1000));
+  out += factRow("Silences by length", gapBucketsText(f));
+  const std::string notes = notesText(f);
+  out += factRow("Notes", notes.empty() ? "none" : html(notes, 4000) + " (what real feeds send, no problem)");
+  for (const std::string& remark : fileRemarks(f)) out += factRow("Remark", html(remark, 1000));
   out += "</table>";
   for (const SymbolChange& c : f.symbolChanges)
     out += "<p>Symbol change on line " + std::to_string(c.line) + ": " + html(c.from) + " to " + html(c.to) + "</p>";
-  if (!f.chart.empty()) out += charts(f);
+  for (const FileReport::Symbol& s : f.symbols) {
+    if (s.chart.empty()) continue;
+    if (f.symbols.size() > 1) out += "<h3 class=\"symbol\">" + html(s.pair) + ", " + std::to_string(s.rows) + " rows</h3>";
+    out += charts(f, s);
+  }
 
   out += "<h3>Silences</h3>";
   if (f.silences.empty()) {
@@ -327,7 +349,7 @@ svg{display:block;width:100%;height:auto;font-size:12px;fill:#495057}
 svg .frame{fill:none;stroke:#adb5bd}svg .grid{stroke:#f1f3f5}svg .axis{stroke:#868e96}
 svg path.bid,svg path.ask,svg path.ticks,svg path.spread{fill:none;stroke-width:1;shape-rendering:crispEdges}
 svg path.ask{mix-blend-mode:multiply}
-svg .mark{fill:#c92a2a}svg .mark.order{fill:#e67700}svg .mark.duplicate{fill:#868e96}svg .mark.crossed{fill:#ae3ec9}
+svg .mark{fill:#c92a2a}svg .mark.order{fill:#e67700}svg .mark.crossed{fill:#ae3ec9}
 .legend{margin:0;color:#555;font-size:13px}.legend span{display:inline-block;width:12px;height:12px;margin:0 4px 0 10px;vertical-align:-1px}
 .legend span.tri{width:0;height:0;border:6px solid transparent;border-bottom:10px solid #c92a2a;border-top:0;background:none}
 .count{display:inline-block;background:#fff0f0;border:1px solid #ffc9c9;border-radius:3px;padding:0 6px;margin-right:4px}
@@ -343,9 +365,9 @@ std::string htmlReport(const std::vector<FileReport>& files, const CheckOptions&
     if (slash != std::string_view::npos) p.remove_prefix(slash + 1);
     names += (names.empty() ? "" : ", ") + html(p);
   }
-  std::string out = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                    "<title>Recording check: " + names + "</title><style>" + kStyle + "</style></head><body>\n";
+  std::string out = std::string(kPageStart) + "<head><meta charset=\"utf-8\">"
+                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">" +
+                    std::string(kPageTitle) + names + "</title><style>" + kStyle + "</style></head><body>\n";
   out += "<h1>Recording check</h1><p class=\"settings\">orvalda-check: silences longer than " + shortSecondsText(options.gapMs) +
          "; " + timeBasisText(options) + "; " + weeklyCloseRule(options.session) + ".</p>\n";
   for (const FileReport& f : files) out += fileSection(f, options) + "\n";

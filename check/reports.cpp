@@ -34,7 +34,37 @@ std::string timeBasisText(const CheckOptions& options) {
 
 std::string weeklyCloseText(const WeeklyClose& close) {
   if (close.none) return "none";
-  return weekMinuteText(close.closeMinute) + " to " + weekMinuteText(close.openMinute) + " UTC";
+  return weekMinuteText(close.closeMinute) + " to " + weekMinuteText(close.openMinute) + " " +
+         (close.zone ? close.zone->name() : std::string("UTC"));
+}
+
+std::string notesText(const FileReport& file) {
+  std::string out;
+  for (std::size_t k = 0; k < kNoteKinds; ++k) {
+    const NoteCount& n = file.notes[k];
+    if (n.count == 0) continue;
+    std::string lines;
+    for (std::uint64_t line : n.lines) lines += (lines.empty() ? "" : ", ") + std::to_string(line);
+    if (n.count > n.lines.size()) lines += ", ...";
+    out += (out.empty() ? "" : "; ") + std::to_string(n.count) + " " + std::string(kindName(static_cast<NoteKind>(k))) +
+           (n.count == 1 ? "" : "s") + " (" + (n.count == 1 ? "line " : "lines ") + lines + ")";
+  }
+  return out;
+}
+
+std::string gapBucketsText(const FileReport& file) {
+  static constexpr const char* kNames[kGapBuckets] = {"1 min", "5 min", "30 min", "1 h"};
+  std::string out;
+  for (std::size_t b = 0; b < kGapBuckets; ++b)
+    out += (b == 0 ? "> " : ", > ") + std::string(kNames[b]) + " " + std::to_string(file.gapBuckets[b]);
+  return out;
+}
+
+std::string symbolRowsText(const FileReport& file) {
+  std::string out;
+  for (const FileReport::Symbol& s : file.symbols)
+    out += (out.empty() ? "" : ", ") + readable(s.pair) + " " + std::to_string(s.rows);
+  return out;
 }
 
 std::string weeklyCloseRule(const WeeklyClose& close) {
@@ -44,7 +74,8 @@ std::string weeklyCloseRule(const WeeklyClose& close) {
 
 std::string verdictText(const FileReport& file) {
   if (!file.error.empty()) return "not read";
-  if (file.clean()) return "clean";
+  const std::string notes = notesText(file);
+  if (file.clean()) return notes.empty() ? "clean" : "clean, with notes: " + notes;
   std::string out;
   if (file.problemTotal() > 0) out = plural(file.problemTotal(), "problem", "problems");
   if (file.silenceCount > 0) out += (out.empty() ? "" : ", ") + plural(file.silenceCount, "silence", "silences");
@@ -64,7 +95,7 @@ std::string lineEndsText(const FileReport& file) {
   return out.empty() ? "none" : out;
 }
 
-std::vector<std::string> fileNotes(const FileReport& file) {
+std::vector<std::string> fileRemarks(const FileReport& file) {
   std::vector<std::string> notes;
   if (!file.error.empty()) return notes;
   if (file.bytes == 0) notes.push_back("the file is empty: no rows");
@@ -98,8 +129,7 @@ std::string textReport(const std::vector<FileReport>& files, const CheckOptions&
       line("  " + f.error);
       continue;
     }
-    std::string symbols;
-    for (const std::string& p : f.pairs) symbols += (symbols.empty() ? "" : ", ") + readable(p);
+    const std::string symbols = f.symbols.size() > 1 ? symbolRowsText(f) : f.symbols.empty() ? "" : readable(f.pairs[0]);
     line("  " + plural(f.rows, "row", "rows") + (symbols.empty() ? "" : " of " + symbols) + " in " +
          plural(f.lines, "line", "lines") + ", " + plural(f.bytes, "byte", "bytes") + ", line ends " + lineEndsText(f));
     if (f.rows > 0) {
@@ -124,11 +154,13 @@ std::string textReport(const std::vector<FileReport>& files, const CheckOptions&
       for (std::size_t i = 0; i < f.silences.size() && i < kShown; ++i) {
         const Silence& s = f.silences[i];
         std::string text = "    " + readable(s.from) + " to " + readable(s.to) + ", " + durationText(s.toMs - s.fromMs);
+        if (!s.file.empty()) text += " (from the end of " + readable(s.file, 200) + ")";
         if (s.openMs != s.toMs - s.fromMs) text += " (" + durationText(s.openMs) + " of it outside the weekly close)";
         line(text + ", line " + std::to_string(s.line));
       }
       if (f.silenceCount > kShown) line("    ... and " + std::to_string(f.silenceCount - kShown) + " more");
     }
+    if (f.rows > 0) line("  silences by length: " + gapBucketsText(f));
     if (f.problemTotal() == 0) {
       line("  problems: none");
     } else {
@@ -148,7 +180,9 @@ std::string textReport(const std::vector<FileReport>& files, const CheckOptions&
         line(head + lines + (f.problemCount[k] == 1 ? ": " : "; first: ") + of.front()->text);
       }
     }
-    for (const std::string& note : fileNotes(f)) line("  note: " + note);
+    const std::string notes = notesText(f);
+    line("  notes (what real feeds send, no problem): " + (notes.empty() ? std::string("none") : notes));
+    for (const std::string& remark : fileRemarks(f)) line("  remark: " + remark);
   }
   return out;
 }
@@ -201,13 +235,28 @@ std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions&
     out += ",\n   \"problem_counts\": {";
     for (std::size_t k = 0; k < kProblemKinds; ++k)
       out += (k == 0 ? "\"" : ", \"") + std::string(kindName(static_cast<ProblemKind>(k))) + "\": " + n(f.problemCount[k]);
-    out += "}, \"gap_count\": " + n(f.silenceCount);
+    out += "}, \"gap_count\": " + n(f.silenceCount) + ", \"gap_buckets\": {";
+    for (std::size_t b = 0; b < kGapBuckets; ++b)
+      out += (b == 0 ? "\"over_" : ", \"over_") + std::to_string(kGapBucketsMs[b] / 1000) + "s\": " + n(f.gapBuckets[b]);
+    out += "},\n   \"notes\": [";
+    for (std::size_t k = 0, shown = 0; k < kNoteKinds; ++k) {
+      const NoteCount& note = f.notes[k];
+      if (note.count == 0) continue;
+      out += (shown++ == 0 ? "" : ", ") + std::string("{\"kind\": \"") + std::string(kindName(static_cast<NoteKind>(k))) +
+             "\", \"count\": " + n(note.count) + ", \"lines\": [";
+      for (std::size_t l = 0; l < note.lines.size(); ++l) out += (l == 0 ? "" : ", ") + n(note.lines[l]);
+      out += "]}";
+    }
+    out += "]";
     out += ",\n   \"lines\": " + n(f.lines) + ", \"bytes\": " + n(f.bytes) + ", \"first_line\": " + n(f.firstLine) +
            ", \"last_line\": " + n(f.lastLine) + ", \"line_ends\": {\"crlf\": " + n(f.lineEnds[0]) +
            ", \"lf\": " + n(f.lineEnds[1]) + ", \"cr\": " + n(f.lineEnds[2]) + ", \"none\": " + n(f.lineEnds[3]) + "}";
     out += ",\n   \"symbols\": [";
     for (std::size_t k = 0; k < f.pairs.size(); ++k) out += (k == 0 ? "" : ", ") + jsonString(f.pairs[k]);
-    out += "], \"symbol_changes\": [";
+    out += "], \"symbol_rows\": {";
+    for (std::size_t k = 0; k < f.symbols.size(); ++k)
+      out += (k == 0 ? "" : ", ") + jsonString(f.symbols[k].pair) + ": " + n(f.symbols[k].rows);
+    out += "}, \"symbol_changes\": [";
     for (std::size_t k = 0; k < f.symbolChanges.size(); ++k) {
       const SymbolChange& c = f.symbolChanges[k];
       out += (k == 0 ? "" : ", ") + std::string("{\"line\": ") + n(c.line) + ", \"from\": " + jsonString(c.from) +
@@ -221,9 +270,9 @@ std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions&
              std::to_string(f.spread.quantile(0.5)) + ", \"p99\": " + std::to_string(f.spread.quantile(0.99)) +
              ", \"max\": " + std::to_string(f.spread.max()) + "}";
     }
-    out += ",\n   \"time_basis\": " + jsonString(timeBasisText(options)) + ", \"notes\": [";
-    const std::vector<std::string> notes = fileNotes(f);
-    for (std::size_t k = 0; k < notes.size(); ++k) out += (k == 0 ? "" : ", ") + jsonString(notes[k], 1000);
+    out += ",\n   \"time_basis\": " + jsonString(timeBasisText(options)) + ", \"remarks\": [";
+    const std::vector<std::string> remarks = fileRemarks(f);
+    for (std::size_t k = 0; k < remarks.size(); ++k) out += (k == 0 ? "" : ", ") + jsonString(remarks[k], 1000);
     out += "]}";
   }
   out += files.empty() ? "]}\n" : "\n]}\n";

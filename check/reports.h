@@ -16,15 +16,22 @@ std::string htmlReport(const std::vector<FileReport>& files, const CheckOptions&
 // Parts the three share.
 // "stamps taken as UTC (no --utc-offset given)" / "stamps taken as UTC+01:00 (--utc-offset)"
 std::string timeBasisText(const CheckOptions& options);
-// "Fri 22:00 to Sun 21:00 UTC", or "none"
+// "Fri 17:00 to Sun 17:00 America/New_York", or "none"
 std::string weeklyCloseText(const WeeklyClose& close);
-// "the weekly close, Fri 22:00 to Sun 21:00 UTC, is not counted as silence", or what --session none means
+// "the weekly close, Fri 17:00 to Sun 17:00 America/New_York, is not counted as silence", or what --session none means
 std::string weeklyCloseRule(const WeeklyClose& close);
-// "3 problems, 1 silence" or "clean"; for a file that could not be read, "not read".
+// "3 problems, 1 silence", "clean" or "clean, with notes: ..."; for a file
+// that could not be read, "not read".
 std::string verdictText(const FileReport& file);
+// The notes: "17 repeats (lines 4, 9, ...); 1 zero spread (line 30)", or "".
+std::string notesText(const FileReport& file);
+// "> 1 min 3, > 5 min 1, > 30 min 0, > 1 h 0"
+std::string gapBucketsText(const FileReport& file);
+// "EUR/USD 120, USD/JPY 80"
+std::string symbolRowsText(const FileReport& file);
 // What else a reader should know: no rows, line ends other than CR LF, a
 // byte-order mark, NUL bytes, lists cut short.
-std::vector<std::string> fileNotes(const FileReport& file);
+std::vector<std::string> fileRemarks(const FileReport& file);
 // "CR LF", "LF", "CR", or a mix with counts.
 std::string lineEndsText(const FileReport& file);
 

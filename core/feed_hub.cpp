@@ -292,9 +292,10 @@ std::optional<Notice> FeedHub::recordingNotice(bool wasRetrying) const {
 // The recordings folder: the current file's; before the first, the folder
 // the pattern names before its first field; without a recording, where the
 // last one went.
-std::vector<TrayMenuItem> FeedHub::trayMenu(bool checkerInstalled) const {
+std::vector<TrayMenuItem> FeedHub::trayMenu(bool checkerInstalled, bool exporterInstalled) const {
   TrayMenuFacts facts;
   facts.checkerInstalled = checkerInstalled;
+  facts.exporterInstalled = exporterInstalled;
   if (unattended_) {
     facts.recording = unattended_->currentPath();
     facts.log = unattended_->logPath();

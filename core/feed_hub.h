@@ -75,7 +75,7 @@ class FeedHub {
   // What the tooltip tells, read now.
   StatusSnapshot status() const;
   // The icon's menu; checkerInstalled: the checker program is there to run.
-  std::vector<TrayMenuItem> trayMenu(bool checkerInstalled) const;
+  std::vector<TrayMenuItem> trayMenu(bool checkerInstalled, bool exporterInstalled = false) const;
 
   // The controls, for the window that shows them.
   const Label& tickLine() const noexcept { return tickLine_; }

@@ -19,6 +19,9 @@ std::vector<TrayMenuItem> trayMenu(const TrayMenuFacts& facts) {
   if (facts.checkerInstalled)
     items.push_back({TrayCommand::CheckRecording, "Check today's recording", !facts.recording.empty(),
                      facts.recording});
+  if (facts.exporterInstalled)
+    items.push_back({TrayCommand::ExportRecording, "Export today's recording\xE2\x80\xA6", !facts.recording.empty(),
+                     facts.recording});
   items.push_back({TrayCommand::Close, "Close Orvalda\xE2\x80\xA6", true, ""});
   return items;
 }

@@ -16,8 +16,9 @@ enum class TrayCommand : int {
   OpenLog,               // orvalda.log, opened in the shell
   CheckRecording,        // the checker run on the current recording, its report opened
   Close,                 // the close question, as the window's own close
+  ExportRecording,       // the exporter's dialog opened on the current recording
 };
-inline constexpr int kTrayCommandCount = 5;
+inline constexpr int kTrayCommandCount = 6;
 
 // A command's number in the window system's menu (WM_COMMAND's low word).
 constexpr unsigned trayMenuId(TrayCommand command) noexcept { return 0x7100u + static_cast<unsigned>(command); }
@@ -37,6 +38,7 @@ struct TrayMenuFacts {
   std::string recordingsFolder;  // where the recordings go; empty when unknown
   std::string log;               // orvalda.log as last written; empty when none
   bool checkerInstalled = false;
+  bool exporterInstalled = false;
 };
 
 // The items in their order; the first is the default (a double click's).
@@ -44,6 +46,9 @@ std::vector<TrayMenuItem> trayMenu(const TrayMenuFacts& facts);
 
 // The checker, a program installed beside orvalda.exe, or not at all.
 inline constexpr const char* kCheckerProgram = "orvalda-check.exe";
+// The exporter, installed beside orvalda.exe too; given the recording alone,
+// it opens its dialog filled in with it.
+inline constexpr const char* kExporterProgram = "orvalda-export.exe";
 // Its report on a recording: the file's name in a folder for reports.
 std::string checkReportName(std::string_view recording);
 // Its command line (after the program's name): the recording, the report written as HTML.

@@ -1,6 +1,8 @@
 #include "core/unattended_recording.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 #include "core/activity_log.h"
 #include "core/day_archive.h"
@@ -194,11 +196,12 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
 
 void UnattendedRecording::countRow(std::int64_t ms, std::uint32_t bid, std::uint32_t ask) {
   if (stats_.rows > 0) {
-    if (ms < stats_.lastMs) ++stats_.problems;
-    if (ms == stats_.lastMs && bid == stats_.lastBid && ask == stats_.lastAsk) ++stats_.problems;
+    if (ms < stats_.lastMs) ++stats_.order;
+    if (ms == stats_.lastMs && bid == stats_.lastBid && ask == stats_.lastAsk) ++stats_.repeats;
     stats_.longestSilenceMs = std::max(stats_.longestSilenceMs, ms - stats_.lastMs);
   }
-  if (bid > ask) ++stats_.problems;
+  if (bid > ask) ++stats_.crossed;
+  if (bid == ask) ++stats_.zeroSpreads;
   ++stats_.rows;
   stats_.lastMs = ms;
   stats_.lastBid = bid;
@@ -212,10 +215,20 @@ void UnattendedRecording::endFile(const WallTime& now) {
   const bool closed = file_->close(reason);
   file_.reset();
   if (stats_.rows == 0 && isWaitingToRetry()) return;  // a try that failed: its failure is what the log tells
+  // The words orvalda-check uses for the same things.
+  const auto counts = [](std::initializer_list<std::pair<std::uint64_t, const char*>> kinds) {
+    std::string out;
+    for (const auto& [n, kind] : kinds)
+      if (n > 0) out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + kind;
+    return out.empty() ? std::string("none") : out;
+  };
   log(now, path,
-      "Ended " + path + ": " + std::to_string(stats_.rows) + " rows, longest silence " +
-          secondsText(stats_.longestSilenceMs) + ", " + std::to_string(stats_.problems) +
-          " rows out of time order, repeated or with bid above ask" + (closed ? "" : "; closing it failed: " + reason));
+      "Ended " + path + ": " + std::to_string(stats_.rows) + (stats_.rows == 1 ? " row" : " rows") +
+          ", longest silence " + secondsText(stats_.longestSilenceMs) + "; problems: " +
+          counts({{stats_.order, "order"}, {stats_.crossed, "crossed"}}) + "; notes: " +
+          counts({{stats_.repeats, stats_.repeats == 1 ? "repeat" : "repeats"},
+                  {stats_.zeroSpreads, stats_.zeroSpreads == 1 ? "zero spread" : "zero spreads"}}) +
+          (closed ? "" : "; closing it failed: " + reason));
 }
 
 void UnattendedRecording::log(const WallTime& now, const std::string& nearPath, std::string_view text) {

@@ -69,7 +69,10 @@ class UnattendedRecording {
  private:
   struct FileStats {
     std::uint64_t rows = 0;
-    std::uint64_t problems = 0;  // time going back, a row repeated, bid above ask
+    // As orvalda-check counts them. Problems: time going back (order), bid
+    // above ask (crossed); notes, what real feeds send: the stamp and prices
+    // of the row before (repeat), bid equal to ask (zero spread).
+    std::uint64_t order = 0, crossed = 0, repeats = 0, zeroSpreads = 0;
     std::int64_t longestSilenceMs = 0;
     std::int64_t lastMs = 0;
     std::uint32_t lastBid = 0, lastAsk = 0;

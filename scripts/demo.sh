@@ -18,7 +18,10 @@
 #   unattended/EURUSD-<date>.csv   what the second run recorded, and its
 #   unattended-*       sample part, probe log and summary, feeder output, Wine's
 #                      standard error
-# Exits non-zero, saying why, when any step fails or a tick is missing.
+# Each recording is then checked with orvalda-check (build/bin/orvalda-check),
+# which must call it clean.
+# Exits non-zero, saying why, when any step fails, a tick is missing or a
+# recording is not clean.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -38,6 +41,7 @@ winpath() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }
 
 ensure_deps
 build_win >/dev/null
+build_tools >/dev/null
 wine_env
 ensure_display
 
@@ -160,11 +164,21 @@ check_ticks() {
   echo "every tick is in the recording and at the probe, in order"
 }
 
+# A recording orvalda-check calls clean (exit code 0), its summary shown.
+check_clean() {
+  local code=0
+  "$TOOLS/orvalda-check" "$1" >"$OUT/.check.txt" || code=$?
+  sed 's/^/    /' "$OUT/.check.txt"
+  rm -f "$OUT/.check.txt"
+  [ "$code" = 0 ] || die "orvalda-check does not call $1 clean (exit code $code)"
+}
+
 echo
 echo "First rows of $CSV:"
 head -n 5 "$CSV" | tr -d '\r' | sed 's/^/    /'
 echo
 check_ticks "$SAMPLE" "$CSV" "$PROBE_LOG" "$OUT/feed.log"
+check_clean "$CSV"
 echo
 echo "Probe summary:"
 sed 's/^/    /' "$OUT/probe-summary.txt"
@@ -212,6 +226,7 @@ if [ -f "$OUT/unattended/orvalda.log" ]; then
   sed 's/^/    /' "$OUT/unattended/orvalda.log"
 fi
 check_ticks "$PART" "${made[0]}" "$PART_LOG" "$OUT/unattended-feed.log"
+check_clean "${made[0]}"
 
 echo
 echo "Folder:     $OUT"

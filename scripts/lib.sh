@@ -6,6 +6,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${ORVALDA_BUILD:-$ROOT/build}"
 NATIVE="$BUILD/native"
 WIN="$BUILD/win64"
+RELEASE="$BUILD/release"
+TOOLS="$BUILD/bin"  # the native tools users run
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 
 log() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
@@ -37,8 +39,13 @@ libgtest-dev /usr/include/gtest/gtest.h
 locales /usr/share/i18n/locales/de_DE
 libbenchmark-dev /usr/include/benchmark/benchmark.h
 libcli11-dev /usr/include/CLI/CLI.hpp
+libhowardhinnant-date-dev /usr/include/date/tz.h
+tzdata /usr/share/zoneinfo/America/New_York
 zlib1g-dev /usr/include/zlib.h
 libz-mingw-w64-dev /usr/x86_64-w64-mingw32/lib/libz.a
+python3-pandas /usr/lib/python3/dist-packages/pandas/__init__.py
+nodejs node
+npm npm
 python3 python3
 bsdutils script
 zip zip
@@ -60,6 +67,30 @@ build_native() {
   log "building natively (unit tests, sanitizers)"
   cmake -S "$ROOT" -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
   cmake --build "$NATIVE" -j "$JOBS"
+}
+
+# The native tools users run (orvalda-check, orvalda-export), optimised and without the
+# sanitizers, in build/bin.
+build_tools() {
+  log "building the native tools into $TOOLS (optimised)"
+  cmake -S "$ROOT" -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVALDA_SANITIZE=OFF \
+    -DORVALDA_TOOLS_DIR="$TOOLS" >/dev/null
+  cmake --build "$RELEASE" --target orvalda-check orvalda-export -j "$JOBS"
+}
+
+# The DuckDB package the engines test reads folder trees with, from npm, under
+# the build folder (never in the source tree); npm is asked only when the
+# version in tests/archive/package.json is not there yet.
+NODE_DIR="$BUILD/node"
+ensure_node_modules() {
+  local want
+  want="$(sed -n 's/.*"@duckdb\/node-api": *"\([^"]*\)".*/\1/p' "$ROOT/tests/archive/package.json")"
+  if ! grep -qs "\"version\": \"$want\"" "$NODE_DIR/node_modules/@duckdb/node-api/package.json"; then
+    log "installing @duckdb/node-api $want with npm into $NODE_DIR"
+    mkdir -p "$NODE_DIR"
+    cp "$ROOT/tests/archive/package.json" "$NODE_DIR/package.json"
+    (cd "$NODE_DIR" && npm install --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
 }
 
 build_win() {

@@ -8,6 +8,9 @@ source "$(dirname "$0")/lib.sh"
 
 ensure_deps
 build_win
+build_tools
+log "orvalda-check, which checks recordings: $TOOLS/orvalda-check"
+log "orvalda-export, which writes recordings as other programs import them: $TOOLS/orvalda-export"
 wine_env
 
 have_display() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }

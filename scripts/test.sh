@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both ways, and runs every test: the native
-# unit tests (sanitizers) and the end-to-end tests of the real orvalda.exe
-# under Wine, all in one ctest run.
+# Installs what is missing, builds both ways and the native tools users run
+# (build/bin/orvalda-check, optimised), and runs every test: the native unit
+# tests (sanitizers) and the end-to-end tests of the real orvalda.exe under
+# Wine, all in one ctest run.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 ensure_deps
+ensure_node_modules
 # A compiler warning fails the test command.
 build_win -DORVALDA_WERROR=ON
-build_native -DORVALDA_WIN_BUILD_DIR="$WIN" -DORVALDA_WERROR=ON
+build_tools
+build_native -DORVALDA_WIN_BUILD_DIR="$WIN" -DORVALDA_NODE_DIR="$NODE_DIR" -DORVALDA_WERROR=ON
 wine_env
 ensure_display
 trap stop_display EXIT

@@ -46,13 +46,14 @@ std::wstring programFolder() {
   return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-// The checker beside orvalda.exe; empty when it is not installed.
-std::wstring installedChecker() {
-  const std::wstring path = programFolder() + toWide(kCheckerProgram);
+// A tool beside orvalda.exe; empty when it is not installed.
+std::wstring installedTool(const char* program) {
+  const std::wstring path = programFolder() + toWide(program);
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::wstring();
   return path;
 }
+std::wstring installedChecker() { return installedTool(kCheckerProgram); }
 
 // One argument as the usual Windows rules for quotes and backslashes read it back.
 std::wstring quotedArgument(const std::wstring& arg) {
@@ -155,7 +156,7 @@ void NotifyArea::clicked(UINT mouseMessage) {
 
 void NotifyArea::showMenu() {
   if (hub_ == nullptr) return;
-  const std::vector<TrayMenuItem> items = hub_->trayMenu(!installedChecker().empty());
+  const std::vector<TrayMenuItem> items = hub_->trayMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
   HMENU menu = CreatePopupMenu();
   if (menu == nullptr) throwLastError("Cannot make the menu");
   for (const TrayMenuItem& item : items)
@@ -175,7 +176,7 @@ void NotifyArea::showMenu() {
 // A choice is carried out only while the logic's menu offers it.
 void NotifyArea::run(TrayCommand command) {
   if (hub_ == nullptr) return;
-  const std::vector<TrayMenuItem> items = hub_->trayMenu(!installedChecker().empty());
+  const std::vector<TrayMenuItem> items = hub_->trayMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
   const auto item = std::find_if(items.begin(), items.end(), [command](const TrayMenuItem& i) { return i.command == command; });
   if (item == items.end() || !item->enabled) return;
   switch (command) {
@@ -183,8 +184,23 @@ void NotifyArea::run(TrayCommand command) {
     case TrayCommand::OpenRecordingsFolder:
     case TrayCommand::OpenLog: openInShell(owner_, item->target); break;
     case TrayCommand::CheckRecording: startCheck(item->target); break;
+    case TrayCommand::ExportRecording: startExport(item->target); break;
     case TrayCommand::Close: hub_->close(); break;
   }
+}
+
+// The exporter's dialog, on its own, filled in with the recording.
+void NotifyArea::startExport(const std::string& recording) {
+  const std::wstring exporter = installedTool(kExporterProgram);
+  std::wstring commandLine = quotedArgument(exporter) + L" " + quotedArgument(toWide(recording));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(exporter.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &started))
+    throwLastError(("Cannot start " + toUtf8(exporter)).c_str());
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
 }
 
 // The checker runs on its own; its report opens once it has ended.

@@ -36,6 +36,7 @@ class NotifyArea {
   void showMenu();
   void run(TrayCommand command);
   void startCheck(const std::string& recording);
+  void startExport(const std::string& recording);
   void checkEnded(LPARAM run);
 
   Win32Backend& backend_;

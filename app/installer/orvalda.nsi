@@ -33,6 +33,8 @@ RequestExecutionLevel admin
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda"
 ; The Start-menu entry of orvalda-check, ending in an ellipsis (U+2026).
 !define CHECK_ENTRY "Check a recording${U+2026}"
+; The Start-menu entry of orvalda-export's dialog.
+!define EXPORT_ENTRY "Export a recording${U+2026}"
 
 Name "Orvalda ${VERSION}"
 OutFile "${OUTFILE}"
@@ -67,6 +69,7 @@ Section "Orvalda" SecMain
   File "${STAGE}\orvalda-feed.exe"
   File "${STAGE}\zentavor-probe.exe"
   File "${STAGE}\orvalda-check.exe"
+  File "${STAGE}\orvalda-export.exe"
   File "${STAGE}\README.txt"
   File "${STAGE}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -75,6 +78,7 @@ Section "Orvalda" SecMain
   CreateDirectory "$SMPROGRAMS\Orvalda"
   CreateShortcut "$SMPROGRAMS\Orvalda\Orvalda.lnk" "$INSTDIR\orvalda.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk" "$INSTDIR\orvalda-check.exe"
+  CreateShortcut "$SMPROGRAMS\Orvalda\${EXPORT_ENTRY}.lnk" "$INSTDIR\orvalda-export.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk" "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKLM "Software\Orvalda" "InstallDir" "$INSTDIR"
@@ -125,6 +129,7 @@ Section "Uninstall"
   Delete "$INSTDIR\orvalda-feed.exe"
   Delete "$INSTDIR\zentavor-probe.exe"
   Delete "$INSTDIR\orvalda-check.exe"
+  Delete "$INSTDIR\orvalda-export.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
@@ -133,6 +138,7 @@ Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Orvalda\Orvalda.lnk"
   Delete "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk"
+  Delete "$SMPROGRAMS\Orvalda\${EXPORT_ENTRY}.lnk"
   Delete "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk"
   RMDir "$SMPROGRAMS\Orvalda"
   ; The Startup shortcut, when the user uninstalling chose it.

@@ -84,7 +84,7 @@ WIN_ROOT="$(winepath -w "$ROOT" | sed 's/\\/\\\\/g')"  # as grep reads it
 all_logged() {  # a line of each folder's log for its file, verified
   local f
   for f in $EARLIER; do
-    grep -qa "Compressed $WIN_ROOT$(echo "${f#"$ROOT"}" | sed 's|/|\\\\|g'), .* bytes, .* to .*ticks.csv.gz, .* times smaller, verified" \
+    grep -qa "Compressed $WIN_ROOT$(echo "${f#"$ROOT"}" | sed 's|/|\\\\|g'), .* bytes, .* to .*ticks.csv.gz.*, .* times smaller, verified" \
       "$(dirname "$f")/orvalda.log" 2>/dev/null || return 1
   done
 }

@@ -4,8 +4,9 @@
 #   check_page_test.sh ORVALDA_CHECK SAMPLE_CSV [KEEP_DIR]
 # SAMPLE_CSV is a recording Orvalda made (data/sample_eurusd.csv). The test
 # checks that it is clean (exit code 0); damages a copy by hand, one problem of
-# each kind and a silence, and checks that they are found at their lines
-# (exit code 1, --json); that a bad command line and a missing file give exit
+# each kind, a repeated row (a note) and a silence, and checks that they are
+# found at their lines (exit code 1, --json), and that the copy and the
+# sample, given together, overlap; that a bad command line and a missing file give exit
 # code 2. Then it opens the --html page of both files in headless Chromium,
 # takes a screenshot and checks it: the charts are drawn (pixels of the bid,
 # ask, tick and spread colours, and the silence band), and the page's text
@@ -49,7 +50,7 @@ def moved(price, points):
 f = fields(100); rows[99] = b",".join(f[:3])                                 # torn: the ask is missing
 f = fields(200); f[1] = f[1][:9] + b"25" + f[1][11:]; rows[199] = b",".join(f)  # unparsable: hour 25
 f = fields(300); f[1] = stamp(fields(299)[1], -1); rows[299] = b",".join(f)     # order: a second back
-rows[400] = rows[399]                                                          # duplicate: line 401 = line 400
+rows[400] = rows[399]                                                          # a repeat (a note): line 401 = line 400
 f = fields(500); f[2], f[3] = f[3], f[2]; rows[499] = b",".join(f)             # crossed: bid and ask swapped
 f = fields(600); f[2], f[3] = moved(f[2], 400), moved(f[3], 400); rows[599] = b",".join(f)  # spike
 for i in range(1999, len(rows)):                                               # silence before line 2000
@@ -64,11 +65,14 @@ import json, sys
 report = json.load(open(sys.argv[1], encoding="utf-8"))
 damaged, sample = report["files"]
 found = [(p["kind"], p["line"]) for p in damaged["problems"]]
-want = [("torn", 100), ("unparsable", 200), ("order", 300), ("duplicate", 401), ("crossed", 500), ("spike", 600)]
+want = [("torn", 100), ("unparsable", 200), ("order", 300), ("crossed", 500), ("spike", 600)]
 gaps = [(g["line"], round(g["seconds"])) for g in damaged["gaps"]]
-print("   problems:", found, "gaps:", gaps, "rows:", damaged["rows"])
+print("   problems:", found, "gaps:", gaps, "rows:", damaged["rows"], "notes:", damaged["notes"])
 ok = found == want and gaps == [(2000, 4)] and damaged["rows"] == 2998
-ok = ok and damaged["first"] == sample["first"] and sample["problems"] == [] and sample["gaps"] == []
+ok = ok and damaged["notes"] == [{"kind": "repeat", "count": 1, "lines": [401]}]
+# Two files of one symbol are one recording: the sample, starting where the copy starts, overlaps it.
+ok = ok and damaged["first"] == sample["first"] and [p["kind"] for p in sample["problems"]] == ["overlap"]
+ok = ok and sample["gaps"] == [] and sample["notes"] == []
 sys.exit(0 if ok else 1)
 PY
 "$CHECK" --gap never "$SAMPLE" >/dev/null 2>"$DIR/bad-option.txt"
@@ -88,8 +92,8 @@ browse() { # browse OPTION... : Chromium on the page, headless, with a profile o
 browse --window-size=1200,2000 --screenshot="$DIR/page.png" >/dev/null
 check "a screenshot (chromium: $(grep -v -i 'dbus\|fontconfig\|unexpected operator' "$DIR/chromium.log" | tail -1))" test -s "$DIR/page.png"
 browse --dump-dom >"$DIR/dom.html"
-for text in "Recording check" "damaged.csv" "6 problems, 1 silence" "clean" "Bid and ask" "Ticks per minute" \
-  "Spread in points" "3 fields where a row has 4" "time goes back 1.000 s" "the same time and prices as line 400" \
+for text in "Recording check" "damaged.csv" "5 problems, 1 silence" "1 problem" "Bid and ask" "Ticks per minute" \
+  "Spread in points" "3 fields where a row has 4" "time goes back 1.000 s" "1 repeat (line 401)" "the files overlap" \
   "above ask" "bid jumps up" "is not of the form YYYYMMDD HH:MM:SS.mmm" "<td>2000</td>"; do
   check "the page says: $text" grep -q -F -- "$text" "$DIR/dom.html"
 done

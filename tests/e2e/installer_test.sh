@@ -64,8 +64,9 @@ USER_KEY='HKCU\Software\Orvalda'
 USER_KEY_SAVED="$WINEPREFIX/drive_c/$FOLDER_NAME-settings.reg"
 RECORDING_WIN="C:\\$FOLDER_NAME-recording.csv"
 COPY_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME-uninstaller"
-FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe README.txt LICENSE.txt uninstall.exe)
+FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe README.txt LICENSE.txt uninstall.exe)
 CHECK_ENTRY="Check a recording…"  # the Start-menu entry of orvalda-check, with its ellipsis
+EXPORT_ENTRY="Export a recording…"  # and of orvalda-export's dialog
 
 # One file of a zip to standard output (python3 is there wherever the build is; unzip may not be).
 zip_member() { python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))' "$1" "$2"; }
@@ -188,7 +189,7 @@ for f in "${FILES[@]}"; do check "$f" test -s "$INSTALL_DIR/$f"; done
 extra="$(cd "$INSTALL_DIR" && ls -A | grep -v -x -F "$(printf '%s\n' "${FILES[@]}")")"
 check "nothing else in the folder${extra:+ (found: $extra)}" test -z "$extra"
 if [ -f "$ZIP" ]; then
-  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe README.txt LICENSE.txt; do
+  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe README.txt LICENSE.txt; do
     check "$f is the zip's" bash -c 'zip_member "$1" "$2" | cmp -s - "$3"' _ "$ZIP" "orvalda-$VERSION-win64/$f" "$INSTALL_DIR/$f"
   done
 else
@@ -243,6 +244,16 @@ if [ -s "$MENU_DIR/$CHECK_ENTRY.lnk" ] && wine start /unix "$MENU_DIR/$CHECK_ENT
   closed="$(wine "$DRIVE" close-window "Check a recording" 15000 | tr -d '\r')"
   echo "   $closed"
   check "cancelled, orvalda-check ends with exit code 0" bash -c '[[ "$1" == *"exit code 0" ]]' _ "$closed"
+fi
+
+step "\"$EXPORT_ENTRY\" from the Start menu: orvalda-export's dialog opens; closing it ends it"
+check "$EXPORT_ENTRY.lnk points at the installed orvalda-export.exe" \
+  bash -c '{ strings -a "$1"; strings -a -el "$1"; } | grep -q -i -F "$2"' _ "$MENU_DIR/$EXPORT_ENTRY.lnk" "$FOLDER_NAME\\Orvalda\\orvalda-export.exe"
+if [ -s "$MENU_DIR/$EXPORT_ENTRY.lnk" ] && wine start /unix "$MENU_DIR/$EXPORT_ENTRY.lnk" &&
+  check "its dialog \"Export a recording\" opens" bash -c 'wine "$1" wait-window "Export a recording" 30000 >/dev/null' _ "$DRIVE"; then
+  closed="$(wine "$DRIVE" close-window "Export a recording" 15000 | tr -d '\r')"
+  echo "   $closed"
+  check "closed, orvalda-export ends with exit code 0" bash -c '[[ "$1" == *"exit code 0" ]]' _ "$closed"
 fi
 
 uninstall_silently

@@ -53,6 +53,14 @@ std::string eurusdFile(const TempFolder& folder) {
   return folder.file(names[0]);
 }
 
+// orvalda-check calls the recording clean.
+void checkClean(const std::string& path) {
+  e2e::Process check = e2e::Process::start(ORVALDA_CHECK_EXE, "--text \"" + path + "\"");
+  DWORD code = 99;
+  E2E_REQUIRE(check.waitExit(e2e::kPatience, code));
+  if (!E2E_CHECK_EQ(code, 0ul)) std::printf("    orvalda-check does not call %s clean\n", path.c_str());
+}
+
 }  // namespace
 
 E2E_TEST(records_from_the_start_finds_a_later_tester_and_adds_to_the_file_after_a_restart) {
@@ -80,6 +88,7 @@ E2E_TEST(records_from_the_start_finds_a_later_tester_and_adds_to_the_file_after_
   std::string data;
   E2E_REQUIRE(e2e::readShared(path, data));
   E2E_CHECK_EQ(withoutStamps(data), rows);
+  checkClean(path);
   E2E_CHECK(filesLike(folder, "XXXYYY-*.csv").empty());
 
   // Killed, with a row cut off at the file's end as a crash leaves it.
@@ -105,6 +114,7 @@ E2E_TEST(records_from_the_start_finds_a_later_tester_and_adds_to_the_file_after_
     std::string activity;
     E2E_CHECK(e2e::readShared(folder.file("orvalda.log"), activity) &&
               activity.find("\"EUR/USD,2026\"") != std::string::npos);
+    checkClean(path);  // the cut row taken off
   } else {
     // Orvalda's day turned between the runs: the second began the new day's
     // file, and yesterday's keeps its cut row.
@@ -250,6 +260,7 @@ E2E_TEST(a_recording_with_bad_rows_replays_its_good_ones) {
   std::string data;
   E2E_REQUIRE(e2e::readShared(folder.file("EURUSD.csv"), data));
   E2E_CHECK_EQ(withoutStamps(data), std::string("EUR/USD,T,1.08150,1.08166\r\nEUR/USD,T,1.08151,1.08167\r\n"));
+  checkClean(folder.file("EURUSD.csv"));
 }
 
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

@@ -18,22 +18,24 @@ named after the arrow:
     core       the program's logic                  -> platform, gzip  (no window system)
     ui         the Win32 main window                -> core, platform, win32
     app        entry point and message loop         -> ui, core, platform, win32
-    tools      feeder and tester probe              -> core/protocol.h and core/option_reader.h only
-    check      orvalda-check                        -> gzip, and core/option_reader.h only
+    tools      feeder and tester probe              -> core/protocol.h, core/option_reader.h, core/row_format.h only
+    zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
+    check      orvalda-check                        -> zone, gzip, and core/option_reader.h, core/row_format.h only
+    export     orvalda-export                       -> zone, check, gzip, and core/option_reader.h, core/row_format.h only
 
 tests/, bench/ and data/ may include anything and are not read.
 
 The parts that must build without any window system (platform's pure part,
 the in-memory backend, core) may include, in angle brackets, only the C and
-C++ standard headers, core also CLI11's <CLI/...> and gzip zlib's <zlib.h>: anything else, a
-window-system header of any name included, fails by that rule.
+C++ standard headers, core also CLI11's <CLI/...> and gzip zlib's <zlib.h>:
+anything else, a window-system header of any name included, fails by that rule.
 """
 
 import pathlib
 import re
 import sys
 
-CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "check")
+CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "check", "export")
 PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "bench", "data")
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp", ".inl", ".rc"}
 
@@ -46,11 +48,16 @@ ALLOWED = {
     "ui": {"ui", "core", "platform", "win32"},
     "app": {"app", "ui", "core", "platform", "win32"},
     "tools": {"tools"},
-    "check": {"check", "gzip"},
+    "zone": {"zone"},
+    "check": {"check", "zone", "gzip"},
+    "export": {"export", "check", "zone", "gzip"},
 }
 # Single headers a part may include beyond its allowed parts.
-# core/option_reader.h is header only (CLI11), so the tools and orvalda-check still link no core library.
-ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h"}, "check": {"core/option_reader.h"}}
+# core/option_reader.h is header only (CLI11); core/row_format.h is its own
+# library (orvalda_rowformat): the tools and orvalda-check link no more of core.
+ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h"},
+                 "check": {"core/option_reader.h", "core/row_format.h"},
+                 "export": {"core/option_reader.h", "core/row_format.h"}}
 # Parts that must build without any window system, and the libraries beyond
 # the standard ones each may include.
 NO_WINDOW_SYSTEM = {"gzip": ("zlib.h",), "platform": (), "memory": (), "core": ("CLI/",)}

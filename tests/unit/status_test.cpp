@@ -40,7 +40,7 @@ class StatusTest : public FeedHubTest {
   }
   // The menu in short: "show | folder C:\t | -log | ...", "-" for an item that cannot be used.
   std::string menuText(const std::vector<TrayMenuItem>& items) const {
-    static const char* const kNames[] = {"", "show", "folder", "log", "check", "close"};
+    static const char* const kNames[] = {"", "show", "folder", "log", "check", "close", "export"};
     std::string out;
     for (const TrayMenuItem& item : items) {
       if (!out.empty()) out += " | ";
@@ -187,6 +187,9 @@ TEST_F(StatusTest, TheTooltipNoticesAndMenuTellEachState) {
     hub->timerElapsed(TimerRole::Status);  // nothing changed: nothing shown again
     EXPECT_EQ(be.statuses.size(), before);
   }
+  // With the exporter installed its item follows the checker's.
+  EXPECT_EQ(menuText(hub->trayMenu(true, true)),
+            "show | folder C:\\t | log C:\\t\\orvalda.log | check C:\\t\\EURUSD-" + manyEmoji + ".csv | export C:\\t\\EURUSD-" + manyEmoji + ".csv | close");
   // Without the checker installed its item is left out.
   EXPECT_EQ(menuText(hub->trayMenu(false)),
             "show | folder C:\\t | log C:\\t\\orvalda.log | close");

@@ -1,6 +1,8 @@
 // The display line, the CSV row and the proposed file name.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -167,6 +169,39 @@ TEST(FileName, CharactersWindowsForbidsBecomeUnderscores) {
   EXPECT_EQ(proposedFileName("/\\|?*", kExample), "_____-20261206-140327");
   EXPECT_EQ(proposedFileName(std::string("E\tU\x01\x7f", 5), kExample), "E_U__-20261206-140327");
   EXPECT_EQ(proposedFileName("..", kExample), "..-20261206-140327");
+}
+
+// A stamp read on its own, as the feeder reads each.
+std::optional<std::int64_t> stampMs(std::string_view text) {
+  std::int64_t ms = 0;
+  return parseStamp(text, ms) ? std::optional<std::int64_t>(ms) : std::nullopt;
+}
+
+TEST(RowFormat, StampsReadAsMillisecondsSince1970) {
+  EXPECT_EQ(stampMs("19700101 00:00:00.000"), 0);
+  EXPECT_EQ(stampMs("19691231 23:59:59.999"), -1);
+  const auto a = stampMs("20261206 14:03:27.045");
+  const auto b = stampMs("20261206 14:03:28.046");
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(*b - *a, 1001);
+  const auto beforeMidnight = stampMs("20261231 23:59:59.999");
+  const auto afterMidnight = stampMs("20270101 00:00:00.000");
+  ASSERT_TRUE(beforeMidnight && afterMidnight);
+  EXPECT_EQ(*afterMidnight - *beforeMidnight, 1);
+  const auto feb28 = stampMs("20240228 12:00:00.000");
+  const auto mar01 = stampMs("20240301 12:00:00.000");
+  ASSERT_TRUE(feb28 && mar01);
+  EXPECT_EQ(*mar01 - *feb28, 2 * 86400000LL);  // 2024 is a leap year
+}
+
+TEST(RowFormat, StampsThatDoNotExistAreRefused) {
+  for (const char* bad : {"", "20261206 14:03:27", "20261206 14:03:27.45", "20261206T14:03:27.045",
+                          "2026-12-06 14:03:27.045", "20261306 14:03:27.045", "20261200 14:03:27.045",
+                          "20230229 14:03:27.045", "20261206 24:00:00.000", "20261206 14:60:00.000",
+                          "20261206 14:03:60.000", "2026120x 14:03:27.045", "20261206 14:03:27.045 "}) {
+    EXPECT_FALSE(stampMs(bad).has_value()) << bad;
+  }
+  EXPECT_TRUE(stampMs("20240229 00:00:00.000").has_value());
 }
 
 }  // namespace

@@ -143,13 +143,29 @@ TEST_F(UnattendedTest, AFailedDiskIsTriedAgainSoonThenLessOftenAndTheGapIsLogged
   hub.reset();
   EXPECT_EQ(file("C:\\t\\orvalda.log"),
             "2026-12-06 14:00:00.000 Recording to " + path + ", a new file\r\n"
-            "2026-12-06 14:00:00.000 Ended " + path + ": 1 rows, longest silence 0.0 s, 0 rows out of time order, "
-            "repeated or with bid above ask\r\n"
+            "2026-12-06 14:00:00.000 Ended " + path + ": 1 row, longest silence 0.0 s; problems: none; notes: none\r\n"
             "2026-12-06 14:00:00.000 Cannot record to " + path + ": There is not enough space on the disk; trying "
             "again from 1.0 s on, at most 10.0 s apart\r\n"
             "2026-12-06 14:00:45.000 Recording to " + path + " again; " + gap + "\r\n"
-            "2026-12-06 14:00:50.000 Ended " + path + ": 11 rows, longest silence 0.5 s, 0 rows out of time order, "
-            "repeated or with bid above ask\r\n");
+            "2026-12-06 14:00:50.000 Ended " + path + ": 11 rows, longest silence 0.5 s; problems: none; notes: none\r\n");
+}
+
+// The log's count of a file's rows uses orvalda-check's words: repeats and
+// zero spreads are notes, time going back and bid above ask problems.
+TEST_F(UnattendedTest, TheLogCountsProblemsAndNotesAsOrvaldaCheckDoes) {
+  startRecording();
+  announce("EURUSD", 5);
+  tick(108166, 108150);
+  tick(108166, 108150);  // repeat
+  tick(108150, 108150);  // zero spread
+  tick(108150, 108160);  // crossed
+  at(6, 14, 3, 27, 0);
+  tick(108166, 108150);  // order
+  hub.reset();
+  EXPECT_NE(file("C:\\t\\orvalda.log").find(": 5 rows, longest silence 0.0 s; problems: 1 order, 1 crossed; notes: 1 repeat, "
+                                            "1 zero spread\r\n"),
+            std::string::npos)
+      << file("C:\\t\\orvalda.log");
 }
 
 // A failure that lasts is summed up once an hour; STOP RECORDING ends the

@@ -1,0 +1,399 @@
+#include "core/row_format.h"
+
+#include <chrono>
+
+namespace orv {
+
+namespace {
+
+// Decimal digits of v, most significant first; returns the count (1..10).
+int toDigits(std::uint32_t v, char* out) noexcept {
+  char tmp[10];
+  int n = 0;
+  do {
+    tmp[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  for (int i = 0; i < n; ++i) out[i] = tmp[n - 1 - i];
+  return n;
+}
+
+bool needsQuoting(std::string_view field) noexcept {
+  return field.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+inline unsigned digitAt(const char* p) noexcept { return static_cast<unsigned>(static_cast<unsigned char>(*p) - '0'); }
+
+// Reads a run of decimal digits, at least one, into value (skipping leading
+// zeros, and taking no more once there are 18 significant ones), counting
+// the significant digits; false when empty or not all digits.
+inline bool addDigits(std::string_view s, std::uint64_t& value, std::size_t& significant) noexcept {
+  if (s.empty()) return false;
+  for (char c : s) {
+    const unsigned d = static_cast<unsigned>(static_cast<unsigned char>(c) - '0');
+    if (d > 9) return false;
+    if (significant > 0 || d != 0) {
+      if (++significant <= 18) value = value * 10 + d;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Writing
+
+void appendDate(TextBuffer& out, const WallTime& t, std::string_view separator) {
+  out.appendNumber(t.year, 4);
+  out.append(separator);
+  out.appendNumber(t.month, 2);
+  out.append(separator);
+  out.appendNumber(t.day, 2);
+}
+
+void appendTimeOfDay(TextBuffer& out, const WallTime& t) {
+  out.appendNumber(t.hour, 2);
+  out.append(':');
+  out.appendNumber(t.minute, 2);
+  out.append(':');
+  out.appendNumber(t.second, 2);
+  out.append('.');
+  out.appendNumber(t.millisecond, 3);
+}
+
+std::size_t formatPrice(char* out, std::uint32_t points, std::int32_t digits) noexcept {
+  char d[10];
+  const int n = toDigits(points, d);
+  if (digits < 0 || digits > 38) {
+    // Exact in scientific form: points, then "e" and the negated digits.
+    std::memcpy(out, d, static_cast<std::size_t>(n));
+    std::size_t len = static_cast<std::size_t>(n);
+    out[len++] = 'e';
+    const std::int64_t exponent = -static_cast<std::int64_t>(digits);
+    std::uint32_t magnitude = static_cast<std::uint32_t>(exponent < 0 ? -exponent : exponent);
+    if (exponent < 0) out[len++] = '-';
+    len += static_cast<std::size_t>(toDigits(magnitude, out + len));
+    return len;
+  }
+  // The digits, zero-padded on the left to digits + 1, a point before the last `digits`.
+  const int total = n > digits ? n : digits + 1;
+  const int intLen = total - digits;
+  std::size_t len = 0;
+  for (int i = 0; i < total; ++i) {
+    if (i == intLen) out[len++] = '.';
+    const int fromEnd = total - i;  // 1 = last digit
+    out[len++] = fromEnd <= n ? d[n - fromEnd] : '0';
+  }
+  return len;
+}
+
+char* TextBuffer::reserve(std::size_t n) {
+  if (!onHeap() && size_ + n <= kFixed - 1) {
+    char* p = fixed_ + size_;
+    size_ += n;
+    return p;
+  }
+  if (!onHeap()) {
+    heap_.assign(fixed_, size_);
+    size_ = kFixed;  // marks the text as living on the heap from now on
+  }
+  const std::size_t old = heap_.size();
+  heap_.resize(old + n);
+  return heap_.data() + old;
+}
+
+void TextBuffer::append(std::string_view s) {
+  if (s.empty()) return;
+  std::memcpy(reserve(s.size()), s.data(), s.size());
+}
+
+void TextBuffer::appendNumber(std::uint32_t value, int width) {
+  char d[10];
+  const int n = toDigits(value, d);
+  const int pad = width > n ? width - n : 0;
+  char* p = reserve(static_cast<std::size_t>(pad + n));
+  for (int i = 0; i < pad; ++i) *p++ = '0';
+  std::memcpy(p, d, static_cast<std::size_t>(n));
+}
+
+void TextBuffer::appendPrice(std::uint32_t points, std::int32_t digits) {
+  char p[kMaxPriceText];
+  append(std::string_view(p, formatPrice(p, points, digits)));
+}
+
+void buildCsvRow(TextBuffer& out, std::string_view symbolPair, const WallTime& t, std::int32_t digits,
+                 std::uint32_t bidPoints, std::uint32_t askPoints) {
+  out.clear();
+  if (needsQuoting(symbolPair)) {
+    out.append('"');
+    for (char c : symbolPair) {
+      if (c == '"') out.append('"');
+      out.append(c);
+    }
+    out.append('"');
+  } else {
+    out.append(symbolPair);
+  }
+  out.append(',');
+  appendDate(out, t);
+  out.append(' ');
+  appendTimeOfDay(out, t);
+  out.append(',');
+  out.appendPrice(bidPoints, digits);
+  out.append(',');
+  out.appendPrice(askPoints, digits);
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+PriceText readPrice(std::string_view text, Price& out) noexcept {
+  std::uint64_t value = 0;
+  std::size_t significant = 0;
+  const auto read = [&](std::int32_t digits) {
+    out.points = value;
+    out.digits = digits;
+    return significant > 18 ? PriceText::TooManyDigits : PriceText::Ok;
+  };
+  const std::size_t e = text.find_first_of("eE");
+  if (e != std::string_view::npos) {
+    // <digits>e<exponent>, the exponent with an optional sign.
+    if (!addDigits(text.substr(0, e), value, significant)) return PriceText::NotAPrice;
+    std::string_view exp = text.substr(e + 1);
+    bool negative = false;
+    if (!exp.empty() && (exp[0] == '+' || exp[0] == '-')) {
+      negative = exp[0] == '-';
+      exp.remove_prefix(1);
+    }
+    std::uint64_t expValue = 0;
+    std::size_t expSignificant = 0;
+    // The decimals are the exponent negated, and must fit in 32 bits.
+    if (!addDigits(exp, expValue, expSignificant) || expSignificant > 10 ||
+        expValue > (negative ? 0x7FFFFFFFu : 0x80000000u))
+      return PriceText::NotAPrice;
+    return read(static_cast<std::int32_t>(negative ? static_cast<std::int64_t>(expValue) : -static_cast<std::int64_t>(expValue)));
+  }
+  const std::size_t dot = text.find('.');
+  if (dot == std::string_view::npos) return addDigits(text, value, significant) ? read(0) : PriceText::NotAPrice;
+  const std::string_view fraction = text.substr(dot + 1);
+  if (!addDigits(text.substr(0, dot), value, significant) || !addDigits(fraction, value, significant) ||
+      fraction.size() > 0x7FFFFFFF)
+    return PriceText::NotAPrice;
+  return read(static_cast<std::int32_t>(fraction.size()));
+}
+
+bool StampReader::readNewSecond(std::string_view t, std::int64_t& ms) noexcept {
+  if (t.size() != 21 || t[17] != '.') return false;
+  const char* p = t.data();
+  const unsigned m0 = digitAt(p + 18), m1 = digitAt(p + 19), m2 = digitAt(p + 20);
+  if (m0 > 9 || m1 > 9 || m2 > 9) return false;
+  const std::int64_t millis = m0 * 100 + m1 * 10 + m2;
+  std::uint64_t head[2];
+  std::memcpy(head, p, 16);
+  if (t[8] != ' ' || t[11] != ':' || t[14] != ':') return false;
+  if (!haveDate_ || head[0] != date_) {
+    unsigned v[8];
+    for (int i = 0; i < 8; ++i) {
+      v[i] = digitAt(p + i);
+      if (v[i] > 9) return false;
+    }
+    using namespace std::chrono;
+    const year_month_day date{year{static_cast<int>(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3])},
+                              month{v[4] * 10 + v[5]}, day{v[6] * 10 + v[7]}};
+    if (!date.ok()) return false;
+    dayMs_ = static_cast<std::int64_t>(sys_days{date}.time_since_epoch().count()) * 86400000;
+    date_ = head[0];
+    haveDate_ = true;
+  }
+  static constexpr int kAt[6] = {9, 10, 12, 13, 15, 16};
+  unsigned d[6];
+  for (int i = 0; i < 6; ++i) {
+    d[i] = digitAt(p + kAt[i]);
+    if (d[i] > 9) return false;
+  }
+  const unsigned hour = d[0] * 10 + d[1], minute = d[2] * 10 + d[3], second = d[4] * 10 + d[5];
+  if (hour > 23 || minute > 59 || second > 59) return false;
+  secondMs_ = dayMs_ + ((hour * 60 + minute) * 60 + second) * 1000;
+  second_[0] = head[0], second_[1] = head[1];
+  lastSecondDigit_ = p[16];
+  haveSecond_ = true;
+  ms = secondMs_ + millis;
+  return true;
+}
+
+bool parseStamp(std::string_view text, std::int64_t& ms) noexcept {
+  StampReader reader;
+  return reader.read(text, ms);
+}
+
+bool RowSplitter::split(std::string_view line, RowFields& out) {
+  out = RowFields{};
+  if (std::memchr(line.data(), '"', line.size()) != nullptr) return splitQuoted(line, out);
+  std::string_view* fields[4] = {&out.pair, &out.stamp, &out.bid, &out.ask};
+  const char* p = line.data();
+  const char* end = p + line.size();
+  for (;;) {
+    const char* comma = static_cast<const char*>(std::memchr(p, ',', static_cast<std::size_t>(end - p)));
+    const char* fieldEnd = comma != nullptr ? comma : end;
+    if (out.count < 4) *fields[out.count] = std::string_view(p, static_cast<std::size_t>(fieldEnd - p));
+    ++out.count;
+    if (comma == nullptr) break;
+    p = comma + 1;
+  }
+  return out.count == 4;
+}
+
+// The slow way, for a line with a quote in it: RFC 4180 fields, a quoted field
+// ending at a quote not doubled, followed by a comma or the line's end.
+bool RowSplitter::splitQuoted(std::string_view line, RowFields& out) {
+  std::string_view* fields[4] = {&out.pair, &out.stamp, &out.bid, &out.ask};
+  std::size_t i = 0;
+  const std::size_t n = line.size();
+  for (;;) {
+    std::string_view field;
+    if (i < n && line[i] == '"') {
+      std::string& text = unquoted_[out.count < 4 ? out.count : 3];
+      text.clear();
+      ++i;
+      bool closed = false;
+      while (i < n) {
+        if (line[i] == '"') {
+          if (i + 1 < n && line[i + 1] == '"') {
+            text += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        text += line[i++];
+      }
+      if (!closed || (i < n && line[i] != ',')) out.badQuotes = true;
+      field = text;
+      while (i < n && line[i] != ',') ++i;  // whatever follows a bad closing quote
+    } else {
+      const std::size_t start = i;
+      while (i < n && line[i] != ',') {
+        if (line[i] == '"') out.badQuotes = true;
+        ++i;
+      }
+      field = line.substr(start, i - start);
+    }
+    if (out.count < 4) *fields[out.count] = field;
+    ++out.count;
+    if (i >= n) break;
+    ++i;  // the comma
+  }
+  return out.count == 4 && !out.badQuotes;
+}
+
+CsvSplitResult splitCsv(std::string_view text) {
+  CsvSplitResult result;
+  // A byte-order mark some editors add in front.
+  if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+
+  std::size_t i = 0;
+  std::size_t line = 1;
+  const std::size_t n = text.size();
+  // Names the broken record and goes on after the end of the line at `from`.
+  auto skip = [&](std::size_t atLine, std::string what, std::size_t from, std::size_t lineAtFrom) {
+    if (result.ok) {
+      result.ok = false;
+      result.errorLine = atLine;
+      result.error = what;
+    }
+    result.problems.push_back({atLine, std::move(what)});
+    const std::size_t end = text.find('\n', from);
+    i = end == std::string_view::npos ? n : end + 1;
+    line = lineAtFrom + 1;
+  };
+
+  while (i < n) {
+    const std::size_t recordStart = i;
+    const std::size_t recordLine = line;
+    // Blank line (CR LF or LF on its own).
+    if (text[i] == '\n') {
+      ++i;
+      ++line;
+      continue;
+    }
+    if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') {
+      i += 2;
+      ++line;
+      continue;
+    }
+
+    CsvRecord record;
+    record.line = recordLine;
+    bool endOfRecord = false, broken = false;
+    while (!endOfRecord && !broken) {
+      std::string field;
+      if (i < n && text[i] == '"') {
+        ++i;
+        bool closed = false;
+        while (i < n) {
+          const char c = text[i];
+          if (c == '"') {
+            if (i + 1 < n && text[i + 1] == '"') {
+              field += '"';
+              i += 2;
+              continue;
+            }
+            ++i;
+            closed = true;
+            break;
+          }
+          if (c == '\n') ++line;
+          field += c;
+          ++i;
+        }
+        if (!closed) {
+          // Everything after the quote was taken in: only its own line is left out.
+          skip(recordLine, "quoted field is never closed", recordStart, recordLine);
+          broken = true;
+          break;
+        }
+        if (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
+          skip(line, "unexpected character after a closing quote", i, line);
+          broken = true;
+          break;
+        }
+      } else {
+        while (i < n && text[i] != ',' && text[i] != '\r' && text[i] != '\n') {
+          if (text[i] == '"') {
+            skip(line, "quote inside a field that does not start with one", i, line);
+            broken = true;
+            break;
+          }
+          field += text[i];
+          ++i;
+        }
+        if (broken) break;
+      }
+      record.fields.push_back(std::move(field));
+
+      if (i >= n) {
+        endOfRecord = true;
+      } else if (text[i] == ',') {
+        ++i;
+      } else if (text[i] == '\n') {
+        ++i;
+        ++line;
+        endOfRecord = true;
+      } else if (i + 1 >= n || text[i + 1] != '\n') {  // '\r'
+        skip(line, "carriage return not followed by line feed", i, line);
+        broken = true;
+      } else {
+        i += 2;
+        ++line;
+        endOfRecord = true;
+      }
+    }
+    if (!broken) result.records.push_back(std::move(record));
+  }
+  return result;
+}
+
+}  // namespace orv

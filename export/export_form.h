@@ -1,0 +1,32 @@
+// What the export dialog asks, and the command line it stands for: the
+// dialog's window code only shows these lists and fields and runs the
+// command (runExport), deciding nothing itself.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orv::exporter {
+
+struct ExportForm {
+  std::vector<std::string> files;  // the recordings, in the order given
+  std::string format = "mt5";
+  std::string timeframe = "M1";  // bars
+  std::string templateText = "{time:%Y-%m-%d %H:%M:%S.%L},{bid},{ask}", header = "time,bid,ask";  // template
+  std::string fromZone = "UTC";
+  std::string toZone;  // empty: the format's own default
+  std::string outDir;  // empty: beside the first recording
+};
+
+// The formats, the timeframes and the zones offered, the common zones first.
+const std::vector<std::string>& formatNames();
+const std::vector<std::string>& timeframeNames();
+const std::vector<std::string>& commonZones();
+// Whether the timeframe, or the template and header, apply to a format.
+bool usesTimeframe(const std::string& format);
+bool usesTemplate(const std::string& format);
+
+// The command line of orvalda-export the form stands for.
+std::vector<std::string> argsOf(const ExportForm& form);
+
+}  // namespace orv::exporter

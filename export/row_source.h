@@ -1,0 +1,44 @@
+// The rows of a recording as the exporter takes them: each line read, then
+// split and its stamp and prices read by the row's one reader
+// (core/row_format), or told torn or unparsable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "check/line_reader.h"
+#include "core/row_format.h"
+
+namespace orv::exporter {
+
+using orv::Price;
+
+enum class RowFault : std::uint8_t { None, Torn, Unparsable };
+
+struct SourceRow {
+  std::string_view text;  // the whole line, without its end; valid until the next row
+  std::uint64_t line = 0;
+  RowFault fault = RowFault::None;
+  // With no fault:
+  std::string_view pair, bid, ask;  // as written
+  std::int64_t stampMs = 0;         // ms since 1970-01-01 00:00 of the recording's clock
+  Price bidPrice, askPrice;
+};
+
+class RowSource {
+ public:
+  explicit RowSource(check::LineReader::ReadFn read) : lines_(std::move(read)) {}
+  // The next row; false at the end or on a read error (error() not empty).
+  bool next(SourceRow& row);
+  const std::string& error() const noexcept { return lines_.error(); }
+  std::uint64_t bytesRead() const noexcept { return lines_.bytesRead(); }
+
+ private:
+  check::LineReader lines_;
+  RowSplitter splitter_;
+  StampReader stamps_;
+  RowFields fields_;
+};
+
+}  // namespace orv::exporter

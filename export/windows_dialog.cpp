@@ -1,0 +1,297 @@
+// The export dialog: thin glue over ExportForm (export_form.h) and runExport.
+// The export runs on a thread of its own; the window shows its progress and,
+// at the end, the summary and a button that opens the folder.
+#include "export/windows_dialog.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/export_form.h"
+#include "export/paths.h"
+#include "export/program.h"
+
+namespace orv::exporter {
+
+namespace {
+
+constexpr UINT kProgress = WM_APP + 1, kDone = WM_APP + 2;
+
+std::string narrow(const std::wstring& w) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+std::wstring widen(const std::string& s) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}
+
+// Line ends as an edit control shows them.
+std::wstring windowsLines(const std::string& text) {
+  std::wstring w;
+  for (wchar_t c : widen(text)) {
+    if (c == L'\n') w += L'\r';
+    w += c;
+  }
+  return w;
+}
+
+struct Dialog {
+  HWND window = nullptr;
+  HFONT font = nullptr;
+  ExportForm form;
+  ExportCommand command;
+  std::uint64_t totalBytes = 0;
+  HANDLE worker = nullptr;
+  std::unique_ptr<ExportRun> run;
+
+  HWND item(int id) const { return GetDlgItem(window, id); }
+  std::string text(int id) const {
+    const int n = GetWindowTextLengthW(item(id));
+    std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+    GetWindowTextW(item(id), w.data(), n + 1);
+    w.resize(static_cast<std::size_t>(n));
+    return narrow(w);
+  }
+  // The chosen item of a drop-down list (its text may follow only after the change is told).
+  std::string selected(int id) const {
+    const LRESULT i = SendMessageW(item(id), CB_GETCURSEL, 0, 0);
+    if (i == CB_ERR) return text(id);
+    std::wstring w(static_cast<std::size_t>(SendMessageW(item(id), CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+    SendMessageW(item(id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(w.data()));
+    w.resize(std::wcslen(w.c_str()));
+    return narrow(w);
+  }
+  void setText(int id, const std::string& s) { SetWindowTextW(item(id), windowsLines(s).c_str()); }
+
+  HWND add(const wchar_t* type, const wchar_t* caption, DWORD style, int x, int y, int w, int h, int id = 0) {
+    const bool sunken = std::wstring(type) == L"EDIT" || std::wstring(type) == L"LISTBOX";
+    HWND control = CreateWindowExW(sunken ? WS_EX_CLIENTEDGE : 0, type, caption, WS_CHILD | WS_VISIBLE | style, x, y, w, h, window,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+  }
+  void fill(int id, const std::vector<std::string>& names, const std::string& chosen) {
+    for (const std::string& name : names) SendMessageW(item(id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(name).c_str()));
+    setText(id, chosen);
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (names[i] == chosen) SendMessageW(item(id), CB_SETCURSEL, i, 0);
+  }
+
+  void create() {
+    const auto label = [&](const wchar_t* caption, int y) { add(L"STATIC", caption, 0, 12, y + 3, 100, 20); };
+    label(L"Recordings:", 12);
+    add(L"LISTBOX", L"", WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 116, 12, 330, 70, kFiles);
+    add(L"BUTTON", L"Add\u2026", WS_TABSTOP, 454, 12, 80, 24, kAdd);
+    add(L"BUTTON", L"Clear", WS_TABSTOP, 454, 42, 80, 24, kClear);
+    label(L"Format:", 92);
+    add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 116, 92, 120, 200, kFormat);
+    add(L"STATIC", L"Timeframe:", 0, 250, 95, 70, 20);
+    add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 326, 92, 120, 200, kTimeframe);
+    label(L"Template:", 122);
+    add(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, 116, 122, 418, 22, kTemplate);
+    label(L"Header:", 150);
+    add(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, 116, 150, 418, 22, kHeader);
+    label(L"Recorded in:", 180);
+    add(L"COMBOBOX", L"", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, 116, 180, 180, 200, kFrom);
+    add(L"STATIC", L"Write in:", 0, 306, 183, 60, 20);
+    add(L"COMBOBOX", L"", CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP, 366, 180, 168, 200, kTo);
+    label(L"Output folder:", 210);
+    add(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, 116, 210, 418, 22, kOut);
+    add(PROGRESS_CLASSW, L"", 0, 12, 242, 522, 16, kProgressBar);
+    add(L"EDIT", L"", ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL, 12, 266, 522, 110, kSummary);
+    add(L"BUTTON", L"Export", BS_DEFPUSHBUTTON | WS_TABSTOP, 286, 386, 80, 26, kExport);
+    add(L"BUTTON", L"Open folder", WS_TABSTOP | WS_DISABLED, 370, 386, 80, 26, kOpen);
+    add(L"BUTTON", L"Close", WS_TABSTOP, 454, 386, 80, 26, IDCANCEL);
+    SendMessageW(item(kProgressBar), PBM_SETRANGE32, 0, 1000);
+    for (const std::string& file : form.files) SendMessageW(item(kFiles), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(file).c_str()));
+    fill(kFormat, formatNames(), form.format);
+    fill(kTimeframe, timeframeNames(), form.timeframe);
+    fill(kFrom, commonZones(), form.fromZone);
+    fill(kTo, commonZones(), form.toZone);
+    setText(kTemplate, form.templateText);
+    setText(kHeader, form.header);
+    setText(kOut, form.outDir);
+    formatChanged();
+  }
+
+  void formatChanged() {
+    const std::string format = selected(kFormat);
+    EnableWindow(item(kTimeframe), usesTimeframe(format));
+    EnableWindow(item(kTemplate), usesTemplate(format));
+    EnableWindow(item(kHeader), usesTemplate(format));
+  }
+
+  void addFiles() {
+    std::vector<wchar_t> buffer(65536, L'\0');
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = window;
+    ofn.lpstrFilter = L"Recordings (*.csv)\0*.csv\0All files (*.*)\0*.*\0";
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&ofn)) return;
+    // One file: its full path. Several: the folder, then each name.
+    const std::wstring first(buffer.data());
+    const wchar_t* p = buffer.data() + first.size() + 1;
+    std::vector<std::wstring> chosen;
+    if (*p == L'\0') chosen.push_back(first);
+    for (; *p != L'\0'; p += std::wcslen(p) + 1) chosen.push_back(first + L"\\" + p);
+    for (const std::wstring& file : chosen) {
+      form.files.push_back(narrow(file));
+      SendMessageW(item(kFiles), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    }
+  }
+
+  void startExport() {
+    form.format = selected(kFormat);
+    form.timeframe = selected(kTimeframe);
+    form.templateText = text(kTemplate);
+    form.header = text(kHeader);
+    form.fromZone = text(kFrom);
+    form.toZone = text(kTo);
+    form.outDir = text(kOut);
+    command = parseExportArgs(argsOf(form));
+    if (!command.error.empty()) {
+      setText(kSummary, command.error);
+      return;
+    }
+    totalBytes = 0;
+    for (const std::string& file : command.files) {
+      std::error_code error;
+      totalBytes += std::filesystem::file_size(pathOf(file), error);
+    }
+    EnableWindow(item(kExport), FALSE);
+    EnableWindow(item(kOpen), FALSE);
+    SendMessageW(item(kProgressBar), PBM_SETPOS, 0, 0);
+    setText(kSummary, "Exporting\u2026");
+    worker = CreateThread(nullptr, 0, &Dialog::work, this, 0, nullptr);
+  }
+
+  static DWORD WINAPI work(void* self) {
+    Dialog& d = *static_cast<Dialog*>(self);
+    LONG shown = -1;
+    auto result = std::make_unique<ExportRun>(runExport(d.command, [&](std::uint64_t bytes) {
+      const LONG permille = d.totalBytes == 0 ? 0 : static_cast<LONG>(bytes * 1000 / d.totalBytes);
+      if (permille != shown) PostMessageW(d.window, kProgress, static_cast<WPARAM>(shown = permille), 0);
+    }));
+    PostMessageW(d.window, kDone, 0, reinterpret_cast<LPARAM>(result.release()));
+    return 0;
+  }
+
+  void finished(ExportRun* done) {
+    run.reset(done);
+    CloseHandle(worker);
+    worker = nullptr;
+    SendMessageW(item(kProgressBar), PBM_SETPOS, 1000, 0);
+    setText(kSummary, summaryOf(*run) + "Written to " + command.settings.outDir + "\n");
+    EnableWindow(item(kExport), TRUE);
+    EnableWindow(item(kOpen), run->exitCode != 2);
+  }
+
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* d = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+      d = static_cast<Dialog*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      d->window = window;
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(d));
+    }
+    if (d == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+      case WM_CREATE: d->create(); return 0;
+      case kProgress: SendMessageW(d->item(kProgressBar), PBM_SETPOS, wParam, 0); return 0;
+      case kDone: d->finished(reinterpret_cast<ExportRun*>(lParam)); return 0;
+      case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+          case kFormat:
+            if (HIWORD(wParam) == CBN_SELCHANGE) d->formatChanged();
+            return 0;
+          case kAdd: d->addFiles(); return 0;
+          case kClear:
+            d->form.files.clear();
+            SendMessageW(d->item(kFiles), LB_RESETCONTENT, 0, 0);
+            return 0;
+          case kExport: d->startExport(); return 0;
+          case kOpen:
+            ShellExecuteW(window, L"open", widen(d->command.settings.outDir).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            return 0;
+          case IDCANCEL:
+            if (d->worker == nullptr) DestroyWindow(window);
+            return 0;
+        }
+        break;
+      case WM_CLOSE:
+        if (d->worker == nullptr) DestroyWindow(window);
+        return 0;
+      case WM_DESTROY: PostQuitMessage(d->run ? d->run->exitCode : 0); return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+};
+
+int showDialog(std::vector<std::string> files) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  Dialog dialog;
+  dialog.form.files = std::move(files);
+  dialog.font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &Dialog::procedure;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kDialogClass;
+  RegisterClassExW(&wc);
+  RECT size = {0, 0, 546, 424};
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  AdjustWindowRect(&size, style, FALSE);
+  HWND window = CreateWindowExW(0, kDialogClass, kDialogTitle, style, CW_USEDEFAULT, CW_USEDEFAULT, size.right - size.left,
+                                size.bottom - size.top, nullptr, nullptr, wc.hInstance, &dialog);
+  if (window == nullptr) return 2;
+  ShowWindow(window, SW_SHOWNORMAL);
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(window, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+int windowsMain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(narrow(argv[i]));
+  DWORD mode = 0;
+  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) SetConsoleOutputCP(CP_UTF8);
+  // Only recordings, or nothing: the dialog.
+  bool onlyFiles = true;
+  for (const std::string& a : args) onlyFiles = onlyFiles && (a.empty() || a[0] != '-');
+  if (!onlyFiles) return runExportCommandLine(args, stdout, stderr);
+  // Started from Explorer (a drop, the Start menu), the console window is ours alone: out of sight.
+  DWORD processes[2];
+  if (GetConsoleProcessList(processes, 2) == 1) {
+    if (HWND console = GetConsoleWindow(); console != nullptr) ShowWindow(console, SW_HIDE);
+  }
+  return showDialog(std::move(args));
+}
+
+}  // namespace orv::exporter

@@ -1,0 +1,84 @@
+// orvalda-export.exe's dialog, driven as a user would: a recording dropped on
+// the program opens the dialog with it filled in; a format, its timeframe and
+// the zones are chosen, Export pressed; the progress ends in the summary, the
+// folder button comes alive, and the file written is the one worked out by hand.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/e2e/e2e.h"
+#include "export/export_form.h"
+#include "export/windows_dialog.h"
+
+namespace {
+
+using namespace orv::exporter;
+
+// London's clock over the hour it repeats, read in order, bars of 5 minutes in UTC.
+const char kRecording[] =
+    "EUR/USD,20261025 00:59:59.000,1.1,1.2\r\n"
+    "EUR/USD,20261025 01:30:00.000,1.1,1.2\r\n"
+    "EUR/USD,20261025 01:10:00.000,1.1,1.2\r\n"
+    "EUR/USD,20261025 02:00:00.000,1.1,1.2\r\n";
+const char kBars[] =
+    "time,bid_open,bid_high,bid_low,bid_close,ask_open,ask_high,ask_low,ask_close,ticks,spread_min,spread_max\r\n"
+    "2026-10-24 23:55:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"
+    "2026-10-25 00:30:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"
+    "2026-10-25 01:10:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"
+    "2026-10-25 02:00:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n";
+
+bool setText(HWND control, const std::string& text) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(e2e::wide(text).c_str()), SMTO_ABORTIFHUNG,
+                             e2e::kPatience, &result) != 0;
+}
+
+// Picks an item of a drop-down list as a click does: the choice, then the notice to the dialog.
+bool choose(HWND dialog, int id, const std::vector<std::string>& items, const std::string& item) {
+  HWND list = e2e::findChild(dialog, id);
+  const auto index = static_cast<WPARAM>(std::find(items.begin(), items.end(), item) - items.begin());
+  LRESULT chosen = 0;
+  return e2e::send(list, CB_SETCURSEL, index, 0, chosen) && chosen == static_cast<LRESULT>(index) &&
+         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list)) != 0;
+}
+
+E2E_TEST(a_dropped_recording_is_exported_through_the_dialog) {
+  e2e::TempFolder folder;
+  const std::string recording = folder.file("EURUSD-london.csv"), out = folder.file("bars");
+  std::ofstream(recording, std::ios::binary) << kRecording;
+  e2e::Process program = e2e::Process::start(e2e::hostPath(ORVALDA_EXPORT_EXE), "\"" + recording + "\"");
+  HWND dialog = e2e::findTopWindow(program.pid(), "OrvaldaExport", "Export a recording");
+  E2E_REQUIRE(dialog != nullptr);
+  LRESULT files = 0;
+  E2E_CHECK(e2e::send(e2e::findChild(dialog, kFiles), LB_GETCOUNT, 0, 0, files) && files == 1);
+
+  E2E_CHECK(!IsWindowEnabled(e2e::findChild(dialog, kTimeframe)));
+  E2E_REQUIRE(choose(dialog, kFormat, formatNames(), "bars"));
+  E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(e2e::findChild(dialog, kTimeframe)) != FALSE; }, e2e::kPatience));
+  E2E_REQUIRE(choose(dialog, kTimeframe, timeframeNames(), "M5"));
+  E2E_REQUIRE(setText(e2e::findChild(dialog, kFrom), "Europe/London"));
+  E2E_REQUIRE(setText(e2e::findChild(dialog, kTo), "UTC"));
+  E2E_REQUIRE(setText(e2e::findChild(dialog, kOut), out));
+  E2E_REQUIRE(e2e::postClick(e2e::findChild(dialog, kExport)));
+
+  HWND open = e2e::findChild(dialog, kOpen);
+  E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowEnabled(open) != FALSE; }, 4 * e2e::kPatience));
+  const std::string summary = e2e::windowText(e2e::findChild(dialog, kSummary));
+  E2E_CHECK(summary.find("4 rows in, 4 exported, 0 left out") != std::string::npos);
+  std::ifstream written(out + "\\EURUSD-M5.csv", std::ios::binary);
+  std::stringstream text;
+  text << written.rdbuf();
+  E2E_CHECK_EQ(text.str(), std::string(kBars));
+
+  PostMessageA(dialog, WM_CLOSE, 0, 0);
+  DWORD code = 99;
+  E2E_CHECK(program.waitExit(e2e::kPatience, code) && code == 0);
+  written.close();
+  std::error_code ignored;
+  std::filesystem::remove_all(out, ignored);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

@@ -1,0 +1,38 @@
+// The quotes the feeder sends: a recording's pace, or a synthetic stream.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/feed_file.h"
+
+namespace orv::tools {
+
+// Send offsets (ms from the first tick, at recorded pace) for each row. A time
+// stamp earlier than its predecessor (a clock or daylight-saving step back)
+// adds no wait instead of a negative one, so offsets never decrease.
+std::vector<std::int64_t> replayOffsetsMs(const std::vector<TickRow>& rows);
+
+// Synthetic quotes: a mean-reverting random walk around 1.08 with a fixed seed.
+
+struct Quote {
+  std::uint32_t bid = 0;
+  std::uint32_t ask = 0;
+};
+
+class SyntheticWalk {
+ public:
+  SyntheticWalk(std::uint64_t seed, std::int32_t digits);
+  Quote next();
+
+ private:
+  double uniform01();
+  std::uint64_t state_;
+  double scale_;
+  double mid_;
+};
+
+inline constexpr std::int32_t kSyntheticMinDigits = 0;
+inline constexpr std::int32_t kSyntheticMaxDigits = 9;  // 1.08 * 10^9 still fits in 32 bits
+
+}  // namespace orv::tools

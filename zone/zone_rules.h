@@ -1,0 +1,61 @@
+// The rules of a clock: how far it is ahead of UTC at any instant. Used to
+// place a weekly close given in a city's time ("Fri 17:00 America/New_York")
+// on UTC stamps, and to turn local stamps into UTC and back.
+//
+// Names findZone() knows:
+//   "UTC" (also "GMT", "Z")       no offset
+//   "+02:00", "-05:00", "+5:30", "+3"   a fixed offset, up to 23:59
+//   an IANA name, "America/New_York"    the system's time-zone data: the tz
+//                                       database natively; on Windows, the
+//                                       system's own zones (see system_zone.h)
+//   "NY"                                short for America/New_York
+//   a zone and a shift, "NY+7", "Europe/London-1:30"
+//                                       that zone's clock moved ahead (or back)
+//                                       by the hours given ("NY+7": New York
+//                                       time plus 7 h, whose midnight is 17:00
+//                                       in New York)
+// Times are milliseconds since 1970-01-01 00:00 of the clock they are in.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace orv::zone {
+
+class ZoneRules {
+ public:
+  virtual ~ZoneRules() = default;
+  // How far the zone's clock is ahead of UTC at the UTC instant utcMs.
+  virtual std::int64_t offsetMs(std::int64_t utcMs) const = 0;
+  // The name it was found by, as given.
+  const std::string& name() const noexcept { return name_; }
+
+ protected:
+  explicit ZoneRules(std::string name) : name_(std::move(name)) {}
+
+ private:
+  std::string name_;
+};
+
+using Zone = std::shared_ptr<const ZoneRules>;
+
+// The zone of that name, or null with a one-line reason in error.
+Zone findZone(std::string_view name, std::string& error);
+
+// The UTC instant at which the zone's clock shows localMs. A time the clock
+// shows twice (when it is set back) is the earlier instant; a time it skips
+// (when it is set ahead) is taken with the offset before the change, which
+// lands it just after the skipped hour.
+std::int64_t utcOf(const ZoneRules& zone, std::int64_t localMs);
+// Every UTC instant at which the zone's clock shows localMs, earlier first:
+// none for a time the clock skips, two for a time it shows twice.
+struct Instants {
+  std::int64_t at[2] = {};
+  int count = 0;
+};
+Instants instantsOf(const ZoneRules& zone, std::int64_t localMs);
+inline std::int64_t localOf(const ZoneRules& zone, std::int64_t utcMs) { return utcMs + zone.offsetMs(utcMs); }
+
+}  // namespace orv::zone
