@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/win32_text.h"
+
 namespace orv::app {
 
 namespace {
@@ -19,12 +21,10 @@ std::string lines(std::string_view text, bool file) {
   return out;
 }
 
-// Text in the ANSI code page (as the command line was read) to a console,
+// UTF-8 text to a console, in its wide characters (whatever its code page),
 // which starts a new line at each "\n".
 bool writeConsole(HANDLE console, const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  const std::wstring wide = toWide(text);
   DWORD written = 0;
   return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) &&
          written == wide.size();

@@ -6,8 +6,8 @@
 
 namespace orv::app {
 
-// Writes text (lines ended by "\n") where a console program's output would
-// go: the standard output (the error stream when `error`) when that is a
+// Writes UTF-8 text (lines ended by "\n") where a console program's output
+// would go (a file or a pipe gets UTF-8): the standard output (the error stream when `error`) when that is a
 // console, a file or a pipe; else the console of the program that started
 // Orvalda (cmd, PowerShell). False when there is neither, as when started
 // from a shortcut or Explorer.

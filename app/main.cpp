@@ -29,18 +29,6 @@ HICON loadIcon(HINSTANCE instance, int size) {
   return static_cast<HICON>(LoadImageA(instance, "MAINICON", IMAGE_ICON, size, size, LR_SHARED));
 }
 
-// The arguments after the program's name, split by the usual Windows rules
-// for quotes and backslashes, as UTF-8.
-std::vector<std::string> commandLineArguments() {
-  std::vector<std::string> args;
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.push_back(orv::toUtf8(argv[i]));
-  LocalFree(argv);
-  return args;
-}
-
 // The folder the program was started in, as UTF-8; empty when unknown.
 std::string startFolder() {
   const DWORD size = GetCurrentDirectoryW(0, nullptr);
@@ -77,21 +65,30 @@ HWND runningMainWindow() { return FindWindowA(orv::kMainWindowClass, orv::kAppTi
 // Another copy owns the mark, or shows its main window (one started with --another).
 bool anotherCopyRuns(DesktopMark& mark) { return !mark.take() || runningMainWindow() != nullptr; }
 
+enum class HandOver { Done, HolderGone, NoWindow };
+
 // Restores the running copy's main window and brings it to the front; a busy
 // one is not waited for (the restore is posted). A copy that is still
-// starting gets a few seconds to show its window. False when it ended
-// meanwhile without one: this copy runs after all.
-bool handOver(DesktopMark& mark) {
+// starting gets a few seconds to show its window.
+HandOver handOver(DesktopMark& mark) {
   for (int tries = 0; tries < 50; ++tries) {
     if (const HWND main = runningMainWindow()) {
       if (IsIconic(main)) ShowWindowAsync(main, SW_RESTORE);
       SetForegroundWindow(main);
-      return true;
+      return HandOver::Done;
     }
-    if (mark.take()) return false;
+    if (mark.take()) return HandOver::HolderGone;
     Sleep(100);
   }
-  return true;
+  return HandOver::NoWindow;
+}
+
+// On the console Orvalda was started from; in a box when there is none.
+int replyAndEnd(const orv::CommandLineReply& reply) {
+  if (!orv::app::writeToConsole(reply.text, reply.error))
+    MessageBoxW(nullptr, orv::toWide(reply.text).c_str(), orv::toWide(orv::kAppTitle).c_str(),
+                MB_OK | (reply.error ? MB_ICONSTOP : MB_ICONINFORMATION));
+  return reply.exitCode;
 }
 
 // After each message, the errors waiting: a post to show them can fail (a
@@ -111,23 +108,22 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow, orv::Win32Backend& backend)
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  const orv::CommandLine commandLine = orv::parseCommandLine(commandLineArguments());
-  if (const auto reply = orv::replyWithoutStarting(commandLine)) {
-    // On the console Orvalda was started from; in a box when there is none.
-    if (!orv::app::writeToConsole(reply->text, reply->error))
-      MessageBoxW(nullptr, orv::toWide(reply->text).c_str(), orv::toWide(orv::kAppTitle).c_str(),
-                  MB_OK | (reply->error ? MB_ICONSTOP : MB_ICONINFORMATION));
-    return reply->exitCode;
-  }
+  const orv::CommandLine commandLine = orv::parseCommandLine(orv::commandLineArguments());
+  if (const auto reply = orv::replyWithoutStarting(commandLine)) return replyAndEnd(*reply);
   orv::StartOptions startOptions = std::get<orv::StartOptions>(commandLine);
-  DesktopMark mark;
-  if (orv::chooseStart(anotherCopyRuns(mark), startOptions) == orv::StartChoice::HandOver && handOver(mark)) return 0;
-  if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
   // Read once, at the start: the save dialog may change the current folder later.
   if (startOptions.recordPattern)
     startOptions.recordPattern = orv::patternFromFolder(*startOptions.recordPattern, startFolder());
-
   orv::Win32Backend backend(orv::kAppTitle);
+  DesktopMark mark;
+  if (orv::chooseStart(anotherCopyRuns(mark), startOptions) == orv::StartChoice::HandOver) {
+    switch (handOver(mark)) {
+      case HandOver::Done: return 0;
+      case HandOver::NoWindow: return replyAndEnd(orv::heldWithoutWindow(backend, startOptions));
+      case HandOver::HolderGone: break;  // this copy runs after all
+    }
+  }
+  if (startOptions.minimized) showCommand = SW_SHOWMINNOACTIVE;
   orv::ui::ApplicationWindow appWindow(backend);
   try {
     INITCOMMONCONTROLSEX controls = {};

@@ -1,6 +1,7 @@
 # The Windows release: orvalda-<version>-win64.zip and an installer, built
 # with the cross build. Included from the root CMakeLists in Windows builds.
-#   build/win64/release/orvalda-<version>-win64.zip        orvalda.exe, the two tools, orvalda-check.exe, orvalda-export.exe, README, licence
+#   build/win64/release/orvalda-<version>-win64.zip        orvalda.exe, the two tools and their README
+#                                                          (tools-README.txt), orvalda-check.exe, orvalda-export.exe, README, licence
 #   build/win64/release/orvalda-<version>-win64-setup.exe  the same, with Start-menu entries and an uninstaller
 
 file(GLOB ORVALDA_ICON_FILE "${PROJECT_SOURCE_DIR}/app/*.ico" "${PROJECT_SOURCE_DIR}/ui/*.ico")
@@ -14,7 +15,7 @@ set(ORVALDA_INSTALLER_SCRIPT "${PROJECT_SOURCE_DIR}/app/installer/orvalda.nsi")
 
 # The README and the licence as Windows text files (CR LF), remade when they change.
 set(ORVALDA_RELEASE_TEXTS "${CMAKE_BINARY_DIR}/release-files")
-foreach(text README.md:README.txt LICENSE:LICENSE.txt)
+foreach(text README.md:README.txt tools/README.md:tools-README.txt LICENSE:LICENSE.txt)
   string(REPLACE ":" ";" text "${text}")
   list(GET text 0 from)
   list(GET text 1 to)
@@ -37,7 +38,8 @@ if(ZIP_PROGRAM AND MAKENSIS_PROGRAM)
     COMMAND ${CMAKE_COMMAND} -E rm -rf "${ORVALDA_STAGE}"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${ORVALDA_STAGE}"
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:orvalda> $<TARGET_FILE:orvalda-feed> $<TARGET_FILE:zentavor-probe>
-            $<TARGET_FILE:orvalda-check> $<TARGET_FILE:orvalda-export> "${ORVALDA_RELEASE_TEXTS}/README.txt" "${ORVALDA_RELEASE_TEXTS}/LICENSE.txt" "${ORVALDA_STAGE}/"
+            $<TARGET_FILE:orvalda-check> $<TARGET_FILE:orvalda-export> "${ORVALDA_RELEASE_TEXTS}/README.txt"
+            "${ORVALDA_RELEASE_TEXTS}/tools-README.txt" "${ORVALDA_RELEASE_TEXTS}/LICENSE.txt" "${ORVALDA_STAGE}/"
     COMMAND ${CMAKE_COMMAND} -E rm -f "${ORVALDA_ZIP}"
     COMMAND ${CMAKE_COMMAND} -E chdir "${ORVALDA_RELEASE_DIR}" ${ZIP_PROGRAM} -q -r -X "${ORVALDA_ZIP}" "${ORVALDA_RELEASE_NAME}"
     # The installer takes the same files, and the icon beside them.
@@ -45,6 +47,7 @@ if(ZIP_PROGRAM AND MAKENSIS_PROGRAM)
     COMMAND ${MAKENSIS_PROGRAM} -V2 -DVERSION=${PROJECT_VERSION} -DSTAGE=${ORVALDA_STAGE}
             -DICON=${ORVALDA_RELEASE_TEXTS}/orvalda.ico -DOUTFILE=${ORVALDA_SETUP} "${ORVALDA_INSTALLER_SCRIPT}"
     DEPENDS orvalda orvalda-feed zentavor-probe orvalda-check orvalda-export "${ORVALDA_RELEASE_TEXTS}/README.txt"
+            "${ORVALDA_RELEASE_TEXTS}/tools-README.txt"
             "${ORVALDA_RELEASE_TEXTS}/LICENSE.txt" "${ORVALDA_INSTALLER_SCRIPT}" "${ORVALDA_ICON_FILE}"
     COMMENT "Packing ${ORVALDA_RELEASE_NAME}.zip and ${ORVALDA_RELEASE_NAME}-setup.exe"
     VERBATIM)

@@ -9,6 +9,7 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
     : backend_(backend),
       utc_(options.utc),
       autoLive_(options.live),
+      unattendedRun_(options.recordPattern.has_value()),
       closeButton_(backend, controlId(Control::CloseButton), ButtonKind::Close, ""),
       tickLine_(backend, controlId(Control::TickLine), "Time, Symbol, BID, ASK", kWindowTextColor),
       recordButton_(backend, controlId(Control::RecordButton), ButtonKind::Ok, "START RECORDING"),
@@ -317,6 +318,8 @@ void FeedHub::close() {
 }
 
 bool FeedHub::mayEndSession() {
+  liveBeforeSessionQuestion_ = liveBox_.checked();
+  if (unattendedRun_) return true;
   bool mayEnd = false;
   runGuarded(backend_, [this, &mayEnd] { mayEnd = confirmClose(); });
   return mayEnd;
@@ -345,6 +348,23 @@ void FeedHub::closeDeclined() {
   if (autoLive_ && liveBox_.enabled()) liveBox_.setChecked(true);
 }
 
-void FeedHub::sessionEndCancelled() { closeDeclined(); }
+void FeedHub::sessionEndCancelled() {
+  if (liveBeforeSessionQuestion_ && liveBox_.enabled()) liveBox_.setChecked(true);
+}
+
+void FeedHub::sessionEnds() {
+  if (unattended_) {
+    unattended_->end(clock());
+    stoppedLogPath_ = unattended_->logPath();
+    unattended_.reset();
+  }
+  if (recording_) {
+    std::unique_ptr<RecordingFile> file = std::move(recording_);
+    std::string reason;
+    file->close(reason);  // nobody is left to be told
+  }
+  showRecordingState();
+  backend_.requestQuit();
+}
 
 }  // namespace orv

@@ -61,11 +61,18 @@ class FeedHub {
   bool confirmClose();
   // The close operation: the close question, then the end of the loop on Yes.
   void close();
-  // Windows asks whether the session may end: the close question. A question
-  // that fails answers as No would, and its error is shown.
+  // Windows asks whether the session may end (log-off, shutdown). A run
+  // started to record (--record) says yes without a word: nobody may be
+  // there to answer. Otherwise the close question; a question that fails
+  // answers as No would, and its error is shown.
   bool mayEndSession();
-  // The session did not end after all (another program refused).
+  // The session did not end after all (another program refused): "Live
+  // Data" is as it was before the question.
   void sessionEndCancelled();
+  // The session ends: every open recording is ended (an unattended one
+  // logged with its summary), then the run. The system may end the process
+  // as soon as this returns.
+  void sessionEnds();
 
   // The notification-area icon: its tooltip is shown now and kept current
   // every second from here on (call it once the window that runs the timers
@@ -112,6 +119,7 @@ class FeedHub {
   Backend& backend_;
   const bool utc_;       // UTC instead of local time everywhere
   const bool autoLive_;  // tick "Live Data" by itself once it can, and look for the tester
+  const bool unattendedRun_;  // started to record (--record): nobody need be at the window
 
   // Controls, in the window's order.
   BitmapButton closeButton_;
@@ -135,6 +143,7 @@ class FeedHub {
   std::unique_ptr<UnattendedRecording> unattended_;  // --record, until the user stops it
 
   bool askingToClose_ = false;  // the close question is open
+  bool liveBeforeSessionQuestion_ = false;  // "Live Data" when the session's end was last asked about
 
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.

@@ -2,10 +2,15 @@
 // to whichever main window it finds, so a second window would quietly take
 // the feed from the first, and leave the first's recording idle. Unless
 // asked for with --another, a second start hands over instead: it brings
-// the running one to the front and ends (exit code 0).
+// the running one to the front and ends (exit code 0). When the running one
+// shows no main window within a few seconds yet still holds the desktop (it
+// waits on a box, or another program took the name), the start says so and
+// ends with kHeldWithoutWindowExitCode; when it has gone meanwhile, this one
+// runs after all.
 #pragma once
 
 #include "core/command_line.h"
+#include "platform/backend.h"
 
 namespace orv {
 
@@ -17,5 +22,12 @@ enum class StartChoice {
 constexpr StartChoice chooseStart(bool anotherRuns, const StartOptions& options) noexcept {
   return anotherRuns && !options.another ? StartChoice::HandOver : StartChoice::Run;
 }
+
+inline constexpr int kHeldWithoutWindowExitCode = 3;
+
+// The desktop is held by a copy that shows no window: what to tell (on the
+// console, else in a box), also written to orvalda.log beside the recordings
+// of a start with --record.
+CommandLineReply heldWithoutWindow(Backend& backend, const StartOptions& options);
 
 }  // namespace orv

@@ -36,6 +36,14 @@ std::vector<std::string> checkerArguments(std::string_view reportPath, std::stri
   return {"--html", std::string(reportPath), std::string(recording)};
 }
 
+std::string_view fallbackFileClass(std::string_view file) {
+  const std::string_view name = fileNameOf(file);
+  const std::size_t dot = name.rfind('.');
+  std::string extension(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return extension == ".html" || extension == ".htm" ? "htmlfile" : "txtfile";
+}
+
 std::string checkerFailedText(std::string_view recording, unsigned long exitCode, bool finished) {
   const std::string checker = kCheckerProgram;
   if (!finished) return checker + " did not finish checking " + std::string(recording) + " in time";

@@ -53,6 +53,10 @@ inline constexpr const char* kExporterProgram = "orvalda-export.exe";
 std::string checkReportName(std::string_view recording);
 // Its command line (after the program's name): the recording, the report written as HTML.
 std::vector<std::string> checkerArguments(std::string_view reportPath, std::string_view recording);
+// The kind of file, as the system names it, that a file the shell has no
+// program for is opened as: a page (.htm, .html) as a web page, in the
+// system's browser; anything else (the log) as text, in Notepad.
+std::string_view fallbackFileClass(std::string_view file);
 // The error when the checker left no report.
 std::string checkerFailedText(std::string_view recording, unsigned long exitCode, bool finished);
 

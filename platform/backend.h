@@ -88,7 +88,8 @@ class Backend {
 
   // Other programs' windows. send waits until the target has handled the
   // message, or gives up on a window that does not answer; the target's own
-  // answer is not used.
+  // answer is not used. findWindow finds another program's window by its
+  // title, never a folder window of the shell (a folder may bear any name).
   virtual WindowHandle findWindow(std::string_view title) = 0;
   virtual SendResult sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) = 0;
 

@@ -59,4 +59,28 @@ std::string ErrorQueue::textOf(const Entry& e) {
   return e.text + (e.mixed ? " (the last of " + total + " errors)" : " (" + total + " times)");
 }
 
+std::string withInsertsFilled(std::string_view text, std::string_view subject) {
+  std::string out;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] != '%' || at + 1 == text.size()) {
+      out += text[at];
+      continue;
+    }
+    const char next = text[++at];
+    if (next >= '1' && next <= '9') {
+      while (at + 1 < text.size() && text[at + 1] >= '0' && text[at + 1] <= '9') ++at;
+      if (at + 1 < text.size() && text[at + 1] == '!') {
+        const std::size_t end = text.find('!', at + 2);
+        if (end != std::string_view::npos) at = end;
+      }
+      out += subject;
+    } else if (next == 'n' || next == 'r' || next == 't') {
+      out += ' ';
+    } else {
+      out += next;  // "%%", "%.", "%!"
+    }
+  }
+  return out;
+}
+
 }  // namespace orv

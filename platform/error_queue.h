@@ -57,4 +57,9 @@ class ErrorQueue {
   bool showing_ = false;
 };
 
+// A system's error text as read with its inserts ignored, made readable:
+// each insert ("%1", "%2!s!") reads `subject`; "%%" is a percent sign, and
+// "%n", "%r", "%t" are spaces.
+std::string withInsertsFilled(std::string_view systemText, std::string_view subject);
+
 }  // namespace orv

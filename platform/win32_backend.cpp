@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <optional>
 #include <string>
 
@@ -103,9 +104,21 @@ std::int64_t Win32Backend::calendarSeconds() {
 
 std::int64_t Win32Backend::monotonicMs() { return static_cast<std::int64_t>(GetTickCount64()); }
 
+// Another program's window: a folder window of the shell (on a folder so
+// named) or a window of this process is never the one looked for.
 WindowHandle Win32Backend::findWindow(std::string_view title) {
-  const std::string text(title);
-  return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(FindWindowA(nullptr, text.c_str())));
+  const std::wstring text = toWide(title);
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, text.c_str())) != nullptr;) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    wchar_t className[32] = L"";
+    GetClassNameW(w, className, 32);
+    if (process == GetCurrentProcessId() || std::wcscmp(className, L"CabinetWClass") == 0 ||
+        std::wcscmp(className, L"ExploreWClass") == 0)
+      continue;
+    return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(w));
+  }
+  return 0;
 }
 
 SendResult Win32Backend::sendMessage(WindowHandle window, std::uint32_t msg, std::uint64_t wParam,

@@ -1,5 +1,6 @@
 #include "platform/win32_file.h"
 
+#include "platform/error_queue.h"
 #include "platform/win32_text.h"
 
 namespace orv {
@@ -111,7 +112,7 @@ void createFolders(const std::wstring& path) {
 
 }  // namespace
 
-std::string systemErrorText(DWORD code) {
+std::string systemErrorText(DWORD code, std::string_view subject) {
   wchar_t buffer[512] = {};
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
                                 512, nullptr);
@@ -119,7 +120,7 @@ std::string systemErrorText(DWORD code) {
                         buffer[length - 1] == L' '))
     buffer[--length] = L'\0';
   if (length == 0) return "error " + std::to_string(code);
-  return toUtf8(std::wstring_view(buffer, length));
+  return withInsertsFilled(toUtf8(std::wstring_view(buffer, length)), subject);
 }
 
 std::unique_ptr<RawFile> openWin32File(const std::string& path, FileOpening how, std::string& error) {

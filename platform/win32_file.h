@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/backend.h"
 
@@ -16,7 +17,8 @@ namespace orv {
 std::unique_ptr<RawFile> openWin32File(const std::string& path, FileOpening how, std::string& error);
 
 // The system's description of an error code, without its full stop and line
-// break (the error display adds its own full stop).
-std::string systemErrorText(DWORD code);
+// break (the error display adds its own full stop); what it names with an
+// insert ("%1") reads `subject`.
+std::string systemErrorText(DWORD code, std::string_view subject = "the file");
 
 }  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "platform/win32.h"
 
+#include <shellapi.h>
+
 namespace orv {
 
 std::wstring toWide(std::string_view utf8) {
@@ -20,6 +22,16 @@ std::string toUtf8(std::wstring_view wide) {
   if (size > 0)
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size, nullptr, nullptr);
   return out;
+}
+
+std::vector<std::string> commandLineArguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (argv == nullptr) return args;
+  for (int i = 1; i < count; ++i) args.push_back(toUtf8(argv[i]));
+  LocalFree(argv);
+  return args;
 }
 
 }  // namespace orv

@@ -9,12 +9,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/protocol.h"
+#include "platform/win32_text.h"
 #include "tools/feed_parse.h"
 
 namespace {
@@ -158,7 +160,7 @@ int usageError(const std::string& message) {
 }
 
 bool readWholeFile(const std::string& path, std::string& content, std::string& error) {
-  const DWORD attrs = GetFileAttributesA(path.c_str());
+  const DWORD attrs = GetFileAttributesW(orv::toWide(path).c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES) {
     error = "file '" + path + "' does not exist";
     return false;
@@ -167,7 +169,7 @@ bool readWholeFile(const std::string& path, std::string& content, std::string& e
     error = "'" + path + "' is a folder, not a file";
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::path(orv::toWide(path)), std::ios::binary);
   if (!in) {
     error = "cannot open '" + path + "'";
     return false;
@@ -206,8 +208,8 @@ SendOutcome send(HWND hwnd, UINT code, WPARAM wp, LPARAM lp, UINT timeoutMs, DWO
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int main() {
+  const std::vector<std::string> args = orv::commandLineArguments();
   const orv::tools::FeedArgsResult parsed = orv::tools::parseFeedArgs(args);
   if (!parsed.ok) return usageError(parsed.error);
   const FeedOptions& opt = parsed.options;

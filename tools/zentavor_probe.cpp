@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/protocol.h"
+#include "platform/win32_text.h"
 #include "tools/feed_parse.h"
 
 namespace {
@@ -170,8 +171,8 @@ int usageError(const std::string& message) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+int main() {
+  const std::vector<std::string> args = orv::commandLineArguments();
   const orv::tools::ProbeArgsResult parsed = orv::tools::parseProbeArgs(args);
   if (!parsed.ok) return usageError(parsed.error);
   if (parsed.options.help) {
@@ -191,7 +192,7 @@ int main(int argc, char** argv) {
   }
 
   if (o.logFile) {
-    gState.log = std::fopen(o.logFile->c_str(), "wb");
+    gState.log = _wfopen(orv::toWide(*o.logFile).c_str(), L"wb");
     if (!gState.log) {
       std::fprintf(stderr, "zentavor-probe: error: cannot write log file '%s'\n", o.logFile->c_str());
       return kExitSetup;

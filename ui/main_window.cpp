@@ -263,7 +263,10 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
       return hub_.mayEndSession() ? TRUE : FALSE;
     case WM_ENDSESSION:
-      if (wParam == FALSE) guarded([this] { hub_.sessionEndCancelled(); });
+      if (wParam == FALSE)
+        guarded([this] { hub_.sessionEndCancelled(); });
+      else
+        guarded([this] { hub_.sessionEnds(); });
       return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0) restoreFocus();

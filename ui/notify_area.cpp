@@ -2,11 +2,14 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include "core/status_text.h"
 #include "platform/win32_text.h"
 #include "ui/win32_error.h"
 
@@ -15,21 +18,14 @@ namespace orv::ui {
 namespace {
 
 // Posted to the owner: show the menu (from the loop, once the shell's click
-// has been answered); a checker run has ended (lParam: its CheckRun).
+// has been answered); a checker run has ended (wParam: its number, lParam:
+// nonzero when it was given up on). Any program may post the same numbers:
+// only what this posted is taken.
 constexpr UINT kShowMenuMessage = WM_APP + 22;
 constexpr UINT kCheckEndedMessage = WM_APP + 23;
 
 // How long a checker run is waited for before it is told as unfinished.
 constexpr DWORD kCheckLimitMs = 10 * 60 * 1000;
-
-struct CheckRun {
-  HWND owner = nullptr;
-  HANDLE process = nullptr;
-  HANDLE wait = nullptr;
-  bool timedOut = false;
-  std::string recording;
-  std::string report;
-};
 
 // The folder orvalda.exe is in, with its final backslash.
 std::wstring programFolder() {
@@ -80,8 +76,10 @@ std::wstring quotedArgument(const std::wstring& arg) {
   return out;
 }
 
-// Opens a folder or a file as the shell opens it when double-clicked.
-void openInShell(HWND owner, const std::string& path) {
+// Opens a folder or a file as the shell opens it when double-clicked; a file
+// of a kind the shell has no program for (as in Wine), as the kind the logic
+// names for it.
+void openInShell(HWND owner, const std::string& path, bool isFile) {
   // Some shell handlers need COM on the calling thread; already there, it stays as it is.
   static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   (void)com;
@@ -93,7 +91,14 @@ void openInShell(HWND owner, const std::string& path) {
   info.lpVerb = L"open";
   info.lpFile = file.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&info)) throwLastError(("Cannot open " + path).c_str());
+  const std::wstring fileClass = toWide(fallbackFileClass(path));
+  DWORD length = 0;
+  if (isFile && FAILED(AssocQueryStringW(ASSOCF_INIT_IGNOREUNKNOWN, ASSOCSTR_COMMAND, PathFindExtensionW(file.c_str()),
+                                         L"open", nullptr, &length))) {
+    info.fMask |= SEE_MASK_CLASSNAME;
+    info.lpClass = fileClass.c_str();
+  }
+  if (!ShellExecuteExW(&info)) throwLastError(("Cannot open " + path).c_str(), fileNameOf(path));
 }
 
 // Restored when minimized, shown, and brought to the front.
@@ -103,10 +108,10 @@ void bringToFront(HWND window) {
   SetForegroundWindow(window);
 }
 
+// On a thread of the system's pool: the run's fields are only read.
 void CALLBACK onCheckEnded(void* param, BOOLEAN timedOut) {
-  auto* run = static_cast<CheckRun*>(param);
-  run->timedOut = timedOut != FALSE;
-  PostMessageW(run->owner, kCheckEndedMessage, 0, reinterpret_cast<LPARAM>(run));
+  const auto* run = static_cast<const NotifyArea::CheckRun*>(param);
+  PostMessageW(run->owner, kCheckEndedMessage, run->number, timedOut ? 1 : 0);
 }
 
 }  // namespace
@@ -119,6 +124,14 @@ void NotifyArea::create(HWND owner, HICON icon) {
 
 void NotifyArea::remove() { backend_.removeNotifyIcon(); }
 
+NotifyArea::~NotifyArea() {
+  remove();
+  for (const auto& [number, check] : checks_) {
+    UnregisterWaitEx(check->wait, INVALID_HANDLE_VALUE);  // its callback has returned
+    CloseHandle(check->process);
+  }
+}
+
 bool NotifyArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case kNotifyAreaMessage:
@@ -128,10 +141,10 @@ bool NotifyArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == kNotifyIconId) clicked(LOWORD(lParam));
       return true;
     case kShowMenuMessage:
-      runGuarded(backend_, [this] { showMenu(); });
+      if (std::exchange(menuPosted_, false)) runGuarded(backend_, [this] { showMenu(); });
       return true;
     case kCheckEndedMessage:
-      runGuarded(backend_, [this, lParam] { checkEnded(lParam); });
+      runGuarded(backend_, [this, wParam, lParam] { checkEnded(wParam, lParam != 0); });
       return true;
     case WM_COMMAND:
       if (lParam != 0 || HIWORD(wParam) != 0) return false;  // not a menu's
@@ -151,7 +164,8 @@ bool NotifyArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void NotifyArea::clicked(UINT mouseMessage) {
   if (mouseMessage == WM_LBUTTONDBLCLK) runGuarded(backend_, [this] { run(TrayCommand::ShowWindow); });
-  if (mouseMessage == WM_RBUTTONUP || mouseMessage == WM_CONTEXTMENU) PostMessageW(owner_, kShowMenuMessage, 0, 0);
+  if ((mouseMessage == WM_RBUTTONUP || mouseMessage == WM_CONTEXTMENU) && !menuPosted_)
+    menuPosted_ = PostMessageW(owner_, kShowMenuMessage, 0, 0) != FALSE;
 }
 
 void NotifyArea::showMenu() {
@@ -181,8 +195,8 @@ void NotifyArea::run(TrayCommand command) {
   if (item == items.end() || !item->enabled) return;
   switch (command) {
     case TrayCommand::ShowWindow: bringToFront(backend_.mainWindow()); break;
-    case TrayCommand::OpenRecordingsFolder:
-    case TrayCommand::OpenLog: openInShell(owner_, item->target); break;
+    case TrayCommand::OpenRecordingsFolder: openInShell(owner_, item->target, false); break;
+    case TrayCommand::OpenLog: openInShell(owner_, item->target, true); break;
     case TrayCommand::CheckRecording: startCheck(item->target); break;
     case TrayCommand::ExportRecording: startExport(item->target); break;
     case TrayCommand::Close: hub_->close(); break;
@@ -210,6 +224,7 @@ void NotifyArea::startCheck(const std::string& recording) {
   temp.resize(GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
   auto check = std::make_unique<CheckRun>();
   check->owner = owner_;
+  check->number = ++lastCheckNumber_;
   check->recording = recording;
   check->report = toUtf8(temp) + checkReportName(recording);
   DeleteFileW(toWide(check->report).c_str());  // a report of an earlier run is not taken for this one's
@@ -229,11 +244,15 @@ void NotifyArea::startCheck(const std::string& recording) {
     CloseHandle(check->process);
     throwLastError(("Cannot wait for " + toUtf8(checker)).c_str());
   }
-  check.release();  // back with kCheckEndedMessage
+  const WPARAM number = check->number;
+  checks_.emplace(number, std::move(check));  // until kCheckEndedMessage
 }
 
-void NotifyArea::checkEnded(LPARAM param) {
-  const std::unique_ptr<CheckRun> check(reinterpret_cast<CheckRun*>(param));
+void NotifyArea::checkEnded(WPARAM number, bool timedOut) {
+  const auto found = checks_.find(number);
+  if (found == checks_.end()) return;  // not a run of this program's
+  const std::unique_ptr<CheckRun> check = std::move(found->second);
+  checks_.erase(found);
   UnregisterWait(check->wait);
   DWORD exitCode = 0;
   GetExitCodeProcess(check->process, &exitCode);
@@ -241,8 +260,8 @@ void NotifyArea::checkEnded(LPARAM param) {
   WIN32_FILE_ATTRIBUTE_DATA report = {};
   const bool written = GetFileAttributesExW(toWide(check->report).c_str(), GetFileExInfoStandard, &report) &&
                        (report.nFileSizeLow != 0 || report.nFileSizeHigh != 0);
-  if (!check->timedOut && written) return openInShell(owner_, check->report);
-  throw Error(checkerFailedText(check->recording, exitCode, !check->timedOut));
+  if (!timedOut && written) return openInShell(owner_, check->report, true);
+  throw Error(checkerFailedText(check->recording, exitCode, !timedOut));
 }
 
 }  // namespace orv::ui

@@ -7,6 +7,8 @@
 
 #include "platform/win32.h"
 
+#include <map>
+#include <memory>
 #include <string>
 
 #include "core/feed_hub.h"
@@ -18,7 +20,7 @@ namespace orv::ui {
 class NotifyArea {
  public:
   explicit NotifyArea(Win32Backend& backend) : backend_(backend) {}
-  ~NotifyArea() { remove(); }
+  ~NotifyArea();
   NotifyArea(const NotifyArea&) = delete;
   NotifyArea& operator=(const NotifyArea&) = delete;
 
@@ -31,18 +33,31 @@ class NotifyArea {
   // One of the owner's messages; true when it concerned the icon and is handled.
   bool handle(UINT msg, WPARAM wParam, LPARAM lParam);
 
+  // A checker run that has not ended yet.
+  struct CheckRun {
+    HWND owner = nullptr;
+    WPARAM number = 0;  // its key in checks_
+    HANDLE process = nullptr;
+    HANDLE wait = nullptr;
+    std::string recording;
+    std::string report;
+  };
+
  private:
   void clicked(UINT mouseMessage);
   void showMenu();
   void run(TrayCommand command);
   void startCheck(const std::string& recording);
   void startExport(const std::string& recording);
-  void checkEnded(LPARAM run);
+  void checkEnded(WPARAM number, bool timedOut);
 
   Win32Backend& backend_;
   HWND owner_ = nullptr;
   FeedHub* hub_ = nullptr;
   UINT taskbarCreated_ = 0;  // the shell's message after it (re)started
+  bool menuPosted_ = false;  // kShowMenuMessage is on its way
+  std::map<WPARAM, std::unique_ptr<CheckRun>> checks_;
+  WPARAM lastCheckNumber_ = 0;
 };
 
 }  // namespace orv::ui

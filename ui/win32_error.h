@@ -11,9 +11,9 @@
 
 namespace orv::ui {
 
-// Raises "<what>: <the system's text for GetLastError()>".
-[[noreturn]] inline void throwLastError(const char* what) {
-  throw Error(std::string(what) + ": " + systemErrorText(GetLastError()));
+// Raises "<what>: <the system's text for GetLastError()>", which may name `subject`.
+[[noreturn]] inline void throwLastError(const char* what, std::string_view subject = "the file") {
+  throw Error(std::string(what) + ": " + systemErrorText(GetLastError(), subject));
 }
 
 }  // namespace orv::ui

@@ -1,16 +1,24 @@
-; Windows installer for Orvalda: the program, the two companion tools,
-; orvalda-check, the README and the licence, Start-menu entries (Orvalda, and
-; "Check a recording..." which asks for a recording and shows orvalda-check's
-; report in the browser), and an uninstaller that leaves nothing behind. An optional part, off unless chosen, starts Orvalda with
+; Windows installer for Orvalda: the program, the two companion tools and
+; their README, orvalda-check, the README and the licence, Start-menu entries
+; (Orvalda, and "Check a recording..." which asks for a recording and shows
+; orvalda-check's report in the browser), and an uninstaller that leaves
+; nothing behind. An optional part, off unless chosen, starts Orvalda with
 ; Windows, recording every symbol to the user's Documents\Orvalda; a silent
 ; install chooses it with /STARTUP=1 (setup.exe /S /STARTUP=1 /D=<folder>).
+;
+; A per-user install: it never asks for elevation, installs under the user's
+; local application folder (AppData\Local\Programs\Orvalda), and puts the
+; shortcuts and the uninstall entry under the user's own Start menu and
+; HKCU. Orvalda, started from the finish page, runs as the user does: an
+; elevated copy would not get a normal feeder's messages, and later starts
+; would hand over to it.
 ; makensis -DVERSION=1.0.0 -DSTAGE=<folder with the files> -DICON=<orvalda.ico> -DOUTFILE=<setup.exe> orvalda.nsi
 
 ; orvalda.exe is a 64-bit program: so is its installer, which then needs no
 ; 32-bit subsystem (WoW64) and sees the 64-bit registry and Program Files.
 Target amd64-unicode
 SetCompressor /SOLID lzma
-RequestExecutionLevel admin
+RequestExecutionLevel user
 
 !ifndef VERSION
   !error "VERSION not given"
@@ -38,8 +46,8 @@ RequestExecutionLevel admin
 
 Name "Orvalda ${VERSION}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\Orvalda"
-InstallDirRegKey HKLM "Software\Orvalda" "InstallDir"
+InstallDir "$LOCALAPPDATA\Programs\Orvalda"
+InstallDirRegKey HKCU "${UNINST_KEY}" "InstallLocation"
 BrandingText "Orvalda ${VERSION}"
 
 !define MUI_ICON "${ICON}"
@@ -70,35 +78,33 @@ Section "Orvalda" SecMain
   File "${STAGE}\zentavor-probe.exe"
   File "${STAGE}\orvalda-check.exe"
   File "${STAGE}\orvalda-export.exe"
+  File "${STAGE}\tools-README.txt"
   File "${STAGE}\README.txt"
   File "${STAGE}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
-  SetShellVarContext all
+  SetShellVarContext current
   CreateDirectory "$SMPROGRAMS\Orvalda"
   CreateShortcut "$SMPROGRAMS\Orvalda\Orvalda.lnk" "$INSTDIR\orvalda.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk" "$INSTDIR\orvalda-check.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\${EXPORT_ENTRY}.lnk" "$INSTDIR\orvalda-export.exe"
   CreateShortcut "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk" "$INSTDIR\uninstall.exe"
 
-  WriteRegStr HKLM "Software\Orvalda" "InstallDir" "$INSTDIR"
-  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Orvalda"
-  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "The Orvalda developers"
-  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\orvalda.exe"
-  WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "Orvalda"
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINST_KEY}" "Publisher" "The Orvalda developers"
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\orvalda.exe"
+  WriteRegStr HKCU "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINST_KEY}" "NoRepair" 1
 SectionEnd
 
-; A shortcut in the Startup folder of the user installing. Its paths are
-; resolved now, for that user: Orvalda takes %VARIABLES% literally, not every
-; way of starting a shortcut expands them in its arguments, and Documents may
-; have been moved away from %USERPROFILE%\Documents. Orvalda makes the folder
-; when it first records. (An administrator installing for another user puts
-; the shortcut in the administrator's own Startup folder.)
+; A shortcut in the user's Startup folder. Its paths are resolved now:
+; Orvalda takes %VARIABLES% literally, not every way of starting a shortcut
+; expands them in its arguments, and Documents may have been moved away from
+; %USERPROFILE%\Documents. Orvalda makes the folder when it first records.
 Section /o "Start with Windows" SecStartup
   SetShellVarContext current
   SetOutPath "$INSTDIR"
@@ -130,24 +136,22 @@ Section "Uninstall"
   Delete "$INSTDIR\zentavor-probe.exe"
   Delete "$INSTDIR\orvalda-check.exe"
   Delete "$INSTDIR\orvalda-export.exe"
+  Delete "$INSTDIR\tools-README.txt"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 
-  SetShellVarContext all
+  SetShellVarContext current
   Delete "$SMPROGRAMS\Orvalda\Orvalda.lnk"
   Delete "$SMPROGRAMS\Orvalda\${CHECK_ENTRY}.lnk"
   Delete "$SMPROGRAMS\Orvalda\${EXPORT_ENTRY}.lnk"
   Delete "$SMPROGRAMS\Orvalda\Uninstall Orvalda.lnk"
   RMDir "$SMPROGRAMS\Orvalda"
-  ; The Startup shortcut, when the user uninstalling chose it.
-  SetShellVarContext current
+  ; The Startup shortcut, when it was chosen.
   Delete "$SMSTARTUP\Orvalda.lnk"
 
-  DeleteRegKey HKLM "${UNINST_KEY}"
-  DeleteRegKey HKLM "Software\Orvalda"
-  ; Orvalda's own settings (the folder of the last recording), kept for the
-  ; user: gone for the user uninstalling, as the machine's key is.
+  DeleteRegKey HKCU "${UNINST_KEY}"
+  ; Orvalda's own settings (the folder of the last recording).
   DeleteRegKey HKCU "Software\Orvalda"
 SectionEnd

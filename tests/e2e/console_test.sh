@@ -44,6 +44,18 @@ check "exit code 2 (got $rc)" test "$rc" = 2
 check "the reason first" has "$out" $'unknown option \'--sideways\'.\n\nUsage: orvalda.exe [options]\n'
 check_usage "$out"
 
+# A name in letters outside the ANSI code page reads right, on a terminal and in a pipe.
+for way in terminal pipe; do
+  echo "== wine orvalda.exe --record 'D:\Łukasz\{sym}.csv', into a $way"
+  if [ "$way" = terminal ]; then
+    out="$(timeout "$LIMIT" script -qec "wine '$EXE' --record 'D:\Łukasz\{sym}.csv'" /dev/null </dev/null | tr -d '\r')"
+  else
+    out="$(timeout "$LIMIT" wine "$EXE" --record 'D:\Łukasz\{sym}.csv' </dev/null 2>&1 | tr -d '\r')"
+  fi
+  printf '%s\n' "$out" | head -1 | sed 's/^/   | /'
+  check "the path as given" has "$out" "'D:\Łukasz\{sym}.csv' has the unknown field {sym}"
+done
+
 if [ "$FAILURES" -gt 0 ]; then
   echo "console test: $FAILURES check(s) failed"
   exit 1

@@ -832,9 +832,9 @@ struct Orvalda {
   HWND app = nullptr;   // the application's window, never shown; owns the dialogs
 
   // Started with these command-line arguments, its main window shown.
-  static Orvalda start(const std::string& args = "") {
+  static Orvalda start(const std::string& args = "", const std::string& exe = orvaldaPath()) {
     Orvalda o;
-    o.process = Process::start(orvaldaPath(), args);
+    o.process = Process::start(exe, args);
     o.main = findTopWindow(o.process.pid(), orv::kMainWindowClass, orv::kAppTitle);
     E2E_REQUIRE(o.main != nullptr);
     o.app = findTopWindow(o.process.pid(), orv::kAppWindowClass, orv::kAppTitle);

@@ -4,20 +4,23 @@
 # SETUP_EXE is orvalda-<version>-win64-setup.exe, DRIVE_EXE the orvalda_drive
 # tool; WINEPREFIX and DISPLAY are set by the caller (scripts/test.sh).
 #
-# Shows the installer's components page (Next from the start) and checks that
-# every component's name fits its list, then ends the installer there.
-# Installs silently into a folder of its own (/S /D=...), checks the files
-# (the same as in the zip beside the installer, when there is one), the
-# Start-menu entries and the uninstall registry key; starts Orvalda through
+# Checks that the installer and its uninstaller ask for no elevation (their
+# manifests: "asInvoker"). Shows the installer's components page (Next from
+# the start) and checks that every component's name fits its list, then ends
+# the installer there. Installs silently into a folder of its own (/S /D=...),
+# checks the files (the same as in the zip beside the installer, when there
+# is one), the user's Start-menu entries and the uninstall registry key under
+# HKCU, and nothing under HKLM; starts Orvalda through
 # its Start-menu entry, finds its main window, checks that it is the
 # installed program, records once (so that it keeps its settings under
 # HKCU\Software\Orvalda), closes it with Yes; starts "Check a recording..." and
 # cancels the file dialog it opens; uninstalls silently and waits for
 # the end; checks that the folder, the Start-menu entries and the three registry
 # keys are gone, and that this install made no Startup shortcut. Then installs
-# again choosing the optional Startup shortcut (/STARTUP=1): checks the
-# shortcut's target and arguments, starts Orvalda through it (it must take the
-# arguments and start minimized), uninstalls, and checks the shortcut is gone.
+# again, into the default folder (the user's AppData\Local\Programs\Orvalda),
+# choosing the optional Startup shortcut (/STARTUP=1): checks the shortcut's
+# target and arguments, starts Orvalda through it (it must take the arguments
+# and start minimized), uninstalls, and checks the shortcut is gone.
 #
 # The uninstaller is run as NSIS runs it from the Start menu - a copy outside
 # the folder, told the folder with _?= - but from a copy of the test's own,
@@ -56,15 +59,16 @@ ZIP="$(dirname "$SETUP")/orvalda-$VERSION-win64.zip"
 FOLDER_NAME="OrvaldaInstallerTest$$"
 INSTALL_WIN="C:\\$FOLDER_NAME\\Orvalda"
 INSTALL_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME/Orvalda"
-UNINST_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda'
-APP_KEY='HKLM\Software\Orvalda'
+UNINST_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda'
+# A per-user install writes nothing for the whole machine.
+MACHINE_KEYS=('HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvalda' 'HKLM\Software\Orvalda')
 # Orvalda's own settings for the user; kept aside while the test runs when this
 # prefix had them (the end-to-end tests run Orvalda in it), and put back.
 USER_KEY='HKCU\Software\Orvalda'
 USER_KEY_SAVED="$WINEPREFIX/drive_c/$FOLDER_NAME-settings.reg"
 RECORDING_WIN="C:\\$FOLDER_NAME-recording.csv"
 COPY_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME-uninstaller"
-FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe README.txt LICENSE.txt uninstall.exe)
+FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe tools-README.txt README.txt LICENSE.txt uninstall.exe)
 CHECK_ENTRY="Check a recording…"  # the Start-menu entry of orvalda-check, with its ellipsis
 EXPORT_ENTRY="Export a recording…"  # and of orvalda-export's dialog
 
@@ -99,21 +103,23 @@ print(target); print(fields.get("folder", "")); print(fields.get("args", ""))
 PY
 }
 
-# The folder of "all users" Start-menu programs, as a Unix path.
-programs_win="$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' 'Common Programs')"
-[ -n "$programs_win" ] || { echo "installer_test.sh: no Common Programs folder in the prefix"; exit 2; }
-PROGRAMS_DIR="$(winepath -u "$programs_win" 2>/dev/null | tr -d '\r')"
-MENU_DIR="${PROGRAMS_DIR%/}/Orvalda"
-# The installing user's Startup folder and Documents, where the optional shortcut goes and records to.
+# The user's folders: Start-menu programs, Startup and Documents (where the
+# optional shortcut goes and records to), and the local application data.
 user_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
+programs_win="$(reg_value "$user_folders" Programs)"
 startup_win="$(reg_value "$user_folders" StartUp)"
 DOCUMENTS_WIN="$(reg_value "$user_folders" Personal)"
-[ -n "$startup_win" ] && [ -n "$DOCUMENTS_WIN" ] || { echo "installer_test.sh: no StartUp or Personal folder in the prefix"; exit 2; }
+LOCAL_WIN="$(reg_value "$user_folders" 'Local AppData')"
+[ -n "$programs_win" ] && [ -n "$startup_win" ] && [ -n "$DOCUMENTS_WIN" ] && [ -n "$LOCAL_WIN" ] ||
+  { echo "installer_test.sh: no Programs, StartUp, Personal or Local AppData folder in the prefix"; exit 2; }
+PROGRAMS_DIR="$(winepath -u "$programs_win" 2>/dev/null | tr -d '\r')"
+MENU_DIR="${PROGRAMS_DIR%/}/Orvalda"
 STARTUP_LNK="$(winepath -u "$startup_win" 2>/dev/null | tr -d '\r')"
 STARTUP_LNK="${STARTUP_LNK%/}/Orvalda.lnk"
 
 found_before=0
-{ reg_has_key "$UNINST_KEY" || reg_has_key "$APP_KEY" || [ -e "$MENU_DIR" ] || [ -e "$STARTUP_LNK" ]; } && found_before=1
+{ reg_has_key "$UNINST_KEY" || reg_has_key "${MACHINE_KEYS[0]}" || reg_has_key "${MACHINE_KEYS[1]}" ||
+  [ -e "$MENU_DIR" ] || [ -e "$STARTUP_LNK" ]; } && found_before=1
 if reg_has_key "$USER_KEY"; then
   wine reg export "$USER_KEY" "$(winepath -w "$USER_KEY_SAVED" 2>/dev/null | tr -d '\r')" /y >/dev/null 2>&1 \
     || { echo "installer_test.sh: cannot keep $USER_KEY aside"; exit 2; }
@@ -130,8 +136,7 @@ finish() {
     fi
     # What a faulty uninstaller left, unless it was there before the test.
     if [ "$found_before" = 0 ]; then
-      wine reg delete "$UNINST_KEY" /f >/dev/null 2>&1
-      wine reg delete "$APP_KEY" /f >/dev/null 2>&1
+      for key in "$UNINST_KEY" "${MACHINE_KEYS[@]}"; do wine reg delete "$key" /f >/dev/null 2>&1; done
       rm -rf "$MENU_DIR" "$STARTUP_LNK"
     fi
   fi
@@ -153,7 +158,12 @@ finish() {
 }
 
 step "before: Orvalda is not installed in this prefix"
-[ "$found_before" = 0 ] || require "the prefix already has $UNINST_KEY, $APP_KEY, $MENU_DIR or $STARTUP_LNK: uninstall Orvalda first"
+[ "$found_before" = 0 ] || require "the prefix already has $UNINST_KEY, ${MACHINE_KEYS[*]}, $MENU_DIR or $STARTUP_LNK: uninstall Orvalda first"
+
+step "the installer and its uninstaller ask for no elevation"
+# The level Windows reads from a program's manifest before it starts it.
+asked_level() { grep -a -o 'requestedExecutionLevel level="[A-Za-z]*"' "$1" | head -1 | sed 's/.*level="//; s/"$//'; }
+check "setup.exe: asInvoker ($(asked_level "$SETUP"))" test "$(asked_level "$SETUP")" = asInvoker
 
 step "the components page: every name fits the list"
 wine "$SETUP" &
@@ -165,9 +175,11 @@ check "no name wider than the list" test "$rc" = 0
 kill "$setup_pid" 2>/dev/null
 wait "$setup_pid" 2>/dev/null
 
-install_silently() { # install_silently [OPTION...]
-  step "silent install: $SETUP_NAME /S $* /D=$INSTALL_WIN"
-  wine "$SETUP" /S "$@" "/D=$INSTALL_WIN"
+install_silently() { # install_silently [OPTION...]: into $INSTALL_WIN, or into the default folder with DEFAULT_FOLDER=1
+  local folder=("/D=$INSTALL_WIN")
+  [ "${DEFAULT_FOLDER:-0}" = 1 ] && folder=()
+  step "silent install: $SETUP_NAME /S $* ${folder[*]}"
+  wine "$SETUP" /S "$@" "${folder[@]}"
   rc=$?
   [ "$rc" = 0 ] || fail "the installer exited with $rc"
   [ -d "$INSTALL_DIR" ] || require "no folder $INSTALL_DIR after the install"
@@ -186,10 +198,12 @@ install_silently
 
 step "the installed files"
 for f in "${FILES[@]}"; do check "$f" test -s "$INSTALL_DIR/$f"; done
+check "uninstall.exe asks for no elevation ($(asked_level "$INSTALL_DIR/uninstall.exe"))" \
+  test "$(asked_level "$INSTALL_DIR/uninstall.exe")" = asInvoker
 extra="$(cd "$INSTALL_DIR" && ls -A | grep -v -x -F "$(printf '%s\n' "${FILES[@]}")")"
 check "nothing else in the folder${extra:+ (found: $extra)}" test -z "$extra"
 if [ -f "$ZIP" ]; then
-  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe README.txt LICENSE.txt; do
+  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe tools-README.txt README.txt LICENSE.txt; do
     check "$f is the zip's" bash -c 'zip_member "$1" "$2" | cmp -s - "$3"' _ "$ZIP" "orvalda-$VERSION-win64/$f" "$INSTALL_DIR/$f"
   done
 else
@@ -213,7 +227,7 @@ check "DisplayVersion is $VERSION" test "$(reg_value "$UNINST_KEY" DisplayVersio
 check "InstallLocation is $INSTALL_WIN" test "$(reg_value "$UNINST_KEY" InstallLocation)" = "$INSTALL_WIN"
 check "UninstallString runs $INSTALL_WIN\\uninstall.exe" \
   test "$(reg_value "$UNINST_KEY" UninstallString)" = "\"$INSTALL_WIN\\uninstall.exe\""
-check "$APP_KEY InstallDir is $INSTALL_WIN" test "$(reg_value "$APP_KEY" InstallDir)" = "$INSTALL_WIN"
+for key in "${MACHINE_KEYS[@]}"; do check "no $key" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$key"; done
 
 # Starts Orvalda through a shortcut and waits for its main window: true when
 # it is there (what orvalda_drive says of it in $found); a failure if not.
@@ -263,11 +277,15 @@ left="$( [ -e "$INSTALL_DIR" ] && cd "$INSTALL_DIR" && ls -A | tr '\n' ' ')"
 check "no folder $INSTALL_DIR${left:+ (still there: $left)}" test ! -e "$INSTALL_DIR"
 check "no Start-menu folder $MENU_DIR" test ! -e "$MENU_DIR"
 check "no registry key $UNINST_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$UNINST_KEY"
-check "no registry key $APP_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$APP_KEY"
 check "no registry key $USER_KEY" bash -c '! wine reg query "$1" >/dev/null 2>&1' _ "$USER_KEY"
 check "the parent folder C:\\$FOLDER_NAME is empty" bash -c '[ -z "$(ls -A "$1" 2>/dev/null)" ]' _ "$WINEPREFIX/drive_c/$FOLDER_NAME"
 
-install_silently /STARTUP=1
+# The default folder: the user's own programs folder.
+INSTALL_WIN="${LOCAL_WIN%\\}\\Programs\\Orvalda"
+INSTALL_DIR="$(winepath -u "$INSTALL_WIN" 2>/dev/null | tr -d '\r')"
+INSTALL_DIR="${INSTALL_DIR%/}"
+[ ! -e "$INSTALL_DIR" ] || require "$INSTALL_WIN is there already: uninstall Orvalda first"
+DEFAULT_FOLDER=1 install_silently /STARTUP=1
 
 step "the Startup shortcut $STARTUP_LNK"
 [ -s "$STARTUP_LNK" ] || require "no Startup shortcut after choosing it"

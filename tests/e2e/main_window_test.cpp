@@ -379,9 +379,11 @@ E2E_TEST(end_of_session_asks_the_same_question) {
   E2E_REQUIRE(yes.finish(e2e::kPatience));
   E2E_CHECK_EQ(yes.result, TRUE);
 
-  // The session's end itself is left to the system: the program only answers.
+  // The session ends: so does the run, before the system would end it.
   E2E_CHECK_EQ(o.send(o.main, WM_ENDSESSION, TRUE, 0), 0);
-  E2E_CHECK(o.process.running());
+  DWORD code = 12345;
+  E2E_CHECK(o.process.waitExit(e2e::kPatience, code));
+  E2E_CHECK_EQ(code, 0ul);
 }
 
 E2E_TEST(tab_order_skips_disabled_boxes) {

@@ -210,4 +210,59 @@ E2E_TEST(the_tooltip_follows_a_recording_and_a_failure_comes_as_a_balloon_beside
   o.closeWithYes();
 }
 
+// A visible top-level window of any process whose title starts so, closed
+// as a user closes it; false when none comes.
+bool closeWindowTitled(const std::string& titleStart) {
+  HWND found = nullptr;
+  waitUntil(
+      [&] {
+        for (HWND w : e2e::topWindows(0, nullptr, nullptr, true))
+          if (e2e::windowText(w, 2000).rfind(titleStart, 0) == 0) found = w;
+        return found != nullptr;
+      },
+      e2e::kPatience, 50);
+  if (found == nullptr) return false;
+  PostMessageA(found, WM_CLOSE, 0, 0);
+  return waitUntil([&] { return !IsWindow(found); }, e2e::kPatience);
+}
+
+// The menu opens with the programs the system has: the folder in the shell's
+// folder window, the log in Notepad (the system knows no program for .log
+// files here) and the checker's report as a web page.
+E2E_TEST(the_menu_opens_the_recordings_folder_the_log_and_the_checkers_report) {
+  e2e::TempFolder folder;
+  // The checker is offered when it is beside orvalda.exe.
+  const std::string exe = folder.file("orvalda.exe");
+  E2E_REQUIRE(CopyFileA(e2e::orvaldaPath().c_str(), exe.c_str(), FALSE));
+  E2E_REQUIRE(CopyFileA(e2e::hostPath(ORVALDA_CHECK_EXE).c_str(), folder.file("orvalda-check.exe").c_str(), FALSE));
+  // Wine's browser launcher hands web pages to the browser it is told of:
+  // here one that keeps a copy of the page.
+  const std::string unique = std::to_string(GetCurrentProcessId());
+  const std::string browser = "/tmp/orvalda-e2e-browser-" + unique, shown = "/tmp/orvalda-e2e-page-" + unique;
+  E2E_REQUIRE(e2e::runUnixShell("printf '#!/bin/sh\\ncp \\\"${1#file://}\\\" " + shown + "\\n' >" + browser +
+                                " && chmod +x " + browser));
+  const char* const kLauncher = "Software\\Wine\\WineBrowser";
+  E2E_REQUIRE(RegSetKeyValueA(HKEY_CURRENT_USER, kLauncher, "Browsers", REG_SZ, browser.c_str(),
+                              static_cast<DWORD>(browser.size() + 1)) == ERROR_SUCCESS);
+
+  Orvalda o = Orvalda::start("--record \"" + folder.file("{symbol}.csv") + "\"", exe);
+  o.announce("EURUSD", 5);
+  for (std::uint32_t bid = 108150; bid < 108153; ++bid) o.tick(bid + 16, bid);
+  menuCommand(o, orv::TrayCommand::OpenLog);
+  E2E_CHECK(closeWindowTitled("orvalda.log - Notepad"));
+  menuCommand(o, orv::TrayCommand::OpenRecordingsFolder);
+  const std::string folderName = folder.file("").substr(folder.file("").rfind('\\', folder.file("").size() - 2) + 1);
+  E2E_CHECK(closeWindowTitled(folderName.substr(0, folderName.size() - 1)));
+  menuCommand(o, orv::TrayCommand::CheckRecording);
+  std::string page;
+  E2E_CHECK(waitUntil([&] { return e2e::readShared(e2e::hostPath(shown), page) && page.find("</html>") != std::string::npos; },
+                      e2e::kPatience, 50));
+  E2E_CHECK(page.find("EURUSD.csv") != std::string::npos);
+  E2E_CHECK(o.caughtUp());
+  E2E_CHECK_EQ(o.dialogs(), 0u);
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kLauncher, "Browsers");
+  e2e::runUnixShell("rm -f " + browser + " " + shown);
+  o.closeWithYes();
+}
+
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

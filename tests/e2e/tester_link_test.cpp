@@ -115,6 +115,44 @@ E2E_TEST(live_data_connects_forwards_ticks_unchanged_and_disconnects) {
   E2E_CHECK_EQ(probe.entries().size(), 10u);
 }
 
+// A folder window of the shell on a folder named "Zentavor" bears that
+// title: it is passed over, and the real tester found.
+E2E_TEST(a_folder_window_titled_like_the_tester_is_passed_over) {
+  Probe probe;
+  // Made after the tester's window, so first in the search; on a thread of
+  // their own that answers whatever is sent to them.
+  HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD threadId = 0;
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* param) -> DWORD {
+        for (const char* cls : {"CabinetWClass", "ExploreWClass"}) {
+          WNDCLASSA wc = {};
+          wc.lpfnWndProc = DefWindowProcA;
+          wc.lpszClassName = cls;
+          RegisterClassA(&wc);
+          CreateWindowExA(0, cls, orv::kTesterTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                          nullptr, nullptr, nullptr);
+        }
+        SetEvent(static_cast<HANDLE>(param));
+        MSG m;
+        while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+        return 0;
+      },
+      made, 0, &threadId);
+  E2E_REQUIRE(WaitForSingleObject(made, e2e::kPatience) == WAIT_OBJECT_0);
+  E2E_REQUIRE(e2e::topWindows(GetCurrentProcessId(), "CabinetWClass", orv::kTesterTitle).size() == 1);
+  Orvalda o = Orvalda::start();
+  o.tick(10816, 10815);
+  o.click(Control::LiveBox, true);
+  E2E_REQUIRE(o.caughtUp());
+  checkEntries(probe.entries(), 0, {kConnect1, msg(1281, 1, 4), kConnect3});
+  PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+  WaitForSingleObject(thread, e2e::kPatience);
+  CloseHandle(thread);
+  CloseHandle(made);
+}
+
 E2E_TEST(each_connect_looks_the_tester_up_afresh) {
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);

@@ -69,4 +69,32 @@ E2E_TEST(a_second_start_brings_the_running_one_to_the_front_and_ends_unless_aske
   E2E_CHECK(first.process.running());
 }
 
+// Another program holds the name each Orvalda holds for its desktop, and
+// shows no Orvalda window (as a copy stuck before its window would): a start
+// to record says why it does not run, on its output and in orvalda.log, and
+// ends with a code that is not success.
+E2E_TEST(a_start_that_finds_the_desktop_held_without_a_window_says_so_and_fails) {
+  wchar_t desktop[256] = L"";
+  GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, desktop, sizeof(desktop) - sizeof(wchar_t),
+                            nullptr);
+  HANDLE held = CreateMutexW(nullptr, TRUE, (L"Local\\Orvalda-desktop-" + std::wstring(desktop)).c_str());
+  E2E_REQUIRE(held != nullptr);
+  TempFolder folder;
+  SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
+  HANDLE out = CreateFileA(folder.file("out.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0,
+                           nullptr);
+  E2E_REQUIRE(out != INVALID_HANDLE_VALUE);
+  e2e::Process start = e2e::Process::start(e2e::orvaldaPath(), "--record \"" + folder.file("{symbol}.csv") + "\"",
+                                           {0, true, out});
+  CloseHandle(out);
+  DWORD code = 12345;
+  E2E_CHECK(start.waitExit(e2e::kPatience, code));
+  E2E_CHECK_EQ(code, 3ul);
+  const std::string told = "another Orvalda holds this desktop but shows no window";
+  std::string text, log;
+  E2E_CHECK(e2e::readShared(folder.file("out.txt"), text) && text.find(told) != std::string::npos);
+  E2E_CHECK(e2e::readShared(folder.file("orvalda.log"), log) && log.find(told) != std::string::npos);
+  CloseHandle(held);
+}
+
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

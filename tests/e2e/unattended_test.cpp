@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +52,13 @@ std::string eurusdFile(const TempFolder& folder) {
                  year >= 2000 && month >= 1 && month <= 12 && day >= 1 && day <= 31))
     return "";
   return folder.file(names[0]);
+}
+
+// Started to record into folder's {symbol}.csv; EURUSD announced.
+Orvalda recordingEurusd(const TempFolder& folder) {
+  Orvalda o = Orvalda::start("--record \"" + folder.file("{symbol}.csv") + "\"");
+  o.announce("EURUSD", 5);
+  return o;
 }
 
 // orvalda-check calls the recording clean.
@@ -129,6 +137,56 @@ E2E_TEST(records_from_the_start_finds_a_later_tester_and_adds_to_the_file_after_
 }
 
 // Started with no console and no standard handles, as from a shortcut or Explorer.
+// Nobody need be there: a log-off is not asked about; one another program
+// cancels changes nothing; the session's end ends the file, logged, before
+// the send returns (the system may end the process then).
+E2E_TEST(a_log_off_is_not_asked_about_and_its_end_logs_the_files_end) {
+  TempFolder folder;
+  Orvalda o = recordingEurusd(folder);
+  std::string rows;
+  std::vector<ProbeEntry> unseen;
+  sendTicks(o, 108150, 2, rows, unseen);
+  E2E_CHECK_EQ(o.send(o.main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  E2E_CHECK_EQ(o.send(o.main, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF), 0);
+  sendTicks(o, 108152, 2, rows, unseen);
+  E2E_CHECK_EQ(o.dialogs(), 0u);
+  E2E_CHECK_EQ(o.send(o.main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  E2E_CHECK_EQ(o.send(o.main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF), 0);
+  std::string log;
+  E2E_CHECK(e2e::readShared(folder.file("orvalda.log"), log));
+  E2E_CHECK(log.find("Ended " + folder.file("EURUSD.csv") + ": 4 rows") != std::string::npos);
+  std::string data;
+  E2E_CHECK(e2e::readShared(folder.file("EURUSD.csv"), data));
+  E2E_CHECK_EQ(withoutStamps(data), rows);
+  DWORD code = 12345;
+  E2E_CHECK(o.process.waitExit(e2e::kPatience, code));
+  E2E_CHECK_EQ(code, 0ul);
+}
+
+// Any program may post messages of the application's range to Orvalda's
+// windows, with any parameters: they are not taken for Orvalda's own.
+E2E_TEST(stray_messages_of_the_application_range_leave_the_recording_going) {
+  TempFolder folder;
+  Orvalda o = recordingEurusd(folder);
+  std::string rows;
+  std::vector<ProbeEntry> unseen;
+  std::mt19937_64 random(20);
+  for (std::uint32_t round = 0; round < 8; ++round) {
+    sendTicks(o, 108150 + round, 1, rows, unseen);
+    for (UINT msg = WM_APP; msg < WM_APP + 64; ++msg)
+      for (HWND window : {o.main, o.app})
+        E2E_CHECK(PostMessageA(window, msg, static_cast<WPARAM>(random()), static_cast<LPARAM>(random())));
+  }
+  E2E_CHECK(o.caughtUp());
+  sendTicks(o, 108158, 1, rows, unseen);
+  E2E_CHECK(o.process.running());
+  E2E_CHECK_EQ(o.button(), std::string("STOP RECORDING"));
+  std::string data;
+  E2E_CHECK(e2e::readShared(folder.file("EURUSD.csv"), data));
+  E2E_CHECK_EQ(withoutStamps(data), rows);
+  o.closeWithYes();
+}
+
 E2E_TEST(a_bad_option_shows_the_usage_and_ends_with_exit_code_2) {
   e2e::Process app = e2e::Process::start(e2e::orvaldaPath(), "--record x.csv --sideways", {DETACHED_PROCESS});
   HWND box = e2e::waitForDialog(app.pid(), e2e::kPatience, orv::kAppTitle);

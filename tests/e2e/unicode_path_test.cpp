@@ -140,4 +140,29 @@ E2E_TEST(records_into_a_folder_named_with_any_letters_by_option_and_by_dialog) {
   o.stopRecording();
 }
 
+// The feeder reads its file, and the tester stand-in writes its log, by
+// names given on their command lines in any letters.
+E2E_TEST(the_feeder_and_the_tester_stand_in_take_names_in_any_letters) {
+  TempFolder temp;
+  LetterFolder folder(temp);
+  const std::string ticks = folder.file("ticks.csv"), probeLog = folder.file("probe.log");
+  {
+    HANDLE h = CreateFileW(wide(ticks).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    E2E_REQUIRE(h != INVALID_HANDLE_VALUE);
+    const std::string rows = "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n";
+    DWORD written = 0;
+    WriteFile(h, rows.data(), static_cast<DWORD>(rows.size()), &written, nullptr);
+    CloseHandle(h);
+  }
+  e2e::Process probe = e2e::Process::start(e2e::probePath(), "--log \"" + probeLog + "\"");
+  E2E_CHECK(e2e::waitUntil([&] { return fileExists(probeLog); }, e2e::kPatience));
+  Orvalda o = Orvalda::start();
+  e2e::Process feeder = e2e::Process::start(e2e::feedPath(), "--file \"" + ticks + "\" --speed max");
+  DWORD code = 12345;
+  E2E_CHECK(feeder.waitExit(e2e::kPatience, code));
+  E2E_CHECK_EQ(code, 0ul);
+  E2E_CHECK(e2e::waitUntil([&] { return o.text(orv::Control::TickLine).find("1.08150") != std::string::npos; },
+                           e2e::kPatience));
+}
+
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

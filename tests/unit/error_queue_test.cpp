@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/error_queue.h"
 
@@ -97,4 +98,15 @@ TEST(ErrorQueue, TwentyThousandDistinctErrorsWaitInAFewBoxes) {
 }
 
 }  // namespace
+TEST(ErrorQueue, ASystemTextShowsNoRawInserts) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Bad EXE format for %1", "Bad EXE format for a.log"},
+      {"%1 is not a valid application for %2!s!", "a.log is not a valid application for a.log"},
+      {"100%% done%nnext%t%12x", "100% done next a.logx"},
+      {"ends in %", "ends in %"},
+      {"%1!unclosed", "a.log!unclosed"},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(withInsertsFilled(text, "a.log"), want) << text;
+}
+
 }  // namespace orv

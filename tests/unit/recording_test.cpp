@@ -115,6 +115,15 @@ TEST_F(RecordingTest, ClosingTheProgramWhileRecordingKeepsEveryRow) {
             "XXX/YYY,20261206 14:03:27.045,1.0000,1.0002\r\n");
 }
 
+TEST_F(RecordingTest, TheSessionsEndClosesTheRecordingThenEndsTheRun) {
+  hub->click(Control::RecordButton);
+  tick(10001, 10000);
+  hub->sessionEnds();
+  EXPECT_TRUE(be.lastFile()->closed);
+  EXPECT_FALSE(state().isRecording());
+  EXPECT_EQ(be.quitRequests, 1);
+}
+
 TEST_F(RecordingTest, AFileThatCannotBeOpenedIsReportedAndLeavesTheStartLook) {
   be.openErrors["C:\\rec\\XXXYYY-20261206-140327.csv"] = "Access is denied";
   runGuarded(be, [&] { hub->click(Control::RecordButton); });

@@ -148,6 +148,18 @@ TEST_F(LinkTest, LogOffEndsOnlyOnYesAndAFailedQuestionAnswersNo) {
   EXPECT_FALSE(hub->mayEndSession());
   EXPECT_EQ(be.errors, (std::vector<std::string>{"The question could not be shown."}));
   EXPECT_EQ(be.quitRequests, 0);
+  // The question unticked "Live Data"; a log-off another program cancelled
+  // leaves it as it was before, connected again.
+  be.onModal = nullptr;
+  for (const bool ticked : {true, false}) {
+    if (hub->liveBox().checked() != ticked) hub->click(Control::LiveBox);
+    EXPECT_TRUE(hub->mayEndSession());
+    EXPECT_FALSE(hub->liveBox().checked());
+    be.sent.clear();
+    hub->sessionEndCancelled();
+    EXPECT_EQ(hub->liveBox().checked(), ticked);
+    EXPECT_EQ(be.sent, ticked ? connect4 : Msgs{});
+  }
 }
 
 TEST_F(LinkTest, CloseWithBothBoxesSendsOneDisconnectThenAsks) {

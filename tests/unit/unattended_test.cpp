@@ -205,6 +205,25 @@ TEST_F(UnattendedTest, TheButtonTakesTheRecordingOverFromThePattern) {
   EXPECT_EQ(be.saveDialogRuns, 1);
 }
 
+TEST_F(UnattendedTest, TheSessionsEndIsNotAskedAboutAndEndsTheRecordingLogged) {
+  StartOptions o;
+  o.recordPattern = kPattern;
+  o.live = true;
+  startWith(o);
+  announce("EURUSD", 5);
+  tick(108166, 108150);
+  EXPECT_TRUE(hub->mayEndSession());
+  EXPECT_TRUE(be.questions.empty());
+  hub->sessionEndCancelled();
+  EXPECT_TRUE(hub->liveBox().checked());
+  tick(108167, 108151);
+  hub->sessionEnds();
+  EXPECT_TRUE(be.fileAt("C:\\t\\EURUSD-20261206.csv")->closed);
+  EXPECT_NE(file("C:\\t\\orvalda.log").find("Ended C:\\t\\EURUSD-20261206.csv: 2 rows"), std::string::npos);
+  EXPECT_EQ(be.quitRequests, 1);
+  EXPECT_FALSE(state().isRecording());
+}
+
 TEST_F(UnattendedTest, LiveTicksItselfAndWaitsForATesterThatComesLater) {
   StartOptions o;
   o.live = true;
