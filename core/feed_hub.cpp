@@ -1,5 +1,7 @@
 #include "core/feed_hub.h"
 
+#include <utility>
+
 #include "core/file_pattern.h"
 #include "core/protocol.h"
 
@@ -59,7 +61,16 @@ bool FeedHub::handleFeedMessage(Message& m) {
       m.result = 1;
       if (!liveBox_.enabled()) {
         liveBox_.setEnabled(true);
-        if (autoLive_) liveBox_.setChecked(true);  // connects, or starts looking for the tester
+        if (autoLive_) {
+          // The first tick goes first: shown and recorded before the connect
+          // (inside which further ticks can be handled), and forwarded first
+          // once it is complete.
+          onTick(wParam, lParam, false);
+          firstTick_ = TesterLink::Tick(wParam, lParam);
+          liveBox_.setChecked(true);  // connects, or starts looking for the tester
+          firstTick_.reset();
+          return true;
+        }
       }
       onTick(wParam, lParam);
       return true;
@@ -97,7 +108,7 @@ void FeedHub::onSymbolTail() {
   if (!notice.empty()) backend_.showError(errorDisplayText(notice));
 }
 
-void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid) {
+void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
   const WallTime now = clock();  // one reading for display and row
   buildDisplayLine(displayText_, now, symbol_.symbol(), symbol_.digits(), bid, ask);
   tickLine_.setCaption(displayText_.view());
@@ -120,7 +131,7 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid) {
     }
   }
 
-  link_.sendTick(ask, bid);
+  if (forward) link_.sendTick(ask, bid);
 
   // Told only after the forward, so the tester gets this tick before any
   // that arrive while the error is on screen.
@@ -162,7 +173,7 @@ void FeedHub::onPulse() {
 
 void FeedHub::onLiveClicked() {
   if (liveBox_.checked())
-    link_.open();
+    link_.open(std::exchange(firstTick_, std::nullopt));
   else
     link_.close();
   keepTimerPace();

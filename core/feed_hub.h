@@ -98,7 +98,7 @@ class FeedHub {
   // An unattended recording counts as recording from the start, while it
   // waits for its first tick and while it retries.
   bool isRecording() const noexcept;
-  void onTick(std::uint32_t ask, std::uint32_t bid);
+  void onTick(std::uint32_t ask, std::uint32_t bid, bool forward = true);
   void onSymbolTail();
   void onRecordClicked();
   void onLiveClicked();
@@ -144,6 +144,7 @@ class FeedHub {
 
   bool askingToClose_ = false;  // the close question is open
   bool liveBeforeSessionQuestion_ = false;  // "Live Data" when the session's end was last asked about
+  std::optional<TesterLink::Tick> firstTick_;  // the tick whose arrival ticks "Live Data", until it does
 
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.

@@ -33,6 +33,12 @@ bool endOfLastWholeRow(RawFile& file, std::uint64_t size, std::uint64_t& end, st
   return false;
 }
 
+// Holds a file's turn until the end of the scope.
+struct Turn {
+  RawFile& file;
+  ~Turn() { file.endTurn(); }
+};
+
 }  // namespace
 
 RecordingFile::RecordingFile(std::unique_ptr<RawFile> file, std::string path, std::uint64_t runStart)
@@ -54,22 +60,33 @@ std::unique_ptr<RecordingFile> RecordingFile::addTo(Backend& backend, const std:
   cutTail.clear();
   std::unique_ptr<RawFile> file = backend.openFile(path, FileOpening::AddTo, error);
   if (!file) return nullptr;
+  Turn turn{*file};
+  file->takeTurn(RawFile::TurnFor::Adding);
   std::uint64_t size = 0, wholeEnd = 0;
-  if (!file->size(size, error) || !endOfLastWholeRow(*file, size, wholeEnd, error)) return nullptr;
-  if (wholeEnd < size) {
-    cutTail.resize(static_cast<std::size_t>(size - wholeEnd));
-    if (!file->read(wholeEnd, cutTail.data(), cutTail.size(), error)) return nullptr;
-    // Another writer may have added whole rows after the cut one meanwhile:
-    // then nothing is cut, and the cut row stays where it is.
-    std::uint64_t now = 0;
-    if (!file->size(now, error)) return nullptr;
-    if (now == size) {
-      if (!file->truncate(wholeEnd, error)) return nullptr;
-      size = wholeEnd;
-    } else {
-      cutTail.clear();
-      size = now;
+  const auto look = [&] {
+    if (!file->size(size, error) || !endOfLastWholeRow(*file, size, wholeEnd, error)) return false;
+    if (wholeEnd == 0 && size > 0) {
+      // Not one line end: a header without its own, or no recording at
+      // all. Taking its bytes off could destroy what someone needs.
+      error = "it holds no line end in its " + std::to_string(size) +
+              " bytes, so it is no recording Orvalda can add to; it is left as it is";
+      return false;
     }
+    return true;
+  };
+  if (!look()) return nullptr;
+  if (wholeEnd < size) {
+    // Cut under the turn, looked at again: another writer neither adds nor
+    // cuts between the look and the cut.
+    if (!file->takeTurn(RawFile::TurnFor::CuttingBack)) {
+      error = "it ends in a row cut off, which cannot be taken off safely while another program adds to it";
+      return nullptr;
+    }
+    if (!look()) return nullptr;
+    cutTail.resize(static_cast<std::size_t>(size - wholeEnd));
+    if (!file->read(wholeEnd, cutTail.data(), cutTail.size(), error) || !file->truncate(wholeEnd, error))
+      return nullptr;
+    size = wholeEnd;
   }
   return std::unique_ptr<RecordingFile>(new RecordingFile(std::move(file), path, size));
 }
@@ -81,20 +98,25 @@ bool RecordingFile::appendRow(std::string_view row, std::string& error) {
   }
   line_.assign(row);
   line_ += "\r\n";
+  // Without the turn the row still goes; only a cut-back needs it.
+  file_->takeTurn(RawFile::TurnFor::Adding);
   std::size_t written = 0;
-  if (file_->append(line_.data(), line_.size(), written, error)) {
+  const bool ok = file_->append(line_.data(), line_.size(), written, error);
+  if (ok)
     ++rows_;
-    return true;
-  }
-  cutBackFailedWrite(written);
-  return false;
+  else if (file_->takeTurn(RawFile::TurnFor::CuttingBack))
+    cutBackFailedWrite(written);
+  file_->endTurn();
+  return ok;
 }
 
-// What a failed write left is taken off while it is still the file's end:
-// the `written` bytes the system reported, or, when it reports none (some
-// systems write part of a row and then report only the failure), the longest
-// start of the row that ends the file right after a line end. Nothing is
-// taken off that is not this row's, nor anything from before this run.
+// What a failed write left is taken off, under the turn: no other writer
+// adds meanwhile. The `written` bytes the system reported are taken off when
+// they are still the file's end as written; when it reports none (some
+// systems write part of a row and then report only the failure), the
+// longest start of the row that ends the file right after a line end is.
+// Nothing is taken off that is not this row's, nor anything from before
+// this run.
 void RecordingFile::cutBackFailedWrite(std::size_t written) {
   std::string ignored;
   std::uint64_t size = 0;
@@ -105,7 +127,7 @@ void RecordingFile::cutBackFailedWrite(std::size_t written) {
   if (!file_->read(size - readBack, tail.data(), readBack, ignored)) return;
   const std::string_view row(line_);
   for (std::size_t k = written > 0 ? std::min(written, most) : most; k > 0; --k) {
-    const bool startsARow = size - k == runStart_ || tail[readBack - k - 1] == '\n';
+    const bool startsARow = written > 0 || size - k == runStart_ || tail[readBack - k - 1] == '\n';
     if (startsARow && std::string_view(tail).substr(readBack - k) == row.substr(0, k)) {
       file_->truncate(size - k, ignored);
       return;

@@ -7,10 +7,14 @@
 //    the same file never overwrites a row, nor has one overwritten;
 //  - a file that is added to and ends in a row cut off (a crash in the middle
 //    of a write) is cut back to the end of its last whole row first; the cut
-//    bytes are handed back, for the log;
+//    bytes are handed back, for the log. A file with no line end at all (a
+//    header without its own, or not a recording) is refused, untouched;
 //  - a write that fails part way is cut back to where it began, and only when
 //    the bytes there are still the ones this write left: a cut-back never
-//    removes what another writer added, nor anything from before this run.
+//    removes what another writer added, nor anything from before this run;
+//  - every add and every cut-back is made holding the file's turn, which
+//    every copy of this program takes the same way: another writer's row
+//    cannot land between a look at the end and the cut that follows it.
 #pragma once
 
 #include <cstdint>

@@ -17,27 +17,63 @@ TesterLink::TesterLink(Backend& backend, std::function<std::int32_t()> digits)
   searchTimer_.onTimer = [this] { onSearch(); };
 }
 
-bool TesterLink::open() {
-  window_ = backend_.findWindow(kTesterTitle);
-  // Each step only while the tester is still there: a window gone half way
-  // ends the link, and the rest would go to a handle that names nothing.
-  return isOpen() && send(WM_SYMBOL_HEAD, 1, 0) && send(WM_SYMBOL_TAIL, 1, digits_()) &&
-         send(WM_FEED_CONTROL, 1, 0);
+bool TesterLink::open(std::optional<Tick> first) {
+  const WindowHandle tester = backend_.findWindow(kTesterTitle);
+  window_ = 0;
+  connecting_ = tester;
+  if (first) waiting_.push_back(*first);
+  // Each step only while the tester is still there and the connect was not
+  // called off (a close handled inside a step): a window gone half way ends
+  // the link, and the rest would go to a handle that names nothing.
+  const auto step = [&](std::uint32_t msg, std::int64_t lParam) {
+    return connecting_ == tester && send(tester, msg, 1, lParam) && connecting_ == tester;
+  };
+  const bool connected =
+      tester != 0 && step(WM_SYMBOL_HEAD, 0) && step(WM_SYMBOL_TAIL, digits_()) && step(WM_FEED_CONTROL, 0);
+  connecting_ = 0;
+  if (connected) {
+    window_ = tester;
+    forwardWaiting();
+  }
+  waiting_.clear();
+  return isOpen();
 }
 
+// The ticks that came during the connect, in order; a tick handled inside
+// one of these forwards queues behind the rest.
+void TesterLink::forwardWaiting() {
+  forwardingWaiting_ = true;
+  while (!waiting_.empty() && isOpen()) {
+    const Tick tick = waiting_.front();
+    waiting_.pop_front();
+    send(window_, WM_TICK, forwardWParam(tick.first), forwardLParam(tick.second));
+  }
+  forwardingWaiting_ = false;
+}
+
+// The window is forgotten before the disconnect is sent: a tick handled
+// while it waits stays here.
 void TesterLink::close() {
-  if (isOpen()) send(WM_FEED_CONTROL, 0, 0);
-  window_ = 0;
+  const WindowHandle tester = window_ != 0 ? window_ : connecting_;
+  window_ = connecting_ = 0;
+  if (tester != 0) send(tester, WM_FEED_CONTROL, 0, 0);
   tellTicksNotTaken();
 }
 
 void TesterLink::sendTick(std::uint32_t ask, std::uint32_t bid) {
-  if (isOpen()) send(WM_TICK, forwardWParam(ask), forwardLParam(bid));
+  if (connecting_ != 0 || forwardingWaiting_) {
+    if (waiting_.size() < kMostWaiting)
+      waiting_.emplace_back(ask, bid);
+    else
+      ++ticksNotTaken_;
+    return;
+  }
+  if (isOpen()) send(window_, WM_TICK, forwardWParam(ask), forwardLParam(bid));
 }
 
 // False when the window is gone.
-bool TesterLink::send(std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
-  switch (backend_.sendMessage(window_, msg, wParam, lParam)) {
+bool TesterLink::send(WindowHandle tester, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam) {
+  switch (backend_.sendMessage(tester, msg, wParam, lParam)) {
     case SendResult::NotAnswered:
       if (msg == WM_TICK) ++ticksNotTaken_;
       return true;
@@ -48,7 +84,8 @@ bool TesterLink::send(std::uint32_t msg, std::uint64_t wParam, std::int64_t lPar
       break;
   }
   if (msg == WM_TICK) ++ticksNotTaken_;
-  window_ = 0;
+  if (window_ == tester) window_ = 0;
+  if (connecting_ == tester) connecting_ = 0;
   const std::uint64_t count = ticksNotTaken_;
   ticksNotTaken_ = 0;
   if (onLost)

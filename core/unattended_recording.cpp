@@ -55,51 +55,49 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
                                  std::uint32_t bid, std::uint32_t ask, std::string& notice) {
   if (ended_) return;
   const std::int64_t ms = msOf(now);
-  if (isWaitingToRetry()) {
-    // Not yet time for the next try; a clock set back does not put it off.
-    if (ms < nextTryMs_ && nextTryMs_ - ms <= retryDelayMs_) {
-      ++ticksNotRecorded_;
-      return;
-    }
-  } else if (file_ && (fileSymbol_ != symbol || (daily_ && needsAnotherDay(now, ms)))) {
-    endFile(now);
+  followDay(now, ms);
+  // Not yet time for the next try; a clock set back does not put it off.
+  if (isWaitingToRetry() && ms < nextTryMs_ && nextTryMs_ - ms <= retryDelayMs_) {
+    ++ticksNotRecorded_;
+    return;
   }
-  if (!file_ && !openFile(now, symbol, notice)) {
+  if (!isCurrent(symbol) && !choose(now, symbol, notice)) {
     ++ticksNotRecorded_;
     return;
   }
   std::string reason;
-  if (file_->appendRow(row, reason)) {
+  if (current_->file->appendRow(row, reason)) {
     if (isWaitingToRetry()) recovered(now, notice);
-    countRow(ms, bid, ask);
+    countRow(current_->stats, ms, bid, ask);
     tend(now);
     return;
   }
-  const std::string path = file_->path();
-  endFile(now);
+  const std::string path = current_->file->path();
+  endFile(now, current_);
   ++ticksNotRecorded_;  // this one
   fileFailed(now, path, reason, notice);
 }
 
 void UnattendedRecording::follow(const WallTime& now, const std::string& symbol, std::string& notice) {
   if (ended_ || isWaitingToRetry()) return;  // the next try opens the new symbol's file
-  if (file_) {
-    if (fileSymbol_ == symbol) return;
-    endFile(now);
-  }
-  openFile(now, symbol, notice);
+  followDay(now, msOf(now));
+  if (!isCurrent(symbol)) choose(now, symbol, notice);
   tend(now);
 }
 
-// The day the recording is at: its file's, or the clock's before there is one.
+// With `compress`: the notes of the compressions that ended go to the log,
+// and closed days are swept when the date followed moves on, or a file of
+// an earlier date was closed since (the files of the last few symbols stay
+// open past midnight). The files open are in use and never touched.
 void UnattendedRecording::tend(const WallTime& now) {
   if (!compress_) return;
   for (const ArchiveNote& note : backend_.archiver().takeNotes()) log(now, note.nearPath, note.text);
-  const std::uint32_t day = file_ ? fileDay_ : dayNumber(now);
-  if (ended_ || day <= sweptDay_) return;
-  sweptDay_ = day;
+  const std::uint32_t day = followedDay_ != 0 ? followedDay_ : dayNumber(now);
+  if (ended_ || (day <= sweptDay_ && !closedEarlierDay_)) return;
+  sweptDay_ = std::max(sweptDay_, day);
+  closedEarlierDay_ = false;
   std::vector<std::string> inUse;
-  if (file_) inUse.push_back(file_->path());
+  for (const auto& f : files_) inUse.push_back(f->file->path());
   backend_.archiver().post([pattern = pattern_, day, inUse](ArchiveFiles& files) {
     return sweepClosedDays(files, pattern, day, inUse);
   });
@@ -108,7 +106,7 @@ void UnattendedRecording::tend(const WallTime& now) {
 void UnattendedRecording::end(const WallTime& now) {
   if (ended_) return;
   ended_ = true;
-  if (file_) endFile(now);
+  while (!files_.empty()) endFile(now, files_.front().get());
   if (isWaitingToRetry())
     log(now, failedPath_,
         "Recording ended while " + failedPath_ + " still failed; " + std::to_string(ticksNotRecorded_) +
@@ -116,17 +114,59 @@ void UnattendedRecording::end(const WallTime& now) {
   failedPath_.clear();
 }
 
-// Forward to a later date always; back to an earlier one only when the
-// clock went back by more than a small step.
-bool UnattendedRecording::needsAnotherDay(const WallTime& now, std::int64_t ms) const {
+// The date rows go to follows the clock to a later date always, and back to
+// an earlier one only when the clock went back by more than a small step.
+void UnattendedRecording::followDay(const WallTime& now, std::int64_t ms) {
   const std::uint32_t day = dayNumber(now);
-  if (day > fileDay_) return true;
-  return day < fileDay_ && latestMs_ - ms > kDayStepBackKeptMs;
+  if (followedDay_ == 0 || day > followedDay_ || (day < followedDay_ && latestMs_ - ms > kDayStepBackKeptMs)) {
+    followedDay_ = day;
+    latestMs_ = ms;
+    latest_ = now;
+  } else if (day == followedDay_ && ms > latestMs_) {
+    latestMs_ = ms;
+    latest_ = now;
+  }
 }
 
-// Opens the pattern's file for the symbol and this time, to add to it.
+bool UnattendedRecording::isCurrent(const std::string& symbol) const noexcept {
+  return current_ != nullptr && current_->symbol == symbol && (!daily_ || current_->day == followedDay_);
+}
+
+// The symbol's file for the date followed becomes the current one: one
+// kept open, or opened now. A file of the symbol for another date is done
+// with; so is the one chosen longest ago when too many are open.
+bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol, std::string& notice) {
+  const std::uint32_t day = daily_ ? followedDay_ : 0;
+  current_ = nullptr;
+  for (std::size_t i = 0; i < files_.size();) {
+    OpenFile& f = *files_[i];
+    if (f.symbol != symbol) {
+      ++i;
+    } else if (f.day == day) {
+      f.lastUse = ++choices_;
+      current_ = &f;
+      const std::int64_t quiet = msOf(now) - f.stats.lastMs;
+      if (f.stats.rows > 0 && quiet >= kQuietSwitchLoggedMs)
+        log(now, f.file->path(),
+            "Recording to " + f.file->path() + " again, after " + secondsText(quiet) + " without its rows");
+      return true;
+    } else {
+      endFile(now, &f);
+    }
+  }
+  if (files_.size() >= kFilesKeptOpen) {
+    const OpenFile* oldest = files_.front().get();
+    for (const auto& f : files_)
+      if (f->lastUse < oldest->lastUse) oldest = f.get();
+    endFile(now, oldest);
+  }
+  return openFile(now, symbol, notice);
+}
+
+// Opens the pattern's file for the symbol, to add to it, named for the date
+// followed (the latest stamp's, when the clock stepped back a little).
 bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbol, std::string& notice) {
-  const std::string path = expandFilePattern(pattern_, symbol, now);
+  const std::string path = expandFilePattern(pattern_, symbol, dayNumber(now) == followedDay_ ? now : latest_);
   std::string reason, cutTail;
   std::unique_ptr<RecordingFile> file = RecordingFile::addTo(backend_, path, cutTail, reason);
   if (!file) {
@@ -140,18 +180,20 @@ bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbo
         "Recording to " + path +
             (file->startSize() == 0 ? std::string(", a new file")
                                     : ", added to its " + std::to_string(file->startSize()) + " bytes"));
-  file_ = std::move(file);
-  fileSymbol_ = symbol;
-  fileDay_ = dayNumber(now);
-  latestMs_ = msOf(now);
-  stats_ = FileStats{};
+  auto opened = std::make_unique<OpenFile>();
+  opened->file = std::move(file);
+  opened->symbol = symbol;
+  opened->day = daily_ ? followedDay_ : 0;
+  opened->lastUse = ++choices_;
+  current_ = opened.get();
+  files_.push_back(std::move(opened));
   return true;
 }
 
 // A row reached the file again after a failure: the gap is logged and told,
 // naming the file that failed and the one that records now.
 void UnattendedRecording::recovered(const WallTime& now, std::string& notice) {
-  const std::string& path = file_->path();
+  const std::string& path = current_->file->path();
   const std::string lost = std::to_string(ticksNotRecorded_) + (ticksNotRecorded_ == 1 ? " tick" : " ticks") +
                            " could not be recorded in the " + secondsText(msOf(now) - failedAtMs_) + " since " +
                            failedPath_ + " failed (" + failureReason_ + ")";
@@ -194,27 +236,32 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
   nextTryMs_ = ms + retryDelayMs_;
 }
 
-void UnattendedRecording::countRow(std::int64_t ms, std::uint32_t bid, std::uint32_t ask) {
-  if (stats_.rows > 0) {
-    if (ms < stats_.lastMs) ++stats_.order;
-    if (ms == stats_.lastMs && bid == stats_.lastBid && ask == stats_.lastAsk) ++stats_.repeats;
-    stats_.longestSilenceMs = std::max(stats_.longestSilenceMs, ms - stats_.lastMs);
+void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask) {
+  if (stats.rows > 0) {
+    if (ms < stats.lastMs) ++stats.order;
+    if (ms == stats.lastMs && bid == stats.lastBid && ask == stats.lastAsk) ++stats.repeats;
+    stats.longestSilenceMs = std::max(stats.longestSilenceMs, ms - stats.lastMs);
   }
-  if (bid > ask) ++stats_.crossed;
-  if (bid == ask) ++stats_.zeroSpreads;
-  ++stats_.rows;
-  stats_.lastMs = ms;
-  stats_.lastBid = bid;
-  stats_.lastAsk = ask;
-  latestMs_ = std::max(latestMs_, ms);
+  if (bid > ask) ++stats.crossed;
+  if (bid == ask) ++stats.zeroSpreads;
+  ++stats.rows;
+  stats.lastMs = ms;
+  stats.lastBid = bid;
+  stats.lastAsk = ask;
 }
 
-void UnattendedRecording::endFile(const WallTime& now) {
-  const std::string path = file_->path();
+void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
+  auto it = files_.begin();
+  while (it != files_.end() && it->get() != which) ++it;
+  if (it == files_.end()) return;
+  const std::unique_ptr<OpenFile> f = std::move(*it);
+  files_.erase(it);
+  if (current_ == f.get()) current_ = nullptr;
+  if (daily_ && f->day < followedDay_) closedEarlierDay_ = true;
+  const std::string path = f->file->path();
   std::string reason;
-  const bool closed = file_->close(reason);
-  file_.reset();
-  if (stats_.rows == 0 && isWaitingToRetry()) return;  // a try that failed: its failure is what the log tells
+  const bool closed = f->file->close(reason);
+  if (f->stats.rows == 0 && isWaitingToRetry()) return;  // a try that failed: its failure is what the log tells
   // The words orvalda-check uses for the same things.
   const auto counts = [](std::initializer_list<std::pair<std::uint64_t, const char*>> kinds) {
     std::string out;
@@ -223,11 +270,11 @@ void UnattendedRecording::endFile(const WallTime& now) {
     return out.empty() ? std::string("none") : out;
   };
   log(now, path,
-      "Ended " + path + ": " + std::to_string(stats_.rows) + (stats_.rows == 1 ? " row" : " rows") +
-          ", longest silence " + secondsText(stats_.longestSilenceMs) + "; problems: " +
-          counts({{stats_.order, "order"}, {stats_.crossed, "crossed"}}) + "; notes: " +
-          counts({{stats_.repeats, stats_.repeats == 1 ? "repeat" : "repeats"},
-                  {stats_.zeroSpreads, stats_.zeroSpreads == 1 ? "zero spread" : "zero spreads"}}) +
+      "Ended " + path + ": " + std::to_string(f->stats.rows) + (f->stats.rows == 1 ? " row" : " rows") +
+          ", longest silence " + secondsText(f->stats.longestSilenceMs) + "; problems: " +
+          counts({{f->stats.order, "order"}, {f->stats.crossed, "crossed"}}) + "; notes: " +
+          counts({{f->stats.repeats, f->stats.repeats == 1 ? "repeat" : "repeats"},
+                  {f->stats.zeroSpreads, f->stats.zeroSpreads == 1 ? "zero spread" : "zero spreads"}}) +
           (closed ? "" : "; closing it failed: " + reason));
 }
 

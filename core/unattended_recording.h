@@ -12,16 +12,25 @@
 //    ticks lost between.
 // With `daily`, the file follows the date of each tick in both directions,
 // but a step back across midnight of up to an hour (a time sync, the end of
-// daylight saving) keeps the current file, so rows never flip between two.
-// With `compress`, the files of days before the current one are compressed
+// daylight saving) keeps the date the rows go to, so rows never flip between
+// two files: also when a file is opened again meanwhile (a symbol switch, an
+// announcement, a retry).
+// A feeder may switch symbols often: the files of the last few symbols stay
+// open, so a switch costs no open, read or log line. The log tells a file's
+// start and its end for good (the day moved on, too many other symbols came
+// since, the recording ended), and a switch back to a file that took no row
+// for a while.
+// With `compress`, the files of days before the one followed are compressed
 // off the window's thread (core/day_archive.h), at the start and whenever
 // the day moves on; each compression is logged.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/recording_file.h"
 #include "core/wall_time.h"
@@ -33,6 +42,8 @@ inline constexpr std::int64_t kFirstRetryMs = 1000;
 inline constexpr std::int64_t kLongestRetryMs = 10000;
 inline constexpr std::int64_t kDayStepBackKeptMs = 3600 * 1000;
 inline constexpr std::int64_t kFailureSummaryEveryMs = 3600 * 1000;
+inline constexpr std::size_t kFilesKeptOpen = 8;
+inline constexpr std::int64_t kQuietSwitchLoggedMs = 60 * 1000;
 
 class UnattendedRecording {
  public:
@@ -47,9 +58,9 @@ class UnattendedRecording {
   // to show: a failure as it starts, or the recovery with the ticks lost.
   void record(const WallTime& now, const std::string& symbol, std::string_view row, std::uint32_t bid,
               std::uint32_t ask, std::string& notice);
-  // A symbol was announced: its file opens (ending another symbol's).
+  // A symbol was announced: its file opens, or becomes the current one.
   void follow(const WallTime& now, const std::string& symbol, std::string& notice);
-  // Ends the file and any retries, logged; nothing is recorded after it.
+  // Ends the files and any retries, logged; nothing is recorded after it.
   void end(const WallTime& now);
   // Now and then, ticks or not: what the compression of closed days has to
   // tell is logged, and a new day's compression begun.
@@ -58,8 +69,8 @@ class UnattendedRecording {
   bool isWaitingToRetry() const noexcept { return !failedPath_.empty(); }
   const std::string& pattern() const noexcept { return pattern_; }
   // The file rows go to, or the one that failed; empty before the first.
-  const std::string& currentPath() const noexcept { return file_ ? file_->path() : failedPath_; }
-  std::uint64_t rowsInFile() const noexcept { return stats_.rows; }
+  const std::string& currentPath() const noexcept { return current_ ? current_->file->path() : failedPath_; }
+  std::uint64_t rowsInFile() const noexcept { return current_ ? current_->stats.rows : 0; }
   const std::string& failureReason() const noexcept { return failureReason_; }
   // The ticks that could not be recorded in the last failure that ended.
   std::uint64_t ticksLostInLastGap() const noexcept { return ticksLostInLastGap_; }
@@ -78,25 +89,38 @@ class UnattendedRecording {
     std::uint32_t lastBid = 0, lastAsk = 0;
   };
 
+  struct OpenFile {
+    std::unique_ptr<RecordingFile> file;
+    std::string symbol;
+    std::uint32_t day = 0;      // with `daily`, the date it takes rows of
+    std::uint64_t lastUse = 0;  // when it was last chosen, in choices
+    FileStats stats;
+  };
+
+  void followDay(const WallTime& now, std::int64_t ms);
+  bool isCurrent(const std::string& symbol) const noexcept;
+  bool choose(const WallTime& now, const std::string& symbol, std::string& notice);
   bool openFile(const WallTime& now, const std::string& symbol, std::string& notice);
   void recovered(const WallTime& now, std::string& notice);
   void fileFailed(const WallTime& now, const std::string& path, const std::string& reason, std::string& notice);
-  bool needsAnotherDay(const WallTime& now, std::int64_t ms) const;
-  void countRow(std::int64_t ms, std::uint32_t bid, std::uint32_t ask);
-  void endFile(const WallTime& now);
+  static void countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask);
+  void endFile(const WallTime& now, const OpenFile* which);
   void log(const WallTime& now, const std::string& nearPath, std::string_view text);
 
   Backend& backend_;
   std::string pattern_;
   bool daily_;
   bool compress_;
-  std::uint32_t sweptDay_ = 0;  // the day the last compression of closed days was begun for
+  std::uint32_t sweptDay_ = 0;      // the day the last sweep of closed days was begun for
+  bool closedEarlierDay_ = false;  // a file of an earlier day was closed since
   bool ended_ = false;
-  std::unique_ptr<RecordingFile> file_;
-  std::string fileSymbol_;
-  std::uint32_t fileDay_ = 0;
-  std::int64_t latestMs_ = 0;  // the latest stamp written to the file
-  FileStats stats_;
+  std::vector<std::unique_ptr<OpenFile>> files_;  // at most kFilesKeptOpen
+  OpenFile* current_ = nullptr;                   // the one the last row went to
+  std::uint64_t choices_ = 0;
+  // The date rows go to, and the latest stamp since it was taken.
+  std::uint32_t followedDay_ = 0;
+  std::int64_t latestMs_ = 0;
+  WallTime latest_;
   // While a failure lasts.
   std::string failedPath_;
   std::string failureReason_;

@@ -61,6 +61,17 @@ class RawFile {
   virtual bool read(std::uint64_t offset, char* out, std::size_t size, std::string& error) = 0;
   virtual bool truncate(std::uint64_t size, std::string& error) = 0;
   virtual bool close(std::string& error) = 0;
+  // Writers of one file take turns: each holds the turn while it adds to the
+  // file and while it cuts back what it added, so no other writer's bytes
+  // land between its look at the end and its cut. A turn to add may be
+  // only nominal while no other writer is there (it then costs nothing);
+  // a turn to cut back is asked for inside it, and is false when the cut
+  // is not safe (the turn could not be had within a short wait, or another
+  // writer may add without it): nothing may be cut back then. endTurn ends
+  // whatever was taken.
+  enum class TurnFor { Adding, CuttingBack };
+  virtual bool takeTurn(TurnFor why) = 0;
+  virtual void endTurn() = 0;
 };
 
 // How a notice beside the notification-area icon looks.

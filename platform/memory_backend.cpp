@@ -15,13 +15,13 @@ std::string lower(std::string_view s) {
 
 class MemoryRawFile : public RawFile {
  public:
-  explicit MemoryRawFile(std::shared_ptr<MemoryFile> file) : file_(std::move(file)) {}
+  MemoryRawFile(std::shared_ptr<MemoryFile> file, const MemoryBackend& backend)
+      : file_(std::move(file)), backend_(backend) {}
   bool append(const char* data, std::size_t size, std::size_t& written, std::string& error) override {
     written = 0;
     if (!isOpen(error)) return false;
+    call(true);
     ++file_->writes;
-    file_->data += file_->otherWriterAdds;
-    file_->otherWriterAdds.clear();
     const std::size_t room =
         file_->failAfterBytes > file_->data.size() ? file_->failAfterBytes - file_->data.size() : 0;
     written = std::min(room, size);
@@ -31,15 +31,18 @@ class MemoryRawFile : public RawFile {
       error = "There is not enough space on the disk";
       return false;
     }
+    if (backend_.onWritten) backend_.onWritten(*file_, std::string_view(data, size));
     return true;
   }
   bool size(std::uint64_t& bytes, std::string& error) override {
     if (!isOpen(error)) return false;
+    call(false);
     bytes = file_->data.size();
     return true;
   }
   bool read(std::uint64_t offset, char* out, std::size_t size, std::string& error) override {
     if (!isOpen(error)) return false;
+    call(false);
     if (offset > file_->data.size() || file_->data.size() - offset < size) {
       error = "Reached the end of the file";
       return false;
@@ -49,11 +52,26 @@ class MemoryRawFile : public RawFile {
   }
   bool truncate(std::uint64_t size, std::string& error) override {
     if (!isOpen(error)) return false;
+    call(false);
     if (size < file_->data.size()) file_->data.resize(static_cast<std::size_t>(size));
     return true;
   }
+  bool takeTurn(TurnFor) override {
+    if (turn_) return true;
+    if (file_->turnHeld) return false;  // held by another handle
+    // Bytes due before the next write land before the turn it is made in.
+    if (file_->otherWriterAtCall < 0 && !file_->otherWriterAdds.empty()) addOtherWritersBytes();
+    file_->turnHeld = turn_ = true;
+    return true;
+  }
+  void endTurn() override {
+    if (!turn_) return;
+    file_->turnHeld = turn_ = false;
+    if (otherWriterDue_) addOtherWritersBytes();
+  }
   bool close(std::string& error) override {
     if (!open_) return true;
+    endTurn();
     open_ = false;
     file_->closed = true;
     if (file_->failClose) {
@@ -68,8 +86,24 @@ class MemoryRawFile : public RawFile {
     if (!open_) error = "the file is closed";
     return open_;
   }
+  // Another writer's bytes land before this call when it is their time,
+  // or once the turn ends.
+  void call(bool write) {
+    const int at = file_->calls++;
+    if (file_->otherWriterAdds.empty()) return;
+    otherWriterDue_ = otherWriterDue_ || (file_->otherWriterAtCall < 0 ? write : at >= file_->otherWriterAtCall);
+    if (otherWriterDue_ && !file_->turnHeld) addOtherWritersBytes();
+  }
+  void addOtherWritersBytes() {
+    file_->data += file_->otherWriterAdds;
+    file_->otherWriterAdds.clear();
+    otherWriterDue_ = false;
+  }
   std::shared_ptr<MemoryFile> file_;
+  const MemoryBackend& backend_;
   bool open_ = true;
+  bool turn_ = false;
+  bool otherWriterDue_ = false;
 };
 
 }  // namespace
@@ -202,11 +236,12 @@ std::unique_ptr<RawFile> MemoryBackend::openFile(const std::string& path, FileOp
     file = std::make_shared<MemoryFile>();
     file->path = path;
     file->failAfterBytes = failFilesAfterBytes;
+    file->hidesPartialWrites = filesHidePartialWrites;
   }
   if (how == FileOpening::Empty) file->data.clear();
   file->closed = false;
   files.push_back(file);
-  return std::make_unique<MemoryRawFile>(file);
+  return std::make_unique<MemoryRawFile>(file, *this);
 }
 
 std::string MemoryBackend::loadSetting(std::string_view name) {

@@ -44,8 +44,15 @@ struct MemoryFile {
   bool failClose = false;
   // A write that fails part way reports nothing written (as some systems do).
   bool hidesPartialWrites = false;
-  // Bytes another program adds to the end just before the next write.
+  // Bytes another program adds to the end: just before the next write (or
+  // the turn it is made in), or, with otherWriterAtCall set, before that
+  // call on the file (calls counts every append, size, read and truncate of
+  // every handle). The other program takes turns as this one does: while a
+  // handle holds the turn, the bytes wait for its end.
   std::string otherWriterAdds;
+  int otherWriterAtCall = -1;
+  int calls = 0;
+  bool turnHeld = false;
 };
 
 class MemoryBackend;
@@ -116,6 +123,9 @@ class MemoryBackend : public Backend {
   bool keepLog = true;
   // Settings applied to every file created from now on.
   std::size_t failFilesAfterBytes = SIZE_MAX;
+  bool filesHidePartialWrites = false;
+  // Called with each write that reached a file whole.
+  std::function<void(const MemoryFile&, std::string_view written)> onWritten;
 
   // --- what the test reads ---
   std::vector<SentMessage> sent;

@@ -1,7 +1,10 @@
 // Files on Win32, as the raw file of backend.h: opened for appending only,
 // so every write lands whole at the file's end whoever else adds to it;
 // other programs may read (and add to) the file meanwhile. Paths are UTF-8
-// and reach the system through the wide functions.
+// and reach the system through the wide functions. Writers take turns with
+// a lock on one byte far past the end. Every open file is flushed to the
+// disk from a thread of its own, once a second after rows came, and once
+// after it is closed: no write waits for the disk.
 #pragma once
 
 #include "platform/win32.h"

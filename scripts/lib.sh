@@ -51,6 +51,7 @@ bsdutils script
 zip zip
 nsis makensis
 chromium chromium
+strace strace
 LIST
   if [ "${#want[@]}" -gt 0 ]; then
     log "installing: ${want[*]}"

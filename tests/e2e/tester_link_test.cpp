@@ -153,6 +153,51 @@ E2E_TEST(a_folder_window_titled_like_the_tester_is_passed_over) {
   CloseHandle(made);
 }
 
+// "Live Data" ticked and unticked while a feeder sends 1,000 ticks a second:
+// a tick handled inside the connect's or the disconnect's sends never
+// reaches the tester inside the connect or after the disconnect, and no
+// error box says that the tester (which answers at once) did not answer.
+E2E_TEST(live_data_toggled_under_a_fast_feed_sends_no_tick_inside_a_connect_or_after_a_disconnect) {
+  Probe probe;
+  Orvalda o = Orvalda::start();
+  o.tick(10816, 10815);  // makes "Live Data" usable
+  e2e::Process feeder =
+      e2e::Process::start(e2e::feedPath(), "--synthetic 1000000 --rate 1000 --no-announce --digits 4 --no-timeout");
+  std::vector<Entry> log;
+  constexpr int kTries = 7;
+  for (int i = 0; i < kTries; ++i) {
+    o.click(Control::LiveBox, true);
+    E2E_REQUIRE(e2e::waitUntil(
+        [&] {
+          log = probe.entries();
+          return !log.empty() && log.back().code == orv::WM_TICK;
+        },
+        e2e::kPatience));
+    o.click(Control::LiveBox, false);
+    waitForDisconnect(probe, log.size(), log);
+  }
+  feeder.kill();
+  E2E_REQUIRE(o.caughtUp());
+  log = probe.entries();
+  int connects = 0;
+  bool open = false;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i] == kConnect1) {
+      ++connects;
+      open = true;
+      if (!E2E_CHECK(i + 2 < log.size() && log[i + 1] == msg(1281, 1, 4) && log[i + 2] == kConnect3))
+        std::printf("    connect %d at entry %zu is broken into\n", connects, i);
+      i += 2;
+    } else if (log[i] == kDisconnect) {
+      open = false;
+    } else if (log[i].code == orv::WM_TICK && !E2E_CHECK(open)) {
+      std::printf("    a tick at entry %zu, after disconnect %d\n", i, connects);
+    }
+  }
+  E2E_CHECK_EQ(connects, kTries);
+  E2E_CHECK_EQ(o.dialogs(), 0u);
+}
+
 E2E_TEST(each_connect_looks_the_tester_up_afresh) {
   Orvalda o = Orvalda::start();
   o.tick(10816, 10815);

@@ -93,18 +93,18 @@ E2E_TEST(records_into_a_folder_named_with_any_letters_by_option_and_by_dialog) {
   TempFolder temp;
   LetterFolder folder(temp);
   {
-    // A row cut off at the end of the file the relative pattern names: taken
-    // off at the start, into the log beside it.
+    // A row cut off at the end of the file the relative pattern names,
+    // after its header: taken off at the start, into the log beside it.
     HANDLE h = CreateFileW(wide(folder.file("EURUSD.csv")).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     E2E_REQUIRE(h != INVALID_HANDLE_VALUE);
     DWORD written = 0;
-    WriteFile(h, "EUR/USD,2026", 12, &written, nullptr);
+    WriteFile(h, "Pair\r\nEUR/USD,2026", 18, &written, nullptr);
     CloseHandle(h);
 
     Orvalda o = startIn(folder.path(), "--record {symbol}.csv");
     o.announce("EURUSD", 5);
-    std::string rows;
+    std::string rows = "Pair\r\n";
     E2E_CHECK(recorded(o, 108150, 3, folder.file("EURUSD.csv"), rows));
     std::string log;
     E2E_CHECK(e2e::readShared(folder.file("orvalda.log"), log) && log.find("\"EUR/USD,2026\"") != std::string::npos);

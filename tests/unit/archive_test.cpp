@@ -219,5 +219,28 @@ TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightO
   EXPECT_TRUE(be.archive.posted.empty());
 }
 
+// Files of other symbols stay open past midnight: never compressed while
+// open, compressed once the day moves on for them too.
+TEST_F(CompressingRecordingTest, AnEarlierDaysFileStillOpenWaitsUntilItIsClosed) {
+  start();
+  announce("GBPUSD", 5);
+  tick(127001, 127000);
+  announce("EURUSD", 5);
+  tick(108166, 108150);
+  be.now = MemoryBackend::localAt(2026, 12, 7, 0, 0, 1, 0);
+  tick(108167, 108151);
+  be.archive.runPosted();
+  EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261206.csv.gz"));
+  ASSERT_TRUE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv"));  // open: left alone
+  EXPECT_EQ(be.fileAt("C:\\t\\GBPUSD-20261206.csv")->data, "GBP/USD,20261206 14:03:27.045,1.27000,1.27001\r\n");
+  announce("GBPUSD", 5);
+  tick(127002, 127001);
+  be.archive.runPosted();
+  ASSERT_TRUE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv.gz"));
+  EXPECT_FALSE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv"));
+  EXPECT_EQ(unpack(be.fileAt("C:\\t\\GBPUSD-20261206.csv.gz")->data).text,
+            "GBP/USD,20261206 14:03:27.045,1.27000,1.27001\r\n");
+}
+
 }  // namespace
 }  // namespace orv::test

@@ -6,8 +6,10 @@
 // save dialog and unattended), forwarding and replaying, between clicks,
 // timer periods, a tester that answers, lags or goes, messages inside a
 // forward and inside a modal window, writes that fail part way, and another
-// writer adding to the same files. Every file must hold only whole rows,
-// and the hub's texts stay bounded.
+// writer adding to the same files, and disks that hide how much of a failed
+// write they took. Every file must hold only whole rows: each row a write
+// reported whole, once and in order, and the other writer's rows; the hub's
+// texts stay bounded.
 //
 // ORVALDA_FUZZ_MESSAGES sets how many messages (default 500,000, a few
 // seconds), ORVALDA_FUZZ_SEED the seed.
@@ -15,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -119,7 +122,14 @@ class IntakeFuzz {
     };
     be_.saveDialog = [this](std::string& fileName, const SaveDialogOptions&) {
       fileName = "C:\\dialog\\" + std::to_string(pick(4)) + ".csv";
-      return !chance(8);
+      const bool chosen = !chance(8);
+      if (chosen) written_[fileName].clear();  // the file is started afresh
+      return chosen;
+    };
+    be_.onWritten = [this](const MemoryFile& file, std::string_view bytes) {
+      if (file.path.ends_with("orvalda.log")) return;
+      written_[file.path] += bytes;
+      ++rowsWritten_;
     };
   }
 
@@ -144,7 +154,9 @@ class IntakeFuzz {
     be_.files.clear();
     be_.errors.clear();
     be_.questions.clear();
+    written_.clear();
     be_.failFilesAfterBytes = chance(3) ? 20 + pick(20000) : SIZE_MAX;
+    be_.filesHidePartialWrites = chance(2);
     StartOptions options;
     if (chance(2)) options.recordPattern = chance(2) ? "C:\\rec\\{symbol}-{date}.csv" : "C:\\rec\\{time}\\{symbol}.csv";
     options.daily = options.recordPattern && chance(2);
@@ -165,6 +177,10 @@ class IntakeFuzz {
       std::size_t where = 0;
       ASSERT_TRUE(wholeRows(file->data, where))
           << path << " at " << where << ": " << testing::PrintToString(file->data.substr(where, 200));
+      std::string ours = file->data;
+      for (std::size_t at = ours.find(kOtherRow); at != std::string::npos; at = ours.find(kOtherRow, at))
+        ours.erase(at, kOtherRow.size());
+      ASSERT_EQ(ours, written_[path]) << path;
       rows_ += file->data.size();
     }
   }
@@ -181,6 +197,7 @@ class IntakeFuzz {
   int pick(unsigned n) { return static_cast<int>(rng_() % n); }
   template <typename F>
   void inside(F&& f) {
+    nestedRan_ = true;
     ++nested_;
     f();
     --nested_;
@@ -230,12 +247,31 @@ class IntakeFuzz {
       m.msg = WM_SYMBOL_TAIL;
       m.wParam = letters();
     }
+    // A tick on its own, while a recording goes on without a failure
+    // before and after it, leaves exactly one row; without a recording, none.
+    const bool tickOnItsOwn = m.msg == WM_TICK && nested_ == 0;
+    const bool recordingBefore = tickOnItsOwn && recordingWell();
+    const std::size_t errorsBefore = be_.errors.size();
+    if (nested_ == 0) {
+      rowsWritten_ = 0;
+      nestedRan_ = false;
+    }
     bool handled = false;
     runGuarded(be_, [&] { handled = hub_->handleFeedMessage(m); });
+    if (tickOnItsOwn && !nestedRan_) {
+      if (recordingBefore && recordingWell() && be_.errors.size() == errorsBefore) {
+        EXPECT_EQ(rowsWritten_, 1);
+      }
+      if (!FeedHubPeer(*hub_).isRecording()) {
+        EXPECT_EQ(rowsWritten_, 0);
+      }
+    }
     const bool feeder = m.msg == WM_TICK || m.msg == WM_SYMBOL_HEAD || m.msg == WM_SYMBOL_TAIL;
     EXPECT_EQ(handled, feeder || m.msg == WM_FEED_CONTROL) << m.msg;
     EXPECT_EQ(m.result, feeder ? 1 : 0) << m.msg;
   }
+
+  bool recordingWell() const { return FeedHubPeer(*hub_).isRecording() && hub_->status().failure.empty(); }
 
   void event() {
     switch (pick(8)) {
@@ -254,7 +290,7 @@ class IntakeFuzz {
         break;
       case 5:
         if (!be_.files.empty())
-          be_.files[pick(be_.files.size())]->otherWriterAdds += "OTHER,20261206 14:03:27.045,1.0,2.0\r\n";
+          be_.files[pick(be_.files.size())]->otherWriterAdds += kOtherRow;
         break;
       case 6: be_.yesNoAnswer = chance(2); break;
       default:
@@ -263,8 +299,12 @@ class IntakeFuzz {
     }
   }
 
+  static constexpr std::string_view kOtherRow = "OTHER,20261206 14:03:27.045,1.0,2.0\r\n";
   std::mt19937_64 rng_;
   MemoryBackend be_;
+  std::map<std::string, std::string> written_;  // path -> the rows whose writes were reported whole
+  int rowsWritten_ = 0;    // rows written whole since the message began
+  bool nestedRan_ = false;  // a message was handled inside it
   std::unique_ptr<FeedHub> hub_;
   int nested_ = 0;
   int tailRun_ = 0;
@@ -273,7 +313,7 @@ class IntakeFuzz {
   std::uint64_t rows_ = 0;
 };
 
-TEST(IntakeFuzz, RandomMessagesLeaveEveryRowWholeAndTheTextsBounded) {
+TEST(IntakeFuzz, RandomMessagesLeaveEveryWrittenRowWholeOnceInOrderAndTheTextsBounded) {
   const std::uint64_t messages = fromEnvironment("ORVALDA_FUZZ_MESSAGES", 500'000);
   const std::uint64_t seed = fromEnvironment("ORVALDA_FUZZ_SEED", 20261206);
   RecordProperty("seed", std::to_string(seed));

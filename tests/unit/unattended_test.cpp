@@ -42,8 +42,66 @@ TEST_F(UnattendedTest, EachAnnouncedSymbolGetsItsFileFromTheNextTickOn) {
             "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\n"
             "EUR/USD,20261206 14:03:27.045,1.08151,1.08167\r\n");
   EXPECT_EQ(file("C:\\t\\GBPUSD-20261206.csv"), "GBP/USD,20261206 14:03:27.045,1.27000,1.27001\r\n");
-  EXPECT_TRUE(be.fileAt("C:\\t\\EURUSD-20261206.csv")->closed);
   EXPECT_TRUE(be.errors.empty());
+  hub.reset();
+  EXPECT_TRUE(be.fileAt("C:\\t\\EURUSD-20261206.csv")->closed);
+}
+
+// A feeder that alternates symbols: the files stay open, every row goes to
+// its file in order, and the log tells only each file's start and end, and
+// a switch back after a quiet minute. Past the files kept open, the one
+// chosen longest ago is ended.
+TEST_F(UnattendedTest, AlternatingSymbolsKeepTheirFilesOpenAndTheLogShort) {
+  startRecording();
+  std::string expected[2];
+  for (int i = 0; i < 1000; ++i) {
+    const bool eur = i % 2 == 0;
+    announce(eur ? "EURUSD" : "GBPUSD", 5);
+    tick(static_cast<std::uint32_t>(200000 + i), static_cast<std::uint32_t>(100000 + i));
+    expected[eur ? 0 : 1] += std::string(eur ? "EUR/USD" : "GBP/USD") + ",20261206 14:03:27.045,1." +
+                             std::to_string(i + 100000).substr(1) + ",2." + std::to_string(i + 100000).substr(1) +
+                             "\r\n";
+  }
+  EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), expected[0]);
+  EXPECT_EQ(file("C:\\t\\GBPUSD-20261206.csv"), expected[1]);
+  EXPECT_EQ(std::count_if(be.files.begin(), be.files.end(), [](const auto& f) { return f->path.ends_with(".csv"); }),
+            2);  // each opened once
+  const std::string starts = file("C:\\t\\orvalda.log");
+  EXPECT_EQ(std::count(starts.begin(), starts.end(), '\n'), 2) << starts;
+  at(6, 14, 5, 0, 0);
+  announce("EURUSD", 5);  // after two quiet minutes
+  for (const char* other : {"AUDUSD", "USDJPY", "USDCHF", "NZDUSD", "USDCAD", "EURGBP", "EURJPY"}) announce(other, 3);
+  hub.reset();
+  const std::string log = file("C:\\t\\orvalda.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 + 1 + 1 + 7 + 8) << log;
+  EXPECT_NE(log.find("14:05:00.000 Recording to C:\\t\\EURUSD-20261206.csv again, after 92.9 s without its rows"),
+            std::string::npos) << log;
+  EXPECT_NE(log.find("14:05:00.000 Ended C:\\t\\GBPUSD-20261206.csv: 500 rows"), std::string::npos) << log;
+  EXPECT_LT(log.find("Ended C:\\t\\GBPUSD"), log.find("Recording to C:\\t\\EURJPY")) << log;
+}
+
+// A clock set back a little across midnight keeps the date rows go to also
+// when a file opens meanwhile: another symbol's, announced or switched to,
+// or the same file opened again by a retry.
+TEST_F(UnattendedTest, ASmallStepBackAcrossMidnightKeepsTheDateThroughEveryReopen) {
+  startRecording(true);
+  at(7, 0, 0, 30, 0);
+  announce("EURUSD", 5);
+  tick(2, 1);
+  at(6, 23, 59, 40, 0);
+  announce("GBPUSD", 5);
+  tick(4, 3);
+  announce("EURUSD", 5);
+  be.fileAt("C:\\t\\EURUSD-20261207.csv")->failAfterBytes = 0;
+  tick(6, 5);  // fails: the file is closed and tried again
+  be.fileAt("C:\\t\\EURUSD-20261207.csv")->failAfterBytes = SIZE_MAX;
+  at(6, 23, 59, 50, 0);
+  tick(8, 7);
+  EXPECT_EQ(be.fileAt("C:\\t\\EURUSD-20261206.csv"), nullptr);
+  EXPECT_EQ(be.fileAt("C:\\t\\GBPUSD-20261206.csv"), nullptr);
+  EXPECT_EQ(file("C:\\t\\GBPUSD-20261207.csv"), "GBP/USD,20261206 23:59:40.000,0.00003,0.00004\r\n");
+  EXPECT_EQ(file("C:\\t\\EURUSD-20261207.csv"), "EUR/USD,20261207 00:00:30.000,0.00001,0.00002\r\n"
+                                                   "EUR/USD,20261206 23:59:50.000,0.00007,0.00008\r\n");
 }
 
 TEST_F(UnattendedTest, AnExistingFileIsAddedToAndARowCutOffAtItsEndIsTakenOffIntoTheLog) {
@@ -247,6 +305,27 @@ TEST_F(UnattendedTest, LiveTicksItselfAndWaitsForATesterThatComesLater) {
   EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::TesterSearch)), 1u);
   hub->click(Control::LiveBox);
   EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::TesterSearch)), 0u);
+}
+
+// With --live the first tick opens the link, and a tick can be handled
+// inside the connect: the first is shown, recorded and forwarded first.
+TEST_F(UnattendedTest, LiveSendsTheFirstTickFirstThoughAnotherComesDuringTheConnect) {
+  StartOptions o;
+  o.live = true;
+  o.recordPattern = kPattern;
+  startWith(o);
+  testerRunning();
+  be.onSend = [&](const SentMessage& m) {
+    if (m.msg == WM_SYMBOL_HEAD) {
+      EXPECT_NE(hub->tickLine().caption().find("bid 0.0001 ask 0.0002"), std::string::npos);
+      tick(4, 3);
+    }
+  };
+  tick(2, 1);
+  EXPECT_EQ(be.sent, (std::vector<SentMessage>{msg(WM_SYMBOL_HEAD, 1, 0), msg(WM_SYMBOL_TAIL, 1, 4),
+                                               msg(WM_FEED_CONTROL, 1, 0), msg(WM_TICK, 2, 1), msg(WM_TICK, 4, 3)}));
+  EXPECT_EQ(file("C:\\t\\XXXYYY-20261206.csv"), "XXX/YYY,20261206 14:03:27.045,0.0001,0.0002\r\n"
+                                           "XXX/YYY,20261206 14:03:27.045,0.0003,0.0004\r\n");
 }
 
 TEST_F(UnattendedTest, TheSaveDialogOpensWhereTheLastRecordingWent) {

@@ -25,12 +25,13 @@ TEST(RecordingFilePart, AddsWholeRowsAtTheEndAndCutsBackOnlyWhatIsItsOwn) {
       {"new file", "-", "", SIZE_MAX, "r1\r\nr2\r\n", "", true},
       {"whole rows kept", "A\r\n", "", SIZE_MAX, "A\r\nr1\r\nr2\r\n", "", true},
       {"cut row taken off", "A\r\nB,1", "", SIZE_MAX, "A\r\nr1\r\nr2\r\n", "B,1", true},
-      {"nothing but a cut row", "xyz", "", SIZE_MAX, "r1\r\nr2\r\n", "xyz", true},
       {"another writer's row lands between", "", "W\r\n", SIZE_MAX, "r1\r\nW\r\nr2\r\n", "", true},
       {"a part-written row is cut back", "A\r\n", "", 9, "A\r\nr1\r\n", "", false},
       {"another writer's row stays", "", "W\r\n", 9, "r1\r\nW\r\n", "", false},
       {"a part-written row the system does not report", "A\r\n", "", 9, "A\r\nr1\r\n", "", false, true},
       {"nor then another writer's", "", "W\r\n", 8, "r1\r\nW\r\n", "", false, true},
+      {"another writer's cut row stays", "", "W,1", 9, "r1\r\nW,1", "", false},
+      {"and, unreported, this one's bytes behind it", "", "W,1", 9, "r1\r\nW,1r2", "", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -50,6 +51,49 @@ TEST(RecordingFilePart, AddsWholeRowsAtTheEndAndCutsBackOnlyWhatIsItsOwn) {
     EXPECT_EQ(file->appendRow("r2", error), c.secondRowWritten);
     EXPECT_EQ(be.disk[path]->data, c.after);
     EXPECT_EQ(cutTail, c.cutTail);
+  }
+}
+
+// Another writer's row lands before any one call on the file: while this
+// run adds to the file, writes a row and fails part way through the next,
+// and cuts that back. Every row stays whole, this run's cut row goes, and
+// nothing of the other writer's row goes with it.
+TEST(RecordingFilePart, ACutBackNeverTakesAnotherWritersRowWhereverItLands) {
+  for (const bool hidden : {false, true})
+    for (int at = 0;; ++at) {
+      SCOPED_TRACE(testing::Message() << "before call " << at << (hidden ? ", partial count hidden" : ""));
+      MemoryBackend be;
+      const std::string path = "C:\\a.csv";
+      be.disk[path] = std::make_shared<MemoryFile>();
+      MemoryFile& disk = *be.disk[path];
+      disk.data = "A\r\nB,";
+      disk.otherWriterAdds = "W\r\n";
+      disk.otherWriterAtCall = at;
+      disk.failAfterBytes = 3 + 4 + 3 + 5;  // the row after r1 fits in part, whenever W lands
+      disk.hidesPartialWrites = hidden;
+      std::string cutTail, error;
+      std::unique_ptr<RecordingFile> file = RecordingFile::addTo(be, path, cutTail, error);
+      ASSERT_NE(file, nullptr) << error;
+      EXPECT_TRUE(file->appendRow("r1", error)) << error;
+      EXPECT_FALSE(file->appendRow("r2-long-row", error));
+      file.reset();
+      if (!disk.otherWriterAdds.empty()) break;  // past the last call
+      const std::string before = "A\r\nW\r\nr1\r\n", between = "A\r\nr1\r\nW\r\n";
+      EXPECT_TRUE(disk.data == before || disk.data == between) << testing::PrintToString(disk.data);
+      EXPECT_EQ(cutTail, "B,");
+    }
+}
+
+TEST(RecordingFilePart, AFileWithNoLineEndIsRefusedUntouched) {
+  for (const std::string held : {"Pair,Time,Bid,Ask", "xyz"}) {
+    MemoryBackend be;
+    be.disk["C:\\a.csv"] = std::make_shared<MemoryFile>();
+    be.disk["C:\\a.csv"]->data = held;
+    std::string cutTail, error;
+    EXPECT_EQ(RecordingFile::addTo(be, "C:\\a.csv", cutTail, error), nullptr);
+    EXPECT_EQ(error, "it holds no line end in its " + std::to_string(held.size()) +
+                         " bytes, so it is no recording Orvalda can add to; it is left as it is");
+    EXPECT_EQ(be.disk["C:\\a.csv"]->data, held);
   }
 }
 
