@@ -16,15 +16,6 @@
 #include <io.h>
 #endif
 
-// For the few functions every row passes through.
-#if defined(__GNUC__)
-#define ORV_ALWAYS_INLINE __attribute__((always_inline)) inline
-#elif defined(_MSC_VER)
-#define ORV_ALWAYS_INLINE __forceinline
-#else
-#define ORV_ALWAYS_INLINE inline
-#endif
-
 namespace orv::check {
 
 namespace {
@@ -335,34 +326,6 @@ void RecordingCheck::spike(const char* side, const SpikeWatch::Found& s, std::in
 }
 
 namespace {
-
-// memcmp() == 0 for the few bytes of a pair, without a call.
-inline bool sameBytes(const char* a, const char* b, std::size_t n) noexcept {
-  for (; n >= 8; n -= 8, a += 8, b += 8) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a, 8);
-    std::memcpy(&y, b, 8);
-    if (x != y) return false;
-  }
-  for (; n > 0; --n)
-    if (*a++ != *b++) return false;
-  return true;
-}
-
-// The value of the n (1..8) decimal digits in the low bytes of v (the first
-// in the lowest byte); false when one of them is not a digit.
-ORV_ALWAYS_INLINE bool swarDigits(std::uint64_t v, int n, std::uint64_t& value) {
-  // Moved up behind leading '0's, then all eight checked and added up at once.
-  if (n < 8) v = (v << (8 * (8 - n))) | (0x3030303030303030ULL >> (8 * n));
-  if ((((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4))) !=
-      0x3333333333333333ULL)
-    return false;
-  v -= 0x3030303030303030ULL;
-  v = v * 10 + (v >> 8);
-  v = (((v & 0x000000FF000000FFULL) * 0x000F424000000064ULL) + (((v >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >> 32;
-  value = v & 0xFFFFFFFFULL;
-  return true;
-}
 
 // Reads a price of exactly `digits` decimals ("1.08150") ending at `stop`,
 // as parsePrice() and the decimals check take it; false for anything else

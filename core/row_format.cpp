@@ -1,5 +1,7 @@
 #include "core/row_format.h"
 
+#include <algorithm>
+#include <bit>
 #include <chrono>
 
 namespace orv {
@@ -221,6 +223,129 @@ bool StampReader::readNewSecond(std::string_view t, std::int64_t& ms) noexcept {
   ms = secondMs_ + millis;
   return true;
 }
+
+namespace {
+
+// 0x80 in the lowest byte of w that is c, and maybe in bytes above it, 0 in
+// the bytes below; 0 when no byte is c.
+inline std::uint64_t byteIs(std::uint64_t w, char c) noexcept {
+  const std::uint64_t x = w ^ (0x0101010101010101ULL * static_cast<unsigned char>(c));
+  return (x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL;
+}
+
+// Digits with at most one point between them, from p up to the first other
+// byte (before end), p left there; false for no digit, a point first or
+// last, more than 18 digits, or no byte after them.
+inline bool plainPrice(const char*& p, const char* end, Price& out) noexcept {
+  if (end - p >= 8) {
+    // A price and the byte after it within eight bytes, read at once: 0x80
+    // in each byte that is not a digit.
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t odd = ((w & 0xF0F0F0F0F0F0F0F0ULL) | (((w + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) ^
+                              0x3333333333333333ULL;
+    const std::uint64_t other = (((odd & 0x7F7F7F7F7F7F7F7FULL) + 0x7F7F7F7F7F7F7F7FULL) | odd) & 0x8080808080808080ULL;
+    const int first = std::countr_zero(other) / 8;  // 8: all digits
+    if (first >= 1 && first < 8 && p[first] != '.' && swarDigits(w, first, out.points)) {
+      out.digits = 0;
+      p += first;
+      return true;
+    }
+    const std::uint64_t rest = other & (other - 1);
+    const int second = std::countr_zero(rest) / 8;
+    if (first >= 1 && first < 8 && second < 8 && second > first + 1) {
+      // The point taken out, the digits on either side read as one number.
+      const std::uint64_t low = (std::uint64_t{1} << (8 * first)) - 1;
+      if (swarDigits((w & low) | ((w >> 8) & ~low), second - 1, out.points)) {
+        out.digits = second - first - 1;
+        p += second;
+        return true;
+      }
+    }
+  }
+  const char* const start = p;
+  const char* dot = nullptr;
+  std::uint64_t value = 0;
+  int digits = 0;
+  for (; p < end; ++p) {
+    const unsigned d = digitAt(p);
+    if (d <= 9) {
+      value = value * 10 + d;
+      ++digits;
+    } else if (*p == '.' && dot == nullptr) {
+      dot = p;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || digits > 18 || p == end || (dot != nullptr && (dot == start || dot + 1 == p))) return false;
+  out.points = value;
+  out.digits = dot == nullptr ? 0 : static_cast<std::int32_t>(p - dot - 1);
+  return true;
+}
+
+}  // namespace
+
+bool PlainRowReader::readAny(std::string_view bytes, PlainRow& row) noexcept {
+  constexpr std::size_t kMaxPair = 256;
+  const char* const start = bytes.data();
+  const char* const end = start + bytes.size();
+  const char* const pairEnd = start + std::min(bytes.size(), kMaxPair);
+  const char* p = start;
+  // The pair ends at the first comma, and has no quote or line end: eight
+  // bytes looked at at once, for the first of those four.
+  while (pairEnd - p >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t stops = byteIs(w, ',') | byteIs(w, '"') | byteIs(w, '\r') | byteIs(w, '\n');
+    if (stops != 0) {
+      p += std::countr_zero(stops) / 8;
+      break;
+    }
+    p += 8;
+  }
+  while (p < pairEnd && *p != ',' && *p != '"' && *p != '\r' && *p != '\n') ++p;
+  if (p == start || p == pairEnd || *p != ',') return false;
+  row.pair = std::string_view(start, static_cast<std::size_t>(p - start));
+  ++p;
+  if (end - p < 22 || p[21] != ',') return false;
+  row.stamp = std::string_view(p, 21);
+  p += 22;
+  const char* const bid = p;
+  if (!plainPrice(p, end, row.bidPrice) || *p != ',') return false;
+  row.bid = std::string_view(bid, static_cast<std::size_t>(p - bid));
+  const char* const ask = ++p;
+  if (!plainPrice(p, end, row.askPrice)) return false;
+  row.ask = std::string_view(ask, static_cast<std::size_t>(p - ask));
+  if (*p == '\r' && p + 1 < end && p[1] == '\n') {
+    p += 2;
+  } else if (*p == '\n') {
+    ++p;
+  } else {
+    return false;
+  }
+  row.size = static_cast<std::size_t>(p - start);
+  // The shape of the rows expected next.
+  const auto priceShape = [](std::string_view price, const Price& read, int& dot, int& size) {
+    dot = static_cast<int>(price.size()) - 1 - read.digits;
+    size = static_cast<int>(price.size());
+    return read.digits > 0 && size <= 9;
+  };
+  shape_.pairSize = 0;
+  if (row.pair.size() <= 16 && priceShape(row.bid, row.bidPrice, shape_.bidDot, shape_.bidSize) &&
+      priceShape(row.ask, row.askPrice, shape_.askDot, shape_.askSize)) {
+    char pair[16] = {};
+    std::memcpy(pair, row.pair.data(), row.pair.size());
+    std::memcpy(shape_.pair, pair, 16);
+    std::memset(pair, 0, 16);
+    std::memset(pair, 0xFF, row.pair.size());
+    std::memcpy(shape_.mask, pair, 16);
+    shape_.pairSize = row.pair.size();
+    shape_.crLf = row.ask.data()[row.ask.size()] == '\r';
+  }
+  return true;
+}
+
 
 bool parseStamp(std::string_view text, std::int64_t& ms) noexcept {
   StampReader reader;

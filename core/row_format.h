@@ -24,6 +24,15 @@
 
 #include "core/wall_time.h"
 
+// For the few functions every row passes through.
+#if defined(__GNUC__)
+#define ORV_ALWAYS_INLINE __attribute__((always_inline)) inline
+#elif defined(_MSC_VER)
+#define ORV_ALWAYS_INLINE __forceinline
+#else
+#define ORV_ALWAYS_INLINE inline
+#endif
+
 namespace orv {
 
 // ---------------------------------------------------------------------------
@@ -95,6 +104,35 @@ PriceText readPrice(std::string_view text, Price& out) noexcept;
 // True for a price of up to 18 significant digits.
 inline bool parsePrice(std::string_view text, Price& out) noexcept { return readPrice(text, out) == PriceText::Ok; }
 
+// memcmp() == 0 for the few bytes of a pair, without a call.
+ORV_ALWAYS_INLINE bool sameBytes(const char* a, const char* b, std::size_t n) noexcept {
+  for (; n >= 8; n -= 8, a += 8, b += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    if (x != y) return false;
+  }
+  for (; n > 0; --n)
+    if (*a++ != *b++) return false;
+  return true;
+}
+
+// The value of the n (1..8) decimal digits in the low bytes of v (the first
+// in the lowest byte); false when one of them is not a digit. The bytes
+// above the n are not looked at.
+ORV_ALWAYS_INLINE bool swarDigits(std::uint64_t v, int n, std::uint64_t& value) {
+  // Moved up behind leading '0's, then all eight checked and added up at once.
+  if (n < 8) v = (v << (8 * (8 - n))) | (0x3030303030303030ULL >> (8 * n));
+  if ((((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4))) !=
+      0x3333333333333333ULL)
+    return false;
+  v -= 0x3030303030303030ULL;
+  v = v * 10 + (v >> 8);
+  v = (((v & 0x000000FF000000FFULL) * 0x000F424000000064ULL) + (((v >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >> 32;
+  value = v & 0xFFFFFFFFULL;
+  return true;
+}
+
 // "YYYYMMDD HH:MM:SS.mmm" -> milliseconds since 1970-01-01 00:00 of the same
 // clock (the recording's, local or UTC); false for any other text, or a date
 // or time that does not exist. Remembers the last date and second it read,
@@ -147,6 +185,76 @@ class RowSplitter {
   bool splitQuoted(std::string_view line, RowFields& out);
   std::string unquoted_[4];
 };
+
+// A row written plainly, as the recorder writes it: a pair with no quote, a
+// stamp of 21 characters, and prices of digits with at most one point, read
+// straight from a buffer of lines. Its fields view the bytes.
+struct PlainRow {
+  std::string_view pair, stamp, bid, ask;
+  Price bidPrice, askPrice;
+  std::size_t size = 0;  // with its line end
+};
+
+// Reads rows written plainly from the start of a buffer of lines. A row of
+// the same shape as the one before (the same pair, its prices' points at the
+// same places, up to 8 digits each) is looked at only where it could differ.
+class PlainRowReader {
+ public:
+  // The row at the start of bytes when it is a whole plain row ending in CR
+  // LF or LF, with prices of up to 18 digits; false otherwise, and then the
+  // line is for RowSplitter. The stamp is only measured: StampReader reads
+  // it, and a row whose stamp it reads is the same row RowSplitter and
+  // parsePrice make of the line; one whose stamp it does not read is for
+  // RowSplitter too.
+  bool read(std::string_view bytes, PlainRow& row) noexcept {
+    return readShaped(bytes, row) || readAny(bytes, row);
+  }
+
+ private:
+  struct Shape {
+    std::uint64_t pair[2] = {}, mask[2] = {};  // the pair's bytes (up to 16), and which bytes
+    std::size_t pairSize = 0;                  // 0: no shape
+    int bidDot = 0, bidSize = 0, askDot = 0, askSize = 0;
+    bool crLf = false;
+  };
+  bool readShaped(std::string_view bytes, PlainRow& row) noexcept;
+  bool readAny(std::string_view bytes, PlainRow& row) noexcept;
+  static bool priceOfShape(const char* p, int dot, int size, Price& out) noexcept;
+  Shape shape_;
+};
+
+// A price of the shape: its point at `dot`, `size` bytes, up to 8 digits.
+ORV_ALWAYS_INLINE bool PlainRowReader::priceOfShape(const char* p, int dot, int size, Price& out) noexcept {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
+  const std::uint64_t next = static_cast<unsigned char>(p[8]);
+  out.digits = size - dot - 1;
+  return swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), size - 1, out.points);
+}
+
+ORV_ALWAYS_INLINE bool PlainRowReader::readShaped(std::string_view bytes, PlainRow& row) noexcept {
+  const Shape& s = shape_;
+  // Room for the longest row of a shape, whatever is read.
+  if (s.pairSize == 0 || bytes.size() < 16 + 22 + 10 + 10 + 2) return false;
+  const char* const p = bytes.data();
+  std::uint64_t head[2];
+  std::memcpy(head, p, 16);
+  if ((head[0] & s.mask[0]) != s.pair[0] || (head[1] & s.mask[1]) != s.pair[1] || p[s.pairSize] != ',') return false;
+  const char* const stamp = p + s.pairSize + 1;
+  const char* const bid = stamp + 22;
+  const char* const ask = bid + s.bidSize + 1;
+  const char* const end = ask + s.askSize;
+  if (stamp[21] != ',' || bid[s.bidDot] != '.' || bid[s.bidSize] != ',' || ask[s.askDot] != '.') return false;
+  if (s.crLf ? (end[0] != '\r' || end[1] != '\n') : end[0] != '\n') return false;
+  if (!priceOfShape(bid, s.bidDot, s.bidSize, row.bidPrice) || !priceOfShape(ask, s.askDot, s.askSize, row.askPrice)) return false;
+  row.pair = std::string_view(p, s.pairSize);
+  row.stamp = std::string_view(stamp, 21);
+  row.bid = std::string_view(bid, static_cast<std::size_t>(s.bidSize));
+  row.ask = std::string_view(ask, static_cast<std::size_t>(s.askSize));
+  row.size = static_cast<std::size_t>(end - p) + (s.crLf ? 2 : 1);
+  return true;
+}
 
 // One stamp read on its own.
 bool parseStamp(std::string_view text, std::int64_t& ms) noexcept;

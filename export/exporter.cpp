@@ -91,7 +91,15 @@ struct Clock {
   std::int64_t msOfDay = 0;
   unsigned hour = 0, minute = 0, second = 0, milli = 0;
 
+  std::int64_t secondStart = std::numeric_limits<std::int64_t>::max();  // of the second held
+
   void set(std::int64_t localMs) {
+    // Rows of the same second as the row before: only the milliseconds are new.
+    if (localMs >= secondStart && localMs - secondStart < 1000) {
+      milli = static_cast<unsigned>(localMs - secondStart);
+      msOfDay = secondStart - day * kMsPerDay + milli;
+      return;
+    }
     const std::int64_t d = floorDiv(localMs, kMsPerDay);
     if (d != day) {
       using namespace std::chrono;
@@ -110,6 +118,7 @@ struct Clock {
     minute = ms / 60000 % 60;
     second = ms / 1000 % 60;
     milli = ms % 1000;
+    secondStart = localMs - milli;
   }
   // "YYYY?MM?DD"
   char* date(char* p, char separator) const {
@@ -138,9 +147,9 @@ class FromClock {
  public:
   explicit FromClock(const zone::ZoneRules& zone) : zone_(zone) {}
   zone::Instants instantsOf(std::int64_t localMs) {
-    const std::int64_t minute = floorDiv(localMs, kMsPerMinute);
-    if (minute != minute_) {
-      minute_ = minute;
+    if (localMs < start_ || localMs - start_ >= kMsPerMinute) {
+      const std::int64_t minute = floorDiv(localMs, kMsPerMinute);
+      start_ = minute * kMsPerMinute;
       const zone::Instants at = zone::instantsOf(zone_, minute * kMsPerMinute);
       count_ = at.count;
       for (int i = 0; i < at.count; ++i) offset_[i] = minute * kMsPerMinute - at.at[i];
@@ -153,7 +162,7 @@ class FromClock {
 
  private:
   const zone::ZoneRules& zone_;
-  std::int64_t minute_ = std::numeric_limits<std::int64_t>::min();
+  std::int64_t start_ = std::numeric_limits<std::int64_t>::max();  // of the minute held
   std::int64_t offset_[2] = {};
   int count_ = 0;
 };
@@ -163,17 +172,16 @@ class ToClock {
  public:
   explicit ToClock(const zone::ZoneRules& zone) : zone_(zone) {}
   std::int64_t localOf(std::int64_t utcMs) {
-    const std::int64_t minute = floorDiv(utcMs, kMsPerMinute);
-    if (minute != minute_) {
-      minute_ = minute;
-      offset_ = zone_.offsetMs(minute * kMsPerMinute);
+    if (utcMs < start_ || utcMs - start_ >= kMsPerMinute) {
+      start_ = floorDiv(utcMs, kMsPerMinute) * kMsPerMinute;
+      offset_ = zone_.offsetMs(start_);
     }
     return utcMs + offset_;
   }
 
  private:
   const zone::ZoneRules& zone_;
-  std::int64_t minute_ = std::numeric_limits<std::int64_t>::min();
+  std::int64_t start_ = std::numeric_limits<std::int64_t>::max();  // of the minute held
   std::int64_t offset_ = 0;
 };
 
@@ -234,8 +242,18 @@ class LinesWriter : public SymbolWriter {
 };
 
 inline char* copy(char* p, std::string_view s) {
-  std::memcpy(p, s.data(), s.size());
-  return p + s.size();
+  const std::size_t n = s.size();
+  if (n >= 8 && n <= 16) {
+    // A price, most often: its first and last 8 or 4 bytes, overlapping, without a call.
+    std::memcpy(p, s.data(), 8);
+    std::memcpy(p + n - 8, s.data() + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(p, s.data(), 4);
+    std::memcpy(p + n - 4, s.data() + n - 4, 4);
+  } else {
+    std::memcpy(p, s.data(), n);
+  }
+  return p + n;
 }
 
 class Mt5Writer final : public LinesWriter {
@@ -396,11 +414,10 @@ class BarsWriter final : public LinesWriter {
   }
   bool write(const Tick& t, std::string&) override {
     const std::int64_t local = t.clock.day * kMsPerDay + t.clock.msOfDay;
-    const std::int64_t bar = floorDiv(local, barMs_);
     const std::int64_t spread = spreadPoints(t.row.bidPrice, t.row.askPrice);
-    if (ticks_ == 0 || bar != bar_) {
+    if (ticks_ == 0 || local < bar_ * barMs_ || local - bar_ * barMs_ >= barMs_) {
       if (ticks_ != 0) emit();
-      bar_ = bar;
+      bar_ = floorDiv(local, barMs_);
       ticks_ = 0;
       bid_.open(t.row.bid, t.row.bidPrice);
       ask_.open(t.row.ask, t.row.askPrice);
@@ -423,8 +440,29 @@ class BarsWriter final : public LinesWriter {
   }
 
  private:
+  // A price's text as written, kept without allocating when it is short.
+  class Text {
+   public:
+    void assign(std::string_view s) {
+      if (s.size() <= sizeof fixed_) {
+        copy(fixed_, s);
+        size_ = static_cast<std::uint8_t>(s.size());
+      } else {
+        long_.assign(s);
+        size_ = kLong;
+      }
+    }
+    std::string_view view() const { return size_ == kLong ? std::string_view(long_) : std::string_view(fixed_, size_); }
+    std::size_t size() const { return view().size(); }
+
+   private:
+    static constexpr std::uint8_t kLong = 0xFF;
+    char fixed_[30];
+    std::uint8_t size_ = 0;
+    std::string long_;
+  };
   struct Side {
-    std::string first, high, low, last;  // as written
+    Text first, high, low, last;  // as written
     Price highPrice, lowPrice;
     void open(std::string_view text, const Price& p) {
       first.assign(text);
@@ -452,9 +490,9 @@ class BarsWriter final : public LinesWriter {
     char* p = start.date(begin, '-');
     *p++ = ' ';
     p = start.time(p, ":");
-    for (const std::string* s : {&bid_.first, &bid_.high, &bid_.low, &bid_.last, &ask_.first, &ask_.high, &ask_.low, &ask_.last}) {
+    for (const Text* s : {&bid_.first, &bid_.high, &bid_.low, &bid_.last, &ask_.first, &ask_.high, &ask_.low, &ask_.last}) {
       *p++ = ',';
-      p = copy(p, *s);
+      p = copy(p, s->view());
     }
     *p++ = ',';
     p = std::to_chars(p, p + 24, ticks_).ptr;
@@ -685,7 +723,8 @@ struct Exporter::Impl {
         leaveOut(LeftOut::Crossed, name, row);
         continue;
       }
-      if (last == nullptr || row.pair != lastPair) {
+      if (last == nullptr || row.pair.size() != lastPair.size() ||
+          !sameBytes(row.pair.data(), lastPair.data(), lastPair.size())) {
         last = symbolFor(row.pair);
         if (last == nullptr) return false;
         lastPair.assign(row.pair);

@@ -3,6 +3,20 @@
 namespace orv::exporter {
 
 bool RowSource::next(SourceRow& row) {
+  // A plain row straight from the reader's buffer, when its stamp reads too;
+  // anything else, or a row cut by the buffer's end, one line at a time.
+  if (plainRows_.read(lines_.buffered(), plain_) && stamps_.read(plain_.stamp, row.stampMs)) {
+    lines_.consume(plain_.size, 1);
+    row.text = std::string_view(plain_.pair.data(), plain_.size - (plain_.ask.data()[plain_.ask.size()] == '\r' ? 2 : 1));
+    row.line = lines_.linesRead();
+    row.fault = RowFault::None;
+    row.pair = plain_.pair;
+    row.bid = plain_.bid;
+    row.ask = plain_.ask;
+    row.bidPrice = plain_.bidPrice;
+    row.askPrice = plain_.askPrice;
+    return true;
+  }
   check::Line line;
   if (!lines_.next(line)) return false;
   row.text = line.text;

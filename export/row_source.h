@@ -39,6 +39,8 @@ class RowSource {
   RowSplitter splitter_;
   StampReader stamps_;
   RowFields fields_;
+  PlainRowReader plainRows_;
+  PlainRow plain_;
 };
 
 }  // namespace orv::exporter

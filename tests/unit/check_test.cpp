@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "check/check_options.h"
@@ -552,6 +553,38 @@ TEST(CheckFuzz, RowsReadAsTheFeederReadsThem) {
     }
   }
   EXPECT_GT(accepted, fuzzRounds());  // the test saw rows taken, not only refused
+}
+
+// Rows read straight from a buffer of lines against the same lines split: a
+// row with a stamp is taken only whole, and only as RowSplitter and
+// parsePrice read it,
+// whether it has the shape of the row before or not.
+TEST(CheckFuzz, PlainRowsReadAsSplitRows) {
+  std::mt19937 random(12);
+  PlainRowReader reader;
+  RowSplitter splitter;
+  StampReader stamps;
+  int taken = 0;
+  for (int round = 0; round < fuzzRounds() * 10; ++round) {
+    const std::string line = mutatedRow(random), row = line + (random() % 4 == 0 ? "\n" : "\r\n");
+    std::string bytes = row + mutatedRow(random) + "\r\n";
+    const bool cut = random() % 8 == 0;
+    if (cut) bytes.resize(random() % row.size());
+    PlainRow p;
+    std::int64_t ms = 0;
+    if (!reader.read(bytes, p) || !stamps.read(p.stamp, ms)) continue;
+    ASSERT_FALSE(cut) << quoted(bytes, 200);
+    RowFields f;
+    Price bid, ask;
+    ASSERT_TRUE(splitter.split(line, f) && parsePrice(f.bid, bid) && parsePrice(f.ask, ask)) << quoted(line, 200);
+    EXPECT_EQ(p.size, row.size()) << quoted(line, 200);
+    EXPECT_EQ(std::tie(p.pair, p.stamp, p.bid, p.ask), std::tie(f.pair, f.stamp, f.bid, f.ask)) << quoted(line, 200);
+    EXPECT_EQ(std::tie(p.bidPrice.points, p.bidPrice.digits, p.askPrice.points, p.askPrice.digits),
+              std::tie(bid.points, bid.digits, ask.points, ask.digits))
+        << quoted(line, 200);
+    ++taken;
+  }
+  EXPECT_GT(taken, fuzzRounds());
 }
 
 // A price of any magnitude and decimals: up to 25 digits with up to 20 of
