@@ -4,10 +4,12 @@
 #include <cstring>
 #include <utility>
 
+#include "gzip/gzip_stream.h"
+
 namespace orv::check {
 
 LineReader::LineReader(ReadFn read)
-    : read_(std::move(read)), buffer_(new char[kBlock + kMaxLine]), capacity_(kBlock + kMaxLine) {}
+    : read_(gzip::plainTextOf(std::move(read))), buffer_(new char[kBlock + kMaxLine]), capacity_(kBlock + kMaxLine) {}
 
 // Finds the end of the line at begin_: its length, kind and size in bytes.
 // False when the bytes there hold no end yet (or a CR whose next byte is
@@ -69,6 +71,11 @@ bool LineReader::next(Line& line) {
     if (found || (atEnd_ && (end_ > begin_ || overlong))) {
       if (!found) length = end_ - begin_;
       const char* p = buffer_.get() + begin_;
+      // Too long a line is overlong however the reads came, whole in the buffer or not.
+      if (!overlong && length > kMaxLine) {
+        overlongStart_.assign(p, kOverlongKept);
+        overlong = true;
+      }
       line.number = ++lines_;
       line.end = kind;
       line.overlong = overlong;

@@ -1,6 +1,8 @@
 // Splits a stream of bytes into lines, reading it in blocks: memory stays the
 // same whatever the file's size (64-bit counts throughout) and however long a
-// line is. A line ends with CR LF, a bare LF or a bare CR.
+// line is. A line ends with CR LF, a bare LF or a bare CR. A gzip stream
+// (a .csv.gz) is read as the lines it holds, the same way: every tool that
+// reads recordings reads them through here.
 #pragma once
 
 #include <cstddef>

@@ -23,6 +23,11 @@ constexpr const char* kUsage =
     "--daily\n"
     "    with --record and {date} in its\n"
     "    PATTERN: a new file at midnight\n"
+    "--compress\n"
+    "    with --record and {date} in its\n"
+    "    PATTERN: each earlier day's file is\n"
+    "    compressed to NAME.gz (one gzip\n"
+    "    member), verified, then removed\n"
     "--utc\n"
     "    UTC instead of local time for the\n"
     "    tick line, the rows, {date}, {time}\n"
@@ -48,7 +53,7 @@ std::string_view fileNamePart(std::string_view path) {
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
   const ReadOptions read =
-      readOptions(args, {"--record"}, {"--daily", "--utc", "--live", "--minimized", "--another"});
+      readOptions(args, {"--record"}, {"--daily", "--compress", "--utc", "--live", "--minimized", "--another"});
   if (read.help) return CommandLineHelp{kUsage};
   auto error = [](std::string message) { return CommandLineError{std::move(message), kUsage}; };
   if (!read.error.empty()) return error(read.error);
@@ -59,6 +64,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       options.recordPattern = option.value;
     } else if (option.name == "--daily") {
       options.daily = true;
+    } else if (option.name == "--compress") {
+      options.compress = true;
     } else if (option.name == "--utc") {
       options.utc = true;
     } else if (option.name == "--live") {
@@ -82,6 +89,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   if (options.daily && !options.recordPattern) return error("--daily needs --record");
   if (options.daily && options.recordPattern->find("{date}") == std::string::npos)
     return error("--daily needs {date} in the --record pattern, for each day's file to have its own name");
+  if (options.compress && !options.recordPattern) return error("--compress needs --record");
+  if (options.compress && options.recordPattern->find("{date}") == std::string::npos)
+    return error("--compress needs {date} in the --record pattern, for each day's file to have its own name");
   return options;
 }
 

@@ -16,6 +16,7 @@ struct StartOptions {
   // {symbol}, {date} (yyyymmdd) and {time} (hhmmss) are filled in.
   std::optional<std::string> recordPattern;
   bool daily = false;      // --daily: with --record, a new file at midnight
+  bool compress = false;   // --compress: with --record and {date}, earlier days' files compressed to .gz
   bool utc = false;        // --utc: UTC instead of local time, for display, rows, names and midnight
   bool live = false;       // --live: tick "Live Data" as soon as it can be ticked
   bool minimized = false;  // --minimized: the main window starts minimized

@@ -35,10 +35,15 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
   link_.onAnswersAgain = [this](std::uint64_t notTaken) {
     backend_.showError(errorDisplayText(ticksNotPassedOnText("did not answer in time", notTaken)));
   };
-  tip_.timer.onTimer = [this] { showNotificationTip(); };
+  // Each second, ticks or not: the unattended recording's closed days are seen to.
+  tip_.timer.onTimer = [this] {
+    if (unattended_) unattended_->tend(clock());
+    showNotificationTip();
+  };
   if (options.recordPattern) {
     // Armed from the start: the button offers to stop it before the first tick.
-    unattended_ = std::make_unique<UnattendedRecording>(backend, backend, *options.recordPattern, options.daily);
+    unattended_ = std::make_unique<UnattendedRecording>(backend, backend, backend.archiver(), *options.recordPattern,
+                                                        options.daily, options.compress);
     showRecordingState();
   }
 }
@@ -277,6 +282,7 @@ void FeedHub::showRecordingState() {
 
 void FeedHub::startNotificationTips() {
   tip_.timer.setEnabled(true);
+  if (unattended_) unattended_->tend(clock());
   showNotificationTip();
 }
 

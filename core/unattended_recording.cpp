@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/activity_log.h"
+#include "core/day_archive.h"
 #include "core/file_pattern.h"
 #include "core/tick_text.h"
 
@@ -43,8 +44,9 @@ std::string secondsText(std::int64_t ms) {
 
 }  // namespace
 
-UnattendedRecording::UnattendedRecording(FileOpener& files, WallClock& clock, std::string pattern, bool daily)
-    : opener_(files), clock_(clock), pattern_(std::move(pattern)), daily_(daily) {}
+UnattendedRecording::UnattendedRecording(FileOpener& files, WallClock& clock, Archiver& archiver, std::string pattern,
+                                         bool daily, bool compress)
+    : opener_(files), clock_(clock), archiver_(archiver), pattern_(std::move(pattern)), daily_(daily), compress_(compress) {}
 
 UnattendedRecording::~UnattendedRecording() {
   if (!ended_) end(wallTimeOf(clock_.localNow()));
@@ -68,6 +70,7 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
   if (current_->file->appendRow(row, reason)) {
     if (isWaitingToRetry()) recovered(now, notice);
     countRow(current_->stats, ms, bid, ask);
+    tend(now);
     return;
   }
   const std::string path = current_->file->path();
@@ -80,6 +83,25 @@ void UnattendedRecording::follow(const WallTime& now, const std::string& symbol,
   if (ended_ || isWaitingToRetry()) return;  // the next try opens the new symbol's file
   followDay(now, msOf(now));
   if (!isCurrent(symbol)) choose(now, symbol, notice);
+  tend(now);
+}
+
+// With `compress`: the notes of the compressions that ended go to the log,
+// and closed days are swept when the date followed moves on, or a file of
+// an earlier date was closed since (the files of the last few symbols stay
+// open past midnight). The files open are in use and never touched.
+void UnattendedRecording::tend(const WallTime& now) {
+  if (!compress_) return;
+  for (const ArchiveNote& note : archiver_.takeNotes()) log(now, note.nearPath, note.text);
+  const std::uint32_t day = followedDay_ != 0 ? followedDay_ : dayNumber(now);
+  if (ended_ || (day <= sweptDay_ && !closedEarlierDay_)) return;
+  sweptDay_ = std::max(sweptDay_, day);
+  closedEarlierDay_ = false;
+  std::vector<std::string> inUse;
+  for (const auto& f : files_) inUse.push_back(f->file->path());
+  archiver_.post([pattern = pattern_, day, inUse](ArchiveFiles& files) {
+    return sweepClosedDays(files, pattern, day, inUse);
+  });
 }
 
 void UnattendedRecording::end(const WallTime& now) {
@@ -236,6 +258,7 @@ void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
   const std::unique_ptr<OpenFile> f = std::move(*it);
   files_.erase(it);
   if (current_ == f.get()) current_ = nullptr;
+  if (daily_ && f->day < followedDay_) closedEarlierDay_ = true;
   const std::string path = f->file->path();
   std::string reason;
   const bool closed = f->file->close(reason);

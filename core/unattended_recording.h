@@ -20,6 +20,9 @@
 // start and its end for good (the day moved on, too many other symbols came
 // since, the recording ended), and a switch back to a file that took no row
 // for a while.
+// With `compress`, the files of days before the one followed are compressed
+// off the window's thread (core/day_archive.h), at the start and whenever
+// the day moves on; each compression is logged.
 #pragma once
 
 #include <cstddef>
@@ -45,7 +48,8 @@ inline constexpr std::int64_t kQuietSwitchLoggedMs = 60 * 1000;
 class UnattendedRecording {
  public:
   // pattern: an absolute path with {symbol}, {date} and {time} fields.
-  UnattendedRecording(FileOpener& files, WallClock& clock, std::string pattern, bool daily);
+  UnattendedRecording(FileOpener& files, WallClock& clock, Archiver& archiver, std::string pattern, bool daily,
+                      bool compress = false);
   // Ends the file, logged.
   ~UnattendedRecording();
   UnattendedRecording(const UnattendedRecording&) = delete;
@@ -59,6 +63,9 @@ class UnattendedRecording {
   void follow(const WallTime& now, const std::string& symbol, std::string& notice);
   // Ends the files and any retries, logged; nothing is recorded after it.
   void end(const WallTime& now);
+  // Now and then, ticks or not: what the compression of closed days has to
+  // tell is logged, and a new day's compression begun.
+  void tend(const WallTime& now);
 
   bool isWaitingToRetry() const noexcept { return !failedPath_.empty(); }
   const std::string& pattern() const noexcept { return pattern_; }
@@ -103,8 +110,12 @@ class UnattendedRecording {
 
   FileOpener& opener_;
   WallClock& clock_;
+  Archiver& archiver_;
   std::string pattern_;
   bool daily_;
+  bool compress_;
+  std::uint32_t sweptDay_ = 0;      // the day the last sweep of closed days was begun for
+  bool closedEarlierDay_ = false;  // a file of an earlier day was closed since
   bool ended_ = false;
   std::vector<std::unique_ptr<OpenFile>> files_;  // at most kFilesKeptOpen
   OpenFile* current_ = nullptr;                   // the one the last row went to

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/archiver.h"
+
 namespace orv {
 
 // Opaque handle of a top-level window of another program; 0 is "none".
@@ -159,6 +161,9 @@ class Backend : public WallClock, public WindowSender, public TimerService, publ
   // recording); an empty text when none is kept.
   virtual std::string loadSetting(std::string_view name) = 0;
   virtual void saveSetting(std::string_view name, std::string_view value) = 0;
+
+  // Where work on whole files goes, off the window's thread.
+  virtual Archiver& archiver() = 0;
 
   // Tells the message loop to end once it has handled what is queued.
   virtual void requestQuit() = 0;

@@ -254,4 +254,121 @@ void MemoryBackend::saveSetting(std::string_view name, std::string_view value) {
   note("setting " + std::string(name) + " " + std::string(value));
 }
 
+bool MemoryArchiver::spend(std::string& error) {
+  if (operationsLeft == 0) {
+    error = "stopped";
+    return false;
+  }
+  if (operationsLeft > 0) --operationsLeft;
+  return true;
+}
+
+void MemoryArchiver::runPosted() {
+  while (!posted.empty()) {
+    Work work = std::move(posted.front());
+    posted.erase(posted.begin());
+    for (ArchiveNote& note : work(*this)) notes_.push_back(std::move(note));
+  }
+}
+
+bool MemoryArchiver::list(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) {
+  entries.clear();
+  if (!spend(error)) return false;
+  const std::string prefix = folder + "\\";
+  for (auto it = backend_->disk.lower_bound(prefix); it != backend_->disk.end() && it->first.starts_with(prefix); ++it) {
+    const std::string rest = it->first.substr(prefix.size());
+    const std::size_t slash = rest.find('\\');
+    FolderEntry entry{rest.substr(0, slash), slash != std::string::npos};
+    if (entries.empty() || entries.back() != entry) entries.push_back(entry);
+  }
+  return true;
+}
+
+bool MemoryArchiver::exists(const std::string& path) {
+  std::string ignored;
+  return spend(ignored) && backend_->disk.contains(path);
+}
+
+bool MemoryArchiver::size(const std::string& path, std::uint64_t& bytes, std::string& error) {
+  if (!spend(error)) return false;
+  const auto file = backend_->fileAt(path);
+  if (!file) error = "The system cannot find the file specified";
+  if (file) bytes = file->data.size();
+  return file != nullptr;
+}
+
+gzip::ReadFn MemoryArchiver::openRead(const std::string& path, std::string& error) {
+  if (!spend(error)) return nullptr;
+  const auto file = backend_->fileAt(path);
+  if (!file) {
+    error = "The system cannot find the file specified";
+    return nullptr;
+  }
+  std::size_t at = 0;
+  return [this, file, at](char* out, std::size_t size, std::string& e) mutable -> std::ptrdiff_t {
+    if (!spend(e)) return -1;
+    const std::size_t n = std::min(size, file->data.size() - std::min(at, file->data.size()));
+    file->data.copy(out, n, at);
+    at += n;
+    return static_cast<std::ptrdiff_t>(n);
+  };
+}
+
+class MemoryNewFile : public gzip::NewFile {
+ public:
+  MemoryNewFile(MemoryArchiver& archiver, std::shared_ptr<MemoryFile> file)
+      : archiver_(archiver), file_(std::move(file)) {}
+  bool write(const char* data, std::size_t size, std::string& error) override {
+    if (!archiver_.spend(error)) {
+      file_->data.append(data, size / 2);  // stopped part way
+      return false;
+    }
+    const std::size_t room =
+        file_->failAfterBytes > file_->data.size() ? file_->failAfterBytes - file_->data.size() : 0;
+    file_->data.append(data, std::min(room, size));
+    if (room < size) error = "There is not enough space on the disk";
+    return room >= size;
+  }
+  bool flushAndClose(std::string& error) override {
+    file_->closed = true;
+    return archiver_.spend(error);
+  }
+
+ private:
+  MemoryArchiver& archiver_;
+  std::shared_ptr<MemoryFile> file_;
+};
+
+std::unique_ptr<gzip::NewFile> MemoryArchiver::create(const std::string& path, std::string& error) {
+  if (!spend(error)) return nullptr;
+  auto file = std::make_shared<MemoryFile>();
+  file->path = path;
+  file->failAfterBytes = backend_->failFilesAfterBytes;
+  backend_->disk[path] = file;
+  return std::make_unique<MemoryNewFile>(*this, file);
+}
+
+bool MemoryArchiver::replace(const std::string& from, const std::string& to, std::string& error) {
+  if (!spend(error)) return false;
+  auto it = backend_->disk.find(from);
+  if (it == backend_->disk.end()) {
+    error = "The system cannot find the file specified";
+    return false;
+  }
+  auto file = it->second;
+  backend_->disk.erase(it);
+  file->path = to;
+  backend_->disk[to] = file;
+  return true;
+}
+
+bool MemoryArchiver::remove(const std::string& path, std::string& error) {
+  if (!spend(error)) return false;
+  if (backend_->disk.erase(path) == 0) {
+    error = "The system cannot find the file specified";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace orv

@@ -10,8 +10,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/archiver.h"
 #include "platform/backend.h"
 
 namespace orv {
@@ -51,6 +53,48 @@ struct MemoryFile {
   int otherWriterAtCall = -1;
   int calls = 0;
   bool turnHeld = false;
+};
+
+class MemoryBackend;
+
+// The archiver's files on the backend's "disk", and its work run when the
+// test says (on the test's thread). A budget of file operations stops the
+// work where it stands, as a kill would: each operation after it fails, a
+// write part way.
+class MemoryArchiver : public Archiver, public ArchiveFiles {
+ public:
+  explicit MemoryArchiver(MemoryBackend& backend) : backend_(&backend) {}
+  MemoryArchiver(const MemoryArchiver&) = delete;
+  // A backend assigned keeps its own archiver, with the other's state.
+  MemoryArchiver& operator=(const MemoryArchiver& other) {
+    operationsLeft = other.operationsLeft;
+    posted = other.posted;
+    notes_ = other.notes_;
+    return *this;
+  }
+  // --- what the test sets and reads ---
+  std::int64_t operationsLeft = -1;  // -1: no end
+  std::vector<Work> posted;          // not run yet
+  // Runs what was posted, in order (and what it posts meanwhile).
+  void runPosted();
+
+  // --- Archiver ---
+  void post(Work work) override { posted.push_back(std::move(work)); }
+  std::vector<ArchiveNote> takeNotes() override { return std::exchange(notes_, {}); }
+  // --- ArchiveFiles ---
+  bool list(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) override;
+  bool exists(const std::string& path) override;
+  bool size(const std::string& path, std::uint64_t& bytes, std::string& error) override;
+  gzip::ReadFn openRead(const std::string& path, std::string& error) override;
+  std::unique_ptr<gzip::NewFile> create(const std::string& path, std::string& error) override;
+  bool replace(const std::string& from, const std::string& to, std::string& error) override;
+  bool remove(const std::string& path, std::string& error) override;
+
+ private:
+  friend class MemoryNewFile;
+  bool spend(std::string& error);
+  MemoryBackend* backend_;
+  std::vector<ArchiveNote> notes_;
 };
 
 class MemoryBackend : public Backend {
@@ -139,6 +183,8 @@ class MemoryBackend : public Backend {
   void notify(NoticeKind kind, std::string_view title, std::string_view text) override;
   std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
+  MemoryArchiver& archiver() override { return archive; }
+  MemoryArchiver archive{*this};
   void saveSetting(std::string_view name, std::string_view value) override;
   void requestQuit() override {
     ++quitRequests;

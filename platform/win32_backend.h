@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "platform/backend.h"
+#include "platform/win32_archiver.h"
 #include "platform/error_queue.h"
 #include "platform/win32_notification_icon.h"
 #include "platform/send_policy.h"
@@ -94,6 +95,7 @@ class Win32Backend : public Backend {
   void saveSetting(std::string_view name, std::string_view value) override;
 
   void requestQuit() override;
+  Archiver& archiver() override { return archiver_; }
   ~Win32Backend() override;
 
  private:
@@ -117,6 +119,7 @@ class Win32Backend : public Backend {
   std::vector<PendingNotice> pendingNotices_;
   bool iconLost_ = false;
   bool notificationAreaPosted_ = false;
+  Win32Archiver archiver_;
 };
 
 // A colour as the toolkit encodes it (0x00BBGGRR, or 0x80000000 | system

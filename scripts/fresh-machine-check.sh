@@ -70,6 +70,20 @@ fi
 
 trap leave_chroot EXIT
 cp -L /etc/resolv.conf "$DIR/etc/resolv.conf"
+# A network that inspects TLS through a certificate authority of its own (the
+# host trusts it in /usr/local/share/ca-certificates and NODE_EXTRA_CA_CERTS)
+# would fail npm's downloads in the chroot, which a machine on that network
+# would not: the chroot trusts the same authorities, and Node is told of them.
+CHROOT_ENV=()
+if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+  mkdir -p "$DIR/usr/local/share/ca-certificates"
+  cp -L /usr/local/share/ca-certificates/*.crt "$DIR/usr/local/share/ca-certificates/"
+  chroot "$DIR" update-ca-certificates >/dev/null 2>&1 || true
+fi
+if [ -n "${NODE_EXTRA_CA_CERTS:-}" ] && [ -f "$NODE_EXTRA_CA_CERTS" ]; then
+  cp -L "$NODE_EXTRA_CA_CERTS" "$DIR/root/node-extra-ca.crt"
+  CHROOT_ENV+=(NODE_EXTRA_CA_CERTS=/root/node-extra-ca.crt)
+fi
 mount -t proc proc "$DIR/proc"
 mount -t sysfs sys "$DIR/sys"
 mount --bind /dev "$DIR/dev"
@@ -90,7 +104,7 @@ for cmd in "$@"; do
   log "running $cmd in the chroot"
   start=$SECONDS rc=0
   chroot "$DIR" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "${CHROOT_ENV[@]}" \
     bash -c 'cd /root/orvalda && exec "$@"' bash $cmd || rc=$?
   results+=("$cmd: exit $rc after $(((SECONDS - start) / 60))m$(((SECONDS - start) % 60))s")
   [ "$rc" = 0 ] || failed=1

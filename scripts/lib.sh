@@ -44,6 +44,8 @@ tzdata /usr/share/zoneinfo/America/New_York
 zlib1g-dev /usr/include/zlib.h
 libz-mingw-w64-dev /usr/x86_64-w64-mingw32/lib/libz.a
 python3-pandas /usr/lib/python3/dist-packages/pandas/__init__.py
+nodejs node
+npm npm
 python3 python3
 bsdutils script
 zip zip
@@ -75,6 +77,21 @@ build_tools() {
   cmake -S "$ROOT" -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVALDA_SANITIZE=OFF \
     -DORVALDA_TOOLS_DIR="$TOOLS" >/dev/null
   cmake --build "$RELEASE" --target orvalda-check orvalda-export -j "$JOBS"
+}
+
+# The DuckDB package the engines test reads folder trees with, from npm, under
+# the build folder (never in the source tree); npm is asked only when the
+# version in tests/archive/package.json is not there yet.
+NODE_DIR="$BUILD/node"
+ensure_node_modules() {
+  local want
+  want="$(sed -n 's/.*"@duckdb\/node-api": *"\([^"]*\)".*/\1/p' "$ROOT/tests/archive/package.json")"
+  if ! grep -qs "\"version\": \"$want\"" "$NODE_DIR/node_modules/@duckdb/node-api/package.json"; then
+    log "installing @duckdb/node-api $want with npm into $NODE_DIR"
+    mkdir -p "$NODE_DIR"
+    cp "$ROOT/tests/archive/package.json" "$NODE_DIR/package.json"
+    (cd "$NODE_DIR" && npm install --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
 }
 
 build_win() {

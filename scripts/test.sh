@@ -7,10 +7,11 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 ensure_deps
+ensure_node_modules
 # A compiler warning fails the test command.
 build_win -DORVALDA_WERROR=ON
 build_tools
-build_native -DORVALDA_WIN_BUILD_DIR="$WIN" -DORVALDA_WERROR=ON
+build_native -DORVALDA_WIN_BUILD_DIR="$WIN" -DORVALDA_NODE_DIR="$NODE_DIR" -DORVALDA_WERROR=ON
 wine_env
 ensure_display
 trap stop_display EXIT

@@ -9,14 +9,15 @@ link that runs against the layers.
 `cmake --graphviz`. Each layered library may link only the ones below it
 (the libraries' optimised "_plain" copies count as the library):
 
-    orvalda_platform, orvalda_replaytable, orvalda_rowformat -> (none of Orvalda's)
-    orvalda_win32, orvalda_memory         -> orvalda_platform
-    orvalda_core                          -> orvalda_platform, orvalda_replaytable, orvalda_rowformat
-    orvalda_ui                            -> orvalda_core, orvalda_win32, orvalda_platform, orvalda_replaytable, orvalda_rowformat
+    orvalda_gzip, orvalda_replaytable, orvalda_rowformat -> (none of Orvalda's)
+    orvalda_platform                      -> orvalda_gzip
+    orvalda_win32, orvalda_memory, orvalda_native -> orvalda_platform, orvalda_gzip
+    orvalda_core                          -> orvalda_platform, orvalda_replaytable, orvalda_rowformat, orvalda_gzip
+    orvalda_ui                            -> orvalda_core, orvalda_win32, and what they link
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
-    orvalda_check                         -> orvalda_rowformat, orvalda_zone
-    orvalda_export                        -> orvalda_rowformat, orvalda_zone, orvalda_check (its line reader)
+    orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_gzip
+    orvalda_export                        -> orvalda_rowformat, orvalda_zone, orvalda_check (its line reader), orvalda_gzip
 
 Tests, benchmarks and tools may link anything and are not checked.
 """
@@ -27,18 +28,21 @@ import subprocess
 import sys
 
 BELOW = {
-    "orvalda_platform": set(),
+    "orvalda_gzip": set(),
+    "orvalda_platform": {"orvalda_gzip"},
     "orvalda_replaytable": set(),
     "orvalda_rowformat": set(),
-    "orvalda_win32": {"orvalda_platform"},
-    "orvalda_memory": {"orvalda_platform"},
-    "orvalda_core": {"orvalda_platform", "orvalda_replaytable", "orvalda_rowformat"},
-    "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_replaytable", "orvalda_rowformat"},
+    "orvalda_win32": {"orvalda_platform", "orvalda_gzip"},
+    "orvalda_memory": {"orvalda_platform", "orvalda_gzip"},
+    "orvalda_native": {"orvalda_platform", "orvalda_gzip"},
+    "orvalda_core": {"orvalda_platform", "orvalda_replaytable", "orvalda_rowformat", "orvalda_gzip"},
+    "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_platform", "orvalda_replaytable", "orvalda_rowformat",
+                   "orvalda_gzip"},
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 BELOW["orvalda_zone"] = set()
-BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone"}
-BELOW["orvalda_export"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_check"}
+BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_gzip"}
+BELOW["orvalda_export"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_check", "orvalda_gzip"}
 
 NODE = re.compile(r'^\s*"(\w+)"\s*\[\s*label\s*=\s*"([^"]+)"')
 EDGE = re.compile(r'^\s*"(\w+)"\s*->\s*"(\w+)"')

@@ -19,6 +19,7 @@
 #include "check/reports.h"
 #include "core/row_format.h"
 #include "check/texts.h"
+#include "tests/unit/gzip_bytes.h"
 #include "tools/feed_parse.h"
 
 namespace orv::check {
@@ -97,6 +98,9 @@ FileReport checked(const std::string& bytes, const CheckOptions& options = {}, s
   FileReport whole = checkBytes(bytes, "test.csv", options);
   const FileReport pieces = checkBytes(bytes, "test.csv", options, block);
   EXPECT_EQ(textReport({whole}, options), textReport({pieces}, options));
+  // Compressed, the same findings, line numbers and all.
+  EXPECT_EQ(textReport({checkBytes(test::gzipped(bytes), "test.csv", options, block)}, options),
+            textReport({whole}, options));
   const std::string json = jsonReport({whole}, options), page = htmlReport({whole}, options);
   EXPECT_TRUE(validUtf8(json)) << json;
   EXPECT_TRUE(validUtf8(page));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "export/program.h"
+#include "tests/unit/gzip_bytes.h"
 
 namespace {
 
@@ -166,19 +167,22 @@ TEST(ExportGolden, EveryFormatWritesTheFilesWorkedOutByHand) {
   }
 }
 
-TEST(ExportGolden, TheSummaryCountsWhatWasLeftOutWithItsLines) {
-  const fs::path input = fs::path(testing::TempDir()) / "orvalda-export-in.csv";
-  std::ofstream(input, std::ios::binary) << kMidnight;
-  const orv::exporter::ExportCommand command = orv::exporter::parseExportArgs(
-      {"--to", "mt5", "--out", (fs::path(testing::TempDir()) / "orvalda-export-summary").string(), input.string()});
-  const orv::exporter::ExportRun run = orv::exporter::runExport(command);
-  EXPECT_EQ(run.totals.rowsIn, 8u);
-  EXPECT_EQ(run.totals.rowsOut, 5u);
-  const std::string summary = orv::exporter::summaryOf(run);
-  for (const char* expected : {"8 rows in, 5 exported, 3 left out", "3 rows  ", "EURUSD.csv\n", "left out, torn: 1\n",
-                               "line 4: 'EUR/USD,20261202 00:00:00.200,1.08152'", "left out, crossed: 1\n",
-                               "left out, unparsable: 1\n", "line 6: "})
-    EXPECT_NE(summary.find(expected), std::string::npos) << expected << " in\n" << summary;
+TEST(ExportGolden, TheSummaryCountsWhatWasLeftOutWithItsLinesAlsoFromACompressedRecording) {
+  for (const bool compressed : {false, true}) {
+    SCOPED_TRACE(compressed ? "compressed" : "plain");
+    const fs::path input = fs::path(testing::TempDir()) / (compressed ? "orvalda-export-in.csv.gz" : "orvalda-export-in.csv");
+    std::ofstream(input, std::ios::binary) << (compressed ? orv::test::gzipped(kMidnight) : std::string(kMidnight));
+    const orv::exporter::ExportCommand command = orv::exporter::parseExportArgs(
+        {"--to", "mt5", "--out", (fs::path(testing::TempDir()) / "orvalda-export-summary").string(), input.string()});
+    const orv::exporter::ExportRun run = orv::exporter::runExport(command);
+    EXPECT_EQ(run.totals.rowsIn, 8u);
+    EXPECT_EQ(run.totals.rowsOut, 5u);
+    const std::string summary = orv::exporter::summaryOf(run);
+    for (const char* expected : {"8 rows in, 5 exported, 3 left out", "3 rows  ", "EURUSD.csv\n", "left out, torn: 1\n",
+                                 "line 4: 'EUR/USD,20261202 00:00:00.200,1.08152'", "left out, crossed: 1\n",
+                                 "left out, unparsable: 1\n", "line 6: "})
+      EXPECT_NE(summary.find(expected), std::string::npos) << expected << " in\n" << summary;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,9 @@ TEST(FilePattern, FillsEveryFieldEveryTimeAndLeavesTheRest) {
   EXPECT_EQ(expandFilePattern("D:\\ticks\\{symbol}\\{symbol}-{date}.csv", "EURUSD", kAt),
             "D:\\ticks\\EURUSD\\EURUSD-20260307.csv");
   EXPECT_EQ(expandFilePattern("{date}-{time}{x}{symbol", "A", kAt), "20260307-090504{x}{symbol");
+  // Folders as engines read them as columns (Hive-style): "=" stays.
+  EXPECT_EQ(expandFilePattern("D:\\ticks\\symbol={symbol}\\date={date}\\ticks.csv", "EURUSD", kAt),
+            "D:\\ticks\\symbol=EURUSD\\date=20260307\\ticks.csv");
   // A symbol as the feeder sent it: forbidden characters go, any length stays.
   EXPECT_EQ(expandFilePattern("t\\{symbol}.csv", "A/B:C*\"<>|?\\\x01", kAt), "t\\A_B_C________.csv");
   const std::string longSymbol(300, 'Q');

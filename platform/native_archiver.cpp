@@ -1,0 +1,161 @@
+#include "platform/native_archiver.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+namespace orv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path pathOf(std::string path) {
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return fs::path(path);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+class NativeNewFile : public gzip::NewFile {
+ public:
+  explicit NativeNewFile(std::FILE* f) : file_(f) {}
+  bool write(const char* data, std::size_t size, std::string& error) override {
+    if (std::fwrite(data, 1, size, file_.get()) == size) return true;
+    error = std::strerror(errno);
+    return false;
+  }
+  bool flushAndClose(std::string& error) override {
+    const bool flushed = std::fflush(file_.get()) == 0;
+    if (!flushed) error = std::strerror(errno);
+    const bool closed = std::fclose(file_.release()) == 0;
+    if (!closed && flushed) error = std::strerror(errno);
+    return flushed && closed;
+  }
+
+ private:
+  FilePtr file_;
+};
+
+class NativeArchiveFiles : public ArchiveFiles {
+ public:
+  bool list(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) override {
+    entries.clear();
+    std::error_code e;
+    fs::directory_iterator it(pathOf(folder), e);
+    if (e) {
+      if (e == std::errc::no_such_file_or_directory) return true;
+      error = e.message();
+      return false;
+    }
+    for (const fs::directory_entry& entry : it)
+      entries.push_back({entry.path().filename().string(), entry.is_directory(e)});
+    return true;
+  }
+  bool exists(const std::string& path) override {
+    std::error_code e;
+    return fs::exists(pathOf(path), e);
+  }
+  bool size(const std::string& path, std::uint64_t& bytes, std::string& error) override {
+    std::error_code e;
+    bytes = fs::file_size(pathOf(path), e);
+    if (e) error = e.message();
+    return !e;
+  }
+  gzip::ReadFn openRead(const std::string& path, std::string& error) override {
+    std::shared_ptr<std::FILE> f(std::fopen(pathOf(path).c_str(), "rb"), FileCloser());
+    if (!f) {
+      error = std::strerror(errno);
+      return nullptr;
+    }
+    return [f](char* out, std::size_t size, std::string& e) -> std::ptrdiff_t {
+      const std::size_t got = std::fread(out, 1, size, f.get());
+      if (got == 0 && std::ferror(f.get())) {
+        e = std::strerror(errno);
+        return -1;
+      }
+      return static_cast<std::ptrdiff_t>(got);
+    };
+  }
+  std::unique_ptr<gzip::NewFile> create(const std::string& path, std::string& error) override {
+    std::FILE* f = std::fopen(pathOf(path).c_str(), "wb");
+    if (f == nullptr) {
+      error = std::strerror(errno);
+      return nullptr;
+    }
+    return std::make_unique<NativeNewFile>(f);
+  }
+  bool replace(const std::string& from, const std::string& to, std::string& error) override {
+    std::error_code e;
+    fs::rename(pathOf(from), pathOf(to), e);
+    if (e) error = e.message();
+    return !e;
+  }
+  bool remove(const std::string& path, std::string& error) override {
+    std::error_code e;
+    if (fs::remove(pathOf(path), e)) return true;
+    error = e ? e.message() : "no such file";
+    return false;
+  }
+};
+
+}  // namespace
+
+ArchiveFiles& nativeArchiveFiles() {
+  static NativeArchiveFiles files;
+  return files;
+}
+
+void NativeArchiver::post(Work work) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+  work_.push_back(std::move(work));
+  changed_.notify_all();
+}
+
+std::vector<ArchiveNote> NativeArchiver::takeNotes() {
+  std::unique_lock<std::mutex> hold(lock_, std::try_to_lock);
+  if (!hold.owns_lock()) return {};
+  return std::exchange(notes_, {});
+}
+
+void NativeArchiver::waitIdle() {
+  std::unique_lock<std::mutex> hold(lock_);
+  changed_.wait(hold, [this] { return work_.empty() && !busy_; });
+}
+
+void NativeArchiver::run() {
+  std::unique_lock<std::mutex> hold(lock_);
+  for (;;) {
+    changed_.wait(hold, [this] { return stop_ || !work_.empty(); });
+    if (work_.empty()) return;
+    Work work = std::move(work_.front());
+    work_.pop_front();
+    busy_ = true;
+    hold.unlock();
+    std::vector<ArchiveNote> notes = work(nativeArchiveFiles());
+    hold.lock();
+    busy_ = false;
+    for (ArchiveNote& note : notes) notes_.push_back(std::move(note));
+    changed_.notify_all();
+  }
+}
+
+NativeArchiver::~NativeArchiver() {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    stop_ = true;
+    changed_.notify_all();
+  }
+  if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace orv
