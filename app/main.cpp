@@ -91,9 +91,7 @@ int replyAndEnd(const orv::CommandLineReply& reply) {
   return reply.exitCode;
 }
 
-// After each message, the errors waiting: a post to show them can fail (a
-// full queue), and then nothing else would.
-void runMessageLoop(orv::ui::MainWindow& mainWindow, orv::Win32Backend& backend) {
+void runMessageLoop(orv::ui::MainWindow& mainWindow) {
   MSG msg;
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
@@ -101,7 +99,6 @@ void runMessageLoop(orv::ui::MainWindow& mainWindow, orv::Win32Backend& backend)
     if (mainWindow.translateKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
-    backend.showQueuedErrors();
   }
 }
 
@@ -145,13 +142,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       mainWindow.create(instance, icon, smallIcon);
       orv::ui::setIcons(mainWindow.hwnd(), icon, smallIcon);
       mainWindow.show(showCommand);
-      runMessageLoop(mainWindow, backend);
+      runMessageLoop(mainWindow);
     }
     appWindow.setHub(nullptr);
   } catch (const std::exception& e) {
     appWindow.setHub(nullptr);
     backend.showError(orv::errorDisplayText(e.what()));
   }
-  backend.showQueuedErrors();  // what the loop had no time left to show
+  backend.showErrorsLeft();  // what the loop had no time left to show
   return 0;
 }

@@ -295,13 +295,30 @@ void retextMessageBox(HWND box, const std::wstring& text) {
 
 }  // namespace
 
+// Posted to the error display's window: show what waits. Any number of them
+// show it once.
+constexpr UINT kShowErrorsMessage = WM_APP + 2;
+// Its timer, for when the post fails (a full queue): a timer needs no room there.
+constexpr UINT_PTR kShowErrorsTimer = 1;
+
 // The box is modal: shown here, inside another program's message, it would
 // hold that program until a person answers. It waits for the message loop,
-// which a posted message wakes; when the post fails (a full queue), the loop
-// finds it all the same after the message it handles (showQueuedErrors).
+// which a message to the error display's own window wakes. The box's owner
+// is the application window.
 void Win32Backend::showError(std::string_view text) {
   switch (errors_.add(text)) {
-    case ErrorQueue::Added::First: PostMessageA(app_, kShowErrorsMessage, 0, 0); break;
+    case ErrorQueue::Added::First: {
+      const auto show = [this](UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (msg == WM_TIMER) KillTimer(errorWindow_.hwnd(), kShowErrorsTimer);
+        if (msg != kShowErrorsMessage && msg != WM_TIMER) return std::nullopt;
+        showErrorsLeft();
+        return 0;
+      };
+      if (errorWindow_.hwnd() == nullptr) errorWindow_.create("OrvaldaErrorDisplay", HWND_MESSAGE, show);
+      if (!PostMessageW(errorWindow_.hwnd(), kShowErrorsMessage, 0, 0))
+        SetTimer(errorWindow_.hwnd(), kShowErrorsTimer, USER_TIMER_MINIMUM, nullptr);
+      break;
+    }
     case ErrorQueue::Added::OnScreen:
       if (HWND box = openErrorBox(app_, toWide(appTitle_))) retextMessageBox(box, toWide(errors_.onScreenText()));
       break;
@@ -309,7 +326,7 @@ void Win32Backend::showError(std::string_view text) {
   }
 }
 
-void Win32Backend::showQueuedErrors() {
+void Win32Backend::showErrorsLeft() {
   while (const std::optional<std::string> text = errors_.open()) {
     {
       ModalScope modal(app_, main_);

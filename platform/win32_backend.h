@@ -9,17 +9,16 @@
 // Where the methods live:
 //  - win32_backend.cpp: the clocks, finding and sending to other windows,
 //    the show* of the controls, the timers, the save dialog, the question
-//    and the error display, the settings, openFile (over win32_file.cpp's
-//    raw file) and the end of the loop;
-//  - win32_notification_area.cpp: the notification icon (add, remove, the
-//    shell's restart), its tooltip and notices;
-//  - win32_notification_icon.cpp: NotificationIcon, the icon's own calls to
-//    the shell.
+//    and the error display (with its hidden window), the settings, openFile
+//    (over win32_file.cpp's raw file), the notification icon's tooltip and
+//    notices (handed to it) and the end of the loop;
+//  - win32_notification_icon.cpp: NotificationIcon, the icon with its own
+//    hidden window: its calls to the shell, the shell's clicks, its menu;
+//  - win32_hidden_window.cpp: HiddenWindow, the windows that only take messages.
 #pragma once
 
 #include "platform/win32.h"
 
-#include <optional>
 #include <vector>
 #include <string>
 #include <utility>
@@ -27,20 +26,16 @@
 #include "platform/backend.h"
 #include "platform/win32_archiver.h"
 #include "platform/error_queue.h"
+#include "platform/win32_hidden_window.h"
 #include "platform/win32_notification_icon.h"
 #include "platform/send_policy.h"
 
 namespace orv {
 
-// Posted to the application window when an error is waiting for the display.
-inline constexpr UINT kShowErrorsMessage = WM_APP + 2;
-// Posted to the application window when the notification area has something to show.
-inline constexpr UINT kNotificationAreaMessage = WM_APP + 20;
-
 class Win32Backend : public Backend {
  public:
   // appTitle: the caption of the error display, the application's name.
-  explicit Win32Backend(std::string appTitle) : appTitle_(std::move(appTitle)) {}
+  explicit Win32Backend(std::string appTitle) : appTitle_(std::move(appTitle)), notificationIcon_(appTitle_) {}
 
   // The application's hidden window: owner of the save dialog and the error display.
   void setAppWindow(HWND window) noexcept { app_ = window; }
@@ -72,23 +67,22 @@ class Win32Backend : public Backend {
   bool runSaveDialog(std::string& fileName, const SaveDialogOptions& options) override;
   // One at a time: asked again while one is open, it answers No without a box.
   bool askYesNo(std::string_view text, std::string_view caption) override;
-  // Queues the error; the application window shows it from the message loop
-  // (kShowErrorsMessage), after the message being handled has been answered.
+  // Queues the error; a hidden window of the backend's own shows it from the
+  // message loop, after the message being handled has been answered, in a
+  // box owned by the application window.
   void showError(std::string_view text) override;
-  // Shows the queued errors, one box at a time, until none is left.
-  void showQueuedErrors();
+  // Shows the errors waiting, one box at a time, until none is left: called
+  // by that window, and at the end of the run, when no loop is left.
+  void showErrorsLeft();
 
-  // The notification area: the icon, owned by the application window, which
-  // gets the icon's clicks (kNotificationIconMessage) and shows what waits for the
-  // notification area when told to (kNotificationAreaMessage: showNotificationArea).
-  // Nothing is shown before setAppWindow.
-  void addNotificationIcon(HWND owner, HICON icon);
-  void removeNotificationIcon();
-  // The shell restarted ("TaskbarCreated"): the icon is added again from the loop.
-  void notificationAreaRestarted();
-  void showNotificationTip(std::string_view text) override;
-  void notify(NoticeKind kind, std::string_view title, std::string_view text) override;
-  void showNotificationArea();
+  // The notification-area icon, added by its user with its handlers; until
+  // then, its tooltip is the application's name. What the logic asks of it
+  // is carried out from the message loop.
+  NotificationIcon& notificationIcon() noexcept { return notificationIcon_; }
+  void showNotificationTip(std::string_view text) override { notificationIcon_.setTip(text); }
+  void notify(NoticeKind kind, std::string_view title, std::string_view text) override {
+    notificationIcon_.showBalloon(kind, title, text);
+  }
 
   std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
@@ -107,18 +101,8 @@ class Win32Backend : public Backend {
   ErrorQueue errors_;
   bool fineTimer_ = false;  // the system timer runs at 1 ms (timeBeginPeriod)
   bool asking_ = false;     // a yes/no question is open
-
-  // What waits for the notification area.
-  struct PendingNotice {
-    NoticeKind kind;
-    std::string title, text;
-  };
-  void postNotificationArea();
+  HiddenWindow errorWindow_;  // takes the message that shows them
   NotificationIcon notificationIcon_;
-  std::optional<std::string> pendingTip_;
-  std::vector<PendingNotice> pendingNotices_;
-  bool iconLost_ = false;
-  bool notificationAreaPosted_ = false;
   Win32Archiver archiver_;
 };
 

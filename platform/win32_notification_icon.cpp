@@ -3,12 +3,21 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/win32_text.h"
 
 namespace orv {
 
 namespace {
+
+// What the shell sends the window about the icon (clicks): wParam the
+// icon's number, lParam the mouse message.
+constexpr UINT kShellMessage = WM_APP + 21;
+// Posted to the window: carry out what waits; show the menu (once the
+// shell's click has been answered).
+constexpr UINT kCarryOutMessage = WM_APP + 20;
+constexpr UINT kShowMenuMessage = WM_APP + 22;
 
 // Copies as much of text as the field holds, ending with a NUL.
 template <std::size_t N>
@@ -29,17 +38,25 @@ NOTIFYICONDATAW iconData(HWND owner, UINT flags) {
 
 }  // namespace
 
-bool NotificationIcon::add(HWND owner, HICON icon) {
+NotificationIcon::NotificationIcon(std::string_view tip)
+    : tip_(toWide(tip)), carryOutPost_(kCarryOutMessage), menuPost_(kShowMenuMessage) {}
+
+bool NotificationIcon::add(HICON icon, Handlers handlers) {
   remove();
-  owner_ = owner;
   icon_ = icon;
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  if (!window_.create(kNotificationIconWindowClass, nullptr,
+                      [this](UINT msg, WPARAM wParam, LPARAM lParam) { return handle(msg, wParam, lParam); }))
+    return false;
+  handlers_ = std::move(handlers);
+  if (std::optional<std::string> tip = std::exchange(pendingTip_, std::nullopt)) tip_ = toWide(*tip);
   return addAgain();
 }
 
 bool NotificationIcon::addAgain() {
-  if (owner_ == nullptr) return false;
-  NOTIFYICONDATAW d = iconData(owner_, NIF_MESSAGE | NIF_ICON | NIF_TIP);
-  d.uCallbackMessage = kNotificationIconMessage;
+  if (window_.hwnd() == nullptr) return false;
+  NOTIFYICONDATAW d = iconData(window_.hwnd(), NIF_MESSAGE | NIF_ICON | NIF_TIP);
+  d.uCallbackMessage = kShellMessage;
   d.hIcon = icon_;
   copyInto(d.szTip, tip_);
   // An icon the shell still has (the message came without a restart) is
@@ -48,28 +65,99 @@ bool NotificationIcon::addAgain() {
   return added_;
 }
 
+void NotificationIcon::remove() {
+  if (added_) {
+    NOTIFYICONDATAW d = iconData(window_.hwnd(), 0);
+    Shell_NotifyIconW(NIM_DELETE, &d);
+    added_ = false;
+  }
+  handlers_ = Handlers();
+  window_.destroy();
+}
+
 void NotificationIcon::setTip(std::string_view text) {
-  tip_ = toWide(text);
-  if (!added_) return;
-  NOTIFYICONDATAW d = iconData(owner_, NIF_TIP);
-  copyInto(d.szTip, tip_);
-  Shell_NotifyIconW(NIM_MODIFY, &d);
+  pendingTip_ = std::string(text);
+  carryOutPost_.post(window_.hwnd());
 }
 
 void NotificationIcon::showBalloon(NoticeKind kind, std::string_view title, std::string_view text) {
-  if (!added_) return;
-  NOTIFYICONDATAW d = iconData(owner_, NIF_INFO);
-  copyInto(d.szInfoTitle, toWide(title));
-  copyInto(d.szInfo, toWide(text));
-  d.dwInfoFlags = kind == NoticeKind::Warning ? NIIF_WARNING : NIIF_INFO;
-  Shell_NotifyIconW(NIM_MODIFY, &d);
+  pendingBalloons_.push_back(Balloon{kind, std::string(title), std::string(text)});
+  carryOutPost_.post(window_.hwnd());
 }
 
-void NotificationIcon::remove() {
-  if (!added_) return;
-  NOTIFYICONDATAW d = iconData(owner_, 0);
-  Shell_NotifyIconW(NIM_DELETE, &d);
-  added_ = false;
+// While a call waits for the shell, messages sent to this thread are handled
+// and may ask for more: each piece is taken out before its call, and a new
+// request posts the message again.
+void NotificationIcon::carryOut() {
+  if (std::exchange(lost_, false)) addAgain();
+  if (std::optional<std::string> tip = std::exchange(pendingTip_, std::nullopt)) {
+    tip_ = toWide(*tip);
+    if (added_) {
+      NOTIFYICONDATAW d = iconData(window_.hwnd(), NIF_TIP);
+      copyInto(d.szTip, tip_);
+      Shell_NotifyIconW(NIM_MODIFY, &d);
+    }
+  }
+  for (const Balloon& balloon : std::exchange(pendingBalloons_, {})) {
+    if (!added_) continue;
+    NOTIFYICONDATAW d = iconData(window_.hwnd(), NIF_INFO);
+    copyInto(d.szInfoTitle, toWide(balloon.title));
+    copyInto(d.szInfo, toWide(balloon.text));
+    d.dwInfoFlags = balloon.kind == NoticeKind::Warning ? NIIF_WARNING : NIIF_INFO;
+    Shell_NotifyIconW(NIM_MODIFY, &d);
+  }
+}
+
+std::optional<LRESULT> NotificationIcon::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (carryOutPost_.take(msg)) {
+    carryOut();
+    return 0;
+  }
+  if (menuPost_.take(msg)) {
+    showMenu();
+    return 0;
+  }
+  switch (msg) {
+    case kShellMessage:
+      if (wParam != kNotificationIconId) return 0;
+      if (LOWORD(lParam) == WM_LBUTTONDBLCLK && handlers_.doubleClicked) handlers_.doubleClicked();
+      if (LOWORD(lParam) == WM_RBUTTONUP || LOWORD(lParam) == WM_CONTEXTMENU) menuPost_.post(window_.hwnd());
+      return 0;
+    case WM_COMMAND:
+      if (lParam != 0 || HIWORD(wParam) != 0) return std::nullopt;  // not a menu's
+      if (handlers_.chosen) handlers_.chosen(LOWORD(wParam));
+      return 0;
+    case WM_CLOSE:
+      return 0;  // a close request to every top-level window ("taskkill") is the other windows' to answer
+    default:
+      if (msg != 0 && msg == taskbarCreated_) {
+        // The shell restarted and lost the icon: it is added again from the loop.
+        lost_ = true;
+        carryOutPost_.post(window_.hwnd());
+        return 0;
+      }
+      return std::nullopt;
+  }
+}
+
+void NotificationIcon::showMenu() {
+  if (!handlers_.menu) return;
+  const std::vector<MenuLine> lines = handlers_.menu();
+  if (lines.empty()) return;
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return;
+  for (const MenuLine& line : lines)
+    AppendMenuW(menu, MF_STRING | (line.enabled ? MF_ENABLED : MF_GRAYED), line.id, toWide(line.text).c_str());
+  SetMenuDefaultItem(menu, lines.front().id, FALSE);
+  POINT at = {};
+  GetCursorPos(&at);
+  // The menu closes when the user clicks elsewhere only if its owner is in
+  // the foreground; the message after it lets the menu end properly.
+  const HWND owner = window_.hwnd();
+  SetForegroundWindow(owner);
+  TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);  // the choice comes as WM_COMMAND
+  PostMessageW(owner, WM_NULL, 0, 0);
+  DestroyMenu(menu);
 }
 
 }  // namespace orv

@@ -29,9 +29,6 @@ void ApplicationWindow::create(HINSTANCE instance, HICON icon, HICON smallIcon) 
 LRESULT ApplicationWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (notificationArea_.handle(msg, wParam, lParam)) return 0;
   switch (msg) {
-    case kShowErrorsMessage:
-      backend_.showQueuedErrors();
-      return 0;
     case WM_CLOSE:
       if (hub_ != nullptr) runGuarded(backend_, [this] { hub_->close(); });
       return 0;

@@ -1,9 +1,9 @@
 // The application's own top-level window "TApplication": zero size and never
-// shown. It carries the title and the icon, owns the save dialog, the error
-// display and the notification-area icon, and shows queued errors from the
-// message loop. A close request sent to it (as "taskkill" sends one to every
-// top-level window of a process) is the program's close question; it is
-// destroyed only when the program ends.
+// shown. It carries the title and the icon, owns the save dialog and the
+// error display's boxes, adds the notification-area icon (which has a window
+// of its own) and gets the end of a checker run. A close request sent to it
+// (as "taskkill" sends one to every top-level window of a process) is the
+// program's close question; it is destroyed only when the program ends.
 #pragma once
 
 #include "platform/win32.h"

@@ -17,11 +17,9 @@ namespace orv::ui {
 
 namespace {
 
-// Posted to the owner: show the menu (from the loop, once the shell's click
-// has been answered); a checker run has ended (wParam: its number, lParam:
-// nonzero when it was given up on). Any program may post the same numbers:
-// only what this posted is taken.
-constexpr UINT kShowMenuMessage = WM_APP + 22;
+// Posted to the owner: a checker run has ended (wParam: its number, lParam:
+// nonzero when it was given up on). Any program may post the same number:
+// only a run this started is taken.
 constexpr UINT kCheckEndedMessage = WM_APP + 23;
 
 // How long a checker run is waited for before it is told as unfinished.
@@ -118,11 +116,17 @@ void CALLBACK onCheckEnded(void* param, BOOLEAN timedOut) {
 
 void NotificationArea::create(HWND owner, HICON icon) {
   owner_ = owner;
-  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
-  backend_.addNotificationIcon(owner, icon);
+  NotificationIcon::Handlers handlers;
+  handlers.doubleClicked = [this] { runGuarded(backend_, [this] { run(NotificationCommand::ShowWindow); }); };
+  handlers.menu = [this] { return menuLines(); };
+  handlers.chosen = [this](UINT id) {
+    if (const std::optional<NotificationCommand> command = notificationCommandOf(id))
+      runGuarded(backend_, [this, command] { run(*command); });
+  };
+  backend_.notificationIcon().add(icon, std::move(handlers));
 }
 
-void NotificationArea::remove() { backend_.removeNotificationIcon(); }
+void NotificationArea::remove() { backend_.notificationIcon().remove(); }
 
 NotificationArea::~NotificationArea() {
   remove();
@@ -133,64 +137,28 @@ NotificationArea::~NotificationArea() {
 }
 
 bool NotificationArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case kNotificationAreaMessage:
-      backend_.showNotificationArea();
-      return true;
-    case kNotificationIconMessage:
-      if (wParam == kNotificationIconId) clicked(LOWORD(lParam));
-      return true;
-    case kShowMenuMessage:
-      if (std::exchange(menuPosted_, false)) runGuarded(backend_, [this] { showMenu(); });
-      return true;
-    case kCheckEndedMessage:
-      runGuarded(backend_, [this, wParam, lParam] { checkEnded(wParam, lParam != 0); });
-      return true;
-    case WM_COMMAND:
-      if (lParam != 0 || HIWORD(wParam) != 0) return false;  // not a menu's
-      if (const std::optional<NotificationCommand> command = notificationCommandOf(LOWORD(wParam))) {
-        runGuarded(backend_, [this, command] { run(*command); });
-        return true;
-      }
-      return false;
-    default:
-      if (msg != 0 && msg == taskbarCreated_) {
-        backend_.notificationAreaRestarted();
-        return true;
-      }
-      return false;
-  }
+  if (msg != kCheckEndedMessage) return false;
+  runGuarded(backend_, [this, wParam, lParam] { checkEnded(wParam, lParam != 0); });
+  return true;
 }
 
-void NotificationArea::clicked(UINT mouseMessage) {
-  if (mouseMessage == WM_LBUTTONDBLCLK) runGuarded(backend_, [this] { run(NotificationCommand::ShowWindow); });
-  if ((mouseMessage == WM_RBUTTONUP || mouseMessage == WM_CONTEXTMENU) && !menuPosted_)
-    menuPosted_ = PostMessageW(owner_, kShowMenuMessage, 0, 0) != FALSE;
+std::vector<NotificationMenuItem> NotificationArea::menuItems() const {
+  if (hub_ == nullptr) return {};
+  return hub_->notificationMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
 }
 
-void NotificationArea::showMenu() {
-  if (hub_ == nullptr) return;
-  const std::vector<NotificationMenuItem> items = hub_->notificationMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
-  HMENU menu = CreatePopupMenu();
-  if (menu == nullptr) throwLastError("Cannot make the menu");
-  for (const NotificationMenuItem& item : items)
-    AppendMenuW(menu, MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED), notificationMenuId(item.command),
-                toWide(item.text).c_str());
-  if (!items.empty()) SetMenuDefaultItem(menu, notificationMenuId(items.front().command), FALSE);
-  POINT at = {};
-  GetCursorPos(&at);
-  // The menu closes when the user clicks elsewhere only if its owner is in
-  // the foreground; the message after it lets the menu end properly.
-  SetForegroundWindow(owner_);
-  TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, owner_, nullptr);  // the choice comes as WM_COMMAND
-  PostMessageW(owner_, WM_NULL, 0, 0);
-  DestroyMenu(menu);
+std::vector<NotificationIcon::MenuLine> NotificationArea::menuLines() {
+  std::vector<NotificationIcon::MenuLine> lines;
+  runGuarded(backend_, [this, &lines] {
+    for (const NotificationMenuItem& item : menuItems())
+      lines.push_back(NotificationIcon::MenuLine{notificationMenuId(item.command), item.text, item.enabled});
+  });
+  return lines;
 }
 
 // A choice is carried out only while the logic's menu offers it.
 void NotificationArea::run(NotificationCommand command) {
-  if (hub_ == nullptr) return;
-  const std::vector<NotificationMenuItem> items = hub_->notificationMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
+  const std::vector<NotificationMenuItem> items = menuItems();
   const auto item = std::find_if(items.begin(), items.end(), [command](const NotificationMenuItem& i) { return i.command == command; });
   if (item == items.end() || !item->enabled) return;
   switch (command) {

@@ -1,8 +1,9 @@
-// The notification-area icon's window side, for its owner, the hidden
-// application window: the icon added when the owner is made and removed when
-// it goes; a double click and the menu; the shell's restart; the checker's
-// run. What the icon says, which items the menu has and what each opens is
-// the logic's decision (FeedHub); this only carries a choice out.
+// The glue of the notification-area icon: the icon (the backend's, with its
+// own window) added when the application window is made and removed when it
+// goes; what a double click and a menu choice do; the checker's run, whose
+// end comes to the application window. What the icon says, which items the
+// menu has and what each opens is the logic's decision (FeedHub); this only
+// carries a choice out.
 #pragma once
 
 #include "platform/win32.h"
@@ -10,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/feed_hub.h"
 #include "core/notification_menu.h"
@@ -24,7 +26,7 @@ class NotificationArea {
   NotificationArea(const NotificationArea&) = delete;
   NotificationArea& operator=(const NotificationArea&) = delete;
 
-  // Adds the icon, owned by owner.
+  // Adds the icon; owner (the application window) gets the checker's end.
   void create(HWND owner, HICON icon);
   void remove();
   // Where menu choices go; nullptr: nowhere (the icon stays).
@@ -44,8 +46,8 @@ class NotificationArea {
   };
 
  private:
-  void clicked(UINT mouseMessage);
-  void showMenu();
+  std::vector<NotificationMenuItem> menuItems() const;
+  std::vector<NotificationIcon::MenuLine> menuLines();
   void run(NotificationCommand command);
   void startCheck(const std::string& recording);
   void startExport(const std::string& recording);
@@ -54,8 +56,6 @@ class NotificationArea {
   Win32Backend& backend_;
   HWND owner_ = nullptr;
   FeedHub* hub_ = nullptr;
-  UINT taskbarCreated_ = 0;  // the shell's message after it (re)started
-  bool menuPosted_ = false;  // kShowMenuMessage is on its way
   std::map<WPARAM, std::unique_ptr<CheckRun>> checks_;
   WPARAM lastCheckNumber_ = 0;
 };

@@ -37,6 +37,7 @@
 #include "core/protocol.h"
 #include "platform/win32.h"
 #include "core/window_model.h"
+#include "platform/win32_notification_icon.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -830,6 +831,8 @@ struct Orvalda {
   Process process;
   HWND main = nullptr;  // the feeder's target
   HWND app = nullptr;   // the application's window, never shown; owns the dialogs
+  // The notification icon's window, never shown; owns the icon and its menu.
+  HWND iconWindow() const { return findTopWindow(process.pid(), orv::kNotificationIconWindowClass, nullptr); }
 
   // Started with these command-line arguments, its main window shown.
   static Orvalda start(const std::string& args = "", const std::string& exe = orvaldaPath()) {

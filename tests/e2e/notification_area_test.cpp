@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "core/notification_menu.h"
-#include "platform/win32_notification_icon.h"
 #include "tests/e2e/e2e.h"
 
 namespace {
@@ -127,7 +126,7 @@ bool minimize(const Orvalda& o) {
 bool restored(const Orvalda& o) { return waitUntil([&] { return IsIconic(o.main) == FALSE; }, 5000); }
 
 void menuCommand(const Orvalda& o, orv::NotificationCommand command) {
-  E2E_CHECK(PostMessageA(o.app, WM_COMMAND, orv::notificationMenuId(command), 0));
+  E2E_CHECK(PostMessageA(o.iconWindow(), WM_COMMAND, orv::notificationMenuId(command), 0));
 }
 
 }  // namespace
@@ -155,11 +154,11 @@ E2E_TEST(the_icon_shows_the_window_asks_the_close_question_and_outlives_a_shell_
   // The shell restarted and lost the icon; its "TaskbarCreated" brings it back.
   NOTIFYICONDATAW lost = {};
   lost.cbSize = sizeof(lost);
-  lost.hWnd = o.app;
+  lost.hWnd = o.iconWindow();
   lost.uID = orv::kNotificationIconId;
   E2E_CHECK(Shell_NotifyIconW(NIM_DELETE, &lost));
   E2E_CHECK(iconGone(icon));
-  E2E_CHECK(PostMessageW(o.app, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0));
+  E2E_CHECK(PostMessageW(lost.hWnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0));
   icon = newIcon(before);
   E2E_REQUIRE(icon != nullptr);
 

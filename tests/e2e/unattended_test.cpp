@@ -171,10 +171,12 @@ E2E_TEST(stray_messages_of_the_application_range_leave_the_recording_going) {
   std::string rows;
   std::vector<ProbeEntry> unseen;
   std::mt19937_64 random(20);
+  const HWND icon = o.iconWindow();
+  E2E_REQUIRE(icon != nullptr);
   for (std::uint32_t round = 0; round < 8; ++round) {
     sendTicks(o, 108150 + round, 1, rows, unseen);
     for (UINT msg = WM_APP; msg < WM_APP + 64; ++msg)
-      for (HWND window : {o.main, o.app})
+      for (HWND window : {o.main, o.app, icon})
         E2E_CHECK(PostMessageA(window, msg, static_cast<WPARAM>(random()), static_cast<LPARAM>(random())));
   }
   E2E_CHECK(o.caughtUp());
