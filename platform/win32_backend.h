@@ -10,8 +10,8 @@
 //  - win32_backend.cpp: the clocks, finding and sending to other windows,
 //    the show* of the controls, the timers, the save dialog, the question
 //    and the error display (with its hidden window), the settings, openFile
-//    (over win32_file.cpp's raw file), the notification icon's tooltip and
-//    notices (handed to it) and the end of the loop;
+//    (over win32_file.cpp's raw file) and the end of the loop;
+//  - this header: the tooltip and notices, handed to the notification icon;
 //  - win32_notification_icon.cpp: NotificationIcon, the icon with its own
 //    hidden window: its calls to the shell, the shell's clicks, its menu;
 //  - win32_hidden_window.cpp: HiddenWindow, the windows that only take messages.
