@@ -21,10 +21,9 @@ named after the arrow:
     tools      feeder and tester probe              -> core/protocol.h, core/option_reader.h, core/row_format.h,
                                                        platform/win32_text.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
-    check      orvalda-check                        -> zone, gzip, and core/option_reader.h, core/row_format.h,
-                                                       platform/win32_text.h only
-    export     orvalda-export                       -> zone, check, gzip, and core/option_reader.h, core/row_format.h,
-                                                       platform/win32_text.h only
+    check      orvalda-check                        -> zone, gzip, and core/option_reader.h, core/row_format.h only
+    export     orvalda-export                       -> zone, check, gzip, and core/option_reader.h, core/row_format.h only
+                                                       (both also platform/win32_text.h)
 
 tests/, bench/ and data/ may include anything and are not read.
 

@@ -11,15 +11,13 @@ link that runs against the layers.
 
     orvalda_gzip, orvalda_replaytable, orvalda_rowformat, orvalda_wintext -> (none of Orvalda's)
     orvalda_platform                      -> orvalda_gzip
-    orvalda_win32                         -> orvalda_platform, orvalda_wintext, orvalda_gzip
-    orvalda_memory, orvalda_native        -> orvalda_platform, orvalda_gzip
+    orvalda_win32, orvalda_memory, orvalda_native -> orvalda_platform, orvalda_gzip (orvalda_win32 also orvalda_wintext)
     orvalda_core                          -> orvalda_platform, orvalda_replaytable, orvalda_rowformat, orvalda_gzip
     orvalda_ui                            -> orvalda_core, orvalda_win32, and what they link
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
     orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_wintext, orvalda_gzip
-    orvalda_export                        -> orvalda_rowformat, orvalda_zone, orvalda_check (its line reader
-                                             and file names), orvalda_gzip
+    orvalda_export                        -> orvalda_rowformat, orvalda_zone, orvalda_check (its line reader), orvalda_gzip
 
 Tests, benchmarks and tools may link anything and are not checked.
 """
