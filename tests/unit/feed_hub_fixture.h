@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "core/feed_hub.h"
 #include "core/protocol.h"
