@@ -19,10 +19,8 @@
 
 #include <sched.h>
 
-#include "core/feed_hub.h"
-#include "core/protocol.h"
+#include "bench/tick_feed.h"
 #include "gzip/day_compression.h"
-#include "platform/memory_backend.h"
 #include "platform/native_archiver.h"
 
 namespace {
@@ -52,29 +50,12 @@ std::string dayOfRows() {
 
 // ns per tick through FeedHub, recording, over `ticks` ticks.
 double tickPathNs(int ticks) {
-  orv::MemoryBackend backend;
-  backend.keepLog = false;
   orv::StartOptions options;
   options.recordPattern = "C:\\ticks\\{symbol}-{date}.csv";
   options.daily = options.compress = true;
-  orv::FeedHub hub(backend, options);
-  auto send = [&hub](std::uint32_t msg, std::uint32_t wParam, std::uint32_t lParam) {
-    orv::Message m;
-    m.msg = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    hub.handleFeedMessage(m);
-  };
-  send(orv::WM_SYMBOL_HEAD, orv::packLetters('E', 'U'), orv::packLetters('R', 'U'));
-  send(orv::WM_SYMBOL_TAIL, orv::packLetters('S', 'D'), 5);
-  std::uint32_t bid = 108150;
+  orv::bench::TickFeed feed(options);
   const auto start = Clock::now();
-  for (int i = 0; i < ticks; ++i) {
-    send(orv::WM_TICK, bid + 16, bid);
-    bid += 7;
-    if ((i & 0xFFFF) == 0)
-      for (auto& [path, file] : backend.disk) file->data.clear();
-  }
+  for (int i = 0; i < ticks; ++i) feed.tick();
   return secondsSince(start) * 1e9 / ticks;
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 #include "core/option_reader.h"
 
@@ -32,12 +33,6 @@ const char* const kCheckUsage =
     "dialog asks), it shows the page in the browser.\n";
 
 namespace {
-
-constexpr const char* kValueOptions[] = {"--html", "--gap", "--session", "--utc-offset"};
-
-bool takesValue(std::string_view arg) {
-  return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg) != std::end(kValueOptions);
-}
 
 template <typename T>
 bool readNumber(std::string_view text, T& out) {
@@ -124,23 +119,10 @@ bool parseUtcOffset(std::string_view text, std::int64_t& ms) {
 
 CheckCommand parseCheckArgs(const std::vector<std::string>& args) {
   CheckCommand c;
-  // Files are the arguments that are neither options nor their values; "--"
-  // ends the options, "-" is standard input.
-  std::vector<std::string> options;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a == "-" || (a.empty() || (a[0] != '-' && a != "/?"))) {
-      c.files.push_back(a);
-    } else if (a == "--") {
-      optionsEnded = true;
-    } else {
-      options.push_back(a);
-      if (takesValue(a) && i + 1 < args.size()) options.push_back(args[++i]);
-    }
-  }
-  c.anyOption = !options.empty();
-  const ReadOptions read = readOptions(options, {"--html", "--gap", "--session", "--utc-offset"}, {"--json", "--text"});
+  ReadCommand command = readOptionsAndFiles(args, {"--html", "--gap", "--session", "--utc-offset"}, {"--json", "--text"});
+  c.files = std::move(command.files);
+  c.anyOption = command.anyOption;
+  const ReadOptions& read = command.read;
   c.help = read.help;
   c.error = read.error;
   if (c.help || !c.error.empty()) return c;

@@ -9,7 +9,8 @@
 
 #ifdef _WIN32
 #include <process.h>
-#include <windows.h>
+
+#include "platform/win32_text.h"
 #else
 #include <unistd.h>
 #endif
@@ -17,17 +18,6 @@
 namespace orv::check {
 
 namespace {
-
-std::filesystem::path pathOf(const std::string& utf8) {
-#ifdef _WIN32
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return std::filesystem::path(w);
-#else
-  return std::filesystem::path(utf8);
-#endif
-}
 
 int processId() {
 #ifdef _WIN32
@@ -38,6 +28,22 @@ int processId() {
 }
 
 }  // namespace
+
+std::filesystem::path pathOf(const std::string& utf8) {
+#ifdef _WIN32
+  return std::filesystem::path(toWide(utf8));
+#else
+  return std::filesystem::path(utf8);
+#endif
+}
+
+std::string utf8Of(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return toUtf8(path.native());
+#else
+  return path.string();
+#endif
+}
 
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code error;
@@ -61,13 +67,7 @@ bool startsWithPage(const std::string& path) {
 
 std::FILE* openFile(const std::string& path, const char* mode) {
 #ifdef _WIN32
-  const auto wide = [](const std::string& s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-  };
-  return _wfopen(wide(path).c_str(), wide(mode).c_str());
+  return _wfopen(toWide(path).c_str(), toWide(mode).c_str());
 #else
   return std::fopen(path.c_str(), mode);
 #endif

@@ -2,10 +2,15 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace orv::check {
+
+// A UTF-8 name as the system's own form of path, and back.
+std::filesystem::path pathOf(const std::string& utf8);
+std::string utf8Of(const std::filesystem::path& path);
 
 std::FILE* openFile(const std::string& path, const char* mode);
 // Writes text to a file, replacing it: to a temporary name beside it, then

@@ -14,27 +14,15 @@
 #include "check/files.h"
 #include "check/program.h"
 #include "check/reports.h"
+#include "check/windows_start.h"
+#include "platform/win32_text.h"
 
 namespace orv::check {
 
 namespace {
 
-std::string narrow(const std::wstring& w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-std::wstring widen(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
 void showError(const std::string& text) {
-  MessageBoxW(nullptr, widen(text).c_str(), L"Check a recording", MB_OK | MB_ICONERROR);
+  MessageBoxW(nullptr, toWide(text).c_str(), L"Check a recording", MB_OK | MB_ICONERROR);
 }
 
 // The recordings to check, chosen in the open-file dialog; none when cancelled.
@@ -57,9 +45,9 @@ std::vector<std::string> askForFiles() {
   const std::wstring first(buffer.data());
   const wchar_t* p = buffer.data() + first.size() + 1;
   if (*p == L'\0') {
-    files.push_back(narrow(first));
+    files.push_back(toUtf8(first));
   } else {
-    for (; *p != L'\0'; p += std::wcslen(p) + 1) files.push_back(narrow(first + L"\\" + p));
+    for (; *p != L'\0'; p += std::wcslen(p) + 1) files.push_back(toUtf8(first + L"\\" + p));
   }
   return files;
 }
@@ -77,16 +65,12 @@ std::string reportPath(const std::vector<std::string>& files) {
   char stamp[64];
   std::snprintf(stamp, sizeof stamp, "-%04u%02u%02u-%02u%02u%02u-%lu.html", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
                 t.wSecond, static_cast<unsigned long>(GetCurrentProcessId()));
-  return (n > 0 && n <= MAX_PATH ? narrow(dir) : std::string(".\\")) + "orvalda-check-" + name + stamp;
+  return (n > 0 && n <= MAX_PATH ? toUtf8(dir) : std::string(".\\")) + "orvalda-check-" + name + stamp;
 }
 
 // Shows the page for the files (asked for when none are given) in the browser.
 int reportInBrowser(CheckCommand command) {
-  // Started from Explorer (a dropped file, the Start menu), the console window is ours alone: out of sight.
-  DWORD processes[2];
-  if (GetConsoleProcessList(processes, 2) == 1) {
-    if (HWND console = GetConsoleWindow(); console != nullptr) ShowWindow(console, SW_HIDE);
-  }
+  hideOwnConsole();
   if (command.files.empty()) command.files = askForFiles();
   if (command.files.empty()) return 0;
 
@@ -103,7 +87,7 @@ int reportInBrowser(CheckCommand command) {
   std::printf("report: %s\n", path.c_str());
   std::fflush(stdout);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  const auto opened = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", widen(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  const auto opened = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", toWide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   if (opened <= 32) showError("The report was written to " + path + ", but no browser could be started to show it.");
   return exitCodeOf(reports);
 }
@@ -111,10 +95,7 @@ int reportInBrowser(CheckCommand command) {
 }  // namespace
 
 int windowsMain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(narrow(argv[i]));
-  DWORD mode = 0;
-  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) SetConsoleOutputCP(CP_UTF8);
+  const std::vector<std::string> args = startArguments(argc, argv);
   const CheckCommand command = parseCheckArgs(args);
   if (command.anyOption || !command.error.empty()) return runCheckCommandLine(args, stdout, stderr);
   return reportInBrowser(command);

@@ -116,4 +116,36 @@ inline ReadOptions readOptions(const std::vector<std::string>& args, std::initia
   return result;
 }
 
+// A command line of options and files. The files are the arguments that are
+// neither options nor their values: "--" ends the options, "-" is standard
+// input. The options are read as readOptions reads them.
+struct ReadCommand {
+  ReadOptions read;
+  std::vector<std::string> files;
+  bool anyOption = false;  // something that looks like an option was given
+};
+
+inline ReadCommand readOptionsAndFiles(const std::vector<std::string>& args,
+                                       std::initializer_list<const char*> valueOptions,
+                                       std::initializer_list<const char*> flags) {
+  ReadCommand result;
+  std::vector<std::string> options;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a == "-" || a.empty() || (a[0] != '-' && a != "/?")) {
+      result.files.push_back(a);
+    } else if (a == "--") {
+      optionsEnded = true;
+    } else {
+      options.push_back(a);
+      if (i + 1 < args.size() && std::find(valueOptions.begin(), valueOptions.end(), a) != valueOptions.end())
+        options.push_back(args[++i]);
+    }
+  }
+  result.anyOption = !options.empty();
+  result.read = readOptions(options, valueOptions, flags);
+  return result;
+}
+
 }  // namespace orv

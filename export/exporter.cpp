@@ -13,7 +13,6 @@
 #include "check/files.h"
 #include "core/option_reader.h"
 #include "export/out_file.h"
-#include "export/paths.h"
 #include "export/row_source.h"
 #include "export/zip_file.h"
 
@@ -193,7 +192,7 @@ struct Tick {
   const Clock& clock;
 };
 
-std::string join(const std::string& dir, const std::string& name) { return utf8Of(pathOf(dir) / pathOf(name)); }
+std::string join(const std::string& dir, const std::string& name) { return check::utf8Of(check::pathOf(dir) / check::pathOf(name)); }
 
 // Where a symbol's files go, and the inputs they may never replace.
 struct Place {
@@ -354,7 +353,7 @@ class LeanWriter final : public SymbolWriter {
     folder_ = join(place.dir, "forex/oanda/tick/" + lower_);
     inputs_ = &place.inputs;
     std::error_code made;
-    std::filesystem::create_directories(pathOf(folder_), made);
+    std::filesystem::create_directories(check::pathOf(folder_), made);
     if (made) error = "cannot make the folder " + folder_ + ": " + made.message();
     return !made;
   }
@@ -693,7 +692,7 @@ struct Exporter::Impl {
     if (found == symbols.end()) {
       if (!madeDir) {
         std::error_code made;
-        std::filesystem::create_directories(pathOf(settings.outDir), made);
+        std::filesystem::create_directories(check::pathOf(settings.outDir), made);
         if (made) {
           error = "cannot make the folder " + settings.outDir + ": " + made.message();
           return nullptr;

@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "check/files.h"
-#include "export/paths.h"
 
 namespace orv::exporter {
 
@@ -61,14 +60,14 @@ bool OutFile::close(std::string& error) {
   file_ = nullptr;
   if (!failed_) {
     std::error_code renamed;
-    std::filesystem::rename(pathOf(partName(path_)), pathOf(path_), renamed);
+    std::filesystem::rename(check::pathOf(partName(path_)), check::pathOf(path_), renamed);
     if (!renamed) return true;
     error = "cannot put " + path_ + " in place: " + renamed.message();
   } else {
     error = "cannot write " + path_ + ": " + std::strerror(failedErrno_);
   }
   std::error_code ignored;
-  std::filesystem::remove(pathOf(partName(path_)), ignored);
+  std::filesystem::remove(check::pathOf(partName(path_)), ignored);
   return false;
 }
 
@@ -77,7 +76,7 @@ void OutFile::abandon() noexcept {
   std::fclose(file_);
   file_ = nullptr;
   std::error_code ignored;
-  std::filesystem::remove(pathOf(partName(path_)), ignored);
+  std::filesystem::remove(check::pathOf(partName(path_)), ignored);
 }
 
 }  // namespace orv::exporter

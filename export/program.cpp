@@ -5,10 +5,10 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "check/files.h"
 #include "core/option_reader.h"
-#include "export/paths.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -47,36 +47,19 @@ const char* const kExportUsage =
 
 namespace {
 
-constexpr const char* kValueOptions[] = {"--to", "--from", "--tz", "--out", "--tf", "--template", "--header"};
-
-bool takesValue(std::string_view arg) {
-  return std::find(std::begin(kValueOptions), std::end(kValueOptions), arg) != std::end(kValueOptions);
-}
-
 std::string defaultOutDir(const std::string& first, const std::string& format) {
   if (first == "-") return "stdin-" + format;
-  const std::filesystem::path path = pathOf(first);
-  return utf8Of(path.parent_path() / pathOf(utf8Of(path.stem()) + "-" + format));
+  const std::filesystem::path path = check::pathOf(first);
+  return check::utf8Of(path.parent_path() / check::pathOf(check::utf8Of(path.stem()) + "-" + format));
 }
 
 }  // namespace
 
 ExportCommand parseExportArgs(const std::vector<std::string>& args) {
   ExportCommand c;
-  std::vector<std::string> options;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a == "-" || a.empty() || (a[0] != '-' && a != "/?")) {
-      c.files.push_back(a);
-    } else if (a == "--") {
-      optionsEnded = true;
-    } else {
-      options.push_back(a);
-      if (takesValue(a) && i + 1 < args.size()) options.push_back(args[++i]);
-    }
-  }
-  const ReadOptions read = readOptions(options, {"--to", "--from", "--tz", "--out", "--tf", "--template", "--header"}, {});
+  ReadCommand command = readOptionsAndFiles(args, {"--to", "--from", "--tz", "--out", "--tf", "--template", "--header"}, {});
+  c.files = std::move(command.files);
+  const ReadOptions& read = command.read;
   c.help = read.help;
   c.error = read.error;
   if (c.help || !c.error.empty()) return c;

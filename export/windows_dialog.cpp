@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "check/files.h"
+#include "check/windows_start.h"
 #include "export/export_form.h"
-#include "export/paths.h"
 #include "export/program.h"
+#include "platform/win32_text.h"
 
 namespace orv::exporter {
 
@@ -26,24 +28,10 @@ namespace {
 
 constexpr UINT kProgress = WM_APP + 1, kDone = WM_APP + 2;
 
-std::string narrow(const std::wstring& w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-std::wstring widen(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
 // Line ends as an edit control shows them.
 std::wstring windowsLines(const std::string& text) {
   std::wstring w;
-  for (wchar_t c : widen(text)) {
+  for (wchar_t c : toWide(text)) {
     if (c == L'\n') w += L'\r';
     w += c;
   }
@@ -65,7 +53,7 @@ struct Dialog {
     std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
     GetWindowTextW(item(id), w.data(), n + 1);
     w.resize(static_cast<std::size_t>(n));
-    return narrow(w);
+    return toUtf8(w);
   }
   // The chosen item of a drop-down list (its text may follow only after the change is told).
   std::string selected(int id) const {
@@ -74,7 +62,7 @@ struct Dialog {
     std::wstring w(static_cast<std::size_t>(SendMessageW(item(id), CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
     SendMessageW(item(id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(w.data()));
     w.resize(std::wcslen(w.c_str()));
-    return narrow(w);
+    return toUtf8(w);
   }
   void setText(int id, const std::string& s) { SetWindowTextW(item(id), windowsLines(s).c_str()); }
 
@@ -86,7 +74,7 @@ struct Dialog {
     return control;
   }
   void fill(int id, const std::vector<std::string>& names, const std::string& chosen) {
-    for (const std::string& name : names) SendMessageW(item(id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(name).c_str()));
+    for (const std::string& name : names) SendMessageW(item(id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(name).c_str()));
     setText(id, chosen);
     for (std::size_t i = 0; i < names.size(); ++i)
       if (names[i] == chosen) SendMessageW(item(id), CB_SETCURSEL, i, 0);
@@ -118,7 +106,7 @@ struct Dialog {
     add(L"BUTTON", L"Open folder", WS_TABSTOP | WS_DISABLED, 370, 386, 80, 26, kOpen);
     add(L"BUTTON", L"Close", WS_TABSTOP, 454, 386, 80, 26, IDCANCEL);
     SendMessageW(item(kProgressBar), PBM_SETRANGE32, 0, 1000);
-    for (const std::string& file : form.files) SendMessageW(item(kFiles), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(file).c_str()));
+    for (const std::string& file : form.files) SendMessageW(item(kFiles), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(file).c_str()));
     fill(kFormat, formatNames(), form.format);
     fill(kTimeframe, timeframeNames(), form.timeframe);
     fill(kFrom, commonZones(), form.fromZone);
@@ -153,7 +141,7 @@ struct Dialog {
     if (*p == L'\0') chosen.push_back(first);
     for (; *p != L'\0'; p += std::wcslen(p) + 1) chosen.push_back(first + L"\\" + p);
     for (const std::wstring& file : chosen) {
-      form.files.push_back(narrow(file));
+      form.files.push_back(toUtf8(file));
       SendMessageW(item(kFiles), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
     }
   }
@@ -174,7 +162,7 @@ struct Dialog {
     totalBytes = 0;
     for (const std::string& file : command.files) {
       std::error_code error;
-      totalBytes += std::filesystem::file_size(pathOf(file), error);
+      totalBytes += std::filesystem::file_size(check::pathOf(file), error);
     }
     EnableWindow(item(kExport), FALSE);
     EnableWindow(item(kOpen), FALSE);
@@ -228,7 +216,7 @@ struct Dialog {
             return 0;
           case kExport: d->startExport(); return 0;
           case kOpen:
-            ShellExecuteW(window, L"open", widen(d->command.settings.outDir).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            ShellExecuteW(window, L"open", toWide(d->command.settings.outDir).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
             return 0;
           case IDCANCEL:
             if (d->worker == nullptr) DestroyWindow(window);
@@ -278,19 +266,12 @@ int showDialog(std::vector<std::string> files) {
 }  // namespace
 
 int windowsMain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(narrow(argv[i]));
-  DWORD mode = 0;
-  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) SetConsoleOutputCP(CP_UTF8);
+  std::vector<std::string> args = check::startArguments(argc, argv);
   // Only recordings, or nothing: the dialog.
   bool onlyFiles = true;
   for (const std::string& a : args) onlyFiles = onlyFiles && (a.empty() || a[0] != '-');
   if (!onlyFiles) return runExportCommandLine(args, stdout, stderr);
-  // Started from Explorer (a drop, the Start menu), the console window is ours alone: out of sight.
-  DWORD processes[2];
-  if (GetConsoleProcessList(processes, 2) == 1) {
-    if (HWND console = GetConsoleWindow(); console != nullptr) ShowWindow(console, SW_HIDE);
-  }
+  check::hideOwnConsole();
   return showDialog(std::move(args));
 }
 

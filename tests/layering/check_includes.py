@@ -23,6 +23,7 @@ named after the arrow:
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
     check      orvalda-check                        -> zone, gzip, and core/option_reader.h, core/row_format.h only
     export     orvalda-export                       -> zone, check, gzip, and core/option_reader.h, core/row_format.h only
+                                                       (both also platform/win32_text.h)
 
 tests/, bench/ and data/ may include anything and are not read.
 
@@ -56,11 +57,11 @@ ALLOWED = {
 # Single headers a part may include beyond its allowed parts.
 # core/option_reader.h is header only (CLI11); core/row_format.h is its own
 # library (orvalda_rowformat): the tools and orvalda-check link no more of core.
-# The tools build platform/win32_text.cpp into themselves (their command lines
-# and file names as UTF-8).
+# The tools, orvalda-check and orvalda-export link platform/win32_text alone
+# (orvalda_wintext: their command lines, file names and window texts as UTF-8).
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
-                 "check": {"core/option_reader.h", "core/row_format.h"},
-                 "export": {"core/option_reader.h", "core/row_format.h"}}
+                 "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
+                 "export": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"}}
 # Parts that must build without any window system, and the libraries beyond
 # the standard ones each may include.
 NO_WINDOW_SYSTEM = {"gzip": ("zlib.h",), "platform": (), "memory": (), "core": ("CLI/",)}

@@ -1,0 +1,17 @@
+// How orvalda-check and orvalda-export start on Windows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orv::check {
+
+// wmain's arguments after the program's name, as UTF-8; a console the
+// program writes to is told that its text is UTF-8 too.
+std::vector<std::string> startArguments(int argc, wchar_t** argv);
+
+// Started from Explorer (a dropped file, the Start menu), the console window
+// is the program's alone: out of sight before a window of its own shows.
+void hideOwnConsole();
+
+}  // namespace orv::check

@@ -1,0 +1,30 @@
+# orvalda_tool_program(<name> <library> [WINDOWS_SOURCES ...] [WINDOWS_LIBRARIES ...])
+# A command-line program over the library that holds all of it but main.cpp.
+# Windows builds: its wmain, the Windows-only sources and system libraries
+# given, text at the Win32 boundary (orvalda_wintext), and no libgcc/libstdc++
+# DLLs needed beside the .exe. Native build: in ORVALDA_TOOLS_DIR when that is
+# set, with the sanitizers when the unit tests have them.
+function(orvalda_tool_program name library)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "WINDOWS_SOURCES;WINDOWS_LIBRARIES")
+  if(WIN32)
+    add_executable(${name} main.cpp ${arg_WINDOWS_SOURCES})
+    target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
+    target_link_libraries(${name} PRIVATE ${library} orvalda_wintext ${arg_WINDOWS_LIBRARIES})
+    if(MINGW)
+      target_link_options(${name} PRIVATE -municode -static)
+    endif()
+    if(MSVC)
+      target_compile_definitions(${name} PRIVATE _CRT_SECURE_NO_WARNINGS)
+    endif()
+  else()
+    add_executable(${name} main.cpp)
+    target_link_libraries(${name} PRIVATE ${library})
+    if(ORVALDA_TOOLS_DIR)
+      set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${ORVALDA_TOOLS_DIR}")
+    endif()
+    if(SAN)
+      target_compile_options(${name} PRIVATE ${SAN})
+      target_link_options(${name} PRIVATE ${SAN})
+    endif()
+  endif()
+endfunction()
