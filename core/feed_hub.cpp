@@ -37,13 +37,24 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
   };
   // Each second, ticks or not: the unattended recording's closed days are seen to.
   tip_.timer.onTimer = [this] {
-    if (unattended_) unattended_->tend(clock());
+    if (recordings_.unattended) recordings_.unattended->tend(clock());
     showNotificationTip();
   };
   if (options.recordPattern) {
     // Armed from the start: the button offers to stop it before the first tick.
-    unattended_ = std::make_unique<UnattendedRecording>(backend, backend, backend.archiver(), *options.recordPattern,
-                                                        options.daily, options.compress);
+    recordings_.unattended = std::make_unique<UnattendedRecording>(backend, backend, backend.archiver(),
+                                                                   *options.recordPattern, options.daily,
+                                                                   options.compress);
+    recordings_.unattended->onFailed = [this](const std::string& path, const std::string& reason) {
+      recordings_.untold.push_back({recordingFailedNotice(path, reason),
+                                    "Cannot record to " + path + ": " + reason +
+                                        "; Orvalda tries again in a second, then less often, and goes on recording "
+                                        "as soon as it can"});
+    };
+    recordings_.unattended->onRecovered = [this](const std::string& path, std::uint64_t ticksLost,
+                                                 const std::string& account) {
+      recordings_.untold.push_back({recordingRecoveredNotice(path, ticksLost), account});
+    };
     showRecordingState();
   }
 }
@@ -52,10 +63,10 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
 // window does not end it; the file's own destructor closes it. An unattended
 // recording logs its end.
 FeedHub::~FeedHub() {
-  if (unattended_) unattended_->end(clock());
+  if (recordings_.unattended) recordings_.unattended->end(clock());
 }
 
-bool FeedHub::isRecording() const noexcept { return recording_ != nullptr || unattended_ != nullptr; }
+bool FeedHub::isRecording() const noexcept { return recordings_.user != nullptr || recordings_.unattended != nullptr; }
 
 WallTime FeedHub::clock() { return mode_.utc ? wallTimeOf(backend_.utcNow()) : wallTimeOf(backend_.localNow()); }
 
@@ -106,12 +117,9 @@ void FeedHub::onSymbolTail() {
   window_.testDataBox.setEnabled(false);
   pulseTimer_.setEnabled(true);
   pulseTimer_.setInterval(kWatchdogIntervalMs);
-  if (!unattended_) return;
-  std::string notice;
-  const bool wasRetrying = unattended_->isWaitingToRetry();
-  unattended_->follow(clock(), symbol_.symbol(), notice);
-  if (const std::optional<Notice> changed = recordingNotice(wasRetrying)) notify(*changed);
-  if (!notice.empty()) backend_.showError(errorDisplayText(notice));
+  if (!recordings_.unattended) return;
+  recordings_.unattended->follow(clock(), symbol_.symbol());
+  tell(std::exchange(recordings_.untold, {}));
 }
 
 void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
@@ -120,29 +128,27 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
   window_.tickLine.setCaption(texts_.display.view());
   watchdog_.tickArrived(backend_.calendarSeconds());
 
-  std::string failure;
-  std::optional<Notice> recordingChanged;
-  if (unattended_ || recording_) {
+  if (recordings_.unattended || recordings_.user) {
     buildCsvRow(texts_.row, symbol_.pairText(), now, symbol_.digits(), bid, ask);
-    if (unattended_) {
-      const bool wasRetrying = unattended_->isWaitingToRetry();
-      unattended_->record(now, symbol_.symbol(), texts_.row.view(), bid, ask, failure);
-      recordingChanged = recordingNotice(wasRetrying);
-    } else if (!recording_->appendRow(texts_.row.view(), failure)) {
+    std::string reason;
+    if (recordings_.unattended) {
+      recordings_.unattended->record(now, symbol_.symbol(), texts_.row.view(), bid, ask);
+    } else if (!recordings_.user->appendRow(texts_.row.view(), reason)) {
       // The recording ends here, so it never looks alive while nothing
       // reaches the disk.
-      failure = "Recording to " + recording_->path() + " stopped: " + failure;
-      recording_.reset();
+      recordings_.untold.push_back({std::nullopt, "Recording to " + recordings_.user->path() + " stopped: " + reason});
+      recordings_.user.reset();
       showRecordingState();  // the only change a tick can make to the button
     }
   }
+  // This tick's own: a tick handled inside the forward tells only its own.
+  const std::vector<Telling> untold = std::exchange(recordings_.untold, {});
 
   if (forward) link_.sendTick(ask, bid);
 
   // Told only after the forward, so the tester gets this tick before any
   // that arrive while the error is on screen.
-  if (recordingChanged) notify(*recordingChanged);
-  if (!failure.empty()) backend_.showError(errorDisplayText(failure));
+  tell(untold);
 }
 
 void FeedHub::click(Control control) {
@@ -240,14 +246,14 @@ void FeedHub::keepTimerPace() {
 void FeedHub::onRecordClicked() {
   // STOP RECORDING ends an unattended recording, with its retries; the
   // next press is the user's own recording.
-  if (unattended_) {
-    unattended_->end(clock());
-    stoppedLogPath_ = unattended_->logPath();
-    unattended_.reset();
+  if (recordings_.unattended) {
+    recordings_.unattended->end(clock());
+    recordings_.stoppedLogPath = recordings_.unattended->logPath();
+    recordings_.unattended.reset();
     showRecordingState();
     return;
   }
-  if (recording_)
+  if (recordings_.user)
     stopRecording();
   else
     startRecording();
@@ -260,18 +266,21 @@ void FeedHub::startRecording() {
   backend_.saveSetting(kLastFolderSetting, folderOf(window_.saveDialog.fileName));
   std::string reason;
   auto file = RecordingFile::create(backend_, window_.saveDialog.fileName, reason);
-  if (!file) throw Error("Cannot record to " + window_.saveDialog.fileName + ": " + reason);
+  if (!file) {
+    backend_.showError(errorDisplayText("Cannot record to " + window_.saveDialog.fileName + ": " + reason));
+    return;
+  }
   // The open file is all a recording needs (no timer: each row is written
   // as its tick comes).
-  recording_ = std::move(file);
+  recordings_.user = std::move(file);
   showRecordingState();
 }
 
 void FeedHub::stopRecording() {
-  std::unique_ptr<RecordingFile> file = std::move(recording_);
+  std::unique_ptr<RecordingFile> file = std::move(recordings_.user);
   showRecordingState();
   std::string reason;
-  if (!file->close(reason)) throw Error("Recording to " + file->path() + " failed: " + reason);
+  if (!file->close(reason)) backend_.showError(errorDisplayText("Recording to " + file->path() + " failed: " + reason));
 }
 
 void FeedHub::showRecordingState() {
@@ -282,20 +291,20 @@ void FeedHub::showRecordingState() {
 
 void FeedHub::startNotificationTips() {
   tip_.timer.setEnabled(true);
-  if (unattended_) unattended_->tend(clock());
+  if (recordings_.unattended) recordings_.unattended->tend(clock());
   showNotificationTip();
 }
 
 NotificationSnapshot FeedHub::notificationSnapshot() const {
   NotificationSnapshot s;
   s.recording = isRecording();
-  if (unattended_) {
-    s.file = unattended_->currentPath();
-    s.rows = unattended_->rowsInFile();
-    if (unattended_->isWaitingToRetry()) s.failure = unattended_->failureReason();
-  } else if (recording_) {
-    s.file = recording_->path();
-    s.rows = recording_->rowsWritten();
+  if (recordings_.unattended) {
+    s.file = recordings_.unattended->currentPath();
+    s.rows = recordings_.unattended->rowsInFile();
+    if (recordings_.unattended->isWaitingToRetry()) s.failure = recordings_.unattended->failureReason();
+  } else if (recordings_.user) {
+    s.file = recordings_.user->path();
+    s.rows = recordings_.user->rowsWritten();
   }
   s.ticksSeen = watchdog_.hasSeenTicks();
   s.secondsSinceTick = s.ticksSeen ? backend_.calendarSeconds() - watchdog_.lastTickTime() : 0;
@@ -314,10 +323,11 @@ void FeedHub::showNotificationTip() {
 
 void FeedHub::notify(const Notice& notice) { backend_.notify(notice.kind, notice.title, notice.text); }
 
-std::optional<Notice> FeedHub::recordingNotice(bool wasRetrying) const {
-  if (!unattended_ || unattended_->isWaitingToRetry() == wasRetrying) return std::nullopt;
-  if (wasRetrying) return recordingRecoveredNotice(unattended_->currentPath(), unattended_->ticksLostInLastGap());
-  return recordingFailedNotice(unattended_->currentPath(), unattended_->failureReason());
+void FeedHub::tell(const std::vector<Telling>& tellings) {
+  for (const Telling& t : tellings) {
+    if (t.notice) notify(*t.notice);
+    backend_.showError(errorDisplayText(t.error));
+  }
 }
 
 // The recordings folder: the current file's; before the first, the folder
@@ -327,16 +337,16 @@ std::vector<NotificationMenuItem> FeedHub::notificationMenu(bool checkerInstalle
   NotificationMenuFacts facts;
   facts.checkerInstalled = checkerInstalled;
   facts.exporterInstalled = exporterInstalled;
-  if (unattended_) {
-    facts.recording = unattended_->currentPath();
-    facts.log = unattended_->logPath();
-  } else if (recording_) {
-    facts.recording = recording_->path();
+  if (recordings_.unattended) {
+    facts.recording = recordings_.unattended->currentPath();
+    facts.log = recordings_.unattended->logPath();
+  } else if (recordings_.user) {
+    facts.recording = recordings_.user->path();
   }
-  if (facts.log.empty()) facts.log = stoppedLogPath_;
+  if (facts.log.empty()) facts.log = recordings_.stoppedLogPath;
   if (!facts.recording.empty())
     facts.recordingsFolder = folderOf(facts.recording);
-  else if (const std::string* pattern = unattended_ ? &unattended_->pattern() : nullptr)
+  else if (const std::string* pattern = recordings_.unattended ? &recordings_.unattended->pattern() : nullptr)
     facts.recordingsFolder = folderOf(std::string_view(*pattern).substr(0, pattern->find('{')));
   else
     facts.recordingsFolder = backend_.loadSetting(kLastFolderSetting);
@@ -383,13 +393,13 @@ void FeedHub::sessionEndCancelled() {
 }
 
 void FeedHub::sessionEnds() {
-  if (unattended_) {
-    unattended_->end(clock());
-    stoppedLogPath_ = unattended_->logPath();
-    unattended_.reset();
+  if (recordings_.unattended) {
+    recordings_.unattended->end(clock());
+    recordings_.stoppedLogPath = recordings_.unattended->logPath();
+    recordings_.unattended.reset();
   }
-  if (recording_) {
-    std::unique_ptr<RecordingFile> file = std::move(recording_);
+  if (recordings_.user) {
+    std::unique_ptr<RecordingFile> file = std::move(recordings_.user);
     std::string reason;
     file->close(reason);  // nobody is left to be told
   }

@@ -8,7 +8,9 @@
 //  - RecordingFile     the file of a recording the user started;
 //  - UnattendedRecording  the files a --record pattern names.
 // It knows the window system only through Backend and the toolkit controls;
-// ui/ forwards the real window's events to it.
+// ui/ forwards the real window's events to it. The parts tell it what
+// happens by the callbacks it sets on them; it alone decides what the user
+// is told, and shows it.
 //
 // The road of a tick: shown on the tick line, its row written while a
 // recording goes on, then forwarded while the tester link is open.
@@ -128,8 +130,13 @@ class FeedHub {
   void showRecordingState();
   void showNotificationTip();
   void notify(const Notice& notice);
-  // The notice an unattended recording's step calls for: its failure began or ended.
-  std::optional<Notice> recordingNotice(bool wasRetrying) const;
+  // What a recording told, for the user: a notice for the notification
+  // area, if any, then an error box.
+  struct Telling {
+    std::optional<Notice> notice;
+    std::string error;
+  };
+  void tell(const std::vector<Telling>& tellings);
   WallTime clock();
 
   Backend& backend_;
@@ -147,15 +154,19 @@ class FeedHub {
     Timer timer;
     std::string shown;
   } tip_;
-  std::string stoppedLogPath_;  // the log of an unattended recording the user stopped
 
   // The parts.
   AnnouncedSymbol symbol_;
   FeedWatchdog watchdog_;
   TesterLink link_;
   TableReplay replay_;
-  std::unique_ptr<RecordingFile> recording_;         // the user's recording; none while idle
-  std::unique_ptr<UnattendedRecording> unattended_;  // --record, until the user stops it
+  // The recordings, and what they told that the user is not told yet.
+  struct Recordings {
+    std::unique_ptr<RecordingFile> user;              // the user's recording; none while idle
+    std::unique_ptr<UnattendedRecording> unattended;  // --record, until the user stops it
+    std::string stoppedLogPath;                       // the log of an unattended recording the user stopped
+    std::vector<Telling> untold;
+  } recordings_;
 
   struct CloseQuestion {
     bool open = false;                  // the close question is open

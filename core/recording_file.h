@@ -39,6 +39,8 @@ class RecordingFile {
   RecordingFile(const RecordingFile&) = delete;
   RecordingFile& operator=(const RecordingFile&) = delete;
 
+  // Its answers are the call's own, as the raw file's are: the caller acts
+  // on a failure at once (ends the file, tries again) and tells its owner.
   // Writes one row and its CR LF in one piece. False, with the system's
   // reason, when the write failed; what it left is cut back when that is safe.
   bool appendRow(std::string_view row, std::string& error);

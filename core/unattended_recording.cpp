@@ -53,7 +53,7 @@ UnattendedRecording::~UnattendedRecording() {
 }
 
 void UnattendedRecording::record(const WallTime& now, const std::string& symbol, std::string_view row,
-                                 std::uint32_t bid, std::uint32_t ask, std::string& notice) {
+                                 std::uint32_t bid, std::uint32_t ask) {
   if (ended_) return;
   const std::int64_t ms = msOf(now);
   followDay(now, ms);
@@ -62,13 +62,13 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
     ++ticksNotRecorded_;
     return;
   }
-  if (!isCurrent(symbol) && !choose(now, symbol, notice)) {
+  if (!isCurrent(symbol) && !choose(now, symbol)) {
     ++ticksNotRecorded_;
     return;
   }
   std::string reason;
   if (current_->file->appendRow(row, reason)) {
-    if (isWaitingToRetry()) recovered(now, notice);
+    if (isWaitingToRetry()) recovered(now);
     countRow(current_->stats, ms, bid, ask);
     tend(now);
     return;
@@ -76,13 +76,13 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
   const std::string path = current_->file->path();
   endFile(now, current_);
   ++ticksNotRecorded_;  // this one
-  fileFailed(now, path, reason, notice);
+  fileFailed(now, path, reason);
 }
 
-void UnattendedRecording::follow(const WallTime& now, const std::string& symbol, std::string& notice) {
+void UnattendedRecording::follow(const WallTime& now, const std::string& symbol) {
   if (ended_ || isWaitingToRetry()) return;  // the next try opens the new symbol's file
   followDay(now, msOf(now));
-  if (!isCurrent(symbol)) choose(now, symbol, notice);
+  if (!isCurrent(symbol)) choose(now, symbol);
   tend(now);
 }
 
@@ -136,7 +136,7 @@ bool UnattendedRecording::isCurrent(const std::string& symbol) const noexcept {
 // The symbol's file for the date followed becomes the current one: one
 // kept open, or opened now. A file of the symbol for another date is done
 // with; so is the one chosen longest ago when too many are open.
-bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol, std::string& notice) {
+bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol) {
   const std::uint32_t day = daily_ ? followedDay_ : 0;
   current_ = nullptr;
   for (std::size_t i = 0; i < files_.size();) {
@@ -161,17 +161,17 @@ bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol,
       if (f->lastUse < oldest->lastUse) oldest = f.get();
     endFile(now, oldest);
   }
-  return openFile(now, symbol, notice);
+  return openFile(now, symbol);
 }
 
 // Opens the pattern's file for the symbol, to add to it, named for the date
 // followed (the latest stamp's, when the clock stepped back a little).
-bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbol, std::string& notice) {
+bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbol) {
   const std::string path = expandFilePattern(pattern_, symbol, dayNumber(now) == followedDay_ ? now : latest_);
   std::string reason, cutTail;
   std::unique_ptr<RecordingFile> file = RecordingFile::addTo(opener_, path, cutTail, reason);
   if (!file) {
-    fileFailed(now, path, reason, notice);
+    fileFailed(now, path, reason);
     return false;
   }
   if (!cutTail.empty())
@@ -193,38 +193,35 @@ bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbo
 
 // A row reached the file again after a failure: the gap is logged and told,
 // naming the file that failed and the one that records now.
-void UnattendedRecording::recovered(const WallTime& now, std::string& notice) {
-  const std::string& path = current_->file->path();
-  const std::string lost = std::to_string(ticksNotRecorded_) + (ticksNotRecorded_ == 1 ? " tick" : " ticks") +
-                           " could not be recorded in the " + secondsText(msOf(now) - failedAtMs_) + " since " +
-                           failedPath_ + " failed (" + failureReason_ + ")";
-  log(now, path, "Recording to " + path + " again; " + lost);
-  notice = "Recording to " + path + " again; " + lost;
+void UnattendedRecording::recovered(const WallTime& now) {
+  const std::string path = current_->file->path();
+  const std::uint64_t lost = ticksNotRecorded_;
+  const std::string account = "Recording to " + path + " again; " + std::to_string(lost) +
+                              (lost == 1 ? " tick" : " ticks") + " could not be recorded in the " +
+                              secondsText(msOf(now) - failedAtMs_) + " since " + failedPath_ + " failed (" +
+                              failureReason_ + ")";
+  log(now, path, account);
   failedPath_.clear();
   failureReason_.clear();
-  ticksLostInLastGap_ = ticksNotRecorded_;
   ticksNotRecorded_ = 0;
   tries_ = 0;
+  if (onRecovered) onRecovered(path, lost, account);
 }
 
 // The first failure of a run of them is logged and told as it happens; the
 // tries after it back off, and are summed up in the log once an hour.
-void UnattendedRecording::fileFailed(const WallTime& now, const std::string& path, const std::string& reason,
-                                     std::string& notice) {
+void UnattendedRecording::fileFailed(const WallTime& now, const std::string& path, const std::string& reason) {
   const std::int64_t ms = msOf(now);
+  const bool first = !isWaitingToRetry();
   ++tries_;
-  if (!isWaitingToRetry()) {
-    failedPath_ = path;
-    failureReason_ = reason;
+  failedPath_ = path;
+  failureReason_ = reason;
+  if (first) {
     failedAtMs_ = lastSummaryMs_ = ms;
     retryDelayMs_ = kFirstRetryMs;
-    notice = "Cannot record to " + path + ": " + reason + "; Orvalda tries again in a second, then less often, " +
-             "and goes on recording as soon as it can";
     log(now, path, "Cannot record to " + path + ": " + reason + "; trying again from " + secondsText(kFirstRetryMs) +
                        " on, at most " + secondsText(kLongestRetryMs) + " apart");
   } else {
-    failedPath_ = path;
-    failureReason_ = reason;
     retryDelayMs_ = std::min(retryDelayMs_ * 2, kLongestRetryMs);
     if (ms - lastSummaryMs_ >= kFailureSummaryEveryMs || ms < lastSummaryMs_) {
       lastSummaryMs_ = ms;
@@ -235,6 +232,7 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
     }
   }
   nextTryMs_ = ms + retryDelayMs_;
+  if (first && onFailed) onFailed(path, reason);
 }
 
 void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask) {

@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,12 +56,11 @@ class UnattendedRecording {
   UnattendedRecording(const UnattendedRecording&) = delete;
   UnattendedRecording& operator=(const UnattendedRecording&) = delete;
 
-  // One tick's row, stamped `now`, for `symbol`'s file. `notice` gets a text
-  // to show: a failure as it starts, or the recovery with the ticks lost.
+  // One tick's row, stamped `now`, for `symbol`'s file.
   void record(const WallTime& now, const std::string& symbol, std::string_view row, std::uint32_t bid,
-              std::uint32_t ask, std::string& notice);
+              std::uint32_t ask);
   // A symbol was announced: its file opens, or becomes the current one.
-  void follow(const WallTime& now, const std::string& symbol, std::string& notice);
+  void follow(const WallTime& now, const std::string& symbol);
   // Ends the files and any retries, logged; nothing is recorded after it.
   void end(const WallTime& now);
   // Now and then, ticks or not: what the compression of closed days has to
@@ -73,10 +73,17 @@ class UnattendedRecording {
   const std::string& currentPath() const noexcept { return current_ ? current_->file->path() : failedPath_; }
   std::uint64_t rowsInFile() const noexcept { return current_ ? current_->stats.rows : 0; }
   const std::string& failureReason() const noexcept { return failureReason_; }
-  // The ticks that could not be recorded in the last failure that ended.
-  std::uint64_t ticksLostInLastGap() const noexcept { return ticksLostInLastGap_; }
   // orvalda.log as last written; empty before the first line.
   const std::string& logPath() const noexcept { return logPath_; }
+
+  // What its owner is told, as it happens, from inside record() and
+  // follow(). The recording shows nothing itself: its owner decides what
+  // the user is told.
+  // A failure began: `path` could not be opened or written, for `reason`.
+  std::function<void(const std::string& path, const std::string& reason)> onFailed;
+  // Rows reach `path` again after a failure; `ticksLost` could not be
+  // recorded meanwhile; `account` tells the gap in the log's words.
+  std::function<void(const std::string& path, std::uint64_t ticksLost, const std::string& account)> onRecovered;
 
  private:
   struct FileStats {
@@ -100,10 +107,10 @@ class UnattendedRecording {
 
   void followDay(const WallTime& now, std::int64_t ms);
   bool isCurrent(const std::string& symbol) const noexcept;
-  bool choose(const WallTime& now, const std::string& symbol, std::string& notice);
-  bool openFile(const WallTime& now, const std::string& symbol, std::string& notice);
-  void recovered(const WallTime& now, std::string& notice);
-  void fileFailed(const WallTime& now, const std::string& path, const std::string& reason, std::string& notice);
+  bool choose(const WallTime& now, const std::string& symbol);
+  bool openFile(const WallTime& now, const std::string& symbol);
+  void recovered(const WallTime& now);
+  void fileFailed(const WallTime& now, const std::string& path, const std::string& reason);
   static void countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask);
   void endFile(const WallTime& now, const OpenFile* which);
   void log(const WallTime& now, const std::string& nearPath, std::string_view text);
@@ -133,7 +140,6 @@ class UnattendedRecording {
   std::int64_t lastSummaryMs_ = 0;
   std::uint64_t tries_ = 0;
   std::uint64_t ticksNotRecorded_ = 0;
-  std::uint64_t ticksLostInLastGap_ = 0;
   std::string logPath_;
 };
 

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "core/feed_hub.h"
 #include "core/protocol.h"
@@ -57,6 +60,10 @@ class FeedHubTest : public ::testing::Test {
     for (const auto& m : be.sent)
       if (m.window == w) out.push_back(m);
     return out;
+  }
+  // Where the backend's first log line that starts so is; past the end without one.
+  std::ptrdiff_t logged(std::string_view start) const {
+    return std::ranges::find_if(be.log, [&](const std::string& s) { return s.starts_with(start); }) - be.log.begin();
   }
   FeedHubPeer state() { return FeedHubPeer(*hub); }
   static SentMessage msg(std::uint32_t code, std::uint64_t w, std::int64_t l) { return {kTester, code, w, l}; }

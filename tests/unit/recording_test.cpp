@@ -164,10 +164,7 @@ TEST_F(RecordingTest, AFailedWriteStopsTheRecordingOnceAndTheTickStillGoesOut) {
   EXPECT_FALSE(state().isRecording());
   EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   EXPECT_EQ(sentTo(kTester), (std::vector<SentMessage>{msg(WM_TICK, 10001, 10000)}));
-  // The error was shown after the forward.
-  const auto send = std::find(be.log.begin(), be.log.end(), "send 1024 10001 10000");
-  const auto error = std::find_if(be.log.begin(), be.log.end(), [](const std::string& s) { return s.rfind("error", 0) == 0; });
-  EXPECT_LT(send, error);
+  EXPECT_LT(logged("send 1024 10001 10000"), logged("error"));  // the error shown after the forward
   tick(10002, 10000);
   EXPECT_EQ(be.errors.size(), 1u);  // told once
   EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0000,1.0000\r\n"

@@ -178,7 +178,11 @@ TEST_F(UnattendedTest, AFailedDiskIsTriedAgainSoonThenLessOftenAndTheGapIsLogged
   announce("EURUSD", 5);
   be.fileAt(path)->failAfterBytes = 60;
   tick(2, 1);
-  tick(4, 3);  // does not fit
+  testerRunning();
+  hub->click(Control::LiveBox);
+  tick(4, 3);  // does not fit: forwarded, then the notice and the error shown
+  EXPECT_LT(logged("send 1024 4 3"), logged("notify"));
+  EXPECT_LT(logged("notify"), logged("error"));
   ASSERT_EQ(be.errors.size(), 1u);
   EXPECT_EQ(be.errors[0], "Cannot record to " + path + ": There is not enough space on the disk; Orvalda tries "
                           "again in a second, then less often, and goes on recording as soon as it can.");
