@@ -659,10 +659,13 @@ class TempFolder {
   TempFolder() {
     char base[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, base);
+    // A new folder each time: Wine reuses process ids, and a failed run may
+    // have left one of the same name behind.
     static int counter = 0;
-    path_ = std::string(base) + "orvalda-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++counter);
-    CreateDirectoryA(path_.c_str(), nullptr);
+    do {
+      path_ = std::string(base) + "orvalda-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(++counter);
+    } while (!CreateDirectoryA(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
   }
   ~TempFolder() {
     WIN32_FIND_DATAA found;

@@ -120,10 +120,18 @@ bool doubleClick(HWND icon) {
 
 bool minimize(const Orvalda& o) {
   PostMessageA(o.main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  return waitUntil([&] { return IsIconic(o.main) != FALSE; }, 5000);
+  return waitUntil([&] { return IsIconic(o.main) != FALSE; }, e2e::kPatience);
 }
 
-bool restored(const Orvalda& o) { return waitUntil([&] { return IsIconic(o.main) == FALSE; }, 5000); }
+bool restored(const Orvalda& o, DWORD timeoutMs = e2e::kPatience) {
+  return waitUntil([&] { return IsIconic(o.main) == FALSE; }, timeoutMs);
+}
+
+// Under load the shell may take the two clicks as two single ones: the
+// double click is given again until the window comes back.
+bool restoredByDoubleClick(const Orvalda& o, HWND icon) {
+  return waitUntil([&] { return doubleClick(icon) && restored(o, 5000); }, e2e::kPatience, 0);
+}
 
 void menuCommand(const Orvalda& o, orv::NotificationCommand command) {
   E2E_CHECK(PostMessageA(o.iconWindow(), WM_COMMAND, orv::notificationMenuId(command), 0));
@@ -138,8 +146,7 @@ E2E_TEST(the_icon_shows_the_window_asks_the_close_question_and_outlives_a_shell_
   E2E_REQUIRE(icon != nullptr);
 
   E2E_REQUIRE(minimize(o));
-  E2E_CHECK(doubleClick(icon));
-  E2E_CHECK(restored(o));
+  E2E_CHECK(restoredByDoubleClick(o, icon));
   E2E_REQUIRE(minimize(o));
   menuCommand(o, orv::NotificationCommand::ShowWindow);
   E2E_CHECK(restored(o));
