@@ -140,6 +140,8 @@ inline std::wstring wide(const std::string& utf8) {
   return out;
 }
 
+inline bool fileExists(const std::string& path) { return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 // A Unix path (as ctest passes it under Wine) as a Windows path on Wine's Z:
 // drive; a Windows path as it is.
 inline std::string hostPath(const std::string& path) {

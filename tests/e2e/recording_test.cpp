@@ -19,7 +19,6 @@ using e2e::TempFolder;
 // ---------------------------------------------------------------------------
 // Files
 
-bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void writeWhole(const std::string& path, const std::string& data) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -200,8 +199,8 @@ E2E_TEST(records_every_tick_byte_for_byte) {
   E2E_REQUIRE(e2e::answerSaveDialog(dialog, folder.file("first")));
   E2E_REQUIRE(o.buttonReads("STOP RECORDING"));
   const std::string path = folder.file("first.csv");
-  E2E_CHECK(fileExists(path));
-  E2E_CHECK(!fileExists(folder.file("first")));
+  E2E_CHECK(e2e::fileExists(path));
+  E2E_CHECK(!e2e::fileExists(folder.file("first")));
 
   tickInto(rows, o, "EUR/USD", 108166, 108150, "1.08150", "1.08166");
   tickInto(rows, o, "EUR/USD", 4294967295u, 0, "0.00000", "42949.67295");
@@ -390,7 +389,7 @@ E2E_TEST(a_file_that_cannot_be_opened_shows_the_error_and_the_start_look) {
   HWND dialog = o.openSaveDialog();
   E2E_REQUIRE(e2e::answerSaveDialog(dialog, missing));
   expectOpenError(o, dialog, missing);
-  E2E_CHECK(!fileExists(missing));
+  E2E_CHECK(!e2e::fileExists(missing));
 
   // A file another program holds open without sharing.
   const std::string locked = folder.file("locked.csv");
