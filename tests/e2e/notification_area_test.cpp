@@ -127,8 +127,7 @@ bool restored(const Orvalda& o, DWORD timeoutMs = e2e::kPatience) {
   return waitUntil([&] { return IsIconic(o.main) == FALSE; }, timeoutMs);
 }
 
-// Under load the shell may take the two clicks as two single ones: the
-// double click is given again until the window comes back.
+// Given again until the window is back: under load the shell may take it as two single clicks.
 bool restoredByDoubleClick(const Orvalda& o, HWND icon) {
   return waitUntil([&] { return doubleClick(icon) && restored(o, 5000); }, e2e::kPatience, 0);
 }

@@ -104,11 +104,8 @@ TEST(PriceText, IgnoresACommaLocaleOfTheCLibrary) {
 }
 
 TEST(TickLines, DisplayAndRowOfTheExample) {
+  expectPointsKept();
   TextBuffer line, row;
-  buildDisplayLine(line, kExample, "EURUSD", 5, 108150, 108166);
-  EXPECT_EQ(line.view(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
-  buildCsvRow(row, "EUR/USD", kExample, 5, 108150, 108166);
-  EXPECT_EQ(row.view(), "EUR/USD,20261206 14:03:27.045,1.08150,1.08166");
   // Defaults before any announcement.
   buildDisplayLine(line, kExample, "XXXYYY", 4, 108150, 108166);
   EXPECT_EQ(line.view(), "14:03:27.045 XXXYYY bid 10.8150 ask 10.8166");
