@@ -81,7 +81,7 @@ struct Walk {
         const std::string_view name = std::string_view(entry.name).substr(0, entry.name.size() - suffix.size());
         std::uint32_t here = 0;
         if (!matchName(parts[at], name, here) || (here != 0 && day != 0 && here != day)) continue;
-        found.push_back({path, path.substr(0, path.size() - suffix.size()), here != 0 ? here : day, kind});
+        found.push_back({path, here != 0 ? here : day, kind});
         break;
       }
     }

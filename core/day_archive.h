@@ -28,7 +28,6 @@ inline constexpr const char* kCompressedSuffix = ".gz";
 struct DayFile {
   enum class Kind { Plain, Compressed, Part };
   std::string path;
-  std::string plainPath;  // the plain file's name it stands for
   std::uint32_t day = 0;  // yyyymmdd, from the pattern's {date}
   Kind kind = Kind::Plain;
 };

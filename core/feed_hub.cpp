@@ -243,13 +243,18 @@ void FeedHub::keepTimerPace() {
   backend_.keepTimerPace(replaying ? pulseTimer_.interval() : 0);
 }
 
+// Logged with its end; its log stays on the notification icon's menu.
+void FeedHub::endUnattendedRecording() {
+  recordings_.unattended->end(clock());
+  recordings_.stoppedLogPath = recordings_.unattended->logPath();
+  recordings_.unattended.reset();
+}
+
 void FeedHub::onRecordClicked() {
   // STOP RECORDING ends an unattended recording, with its retries; the
   // next press is the user's own recording.
   if (recordings_.unattended) {
-    recordings_.unattended->end(clock());
-    recordings_.stoppedLogPath = recordings_.unattended->logPath();
-    recordings_.unattended.reset();
+    endUnattendedRecording();
     showRecordingState();
     return;
   }
@@ -393,11 +398,7 @@ void FeedHub::sessionEndCancelled() {
 }
 
 void FeedHub::sessionEnds() {
-  if (recordings_.unattended) {
-    recordings_.unattended->end(clock());
-    recordings_.stoppedLogPath = recordings_.unattended->logPath();
-    recordings_.unattended.reset();
-  }
+  if (recordings_.unattended) endUnattendedRecording();
   if (recordings_.user) {
     std::unique_ptr<RecordingFile> file = std::move(recordings_.user);
     std::string reason;

@@ -117,6 +117,7 @@ class FeedHub {
   void onTick(std::uint32_t ask, std::uint32_t bid, bool forward = true);
   void onSymbolTail();
   void onRecordClicked();
+  void endUnattendedRecording();
   void onLiveClicked();
   void onTestDataClicked();
   void setLive(bool on);

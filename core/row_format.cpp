@@ -284,6 +284,25 @@ inline bool plainPrice(const char*& p, const char* end, Price& out) noexcept {
   return true;
 }
 
+// A quoted field's text from just after its opening quote, a doubled quote
+// read as one; i ends past the closing quote. False when no quote closes it
+// (then all the rest was taken in).
+bool readQuotedField(std::string_view s, std::size_t& i, std::string& text) {
+  while (i < s.size()) {
+    if (s[i] == '"') {
+      if (i + 1 < s.size() && s[i + 1] == '"') {
+        text += '"';
+        i += 2;
+        continue;
+      }
+      ++i;
+      return true;
+    }
+    text += s[i++];
+  }
+  return false;
+}
+
 }  // namespace
 
 bool PlainRowReader::readAny(std::string_view bytes, PlainRow& row) noexcept {
@@ -381,20 +400,7 @@ bool RowSplitter::splitQuoted(std::string_view line, RowFields& out) {
       std::string& text = unquoted_[out.count < 4 ? out.count : 3];
       text.clear();
       ++i;
-      bool closed = false;
-      while (i < n) {
-        if (line[i] == '"') {
-          if (i + 1 < n && line[i + 1] == '"') {
-            text += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
-        }
-        text += line[i++];
-      }
+      const bool closed = readQuotedField(line, i, text);
       if (!closed || (i < n && line[i] != ',')) out.badQuotes = true;
       field = text;
       while (i < n && line[i] != ',') ++i;  // whatever follows a bad closing quote
@@ -457,23 +463,8 @@ CsvSplitResult splitCsv(std::string_view text) {
       std::string field;
       if (i < n && text[i] == '"') {
         ++i;
-        bool closed = false;
-        while (i < n) {
-          const char c = text[i];
-          if (c == '"') {
-            if (i + 1 < n && text[i + 1] == '"') {
-              field += '"';
-              i += 2;
-              continue;
-            }
-            ++i;
-            closed = true;
-            break;
-          }
-          if (c == '\n') ++line;
-          field += c;
-          ++i;
-        }
+        const bool closed = readQuotedField(text, i, field);
+        line += static_cast<std::size_t>(std::count(field.begin(), field.end(), '\n'));
         if (!closed) {
           // Everything after the quote was taken in: only its own line is left out.
           skip(recordLine, "quoted field is never closed", recordStart, recordLine);

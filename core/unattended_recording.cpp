@@ -70,7 +70,6 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
   if (current_->file->appendRow(row, reason)) {
     if (isWaitingToRetry()) recovered(now);
     countRow(current_->stats, ms, bid, ask);
-    tend(now);
     return;
   }
   const std::string path = current_->file->path();
@@ -122,10 +121,8 @@ void UnattendedRecording::followDay(const WallTime& now, std::int64_t ms) {
   if (followedDay_ == 0 || day > followedDay_ || (day < followedDay_ && latestMs_ - ms > kDayStepBackKeptMs)) {
     followedDay_ = day;
     latestMs_ = ms;
-    latest_ = now;
   } else if (day == followedDay_ && ms > latestMs_) {
     latestMs_ = ms;
-    latest_ = now;
   }
 }
 
@@ -167,7 +164,7 @@ bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol)
 // Opens the pattern's file for the symbol, to add to it, named for the date
 // followed (the latest stamp's, when the clock stepped back a little).
 bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbol) {
-  const std::string path = expandFilePattern(pattern_, symbol, dayNumber(now) == followedDay_ ? now : latest_);
+  const std::string path = expandFilePattern(pattern_, symbol, dayNumber(now) == followedDay_ ? now : wallTimeOf(std::chrono::milliseconds(latestMs_)));
   std::string reason, cutTail;
   std::unique_ptr<RecordingFile> file = RecordingFile::addTo(opener_, path, cutTail, reason);
   if (!file) {

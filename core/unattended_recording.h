@@ -63,8 +63,9 @@ class UnattendedRecording {
   void follow(const WallTime& now, const std::string& symbol);
   // Ends the files and any retries, logged; nothing is recorded after it.
   void end(const WallTime& now);
-  // Now and then, ticks or not: what the compression of closed days has to
-  // tell is logged, and a new day's compression begun.
+  // Each second or so, ticks or not (never on a tick's path): what the
+  // compression of closed days has to tell is logged, and a new day's
+  // compression begun.
   void tend(const WallTime& now);
 
   bool isWaitingToRetry() const noexcept { return !failedPath_.empty(); }
@@ -130,7 +131,6 @@ class UnattendedRecording {
   // The date rows go to, and the latest stamp since it was taken.
   std::uint32_t followedDay_ = 0;
   std::int64_t latestMs_ = 0;
-  WallTime latest_;
   // While a failure lasts.
   std::string failedPath_;
   std::string failureReason_;

@@ -114,48 +114,4 @@ ArchiveFiles& nativeArchiveFiles() {
   return files;
 }
 
-void NativeArchiver::post(Work work) {
-  std::lock_guard<std::mutex> hold(lock_);
-  if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
-  work_.push_back(std::move(work));
-  changed_.notify_all();
-}
-
-std::vector<ArchiveNote> NativeArchiver::takeNotes() {
-  std::unique_lock<std::mutex> hold(lock_, std::try_to_lock);
-  if (!hold.owns_lock()) return {};
-  return std::exchange(notes_, {});
-}
-
-void NativeArchiver::waitIdle() {
-  std::unique_lock<std::mutex> hold(lock_);
-  changed_.wait(hold, [this] { return work_.empty() && !busy_; });
-}
-
-void NativeArchiver::run() {
-  std::unique_lock<std::mutex> hold(lock_);
-  for (;;) {
-    changed_.wait(hold, [this] { return stop_ || !work_.empty(); });
-    if (work_.empty()) return;
-    Work work = std::move(work_.front());
-    work_.pop_front();
-    busy_ = true;
-    hold.unlock();
-    std::vector<ArchiveNote> notes = work(nativeArchiveFiles());
-    hold.lock();
-    busy_ = false;
-    for (ArchiveNote& note : notes) notes_.push_back(std::move(note));
-    changed_.notify_all();
-  }
-}
-
-NativeArchiver::~NativeArchiver() {
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    stop_ = true;
-    changed_.notify_all();
-  }
-  if (thread_.joinable()) thread_.join();
-}
-
 }  // namespace orv

@@ -176,10 +176,10 @@ TEST_F(ArchiveTest, AFullDiskLeavesThePlainFileAndTheNextSweepCompressesIt) {
 
 TEST(ArchivePlan, OnlyEarlierDaysNotInUseAndTheirLeftoverParts) {
   using K = DayFile::Kind;
-  const std::vector<DayFile> found = {{"a5", "a5", 20261205, K::Plain},    {"a5.gz", "a5", 20261205, K::Compressed},
-                                      {"b5", "b5", 20261205, K::Plain},    {"a4.gz.part", "a4", 20261204, K::Part},
-                                      {"a6", "a6", 20261206, K::Plain},    {"a7", "a7", 20261207, K::Plain},
-                                      {"a6.gz.part", "a6", 20261206, K::Part}, {"a3", "a3", 20261203, K::Plain}};
+  const std::vector<DayFile> found = {{"a5", 20261205, K::Plain},    {"a5.gz", 20261205, K::Compressed},
+                                      {"b5", 20261205, K::Plain},    {"a4.gz.part", 20261204, K::Part},
+                                      {"a6", 20261206, K::Plain},    {"a7", 20261207, K::Plain},
+                                      {"a6.gz.part", 20261206, K::Part}, {"a3", 20261203, K::Plain}};
   EXPECT_EQ(planSweep(found, 20261206, {"b5"}), (SweepPlan{{"a4.gz.part"}, {"a3", "a5"}}));
 }
 
@@ -207,10 +207,12 @@ TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightO
   announce("EURUSD", 5);
   tick(108166, 108150);
   tick(108167, 108151);
+  hub->timerElapsed(TimerRole::NotificationTip);
   EXPECT_NE(logText().find("Compressed C:\\t\\EURUSD-20261201.csv, 47 bytes, 1 row, to C:\\t\\EURUSD-20261201.csv.gz"),
             std::string::npos);
   be.now = MemoryBackend::localAt(2026, 12, 7, 0, 0, 1, 0);
   tick(108168, 108152);
+  hub->timerElapsed(TimerRole::NotificationTip);
   be.archive.runPosted();
   ASSERT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261206.csv.gz"));
   EXPECT_EQ(unpack(be.fileAt("C:\\t\\EURUSD-20261206.csv.gz")->data).text,
@@ -223,18 +225,21 @@ TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightO
 // open, compressed once the day moves on for them too.
 TEST_F(CompressingRecordingTest, AnEarlierDaysFileStillOpenWaitsUntilItIsClosed) {
   start();
+  hub->startNotificationTips();
   announce("GBPUSD", 5);
   tick(127001, 127000);
   announce("EURUSD", 5);
   tick(108166, 108150);
   be.now = MemoryBackend::localAt(2026, 12, 7, 0, 0, 1, 0);
   tick(108167, 108151);
+  hub->timerElapsed(TimerRole::NotificationTip);
   be.archive.runPosted();
   EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261206.csv.gz"));
   ASSERT_TRUE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv"));  // open: left alone
   EXPECT_EQ(be.fileAt("C:\\t\\GBPUSD-20261206.csv")->data, "GBP/USD,20261206 14:03:27.045,1.27000,1.27001\r\n");
   announce("GBPUSD", 5);
   tick(127002, 127001);
+  hub->timerElapsed(TimerRole::NotificationTip);
   be.archive.runPosted();
   ASSERT_TRUE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv.gz"));
   EXPECT_FALSE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv"));
