@@ -52,6 +52,7 @@ zip zip
 nsis makensis
 chromium chromium
 strace strace
+faketime /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
 LIST
   if [ "${#want[@]}" -gt 0 ]; then
     log "installing: ${want[*]}"
@@ -101,9 +102,11 @@ build_win() {
   cmake --build "$WIN" -j "$JOBS"
 }
 
-# A Wine prefix of the project's own, never the user's ~/.wine.
+# A Wine prefix of the project's own, never the user's ~/.wine; or the one
+# WINEPREFIX already names (a feeder that runs under Wine reaches Orvalda
+# only in the same prefix).
 wine_env() {
-  export WINEPREFIX="$BUILD/wineprefix"
+  export WINEPREFIX="${WINEPREFIX:-$BUILD/wineprefix}"
   export WINEDEBUG="${WINEDEBUG:--all}"
   # No .NET or HTML engine installers, and no desktop entries in $HOME for
   # the shortcuts an installer makes inside the prefix.

@@ -47,6 +47,18 @@ TEST_F(UnattendedTest, EachAnnouncedSymbolGetsItsFileFromTheNextTickOn) {
   EXPECT_TRUE(be.fileAt("C:\\t\\EURUSD-20261206.csv")->closed);
 }
 
+// Dropped without an end: its files end at the latest stamp it was given,
+// UTC here, never by a clock of its own.
+TEST_F(UnattendedTest, DroppedWithoutAnEndItsFilesEndAtTheLatestStampGiven) {
+  auto recording = std::make_unique<UnattendedRecording>(be, be.archive, kPattern, true);
+  recording->record(wallTimeOf(be.utcClock), "EURUSD", "EUR/USD,20261206 13:03:27.045,1.08150,1.08166\r\n", 108150,
+                    108166);
+  recording.reset();
+  EXPECT_NE(file("C:\\t\\orvalda.log").find("2026-12-06 13:03:27.045 Ended C:\\t\\EURUSD-20261206.csv: 1 row"),
+            std::string::npos)
+      << file("C:\\t\\orvalda.log");
+}
+
 // A feeder that alternates symbols: the files stay open, every row goes to
 // its file in order, and the log tells only each file's start and end, and
 // a switch back after a quiet minute. Past the files kept open, the one
