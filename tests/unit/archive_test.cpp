@@ -291,6 +291,7 @@ TEST_F(CompressingRecordingTest, ADayThatCannotBeRemovedStaysPlainAndIsTriedAgai
   otherProgram->close(ignored);
   tendAt(75);
   EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261205.csv"));
+  ASSERT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261205.csv.gz"));
   EXPECT_EQ(unpack(be.fileAt("C:\\t\\EURUSD-20261205.csv.gz")->data).text,
             "EUR/USD,20261205 10:00:00.000,1.08150,1.08166\r\n");
 }
