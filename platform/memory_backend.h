@@ -186,8 +186,7 @@ class MemoryBackend : public Backend {
   void notify(NoticeKind kind, std::string_view title, std::string_view text) override;
   std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
-  MemoryArchiver& archiver() override { return archive; }
-  MemoryArchiver archive{*this};
+  MemoryArchiver& archiver() override { return archiver_; }
   void saveSetting(std::string_view name, std::string_view value) override;
   void requestQuit() override {
     ++quitRequests;
@@ -195,6 +194,7 @@ class MemoryBackend : public Backend {
   }
 
  private:
+  MemoryArchiver archiver_{*this};
   void note(std::string entry) {
     if (keepLog) log.push_back(std::move(entry));
   }

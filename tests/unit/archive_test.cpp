@@ -95,7 +95,7 @@ class ArchiveTest : public ::testing::Test {
     expected[hivePath("EURUSD", 20261205)].insert(0, earlier);
     put("D:\\ticks\\symbol=EURUSD\\notes.txt", "mine");  // not the pattern's
   }
-  std::vector<ArchiveNote> sweep() { return sweepClosedDays(be.archive, kHive, 20261206, {}); }
+  std::vector<ArchiveNote> sweep() { return sweepClosedDays(be.archiver(), kHive, 20261206, {}); }
   // Every row where it belongs, once, in order.
   void expectEveryDayWhole() {
     for (const auto& [plain, rows] : expected) {
@@ -141,10 +141,10 @@ TEST_F(ArchiveTest, AStopAtAnyStepOfASweepLosesNothingAndTheNextSweepEndsTheWork
     be = MemoryBackend{};
     expected.clear();
     layOutDays();
-    be.archive.operationsLeft = budget;
+    be.archiver().operationsLeft = budget;
     sweep();
-    const bool wholeSweep = be.archive.operationsLeft != 0;
-    be.archive.operationsLeft = -1;
+    const bool wholeSweep = be.archiver().operationsLeft != 0;
+    be.archiver().operationsLeft = -1;
     // Nothing lost meanwhile: each day's rows are in the plain file or the compressed one.
     for (const auto& [plain, rows] : expected) {
       const auto gz = be.fileAt(plain + ".gz");
@@ -192,7 +192,7 @@ TEST_F(ArchiveTest, OnlyWhatThePatternNamesIsAPlainDayFile) {
     put(at("GBPUSD", 20261205, ".GZ"), gzipped(rowsOf("GBPUSD", 20261205, 0, 5)));
     put(at("GBPUSD", 20261205, ".Part"), "another program's");
     put(at("EURUSD", 20261206), rowsOf("EURUSD", 20261206, 0, 5));
-    for (int start = 0; start < 3; ++start) sweepClosedDays(be.archive, pattern, 20261206, {});
+    for (int start = 0; start < 3; ++start) sweepClosedDays(be.archiver(), pattern, 20261206, {});
     std::set<std::string> left;
     for (const auto& [path, file] : be.disk) left.insert(path);
     EXPECT_EQ(left, (std::set<std::string>{at("EURUSD", 20261204, ".gz"), at("EURUSD", 20261205, ".gz"),
@@ -243,9 +243,9 @@ TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightO
   be.disk["C:\\t\\EURUSD-20261201.csv"]->data = "EUR/USD,20261201 10:00:00.000,1.08150,1.08166\r\n";
   start();
   hub->startNotificationTips();  // the window is there: before any tick
-  EXPECT_EQ(be.archive.posted.size(), 1u);  // posted, not done meanwhile
+  EXPECT_EQ(be.archiver().posted.size(), 1u);  // posted, not done meanwhile
   EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261201.csv"));
-  be.archive.runPosted();
+  be.archiver().runPosted();
   EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261201.csv"));
   announce("EURUSD", 5);
   tick(108166, 108150);
@@ -256,12 +256,12 @@ TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightO
   be.now = MemoryBackend::localAt(2026, 12, 7, 0, 0, 1, 0);
   tick(108168, 108152);
   hub->timerElapsed(TimerRole::NotificationTip);
-  be.archive.runPosted();
+  be.archiver().runPosted();
   ASSERT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261206.csv.gz"));
   EXPECT_EQ(unpack(be.fileAt("C:\\t\\EURUSD-20261206.csv.gz")->data).text,
             "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\nEUR/USD,20261206 14:03:27.045,1.08151,1.08167\r\n");
   EXPECT_EQ(be.fileAt("C:\\t\\EURUSD-20261207.csv")->data, "EUR/USD,20261207 00:00:01.000,1.08152,1.08168\r\n");
-  EXPECT_TRUE(be.archive.posted.empty());
+  EXPECT_TRUE(be.archiver().posted.empty());
 }
 
 // A plain file another program holds open to write is never removed, so its
@@ -276,7 +276,7 @@ TEST_F(CompressingRecordingTest, ADayThatCannotBeRemovedStaysPlainAndIsTriedAgai
   const auto tendAt = [&](unsigned second) {
     be.now = MemoryBackend::localAt(2026, 12, 6, 14, 5 + second / 60, second % 60, 0);
     hub->timerElapsed(TimerRole::NotificationTip);
-    be.archive.runPosted();
+    be.archiver().runPosted();
     hub->timerElapsed(TimerRole::NotificationTip);
   };
   hub->startNotificationTips();
@@ -308,14 +308,14 @@ TEST_F(CompressingRecordingTest, AnEarlierDaysFileStillOpenWaitsUntilItIsClosed)
   be.now = MemoryBackend::localAt(2026, 12, 7, 0, 0, 1, 0);
   tick(108167, 108151);
   hub->timerElapsed(TimerRole::NotificationTip);
-  be.archive.runPosted();
+  be.archiver().runPosted();
   EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261206.csv.gz"));
   ASSERT_TRUE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv"));  // open: left alone
   EXPECT_EQ(be.fileAt("C:\\t\\GBPUSD-20261206.csv")->data, "GBP/USD,20261206 14:03:27.045,1.27000,1.27001\r\n");
   announce("GBPUSD", 5);
   tick(127002, 127001);
   hub->timerElapsed(TimerRole::NotificationTip);
-  be.archive.runPosted();
+  be.archiver().runPosted();
   ASSERT_TRUE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv.gz"));
   EXPECT_FALSE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv"));
   EXPECT_EQ(unpack(be.fileAt("C:\\t\\GBPUSD-20261206.csv.gz")->data).text,

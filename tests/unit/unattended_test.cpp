@@ -50,7 +50,7 @@ TEST_F(UnattendedTest, EachAnnouncedSymbolGetsItsFileFromTheNextTickOn) {
 // Dropped without an end: its files end at the latest stamp it was given,
 // UTC here, never by a clock of its own.
 TEST_F(UnattendedTest, DroppedWithoutAnEndItsFilesEndAtTheLatestStampGiven) {
-  auto recording = std::make_unique<UnattendedRecording>(be, be.archive, kPattern, true);
+  auto recording = std::make_unique<UnattendedRecording>(be, be.archiver(), kPattern, true);
   recording->record(wallTimeOf(be.utcClock), "EURUSD", "EUR/USD,20261206 13:03:27.045,1.08150,1.08166\r\n", 108150,
                     108166);
   recording.reset();
