@@ -177,6 +177,15 @@ stop_display() {
   fi
 }
 
+# A picture of Orvalda's main window, where the X server shows it, in FILE;
+# fails when the window is not there:   window_shot FILE
+window_shot() {
+  local xid
+  xid=$(xwininfo -root -tree 2>/dev/null |
+    awk '/"Orvalda": \("orvalda.exe"/ && $0 ~ /[0-9][0-9][0-9]x[0-9][0-9][0-9]\+/ {print $1; exit}')
+  [ -n "$xid" ] && import -display "$DISPLAY" -window "$xid" "$1" 2>/dev/null
+}
+
 # Runs a program of the cross build under Wine with the project's prefix, in
 # place of this shell (for the wrappers scripts/orvalda, scripts/orvalda-feed
 # and scripts/zentavor-probe):   run_built app/orvalda.exe ARGS...
