@@ -10,7 +10,10 @@
 #include "core/tick_text.h"
 
 namespace orv {
+namespace {
 
+// Bytes as a log shows them: in double quotes, with quotes, backslashes and
+// bytes that are not printable ASCII escaped ("\r", "\x1f").
 std::string quotedBytes(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out = "\"";
@@ -33,8 +36,6 @@ std::string quotedBytes(std::string_view bytes) {
   }
   return out + "\"";
 }
-
-namespace {
 
 std::int64_t msOf(const WallTime& t) { return sinceEpochOf(t).count(); }
 

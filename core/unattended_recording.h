@@ -161,8 +161,4 @@ class UnattendedRecording {
   std::string logPath_;
 };
 
-// Bytes as a log shows them: in double quotes, with quotes, backslashes and
-// bytes that are not printable ASCII escaped ("\r", "\x1f").
-std::string quotedBytes(std::string_view bytes);
-
 }  // namespace orv

@@ -176,7 +176,7 @@ TEST_F(UnattendedTest, UtcDrivesTheLineTheRowsTheNameAndMidnight) {
   startRecording(true, true);
   announce("EURUSD", 5);
   tick(2, 1);
-  EXPECT_EQ(hub->tickLine().caption(), "23:30:00.000 EURUSD bid 0.00001 ask 0.00002");
+  EXPECT_EQ(state().tickLine().caption(), "23:30:00.000 EURUSD bid 0.00001 ask 0.00002");
   EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), "EUR/USD,20261206 23:30:00.000,0.00001,0.00002\r\n");
 }
 
@@ -289,7 +289,7 @@ TEST_F(UnattendedTest, TheSessionsEndIsNotAskedAboutAndEndsTheRecordingLogged) {
   EXPECT_TRUE(hub->mayEndSession());
   EXPECT_TRUE(be.questions.empty());
   hub->sessionEndCancelled();
-  EXPECT_TRUE(hub->liveBox().checked());
+  EXPECT_TRUE(state().liveBox().checked());
   tick(108167, 108151);
   hub->sessionEnds();
   EXPECT_TRUE(be.fileAt("C:\\t\\EURUSD-20261206.csv")->closed);
@@ -303,7 +303,7 @@ TEST_F(UnattendedTest, LiveTicksItselfAndWaitsForATesterThatComesLater) {
   o.live = true;
   startWith(o);
   tick(2, 1);
-  EXPECT_TRUE(hub->liveBox().checked());
+  EXPECT_TRUE(state().liveBox().checked());
   EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::TesterSearch)), 3000u);
   hub->timerElapsed(TimerRole::TesterSearch);
   EXPECT_TRUE(be.sent.empty());
@@ -333,7 +333,7 @@ TEST_F(UnattendedTest, LiveSendsTheFirstTickFirstThoughAnotherComesDuringTheConn
   testerRunning();
   be.onSend = [&](const SentMessage& m) {
     if (m.msg == WM_SYMBOL_HEAD) {
-      EXPECT_NE(hub->tickLine().caption().find("bid 0.0001 ask 0.0002"), std::string::npos);
+      EXPECT_NE(state().tickLine().caption().find("bid 0.0001 ask 0.0002"), std::string::npos);
       tick(4, 3);
     }
   };
