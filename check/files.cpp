@@ -6,16 +6,18 @@
 #include <system_error>
 
 #include "check/texts.h"
+#include "recordings/files.h"
 
 #ifdef _WIN32
 #include <process.h>
-
-#include "platform/win32_text.h"
 #else
 #include <unistd.h>
 #endif
 
 namespace orv::check {
+
+using recordings::openFile;
+using recordings::pathOf;
 
 namespace {
 
@@ -29,32 +31,6 @@ int processId() {
 
 }  // namespace
 
-std::filesystem::path pathOf(const std::string& utf8) {
-#ifdef _WIN32
-  return std::filesystem::path(toWide(utf8));
-#else
-  return std::filesystem::path(utf8);
-#endif
-}
-
-std::string utf8Of(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return toUtf8(path.native());
-#else
-  return path.string();
-#endif
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(pathOf(a), pathOf(b), error) && !error;
-}
-
-bool fileExists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::exists(pathOf(path), error);
-}
-
 bool startsWithPage(const std::string& path) {
   std::FILE* f = openFile(path, "rb");
   if (f == nullptr) return false;
@@ -63,14 +39,6 @@ bool startsWithPage(const std::string& path) {
   std::fclose(f);
   const std::string_view text(head, n);
   return text.starts_with(kPageStart) && text.find(kPageTitle) != std::string_view::npos;
-}
-
-std::FILE* openFile(const std::string& path, const char* mode) {
-#ifdef _WIN32
-  return _wfopen(toWide(path).c_str(), toWide(mode).c_str());
-#else
-  return std::fopen(path.c_str(), mode);
-#endif
 }
 
 bool writeWholeFile(const std::string& path, const std::string& text, std::string& error) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "check/files.h"
+#include "recordings/files.h"
 #include "check/reports.h"
 #include "check/texts.h"
 
@@ -18,9 +19,9 @@ std::vector<FileReport> checkAll(const std::vector<std::string>& files, const Ch
 
 std::string whyNotWritePage(const std::string& page, const std::vector<std::string>& inputs) {
   for (const std::string& input : inputs)
-    if (input == page || (input != "-" && sameFile(input, page)))
+    if (input == page || (input != "-" && recordings::sameFile(input, page)))
       return "--html " + quoted(page, 400) + " is one of the recordings to check; the page needs a name of its own";
-  if (fileExists(page) && !startsWithPage(page))
+  if (recordings::fileExists(page) && !startsWithPage(page))
     return "--html " + quoted(page, 400) + " exists and is not a page orvalda-check wrote; give another name";
   return {};
 }

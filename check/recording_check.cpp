@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "check/files.h"
+#include "recordings/files.h"
 #include "check/texts.h"
 
 #ifdef _WIN32
@@ -135,7 +135,7 @@ void RecordingCheck::problem(ProblemKind kind, std::uint64_t line, std::string t
 }
 
 // A line that is no row: counted once, as torn when it is the cut-off last line.
-void RecordingCheck::bad(ProblemKind kind, const Line& line, std::string text) {
+void RecordingCheck::bad(ProblemKind kind, const recordings::Line& line, std::string text) {
   if (std::memchr(line.text.data(), '\0', line.text.size()) != nullptr) ++report_.linesWithNul;
   if (!cutLine_) problem(kind, line.number, std::move(text));
 }
@@ -172,7 +172,7 @@ void RecordingCheck::switchPair(std::string_view pair, std::uint64_t line) {
   std::memcpy(&s.pairWord, s.pair.data(), std::min<std::size_t>(s.pair.size(), 8));
 }
 
-void RecordingCheck::add(const Line& line) {
+void RecordingCheck::add(const recordings::Line& line) {
   ++report_.lineEnds[static_cast<std::size_t>(line.end)];
   report_.lines = line.number;
   std::string_view text = line.text;
@@ -180,7 +180,7 @@ void RecordingCheck::add(const Line& line) {
     text.remove_prefix(3);
     report_.byteOrderMark = true;
   }
-  if (line.end == LineEnd::None) {
+  if (line.end == recordings::LineEnd::None) {
     problem(ProblemKind::Torn, line.number, "the last line has no line end, so its row may be cut off: " + quoted(text));
     cutLine_ = true;
   }
@@ -435,7 +435,7 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
     ++taken;
     row = f.ask.data() + f.ask.size() + 2;  // past its CR LF
   }
-  report_.lineEnds[static_cast<std::size_t>(LineEnd::CrLf)] += taken;
+  report_.lineEnds[static_cast<std::size_t>(recordings::LineEnd::CrLf)] += taken;
   if (taken > 0) report_.lines = lineNumber;
   return static_cast<std::size_t>(row - begin);
 }
@@ -494,9 +494,9 @@ void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& opti
 
 namespace {
 
-FileReport checkWith(LineReader& reader, const std::string& path, const CheckOptions& options) {
+FileReport checkWith(recordings::LineReader& reader, const std::string& path, const CheckOptions& options) {
   RecordingCheck check(path, options);
-  Line line;
+  recordings::Line line;
   for (;;) {
     // Plain rows straight from the reader's buffer; anything else one line at a time.
     std::uint64_t lines = reader.linesRead();
@@ -514,7 +514,7 @@ FileReport checkWith(LineReader& reader, const std::string& path, const CheckOpt
 
 FileReport checkFile(const std::string& path, const CheckOptions& options) {
   const bool standardInput = path == "-";
-  std::FILE* file = standardInput ? stdin : openFile(path, "rb");
+  std::FILE* file = standardInput ? stdin : recordings::openFile(path, "rb");
   if (file == nullptr) {
     FileReport report;
     report.path = path;
@@ -525,7 +525,7 @@ FileReport checkFile(const std::string& path, const CheckOptions& options) {
   if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
 #endif
   std::setvbuf(file, nullptr, _IONBF, 0);  // the reader's blocks are buffer enough
-  LineReader reader([file](char* buffer, std::size_t size, std::string& error) -> std::ptrdiff_t {
+  recordings::LineReader reader([file](char* buffer, std::size_t size, std::string& error) -> std::ptrdiff_t {
     const std::size_t got = std::fread(buffer, 1, size, file);
     if (got == 0 && std::ferror(file)) {
       error = std::strerror(errno);
@@ -540,7 +540,7 @@ FileReport checkFile(const std::string& path, const CheckOptions& options) {
 
 FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options, std::size_t block) {
   std::size_t at = 0;
-  LineReader reader([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
+  recordings::LineReader reader([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
     const std::size_t n = std::min({size, block, bytes.size() - at});
     std::memcpy(buffer, bytes.data() + at, n);
     at += n;

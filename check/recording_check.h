@@ -19,7 +19,7 @@
 
 #include "check/chart.h"
 #include "check/histogram.h"
-#include "check/line_reader.h"
+#include "recordings/line_reader.h"
 #include "core/row_format.h"
 #include "zone/zone_rules.h"
 
@@ -132,7 +132,7 @@ struct FileReport {
   std::vector<Problem> problems;  // by line
   std::vector<Silence> silences;
   std::uint64_t silenceCount = 0;
-  std::array<std::uint64_t, kLineEnds> lineEnds{};
+  std::array<std::uint64_t, recordings::kLineEnds> lineEnds{};
   std::uint64_t linesWithNul = 0;  // a sign of a binary file
   bool byteOrderMark = false;
   std::array<NoteCount, kNoteKinds> notes{};
@@ -147,7 +147,7 @@ struct FileReport {
 class RecordingCheck {
  public:
   RecordingCheck(std::string path, const CheckOptions& options);
-  void add(const Line& line);
+  void add(const recordings::Line& line);
   // Takes as many whole rows as bytes begins with that are of the current
   // pair, plainly written and ending in CR LF, and returns how many bytes they
   // fill (the rest is for add()). lineNumber: the last line's number, moved on.
@@ -214,7 +214,7 @@ class RecordingCheck {
 
   void problem(ProblemKind kind, std::uint64_t line, std::string text, std::int64_t ms = kNoTime);
   void note(NoteKind kind, std::uint64_t line);
-  void bad(ProblemKind kind, const Line& line, std::string text);
+  void bad(ProblemKind kind, const recordings::Line& line, std::string text);
   void switchPair(std::string_view pair, std::uint64_t line);
   void tick(std::uint64_t line, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask);
   void spike(const char* side, const SpikeWatch::Found& found, std::int64_t ms);
@@ -251,6 +251,6 @@ FileReport checkFile(const std::string& path, const CheckOptions& options);
 // The same for bytes in memory (the tests' way in), read in blocks of up to
 // `block` bytes.
 FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options,
-                      std::size_t block = LineReader::kBlock);
+                      std::size_t block = recordings::LineReader::kBlock);
 
 }  // namespace orv::check

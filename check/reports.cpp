@@ -83,11 +83,11 @@ std::string verdictText(const FileReport& file) {
 }
 
 std::string lineEndsText(const FileReport& file) {
-  static constexpr const char* kNames[kLineEnds] = {"CR LF", "LF", "CR", "none"};
+  static constexpr const char* kNames[recordings::kLineEnds] = {"CR LF", "LF", "CR", "none"};
   std::string out;
   int kinds = 0;
-  for (std::size_t i = 0; i < kLineEnds - 1; ++i) kinds += file.lineEnds[i] > 0;
-  for (std::size_t i = 0; i < kLineEnds - 1; ++i) {
+  for (std::size_t i = 0; i < recordings::kLineEnds - 1; ++i) kinds += file.lineEnds[i] > 0;
+  for (std::size_t i = 0; i < recordings::kLineEnds - 1; ++i) {
     if (file.lineEnds[i] == 0) continue;
     if (!out.empty()) out += ", ";
     out += kinds > 1 ? std::to_string(file.lineEnds[i]) + " " + kNames[i] : kNames[i];

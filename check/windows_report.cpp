@@ -14,7 +14,7 @@
 #include "check/files.h"
 #include "check/program.h"
 #include "check/reports.h"
-#include "check/windows_start.h"
+#include "recordings/windows_start.h"
 #include "platform/win32_text.h"
 
 namespace orv::check {
@@ -70,7 +70,7 @@ std::string reportPath(const std::vector<std::string>& files) {
 
 // Shows the page for the files (asked for when none are given) in the browser.
 int reportInBrowser(CheckCommand command) {
-  hideOwnConsole();
+  recordings::hideOwnConsole();
   if (command.files.empty()) command.files = askForFiles();
   if (command.files.empty()) return 0;
 
@@ -95,7 +95,7 @@ int reportInBrowser(CheckCommand command) {
 }  // namespace
 
 int windowsMain(int argc, wchar_t** argv) {
-  const std::vector<std::string> args = startArguments(argc, argv);
+  const std::vector<std::string> args = recordings::startArguments(argc, argv);
   const CheckCommand command = parseCheckArgs(args);
   if (command.anyOption || !command.error.empty()) return runCheckCommandLine(args, stdout, stderr);
   return reportInBrowser(command);

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "check/files.h"
+#include "recordings/files.h"
 #include "core/option_reader.h"
 #include "export/out_file.h"
 #include "export/row_source.h"
@@ -192,7 +192,7 @@ struct Tick {
   const Clock& clock;
 };
 
-std::string join(const std::string& dir, const std::string& name) { return check::utf8Of(check::pathOf(dir) / check::pathOf(name)); }
+std::string join(const std::string& dir, const std::string& name) { return recordings::utf8Of(recordings::pathOf(dir) / recordings::pathOf(name)); }
 
 // Where a symbol's files go, and the inputs they may never replace.
 struct Place {
@@ -203,7 +203,7 @@ struct Place {
   std::string file(const std::string& name, std::string& error) const {
     const std::string path = join(dir, name);
     for (const std::string& input : inputs)
-      if (input != "-" && check::sameFile(input, path)) {
+      if (input != "-" && recordings::sameFile(input, path)) {
         error = "the output " + path + " would replace the input " + input;
         return {};
       }
@@ -353,7 +353,7 @@ class LeanWriter final : public SymbolWriter {
     folder_ = join(place.dir, "forex/oanda/tick/" + lower_);
     inputs_ = &place.inputs;
     std::error_code made;
-    std::filesystem::create_directories(check::pathOf(folder_), made);
+    std::filesystem::create_directories(recordings::pathOf(folder_), made);
     if (made) error = "cannot make the folder " + folder_ + ": " + made.message();
     return !made;
   }
@@ -692,7 +692,7 @@ struct Exporter::Impl {
     if (found == symbols.end()) {
       if (!madeDir) {
         std::error_code made;
-        std::filesystem::create_directories(check::pathOf(settings.outDir), made);
+        std::filesystem::create_directories(recordings::pathOf(settings.outDir), made);
         if (made) {
           error = "cannot make the folder " + settings.outDir + ": " + made.message();
           return nullptr;
@@ -709,7 +709,7 @@ struct Exporter::Impl {
     return &found->second;
   }
 
-  bool readAll(const std::string& name, check::LineReader::ReadFn read) {
+  bool readAll(const std::string& name, recordings::LineReader::ReadFn read) {
     RowSource source(std::move(read));
     SourceRow row;
     while (source.next(row)) {
@@ -758,7 +758,7 @@ struct Exporter::Impl {
 Exporter::Exporter(ExportSettings settings) : impl_(std::make_unique<Impl>(std::move(settings))) {}
 Exporter::~Exporter() = default;
 
-bool Exporter::read(const std::string& name, check::LineReader::ReadFn read) {
+bool Exporter::read(const std::string& name, recordings::LineReader::ReadFn read) {
   if (!impl_->readAll(name, std::move(read))) {
     impl_->last = nullptr;
     impl_->order.clear();

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/line_reader.h"
+#include "recordings/line_reader.h"
 #include "zone/zone_rules.h"
 
 namespace orv::exporter {
@@ -73,7 +73,7 @@ class Exporter {
   // Reads one input to its end, its rows after those of the inputs before.
   // False on a read or write error (error()): the run is over, and what it
   // started writing is removed.
-  bool read(const std::string& name, check::LineReader::ReadFn read);
+  bool read(const std::string& name, recordings::LineReader::ReadFn read);
   // Ends every output. False on a write error.
   bool finish();
   const ExportTotals& totals() const noexcept;

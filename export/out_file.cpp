@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "check/files.h"
+#include "recordings/files.h"
 
 namespace orv::exporter {
 
@@ -13,7 +13,7 @@ std::string partName(const std::string& path) { return path + ".part"; }
 bool OutFile::open(const std::string& path, std::string& error) {
   abandon();
   path_ = path;
-  file_ = check::openFile(partName(path), "wb");
+  file_ = recordings::openFile(partName(path), "wb");
   if (file_ == nullptr) {
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
@@ -60,14 +60,14 @@ bool OutFile::close(std::string& error) {
   file_ = nullptr;
   if (!failed_) {
     std::error_code renamed;
-    std::filesystem::rename(check::pathOf(partName(path_)), check::pathOf(path_), renamed);
+    std::filesystem::rename(recordings::pathOf(partName(path_)), recordings::pathOf(path_), renamed);
     if (!renamed) return true;
     error = "cannot put " + path_ + " in place: " + renamed.message();
   } else {
     error = "cannot write " + path_ + ": " + std::strerror(failedErrno_);
   }
   std::error_code ignored;
-  std::filesystem::remove(check::pathOf(partName(path_)), ignored);
+  std::filesystem::remove(recordings::pathOf(partName(path_)), ignored);
   return false;
 }
 
@@ -76,7 +76,7 @@ void OutFile::abandon() noexcept {
   std::fclose(file_);
   file_ = nullptr;
   std::error_code ignored;
-  std::filesystem::remove(check::pathOf(partName(path_)), ignored);
+  std::filesystem::remove(recordings::pathOf(partName(path_)), ignored);
 }
 
 }  // namespace orv::exporter

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "check/files.h"
+#include "recordings/files.h"
 #include "core/option_reader.h"
 
 #ifdef _WIN32
@@ -49,8 +49,8 @@ namespace {
 
 std::string defaultOutDir(const std::string& first, const std::string& format) {
   if (first == "-") return "stdin-" + format;
-  const std::filesystem::path path = check::pathOf(first);
-  return check::utf8Of(path.parent_path() / check::pathOf(check::utf8Of(path.stem()) + "-" + format));
+  const std::filesystem::path path = recordings::pathOf(first);
+  return recordings::utf8Of(path.parent_path() / recordings::pathOf(recordings::utf8Of(path.stem()) + "-" + format));
 }
 
 }  // namespace
@@ -149,7 +149,7 @@ ExportRun runExport(const ExportCommand& command, const std::function<void(std::
   std::uint64_t before = 0;
   for (const std::string& path : command.files) {
     const bool standardInput = path == "-";
-    std::FILE* file = standardInput ? stdin : check::openFile(path, "rb");
+    std::FILE* file = standardInput ? stdin : recordings::openFile(path, "rb");
     if (file == nullptr) {
       run.error = "cannot open " + path + ": " + std::strerror(errno);
       ok = false;

@@ -17,13 +17,13 @@ bool RowSource::next(SourceRow& row) {
     row.askPrice = plain_.askPrice;
     return true;
   }
-  check::Line line;
+  recordings::Line line;
   if (!lines_.next(line)) return false;
   row.text = line.text;
   row.line = line.number;
   // A row is a whole line of four fields: an overlong line, an empty one or
   // the last one cut off before its end is torn.
-  if (line.overlong || line.end == check::LineEnd::None || line.text.empty() || !splitter_.split(line.text, fields_)) {
+  if (line.overlong || line.end == recordings::LineEnd::None || line.text.empty() || !splitter_.split(line.text, fields_)) {
     row.fault = RowFault::Torn;
     return true;
   }

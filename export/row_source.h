@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "check/line_reader.h"
+#include "recordings/line_reader.h"
 #include "core/row_format.h"
 
 namespace orv::exporter {
@@ -28,14 +28,14 @@ struct SourceRow {
 
 class RowSource {
  public:
-  explicit RowSource(check::LineReader::ReadFn read) : lines_(std::move(read)) {}
+  explicit RowSource(recordings::LineReader::ReadFn read) : lines_(std::move(read)) {}
   // The next row; false at the end or on a read error (error() not empty).
   bool next(SourceRow& row);
   const std::string& error() const noexcept { return lines_.error(); }
   std::uint64_t bytesRead() const noexcept { return lines_.bytesRead(); }
 
  private:
-  check::LineReader lines_;
+  recordings::LineReader lines_;
   RowSplitter splitter_;
   StampReader stamps_;
   RowFields fields_;

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "check/files.h"
-#include "check/windows_start.h"
+#include "recordings/files.h"
+#include "recordings/windows_start.h"
 #include "export/export_form.h"
 #include "export/program.h"
 #include "platform/win32_text.h"
@@ -162,7 +162,7 @@ struct Dialog {
     totalBytes = 0;
     for (const std::string& file : command.files) {
       std::error_code error;
-      totalBytes += std::filesystem::file_size(check::pathOf(file), error);
+      totalBytes += std::filesystem::file_size(recordings::pathOf(file), error);
     }
     EnableWindow(item(kExport), FALSE);
     EnableWindow(item(kOpen), FALSE);
@@ -266,12 +266,12 @@ int showDialog(std::vector<std::string> files) {
 }  // namespace
 
 int windowsMain(int argc, wchar_t** argv) {
-  std::vector<std::string> args = check::startArguments(argc, argv);
+  std::vector<std::string> args = recordings::startArguments(argc, argv);
   // Only recordings, or nothing: the dialog.
   bool onlyFiles = true;
   for (const std::string& a : args) onlyFiles = onlyFiles && (a.empty() || a[0] != '-');
   if (!onlyFiles) return runExportCommandLine(args, stdout, stderr);
-  check::hideOwnConsole();
+  recordings::hideOwnConsole();
   return showDialog(std::move(args));
 }
 

@@ -21,9 +21,10 @@ named after the arrow:
     tools      feeder and tester probe              -> core/protocol.h, core/option_reader.h, core/row_format.h,
                                                        platform/win32_text.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
-    check      orvalda-check                        -> zone, gzip, and core/option_reader.h, core/row_format.h only
-    export     orvalda-export                       -> zone, check, gzip, and core/option_reader.h, core/row_format.h only
-                                                       (both also platform/win32_text.h)
+    recordings reading recordings: lines, files     -> gzip, and platform/win32_text.h only
+    check      orvalda-check                        -> recordings, zone, and core/option_reader.h, core/row_format.h only
+    export     orvalda-export                       -> recordings, zone, and core/option_reader.h, core/row_format.h only
+                                                       (both also platform/win32_text.h; neither includes the other)
     testkit    driving Windows programs from outside -> platform/win32.h (windows.h) only
     bench      the benchmarks                       -> any part but tests/ (what they share with
                                                        the tests is in testkit)
@@ -40,7 +41,7 @@ import pathlib
 import re
 import sys
 
-CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "check", "export", "testkit", "bench")
+CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "recordings", "check", "export", "testkit", "bench")
 PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "data")
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp", ".inl", ".rc"}
 
@@ -54,8 +55,9 @@ ALLOWED = {
     "app": {"app", "ui", "core", "platform", "win32"},
     "tools": {"tools"},
     "zone": {"zone"},
-    "check": {"check", "zone", "gzip"},
-    "export": {"export", "check", "zone", "gzip"},
+    "recordings": {"recordings", "gzip"},
+    "check": {"check", "recordings", "zone"},
+    "export": {"export", "recordings", "zone"},
     "testkit": {"testkit"},
 }
 ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
@@ -65,6 +67,7 @@ ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
 # The tools, orvalda-check and orvalda-export link platform/win32_text alone
 # (orvalda_wintext: their command lines, file names and window texts as UTF-8).
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
+                 "recordings": {"platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "export": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "testkit": {"platform/win32.h"}}

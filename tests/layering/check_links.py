@@ -16,8 +16,9 @@ link that runs against the layers.
     orvalda_ui                            -> orvalda_core, orvalda_win32, and what they link
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
-    orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_wintext, orvalda_gzip
-    orvalda_export                        -> orvalda_rowformat, orvalda_zone, orvalda_check (its line reader, files, Windows start), orvalda_gzip
+    orvalda_recordings                    -> orvalda_gzip, orvalda_wintext
+    orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_recordings and what it links
+    orvalda_export                        -> orvalda_rowformat, orvalda_zone, orvalda_recordings and what it links
 
 Tests, benchmarks and tools may link anything and are not checked.
 """
@@ -42,8 +43,9 @@ BELOW = {
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 BELOW["orvalda_zone"] = set()
-BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_wintext", "orvalda_gzip"}
-BELOW["orvalda_export"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_check", "orvalda_gzip"}
+BELOW["orvalda_recordings"] = {"orvalda_gzip", "orvalda_wintext"}
+BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_recordings"} | BELOW["orvalda_recordings"]
+BELOW["orvalda_export"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_recordings"} | BELOW["orvalda_recordings"]
 
 NODE = re.compile(r'^\s*"(\w+)"\s*\[\s*label\s*=\s*"([^"]+)"')
 EDGE = re.compile(r'^\s*"(\w+)"\s*->\s*"(\w+)"')

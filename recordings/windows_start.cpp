@@ -1,10 +1,10 @@
-#include "check/windows_start.h"
+#include "recordings/windows_start.h"
 
 #include <windows.h>
 
 #include "platform/win32_text.h"
 
-namespace orv::check {
+namespace orv::recordings {
 
 std::vector<std::string> startArguments(int argc, wchar_t** argv) {
   std::vector<std::string> args;
@@ -21,4 +21,4 @@ void hideOwnConsole() {
   }
 }
 
-}  // namespace orv::check
+}  // namespace orv::recordings

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace orv::check {
+namespace orv::recordings {
 
 enum class LineEnd : std::uint8_t { CrLf, Lf, Cr, None };  // None: the last line, without an end
 inline constexpr std::size_t kLineEnds = 4;
@@ -67,4 +67,4 @@ class LineReader {
   std::string error_;
 };
 
-}  // namespace orv::check
+}  // namespace orv::recordings

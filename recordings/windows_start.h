@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace orv::check {
+namespace orv::recordings {
 
 // wmain's arguments after the program's name, as UTF-8; a console the
 // program writes to is told that its text is UTF-8 too.
@@ -14,4 +14,4 @@ std::vector<std::string> startArguments(int argc, wchar_t** argv);
 // is the program's alone: out of sight before a window of its own shows.
 void hideOwnConsole();
 
-}  // namespace orv::check
+}  // namespace orv::recordings

@@ -1,4 +1,4 @@
-#include "check/line_reader.h"
+#include "recordings/line_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "gzip/gzip_stream.h"
 
-namespace orv::check {
+namespace orv::recordings {
 
 LineReader::LineReader(ReadFn read)
     : read_(gzip::plainTextOf(std::move(read))), buffer_(new char[kBlock + kMaxLine]), capacity_(kBlock + kMaxLine) {}
@@ -103,4 +103,4 @@ bool LineReader::next(Line& line) {
   }
 }
 
-}  // namespace orv::check
+}  // namespace orv::recordings
