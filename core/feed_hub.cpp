@@ -245,6 +245,7 @@ void FeedHub::keepTimerPace() {
 
 // Logged with its end; its log stays on the notification icon's menu.
 void FeedHub::endUnattendedRecording() {
+  recordings_.stoppedPath = recordings_.unattended->currentPath();
   recordings_.unattended->end(clock());
   recordings_.stoppedLogPath = recordings_.unattended->logPath();
   recordings_.unattended.reset();
@@ -283,6 +284,7 @@ void FeedHub::startRecording() {
 
 void FeedHub::stopRecording() {
   std::unique_ptr<RecordingFile> file = std::move(recordings_.user);
+  recordings_.stoppedPath = file->path();
   showRecordingState();
   std::string reason;
   if (!file->close(reason)) backend_.showError(errorDisplayText("Recording to " + file->path() + " failed: " + reason));
@@ -335,9 +337,10 @@ void FeedHub::tell(const std::vector<Telling>& tellings) {
   }
 }
 
-// The recordings folder: the current file's; before the first, the folder
-// the pattern names before its first field; without a recording, where the
-// last one went.
+// The recording checked and exported: the current one; once stopped, the
+// one just made. The recordings folder: the recording's; before the first,
+// the folder the pattern names before its first field; without a recording,
+// where the last one went.
 std::vector<NotificationMenuItem> FeedHub::notificationMenu(bool checkerInstalled, bool exporterInstalled) const {
   NotificationMenuFacts facts;
   facts.checkerInstalled = checkerInstalled;
@@ -349,13 +352,18 @@ std::vector<NotificationMenuItem> FeedHub::notificationMenu(bool checkerInstalle
     facts.recording = recordings_.user->path();
   }
   if (facts.log.empty()) facts.log = recordings_.stoppedLogPath;
+  if (facts.recording.empty()) facts.recording = recordings_.stoppedPath;
   if (!facts.recording.empty())
     facts.recordingsFolder = folderOf(facts.recording);
   else if (const std::string* pattern = recordings_.unattended ? &recordings_.unattended->pattern() : nullptr)
-    facts.recordingsFolder = folderOf(std::string_view(*pattern).substr(0, pattern->find('{')));
+    facts.recordingsFolder = fixedFolderOf(*pattern);
   else
     facts.recordingsFolder = backend_.loadSetting(kLastFolderSetting);
   return orv::notificationMenu(facts);
+}
+
+std::vector<std::string> FeedHub::exporterArguments(std::string_view recording, std::string_view machineZone) const {
+  return orv::exporterArguments(recording, mode_.utc, machineZone);
 }
 
 void FeedHub::close() {

@@ -98,6 +98,9 @@ class FeedHub {
   NotificationSnapshot notificationSnapshot() const;
   // The icon's menu; checkerInstalled: the checker program is there to run.
   std::vector<NotificationMenuItem> notificationMenu(bool checkerInstalled, bool exporterInstalled = false) const;
+  // The exporter's command line for the menu's recording: its stamps are in
+  // this run's clock (machineZone: the machine's zone, as the system names it).
+  std::vector<std::string> exporterArguments(std::string_view recording, std::string_view machineZone) const;
 
   // The controls, for the window that shows them.
   const MainWindowModel& window() const noexcept { return window_; }
@@ -166,6 +169,7 @@ class FeedHub {
     std::unique_ptr<RecordingFile> user;              // the user's recording; none while idle
     std::unique_ptr<UnattendedRecording> unattended;  // --record, until the user stops it
     std::string stoppedLogPath;                       // the log of an unattended recording the user stopped
+    std::string stoppedPath;                          // the file recorded to last, once the user stopped it
     std::vector<Telling> untold;
   } recordings_;
 

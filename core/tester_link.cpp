@@ -57,7 +57,15 @@ void TesterLink::close() {
   const WindowHandle tester = window_ != 0 ? window_ : connecting_;
   window_ = connecting_ = 0;
   if (tester != 0) send(tester, WM_FEED_CONTROL, 0, 0);
+  dropWaiting();
   tellTicksNotTaken();
+}
+
+// The ticks that waited for a connect that will not complete are lost: they
+// count as not taken.
+void TesterLink::dropWaiting() {
+  ticksNotTaken_ += waiting_.size();
+  waiting_.clear();
 }
 
 void TesterLink::sendTick(std::uint32_t ask, std::uint32_t bid) {
@@ -84,6 +92,7 @@ bool TesterLink::send(WindowHandle tester, std::uint32_t msg, std::uint64_t wPar
       break;
   }
   if (msg == WM_TICK) ++ticksNotTaken_;
+  dropWaiting();
   if (window_ == tester) window_ = 0;
   if (connecting_ == tester) connecting_ = 0;
   const std::uint64_t count = ticksNotTaken_;

@@ -3,9 +3,10 @@
 // over it while it is open, each waited for until the tester has handled it.
 //  - ticks the tester does not take (it stopped answering) are counted, and
 //    the count is told once it answers again, or when the link closes;
-//  - a tester whose window is gone ends the link at once: the tick is
-//    counted, the handle forgotten (it could name another window later), and
-//    whoever owns the link is told (onLost), with the count;
+//  - a tester whose window is gone ends the link at once: the tick, and any
+//    that waited for the connect, are counted, the handle forgotten (it
+//    could name another window later), and whoever owns the link is told
+//    (onLost), with the count;
 //  - while asked to, it looks for a tester every few seconds and opens the
 //    link when one appears;
 //  - the connect and the disconnect are synchronous sends, and a feeder's
@@ -38,7 +39,7 @@ class TesterLink {
   // Looks the tester up and sends the connect sequence, then `first` (the
   // tick whose arrival opens the link, if any) and the ticks that waited for
   // the connect. False when no tester is there, or it went while being
-  // connected (the waiting ticks are dropped then).
+  // connected (the waiting ticks are dropped and counted then).
   using Tick = std::pair<std::uint32_t, std::uint32_t>;  // ask, bid
   bool open(std::optional<Tick> first = std::nullopt);
   // Forgets the window, then sends it the disconnect, and tells the ticks it
@@ -67,6 +68,7 @@ class TesterLink {
  private:
   bool send(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam);
   void forwardWaiting();
+  void dropWaiting();
   void tellTicksNotTaken();
   void onSearch();
 

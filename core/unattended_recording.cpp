@@ -91,7 +91,7 @@ void UnattendedRecording::follow(const WallTime& now, const std::string& symbol)
 // open past midnight). The files open are in use and never touched.
 void UnattendedRecording::tend(const WallTime& now) {
   if (!compress_) return;
-  for (const ArchiveNote& note : archiver_.takeNotes()) log(now, note.nearPath, note.text);
+  for (const ArchiveNote& note : archiver_.takeNotes()) log(now, note.text);
   const std::uint32_t day = followedDay_ != 0 ? followedDay_ : dayNumber(now);
   if (ended_ || (day <= sweptDay_ && !closedEarlierDay_)) return;
   sweptDay_ = std::max(sweptDay_, day);
@@ -108,7 +108,7 @@ void UnattendedRecording::end(const WallTime& now) {
   ended_ = true;
   while (!files_.empty()) endFile(now, files_.front().get());
   if (isWaitingToRetry())
-    log(now, failedPath_,
+    log(now,
         "Recording ended while " + failedPath_ + " still failed; " + std::to_string(ticksNotRecorded_) +
             " ticks were not recorded since " + secondsText(msOf(now) - failedAtMs_) + " before");
   failedPath_.clear();
@@ -145,8 +145,7 @@ bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol)
       current_ = &f;
       const std::int64_t quiet = msOf(now) - f.stats.lastMs;
       if (f.stats.rows > 0 && quiet >= kQuietSwitchLoggedMs)
-        log(now, f.file->path(),
-            "Recording to " + f.file->path() + " again, after " + secondsText(quiet) + " without its rows");
+        log(now, "Recording to " + f.file->path() + " again, after " + secondsText(quiet) + " without its rows");
       return true;
     } else {
       endFile(now, &f);
@@ -172,9 +171,9 @@ bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbo
     return false;
   }
   if (!cutTail.empty())
-    log(now, path, "Took the unfinished last row off " + path + " before adding to it: " + quotedBytes(cutTail));
+    log(now, "Took the unfinished last row off " + path + " before adding to it: " + quotedBytes(cutTail));
   if (!isWaitingToRetry())
-    log(now, path,
+    log(now,
         "Recording to " + path +
             (file->startSize() == 0 ? std::string(", a new file")
                                     : ", added to its " + std::to_string(file->startSize()) + " bytes"));
@@ -197,7 +196,7 @@ void UnattendedRecording::recovered(const WallTime& now) {
                               (lost == 1 ? " tick" : " ticks") + " could not be recorded in the " +
                               secondsText(msOf(now) - failedAtMs_) + " since " + failedPath_ + " failed (" +
                               failureReason_ + ")";
-  log(now, path, account);
+  log(now, account);
   failedPath_.clear();
   failureReason_.clear();
   ticksNotRecorded_ = 0;
@@ -216,13 +215,13 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
   if (first) {
     failedAtMs_ = lastSummaryMs_ = ms;
     retryDelayMs_ = kFirstRetryMs;
-    log(now, path, "Cannot record to " + path + ": " + reason + "; trying again from " + secondsText(kFirstRetryMs) +
+    log(now, "Cannot record to " + path + ": " + reason + "; trying again from " + secondsText(kFirstRetryMs) +
                        " on, at most " + secondsText(kLongestRetryMs) + " apart");
   } else {
     retryDelayMs_ = std::min(retryDelayMs_ * 2, kLongestRetryMs);
     if (ms - lastSummaryMs_ >= kFailureSummaryEveryMs || ms < lastSummaryMs_) {
       lastSummaryMs_ = ms;
-      log(now, path,
+      log(now,
           "Still cannot record to " + path + ": " + reason + "; " + std::to_string(tries_) + " tries and " +
               std::to_string(ticksNotRecorded_ + 1) + " ticks not recorded since " +
               secondsText(ms - failedAtMs_) + " before");
@@ -265,7 +264,7 @@ void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
       if (n > 0) out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + kind;
     return out.empty() ? std::string("none") : out;
   };
-  log(now, path,
+  log(now,
       "Ended " + path + ": " + std::to_string(f->stats.rows) + (f->stats.rows == 1 ? " row" : " rows") +
           ", longest silence " + secondsText(f->stats.longestSilenceMs) + "; problems: " +
           counts({{f->stats.order, "order"}, {f->stats.crossed, "crossed"}}) + "; notes: " +
@@ -274,8 +273,8 @@ void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
           (closed ? "" : "; closing it failed: " + reason));
 }
 
-void UnattendedRecording::log(const WallTime& now, const std::string& nearPath, std::string_view text) {
-  std::string written = writeLogLine(opener_, nearPath, now, text);
+void UnattendedRecording::log(const WallTime& now, std::string_view text) {
+  std::string written = writeLogLine(opener_, pattern_, now, text);
   if (!written.empty()) logPath_ = std::move(written);
 }
 

@@ -1,7 +1,8 @@
 // Recording with nobody at the window: every tick to the file a pattern
 // names, one file per symbol (and per day with `daily`), each added to
-// across restarts. Its events go to orvalda.log beside the recordings, so a
-// gap in a recording can be explained from the log alone:
+// across restarts. Its events go to the one orvalda.log of the pattern (in
+// the folder it names before its first field), so a gap in a recording can
+// be explained from the log alone:
 //  - each file's start (new, or added to) and end, with its rows, its
 //    longest silence and the rows that look wrong (time going back, a row
 //    repeated, bid above ask);
@@ -114,7 +115,7 @@ class UnattendedRecording {
   void fileFailed(const WallTime& now, const std::string& path, const std::string& reason);
   static void countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask);
   void endFile(const WallTime& now, const OpenFile* which);
-  void log(const WallTime& now, const std::string& nearPath, std::string_view text);
+  void log(const WallTime& now, std::string_view text);
 
   FileOpener& opener_;
   WallClock& clock_;

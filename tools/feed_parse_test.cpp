@@ -376,19 +376,27 @@ TEST(ToolsSyntheticWalk, SameSeedSameStreamOtherSeedOtherStream) {
   EXPECT_TRUE(differs);
 }
 
-TEST(ToolsSyntheticWalk, PlausibleAround108) {
-  SyntheticWalk w(kDefaultSeed, 5);
-  std::set<std::uint32_t> bids;
-  for (int i = 0; i < 200000; ++i) {
-    const Quote q = w.next();
-    ASSERT_GE(q.ask, q.bid);
-    ASSERT_GE(q.ask - q.bid, 7u);   // 0.8 pip, give or take rounding
-    ASSERT_LE(q.ask - q.bid, 19u);  // 1.8 pips
-    ASSERT_GT(q.bid, 106000u);
-    ASSERT_LT(q.ask, 110000u);
-    bids.insert(q.bid);
+// A pair's size follows its digits: EUR/USD-sized with 5, yen-sized with 3.
+TEST(ToolsSyntheticWalk, PlausibleForThePairsSize) {
+  struct Case {
+    std::int32_t digits;
+    std::uint32_t lowestBid, highestAsk;
+  };
+  for (const Case c : {Case{5, 106000u, 110000u}, Case{3, 147000u, 153000u}}) {
+    SCOPED_TRACE(c.digits);
+    SyntheticWalk w(kDefaultSeed, c.digits);
+    std::set<std::uint32_t> bids;
+    for (int i = 0; i < 200000; ++i) {
+      const Quote q = w.next();
+      ASSERT_GE(q.ask, q.bid);
+      ASSERT_GE(q.ask - q.bid, 7u);   // 0.8 pip, give or take rounding
+      ASSERT_LE(q.ask - q.bid, 19u);  // 1.8 pips
+      ASSERT_GT(q.bid, c.lowestBid);
+      ASSERT_LT(q.ask, c.highestAsk);
+      bids.insert(q.bid);
+    }
+    EXPECT_GT(bids.size(), 50u);  // it does move
   }
-  EXPECT_GT(bids.size(), 50u);  // it does move
 }
 
 TEST(ToolsSyntheticWalk, LargestDigitsStayIn32Bits) {

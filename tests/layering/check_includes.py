@@ -23,7 +23,8 @@ named after the arrow:
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
     check      orvalda-check                        -> zone, gzip, and core/option_reader.h, core/row_format.h only
     export     orvalda-export                       -> zone, check, gzip, and core/option_reader.h, core/row_format.h only
-                                                       (both also platform/win32_text.h)
+                                                       (both also platform/win32_text.h; export also
+                                                       platform/win32_messages.h)
 
 tests/, bench/ and data/ may include anything and are not read.
 
@@ -59,9 +60,12 @@ ALLOWED = {
 # library (orvalda_rowformat): the tools and orvalda-check link no more of core.
 # The tools, orvalda-check and orvalda-export link platform/win32_text alone
 # (orvalda_wintext: their command lines, file names and window texts as UTF-8).
+# The export dialog's private messages are numbered in platform/win32_messages.h
+# (header only), beside Orvalda's own.
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
-                 "export": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"}}
+                 "export": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h",
+                            "platform/win32_messages.h"}}
 # Parts that must build without any window system, and the libraries beyond
 # the standard ones each may include.
 NO_WINDOW_SYSTEM = {"gzip": ("zlib.h",), "platform": (), "memory": (), "core": ("CLI/",)}
