@@ -82,14 +82,14 @@ bool FeedHub::handleFeedMessage(Message& m) {
           // The first tick goes first: shown and recorded before the connect
           // (inside which further ticks can be handled), and forwarded first
           // once it is complete.
-          onTick(wParam, lParam, false);
-          firstTick_ = TesterLink::Tick(wParam, lParam);
+          onTick(quoteOfTick(wParam, lParam), false);
+          firstTick_ = quoteOfTick(wParam, lParam);
           setLive(true);  // connects, or starts looking for the tester
           firstTick_.reset();
           return true;
         }
       }
-      onTick(wParam, lParam);
+      onTick(quoteOfTick(wParam, lParam));
       return true;
     case WM_SYMBOL_HEAD:
       m.result = 1;
@@ -122,17 +122,17 @@ void FeedHub::onSymbolTail() {
   tell(std::exchange(recordings_.untold, {}));
 }
 
-void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
+void FeedHub::onTick(const Quote& quote, bool forward) {
   const WallTime now = clock();  // one reading for display and row
-  buildDisplayLine(texts_.display, now, symbol_.symbol(), symbol_.digits(), bid, ask);
+  buildDisplayLine(texts_.display, now, symbol_.symbol(), symbol_.digits(), quote.bid, quote.ask);
   window_.tickLine.setCaption(texts_.display.view());
   watchdog_.tickArrived(backend_.calendarSeconds());
 
   if (recordings_.unattended || recordings_.user) {
-    buildCsvRow(texts_.row, symbol_.pairText(), now, symbol_.digits(), bid, ask);
+    buildCsvRow(texts_.row, symbol_.pairText(), now, symbol_.digits(), quote.bid, quote.ask);
     std::string reason;
     if (recordings_.unattended) {
-      recordings_.unattended->record(now, symbol_.symbol(), texts_.row.view(), bid, ask);
+      recordings_.unattended->record(now, symbol_.symbol(), texts_.row.view(), quote);
     } else if (!recordings_.user->appendRow(texts_.row.view(), reason)) {
       // The recording ends here, so it never looks alive while nothing
       // reaches the disk.
@@ -144,7 +144,7 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
   // This tick's own: a tick handled inside the forward tells only its own.
   const std::vector<Telling> untold = std::exchange(recordings_.untold, {});
 
-  if (forward) link_.sendTick(ask, bid);
+  if (forward) link_.sendTick(quote);
 
   // Told only after the forward, so the tester gets this tick before any
   // that arrive while the error is on screen.

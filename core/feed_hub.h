@@ -117,7 +117,7 @@ class FeedHub {
   // An unattended recording counts as recording from the start, while it
   // waits for its first tick and while it retries.
   bool isRecording() const noexcept;
-  void onTick(std::uint32_t ask, std::uint32_t bid, bool forward = true);
+  void onTick(const Quote& quote, bool forward = true);
   void onSymbolTail();
   void onRecordClicked();
   void endUnattendedRecording();
@@ -177,7 +177,7 @@ class FeedHub {
     bool open = false;                  // the close question is open
     bool liveBeforeSessionEnd = false;  // "Live Data" when the session's end was last asked about
   } closing_;
-  std::optional<TesterLink::Tick> firstTick_;  // the tick whose arrival ticks "Live Data", until it does
+  std::optional<Quote> firstTick_;  // the tick whose arrival ticks "Live Data", until it does
 
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.

@@ -17,7 +17,7 @@ TesterLink::TesterLink(WindowSender& windows, TimerService& timers, std::functio
   searchTimer_.onTimer = [this] { onSearch(); };
 }
 
-bool TesterLink::open(std::optional<Tick> first) {
+bool TesterLink::open(std::optional<Quote> first) {
   const WindowHandle tester = windows_.findWindow(kTesterTitle);
   window_ = 0;
   connecting_ = tester;
@@ -44,9 +44,9 @@ bool TesterLink::open(std::optional<Tick> first) {
 void TesterLink::forwardWaiting() {
   forwardingWaiting_ = true;
   while (!waiting_.empty() && isOpen()) {
-    const Tick tick = waiting_.front();
+    const Quote quote = waiting_.front();
     waiting_.pop_front();
-    send(window_, WM_TICK, forwardWParam(tick.first), forwardLParam(tick.second));
+    send(window_, WM_TICK, tickWParam(quote), tickLParam(quote));
   }
   forwardingWaiting_ = false;
 }
@@ -68,15 +68,15 @@ void TesterLink::dropWaiting() {
   waiting_.clear();
 }
 
-void TesterLink::sendTick(std::uint32_t ask, std::uint32_t bid) {
+void TesterLink::sendTick(const Quote& quote) {
   if (connecting_ != 0 || forwardingWaiting_) {
     if (waiting_.size() < kMostWaiting)
-      waiting_.emplace_back(ask, bid);
+      waiting_.push_back(quote);
     else
       ++ticksNotTaken_;
     return;
   }
-  if (isOpen()) send(window_, WM_TICK, forwardWParam(ask), forwardLParam(bid));
+  if (isOpen()) send(window_, WM_TICK, tickWParam(quote), tickLParam(quote));
 }
 
 // False when the window is gone.

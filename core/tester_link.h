@@ -22,6 +22,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/quote.h"
 #include "platform/backend.h"
 #include "platform/toolkit.h"
 
@@ -40,14 +41,13 @@ class TesterLink {
   // tick whose arrival opens the link, if any) and the ticks that waited for
   // the connect. False when no tester is there, or it went while being
   // connected (the waiting ticks are dropped and counted then).
-  using Tick = std::pair<std::uint32_t, std::uint32_t>;  // ask, bid
-  bool open(std::optional<Tick> first = std::nullopt);
+  bool open(std::optional<Quote> first = std::nullopt);
   // Forgets the window, then sends it the disconnect, and tells the ticks it
   // did not take.
   void close();
   // One tick over the open link: a live one, or a replayed row. During a
   // connect it waits for the connect's end.
-  void sendTick(std::uint32_t ask, std::uint32_t bid);
+  void sendTick(const Quote& quote);
   // The most ticks that wait for a connect; more are counted as not taken.
   static constexpr std::size_t kMostWaiting = 1 << 16;
 
@@ -78,7 +78,7 @@ class TesterLink {
   WindowHandle window_ = 0;          // set while the link is open
   WindowHandle connecting_ = 0;      // set while its connect sequence is under way
   bool forwardingWaiting_ = false;   // the waiting ticks go on now; later ones queue behind them
-  std::deque<Tick> waiting_;         // ticks that came during the connect
+  std::deque<Quote> waiting_;         // ticks that came during the connect
   std::uint64_t ticksNotTaken_ = 0;  // since the tester last answered
 };
 

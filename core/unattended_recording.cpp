@@ -53,7 +53,7 @@ UnattendedRecording::~UnattendedRecording() {
 }
 
 void UnattendedRecording::record(const WallTime& now, const std::string& symbol, std::string_view row,
-                                 std::uint32_t bid, std::uint32_t ask) {
+                                 const Quote& quote) {
   if (ended_) return;
   const std::int64_t ms = msOf(now);
   followDay(now, ms);
@@ -69,7 +69,7 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
   std::string reason;
   if (current_->file->appendRow(row, reason)) {
     if (isWaitingToRetry()) recovered(now);
-    countRow(current_->stats, ms, bid, ask);
+    countRow(current_->stats, ms, quote);
     return;
   }
   const std::string path = current_->file->path();
@@ -231,18 +231,17 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
   if (first && onFailed) onFailed(path, reason);
 }
 
-void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask) {
+void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, const Quote& quote) {
   if (stats.rows > 0) {
     if (ms < stats.lastMs) ++stats.order;
-    if (ms == stats.lastMs && bid == stats.lastBid && ask == stats.lastAsk) ++stats.repeats;
+    if (ms == stats.lastMs && quote == stats.lastQuote) ++stats.repeats;
     stats.longestSilenceMs = std::max(stats.longestSilenceMs, ms - stats.lastMs);
   }
-  if (bid > ask) ++stats.crossed;
-  if (bid == ask) ++stats.zeroSpreads;
+  if (quote.bid > quote.ask) ++stats.crossed;
+  if (quote.bid == quote.ask) ++stats.zeroSpreads;
   ++stats.rows;
   stats.lastMs = ms;
-  stats.lastBid = bid;
-  stats.lastAsk = ask;
+  stats.lastQuote = quote;
 }
 
 void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {

@@ -521,8 +521,9 @@ TEST(ToolsProbeArgs, Rejected) {
 
 TEST(ToolsProbeLine, LowThirtyTwoBitsUnsigned) {
   // A bid of 0xFFFFFFFF arrives sign-extended in lParam: it must log as 4294967295, not -1.
-  const std::uint64_t lp = static_cast<std::uint64_t>(orv::forwardLParam(4294967295u));
-  EXPECT_EQ(formatProbeLine(14, 3, 27, 45, orv::WM_TICK, orv::forwardWParam(108166), lp),
+  const orv::Quote quote{4294967295u, 108166};
+  const std::uint64_t lp = static_cast<std::uint64_t>(orv::tickLParam(quote));
+  EXPECT_EQ(formatProbeLine(14, 3, 27, 45, orv::WM_TICK, orv::tickWParam(quote), lp),
             "14:03:27.045,1024,108166,4294967295");
   EXPECT_EQ(formatProbeLine(0, 0, 0, 0, orv::WM_FEED_CONTROL, 0x100000001ULL, 0), "00:00:00.000,1282,1,0");
   EXPECT_EQ(formatProbeLine(23, 59, 59, 999, orv::WM_SYMBOL_TAIL, 1, static_cast<std::uint64_t>(-5LL)),

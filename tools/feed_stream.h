@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/quote.h"
 #include "tools/feed_file.h"
 
 namespace orv::tools {
@@ -16,10 +17,7 @@ std::vector<std::int64_t> replayOffsetsMs(const std::vector<TickRow>& rows);
 // Synthetic quotes: a mean-reverting random walk with a fixed seed, around
 // 1.08 or, for 3 digits or fewer, a yen-sized 150.
 
-struct Quote {
-  std::uint32_t bid = 0;
-  std::uint32_t ask = 0;
-};
+using orv::Quote;
 
 class SyntheticWalk {
  public:

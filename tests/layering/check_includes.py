@@ -18,7 +18,7 @@ named after the arrow:
     core       the program's logic                  -> platform, gzip  (no window system)
     ui         the Win32 main window                -> core, platform, win32
     app        entry point and message loop         -> ui, core, platform, win32
-    tools      feeder and tester probe              -> core/protocol.h, core/option_reader.h, core/row_format.h,
+    tools      feeder and tester probe              -> core/protocol.h, core/quote.h, core/option_reader.h, core/row_format.h,
                                                        platform/win32_text.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
     check      orvalda-check                        -> zone, gzip, and core/option_reader.h, core/row_format.h only
@@ -62,7 +62,8 @@ ALLOWED = {
 # (orvalda_wintext: their command lines, file names and window texts as UTF-8).
 # The export dialog's private messages are numbered in platform/win32_messages.h
 # (header only), beside Orvalda's own.
-ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
+ALLOWED_FILES = {"tools": {"core/protocol.h", "core/quote.h", "core/option_reader.h", "core/row_format.h",
+                           "platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "export": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h",
                             "platform/win32_messages.h"}}
