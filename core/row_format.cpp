@@ -420,6 +420,37 @@ bool RowSplitter::splitQuoted(std::string_view line, RowFields& out) {
   return out.count == 4 && !out.badQuotes;
 }
 
+bool namesColumns(std::string_view text) noexcept {
+  std::size_t fields = 0;
+  for (std::size_t at = 0; at <= text.size(); ++fields) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    std::string_view field = text.substr(at, comma - at);
+    if (!field.empty() && field.front() == '"') field.remove_prefix(1);
+    const char c = field.empty() ? '\0' : static_cast<char>(field.front() | 0x20);
+    if (c < 'a' || c > 'z') return false;
+    at = comma + 1;
+  }
+  return fields >= 2;
+}
+
+LineIs LineJudge::judge(std::string_view text, bool firstLine, LineRead& out) {
+  if (text.empty()) return LineIs::Empty;
+  const bool split = splitter_.split(text, out.fields);
+  LineIs is = LineIs::Row;
+  if (!split)
+    is = out.fields.count != 4 ? LineIs::NotFourFields : LineIs::BadQuotes;
+  else if (out.fields.pair.empty())
+    is = LineIs::NoPair;
+  else if (!stamps_.read(out.fields.stamp, out.ms))
+    is = LineIs::BadStamp;
+  else if (!parsePrice(out.fields.bid, out.bid))
+    is = LineIs::BadBid;
+  else if (!parsePrice(out.fields.ask, out.ask))
+    is = LineIs::BadAsk;
+  if (is != LineIs::Row && firstLine && namesColumns(text)) return LineIs::Header;
+  return is;
+}
+
 CsvSplitResult splitCsv(std::string_view text) {
   CsvSplitResult result;
   // A byte-order mark some editors add in front.

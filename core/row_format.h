@@ -186,6 +186,44 @@ class RowSplitter {
   std::string unquoted_[4];
 };
 
+// What a line of a recording is, judged the same way by every reader: a
+// row, a first line that names columns (a header, as spreadsheets write
+// one), or a line that is not a row, and why. A row's prices may have other
+// decimals than its pair's usual: it is a row all the same.
+enum class LineIs : std::uint8_t { Row, Header, Empty, NotFourFields, BadQuotes, NoPair, BadStamp, BadBid, BadAsk };
+// A torn line lost part of itself; the other faults are unparsable.
+inline bool isTorn(LineIs is) noexcept { return is == LineIs::Empty || is == LineIs::NotFourFields; }
+
+// A line read: its fields, and for a row its stamp and prices.
+struct LineRead {
+  RowFields fields;
+  std::int64_t ms = 0;
+  Price bid, ask;
+};
+
+// Judges whole lines (without their line ends) one after another.
+class LineJudge {
+ public:
+  // firstLine: the file's first line, the only one that can be a header
+  // (its UTF-8 byte-order mark already taken off).
+  LineIs judge(std::string_view text, bool firstLine, LineRead& out);
+  // The stamps' reader, shared with a faster way through the same rows.
+  StampReader& stamps() noexcept { return stamps_; }
+
+ private:
+  RowSplitter splitter_;
+  StampReader stamps_;
+};
+
+// True for a line of two or more fields that each begin with a letter
+// ("Symbol,Time,Bid,Ask"): column names, not a row.
+bool namesColumns(std::string_view text) noexcept;
+
+// A file's verdict once all its lines are read: one that has lines but no
+// row at all (a tester's log, a file separated by semicolons) is not a
+// recording. Blank files and a header alone are.
+inline bool notARecording(std::uint64_t rows, std::uint64_t faultyLines) noexcept { return rows == 0 && faultyLines > 0; }
+
 // A row written plainly, as the recorder writes it: a pair with no quote, a
 // stamp of 21 characters, and prices of digits with at most one point, read
 // straight from a buffer of lines. Its fields view the bytes.
