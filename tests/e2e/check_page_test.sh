@@ -85,6 +85,31 @@ check "a bad command line: exit code 2 and one line (got $rc: $(head -1 "$DIR/ba
 "$CHECK" --html "$DIR/no-such-folder/page.html" "$SAMPLE" >/dev/null 2>"$DIR/unwritable.txt"
 check "a page that cannot be written is named as asked ($(head -1 "$DIR/unwritable.txt"))" \
   bash -c 'grep -q "no-such-folder/page.html'"'"':" "$1" && ! grep -q "\.tmp" "$1"' _ "$DIR/unwritable.txt"
+python3 -c 'import sys
+for i in range(1001):
+    pair, bid, ask = ("EUR/USD", "1.08150", "1.08166") if i % 2 == 0 else ("USD/JPY", "150.123", "150.123")
+    sys.stdout.write("%s,20261207 09:%02d:%02d.000,%s,%s\r\n" % (pair, i // 60, i % 60, bid, ask))
+' >"$DIR/alternating.csv"
+"$CHECK" --json "$DIR/one-row-each.csv" "$DIR/alternating.csv" >"$DIR/pairs.json"
+check "the JSON: each pair its own figures, pair changes counted" python3 - "$DIR/pairs.json" <<'PY'
+import json, sys
+one, alternating = json.load(open(sys.argv[1], encoding="utf-8"))["files"]
+def schema(f):
+    ok = list(f["per_symbol"]) == f["symbols"] and len(f["symbol_changes"]) == min(10, f["symbol_change_count"])
+    for figures in f["per_symbol"].values():
+        ok = ok and set(figures) == {"rows", "first", "last", "decimals", "spread_points", "ticks_per_hour"}
+        ok = ok and set(figures["spread_points"]) == {"min", "median", "p99", "max"}
+        ok = ok and set(figures["ticks_per_hour"]) == {"min", "median", "max"}
+    return ok
+eur, jpy = alternating["per_symbol"]["EUR/USD"], alternating["per_symbol"]["USD/JPY"]
+print("   EUR/USD:", eur, "USD/JPY:", jpy, "changes:", alternating["symbol_change_count"])
+ok = schema(one) and schema(alternating) and alternating["symbol_change_count"] == 1000
+ok = ok and one["per_symbol"]["USD/JPY"] == {"rows": 1, "first": "20261207 09:00:00.100", "last": "20261207 09:00:00.100",
+    "decimals": 3, "spread_points": {"min": 17, "median": 17, "p99": 17, "max": 17}, "ticks_per_hour": {"min": 1, "median": 1, "max": 1}}
+ok = ok and eur["rows"] == 501 and eur["spread_points"]["median"] == 16 and jpy["spread_points"]["median"] == 0
+ok = ok and eur["last"] == "20261207 09:16:40.000" and jpy["first"] == "20261207 09:00:01.000"
+sys.exit(0 if ok else 1)
+PY
 "$CHECK" "$DIR/no-such-file.csv" >/dev/null 2>"$DIR/missing.txt"
 rc=$?
 check "a file that cannot be read: exit code 2 and a message (got $rc: $(head -1 "$DIR/missing.txt"))" \
