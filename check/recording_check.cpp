@@ -186,10 +186,6 @@ void RecordingCheck::switchPair(std::string_view pair, std::uint64_t line) {
     current_->report->pair = current_->pair;
     report_.pairs.push_back(current_->pair);
   }
-  SymbolState& s = *current_;
-  s.pairMask = s.pair.size() >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * s.pair.size())) - 1;
-  s.pairWord = 0;
-  std::memcpy(&s.pairWord, s.pair.data(), std::min<std::size_t>(s.pair.size(), 8));
 }
 
 void RecordingCheck::add(const Line& line) {
@@ -370,122 +366,40 @@ void RecordingCheck::spike(const char* side, const SpikeWatch::Found& s, std::in
           ms);
 }
 
-namespace {
-
-// Reads a price of exactly `digits` decimals ("1.08150") ending at `stop`,
-// as parsePrice() and the decimals check take it; false for anything else
-// (which the slow way then looks at). Reads up to 21 bytes from p, and moves
-// p past the stop.
-ORV_ALWAYS_INLINE bool fixedPrice(const char*& p, char stop, std::int32_t digits, Price& out) {
-  std::uint64_t v = 0;
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  const std::uint64_t notDot = w ^ 0x2E2E2E2E2E2E2E2EULL;
-  const std::uint64_t dots = (notDot - 0x0101010101010101ULL) & ~notDot & 0x8080808080808080ULL;
-  int dot = dots != 0 ? std::countr_zero(dots) / 8 : 8;  // where the first '.' is
-  if (dot >= 1 && dot + digits <= 8) {
-    // Up to 8 digits in all: the point taken out, the rest read at once.
-    const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
-    const std::uint64_t next = static_cast<unsigned char>(p[8]);
-    if (!swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, v)) return false;
-  } else {
-    // One digit at a time.
-    unsigned d = 0;
-    for (dot = 0; dot < 19 && (d = static_cast<unsigned char>(p[dot]) - 0x30u) <= 9; ++dot) v = v * 10 + d;
-    if (dot == 0 || p[dot] != '.' || dot + digits > 18) return false;  // at most 18 digits
-    for (int i = dot + 1; i <= dot + digits; ++i) {
-      if ((d = static_cast<unsigned char>(p[i]) - 0x30u) > 9) return false;
-      v = v * 10 + d;
-    }
-  }
-  if (p[dot + 1 + digits] != stop) return false;
-  p += dot + 2 + digits;
-  out.points = v;
-  out.digits = digits;
-  return true;
-}
-
-// A price with its point at `dot` and `digits` decimals, up to 8 digits in all.
-ORV_ALWAYS_INLINE bool priceOfShape(const char* p, int dot, std::int32_t digits, Price& out) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
-  const std::uint64_t next = static_cast<unsigned char>(p[8]);
-  out.digits = digits;
-  return swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, out.points);
-}
-
-}  // namespace
-
-// Both prices of a row of the last row's shape: each with its point where
-// the shape has it, exactly `digits` decimals, the bid followed by a comma.
-ORV_ALWAYS_INLINE bool RecordingCheck::pricesOfShape(const char* bid, const char* ask, std::int32_t digits, Price& bidOut,
-                                                     Price& askOut) const {
-  const RowShape& s = current_->shape;
-  if (bid[s.bidDot] != '.' || ask[-1] != ',' || ask[s.askDot] != '.') return false;
-  return priceOfShape(bid, s.bidDot, digits, bidOut) && priceOfShape(ask, s.askDot, digits, askOut);
-}
-
 std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineNumber) {
-  // Only rows of the current pair, written plainly, with decimals.
-  if (current_ == nullptr) return 0;
+  // Only rows of the current pair with its decimals, written plainly.
+  if (current_ == nullptr || !current_->digits) return 0;
   SymbolState& symbol = *current_;
-  const std::string& pair = symbol.pair;
-  if (!symbol.digits || *symbol.digits <= 0 || *symbol.digits > 18 || pair.size() > 1000 ||
-      pair.find_first_of(",\"\r\n") != std::string::npos)
-    return 0;
-  const std::size_t pairSize = pair.size();
   const std::int32_t digits = *symbol.digits;
-  const char* const begin = bytes.data();
-  const char* const end = begin + bytes.size();
-  const char* row = begin;
-  RowFields f;
-  f.pair = pair;
-  f.count = 4;
   NoteCount& rowsOfPairDigits = rowsOfDigits(symbol, digits);
-  std::uint64_t taken = 0;
-  // The longest row of this pair: 21 bytes for each price with its separator.
-  while (static_cast<std::size_t>(end - row) >= pairSize + 23 + 21 + 21 + 1) {
-    if (pairSize <= 8) {
-      std::uint64_t head;
-      std::memcpy(&head, row, 8);
-      if ((head & symbol.pairMask) != symbol.pairWord) break;
-    } else if (!sameBytes(row, pair.data(), pairSize)) {
+  RowFields f;
+  f.count = 4;
+  PlainRow row;
+  std::uint64_t taken = 0, lfOnly = 0;
+  std::string_view rest = bytes;
+  // A row of the shape of the one taken before it is of the same pair and decimals.
+  for (bool takenBefore = false; plainRows_.read(rest, row); takenBefore = true) {
+    if (!(row.sameShape && takenBefore) &&
+        (row.bidPrice.digits != digits || row.askPrice.digits != digits || row.pair.size() != symbol.pair.size() ||
+         !sameBytes(row.pair.data(), symbol.pair.data(), row.pair.size())))
       break;
-    }
-    if (row[pairSize] != ',' || row[pairSize + 22] != ',') break;
-    f.stamp = std::string_view(row + pairSize + 1, 21);
     std::int64_t ms = 0;
-    if (!stamps_.read(f.stamp, ms)) break;
-    const char* const bidStart = row + pairSize + 23;
-    Price bid, ask;
-    RowShape& s = symbol.shape;
-    if (s.length > 0 && pricesOfShape(bidStart, row + s.askStart, digits, bid, ask) && row[s.length - 2] == '\r' &&
-        row[s.length - 1] == '\n') {
-      // The same shape as the row before: the next row's place known before this one is read.
-      f.bid = std::string_view(bidStart, static_cast<std::size_t>(s.bidDot + 1 + digits));
-      f.ask = std::string_view(row + s.askStart, static_cast<std::size_t>(s.askDot + 1 + digits));
-    } else {
-      const char* p = bidStart;
-      if (!fixedPrice(p, ',', digits, bid)) break;
-      f.bid = std::string_view(bidStart, static_cast<std::size_t>(p - 1 - bidStart));
-      const char* askStart = p;
-      if (!fixedPrice(p, '\r', digits, ask) || *p != '\n') break;
-      f.ask = std::string_view(askStart, static_cast<std::size_t>(p - 1 - askStart));
-      const int bidDot = static_cast<int>(f.bid.size()) - 1 - digits, askDot = static_cast<int>(f.ask.size()) - 1 - digits;
-      s = bidDot + digits <= 8 && askDot + digits <= 8
-              ? RowShape{bidDot, static_cast<int>(askStart - row), askDot, static_cast<int>(p + 1 - row)}
-              : RowShape{};
-    }
-    tick(++lineNumber, f, ms, bid, ask);
+    if (!stamps_.read(row.stamp, ms)) break;
+    f.pair = row.pair;
+    f.stamp = row.stamp;
+    f.bid = row.bid;
+    f.ask = row.ask;
+    tick(++lineNumber, f, ms, row.bidPrice, row.askPrice);
     if (rowsOfPairDigits.lines.size() < kNoteLinesKept) rowsOfPairDigits.lines.push_back(lineNumber);
     ++taken;
-    row = f.ask.data() + f.ask.size() + 2;  // past its CR LF
+    lfOnly += row.ask.data()[row.ask.size()] == '\n';
+    rest.remove_prefix(row.size);
   }
   rowsOfPairDigits.count += taken;
-  report_.lineEnds[static_cast<std::size_t>(LineEnd::CrLf)] += taken;
+  report_.lineEnds[static_cast<std::size_t>(LineEnd::CrLf)] += taken - lfOnly;
+  report_.lineEnds[static_cast<std::size_t>(LineEnd::Lf)] += lfOnly;
   if (taken > 0) report_.lines = lineNumber;
-  return static_cast<std::size_t>(row - begin);
+  return bytes.size() - rest.size();
 }
 
 FileReport RecordingCheck::finish(std::uint64_t bytes) {

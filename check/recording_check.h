@@ -156,7 +156,8 @@ class RecordingCheck {
   RecordingCheck(std::string path, const CheckOptions& options);
   void add(const Line& line);
   // Takes as many whole rows as bytes begins with that are of the current
-  // pair, plainly written and ending in CR LF, and returns how many bytes they
+  // pair and its decimals, plainly written (core/row_format's PlainRowReader),
+  // and returns how many bytes they
   // fill (the rest is for add()). lineNumber: the last line's number, moved on.
   // The same rows given to add() make the same report.
   std::size_t addRows(std::string_view bytes, std::uint64_t& lineNumber);
@@ -193,27 +194,15 @@ class RecordingCheck {
     } pending_;
   };
 
-  // Where the parts of the last plainly written row were, from its start:
-  // most rows of a recording have the same shape, so the next is first read
-  // at the same places (each place checked), and where it ends is known
-  // before it is read. length 0: no shape yet.
-  struct RowShape {
-    int bidDot = 0, askStart = 0, askDot = 0, length = 0;
-  };
-  bool pricesOfShape(const char* bid, const char* ask, std::int32_t digits, Price& bidOut, Price& askOut) const;
-
   // What is judged per symbol: its prices' decimals (the most seen so far,
-  // the unit of its points), its row before, its spikes and the shape
-  // of its rows.
+  // the unit of its points), its row before and its spikes.
   struct SymbolState {
     std::string pair;
-    std::uint64_t pairWord = 0, pairMask = 0;  // its first 8 bytes, for a quick comparison
     std::optional<std::int32_t> digits;
     double scale = 1;  // 10^-digits
     // Its rows by the fewer decimals of their two prices: those below the
     // most make its digits note.
     std::vector<std::pair<std::int32_t, NoteCount>> rowsByDigits;
-    RowShape shape;
     bool havePrevious = false;
     std::int64_t previousMs = 0, previousUtc = 0;
     std::int64_t hourStart = 0;  // of the clock hour whose ticks are being counted
@@ -240,6 +229,7 @@ class RecordingCheck {
   FileReport report_;
   LineJudge judge_;
   StampReader& stamps_ = judge_.stamps();
+  PlainRowReader plainRows_;
   bool cutLine_ = false;
 
   // The symbols seen (the first kKeptPairs; the rest share the last), and the current one.
