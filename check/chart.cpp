@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+
+#include "check/texts.h"
 
 namespace orv::check {
 
@@ -60,9 +63,10 @@ std::vector<ChartColumn> Chart::columns(std::size_t count) const {
     if (b.ticks == 0) continue;
     const double from = start + static_cast<double>(i) * width;
     const double to = std::min(from + width, end);
-    const auto firstColumn = static_cast<std::size_t>(std::clamp((from - start) / columnMs, 0.0, last));
-    const auto lastColumn = static_cast<std::size_t>(
+    auto firstColumn = static_cast<std::size_t>(std::clamp((from - start) / columnMs, 0.0, last));
+    auto lastColumn = static_cast<std::size_t>(
         std::clamp((to - start) / columnMs - 1e-9, static_cast<double>(firstColumn), last));
+    if (maxMs_ == origin_) firstColumn = lastColumn = count / 2;  // all at one instant: a point, not a line
     const double perMs = static_cast<double>(b.ticks) / width;
     for (std::size_t c = firstColumn; c <= lastColumn; ++c) {
       ChartColumn& col = out[c];
@@ -82,16 +86,19 @@ std::vector<ChartColumn> Chart::columns(std::size_t count) const {
   }
   if (bucketMs() < 60000) {
     // Buckets narrower than a minute: each column shows the ticks counted in
-    // the minute (from the first tick on) its middle falls in, never a rate
-    // projected from a burst of milliseconds.
-    std::vector<double> perMinute(static_cast<std::size_t>((endMs() - startMs()) / 60000 + 1));
+    // the minute of the clock its middle falls in (a bucket's ticks in the
+    // minute it starts in), never a rate projected from a burst of
+    // milliseconds; columns without ticks stay empty.
+    const std::int64_t firstMinute = floorDiv(startMs(), 60000);
+    std::vector<double> perMinute(static_cast<std::size_t>(floorDiv(endMs(), 60000) - firstMinute + 1));
+    const auto minuteOf = [&](double ms) {
+      const std::int64_t minute = floorDiv(static_cast<std::int64_t>(std::floor(ms)), 60000) - firstMinute;
+      return std::min(perMinute.size() - 1, static_cast<std::size_t>(std::max<std::int64_t>(0, minute)));
+    };
     for (std::size_t i = 0; i < kBuckets; ++i)
-      perMinute[std::min(perMinute.size() - 1, static_cast<std::size_t>((i << shift_) / 60000))] +=
-          static_cast<double>(buckets_[i].ticks);
-    for (std::size_t c = 0; c < count; ++c) {
-      const double middle = (static_cast<double>(c) + 0.5) * columnMs;
-      out[c].ticksPerMinute = out[c].any ? perMinute[std::min(perMinute.size() - 1, static_cast<std::size_t>(middle / 60000))] : 0;
-    }
+      perMinute[minuteOf(start + static_cast<double>(i << shift_))] += static_cast<double>(buckets_[i].ticks);
+    for (std::size_t c = 0; c < count; ++c)
+      out[c].ticksPerMinute = out[c].any ? perMinute[minuteOf(start + (static_cast<double>(c) + 0.5) * columnMs)] : 0;
   }
   return out;
 }

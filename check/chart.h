@@ -16,7 +16,7 @@ struct ChartColumn {
   bool any = false;            // some bucket with ticks covers this column
   // Ticks per minute: over columns of a minute or more, the ticks of the
   // buckets over it by their share of its time, per minute; over narrower
-  // ones, the ticks of the whole minute it lies in.
+  // ones, the ticks of the clock minute it lies in; 0 where it has none.
   double ticksPerMinute = 0;
   double bidMin = 0, bidMax = 0, askMin = 0, askMax = 0;
   std::int64_t spreadMin = 0, spreadMax = 0;

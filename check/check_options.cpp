@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <utility>
 
@@ -21,8 +22,10 @@ const char* const kCheckUsage =
     "  --session SPEC       the weekly close, not counted as silence, on a zone's\n"
     "                       clock: \"Fri 17:00-Sun 17:00 America/New_York\" (the\n"
     "                       default), \"Fri 22:00-Sun 22:00 UTC\", or \"none\"\n"
-    "  --utc-offset OFFSET  the stamps are local time this far ahead of UTC,\n"
-    "                       e.g. +01:00 or -5 (default: they are taken as UTC)\n"
+    "  --from ZONE          the clock of the stamps: UTC (the default), +02:00,\n"
+    "                       an IANA name (Europe/London) or NY+7\n"
+    "  --utc-offset OFFSET  the same as a fixed offset: the stamps are local time\n"
+    "                       this far ahead of UTC, e.g. +01:00 or -5\n"
     "  --text               the terminal summary only (on Windows, where files\n"
     "                       given alone are shown in the browser)\n"
     "  -h, --help           this text\n"
@@ -119,7 +122,7 @@ bool parseUtcOffset(std::string_view text, std::int64_t& ms) {
 
 CheckCommand parseCheckArgs(const std::vector<std::string>& args) {
   CheckCommand c;
-  ReadCommand command = readOptionsAndFiles(args, {"--html", "--gap", "--session", "--utc-offset"}, {"--json", "--text"});
+  ReadCommand command = readOptionsAndFiles(args, {"--html", "--gap", "--session", "--from", "--utc-offset"}, {"--json", "--text"});
   c.files = std::move(command.files);
   c.anyOption = command.anyOption;
   const ReadOptions& read = command.read;
@@ -127,6 +130,10 @@ CheckCommand parseCheckArgs(const std::vector<std::string>& args) {
   c.error = read.error;
   if (c.help || !c.error.empty()) return c;
   for (const auto& [name, value] : read.given) {
+    if ((name == "--from" || name == "--utc-offset") && !c.options.fromOption.empty()) {
+      c.error = "--from and --utc-offset both name the stamps' clock: give one";
+      return c;
+    }
     if (name == "--json") {
       c.json = true;
     } else if (name == "--text") {
@@ -158,7 +165,22 @@ CheckCommand parseCheckArgs(const std::vector<std::string>& args) {
         c.error = "invalid value " + quotedText(value) + " for --utc-offset: hours ahead of UTC, e.g. +01:00, -5 or +5:30";
         return c;
       }
-      c.options.utcOffsetMs = ms;
+      // The same clock as --from +HH:MM.
+      char offset[16];
+      const std::int64_t minutes = (ms < 0 ? -ms : ms) / 60000;
+      std::snprintf(offset, sizeof offset, "%c%02d:%02d", ms < 0 ? '-' : '+', static_cast<int>(minutes / 60),
+                    static_cast<int>(minutes % 60));
+      std::string zoneError;
+      c.options.from = zone::findZone(offset, zoneError);
+      c.options.fromOption = name;
+    } else if (name == "--from") {
+      std::string zoneError;
+      c.options.from = zone::findZone(value, zoneError);
+      if (!c.options.from) {
+        c.error = "invalid value " + quotedText(value) + " for --from: " + zoneError;
+        return c;
+      }
+      c.options.fromOption = name;
     }
   }
   return c;

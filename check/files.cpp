@@ -47,14 +47,14 @@ bool writeWholeFile(const std::string& path, const std::string& text, std::strin
   const std::string temporary = path + ".orvalda-check-" + std::to_string(processId()) + ".tmp";
   std::FILE* f = openFile(temporary, "wb");
   if (f == nullptr) {
-    error = "cannot write " + quoted(temporary, 400) + ": " + std::strerror(errno);
+    error = "cannot write " + quoted(path, 400) + ": " + std::strerror(errno);
     return false;
   }
   const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   const int savedErrno = errno;
   std::error_code renamed;
   if (std::fclose(f) != 0 || !written) {
-    error = "cannot write " + quoted(temporary, 400) + ": " + std::strerror(written ? errno : savedErrno);
+    error = "cannot write " + quoted(path, 400) + ": " + std::strerror(written ? errno : savedErrno);
   } else {
     std::filesystem::rename(pathOf(temporary), pathOf(path), renamed);
     if (!renamed) return true;

@@ -64,7 +64,7 @@ int runCheckCommandLine(const std::vector<std::string>& args, std::FILE* out, st
   }
   if (command.error.empty() && command.files.empty()) command.error = "no recording given";
   if (!command.error.empty()) {
-    std::fprintf(err, "orvalda-check: %s\n%s", command.error.c_str(), kCheckUsage);
+    std::fprintf(err, "orvalda-check: %s; see --help\n", command.error.c_str());
     return 2;
   }
   return runCheck(command, out, err);

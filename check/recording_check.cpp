@@ -28,7 +28,27 @@ std::uint64_t distance(std::int64_t a, std::int64_t b) noexcept {
                : static_cast<std::uint64_t>(b) - static_cast<std::uint64_t>(a);
 }
 
-std::string decimalsText(const Price& p) { return std::to_string(p.digits) + (p.digits == 1 ? " decimal" : " decimals"); }
+std::string decimalsText(std::int32_t digits) { return std::to_string(digits) + (digits == 1 ? " decimal" : " decimals"); }
+
+// 10^n for n 0..19; 0 otherwise.
+std::uint64_t powerOfTen(std::int64_t n) noexcept {
+  if (n < 0) return 0;
+  std::uint64_t p = 1;
+  for (std::int64_t i = 0; i < n; ++i) {
+    if (p > UINT64_MAX / 10) return 0;
+    p *= 10;
+  }
+  return p;
+}
+
+// The price in points of `digits` decimals (at least its own), exactly; false when that does not fit.
+bool inPairDigits(Price& price, std::int32_t digits) noexcept {
+  const std::uint64_t factor = powerOfTen(static_cast<std::int64_t>(digits) - price.digits);
+  if (factor == 0 || price.points > UINT64_MAX / factor) return false;
+  price.points *= factor;
+  price.digits = digits;
+  return true;
+}
 
 }  // namespace
 
@@ -126,7 +146,7 @@ bool RecordingCheck::SpikeWatch::judge(std::int64_t price, std::int64_t move, st
 RecordingCheck::RecordingCheck(std::string path, const CheckOptions& options)
     : options_(options), shortestGapMs_(std::min(options.gapMs, kGapBucketsMs[0])) {
   report_.path = std::move(path);
-  report_.symbols.reserve(kKeptPairs);
+  if (options.from) clock_.emplace(options.from);
 }
 
 void RecordingCheck::problem(ProblemKind kind, std::uint64_t line, std::string text, std::int64_t ms) {
@@ -161,15 +181,11 @@ void RecordingCheck::switchPair(std::string_view pair, std::uint64_t line) {
     symbols_.push_back(std::make_unique<SymbolState>());
     current_ = symbols_.back().get();
     current_->pair.assign(pair);
-    report_.symbols.emplace_back();  // never moves: room for all was made first
+    report_.symbols.emplace_back();  // never moves: a deque grows at its end
     current_->report = &report_.symbols.back();
     current_->report->pair = current_->pair;
     report_.pairs.push_back(current_->pair);
   }
-  SymbolState& s = *current_;
-  s.pairMask = s.pair.size() >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * s.pair.size())) - 1;
-  s.pairWord = 0;
-  std::memcpy(&s.pairWord, s.pair.data(), std::min<std::size_t>(s.pair.size(), 8));
 }
 
 void RecordingCheck::add(const recordings::Line& line) {
@@ -193,46 +209,60 @@ void RecordingCheck::add(const recordings::Line& line) {
     bad(ProblemKind::Torn, line, "an empty line");
     return;
   }
-  RowFields f;
-  if (!splitter_.split(text, f)) {
-    if (f.count != 4)
+  LineRead read;
+  RowFields& f = read.fields;
+  switch (judge_.judge(text, line.number == 1, read)) {
+    case LineIs::Row: break;
+    case LineIs::Header: report_.header = true; return;
+    case LineIs::Empty: bad(ProblemKind::Torn, line, "an empty line"); return;
+    case LineIs::NotFourFields:
       bad(ProblemKind::Torn, line,
           std::to_string(f.count) + (f.count == 1 ? " field" : " fields") + " where a row has 4 (pair,time,bid,ask): " + quoted(text));
-    else
-      bad(ProblemKind::Unparsable, line, "quotes that do not open or close a field: " + quoted(text));
-    return;
+      return;
+    case LineIs::BadQuotes: bad(ProblemKind::Unparsable, line, "quotes that do not open or close a field: " + quoted(text)); return;
+    case LineIs::NoPair: bad(ProblemKind::Unparsable, line, "no pair before the time: " + quoted(text)); return;
+    case LineIs::BadStamp:
+      bad(ProblemKind::Unparsable, line, "time " + quoted(f.stamp, 40) + " is not of the form YYYYMMDD HH:MM:SS.mmm");
+      return;
+    case LineIs::BadBid: bad(ProblemKind::Unparsable, line, "bid " + quoted(f.bid, 40) + " is not a price"); return;
+    case LineIs::BadAsk: bad(ProblemKind::Unparsable, line, "ask " + quoted(f.ask, 40) + " is not a price"); return;
   }
-  std::int64_t ms = 0;
-  if (!stamps_.read(f.stamp, ms)) {
-    bad(ProblemKind::Unparsable, line, "time " + quoted(f.stamp, 40) + " is not of the form YYYYMMDD HH:MM:SS.mmm");
-    return;
-  }
-  Price bid, ask;
-  const bool bidRead = parsePrice(f.bid, bid);
-  if (!bidRead || !parsePrice(f.ask, ask)) {
-    bad(ProblemKind::Unparsable, line,
-        std::string(bidRead ? "ask " : "bid ") + quoted(bidRead ? f.ask : f.bid, 40) + " is not a price");
-    return;
-  }
+  Price bid = read.bid, ask = read.ask;
   if (current_ == nullptr || f.pair != current_->pair) switchPair(f.pair, line.number);
   SymbolState& s = *current_;
-  if (!s.digits) {
-    if (bid.digits != ask.digits) {
-      bad(ProblemKind::Unparsable, line,
-          "bid " + quoted(f.bid, 40) + " has " + decimalsText(bid) + ", ask " + quoted(f.ask, 40) + " " + decimalsText(ask));
-      return;
-    }
-    s.digits = bid.digits;
-    s.scale = std::pow(10.0, -static_cast<double>(bid.digits));
-    if (s.report != nullptr) s.report->digits = bid.digits;
-  } else if (bid.digits != *s.digits || ask.digits != *s.digits) {
-    const bool bidOff = bid.digits != *s.digits;
-    bad(ProblemKind::Unparsable, line,
-        std::string(bidOff ? "bid " : "ask ") + quoted(bidOff ? f.bid : f.ask, 40) + " has " +
-            decimalsText(bidOff ? bid : ask) + " where " + readable(s.pair) + "'s prices have " + std::to_string(*s.digits));
+  const std::int32_t rowDigits = std::max(bid.digits, ask.digits);
+  if (!s.digits || (rowDigits > *s.digits && raiseDigits(s, rowDigits))) {
+    s.digits = rowDigits;
+    s.scale = std::pow(10.0, -static_cast<double>(rowDigits));
+    if (s.report != nullptr) s.report->digits = rowDigits;
+  }
+  if (!inPairDigits(bid, *s.digits) || !inPairDigits(ask, *s.digits)) {
+    bad(ProblemKind::Unparsable, line, "prices of " + decimalsText(std::min(read.bid.digits, read.ask.digits)) + " and " +
+                                           decimalsText(rowDigits) + " where " + readable(s.pair) + "'s have " +
+                                           std::to_string(*s.digits) + ": too far apart to compare");
     return;
   }
-  tick(line.number, f, ms, bid, ask);
+  countDigits(rowsOfDigits(s, std::min(read.bid.digits, read.ask.digits)), line.number);
+  tick(line.number, f, read.ms, bid, ask);
+}
+
+NoteCount& RecordingCheck::rowsOfDigits(SymbolState& s, std::int32_t digits) {
+  for (auto& [d, rows] : s.rowsByDigits)
+    if (d == digits) return rows;
+  return s.rowsByDigits.emplace_back(digits, NoteCount{}).second;
+}
+
+// The pair's prices from now on in points of more decimals: what was kept of
+// the rows before is raised to them, and spikes are watched afresh. False
+// when the points would not fit.
+bool RecordingCheck::raiseDigits(SymbolState& s, std::int32_t digits) {
+  Price bid{s.previousBid, *s.digits}, ask{s.previousAsk, *s.digits};
+  if (!inPairDigits(bid, digits) || !inPairDigits(ask, digits)) return false;
+  s.previousBid = bid.points;
+  s.previousAsk = ask.points;
+  s.bidSpikes = SpikeWatch{};
+  s.askSpikes = SpikeWatch{};
+  return true;
 }
 
 // Inlined into tick(), as every row's prices pass it.
@@ -259,27 +289,35 @@ ORV_ALWAYS_INLINE bool RecordingCheck::SpikeWatch::next(std::int64_t price, std:
 ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask) {
   FileReport& r = report_;
   SymbolState& s = *current_;
+  std::int64_t utc = ms;
+  if (clock_ && !clock_->utcOf(ms, utc)) {
+    problem(ProblemKind::Unparsable, n,
+            "time " + quoted(f.stamp, 40) + " does not exist on the clock of " + options_.from->name() +
+                ", which was set ahead over it",
+            ms);
+    return;
+  }
   if (r.rows++ == 0) {
     r.first.assign(f.stamp);
     r.firstLine = n;
     r.firstMs = ms;
+    r.firstUtcMs = utc;
   }
   r.lastLine = n;
-  if (havePrevious_ && ms - previousMs_ > shortestGapMs_) {
+  if (havePrevious_ && utc - previousUtc_ > shortestGapMs_) {
     // A silence of the file, whatever the symbol.
-    const std::int64_t offset = options_.utcOffsetMs.value_or(0);
-    const std::int64_t open = ms - previousMs_ - closedMs(options_.session, previousMs_ - offset, ms - offset);
+    const std::int64_t open = utc - previousUtc_ - closedMs(options_.session, previousUtc_, utc);
     for (std::size_t b = 0; b < kGapBuckets; ++b) r.gapBuckets[b] += open > kGapBucketsMs[b];
     if (open > options_.gapMs && r.silenceCount++ < kKeptSilences)
       r.silences.push_back({n, stampText(previousMs_), std::string(f.stamp), previousMs_, ms, open, {}});
   }
   if (s.havePrevious) {
-    if (ms < s.previousMs) {
+    if (utc < s.previousUtc) {
       problem(ProblemKind::Order, n,
-              "time goes back " + durationText(s.previousMs - ms) + ", from " + stampText(s.previousMs) + " (line " +
+              "time goes back " + durationText(s.previousUtc - utc) + ", from " + stampText(s.previousMs) + " (line " +
                   std::to_string(s.previousLine) + ") to " + std::string(f.stamp),
               ms);
-    } else if (ms == s.previousMs && bid.points == s.previousBid && ask.points == s.previousAsk) {
+    } else if (utc == s.previousUtc && bid.points == s.previousBid && ask.points == s.previousAsk) {
       note(NoteKind::Repeat, n);
     }
   }
@@ -289,17 +327,18 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
     else
       problem(ProblemKind::Crossed, n, "bid " + readable(f.bid) + " above ask " + readable(f.ask), ms);
   }
-  const std::int64_t spread = static_cast<std::int64_t>(ask.points) - static_cast<std::int64_t>(bid.points);
-  r.spread.add(spread);
-  if (ms < hourStart_ || ms >= hourStart_ + 3600000 || hourTicks_ == 0) {
-    if (hourTicks_ > 0) r.ticksPerHour.add(hourTicks_);
-    hourStart_ = floorDiv(ms, 3600000) * 3600000;
-    hourTicks_ = 0;
-  }
-  ++hourTicks_;
   if (s.report != nullptr) {
-    ++s.report->rows;
-    s.report->chart.add(ms, static_cast<double>(bid.points) * s.scale, static_cast<double>(ask.points) * s.scale, spread);
+    FileReport::Symbol& pair = *s.report;
+    if (pair.rows++ == 0) pair.first.assign(f.stamp);
+    const std::int64_t spread = static_cast<std::int64_t>(ask.points) - static_cast<std::int64_t>(bid.points);
+    pair.spread.add(spread);
+    if (ms < s.hourStart || ms >= s.hourStart + 3600000 || s.hourTicks == 0) {
+      if (s.hourTicks > 0) pair.ticksPerHour.add(s.hourTicks);
+      s.hourStart = floorDiv(ms, 3600000) * 3600000;
+      s.hourTicks = 0;
+    }
+    ++s.hourTicks;
+    pair.chart.add(ms, static_cast<double>(bid.points) * s.scale, static_cast<double>(ask.points) * s.scale, spread);
   }
   SpikeWatch::Found found;
   if (s.bidSpikes.next(static_cast<std::int64_t>(bid.points), n, found)) spike("bid", found, ms);
@@ -307,8 +346,10 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
 
   havePrevious_ = true;
   previousMs_ = ms;
+  previousUtc_ = utc;
   s.havePrevious = true;
   s.previousMs = ms;
+  s.previousUtc = utc;
   s.previousLine = n;
   s.previousBid = bid.points;
   s.previousAsk = ask.points;
@@ -325,126 +366,73 @@ void RecordingCheck::spike(const char* side, const SpikeWatch::Found& s, std::in
           ms);
 }
 
-namespace {
-
-// Reads a price of exactly `digits` decimals ("1.08150") ending at `stop`,
-// as parsePrice() and the decimals check take it; false for anything else
-// (which the slow way then looks at). Reads up to 21 bytes from p, and moves
-// p past the stop.
-ORV_ALWAYS_INLINE bool fixedPrice(const char*& p, char stop, std::int32_t digits, Price& out) {
-  std::uint64_t v = 0;
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  const std::uint64_t notDot = w ^ 0x2E2E2E2E2E2E2E2EULL;
-  const std::uint64_t dots = (notDot - 0x0101010101010101ULL) & ~notDot & 0x8080808080808080ULL;
-  int dot = dots != 0 ? std::countr_zero(dots) / 8 : 8;  // where the first '.' is
-  if (dot >= 1 && dot + digits <= 8) {
-    // Up to 8 digits in all: the point taken out, the rest read at once.
-    const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
-    const std::uint64_t next = static_cast<unsigned char>(p[8]);
-    if (!swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, v)) return false;
-  } else {
-    // One digit at a time.
-    unsigned d = 0;
-    for (dot = 0; dot < 19 && (d = static_cast<unsigned char>(p[dot]) - 0x30u) <= 9; ++dot) v = v * 10 + d;
-    if (dot == 0 || p[dot] != '.' || dot + digits > 18) return false;  // at most 18 digits
-    for (int i = dot + 1; i <= dot + digits; ++i) {
-      if ((d = static_cast<unsigned char>(p[i]) - 0x30u) > 9) return false;
-      v = v * 10 + d;
-    }
-  }
-  if (p[dot + 1 + digits] != stop) return false;
-  p += dot + 2 + digits;
-  out.points = v;
-  out.digits = digits;
-  return true;
-}
-
-// A price with its point at `dot` and `digits` decimals, up to 8 digits in all.
-ORV_ALWAYS_INLINE bool priceOfShape(const char* p, int dot, std::int32_t digits, Price& out) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  const std::uint64_t low = (std::uint64_t{1} << (8 * dot)) - 1;
-  const std::uint64_t next = static_cast<unsigned char>(p[8]);
-  out.digits = digits;
-  return swarDigits((w & low) | (((w >> 8) | (next << 56)) & ~low), dot + digits, out.points);
-}
-
-}  // namespace
-
-// Both prices of a row of the last row's shape: each with its point where
-// the shape has it, exactly `digits` decimals, the bid followed by a comma.
-ORV_ALWAYS_INLINE bool RecordingCheck::pricesOfShape(const char* bid, const char* ask, std::int32_t digits, Price& bidOut,
-                                                     Price& askOut) const {
-  const RowShape& s = current_->shape;
-  if (bid[s.bidDot] != '.' || ask[-1] != ',' || ask[s.askDot] != '.') return false;
-  return priceOfShape(bid, s.bidDot, digits, bidOut) && priceOfShape(ask, s.askDot, digits, askOut);
-}
-
 std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineNumber) {
-  // Only rows of the current pair, written plainly, with decimals.
-  if (current_ == nullptr) return 0;
+  // Only rows of the current pair with its decimals, written plainly.
+  if (current_ == nullptr || !current_->digits) return 0;
   SymbolState& symbol = *current_;
-  const std::string& pair = symbol.pair;
-  if (!symbol.digits || *symbol.digits <= 0 || *symbol.digits > 18 || pair.size() > 1000 ||
-      pair.find_first_of(",\"\r\n") != std::string::npos)
-    return 0;
-  const std::size_t pairSize = pair.size();
   const std::int32_t digits = *symbol.digits;
-  const char* const begin = bytes.data();
-  const char* const end = begin + bytes.size();
-  const char* row = begin;
+  NoteCount& rowsOfPairDigits = rowsOfDigits(symbol, digits);
   RowFields f;
-  f.pair = pair;
   f.count = 4;
-  std::uint64_t taken = 0;
-  // The longest row of this pair: 21 bytes for each price with its separator.
-  while (static_cast<std::size_t>(end - row) >= pairSize + 23 + 21 + 21 + 1) {
-    if (pairSize <= 8) {
-      std::uint64_t head;
-      std::memcpy(&head, row, 8);
-      if ((head & symbol.pairMask) != symbol.pairWord) break;
-    } else if (!sameBytes(row, pair.data(), pairSize)) {
+  PlainRow row;
+  std::uint64_t taken = 0, lfOnly = 0;
+  std::string_view rest = bytes;
+  // A row of the shape of the one taken before it is of the same pair and decimals.
+  for (bool takenBefore = false; plainRows_.read(rest, row); takenBefore = true) {
+    if (!(row.sameShape && takenBefore) &&
+        (row.bidPrice.digits != digits || row.askPrice.digits != digits || row.pair.size() != symbol.pair.size() ||
+         !sameBytes(row.pair.data(), symbol.pair.data(), row.pair.size())))
       break;
-    }
-    if (row[pairSize] != ',' || row[pairSize + 22] != ',') break;
-    f.stamp = std::string_view(row + pairSize + 1, 21);
     std::int64_t ms = 0;
-    if (!stamps_.read(f.stamp, ms)) break;
-    const char* const bidStart = row + pairSize + 23;
-    Price bid, ask;
-    RowShape& s = symbol.shape;
-    if (s.length > 0 && pricesOfShape(bidStart, row + s.askStart, digits, bid, ask) && row[s.length - 2] == '\r' &&
-        row[s.length - 1] == '\n') {
-      // The same shape as the row before: the next row's place known before this one is read.
-      f.bid = std::string_view(bidStart, static_cast<std::size_t>(s.bidDot + 1 + digits));
-      f.ask = std::string_view(row + s.askStart, static_cast<std::size_t>(s.askDot + 1 + digits));
-    } else {
-      const char* p = bidStart;
-      if (!fixedPrice(p, ',', digits, bid)) break;
-      f.bid = std::string_view(bidStart, static_cast<std::size_t>(p - 1 - bidStart));
-      const char* askStart = p;
-      if (!fixedPrice(p, '\r', digits, ask) || *p != '\n') break;
-      f.ask = std::string_view(askStart, static_cast<std::size_t>(p - 1 - askStart));
-      const int bidDot = static_cast<int>(f.bid.size()) - 1 - digits, askDot = static_cast<int>(f.ask.size()) - 1 - digits;
-      s = bidDot + digits <= 8 && askDot + digits <= 8
-              ? RowShape{bidDot, static_cast<int>(askStart - row), askDot, static_cast<int>(p + 1 - row)}
-              : RowShape{};
-    }
-    tick(++lineNumber, f, ms, bid, ask);
+    if (!stamps_.read(row.stamp, ms)) break;
+    f.pair = row.pair;
+    f.stamp = row.stamp;
+    f.bid = row.bid;
+    f.ask = row.ask;
+    tick(++lineNumber, f, ms, row.bidPrice, row.askPrice);
+    if (rowsOfPairDigits.lines.size() < kNoteLinesKept) rowsOfPairDigits.lines.push_back(lineNumber);
     ++taken;
-    row = f.ask.data() + f.ask.size() + 2;  // past its CR LF
+    lfOnly += row.ask.data()[row.ask.size()] == '\n';
+    rest.remove_prefix(row.size);
   }
-  report_.lineEnds[static_cast<std::size_t>(recordings::LineEnd::CrLf)] += taken;
+  rowsOfPairDigits.count += taken;
+  report_.lineEnds[static_cast<std::size_t>(recordings::LineEnd::CrLf)] += taken - lfOnly;
+  report_.lineEnds[static_cast<std::size_t>(recordings::LineEnd::Lf)] += lfOnly;
   if (taken > 0) report_.lines = lineNumber;
-  return static_cast<std::size_t>(row - begin);
+  return bytes.size() - rest.size();
 }
 
 FileReport RecordingCheck::finish(std::uint64_t bytes) {
-  if (hourTicks_ > 0) report_.ticksPerHour.add(hourTicks_);
-  hourTicks_ = 0;
+  for (const auto& symbol : symbols_) {
+    if (symbol->report == nullptr) continue;
+    if (symbol->hourTicks > 0) symbol->report->ticksPerHour.add(symbol->hourTicks);
+    symbol->hourTicks = 0;
+    if (symbol->havePrevious) symbol->report->last = stampText(symbol->previousMs);
+    // Rows of fewer decimals than the pair's most, their first lines in order.
+    NoteCount& other = symbol->report->otherDigits;
+    for (const auto& [digits, rows] : symbol->rowsByDigits) {
+      if (digits >= *symbol->digits) continue;
+      other.count += rows.count;
+      other.lines.insert(other.lines.end(), rows.lines.begin(), rows.lines.end());
+    }
+    std::sort(other.lines.begin(), other.lines.end());
+    if (other.lines.size() > kNoteLinesKept) other.lines.resize(kNoteLinesKept);
+  }
+  const std::uint64_t faulty = report_.problemCount[static_cast<std::size_t>(ProblemKind::Torn)] +
+                               report_.problemCount[static_cast<std::size_t>(ProblemKind::Unparsable)] - cutLine_;
+  if (notARecording(report_.rows, faulty)) {
+    report_.error = quoted(report_.path, 200) + " is not a recording: none of its " + plural(report_.lines, "line", "lines") +
+                    " is a row of the form pair,YYYYMMDD HH:MM:SS.mmm,bid,ask" +
+                    (report_.linesWithNul > 0 ? "; " + plural(report_.linesWithNul, "line holds", "lines hold") +
+                                                     " NUL bytes: a binary file, or one damaged by a crash"
+                                              : std::string());
+    report_.notARecording = true;
+    report_.problemCount = {};
+    report_.problems.clear();
+  }
   if (report_.rows > 0) report_.last = stampText(previousMs_);
   report_.lastMs = previousMs_;
+  report_.lastUtcMs = previousUtc_;
   report_.bytes = bytes;
   std::stable_sort(report_.problems.begin(), report_.problems.end(),
                    [](const Problem& a, const Problem& b) { return a.line < b.line; });
@@ -465,23 +453,23 @@ void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& opti
   if (group.size() < 2) return;
   std::vector<FileReport> sorted;
   for (std::size_t i : group) sorted.push_back(std::move(reports[i]));
-  std::stable_sort(sorted.begin(), sorted.end(), [](const FileReport& a, const FileReport& b) { return a.firstMs < b.firstMs; });
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const FileReport& a, const FileReport& b) { return a.firstUtcMs < b.firstUtcMs; });
   for (std::size_t k = 1; k < sorted.size(); ++k) {
     const FileReport& before = sorted[k - 1];
     FileReport& r = sorted[k];
-    if (r.firstMs < before.lastMs) {
+    if (r.firstUtcMs < before.lastUtcMs) {
       const auto at = std::upper_bound(r.problems.begin(), r.problems.end(), r.firstLine,
                                        [](std::uint64_t line, const Problem& p) { return line < p.line; });
       if (r.problemCount[static_cast<std::size_t>(ProblemKind::Overlap)]++ < kKeptPerKind)
         r.problems.insert(at, {ProblemKind::Overlap, r.firstLine,
-                               "starts " + durationText(before.lastMs - r.firstMs) + " before " + quoted(before.path, 200) +
+                               "starts " + durationText(before.lastUtcMs - r.firstUtcMs) + " before " + quoted(before.path, 200) +
                                    " ends (" + r.first + " before " + before.last + "): the files overlap",
                                r.firstMs});
       continue;
     }
-    const std::int64_t offset = options.utcOffsetMs.value_or(0);
     const std::int64_t open =
-        r.firstMs - before.lastMs - closedMs(options.session, before.lastMs - offset, r.firstMs - offset);
+        r.firstUtcMs - before.lastUtcMs - closedMs(options.session, before.lastUtcMs, r.firstUtcMs);
     for (std::size_t b = 0; b < kGapBuckets; ++b) r.gapBuckets[b] += open > kGapBucketsMs[b];
     if (open > options.gapMs) {
       ++r.silenceCount;

@@ -11,6 +11,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -90,7 +91,8 @@ inline constexpr std::size_t kGapBuckets = std::size(kGapBucketsMs);
 
 struct CheckOptions {
   std::int64_t gapMs = 60000;
-  std::optional<std::int64_t> utcOffsetMs;  // the stamps are UTC + this; none: taken as UTC
+  zone::Zone from;             // the clock of the stamps; null: UTC
+  std::string fromOption;      // the option that named it: "--from" or "--utc-offset"
   WeeklyClose session;
 };
 
@@ -108,12 +110,13 @@ inline constexpr std::size_t kSpikeMinMoves = 20;
 // How many of each list a report keeps (the counts are always complete).
 inline constexpr std::size_t kKeptPerKind = 1000;
 inline constexpr std::size_t kKeptSilences = 10000;
-inline constexpr std::size_t kKeptSymbolChanges = 1000;
+inline constexpr std::size_t kKeptSymbolChanges = 10;
 inline constexpr std::size_t kKeptPairs = 100;
 
 struct FileReport {
   std::string path;
-  std::string error;  // why the file could not be read to its end; empty when it was
+  std::string error;  // why the file could not be read to its end, or is no recording; empty when it was read
+  bool notARecording = false;  // it has lines, but none is a row
   std::uint64_t bytes = 0, lines = 0, rows = 0;
   std::string first, last;  // stamps of the first and the last row, as written
   std::uint64_t firstLine = 0, lastLine = 0;
@@ -121,11 +124,16 @@ struct FileReport {
   struct Symbol {
     std::string pair;
     std::uint64_t rows = 0;
-    std::int32_t digits = 0;
+    std::int32_t digits = 0;  // the most decimals of its prices, the unit of its points
+    NoteCount otherDigits;    // its rows with fewer decimals (a spreadsheet drops trailing zeros)
+    std::string first, last;  // stamps of its first and last row, as written
+    Histogram ticksPerHour;
+    SignedHistogram spread;  // in its points
     Chart chart;
   };
-  std::vector<Symbol> symbols;  // the first kKeptPairs pairs, with their own charts
+  std::deque<Symbol> symbols;  // the first kKeptPairs pairs, with their own figures and charts
   std::int64_t firstMs = 0, lastMs = 0;  // of the first and the last row
+  std::int64_t firstUtcMs = 0, lastUtcMs = 0;  // the same as UTC instants
   std::vector<SymbolChange> symbolChanges;
   std::uint64_t symbolChangeCount = 0;
   std::array<std::uint64_t, kProblemKinds> problemCount{};
@@ -135,10 +143,9 @@ struct FileReport {
   std::array<std::uint64_t, recordings::kLineEnds> lineEnds{};
   std::uint64_t linesWithNul = 0;  // a sign of a binary file
   bool byteOrderMark = false;
+  bool header = false;  // the first line names the columns
   std::array<NoteCount, kNoteKinds> notes{};
   std::array<std::uint64_t, kGapBuckets> gapBuckets{};
-  Histogram ticksPerHour;
-  SignedHistogram spread;  // points
 
   std::uint64_t problemTotal() const noexcept;
   bool clean() const noexcept { return error.empty() && problemTotal() == 0 && silenceCount == 0; }
@@ -149,7 +156,8 @@ class RecordingCheck {
   RecordingCheck(std::string path, const CheckOptions& options);
   void add(const recordings::Line& line);
   // Takes as many whole rows as bytes begins with that are of the current
-  // pair, plainly written and ending in CR LF, and returns how many bytes they
+  // pair and its decimals, plainly written (core/row_format's PlainRowReader),
+  // and returns how many bytes they
   // fill (the rest is for add()). lineNumber: the last line's number, moved on.
   // The same rows given to add() make the same report.
   std::size_t addRows(std::string_view bytes, std::uint64_t& lineNumber);
@@ -186,26 +194,19 @@ class RecordingCheck {
     } pending_;
   };
 
-  // Where the parts of the last plainly written row were, from its start:
-  // most rows of a recording have the same shape, so the next is first read
-  // at the same places (each place checked), and where it ends is known
-  // before it is read. length 0: no shape yet.
-  struct RowShape {
-    int bidDot = 0, askStart = 0, askDot = 0, length = 0;
-  };
-  bool pricesOfShape(const char* bid, const char* ask, std::int32_t digits, Price& bidOut, Price& askOut) const;
-
-  // What is judged per symbol: its prices' decimals (learnt from its first
-  // row whose bid and ask agree), its row before, its spikes and the shape
-  // of its rows.
+  // What is judged per symbol: its prices' decimals (the most seen so far,
+  // the unit of its points), its row before and its spikes.
   struct SymbolState {
     std::string pair;
-    std::uint64_t pairWord = 0, pairMask = 0;  // its first 8 bytes, for a quick comparison
     std::optional<std::int32_t> digits;
     double scale = 1;  // 10^-digits
-    RowShape shape;
+    // Its rows by the fewer decimals of their two prices: those below the
+    // most make its digits note.
+    std::vector<std::pair<std::int32_t, NoteCount>> rowsByDigits;
     bool havePrevious = false;
-    std::int64_t previousMs = 0;
+    std::int64_t previousMs = 0, previousUtc = 0;
+    std::int64_t hourStart = 0;  // of the clock hour whose ticks are being counted
+    std::uint64_t hourTicks = 0;
     std::uint64_t previousLine = 0;
     std::uint64_t previousBid = 0, previousAsk = 0;
     SpikeWatch bidSpikes, askSpikes;
@@ -216,13 +217,19 @@ class RecordingCheck {
   void note(NoteKind kind, std::uint64_t line);
   void bad(ProblemKind kind, const recordings::Line& line, std::string text);
   void switchPair(std::string_view pair, std::uint64_t line);
+  static NoteCount& rowsOfDigits(SymbolState& s, std::int32_t digits);
+  static void countDigits(NoteCount& rows, std::uint64_t line) {
+    if (rows.count++ < kNoteLinesKept) rows.lines.push_back(line);
+  }
+  static bool raiseDigits(SymbolState& s, std::int32_t digits);
   void tick(std::uint64_t line, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask);
   void spike(const char* side, const SpikeWatch::Found& found, std::int64_t ms);
 
   CheckOptions options_;
   FileReport report_;
-  RowSplitter splitter_;
-  StampReader stamps_;
+  LineJudge judge_;
+  StampReader& stamps_ = judge_.stamps();
+  PlainRowReader plainRows_;
   bool cutLine_ = false;
 
   // The symbols seen (the first kKeptPairs; the rest share the last), and the current one.
@@ -232,11 +239,10 @@ class RecordingCheck {
   std::int64_t shortestGapMs_;  // below it, a pause is neither a silence nor in a gap bucket
   // The row before, of any symbol.
   bool havePrevious_ = false;
-  std::int64_t previousMs_ = 0;
+  std::int64_t previousMs_ = 0, previousUtc_ = 0;
+  std::optional<zone::RecordingClock> clock_;  // none: the stamps are UTC
   std::uint64_t lastSpikeLine_ = 0;
 
-  std::int64_t hourStart_ = 0;  // of the clock hour whose ticks are being counted
-  std::uint64_t hourTicks_ = 0;
 };
 
 // Files of one symbol checked together, as one recording cut into pieces:

@@ -215,8 +215,8 @@ std::string charts(const FileReport& f, const FileReport::Symbol& symbol) {
     const int top = 10, bottom = 250, height = 300;
     out += "<h3>Bid and ask</h3><p class=\"legend\"><span style=\"background:" + std::string(kBidColour) +
            "\"></span>bid <span style=\"background:" + kAskColour +
-           "\"></span>ask <span style=\"background:" + kSilenceFill + "\"></span>silence "
-           "<span class=\"tri\"></span>problem (lowest and highest price of each pixel column)</p>";
+           "\"></span>ask (lowest and highest price of each pixel column) <span style=\"background:" + kSilenceFill +
+           "\"></span>silence <span class=\"tri\"></span>problem</p>";
     out += svgOpen(height, "bid and ask over time") + frame(top, bottom) + silenceBands(f, t, top, bottom) +
            valueAxis(lo, hi, top, bottom);
     out += "<path class=\"bid\" d=\"" +
@@ -260,6 +260,17 @@ std::string charts(const FileReport& f, const FileReport::Symbol& symbol) {
   return out;
 }
 
+// "none longer than 60 s", "2 longer than 60 s, the longest 5 min 00.250 s
+// (outside the weekly close)".
+std::string silencesFoundText(const FileReport& f, const CheckOptions& options) {
+  const std::string longer = " longer than " + shortSecondsText(options.gapMs);
+  if (f.silenceCount == 0) return "none" + longer;
+  std::int64_t longest = 0;
+  for (const Silence& s : f.silences) longest = std::max(longest, s.openMs);
+  return std::to_string(f.silenceCount) + longer + ", the longest " + durationText(longest) +
+         (options.session.none ? "" : " outside the weekly close");
+}
+
 std::string factRow(const std::string& name, const std::string& value) {
   return "<tr><th>" + name + "</th><td>" + value + "</td></tr>";
 }
@@ -272,31 +283,26 @@ std::string fileSection(const FileReport& f, const CheckOptions& options) {
       f.symbols.size() > 1 ? html(symbolRowsText(f), 4000) : f.symbols.empty() ? "" : html(f.pairs[0]);
   out += "<table class=\"facts\">";
   out += factRow("Rows", std::to_string(f.rows) + (symbols.empty() ? "" : " of " + symbols) + " in " +
-                             std::to_string(f.lines) + " lines, " + std::to_string(f.bytes) + " bytes");
+                             plural(f.lines, "line", "lines") + ", " + plural(f.bytes, "byte", "bytes"));
   if (f.rows > 0) {
     out += factRow("First", html(f.first) + " (line " + std::to_string(f.firstLine) + ")");
     out += factRow("Last", html(f.last) + " (line " + std::to_string(f.lastLine) + ")");
-    out += factRow("Ticks per hour", "min " + std::to_string(f.ticksPerHour.min()) + ", median " +
-                                         std::to_string(f.ticksPerHour.quantile(0.5)) + ", max " +
-                                         std::to_string(f.ticksPerHour.max()));
-    out += factRow("Spread in points", "min " + std::to_string(f.spread.min()) + ", median " +
-                                           std::to_string(f.spread.quantile(0.5)) + ", 99th percentile " +
-                                           std::to_string(f.spread.quantile(0.99)) + ", max " +
-                                           std::to_string(f.spread.max()));
+    for (const FileReport::Symbol& pair : f.symbols)
+      if (pair.rows > 0)
+        out += factRow(html(pair.pair), plural(pair.rows, "row", "rows") + ", first " + html(pair.first) + ", last " +
+                                             html(pair.last) + "; " + ticksPerHourText(pair) + "; " + spreadText(pair));
   }
   out += factRow("Line ends", lineEndsText(f));
-  out += factRow("Silences", "longer than " + shortSecondsText(options.gapMs) + "; " + timeBasisText(options) + "; " +
-                                 weeklyCloseRule(options.session));
+  out += factRow("Silences", silencesFoundText(f, options));
   out += factRow("Silences by length", gapBucketsText(f));
   const std::string notes = notesText(f);
   out += factRow("Notes", notes.empty() ? "none" : html(notes, 4000) + " (what real feeds send, no problem)");
   for (const std::string& remark : fileRemarks(f)) out += factRow("Remark", html(remark, 1000));
   out += "</table>";
-  for (const SymbolChange& c : f.symbolChanges)
-    out += "<p>Symbol change on line " + std::to_string(c.line) + ": " + html(c.from) + " to " + html(c.to) + "</p>";
+  if (f.symbolChangeCount > 0) out += "<p>" + html(symbolChangesText(f), 2000) + "</p>";
   for (const FileReport::Symbol& s : f.symbols) {
     if (s.chart.empty()) continue;
-    if (f.symbols.size() > 1) out += "<h3 class=\"symbol\">" + html(s.pair) + ", " + std::to_string(s.rows) + " rows</h3>";
+    if (f.symbols.size() > 1) out += "<h3 class=\"symbol\">" + html(s.pair) + ", " + plural(s.rows, "row", "rows") + "</h3>";
     out += charts(f, s);
   }
 

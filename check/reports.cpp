@@ -16,20 +16,12 @@ std::string weekMinuteText(int minute) {
   return buf;
 }
 
-std::string plural(std::uint64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 }  // namespace
 
 std::string timeBasisText(const CheckOptions& options) {
-  if (!options.utcOffsetMs) return "stamps taken as UTC (no --utc-offset given)";
-  const std::int64_t offset = *options.utcOffsetMs;
-  const std::int64_t minutes = (offset < 0 ? -offset : offset) / 60000;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "stamps taken as UTC%c%02lld:%02lld (--utc-offset)", offset < 0 ? '-' : '+',
-                static_cast<long long>(minutes / 60), static_cast<long long>(minutes % 60));
-  return buf;
+  if (!options.from) return "stamps taken as UTC (no --from given)";
+  if (options.fromOption == "--utc-offset") return "stamps taken as UTC" + options.from->name() + " (--utc-offset)";
+  return "stamps on the clock of " + options.from->name() + " (" + options.fromOption + ")";
 }
 
 std::string weeklyCloseText(const WeeklyClose& close) {
@@ -38,16 +30,31 @@ std::string weeklyCloseText(const WeeklyClose& close) {
          (close.zone ? close.zone->name() : std::string("UTC"));
 }
 
+namespace {
+
+// "line 3", "lines 3, 4, ..."
+std::string linesText(const NoteCount& n) {
+  std::string lines;
+  for (std::uint64_t line : n.lines) lines += (lines.empty() ? "" : ", ") + std::to_string(line);
+  if (n.count > n.lines.size()) lines += ", ...";
+  return (n.count == 1 ? "line " : "lines ") + lines;
+}
+
+}  // namespace
+
 std::string notesText(const FileReport& file) {
   std::string out;
   for (std::size_t k = 0; k < kNoteKinds; ++k) {
     const NoteCount& n = file.notes[k];
     if (n.count == 0) continue;
-    std::string lines;
-    for (std::uint64_t line : n.lines) lines += (lines.empty() ? "" : ", ") + std::to_string(line);
-    if (n.count > n.lines.size()) lines += ", ...";
     out += (out.empty() ? "" : "; ") + std::to_string(n.count) + " " + std::string(kindName(static_cast<NoteKind>(k))) +
-           (n.count == 1 ? "" : "s") + " (" + (n.count == 1 ? "line " : "lines ") + lines + ")";
+           (n.count == 1 ? "" : "s") + " (" + linesText(n) + ")";
+  }
+  for (const FileReport::Symbol& s : file.symbols) {
+    const NoteCount& n = s.otherDigits;
+    if (n.count == 0) continue;
+    out += (out.empty() ? "" : "; ") + readable(s.pair) + " digits: " + plural(n.count, "row", "rows") + " with fewer than its " +
+           std::to_string(s.digits) + " decimals (" + linesText(n) + ")";
   }
   return out;
 }
@@ -67,13 +74,34 @@ std::string symbolRowsText(const FileReport& file) {
   return out;
 }
 
+std::string ticksPerHourText(const FileReport::Symbol& pair) {
+  return "ticks per hour: min " + std::to_string(pair.ticksPerHour.min()) + ", median " +
+         std::to_string(pair.ticksPerHour.quantile(0.5)) + ", max " + std::to_string(pair.ticksPerHour.max());
+}
+
+std::string spreadText(const FileReport::Symbol& pair) {
+  return "spread in points of " + std::to_string(pair.digits) + (pair.digits == 1 ? " decimal" : " decimals") + ": min " +
+         std::to_string(pair.spread.min()) + ", median " + std::to_string(pair.spread.quantile(0.5)) +
+         ", 99th percentile " + std::to_string(pair.spread.quantile(0.99)) + ", max " + std::to_string(pair.spread.max());
+}
+
+std::string symbolChangesText(const FileReport& file) {
+  std::string lines;
+  for (const SymbolChange& c : file.symbolChanges) lines += (lines.empty() ? "" : ", ") + std::to_string(c.line);
+  if (file.symbolChangeCount > file.symbolChanges.size()) lines += ", ...";
+  const SymbolChange& first = file.symbolChanges.front();
+  return plural(file.symbolChangeCount, "pair change", "pair changes") + " (" +
+         (file.symbolChangeCount == 1 ? "line " : "lines ") + lines + "), the first from " + readable(first.from) + " to " +
+         readable(first.to);
+}
+
 std::string weeklyCloseRule(const WeeklyClose& close) {
   if (close.none) return "every silence counts, the weekly close too (--session none)";
   return "the weekly close, " + weeklyCloseText(close) + ", is not counted as silence";
 }
 
 std::string verdictText(const FileReport& file) {
-  if (!file.error.empty()) return "not read";
+  if (!file.error.empty()) return file.notARecording ? "not a recording" : "not read";
   const std::string notes = notesText(file);
   if (file.clean()) return notes.empty() ? "clean" : "clean, with notes: " + notes;
   std::string out;
@@ -99,7 +127,7 @@ std::vector<std::string> fileRemarks(const FileReport& file) {
   std::vector<std::string> notes;
   if (!file.error.empty()) return notes;
   if (file.bytes == 0) notes.push_back("the file is empty: no rows");
-  else if (file.rows == 0) notes.push_back("no line of the file is a row: this does not look like a recording");
+  if (file.header) notes.push_back("line 1 names the columns (a header): no row, and no problem");
   if (file.linesWithNul > 0)
     notes.push_back(plural(file.linesWithNul, "line holds", "lines hold") + " NUL bytes: a binary file, or one damaged by a crash");
   const std::uint64_t otherEnds = file.lineEnds[1] + file.lineEnds[2];
@@ -135,15 +163,16 @@ std::string textReport(const std::vector<FileReport>& files, const CheckOptions&
     if (f.rows > 0) {
       line("  first " + readable(f.first) + " (line " + std::to_string(f.firstLine) + "), last " + readable(f.last) +
            " (line " + std::to_string(f.lastLine) + ")");
-      line("  ticks per hour: min " + std::to_string(f.ticksPerHour.min()) + ", median " +
-           std::to_string(f.ticksPerHour.quantile(0.5)) + ", max " + std::to_string(f.ticksPerHour.max()) + " (" +
-           plural(f.ticksPerHour.count(), "clock hour", "clock hours") + " with ticks)");
-      line("  spread in points: min " + std::to_string(f.spread.min()) + ", median " +
-           std::to_string(f.spread.quantile(0.5)) + ", 99th percentile " + std::to_string(f.spread.quantile(0.99)) +
-           ", max " + std::to_string(f.spread.max()));
+      for (const FileReport::Symbol& pair : f.symbols) {
+        if (pair.rows == 0) continue;
+        line("  " + readable(pair.pair) + ": " + plural(pair.rows, "row", "rows") + ", first " + readable(pair.first) +
+             ", last " + readable(pair.last));
+        line("    " + ticksPerHourText(pair) + " (" + plural(pair.ticksPerHour.count(), "clock hour", "clock hours") +
+             " with ticks)");
+        line("    " + spreadText(pair));
+      }
     }
-    for (const SymbolChange& c : f.symbolChanges)
-      line("  symbol change on line " + std::to_string(c.line) + ": " + readable(c.from) + " to " + readable(c.to));
+    if (f.symbolChangeCount > 0) line("  " + symbolChangesText(f));
     line("  " + timeBasisText(options) + "; " + weeklyCloseRule(options.session));
     const std::string silenceHead = "  silences longer than " + shortSecondsText(options.gapMs) + ": ";
     if (f.silenceCount == 0) {
@@ -204,6 +233,17 @@ std::string jsonString(std::string_view bytes, std::size_t maxBytes = 400) {
 
 }  // namespace
 
+namespace {
+
+// "\"count\": 2, \"lines\": [3, 4]"
+std::string jsonCountAndLines(const NoteCount& note) {
+  std::string out = "\"count\": " + std::to_string(note.count) + ", \"lines\": [";
+  for (std::size_t l = 0; l < note.lines.size(); ++l) out += (l == 0 ? "" : ", ") + std::to_string(note.lines[l]);
+  return out + "]";
+}
+
+}  // namespace
+
 std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions& options) {
   std::string out = "{\"files\": [";
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -243,10 +283,12 @@ std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions&
       const NoteCount& note = f.notes[k];
       if (note.count == 0) continue;
       out += (shown++ == 0 ? "" : ", ") + std::string("{\"kind\": \"") + std::string(kindName(static_cast<NoteKind>(k))) +
-             "\", \"count\": " + n(note.count) + ", \"lines\": [";
-      for (std::size_t l = 0; l < note.lines.size(); ++l) out += (l == 0 ? "" : ", ") + n(note.lines[l]);
-      out += "]}";
+             "\", " + jsonCountAndLines(note) + "}";
     }
+    for (const FileReport::Symbol& s : f.symbols)
+      if (s.otherDigits.count > 0)
+        out += (out.back() == '[' ? "" : ", ") + std::string("{\"kind\": \"digits\", \"pair\": ") + jsonString(s.pair) +
+               ", \"decimals\": " + std::to_string(s.digits) + ", " + jsonCountAndLines(s.otherDigits) + "}";
     out += "]";
     out += ",\n   \"lines\": " + n(f.lines) + ", \"bytes\": " + n(f.bytes) + ", \"first_line\": " + n(f.firstLine) +
            ", \"last_line\": " + n(f.lastLine) + ", \"line_ends\": {\"crlf\": " + n(f.lineEnds[0]) +
@@ -256,20 +298,25 @@ std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions&
     out += "], \"symbol_rows\": {";
     for (std::size_t k = 0; k < f.symbols.size(); ++k)
       out += (k == 0 ? "" : ", ") + jsonString(f.symbols[k].pair) + ": " + n(f.symbols[k].rows);
-    out += "}, \"symbol_changes\": [";
+    out += "}, \"symbol_change_count\": " + n(f.symbolChangeCount) + ", \"symbol_changes\": [";
     for (std::size_t k = 0; k < f.symbolChanges.size(); ++k) {
       const SymbolChange& c = f.symbolChanges[k];
       out += (k == 0 ? "" : ", ") + std::string("{\"line\": ") + n(c.line) + ", \"from\": " + jsonString(c.from) +
              ", \"to\": " + jsonString(c.to) + "}";
     }
     out += "]";
-    if (f.rows > 0) {
-      out += ",\n   \"ticks_per_hour\": {\"min\": " + n(f.ticksPerHour.min()) + ", \"median\": " +
-             n(f.ticksPerHour.quantile(0.5)) + ", \"max\": " + n(f.ticksPerHour.max()) + "}";
-      out += ", \"spread_points\": {\"min\": " + std::to_string(f.spread.min()) + ", \"median\": " +
-             std::to_string(f.spread.quantile(0.5)) + ", \"p99\": " + std::to_string(f.spread.quantile(0.99)) +
-             ", \"max\": " + std::to_string(f.spread.max()) + "}";
+    out += ",\n   \"per_symbol\": {";
+    for (std::size_t k = 0; k < f.symbols.size(); ++k) {
+      const FileReport::Symbol& pair = f.symbols[k];
+      out += (k == 0 ? "\n    " : ",\n    ") + jsonString(pair.pair) + ": {\"rows\": " + n(pair.rows) +
+             ", \"first\": " + jsonString(pair.first) + ", \"last\": " + jsonString(pair.last) +
+             ", \"decimals\": " + std::to_string(pair.digits) + ", \"spread_points\": {\"min\": " +
+             std::to_string(pair.spread.min()) + ", \"median\": " + std::to_string(pair.spread.quantile(0.5)) +
+             ", \"p99\": " + std::to_string(pair.spread.quantile(0.99)) + ", \"max\": " + std::to_string(pair.spread.max()) +
+             "}, \"ticks_per_hour\": {\"min\": " + n(pair.ticksPerHour.min()) + ", \"median\": " +
+             n(pair.ticksPerHour.quantile(0.5)) + ", \"max\": " + n(pair.ticksPerHour.max()) + "}}";
     }
+    out += f.symbols.empty() ? "}" : "\n   }";
     out += ",\n   \"time_basis\": " + jsonString(timeBasisText(options)) + ", \"remarks\": [";
     const std::vector<std::string> remarks = fileRemarks(f);
     for (std::size_t k = 0; k < remarks.size(); ++k) out += (k == 0 ? "" : ", ") + jsonString(remarks[k], 1000);

@@ -14,19 +14,26 @@ std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions&
 std::string htmlReport(const std::vector<FileReport>& files, const CheckOptions& options);
 
 // Parts the three share.
-// "stamps taken as UTC (no --utc-offset given)" / "stamps taken as UTC+01:00 (--utc-offset)"
+// "stamps taken as UTC (no --from given)", "stamps on the clock of
+// Europe/London (--from)", "stamps taken as UTC+01:00 (--utc-offset)"
 std::string timeBasisText(const CheckOptions& options);
 // "Fri 17:00 to Sun 17:00 America/New_York", or "none"
 std::string weeklyCloseText(const WeeklyClose& close);
 // "the weekly close, Fri 17:00 to Sun 17:00 America/New_York, is not counted as silence", or what --session none means
 std::string weeklyCloseRule(const WeeklyClose& close);
 // "3 problems, 1 silence", "clean" or "clean, with notes: ..."; for a file
-// that could not be read, "not read".
+// that could not be read, "not read", or "not a recording".
 std::string verdictText(const FileReport& file);
 // The notes: "17 repeats (lines 4, 9, ...); 1 zero spread (line 30)", or "".
 std::string notesText(const FileReport& file);
 // "> 1 min 3, > 5 min 1, > 30 min 0, > 1 h 0"
 std::string gapBucketsText(const FileReport& file);
+// A pair's figures: "ticks per hour: min 10, median 900, max 2400" and
+// "spread in points of 5 decimals: min 8, median 13, 99th percentile 18, max 30"
+std::string ticksPerHourText(const FileReport::Symbol& pair);
+std::string spreadText(const FileReport::Symbol& pair);
+// "1000 pair changes (lines 201, 402, ...), the first from EUR/USD to USD/JPY"
+std::string symbolChangesText(const FileReport& file);
 // "EUR/USD 120, USD/JPY 80"
 std::string symbolRowsText(const FileReport& file);
 // What else a reader should know: no rows, line ends other than CR LF, a

@@ -134,4 +134,8 @@ std::string dateTimeText(std::int64_t ms) { return clockText(ms, "%04d-%02u-%02u
 
 std::string stampText(std::int64_t ms) { return clockText(ms, "%04d%02u%02u %02lld:%02lld:%02lld.%03lld"); }
 
+std::string plural(std::uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 }  // namespace orv::check

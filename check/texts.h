@@ -15,6 +15,9 @@ std::string readable(std::string_view bytes, std::size_t maxBytes = 80);
 // readable() in single quotes.
 std::string quoted(std::string_view bytes, std::size_t maxBytes = 80);
 
+// "1 row", "2 rows".
+std::string plural(std::uint64_t n, const char* one, const char* many);
+
 // "0.250 s", "5 min 03.000 s", "1 h 00 min 00.010 s", "2 d 03 h 00 min".
 std::string durationText(std::int64_t ms);
 // Milliseconds as seconds with three decimals: "300.000".

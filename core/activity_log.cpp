@@ -9,7 +9,7 @@ std::string logPathIn(std::string_view folder) {
   return folder.empty() ? std::string(kLogName) : std::string(folder) + "\\" + kLogName;
 }
 
-std::string writeLogLine(FileOpener& files, std::string_view filePath, const WallTime& stamp, std::string_view text) {
+std::string writeLogLine(FileOpener& files, std::string_view pattern, const WallTime& stamp, std::string_view text) {
   TextBuffer line;
   appendDate(line, stamp, "-");
   line.append(' ');
@@ -17,7 +17,7 @@ std::string writeLogLine(FileOpener& files, std::string_view filePath, const Wal
   line.append(' ');
   line.append(text);
   line.append("\r\n");
-  std::string folder = folderOf(filePath);
+  std::string folder = fixedFolderOf(pattern);
   for (;;) {
     const std::string path = logPathIn(folder);
     std::string ignored;

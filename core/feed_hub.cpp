@@ -82,14 +82,14 @@ bool FeedHub::handleFeedMessage(Message& m) {
           // The first tick goes first: shown and recorded before the connect
           // (inside which further ticks can be handled), and forwarded first
           // once it is complete.
-          onTick(wParam, lParam, false);
-          firstTick_ = TesterLink::Tick(wParam, lParam);
+          onTick(quoteOfTick(wParam, lParam), false);
+          firstTick_ = quoteOfTick(wParam, lParam);
           setLive(true);  // connects, or starts looking for the tester
           firstTick_.reset();
           return true;
         }
       }
-      onTick(wParam, lParam);
+      onTick(quoteOfTick(wParam, lParam));
       return true;
     case WM_SYMBOL_HEAD:
       m.result = 1;
@@ -122,17 +122,17 @@ void FeedHub::onSymbolTail() {
   tell(std::exchange(recordings_.untold, {}));
 }
 
-void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
+void FeedHub::onTick(const Quote& quote, bool forward) {
   const WallTime now = clock();  // one reading for display and row
-  buildDisplayLine(texts_.display, now, symbol_.symbol(), symbol_.digits(), bid, ask);
+  buildDisplayLine(texts_.display, now, symbol_.symbol(), symbol_.digits(), quote.bid, quote.ask);
   window_.tickLine.setCaption(texts_.display.view());
   watchdog_.tickArrived(backend_.calendarSeconds());
 
   if (recordings_.unattended || recordings_.user) {
-    buildCsvRow(texts_.row, symbol_.pairText(), now, symbol_.digits(), bid, ask);
+    buildCsvRow(texts_.row, symbol_.pairText(), now, symbol_.digits(), quote.bid, quote.ask);
     std::string reason;
     if (recordings_.unattended) {
-      recordings_.unattended->record(now, symbol_.symbol(), texts_.row.view(), bid, ask);
+      recordings_.unattended->record(now, symbol_.symbol(), texts_.row.view(), quote);
     } else if (!recordings_.user->appendRow(texts_.row.view(), reason)) {
       // The recording ends here, so it never looks alive while nothing
       // reaches the disk.
@@ -144,7 +144,7 @@ void FeedHub::onTick(std::uint32_t ask, std::uint32_t bid, bool forward) {
   // This tick's own: a tick handled inside the forward tells only its own.
   const std::vector<Telling> untold = std::exchange(recordings_.untold, {});
 
-  if (forward) link_.sendTick(ask, bid);
+  if (forward) link_.sendTick(quote);
 
   // Told only after the forward, so the tester gets this tick before any
   // that arrive while the error is on screen.
@@ -245,6 +245,7 @@ void FeedHub::keepTimerPace() {
 
 // Logged with its end; its log stays on the notification icon's menu.
 void FeedHub::endUnattendedRecording() {
+  recordings_.stoppedPath = recordings_.unattended->currentPath();
   recordings_.unattended->end(clock());
   recordings_.stoppedLogPath = recordings_.unattended->logPath();
   recordings_.unattended.reset();
@@ -283,6 +284,7 @@ void FeedHub::startRecording() {
 
 void FeedHub::stopRecording() {
   std::unique_ptr<RecordingFile> file = std::move(recordings_.user);
+  recordings_.stoppedPath = file->path();
   showRecordingState();
   std::string reason;
   if (!file->close(reason)) backend_.showError(errorDisplayText("Recording to " + file->path() + " failed: " + reason));
@@ -335,9 +337,10 @@ void FeedHub::tell(const std::vector<Telling>& tellings) {
   }
 }
 
-// The recordings folder: the current file's; before the first, the folder
-// the pattern names before its first field; without a recording, where the
-// last one went.
+// The recording checked and exported: the current one; once stopped, the
+// one just made. The recordings folder: the recording's; before the first,
+// the folder the pattern names before its first field; without a recording,
+// where the last one went.
 std::vector<NotificationMenuItem> FeedHub::notificationMenu(bool checkerInstalled, bool exporterInstalled) const {
   NotificationMenuFacts facts;
   facts.checkerInstalled = checkerInstalled;
@@ -349,13 +352,18 @@ std::vector<NotificationMenuItem> FeedHub::notificationMenu(bool checkerInstalle
     facts.recording = recordings_.user->path();
   }
   if (facts.log.empty()) facts.log = recordings_.stoppedLogPath;
+  if (facts.recording.empty()) facts.recording = recordings_.stoppedPath;
   if (!facts.recording.empty())
     facts.recordingsFolder = folderOf(facts.recording);
   else if (const std::string* pattern = recordings_.unattended ? &recordings_.unattended->pattern() : nullptr)
-    facts.recordingsFolder = folderOf(std::string_view(*pattern).substr(0, pattern->find('{')));
+    facts.recordingsFolder = fixedFolderOf(*pattern);
   else
     facts.recordingsFolder = backend_.loadSetting(kLastFolderSetting);
   return orv::notificationMenu(facts);
+}
+
+std::vector<std::string> FeedHub::exporterArguments(std::string_view recording, std::string_view machineZone) const {
+  return orv::exporterArguments(recording, mode_.utc, machineZone);
 }
 
 void FeedHub::close() {

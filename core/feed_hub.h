@@ -98,6 +98,9 @@ class FeedHub {
   NotificationSnapshot notificationSnapshot() const;
   // The icon's menu; checkerInstalled: the checker program is there to run.
   std::vector<NotificationMenuItem> notificationMenu(bool checkerInstalled, bool exporterInstalled = false) const;
+  // The exporter's command line for the menu's recording: its stamps are in
+  // this run's clock (machineZone: the machine's zone, as the system names it).
+  std::vector<std::string> exporterArguments(std::string_view recording, std::string_view machineZone) const;
 
   // The controls, for the window that shows them.
   const MainWindowModel& window() const noexcept { return window_; }
@@ -109,7 +112,7 @@ class FeedHub {
   // An unattended recording counts as recording from the start, while it
   // waits for its first tick and while it retries.
   bool isRecording() const noexcept;
-  void onTick(std::uint32_t ask, std::uint32_t bid, bool forward = true);
+  void onTick(const Quote& quote, bool forward = true);
   void onSymbolTail();
   void onRecordClicked();
   void endUnattendedRecording();
@@ -161,6 +164,7 @@ class FeedHub {
     std::unique_ptr<RecordingFile> user;              // the user's recording; none while idle
     std::unique_ptr<UnattendedRecording> unattended;  // --record, until the user stops it
     std::string stoppedLogPath;                       // the log of an unattended recording the user stopped
+    std::string stoppedPath;                          // the file recorded to last, once the user stopped it
     std::vector<Telling> untold;
   } recordings_;
 
@@ -168,7 +172,7 @@ class FeedHub {
     bool open = false;                  // the close question is open
     bool liveBeforeSessionEnd = false;  // "Live Data" when the session's end was last asked about
   } closing_;
-  std::optional<TesterLink::Tick> firstTick_;  // the tick whose arrival ticks "Live Data", until it does
+  std::optional<Quote> firstTick_;  // the tick whose arrival ticks "Live Data", until it does
 
   // Working buffers of the per-tick texts. A tick handled inside the forward
   // of another finds the outer tick's texts already used.

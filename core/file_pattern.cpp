@@ -79,4 +79,6 @@ std::string folderOf(std::string_view path) {
   return std::string(path.substr(0, slash));
 }
 
+std::string fixedFolderOf(std::string_view pattern) { return folderOf(pattern.substr(0, pattern.find('{'))); }
+
 }  // namespace orv

@@ -35,5 +35,8 @@ std::string patternFromFolder(std::string_view pattern, std::string_view folder)
 // The folder part of a path ("D:\ticks\EURUSD" for "D:\ticks\EURUSD\a.csv"),
 // empty when the path has none.
 std::string folderOf(std::string_view path);
+// The folder a pattern names before its first field ("D:\ticks" for
+// "D:\ticks\{symbol}\{date}.csv"), the same whatever the fields become.
+std::string fixedFolderOf(std::string_view pattern);
 
 }  // namespace orv

@@ -36,6 +36,11 @@ std::vector<std::string> checkerArguments(std::string_view reportPath, std::stri
   return {"--html", std::string(reportPath), std::string(recording)};
 }
 
+std::vector<std::string> exporterArguments(std::string_view recording, bool stampsInUtc, std::string_view machineZone) {
+  if (!stampsInUtc && machineZone.empty()) return {std::string(recording)};
+  return {"--from", stampsInUtc ? "UTC" : std::string(machineZone), std::string(recording)};
+}
+
 std::string_view fallbackFileClass(std::string_view file) {
   const std::string_view name = fileNameOf(file);
   const std::size_t dot = name.rfind('.');
@@ -48,6 +53,12 @@ std::string checkerFailedText(std::string_view recording, unsigned long exitCode
   const std::string checker = kCheckerProgram;
   if (!finished) return checker + " did not finish checking " + std::string(recording) + " in time";
   return checker + " made no report on " + std::string(recording) + " (exit code " + std::to_string(exitCode) + ")";
+}
+
+std::optional<std::string> reportNotShownText(std::string_view report, bool started, bool ended,
+                                              unsigned long exitCode) {
+  if (started && (!ended || exitCode == 0)) return std::nullopt;
+  return "The report was written to " + std::string(report) + ", but no browser could be started to show it";
 }
 
 }  // namespace orv

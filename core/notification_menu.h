@@ -47,8 +47,13 @@ std::vector<NotificationMenuItem> notificationMenu(const NotificationMenuFacts& 
 // The checker, a program installed beside orvalda.exe, or not at all.
 inline constexpr const char* kCheckerProgram = "orvalda-check.exe";
 // The exporter, installed beside orvalda.exe too; given the recording alone,
-// it opens its dialog filled in with it.
+// perhaps after --from ZONE, it opens its dialog filled in with it.
 inline constexpr const char* kExporterProgram = "orvalda-export.exe";
+// Its command line (after the program's name): the recording and the zone
+// its stamps were written in, UTC under --utc, otherwise the machine's
+// (machineZone: its name, as the system calls it; when the system names
+// none, the dialog's own choice stays).
+std::vector<std::string> exporterArguments(std::string_view recording, bool stampsInUtc, std::string_view machineZone);
 // Its report on a recording: the file's name in a folder for reports.
 std::string checkReportName(std::string_view recording);
 // Its command line (after the program's name): the recording, the report written as HTML.
@@ -59,5 +64,11 @@ std::vector<std::string> checkerArguments(std::string_view reportPath, std::stri
 std::string_view fallbackFileClass(std::string_view file);
 // The error when the checker left no report.
 std::string checkerFailedText(std::string_view recording, unsigned long exitCode, bool finished);
+// The error when no browser showed the report: the system could start
+// nothing for it (nothing ended), or what it started ended with a failure
+// (ended with a nonzero exitCode, as a browser launcher that found no
+// browser). Nothing while it runs on or ended well.
+std::optional<std::string> reportNotShownText(std::string_view report, bool started, bool ended,
+                                              unsigned long exitCode);
 
 }  // namespace orv

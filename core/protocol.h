@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "core/quote.h"
+
 namespace orv {
 
 // Message codes, the same in both directions.
@@ -33,11 +35,16 @@ constexpr std::uint32_t packLetters(char first, char second) noexcept {
          static_cast<std::uint32_t>(static_cast<unsigned char>(second));
 }
 
-// Forwarded ticks: the ask zero-extended into wParam, the bid sign-extended into lParam,
+// A tick as WM_TICK carries it: the ask in wParam, the bid in lParam (their
+// low 32 bits, read unsigned).
+constexpr Quote quoteOfTick(std::uint64_t wParam, std::uint64_t lParam) noexcept {
+  return Quote{low32(lParam), low32(wParam)};
+}
+// A tick sent on: the ask zero-extended into wParam, the bid sign-extended into lParam,
 // which is what a 32-bit sender's message looks like on a 64-bit system.
-constexpr std::uint64_t forwardWParam(std::uint32_t ask) noexcept { return ask; }
-constexpr std::int64_t forwardLParam(std::uint32_t bid) noexcept {
-  return static_cast<std::int64_t>(static_cast<std::int32_t>(bid));
+constexpr std::uint64_t tickWParam(const Quote& quote) noexcept { return quote.ask; }
+constexpr std::int64_t tickLParam(const Quote& quote) noexcept {
+  return static_cast<std::int64_t>(static_cast<std::int32_t>(quote.bid));
 }
 
 }  // namespace orv

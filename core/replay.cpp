@@ -27,7 +27,7 @@ bool TableReplay::step(TesterLink& link, std::int32_t digits) {
       explicit Sending(bool& f) : flag(f) { flag = true; }
       ~Sending() { flag = false; }
     } sending(sending_);
-    link.sendTick(replayPoints(tick.ask, digits), replayPoints(tick.bid, digits));
+    link.sendTick(Quote{replayPoints(tick.bid, digits), replayPoints(tick.ask, digits)});
   }
   // A feeder message handled during the send may have changed the link; the
   // row has gone out all the same.

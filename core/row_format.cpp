@@ -186,17 +186,17 @@ PriceText readPrice(std::string_view text, Price& out) noexcept {
 }
 
 bool StampReader::readNewSecond(std::string_view t, std::int64_t& ms) noexcept {
-  if (t.size() != 21 || t[17] != '.') return false;
+  if (t.size() != kStampLength || t[kStampDotAt] != '.') return false;
   const char* p = t.data();
-  const unsigned m0 = digitAt(p + 18), m1 = digitAt(p + 19), m2 = digitAt(p + 20);
+  const unsigned m0 = digitAt(p + kStampMillisAt), m1 = digitAt(p + kStampMillisAt + 1), m2 = digitAt(p + kStampMillisAt + 2);
   if (m0 > 9 || m1 > 9 || m2 > 9) return false;
   const std::int64_t millis = m0 * 100 + m1 * 10 + m2;
   std::uint64_t head[2];
-  std::memcpy(head, p, 16);
-  if (t[8] != ' ' || t[11] != ':' || t[14] != ':') return false;
+  std::memcpy(head, p, kStampHeadLength);
+  if (t[kStampDateLength] != ' ' || t[kStampMinuteAt - 1] != ':' || t[kStampSecondAt - 1] != ':') return false;
   if (!haveDate_ || head[0] != date_) {
-    unsigned v[8];
-    for (int i = 0; i < 8; ++i) {
+    unsigned v[kStampDateLength];
+    for (std::size_t i = 0; i < kStampDateLength; ++i) {
       v[i] = digitAt(p + i);
       if (v[i] > 9) return false;
     }
@@ -208,7 +208,8 @@ bool StampReader::readNewSecond(std::string_view t, std::int64_t& ms) noexcept {
     date_ = head[0];
     haveDate_ = true;
   }
-  static constexpr int kAt[6] = {9, 10, 12, 13, 15, 16};
+  static constexpr std::size_t kAt[6] = {kStampHourAt,   kStampHourAt + 1,   kStampMinuteAt,
+                                         kStampMinuteAt + 1, kStampSecondAt, kStampSecondAt + 1};
   unsigned d[6];
   for (int i = 0; i < 6; ++i) {
     d[i] = digitAt(p + kAt[i]);
@@ -218,7 +219,7 @@ bool StampReader::readNewSecond(std::string_view t, std::int64_t& ms) noexcept {
   if (hour > 23 || minute > 59 || second > 59) return false;
   secondMs_ = dayMs_ + ((hour * 60 + minute) * 60 + second) * 1000;
   second_[0] = head[0], second_[1] = head[1];
-  lastSecondDigit_ = p[16];
+  lastSecondDigit_ = p[kStampHeadLength];
   haveSecond_ = true;
   ms = secondMs_ + millis;
   return true;
@@ -327,9 +328,9 @@ bool PlainRowReader::readAny(std::string_view bytes, PlainRow& row) noexcept {
   if (p == start || p == pairEnd || *p != ',') return false;
   row.pair = std::string_view(start, static_cast<std::size_t>(p - start));
   ++p;
-  if (end - p < 22 || p[21] != ',') return false;
-  row.stamp = std::string_view(p, 21);
-  p += 22;
+  if (end - p < static_cast<std::ptrdiff_t>(kStampLength + 1) || p[kStampLength] != ',') return false;
+  row.stamp = std::string_view(p, kStampLength);
+  p += kStampLength + 1;
   const char* const bid = p;
   if (!plainPrice(p, end, row.bidPrice) || *p != ',') return false;
   row.bid = std::string_view(bid, static_cast<std::size_t>(p - bid));
@@ -344,6 +345,7 @@ bool PlainRowReader::readAny(std::string_view bytes, PlainRow& row) noexcept {
     return false;
   }
   row.size = static_cast<std::size_t>(p - start);
+  row.sameShape = false;
   // The shape of the rows expected next.
   const auto priceShape = [](std::string_view price, const Price& read, int& dot, int& size) {
     dot = static_cast<int>(price.size()) - 1 - read.digits;
@@ -418,6 +420,37 @@ bool RowSplitter::splitQuoted(std::string_view line, RowFields& out) {
     ++i;  // the comma
   }
   return out.count == 4 && !out.badQuotes;
+}
+
+bool namesColumns(std::string_view text) noexcept {
+  std::size_t fields = 0;
+  for (std::size_t at = 0; at <= text.size(); ++fields) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    std::string_view field = text.substr(at, comma - at);
+    if (!field.empty() && field.front() == '"') field.remove_prefix(1);
+    const char c = field.empty() ? '\0' : static_cast<char>(field.front() | 0x20);
+    if (c < 'a' || c > 'z') return false;
+    at = comma + 1;
+  }
+  return fields >= 2;
+}
+
+LineIs LineJudge::judge(std::string_view text, bool firstLine, LineRead& out) {
+  if (text.empty()) return LineIs::Empty;
+  const bool split = splitter_.split(text, out.fields);
+  LineIs is = LineIs::Row;
+  if (!split)
+    is = out.fields.count != 4 ? LineIs::NotFourFields : LineIs::BadQuotes;
+  else if (out.fields.pair.empty())
+    is = LineIs::NoPair;
+  else if (!stamps_.read(out.fields.stamp, out.ms))
+    is = LineIs::BadStamp;
+  else if (!parsePrice(out.fields.bid, out.bid))
+    is = LineIs::BadBid;
+  else if (!parsePrice(out.fields.ask, out.ask))
+    is = LineIs::BadAsk;
+  if (is != LineIs::Row && firstLine && namesColumns(text)) return LineIs::Header;
+  return is;
 }
 
 CsvSplitResult splitCsv(std::string_view text) {

@@ -133,6 +133,15 @@ ORV_ALWAYS_INLINE bool swarDigits(std::uint64_t v, int n, std::uint64_t& value) 
   return true;
 }
 
+// The stamp's layout, "YYYYMMDD HH:MM:SS.mmm": where its parts are.
+inline constexpr std::size_t kStampLength = 21;
+inline constexpr std::size_t kStampDateLength = 8;  // "YYYYMMDD", then a blank
+inline constexpr std::size_t kStampHourAt = 9, kStampMinuteAt = 12, kStampSecondAt = 15;  // two digits each, ':' between
+inline constexpr std::size_t kStampDotAt = 17;     // '.', then the milliseconds' three digits
+inline constexpr std::size_t kStampMillisAt = kStampDotAt + 1;
+// "YYYYMMDD HH:MM:S": the first 16 bytes, compared as two words.
+inline constexpr std::size_t kStampHeadLength = 16;
+
 // "YYYYMMDD HH:MM:SS.mmm" -> milliseconds since 1970-01-01 00:00 of the same
 // clock (the recording's, local or UTC); false for any other text, or a date
 // or time that does not exist. Remembers the last date and second it read,
@@ -141,12 +150,14 @@ class StampReader {
  public:
   bool read(std::string_view text, std::int64_t& ms) noexcept {
     // The same second as the stamp before: only the milliseconds are new.
-    if (text.size() == 21 && haveSecond_ && text[17] == '.') {
+    if (text.size() == kStampLength && haveSecond_ && text[kStampDotAt] == '.') {
       const char* p = text.data();
       std::uint64_t head[2];
-      std::memcpy(head, p, 16);
-      const unsigned m0 = digit(p[18]), m1 = digit(p[19]), m2 = digit(p[20]);
-      if (head[0] == second_[0] && head[1] == second_[1] && p[16] == lastSecondDigit_ && m0 <= 9 && m1 <= 9 && m2 <= 9) {
+      std::memcpy(head, p, kStampHeadLength);
+      const char* const millis = p + kStampMillisAt;
+      const unsigned m0 = digit(millis[0]), m1 = digit(millis[1]), m2 = digit(millis[2]);
+      if (head[0] == second_[0] && head[1] == second_[1] && p[kStampHeadLength] == lastSecondDigit_ && m0 <= 9 &&
+          m1 <= 9 && m2 <= 9) {
         ms = secondMs_ + m0 * 100 + m1 * 10 + m2;
         return true;
       }
@@ -186,13 +197,54 @@ class RowSplitter {
   std::string unquoted_[4];
 };
 
+// What a line of a recording is, judged the same way by every reader: a
+// row, a first line that names columns (a header, as spreadsheets write
+// one), or a line that is not a row, and why. A row's prices may have other
+// decimals than its pair's usual: it is a row all the same.
+enum class LineIs : std::uint8_t { Row, Header, Empty, NotFourFields, BadQuotes, NoPair, BadStamp, BadBid, BadAsk };
+// A torn line lost part of itself; the other faults are unparsable.
+inline bool isTorn(LineIs is) noexcept { return is == LineIs::Empty || is == LineIs::NotFourFields; }
+
+// A line read: its fields, and for a row its stamp and prices.
+struct LineRead {
+  RowFields fields;
+  std::int64_t ms = 0;
+  Price bid, ask;
+};
+
+// Judges whole lines (without their line ends) one after another.
+class LineJudge {
+ public:
+  // firstLine: the file's first line, the only one that can be a header
+  // (its UTF-8 byte-order mark already taken off).
+  LineIs judge(std::string_view text, bool firstLine, LineRead& out);
+  // The stamps' reader, shared with a faster way through the same rows.
+  StampReader& stamps() noexcept { return stamps_; }
+
+ private:
+  RowSplitter splitter_;
+  StampReader stamps_;
+};
+
+// True for a line of two or more fields that each begin with a letter
+// ("Symbol,Time,Bid,Ask"): column names, not a row.
+bool namesColumns(std::string_view text) noexcept;
+
+// A file's verdict once all its lines are read: one that has lines but no
+// row at all (a tester's log, a file separated by semicolons) is not a
+// recording. Blank files and a header alone are.
+inline bool notARecording(std::uint64_t rows, std::uint64_t faultyLines) noexcept { return rows == 0 && faultyLines > 0; }
+
 // A row written plainly, as the recorder writes it: a pair with no quote, a
-// stamp of 21 characters, and prices of digits with at most one point, read
+// stamp of kStampLength characters, and prices of digits with at most one point, read
 // straight from a buffer of lines. Its fields view the bytes.
 struct PlainRow {
   std::string_view pair, stamp, bid, ask;
   Price bidPrice, askPrice;
   std::size_t size = 0;  // with its line end
+  // The shape of the row read before it: the same pair, its prices' points
+  // at the same places (so the same decimals), the same line end.
+  bool sameShape = false;
 };
 
 // Reads rows written plainly from the start of a buffer of lines. A row of
@@ -236,23 +288,24 @@ ORV_ALWAYS_INLINE bool PlainRowReader::priceOfShape(const char* p, int dot, int 
 ORV_ALWAYS_INLINE bool PlainRowReader::readShaped(std::string_view bytes, PlainRow& row) noexcept {
   const Shape& s = shape_;
   // Room for the longest row of a shape, whatever is read.
-  if (s.pairSize == 0 || bytes.size() < 16 + 22 + 10 + 10 + 2) return false;
+  if (s.pairSize == 0 || bytes.size() < 16 + (kStampLength + 1) + 10 + 10 + 2) return false;
   const char* const p = bytes.data();
   std::uint64_t head[2];
   std::memcpy(head, p, 16);
   if ((head[0] & s.mask[0]) != s.pair[0] || (head[1] & s.mask[1]) != s.pair[1] || p[s.pairSize] != ',') return false;
   const char* const stamp = p + s.pairSize + 1;
-  const char* const bid = stamp + 22;
+  const char* const bid = stamp + kStampLength + 1;
   const char* const ask = bid + s.bidSize + 1;
   const char* const end = ask + s.askSize;
-  if (stamp[21] != ',' || bid[s.bidDot] != '.' || bid[s.bidSize] != ',' || ask[s.askDot] != '.') return false;
+  if (stamp[kStampLength] != ',' || bid[s.bidDot] != '.' || bid[s.bidSize] != ',' || ask[s.askDot] != '.') return false;
   if (s.crLf ? (end[0] != '\r' || end[1] != '\n') : end[0] != '\n') return false;
   if (!priceOfShape(bid, s.bidDot, s.bidSize, row.bidPrice) || !priceOfShape(ask, s.askDot, s.askSize, row.askPrice)) return false;
   row.pair = std::string_view(p, s.pairSize);
-  row.stamp = std::string_view(stamp, 21);
+  row.stamp = std::string_view(stamp, kStampLength);
   row.bid = std::string_view(bid, static_cast<std::size_t>(s.bidSize));
   row.ask = std::string_view(ask, static_cast<std::size_t>(s.askSize));
   row.size = static_cast<std::size_t>(end - p) + (s.crLf ? 2 : 1);
+  row.sameShape = true;
   return true;
 }
 

@@ -11,9 +11,7 @@ CommandLineReply heldWithoutWindow(WallClock& clock, FileOpener& files, const St
       "nobody answered). Close it, or start this one with --another";
   if (options.recordPattern) {
     const WallTime now = options.utc ? wallTimeOf(clock.utcNow()) : wallTimeOf(clock.localNow());
-    // In the folder the pattern names before its first field: no folder is made from a field's name.
-    const std::string& pattern = *options.recordPattern;
-    writeLogLine(files, std::string_view(pattern).substr(0, pattern.find('{')), now, text);
+    writeLogLine(files, *options.recordPattern, now, text);
   }
   return CommandLineReply{text + ".", true, kHeldWithoutWindowExitCode};
 }

@@ -17,7 +17,7 @@ TesterLink::TesterLink(WindowSender& windows, TimerService& timers, std::functio
   searchTimer_.onTimer = [this] { onSearch(); };
 }
 
-bool TesterLink::open(std::optional<Tick> first) {
+bool TesterLink::open(std::optional<Quote> first) {
   const WindowHandle tester = windows_.findWindow(kTesterTitle);
   window_ = 0;
   connecting_ = tester;
@@ -44,9 +44,9 @@ bool TesterLink::open(std::optional<Tick> first) {
 void TesterLink::forwardWaiting() {
   forwardingWaiting_ = true;
   while (!waiting_.empty() && isOpen()) {
-    const Tick tick = waiting_.front();
+    const Quote quote = waiting_.front();
     waiting_.pop_front();
-    send(window_, WM_TICK, forwardWParam(tick.first), forwardLParam(tick.second));
+    send(window_, WM_TICK, tickWParam(quote), tickLParam(quote));
   }
   forwardingWaiting_ = false;
 }
@@ -57,18 +57,26 @@ void TesterLink::close() {
   const WindowHandle tester = window_ != 0 ? window_ : connecting_;
   window_ = connecting_ = 0;
   if (tester != 0) send(tester, WM_FEED_CONTROL, 0, 0);
+  dropWaiting();
   tellTicksNotTaken();
 }
 
-void TesterLink::sendTick(std::uint32_t ask, std::uint32_t bid) {
+// The ticks that waited for a connect that will not complete are lost: they
+// count as not taken.
+void TesterLink::dropWaiting() {
+  ticksNotTaken_ += waiting_.size();
+  waiting_.clear();
+}
+
+void TesterLink::sendTick(const Quote& quote) {
   if (connecting_ != 0 || forwardingWaiting_) {
     if (waiting_.size() < kMostWaiting)
-      waiting_.emplace_back(ask, bid);
+      waiting_.push_back(quote);
     else
       ++ticksNotTaken_;
     return;
   }
-  if (isOpen()) send(window_, WM_TICK, forwardWParam(ask), forwardLParam(bid));
+  if (isOpen()) send(window_, WM_TICK, tickWParam(quote), tickLParam(quote));
 }
 
 // False when the window is gone.
@@ -84,6 +92,7 @@ bool TesterLink::send(WindowHandle tester, std::uint32_t msg, std::uint64_t wPar
       break;
   }
   if (msg == WM_TICK) ++ticksNotTaken_;
+  dropWaiting();
   if (window_ == tester) window_ = 0;
   if (connecting_ == tester) connecting_ = 0;
   const std::uint64_t count = ticksNotTaken_;

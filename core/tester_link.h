@@ -3,9 +3,10 @@
 // over it while it is open, each waited for until the tester has handled it.
 //  - ticks the tester does not take (it stopped answering) are counted, and
 //    the count is told once it answers again, or when the link closes;
-//  - a tester whose window is gone ends the link at once: the tick is
-//    counted, the handle forgotten (it could name another window later), and
-//    whoever owns the link is told (onLost), with the count;
+//  - a tester whose window is gone ends the link at once: the tick, and any
+//    that waited for the connect, are counted, the handle forgotten (it
+//    could name another window later), and whoever owns the link is told
+//    (onLost), with the count;
 //  - while asked to, it looks for a tester every few seconds and opens the
 //    link when one appears;
 //  - the connect and the disconnect are synchronous sends, and a feeder's
@@ -21,6 +22,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/quote.h"
 #include "platform/backend.h"
 #include "platform/toolkit.h"
 
@@ -37,15 +39,14 @@ class TesterLink {
   // Looks the tester up and sends the connect sequence, then `first` (the
   // tick whose arrival opens the link, if any) and the ticks that waited for
   // the connect. False when no tester is there, or it went while being
-  // connected (the waiting ticks are dropped then).
-  using Tick = std::pair<std::uint32_t, std::uint32_t>;  // ask, bid
-  bool open(std::optional<Tick> first = std::nullopt);
+  // connected (the waiting ticks are dropped and counted then).
+  bool open(std::optional<Quote> first = std::nullopt);
   // Forgets the window, then sends it the disconnect, and tells the ticks it
   // did not take.
   void close();
   // One tick over the open link: a live one, or a replayed row. During a
   // connect it waits for the connect's end.
-  void sendTick(std::uint32_t ask, std::uint32_t bid);
+  void sendTick(const Quote& quote);
   // The most ticks that wait for a connect; more are counted as not taken.
   static constexpr std::size_t kMostWaiting = 1 << 16;
 
@@ -68,6 +69,7 @@ class TesterLink {
   std::uint64_t ticksNotTaken() const noexcept { return ticksNotTaken_; }
   bool send(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam);
   void forwardWaiting();
+  void dropWaiting();
   void tellTicksNotTaken();
   void onSearch();
 
@@ -77,7 +79,7 @@ class TesterLink {
   WindowHandle window_ = 0;          // set while the link is open
   WindowHandle connecting_ = 0;      // set while its connect sequence is under way
   bool forwardingWaiting_ = false;   // the waiting ticks go on now; later ones queue behind them
-  std::deque<Tick> waiting_;         // ticks that came during the connect
+  std::deque<Quote> waiting_;         // ticks that came during the connect
   std::uint64_t ticksNotTaken_ = 0;  // since the tester last answered
 };
 

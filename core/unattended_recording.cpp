@@ -55,7 +55,7 @@ UnattendedRecording::~UnattendedRecording() {
 }
 
 void UnattendedRecording::record(const WallTime& now, const std::string& symbol, std::string_view row,
-                                 std::uint32_t bid, std::uint32_t ask) {
+                                 const Quote& quote) {
   if (state_ == State::Ended) return;
   const std::int64_t ms = msOf(now);
   followDay(now, ms);
@@ -71,7 +71,7 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
   std::string reason;
   if (open_.current->file->appendRow(row, reason)) {
     if (isWaitingToRetry()) recovered(now);
-    countRow(open_.current->stats, ms, bid, ask);
+    countRow(open_.current->stats, ms, quote);
     return;
   }
   const std::string path = open_.current->file->path();
@@ -102,7 +102,7 @@ void UnattendedRecording::tend(const WallTime& now) {
     if (note.failed && told != compression_.failuresLogged.end()) continue;
     if (note.failed) compression_.failuresLogged.push_back(note.nearPath);
     if (!note.failed && told != compression_.failuresLogged.end()) compression_.failuresLogged.erase(told);
-    log(now, note.nearPath, note.text);
+    log(now, note.text);
   }
   const std::uint32_t day = followed_.day != 0 ? followed_.day : dayNumber(now);
   // A clock set back does not put the next try off.
@@ -123,7 +123,7 @@ void UnattendedRecording::end(const WallTime& now) {
   if (state_ == State::Ended) return;
   while (!open_.files.empty()) endFile(now, open_.files.front().get());
   if (isWaitingToRetry())
-    log(now, failure_.path,
+    log(now,
         "Recording ended while " + failure_.path + " still failed; " + std::to_string(failure_.ticksNotRecorded) +
             " ticks were not recorded since " + secondsText(msOf(now) - failure_.atMs) + " before");
   state_ = State::Ended;
@@ -163,8 +163,7 @@ bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol)
       open_.current = &f;
       const std::int64_t quiet = msOf(now) - f.stats.lastMs;
       if (f.stats.rows > 0 && quiet >= kQuietSwitchLoggedMs)
-        log(now, f.file->path(),
-            "Recording to " + f.file->path() + " again, after " + secondsText(quiet) + " without its rows");
+        log(now, "Recording to " + f.file->path() + " again, after " + secondsText(quiet) + " without its rows");
       return true;
     } else {
       endFile(now, &f);
@@ -192,9 +191,9 @@ bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbo
     return false;
   }
   if (!cutTail.empty())
-    log(now, path, "Took the unfinished last row off " + path + " before adding to it: " + quotedBytes(cutTail));
+    log(now, "Took the unfinished last row off " + path + " before adding to it: " + quotedBytes(cutTail));
   if (!isWaitingToRetry())
-    log(now, path,
+    log(now,
         "Recording to " + path +
             (file->startSize() == 0 ? std::string(", a new file")
                                     : ", added to its " + std::to_string(file->startSize()) + " bytes"));
@@ -217,7 +216,7 @@ void UnattendedRecording::recovered(const WallTime& now) {
                               (lost == 1 ? " tick" : " ticks") + " could not be recorded in the " +
                               secondsText(msOf(now) - failure_.atMs) + " since " + failure_.path + " failed (" +
                               failure_.reason + ")";
-  log(now, path, account);
+  log(now, account);
   state_ = State::Recording;
   failure_ = {};
   if (onRecovered) onRecovered(path, lost, account);
@@ -235,13 +234,13 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
   if (first) {
     failure_.atMs = failure_.lastSummaryMs = ms;
     failure_.retryDelayMs = kFirstRetryMs;
-    log(now, path, "Cannot record to " + path + ": " + reason + "; trying again from " + secondsText(kFirstRetryMs) +
+    log(now, "Cannot record to " + path + ": " + reason + "; trying again from " + secondsText(kFirstRetryMs) +
                        " on, at most " + secondsText(kLongestRetryMs) + " apart");
   } else {
     failure_.retryDelayMs = std::min(failure_.retryDelayMs * 2, kLongestRetryMs);
     if (ms - failure_.lastSummaryMs >= kFailureSummaryEveryMs || ms < failure_.lastSummaryMs) {
       failure_.lastSummaryMs = ms;
-      log(now, path,
+      log(now,
           "Still cannot record to " + path + ": " + reason + "; " + std::to_string(failure_.tries) + " tries and " +
               std::to_string(failure_.ticksNotRecorded + 1) + " ticks not recorded since " +
               secondsText(ms - failure_.atMs) + " before");
@@ -251,18 +250,17 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
   if (first && onFailed) onFailed(path, reason);
 }
 
-void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask) {
+void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, const Quote& quote) {
   if (stats.rows > 0) {
     if (ms < stats.lastMs) ++stats.order;
-    if (ms == stats.lastMs && bid == stats.lastBid && ask == stats.lastAsk) ++stats.repeats;
+    if (ms == stats.lastMs && quote == stats.lastQuote) ++stats.repeats;
     stats.longestSilenceMs = std::max(stats.longestSilenceMs, ms - stats.lastMs);
   }
-  if (bid > ask) ++stats.crossed;
-  if (bid == ask) ++stats.zeroSpreads;
+  if (quote.bid > quote.ask) ++stats.crossed;
+  if (quote.bid == quote.ask) ++stats.zeroSpreads;
   ++stats.rows;
   stats.lastMs = ms;
-  stats.lastBid = bid;
-  stats.lastAsk = ask;
+  stats.lastQuote = quote;
 }
 
 void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
@@ -284,7 +282,7 @@ void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
       if (n > 0) out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + kind;
     return out.empty() ? std::string("none") : out;
   };
-  log(now, path,
+  log(now,
       "Ended " + path + ": " + std::to_string(f->stats.rows) + (f->stats.rows == 1 ? " row" : " rows") +
           ", longest silence " + secondsText(f->stats.longestSilenceMs) + "; problems: " +
           counts({{f->stats.order, "order"}, {f->stats.crossed, "crossed"}}) + "; notes: " +
@@ -293,8 +291,8 @@ void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
           (closed ? "" : "; closing it failed: " + reason));
 }
 
-void UnattendedRecording::log(const WallTime& now, const std::string& nearPath, std::string_view text) {
-  std::string written = writeLogLine(opener_, nearPath, now, text);
+void UnattendedRecording::log(const WallTime& now, std::string_view text) {
+  std::string written = writeLogLine(opener_, setup_.pattern, now, text);
   if (!written.empty()) logPath_ = std::move(written);
 }
 

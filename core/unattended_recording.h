@@ -1,7 +1,8 @@
 // Recording with nobody at the window: every tick to the file a pattern
 // names, one file per symbol (and per day with `daily`), each added to
-// across restarts. Its events go to orvalda.log beside the recordings, so a
-// gap in a recording can be explained from the log alone:
+// across restarts. Its events go to the one orvalda.log of the pattern (in
+// the folder it names before its first field), so a gap in a recording can
+// be explained from the log alone:
 //  - each file's start (new, or added to) and end, with its rows, its
 //    longest silence and the rows that look wrong (time going back, a row
 //    repeated, bid above ask);
@@ -34,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/quote.h"
 #include "core/recording_file.h"
 #include "core/wall_time.h"
 #include "platform/backend.h"
@@ -58,8 +60,7 @@ class UnattendedRecording {
   UnattendedRecording& operator=(const UnattendedRecording&) = delete;
 
   // One tick's row, stamped `now`, for `symbol`'s file.
-  void record(const WallTime& now, const std::string& symbol, std::string_view row, std::uint32_t bid,
-              std::uint32_t ask);
+  void record(const WallTime& now, const std::string& symbol, std::string_view row, const Quote& quote);
   // A symbol was announced: its file opens, or becomes the current one.
   void follow(const WallTime& now, const std::string& symbol);
   // Ends the files and any retries, logged; nothing is recorded after it.
@@ -98,7 +99,7 @@ class UnattendedRecording {
     std::uint64_t order = 0, crossed = 0, repeats = 0, zeroSpreads = 0;
     std::int64_t longestSilenceMs = 0;
     std::int64_t lastMs = 0;
-    std::uint32_t lastBid = 0, lastAsk = 0;
+    Quote lastQuote;
   };
 
   struct OpenFile {
@@ -115,9 +116,9 @@ class UnattendedRecording {
   bool openFile(const WallTime& now, const std::string& symbol);
   void recovered(const WallTime& now);
   void fileFailed(const WallTime& now, const std::string& path, const std::string& reason);
-  static void countRow(FileStats& stats, std::int64_t ms, std::uint32_t bid, std::uint32_t ask);
+  static void countRow(FileStats& stats, std::int64_t ms, const Quote& quote);
   void endFile(const WallTime& now, const OpenFile* which);
-  void log(const WallTime& now, const std::string& nearPath, std::string_view text);
+  void log(const WallTime& now, std::string_view text);
 
   FileOpener& opener_;
   Archiver& archiver_;

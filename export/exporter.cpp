@@ -712,12 +712,16 @@ struct Exporter::Impl {
   bool readAll(const std::string& name, recordings::LineReader::ReadFn read) {
     RowSource source(std::move(read));
     SourceRow row;
+    std::uint64_t rows = 0, faulty = 0;
     while (source.next(row)) {
+      if (row.fault == RowFault::Header) continue;  // column names: no row, and no fault
       ++totals.rowsIn;
       if (row.fault != RowFault::None) {
+        faulty += !row.cutOff;
         leaveOut(row.fault == RowFault::Torn ? LeftOut::Torn : LeftOut::Unparsable, name, row);
         continue;
       }
+      ++rows;
       if (above(row.bidPrice, row.askPrice)) {
         leaveOut(LeftOut::Crossed, name, row);
         continue;
@@ -749,6 +753,10 @@ struct Exporter::Impl {
     totals.bytesIn += source.bytesRead();
     if (!source.error().empty()) {
       error = source.error();
+      return false;
+    }
+    if (notARecording(rows, faulty)) {
+      error = name + " is not a recording: none of its lines is a row of the form pair,YYYYMMDD HH:MM:SS.mmm,bid,ask";
       return false;
     }
     return true;

@@ -1,7 +1,8 @@
 // orvalda-export: writes recordings as the files trading programs import.
 //   orvalda-export --to FORMAT [--from ZONE] [--tz ZONE] [--out DIR] [--tf TF] [--template TEXT] [--header TEXT] FILE...
 // On Windows, started with only recordings (dropped on it) or with none (the
-// Start menu), it opens the export dialog (windows_dialog.cpp).
+// Start menu), perhaps after --from ZONE, it opens the export dialog
+// (windows_dialog.cpp).
 #include <string>
 #include <vector>
 

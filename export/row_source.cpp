@@ -10,6 +10,7 @@ bool RowSource::next(SourceRow& row) {
     row.text = std::string_view(plain_.pair.data(), plain_.size - (plain_.ask.data()[plain_.ask.size()] == '\r' ? 2 : 1));
     row.line = lines_.linesRead();
     row.fault = RowFault::None;
+    row.cutOff = false;
     row.pair = plain_.pair;
     row.bid = plain_.bid;
     row.ask = plain_.ask;
@@ -21,18 +22,19 @@ bool RowSource::next(SourceRow& row) {
   if (!lines_.next(line)) return false;
   row.text = line.text;
   row.line = line.number;
-  // A row is a whole line of four fields: an overlong line, an empty one or
-  // the last one cut off before its end is torn.
-  if (line.overlong || line.end == recordings::LineEnd::None || line.text.empty() || !splitter_.split(line.text, fields_)) {
-    row.fault = RowFault::Torn;
-    return true;
-  }
-  row.pair = fields_.pair;
-  row.bid = fields_.bid;
-  row.ask = fields_.ask;
-  const bool read = !row.pair.empty() && stamps_.read(fields_.stamp, row.stampMs) &&
-                    parsePrice(row.bid, row.bidPrice) && parsePrice(row.ask, row.askPrice);
-  row.fault = read ? RowFault::None : RowFault::Unparsable;
+  // A row is a whole line: an overlong line, or the last one cut off before
+  // its end, is torn.
+  std::string_view text = line.text;
+  row.cutOff = line.end == recordings::LineEnd::None;
+  if (line.number == 1 && text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  const LineIs is = line.overlong || line.end == recordings::LineEnd::None ? LineIs::Empty : judge_.judge(text, line.number == 1, read_);
+  row.fault = is == LineIs::Row ? RowFault::None : is == LineIs::Header ? RowFault::Header : isTorn(is) ? RowFault::Torn : RowFault::Unparsable;
+  row.pair = read_.fields.pair;
+  row.bid = read_.fields.bid;
+  row.ask = read_.fields.ask;
+  row.stampMs = read_.ms;
+  row.bidPrice = read_.bid;
+  row.askPrice = read_.ask;
   return true;
 }
 

@@ -1,6 +1,6 @@
 // The rows of a recording as the exporter takes them: each line read, then
-// split and its stamp and prices read by the row's one reader
-// (core/row_format), or told torn or unparsable.
+// judged by the row's one reader (core/row_format): a row, a header, or a
+// line torn or unparsable.
 #pragma once
 
 #include <cstdint>
@@ -14,12 +14,13 @@ namespace orv::exporter {
 
 using orv::Price;
 
-enum class RowFault : std::uint8_t { None, Torn, Unparsable };
+enum class RowFault : std::uint8_t { None, Header, Torn, Unparsable };
 
 struct SourceRow {
   std::string_view text;  // the whole line, without its end; valid until the next row
   std::uint64_t line = 0;
   RowFault fault = RowFault::None;
+  bool cutOff = false;  // the last line, ended by no line end
   // With no fault:
   std::string_view pair, bid, ask;  // as written
   std::int64_t stampMs = 0;         // ms since 1970-01-01 00:00 of the recording's clock
@@ -36,9 +37,9 @@ class RowSource {
 
  private:
   recordings::LineReader lines_;
-  RowSplitter splitter_;
-  StampReader stamps_;
-  RowFields fields_;
+  LineJudge judge_;
+  StampReader& stamps_ = judge_.stamps();
+  LineRead read_;
   PlainRowReader plainRows_;
   PlainRow plain_;
 };

@@ -9,6 +9,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
@@ -20,13 +21,12 @@
 #include "recordings/windows_start.h"
 #include "export/export_form.h"
 #include "export/program.h"
+#include "platform/win32_messages.h"
 #include "platform/win32_text.h"
 
 namespace orv::exporter {
 
 namespace {
-
-constexpr UINT kProgress = WM_APP + 1, kDone = WM_APP + 2;
 
 // Line ends as an edit control shows them.
 std::wstring windowsLines(const std::string& text) {
@@ -45,6 +45,7 @@ struct Dialog {
   ExportCommand command;
   std::uint64_t totalBytes = 0;
   HANDLE worker = nullptr;
+  std::atomic<ExportRun*> done{nullptr};  // the worker's result, until the dialog takes it
   std::unique_ptr<ExportRun> run;
 
   HWND item(int id) const { return GetDlgItem(window, id); }
@@ -176,9 +177,10 @@ struct Dialog {
     LONG shown = -1;
     auto result = std::make_unique<ExportRun>(runExport(d.command, [&](std::uint64_t bytes) {
       const LONG permille = d.totalBytes == 0 ? 0 : static_cast<LONG>(bytes * 1000 / d.totalBytes);
-      if (permille != shown) PostMessageW(d.window, kProgress, static_cast<WPARAM>(shown = permille), 0);
+      if (permille != shown) PostMessageW(d.window, kExportProgressMessage, static_cast<WPARAM>(shown = permille), 0);
     }));
-    PostMessageW(d.window, kDone, 0, reinterpret_cast<LPARAM>(result.release()));
+    d.done.store(result.release());
+    PostMessageW(d.window, kExportDoneMessage, 0, 0);
     return 0;
   }
 
@@ -202,8 +204,13 @@ struct Dialog {
     if (d == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
       case WM_CREATE: d->create(); return 0;
-      case kProgress: SendMessageW(d->item(kProgressBar), PBM_SETPOS, wParam, 0); return 0;
-      case kDone: d->finished(reinterpret_cast<ExportRun*>(lParam)); return 0;
+      // Another program may post the same numbers: only the worker's result is taken.
+      case kExportProgressMessage:
+        if (d->worker != nullptr) SendMessageW(d->item(kProgressBar), PBM_SETPOS, wParam, 0);
+        return 0;
+      case kExportDoneMessage:
+        if (ExportRun* result = d->done.exchange(nullptr)) d->finished(result);
+        return 0;
       case WM_COMMAND:
         switch (LOWORD(wParam)) {
           case kFormat:
@@ -232,12 +239,13 @@ struct Dialog {
   }
 };
 
-int showDialog(std::vector<std::string> files) {
+int showDialog(std::vector<std::string> files, std::string fromZone) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   Dialog dialog;
   dialog.form.files = std::move(files);
+  if (!fromZone.empty()) dialog.form.fromZone = std::move(fromZone);
   dialog.font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof wc;
@@ -266,13 +274,20 @@ int showDialog(std::vector<std::string> files) {
 }  // namespace
 
 int windowsMain(int argc, wchar_t** argv) {
-  std::vector<std::string> args = recordings::startArguments(argc, argv);
-  // Only recordings, or nothing: the dialog.
+  const std::vector<std::string> args = recordings::startArguments(argc, argv);
+  // Only recordings, or nothing, perhaps after the zone they were recorded
+  // in (--from ZONE, "Recorded in"): the dialog.
+  std::vector<std::string> files = args;
+  std::string fromZone;
+  if (files.size() >= 2 && files[0] == "--from") {
+    fromZone = files[1];
+    files.erase(files.begin(), files.begin() + 2);
+  }
   bool onlyFiles = true;
-  for (const std::string& a : args) onlyFiles = onlyFiles && (a.empty() || a[0] != '-');
+  for (const std::string& a : files) onlyFiles = onlyFiles && (a.empty() || a[0] != '-');
   if (!onlyFiles) return runExportCommandLine(args, stdout, stderr);
   recordings::hideOwnConsole();
-  return showDialog(std::move(args));
+  return showDialog(std::move(files), std::move(fromZone));
 }
 
 }  // namespace orv::exporter

@@ -29,7 +29,7 @@ class ArchiveFiles : public gzip::DayFiles {
   virtual bool list(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) = 0;
 };
 
-// Something the work has to tell: a line for the log nearest `nearPath`.
+// Something the work has to tell: a line for the log, about `nearPath`.
 struct ArchiveNote {
   std::string nearPath;
   std::string text;

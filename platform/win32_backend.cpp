@@ -295,10 +295,8 @@ void retextMessageBox(HWND box, const std::wstring& text) {
 
 }  // namespace
 
-// Posted to the error display's window: show what waits. Any number of them
-// show it once.
-constexpr UINT kShowErrorsMessage = WM_APP + 2;
-// Its timer, for when the post fails (a full queue): a timer needs no room there.
+// kShowErrorsMessage, posted to the error display's window: show what
+// waits. Its timer, for when the post fails (a full queue): a timer needs no room there.
 constexpr UINT_PTR kShowErrorsTimer = 1;
 
 // The box is modal: shown here, inside another program's message, it would
@@ -310,12 +308,12 @@ void Win32Backend::showError(std::string_view text) {
     case ErrorQueue::Added::First: {
       const auto show = [this](UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (msg == WM_TIMER) KillTimer(errorWindow_.hwnd(), kShowErrorsTimer);
-        if (msg != kShowErrorsMessage && msg != WM_TIMER) return std::nullopt;
+        if (!showErrorsPost_.take(msg) && msg != WM_TIMER) return std::nullopt;
         showErrorsLeft();
         return 0;
       };
       if (errorWindow_.hwnd() == nullptr) errorWindow_.create("OrvaldaErrorDisplay", HWND_MESSAGE, show);
-      if (!PostMessageW(errorWindow_.hwnd(), kShowErrorsMessage, 0, 0))
+      if (!showErrorsPost_.post(errorWindow_.hwnd()))
         SetTimer(errorWindow_.hwnd(), kShowErrorsTimer, USER_TIMER_MINIMUM, nullptr);
       break;
     }

@@ -27,6 +27,7 @@
 #include "platform/win32_archiver.h"
 #include "platform/error_queue.h"
 #include "platform/win32_hidden_window.h"
+#include "platform/win32_messages.h"
 #include "platform/win32_notification_icon.h"
 #include "platform/send_policy.h"
 
@@ -102,6 +103,7 @@ class Win32Backend : public Backend {
   bool fineTimer_ = false;  // the system timer runs at 1 ms (timeBeginPeriod)
   bool asking_ = false;     // a yes/no question is open
   HiddenWindow errorWindow_;  // takes the message that shows them
+  OwnPost showErrorsPost_{kShowErrorsMessage};
   NotificationIcon notificationIcon_;
   Win32Archiver archiver_;
 };

@@ -5,19 +5,17 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/win32_messages.h"
 #include "platform/win32_text.h"
 
 namespace orv {
 
 namespace {
 
-// What the shell sends the window about the icon (clicks): wParam the
-// icon's number, lParam the mouse message.
-constexpr UINT kShellMessage = WM_APP + 21;
-// Posted to the window: carry out what waits; show the menu (once the
-// shell's click has been answered).
-constexpr UINT kCarryOutMessage = WM_APP + 20;
-constexpr UINT kShowMenuMessage = WM_APP + 22;
+// kShellMessage: what the shell sends the window about the icon (clicks):
+// wParam the icon's number, lParam the mouse message. Posted to the window:
+// kCarryOutMessage, carry out what waits; kShowMenuMessage, show the menu
+// (once the shell's click has been answered).
 
 // Copies as much of text as the field holds, ending with a NUL.
 template <std::size_t N>

@@ -21,8 +21,18 @@ std::vector<std::int64_t> replayOffsetsMs(const std::vector<TickRow>& rows) {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+// A pair quoted with 3 decimals or fewer is a yen-sized one (USD/JPY near
+// 150.000, a pip 0.01); the others are EUR/USD-sized (near 1.08, a pip 0.0001).
+constexpr std::int32_t kMostYenSizedDigits = 3;
+}  // namespace
+
 SyntheticWalk::SyntheticWalk(std::uint64_t seed, std::int32_t digits)
-    : state_(seed), scale_(std::pow(10.0, digits)), mid_(1.08) {}
+    : state_(seed),
+      scale_(std::pow(10.0, digits)),
+      centre_(digits <= kMostYenSizedDigits ? 150.0 : 1.08),
+      pip_(digits <= kMostYenSizedDigits ? 0.01 : 0.0001),
+      mid_(centre_) {}
 
 double SyntheticWalk::uniform01() {
   // splitmix64: the same sequence for a seed on every compiler and platform.
@@ -35,10 +45,10 @@ double SyntheticWalk::uniform01() {
 }
 
 Quote SyntheticWalk::next() {
-  // Small steps of up to 0.2 pip, pulled gently back toward 1.08; spread 0.8-1.8 pips.
-  const double step = (uniform01() * 2.0 - 1.0) * 0.00002;
-  mid_ += step + 0.002 * (1.08 - mid_);
-  const double spread = 0.00008 + 0.00010 * uniform01();
+  // Small steps of up to 0.2 pip, pulled gently back toward the centre; spread 0.8-1.8 pips.
+  const double step = (uniform01() * 2.0 - 1.0) * 0.2 * pip_;
+  mid_ += step + 0.002 * (centre_ - mid_);
+  const double spread = (0.8 + 1.0 * uniform01()) * pip_;
   const double maxPoints = static_cast<double>(std::numeric_limits<std::uint32_t>::max());
   auto toPoints = [&](double price) {
     double p = std::floor(price * scale_ + 0.5);

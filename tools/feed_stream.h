@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/quote.h"
 #include "tools/feed_file.h"
 
 namespace orv::tools {
@@ -13,12 +14,10 @@ namespace orv::tools {
 // adds no wait instead of a negative one, so offsets never decrease.
 std::vector<std::int64_t> replayOffsetsMs(const std::vector<TickRow>& rows);
 
-// Synthetic quotes: a mean-reverting random walk around 1.08 with a fixed seed.
+// Synthetic quotes: a mean-reverting random walk with a fixed seed, around
+// 1.08 or, for 3 digits or fewer, a yen-sized 150.
 
-struct Quote {
-  std::uint32_t bid = 0;
-  std::uint32_t ask = 0;
-};
+using orv::Quote;
 
 class SyntheticWalk {
  public:
@@ -29,6 +28,8 @@ class SyntheticWalk {
   double uniform01();
   std::uint64_t state_;
   double scale_;
+  double centre_;
+  double pip_;
   double mid_;
 };
 

@@ -42,7 +42,8 @@ const char kUsage[] =
     "                      pair,YYYYMMDD HH:MM:SS.mmm,bid,ask\n"
     "                    The whole file is checked before anything is sent; a bad row\n"
     "                    (cut by a crash, garbled) is left out and named on stderr.\n"
-    "  --synthetic N     send N ticks of a random walk around 1.08\n"
+    "  --synthetic N     send N ticks of a random walk around 1.08 (150 with --digits\n"
+    "                    3 or fewer, as a yen pair)\n"
     "\n"
     "Options:\n"
     "  --symbol SYM      symbol to announce, 1-6 characters (default: the file's pair\n"
@@ -350,20 +351,13 @@ int main() {
       interrupted = true;
       break;
     }
-    std::uint32_t bid, ask;
-    if (opt.source == FeedOptions::Source::File) {
-      bid = file.rows[i].bid;
-      ask = file.rows[i].ask;
-    } else {
-      const orv::tools::Quote q = walk.next();
-      bid = q.bid;
-      ask = q.ask;
-    }
+    const orv::Quote quote =
+        opt.source == FeedOptions::Source::File ? orv::Quote{file.rows[i].bid, file.rows[i].ask} : walk.next();
     // As a 32-bit feeder's message arrives on a 64-bit system: wParam zero-extended,
     // lParam sign-extended, so a bid of 2^31 or more reaches Orvalda with its high half set.
     DWORD_PTR result = 0;
-    const SendOutcome outcome = send(hwnd, orv::WM_TICK, static_cast<WPARAM>(orv::forwardWParam(ask)),
-                                     static_cast<LPARAM>(orv::forwardLParam(bid)), timeoutMs, result);
+    const SendOutcome outcome = send(hwnd, orv::WM_TICK, static_cast<WPARAM>(orv::tickWParam(quote)),
+                                     static_cast<LPARAM>(orv::tickLParam(quote)), timeoutMs, result);
     ++t.sent;
     switch (outcome) {
       case SendOutcome::AnsweredOne:

@@ -11,10 +11,6 @@ namespace orv::ui {
 
 namespace {
 
-// Posted to the main window when the focused control has been disabled and
-// the focus went nowhere.
-constexpr UINT kRefocusMessage = WM_APP + 1;
-
 int CALLBACK onFontFamily(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
@@ -190,7 +186,8 @@ void MainWindow::focusNotified(ChildControl& focused, bool gained) {
   // The heavy frame follows the button Enter would press.
   for (const ControlEntry& entry : kControls)
     if (std::holds_alternative<ButtonOf>(entry.kind)) InvalidateRect(control(entry.role).hwnd(), nullptr, FALSE);
-  if (!gained && !IsWindowEnabled(focused.hwnd())) PostMessageA(hwnd_, kRefocusMessage, 0, 0);
+  // Posted when the focused control has been disabled and the focus went nowhere.
+  if (!gained && !IsWindowEnabled(focused.hwnd())) refocusPost_.post(hwnd_);
 }
 
 void MainWindow::restoreFocus() {
@@ -225,6 +222,10 @@ bool MainWindow::translateKey(const MSG& msg) {
 }
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (refocusPost_.take(msg)) {
+    if (GetActiveWindow() == hwnd_ && (GetFocus() == nullptr || GetFocus() == hwnd_)) restoreFocus();
+    return 0;
+  }
   LRESULT result = 0;
   switch (msg) {
     case WM_COMMAND:
@@ -273,9 +274,6 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETFOCUS:
       restoreFocus();
-      return 0;
-    case kRefocusMessage:
-      if (GetActiveWindow() == hwnd_ && (GetFocus() == nullptr || GetFocus() == hwnd_)) restoreFocus();
       return 0;
     case WM_DPICHANGED: {
       const auto* suggested = reinterpret_cast<const RECT*>(lParam);

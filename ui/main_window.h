@@ -15,6 +15,8 @@
 #include "core/feed_hub.h"
 #include "core/keys.h"
 #include "platform/win32_backend.h"
+#include "platform/win32_hidden_window.h"
+#include "platform/win32_messages.h"
 #include "ui/controls.h"
 #include "ui/window.h"
 
@@ -61,6 +63,7 @@ class MainWindow : public Window {
   int dpi_ = kDesignDpi;
   Fonts fonts_{};
   std::optional<Control> lastFocus_;
+  OwnPost refocusPost_{kRefocusMessage};
   std::array<std::unique_ptr<ChildControl>, kControlCount> controls_;  // by role
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/notification_text.h"
+#include "platform/win32_messages.h"
 #include "platform/win32_text.h"
 #include "ui/win32_error.h"
 
@@ -17,13 +18,15 @@ namespace orv::ui {
 
 namespace {
 
-// Posted to the owner: a checker run has ended (wParam: its number, lParam:
-// nonzero when it was given up on). Any program may post the same number:
-// only a run this started is taken.
-constexpr UINT kCheckEndedMessage = WM_APP + 23;
+// kCheckEndedMessage, posted to the owner: a checker run has ended (wParam:
+// its number, lParam: nonzero when it was given up on). Any program may post
+// the same number: only a run this started is taken.
 
 // How long a checker run is waited for before it is told as unfinished.
 constexpr DWORD kCheckLimitMs = 10 * 60 * 1000;
+// How long what shows its report is watched for a failure: a browser that
+// runs on past it shows the page.
+constexpr DWORD kShowLimitMs = 30 * 1000;
 
 // The folder orvalda.exe is in, with its final backslash.
 std::wstring programFolder() {
@@ -75,15 +78,16 @@ std::wstring quotedArgument(const std::wstring& arg) {
 
 // Opens a folder or a file as the shell opens it when double-clicked; a file
 // of a kind the shell has no program for (as in Wine), as the kind the logic
-// names for it.
-void openInShell(HWND owner, const std::string& path, bool isFile) {
+// names for it. False when the shell could not (the reason in GetLastError);
+// process, when given, gets the program started for it, if any.
+bool shellOpen(HWND owner, const std::string& path, bool isFile, HANDLE* process = nullptr) {
   // Some shell handlers need COM on the calling thread; already there, it stays as it is.
   static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   (void)com;
   const std::wstring file = toWide(path);
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_FLAG_NO_UI;
+  info.fMask = SEE_MASK_FLAG_NO_UI | (process != nullptr ? SEE_MASK_NOCLOSEPROCESS : 0);
   info.hwnd = owner;
   info.lpVerb = L"open";
   info.lpFile = file.c_str();
@@ -95,7 +99,13 @@ void openInShell(HWND owner, const std::string& path, bool isFile) {
     info.fMask |= SEE_MASK_CLASSNAME;
     info.lpClass = fileClass.c_str();
   }
-  if (!ShellExecuteExW(&info)) throwLastError(("Cannot open " + path).c_str(), fileNameOf(path));
+  if (!ShellExecuteExW(&info)) return false;
+  if (process != nullptr) *process = info.hProcess;
+  return true;
+}
+
+void openInShell(HWND owner, const std::string& path, bool isFile) {
+  if (!shellOpen(owner, path, isFile)) throwLastError(("Cannot open " + path).c_str(), fileNameOf(path));
 }
 
 // Restored when minimized, shown, and brought to the front.
@@ -109,6 +119,13 @@ void bringToFront(HWND window) {
 void CALLBACK onCheckEnded(void* param, BOOLEAN timedOut) {
   const auto* run = static_cast<const NotificationArea::CheckRun*>(param);
   PostMessageW(run->owner, kCheckEndedMessage, run->number, timedOut ? 1 : 0);
+}
+
+// The machine's time zone as the system names it; empty when it names none.
+std::string machineZoneName() {
+  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
+  if (GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return std::string();
+  return toUtf8(zone.TimeZoneKeyName);
 }
 
 }  // namespace
@@ -170,10 +187,12 @@ void NotificationArea::run(NotificationCommand command) {
   }
 }
 
-// The exporter's dialog, on its own, filled in with the recording.
+// The exporter's dialog, on its own, filled in with the recording and the zone it was recorded in.
 void NotificationArea::startExport(const std::string& recording) {
   const std::wstring exporter = installedTool(kExporterProgram);
-  std::wstring commandLine = quotedArgument(exporter) + L" " + quotedArgument(toWide(recording));
+  std::wstring commandLine = quotedArgument(exporter);
+  for (const std::string& arg : hub_->exporterArguments(recording, machineZoneName()))
+    commandLine += L" " + quotedArgument(toWide(arg));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started = {};
@@ -206,28 +225,51 @@ void NotificationArea::startCheck(const std::string& recording) {
     throwLastError(("Cannot start " + toUtf8(checker)).c_str());
   CloseHandle(started.hThread);
   check->process = started.hProcess;
-  if (!RegisterWaitForSingleObject(&check->wait, check->process, onCheckEnded, check.get(), kCheckLimitMs,
+  await(std::move(check), kCheckLimitMs);
+}
+
+// The run's process is waited for, up to limitMs, off this thread; its end
+// comes back as kCheckEndedMessage.
+void NotificationArea::await(std::unique_ptr<CheckRun> check, DWORD limitMs) {
+  if (!RegisterWaitForSingleObject(&check->wait, check->process, onCheckEnded, check.get(), limitMs,
                                    WT_EXECUTEONLYONCE)) {
     CloseHandle(check->process);
-    throwLastError(("Cannot wait for " + toUtf8(checker)).c_str());
+    throwLastError("Cannot wait for a program Orvalda started");
   }
   const WPARAM number = check->number;
   checks_.emplace(number, std::move(check));  // until kCheckEndedMessage
 }
 
+// The report in the browser; what the system starts for it is watched for a
+// while, so that a page no browser could show is told.
+void NotificationArea::showReport(std::unique_ptr<CheckRun> check) {
+  HANDLE shower = nullptr;
+  const bool started = shellOpen(owner_, check->report, true, &shower);
+  if (started && shower != nullptr) {
+    check->process = shower;
+    check->showing = true;
+    return await(std::move(check), kShowLimitMs);
+  }
+  if (const auto text = reportNotShownText(check->report, started, false, 0)) throw Error(*text);
+}
+
 void NotificationArea::checkEnded(WPARAM number, bool timedOut) {
   const auto found = checks_.find(number);
   if (found == checks_.end()) return;  // not a run of this program's
-  const std::unique_ptr<CheckRun> check = std::move(found->second);
+  std::unique_ptr<CheckRun> check = std::move(found->second);
   checks_.erase(found);
   UnregisterWait(check->wait);
   DWORD exitCode = 0;
   GetExitCodeProcess(check->process, &exitCode);
   CloseHandle(check->process);
+  if (check->showing) {
+    if (const auto text = reportNotShownText(check->report, true, !timedOut, exitCode)) throw Error(*text);
+    return;
+  }
   WIN32_FILE_ATTRIBUTE_DATA report = {};
   const bool written = GetFileAttributesExW(toWide(check->report).c_str(), GetFileExInfoStandard, &report) &&
                        (report.nFileSizeLow != 0 || report.nFileSizeHigh != 0);
-  if (!timedOut && written) return openInShell(owner_, check->report, true);
+  if (!timedOut && written) return showReport(std::move(check));
   throw Error(checkerFailedText(check->recording, exitCode, !timedOut));
 }
 

@@ -43,6 +43,7 @@ class NotificationArea {
     HANDLE wait = nullptr;
     std::string recording;
     std::string report;
+    bool showing = false;  // the process is the one that shows the report
   };
 
  private:
@@ -51,7 +52,9 @@ class NotificationArea {
   void run(NotificationCommand command);
   void startCheck(const std::string& recording);
   void startExport(const std::string& recording);
+  void await(std::unique_ptr<CheckRun> check, DWORD limitMs);
   void checkEnded(WPARAM number, bool timedOut);
+  void showReport(std::unique_ptr<CheckRun> check);
 
   Win32Backend& backend_;
   HWND owner_ = nullptr;

@@ -108,4 +108,11 @@ Instants instantsOf(const ZoneRules& zone, std::int64_t localMs) {
   return found;
 }
 
+void RecordingClock::findMinute(std::int64_t localMs) {
+  minuteStart_ = (localMs >= 0 ? localMs : localMs - 59999) / 60000 * 60000;
+  const Instants at = instantsOf(*zone_, minuteStart_);
+  count_ = at.count;
+  for (int i = 0; i < at.count; ++i) offset_[i] = minuteStart_ - at.at[i];
+}
+
 }  // namespace orv::zone

@@ -17,6 +17,7 @@
 // Times are milliseconds since 1970-01-01 00:00 of the clock they are in.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -57,5 +58,32 @@ struct Instants {
 };
 Instants instantsOf(const ZoneRules& zone, std::int64_t localMs);
 inline std::int64_t localOf(const ZoneRules& zone, std::int64_t utcMs) { return utcMs + zone.offsetMs(utcMs); }
+
+// The stamps of one recording, in file order, as UTC instants. A time the
+// clock shows twice is the earlier instant, unless that would go back before
+// the row before (of any pair): then the clock was set back between them,
+// and it is the later. A time the clock skips has none. The zone is asked
+// once per minute of its clock.
+class RecordingClock {
+ public:
+  explicit RecordingClock(Zone zone) : zone_(std::move(zone)) {}
+  // False for a time the clock skips.
+  bool utcOf(std::int64_t localMs, std::int64_t& utcMs) {
+    if (localMs < minuteStart_ || localMs - minuteStart_ >= 60000) findMinute(localMs);
+    if (count_ == 0) return false;
+    utcMs = localMs - offset_[0];
+    if (count_ == 2 && utcMs < previousUtc_) utcMs = localMs - offset_[1];
+    previousUtc_ = utcMs;
+    return true;
+  }
+
+ private:
+  void findMinute(std::int64_t localMs);
+  Zone zone_;
+  std::int64_t minuteStart_ = INT64_MAX;
+  std::int64_t offset_[2] = {};
+  int count_ = 0;
+  std::int64_t previousUtc_ = INT64_MIN;
+};
 
 }  // namespace orv::zone

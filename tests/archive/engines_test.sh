@@ -81,11 +81,11 @@ all_compressed() {
 }
 check "every earlier day compressed at the start, the part removed" await all_compressed
 WIN_ROOT="$(winepath -w "$ROOT" | sed 's/\\/\\\\/g')"  # as grep reads it
-all_logged() {  # a line of each folder's log for its file, verified
+all_logged() {  # a line of the one log, in the pattern's fixed folder, for each file, verified
   local f
   for f in $EARLIER; do
     grep -qa "Compressed $WIN_ROOT$(echo "${f#"$ROOT"}" | sed 's|/|\\\\|g'), .* bytes, .* to .*ticks.csv.gz.*, .* times smaller, verified" \
-      "$(dirname "$f")/orvalda.log" 2>/dev/null || return 1
+      "$ROOT/orvalda.log" 2>/dev/null || return 1
   done
 }
 check "a line of the log for each, verified" await all_logged

@@ -6,11 +6,13 @@
 # checks that it is clean (exit code 0); damages a copy by hand, one problem of
 # each kind, a repeated row (a note) and a silence, and checks that they are
 # found at their lines (exit code 1, --json), and that the copy and the
-# sample, given together, overlap; that a bad command line and a missing file give exit
-# code 2. Then it opens the --html page of both files in headless Chromium,
+# sample, given together, overlap; that a bad command line (one line of
+# message) and a missing file give exit code 2, and a page that cannot be
+# written is named as asked. Then it opens the --html page of both files in headless Chromium,
 # takes a screenshot and checks it: the charts are drawn (pixels of the bid,
 # ask, tick and spread colours, and the silence band), and the page's text
-# holds the figures and the problems with their lines. With KEEP_DIR, the
+# holds the figures (the silences found) and the problems with their lines,
+# and a pair of one row is drawn as a point. With KEEP_DIR, the
 # page and the screenshot are left there.
 set -uo pipefail
 
@@ -57,13 +59,14 @@ for i in range(1999, len(rows)):                                               #
     f = rows[i].split(b","); f[1] = stamp(f[1], 4); rows[i] = b",".join(f)
 open(sys.argv[2], "wb").write(b"\r\n".join(rows) + b"\r\n")
 PY
-"$CHECK" --gap 2 --json --html "$DIR/page.html" "$DIR/damaged.csv" "$SAMPLE" >"$DIR/report.json"
+printf 'EUR/USD,20261207 09:00:00.000,1.08150,1.08160\r\nUSD/JPY,20261207 09:00:00.100,150.123,150.140\r\n' >"$DIR/one-row-each.csv"
+"$CHECK" --gap 2 --json --html "$DIR/page.html" "$DIR/damaged.csv" "$SAMPLE" "$DIR/one-row-each.csv" >"$DIR/report.json"
 rc=$?
 check "exit code 1 (got $rc)" test "$rc" = 1
 check "each problem found at its line, and the silence" python3 - "$DIR/report.json" <<'PY'
 import json, sys
 report = json.load(open(sys.argv[1], encoding="utf-8"))
-damaged, sample = report["files"]
+damaged, sample, _ = report["files"]
 found = [(p["kind"], p["line"]) for p in damaged["problems"]]
 want = [("torn", 100), ("unparsable", 200), ("order", 300), ("crossed", 500), ("spike", 600)]
 gaps = [(g["line"], round(g["seconds"])) for g in damaged["gaps"]]
@@ -77,8 +80,36 @@ sys.exit(0 if ok else 1)
 PY
 "$CHECK" --gap never "$SAMPLE" >/dev/null 2>"$DIR/bad-option.txt"
 rc=$?
-check "a bad command line: exit code 2 and a message (got $rc: $(head -1 "$DIR/bad-option.txt"))" \
-  bash -c '[ "$1" = 2 ] && grep -q -- "--gap" "$2"' _ "$rc" "$DIR/bad-option.txt"
+check "a bad command line: exit code 2 and one line (got $rc: $(head -1 "$DIR/bad-option.txt"))" \
+  bash -c '[ "$1" = 2 ] && grep -q -- "--gap.*see --help" "$2" && [ "$(wc -l <"$2")" = 1 ]' _ "$rc" "$DIR/bad-option.txt"
+"$CHECK" --html "$DIR/no-such-folder/page.html" "$SAMPLE" >/dev/null 2>"$DIR/unwritable.txt"
+check "a page that cannot be written is named as asked ($(head -1 "$DIR/unwritable.txt"))" \
+  bash -c 'grep -q "no-such-folder/page.html'"'"':" "$1" && ! grep -q "\.tmp" "$1"' _ "$DIR/unwritable.txt"
+python3 -c 'import sys
+for i in range(1001):
+    pair, bid, ask = ("EUR/USD", "1.08150", "1.08166") if i % 2 == 0 else ("USD/JPY", "150.123", "150.123")
+    sys.stdout.write("%s,20261207 09:%02d:%02d.000,%s,%s\r\n" % (pair, i // 60, i % 60, bid, ask))
+' >"$DIR/alternating.csv"
+"$CHECK" --json "$DIR/one-row-each.csv" "$DIR/alternating.csv" >"$DIR/pairs.json"
+check "the JSON: each pair its own figures, pair changes counted" python3 - "$DIR/pairs.json" <<'PY'
+import json, sys
+one, alternating = json.load(open(sys.argv[1], encoding="utf-8"))["files"]
+def schema(f):
+    ok = list(f["per_symbol"]) == f["symbols"] and len(f["symbol_changes"]) == min(10, f["symbol_change_count"])
+    for figures in f["per_symbol"].values():
+        ok = ok and set(figures) == {"rows", "first", "last", "decimals", "spread_points", "ticks_per_hour"}
+        ok = ok and set(figures["spread_points"]) == {"min", "median", "p99", "max"}
+        ok = ok and set(figures["ticks_per_hour"]) == {"min", "median", "max"}
+    return ok
+eur, jpy = alternating["per_symbol"]["EUR/USD"], alternating["per_symbol"]["USD/JPY"]
+print("   EUR/USD:", eur, "USD/JPY:", jpy, "changes:", alternating["symbol_change_count"])
+ok = schema(one) and schema(alternating) and alternating["symbol_change_count"] == 1000
+ok = ok and one["per_symbol"]["USD/JPY"] == {"rows": 1, "first": "20261207 09:00:00.100", "last": "20261207 09:00:00.100",
+    "decimals": 3, "spread_points": {"min": 17, "median": 17, "p99": 17, "max": 17}, "ticks_per_hour": {"min": 1, "median": 1, "max": 1}}
+ok = ok and eur["rows"] == 501 and eur["spread_points"]["median"] == 16 and jpy["spread_points"]["median"] == 0
+ok = ok and eur["last"] == "20261207 09:16:40.000" and jpy["first"] == "20261207 09:00:01.000"
+sys.exit(0 if ok else 1)
+PY
 "$CHECK" "$DIR/no-such-file.csv" >/dev/null 2>"$DIR/missing.txt"
 rc=$?
 check "a file that cannot be read: exit code 2 and a message (got $rc: $(head -1 "$DIR/missing.txt"))" \
@@ -94,9 +125,18 @@ check "a screenshot (chromium: $(grep -v -i 'dbus\|fontconfig\|unexpected operat
 browse --dump-dom >"$DIR/dom.html"
 for text in "Recording check" "damaged.csv" "5 problems, 1 silence" "1 problem" "Bid and ask" "Ticks per minute" \
   "Spread in points" "3 fields where a row has 4" "time goes back 1.000 s" "1 repeat (line 401)" "the files overlap" \
-  "above ask" "bid jumps up" "is not of the form YYYYMMDD HH:MM:SS.mmm" "<td>2000</td>"; do
+  "above ask" "bid jumps up" "is not of the form YYYYMMDD HH:MM:SS.mmm" "<td>2000</td>" \
+  "<th>Silences</th><td>1 longer than 2 s, the longest 4." "<th>Silences</th><td>none longer than 2 s" \
+  "ask (lowest and highest price of each pixel column)" "USD/JPY, 1 row<"; do
   check "the page says: $text" grep -q -F -- "$text" "$DIR/dom.html"
 done
+check "a pair of one row is a point, not a line" python3 - "$DIR/dom.html" <<'PY'
+import re, sys
+section = open(sys.argv[1], encoding="utf-8").read().split("one-row-each.csv</h2>")[-1]
+strokes = [d.count("M") for d in re.findall(r'<path class="(?:bid|ask)" d="([^"]*)"', section)]
+print("   strokes of each bid and ask path:", strokes)
+sys.exit(0 if strokes == [1, 1, 1, 1] else 1)
+PY
 # Pixels of a colour (within a few percent) in the screenshot.
 pixels() { convert "$DIR/page.png" -alpha off -fuzz 6% -fill black -opaque "$1" -fill white +opaque black \
   -colorspace gray -format '%[fx:round((1-mean)*w*h)]' info: 2>/dev/null; }

@@ -7,15 +7,17 @@
 # Friday 17:00 New York time and one 30 s after Sunday 17:00, as zoneinfo
 # places them in UTC: with --gap 30 every weekend is a silence of exactly
 # 60 s outside the close, and every week between a silence wholly outside it.
+# The same rows written on London's clock and read with --from Europe/London
+# give the same silences.
 set -uo pipefail
 [ "$#" -ge 1 ] || { echo "usage: check_weekends_test.sh [wine] ORVALDA_CHECK"; exit 2; }
 DIR="$(mktemp -d)"
 trap 'rm -rf "$DIR"' EXIT
-/usr/bin/python3 - "$DIR/weeks.csv" "$DIR/want.json" <<'PY'
+/usr/bin/python3 - "$DIR/weeks.csv" "$DIR/want.json" "$DIR/london.csv" <<'PY'
 import json, sys
 from datetime import datetime, timedelta, timezone
 from zoneinfo import ZoneInfo
-ny, utc = ZoneInfo("America/New_York"), timezone.utc
+ny, utc, london = ZoneInfo("America/New_York"), timezone.utc, ZoneInfo("Europe/London")
 stamp = lambda t: t.astimezone(utc).strftime("%Y%m%d %H:%M:%S.000")
 rows, want = [], []
 friday = datetime(2000, 1, 7, 17, 0, tzinfo=ny)
@@ -30,13 +32,21 @@ while friday.year < 2036:
     last = opens + 30
     friday += timedelta(days=7)
 open(sys.argv[1], "w", newline="").write("\r\n".join(rows) + "\r\n")
+def onLondon(row):
+    pair, t, bid, ask = row.split(",")
+    at = datetime.strptime(t, "%Y%m%d %H:%M:%S.000").replace(tzinfo=utc).astimezone(london)
+    return ",".join([pair, at.strftime("%Y%m%d %H:%M:%S.000"), bid, ask])
+open(sys.argv[3], "w", newline="").write("\r\n".join(map(onLondon, rows)) + "\r\n")
 json.dump(want, open(sys.argv[2], "w"))
 PY
-FILE="$DIR/weeks.csv"
-if [ "$1" = wine ]; then FILE="Z:${FILE//\//\\}"; fi
-"$@" --json --gap 30 "$FILE" >"$DIR/report.json"
-echo "orvalda-check: exit code $?"
-/usr/bin/python3 - "$DIR/report.json" "$DIR/want.json" <<'PY'
+status=0
+for clock in UTC Europe/London; do
+  FILE="$DIR/weeks.csv"
+  [ "$clock" = UTC ] || FILE="$DIR/london.csv"
+  if [ "$1" = wine ]; then FILE="Z:${FILE//\//\\}"; fi
+  "$@" --json --gap 30 --from "$clock" "$FILE" >"$DIR/report.json"
+  echo "orvalda-check --from $clock: exit code $?"
+  /usr/bin/python3 - "$DIR/report.json" "$DIR/want.json" <<'PY' || status=1
 import json, sys
 report, want = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))
 got = [round(g["open_seconds"]) for g in report["files"][0]["gaps"]]
@@ -44,3 +54,5 @@ wrong = [(i, g, w) for i, (g, w) in enumerate(zip(got, want)) if g != w]
 print("weekends and weeks: %d silences, %d expected, %d wrong %s" % (len(got), len(want), len(wrong), wrong[:5]))
 sys.exit(0 if got == want and report["files"][0]["problems"] == [] else 1)
 PY
+done
+exit "$status"

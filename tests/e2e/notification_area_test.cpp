@@ -265,6 +265,22 @@ E2E_TEST(the_menu_opens_the_recordings_folder_the_log_and_the_checkers_report) {
   E2E_CHECK(page.find("EURUSD.csv") != std::string::npos);
   E2E_CHECK(o.caughtUp());
   E2E_CHECK_EQ(o.dialogs(), 0u);
+
+  // Stopped, the recording just made is still checked; with no browser to
+  // show its page, a box says where the page is.
+  E2E_CHECK(e2e::postClick(o.control(orv::Control::RecordButton)));
+  E2E_CHECK(waitUntil([&] { return e2e::windowText(o.control(orv::Control::RecordButton)) == "START RECORDING"; },
+                      e2e::kPatience));
+  const std::string noBrowser = "/nonexistent/orvalda-e2e-browser";
+  E2E_REQUIRE(RegSetKeyValueA(HKEY_CURRENT_USER, kLauncher, "Browsers", REG_SZ, noBrowser.c_str(),
+                              static_cast<DWORD>(noBrowser.size() + 1)) == ERROR_SUCCESS);
+  menuCommand(o, orv::NotificationCommand::CheckRecording);
+  HWND box = o.errorBox();
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::messageBoxText(box).rfind("The report was written to ", 0) == 0);
+  E2E_CHECK(e2e::messageBoxText(box).find("orvalda-check-EURUSD.html") != std::string::npos);
+  E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+  E2E_CHECK(o.gone(box));
   RegDeleteKeyValueA(HKEY_CURRENT_USER, kLauncher, "Browsers");
   e2e::runUnixShell("rm -f " + browser + " " + shown);
   o.closeWithYes();

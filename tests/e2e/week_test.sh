@@ -72,7 +72,7 @@ wait_for() {
     sleep 0.05
   done
 }
-LOGS=('orvalda.log' '*/orvalda.log')  # beside the files, as the pattern puts them
+LOGS=('orvalda.log')  # the one log, in the folder the pattern names before its fields
 logged() { (cd "$REC" && grep -qsF -- "$1" ${LOGS[*]}); }
 
 # Each symbol's ticks carry prices that count up, so the files tell whether

@@ -18,13 +18,14 @@ named after the arrow:
     core       the program's logic                  -> platform, gzip  (no window system)
     ui         the Win32 main window                -> core, platform, win32
     app        entry point and message loop         -> ui, core, platform, win32
-    tools      feeder and tester probe              -> core/protocol.h, core/option_reader.h, core/row_format.h,
+    tools      feeder and tester probe              -> core/protocol.h, core/quote.h, core/option_reader.h, core/row_format.h,
                                                        platform/win32_text.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
     recordings reading recordings: lines, files     -> gzip, and platform/win32_text.h only
     check      orvalda-check                        -> recordings, zone, and core/option_reader.h, core/row_format.h only
     export     orvalda-export                       -> recordings, zone, and core/option_reader.h, core/row_format.h only
-                                                       (both also platform/win32_text.h; neither includes the other)
+                                                       (both also platform/win32_text.h, export also
+                                                       platform/win32_messages.h; neither includes the other)
     testkit    driving Windows programs from outside -> platform/win32.h (windows.h) only
     bench      the benchmarks                       -> any part but tests/ (what they share with
                                                        the tests is in testkit)
@@ -66,10 +67,14 @@ ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
 # library (orvalda_rowformat): the tools and orvalda-check link no more of core.
 # The tools, orvalda-check and orvalda-export link platform/win32_text alone
 # (orvalda_wintext: their command lines, file names and window texts as UTF-8).
-ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
+# The export dialog's private messages are numbered in platform/win32_messages.h
+# (header only), beside Orvalda's own.
+ALLOWED_FILES = {"tools": {"core/protocol.h", "core/quote.h", "core/option_reader.h", "core/row_format.h",
+                           "platform/win32_text.h"},
                  "recordings": {"platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
-                 "export": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
+                 "export": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h",
+                            "platform/win32_messages.h"},
                  "testkit": {"platform/win32.h"}}
 # Parts that must build without any window system, and the libraries beyond
 # the standard ones each may include.

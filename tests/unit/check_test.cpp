@@ -140,8 +140,8 @@ TEST(CheckRecording, FindsEachKindOfProblemAtItsLine) {
       {"empty line", nullptr, [](Lines& l) { l.insert(l.begin() + 140, "\r\n"); }, ProblemKind::Torn, 141, "empty line"},
       {"stamp that does not parse", nullptr, [](Lines& l) { l[59].replace(12, 2, "13"); }, ProblemKind::Unparsable, 60,
        "20261307"},
-      {"price of other decimals", nullptr, [](Lines& l) { l[69].erase(l[69].rfind(',') - 1, 1); },
-       ProblemKind::Unparsable, 70, "4 decimals where EUR/USD's prices have 5"},
+      {"price of other decimals", nullptr, [](Lines& l) { l[69].erase(l[69].rfind(',') - 1, 1); }, std::nullopt, 70,
+       "EUR/USD digits: 1 row with fewer than its 5 decimals (line 70)"},
       {"price that is no number", nullptr, [](Lines& l) { l[74][l[74].rfind(',') + 2] = 'x'; },
        ProblemKind::Unparsable, 75, "ask '1x"},
       {"time going back", [](Ticks& t) { t[79].ms = t[78].ms - 2000; }, nullptr, ProblemKind::Order, 80,
@@ -194,8 +194,12 @@ TEST(CheckRecording, FindsEachKindOfProblemAtItsLine) {
     }
     EXPECT_NE(summary.find(c.text), std::string::npos) << summary;
     EXPECT_EQ(r.clean(), !c.kind && !silence);
-    EXPECT_EQ(r.ticksPerHour.count(), 1u);  // all in one clock hour
-    EXPECT_EQ(r.ticksPerHour.max(), r.rows);
+    std::uint64_t hourTicks = 0;
+    for (const FileReport::Symbol& pair : r.symbols) {
+      EXPECT_EQ(pair.ticksPerHour.count(), 1u);  // all in one clock hour
+      hourTicks += pair.ticksPerHour.max();
+    }
+    EXPECT_EQ(hourTicks, r.rows);
     const bool notARow = c.kind == ProblemKind::Torn || c.kind == ProblemKind::Unparsable;
     EXPECT_EQ(r.rows, lines.size() - (notARow ? 1 : 0));
   }
@@ -441,6 +445,16 @@ TEST(CheckRecording, FiguresAndChartInFixedMemory) {
   double most = 0;
   for (const ChartColumn& c : burst.columns(1000)) most = std::max(most, c.ticksPerMinute);
   EXPECT_NEAR(most, 160, 2);  // a bucket at a minute's edge counts in one of the two
+
+  // Minutes of the clock, as minute bars count them: 534 ticks in the half
+  // minute before 09:01, 1,966 in the half after.
+  Chart halves;
+  const std::int64_t nine = msOf(2026, 12, 7, 9, 0, 30);
+  for (int i = 0; i < 534; ++i) halves.add(nine + i * 30000 / 534, 1.08, 1.0801, 10);
+  for (int i = 0; i < 1966; ++i) halves.add(nine + 30000 + i * 30000 / 1966, 1.08, 1.0801, 10);
+  const std::vector<ChartColumn> halfColumns = halves.columns(1000);
+  EXPECT_NEAR(halfColumns.front().ticksPerMinute, 534, 2);
+  EXPECT_NEAR(halfColumns.back().ticksPerMinute, 1966, 2);
 }
 
 TEST(CheckCommandLine, ReadsOptionsAndFiles) {
@@ -476,7 +490,7 @@ TEST(CheckCommandLine, ReadsOptionsAndFiles) {
     }
   }
   const CheckCommand c = parseCheckArgs({"--utc-offset", "-05:30", "--session", "fri 21:00-sun 22:00", "--html", "o.html", "x"});
-  EXPECT_EQ(*c.options.utcOffsetMs, -(5 * 60 + 30) * 60000);
+  EXPECT_EQ(c.options.from->offsetMs(0), -(5 * 60 + 30) * 60000);
   EXPECT_EQ(c.options.session.closeMinute, 5 * 1440 + 21 * 60);
   EXPECT_EQ(c.options.session.openMinute, 22 * 60);
   EXPECT_EQ(c.options.session.zone->name(), "America/New_York");

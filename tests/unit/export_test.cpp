@@ -1,5 +1,6 @@
 // orvalda-export's formats against files worked out by hand: each case a
-// small recording, a command line and every file it must leave.
+// small recording, a command line and every file it must leave; and edited
+// recordings judged alike by the exporter and the checker.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -10,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "check/check_options.h"
+#include "check/program.h"
+#include "check/reports.h"
 #include "export/program.h"
 #include "tests/unit/gzip_bytes.h"
 
@@ -182,6 +186,59 @@ TEST(ExportGolden, TheSummaryCountsWhatWasLeftOutWithItsLinesAlsoFromACompressed
                                  "line 4: 'EUR/USD,20261202 00:00:00.200,1.08152'", "left out, crossed: 1\n",
                                  "left out, unparsable: 1\n", "line 6: "})
       EXPECT_NE(summary.find(expected), std::string::npos) << expected << " in\n" << summary;
+  }
+}
+
+// Edited recordings, judged alike by both tools: the rows each finds, their
+// exit codes, what the checker says and the prices as written.
+TEST(BothTools, JudgeEditedRecordingsAlike) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::uint64_t rows;
+    int exitCode;            // of both
+    const char* checkSays;   // part of the checker's summary
+    const char* written;     // part of EURUSD.csv, or "" for no file
+    std::vector<std::string> clock = {};  // the stamps' clock, for both
+  };
+  // London's clock set back at 02:00 BST: the second 01:00 follows 01:59:59.
+  const char* const londonBack =
+      "EUR/USD,20261025 01:59:30.000,1.10000,1.10010\r\n"
+      "EUR/USD,20261025 01:59:59.000,1.10001,1.10011\r\n"
+      "EUR/USD,20261025 01:00:20.000,1.10002,1.10012\r\n"
+      "EUR/USD,20261025 01:00:50.000,1.10003,1.10013\r\n";
+  const Case cases[] = {
+      {"a header, LF ends, trailing zeros dropped",
+       "Symbol,Time,Bid,Ask\n"
+       "EUR/USD,20261201 09:00:00.000,1.08150,1.08166\n"
+       "EUR/USD,20261201 09:00:01.000,1.0815,1.0816\n"
+       "EUR/USD,20261201 09:00:02.000,1.08151,1.0817\n"
+       "EUR/USD,20261201 09:00:03.000,1.08152,1.08168\n",
+       4, 0, "EUR/USD digits: 2 rows with fewer than its 5 decimals (lines 3, 4)", "\t1.0815\t1.0816\t"},
+      {"a header alone", "pair,time,bid,ask\r\n", 0, 0, "line 1 names the columns", ""},
+      {"semicolons", "EUR/USD;20261201 09:00:00.000;1.08150;1.08166\r\nEUR/USD;20261201 09:00:01.000;1.08151;1.08166\r\n", 0, 2,
+       "is not a recording", ""},
+      {"a tester's log", "Time,Message\r\n09:00:00 listening\r\n09:00:01 2 ticks taken\r\n", 0, 2, "is not a recording", ""},
+      {"London's clock set back", londonBack, 4, 0, "clean", "\t1.10003\t", {"--from", "Europe/London"}},
+  };
+  const fs::path input = fs::path(testing::TempDir()) / "orvalda-edited.csv", out = fs::path(testing::TempDir()) / "orvalda-edited";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(input, std::ios::binary) << c.text;
+    fs::remove_all(out);
+    std::vector<std::string> args = c.clock;
+    args.push_back(input.string());
+    const orv::check::CheckOptions options = orv::check::parseCheckArgs(args).options;
+    args.insert(args.begin(), {"--to", "mt5", "--out", out.string()});
+    const orv::exporter::ExportRun run = orv::exporter::runExport(orv::exporter::parseExportArgs(args));
+    EXPECT_EQ(run.exitCode, c.exitCode) << orv::exporter::summaryOf(run);
+    EXPECT_EQ(run.totals.rowsOut, c.rows);
+    EXPECT_NE(readAll(out / "EURUSD.csv").find(c.written), std::string::npos);
+    const orv::check::FileReport checked = orv::check::checkFile(input.string(), options);
+    EXPECT_EQ(checked.rows, c.rows);
+    EXPECT_EQ(orv::check::exitCodeOf({checked}), c.exitCode);
+    const std::string summary = orv::check::textReport({checked}, options);
+    EXPECT_NE(summary.find(c.checkSays), std::string::npos) << summary;
   }
 }
 

@@ -376,19 +376,27 @@ TEST(ToolsSyntheticWalk, SameSeedSameStreamOtherSeedOtherStream) {
   EXPECT_TRUE(differs);
 }
 
-TEST(ToolsSyntheticWalk, PlausibleAround108) {
-  SyntheticWalk w(kDefaultSeed, 5);
-  std::set<std::uint32_t> bids;
-  for (int i = 0; i < 200000; ++i) {
-    const Quote q = w.next();
-    ASSERT_GE(q.ask, q.bid);
-    ASSERT_GE(q.ask - q.bid, 7u);   // 0.8 pip, give or take rounding
-    ASSERT_LE(q.ask - q.bid, 19u);  // 1.8 pips
-    ASSERT_GT(q.bid, 106000u);
-    ASSERT_LT(q.ask, 110000u);
-    bids.insert(q.bid);
+// A pair's size follows its digits: EUR/USD-sized with 5, yen-sized with 3.
+TEST(ToolsSyntheticWalk, PlausibleForThePairsSize) {
+  struct Case {
+    std::int32_t digits;
+    std::uint32_t lowestBid, highestAsk;
+  };
+  for (const Case c : {Case{5, 106000u, 110000u}, Case{3, 147000u, 153000u}}) {
+    SCOPED_TRACE(c.digits);
+    SyntheticWalk w(kDefaultSeed, c.digits);
+    std::set<std::uint32_t> bids;
+    for (int i = 0; i < 200000; ++i) {
+      const Quote q = w.next();
+      ASSERT_GE(q.ask, q.bid);
+      ASSERT_GE(q.ask - q.bid, 7u);   // 0.8 pip, give or take rounding
+      ASSERT_LE(q.ask - q.bid, 19u);  // 1.8 pips
+      ASSERT_GT(q.bid, c.lowestBid);
+      ASSERT_LT(q.ask, c.highestAsk);
+      bids.insert(q.bid);
+    }
+    EXPECT_GT(bids.size(), 50u);  // it does move
   }
-  EXPECT_GT(bids.size(), 50u);  // it does move
 }
 
 TEST(ToolsSyntheticWalk, LargestDigitsStayIn32Bits) {
@@ -513,8 +521,9 @@ TEST(ToolsProbeArgs, Rejected) {
 
 TEST(ToolsProbeLine, LowThirtyTwoBitsUnsigned) {
   // A bid of 0xFFFFFFFF arrives sign-extended in lParam: it must log as 4294967295, not -1.
-  const std::uint64_t lp = static_cast<std::uint64_t>(orv::forwardLParam(4294967295u));
-  EXPECT_EQ(formatProbeLine(14, 3, 27, 45, orv::WM_TICK, orv::forwardWParam(108166), lp),
+  const orv::Quote quote{4294967295u, 108166};
+  const std::uint64_t lp = static_cast<std::uint64_t>(orv::tickLParam(quote));
+  EXPECT_EQ(formatProbeLine(14, 3, 27, 45, orv::WM_TICK, orv::tickWParam(quote), lp),
             "14:03:27.045,1024,108166,4294967295");
   EXPECT_EQ(formatProbeLine(0, 0, 0, 0, orv::WM_FEED_CONTROL, 0x100000001ULL, 0), "00:00:00.000,1282,1,0");
   EXPECT_EQ(formatProbeLine(23, 59, 59, 999, orv::WM_SYMBOL_TAIL, 1, static_cast<std::uint64_t>(-5LL)),

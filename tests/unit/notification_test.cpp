@@ -160,6 +160,16 @@ TEST_F(NotificationTest, TheTooltipNoticesAndMenuTellEachState) {
          "Zentavor closed its window; 1 tick was not passed on to it. Orvalda looks for it and passes ticks on again "
          "once it is back."}},
        "show | -folder | -log | -check | close"},
+      {"stopped, with {symbol} in the folder: the one log, the recording just made",
+       recordingTo("C:\\t\\{symbol}\\{date}.csv"),
+       [](NotificationTest& t) {
+         t.announce("EURUSD", 5);
+         t.tick(2, 1);
+         t.hub->click(Control::RecordButton);
+         EXPECT_EQ(t.be.fileAt("C:\\t\\EURUSD\\orvalda.log"), nullptr) << "one log, beside no symbol's files";
+       },
+       "Not recording \xC2\xB7 last tick 0 s ago\nZentavor not in use", {},
+       "show | folder C:\\t\\EURUSD | log C:\\t\\orvalda.log | check C:\\t\\EURUSD\\20261206.csv | close"},
       {"a name too long for the tooltip", recordingTo("C:\\t\\{symbol}-" + manyEmoji + ".csv"),
        [](NotificationTest& t) {
          t.announce("EURUSD", 5);
@@ -193,6 +203,36 @@ TEST_F(NotificationTest, TheTooltipNoticesAndMenuTellEachState) {
   // Without the checker installed its item is left out.
   EXPECT_EQ(menuText(hub->notificationMenu(false)),
             "show | folder C:\\t | log C:\\t\\orvalda.log | close");
+}
+
+// The report no browser showed is told; one that a browser shows, or still
+// may, is not.
+TEST(CheckReport, AReportNoBrowserShowedIsTold) {
+  struct Case {
+    bool started, ended;
+    unsigned long exitCode;
+    bool told;
+  };
+  for (const Case c : {Case{false, false, 0, true}, Case{true, true, 1, true}, Case{true, true, 0, false},
+                       Case{true, false, 0, false}}) {
+    SCOPED_TRACE(std::to_string(c.started) + std::to_string(c.ended) + std::to_string(c.exitCode));
+    const auto text = reportNotShownText("C:\\tmp\\r.html", c.started, c.ended, c.exitCode);
+    EXPECT_EQ(text.has_value(), c.told);
+    if (text) { EXPECT_EQ(*text, "The report was written to C:\\tmp\\r.html, but no browser could be started to show it"); }
+  }
+}
+
+// The exporter is told the zone the recording's stamps were written in.
+TEST_F(NotificationTest, TheExporterIsToldTheRecordingsClock) {
+  using Args = std::vector<std::string>;
+  StartOptions utc = recordingTo(kPattern);
+  utc.utc = true;
+  restart(utc);
+  EXPECT_EQ(hub->exporterArguments(kEurUsdFile, "W. Europe Standard Time"), (Args{"--from", "UTC", kEurUsdFile}));
+  restart(recordingTo(kPattern));
+  EXPECT_EQ(hub->exporterArguments(kEurUsdFile, "W. Europe Standard Time"),
+            (Args{"--from", "W. Europe Standard Time", kEurUsdFile}));
+  EXPECT_EQ(hub->exporterArguments(kEurUsdFile, ""), Args{kEurUsdFile});
 }
 
 }  // namespace

@@ -64,6 +64,29 @@ TEST_F(LinkTest, ATickInsideTheConnectWaitsForItsEndAndOneInsideTheDisconnectSta
   }
 }
 
+// Ticks that waited for a connect the tester did not live through are
+// counted with the rest, whichever send found its window gone.
+TEST_F(LinkTest, TicksWaitingForAConnectCountAsNotPassedOnWhenTheTesterGoes) {
+  for (std::size_t goneAt = 1; goneAt <= connect4.size() + 1; ++goneAt) {  // the last: the first forward
+    SCOPED_TRACE(goneAt);
+    be.errors.clear();
+    be.sent.clear();
+    be.sendResult = SendResult::Delivered;
+    be.onSend = [&](const SentMessage&) {
+      if (be.sent.size() == 1) {
+        tick(30000, 29999);
+        tick(40000, 39999);
+      }
+      if (be.sent.size() == goneAt) be.sendResult = SendResult::NoWindow;
+    };
+    hub->click(Control::LiveBox);
+    be.onSend = nullptr;
+    EXPECT_EQ(state().tester(), 0u);
+    EXPECT_EQ(be.errors, (std::vector<std::string>{"Zentavor closed its window: 2 ticks were not passed on to it."}));
+    EXPECT_FALSE(state().liveBox().checked());
+  }
+}
+
 TEST_F(LinkTest, TicksAreForwardedUnchangedAfterDisplayAndRow) {
   hub->click(Control::LiveBox);
   be.sent.clear();

@@ -51,8 +51,8 @@ TEST_F(UnattendedTest, EachAnnouncedSymbolGetsItsFileFromTheNextTickOn) {
 // UTC here, never by a clock of its own.
 TEST_F(UnattendedTest, DroppedWithoutAnEndItsFilesEndAtTheLatestStampGiven) {
   auto recording = std::make_unique<UnattendedRecording>(be, be.archiver(), kPattern, true);
-  recording->record(wallTimeOf(be.utcClock), "EURUSD", "EUR/USD,20261206 13:03:27.045,1.08150,1.08166\r\n", 108150,
-                    108166);
+  recording->record(wallTimeOf(be.utcClock), "EURUSD", "EUR/USD,20261206 13:03:27.045,1.08150,1.08166\r\n",
+                    Quote{108150, 108166});
   recording.reset();
   EXPECT_NE(file("C:\\t\\orvalda.log").find("2026-12-06 13:03:27.045 Ended C:\\t\\EURUSD-20261206.csv: 1 row"),
             std::string::npos)

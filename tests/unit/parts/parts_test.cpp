@@ -41,8 +41,8 @@ TEST_F(LinkPart, TheReplayGoesRowByRowOverTheLinkAndEndsItsPassOnce) {
   EXPECT_TRUE(replay.step(link, 5));  // the last row
   EXPECT_EQ(replay.row(), 0);
   const ReplayTick last = replayTick(kReplayTickCount - 1);
-  EXPECT_EQ(be.sent.back(), (SentMessage{kTester, WM_TICK, replayPoints(last.ask, 5),
-                                         forwardLParam(replayPoints(last.bid, 5))}));
+  const Quote sent{replayPoints(last.bid, 5), replayPoints(last.ask, 5)};
+  EXPECT_EQ(be.sent.back(), (SentMessage{kTester, WM_TICK, tickWParam(sent), tickLParam(sent)}));
 }
 
 }  // namespace
