@@ -158,10 +158,7 @@ ExportCommand parseExportArgs(const std::vector<std::string>& args) {
   return c;
 }
 
-namespace {
-
-// Why an input cannot be read, in the user's words; empty when it opens.
-std::string inputProblem(const std::string& path) {
+std::string recordingProblem(const std::string& path) {
   if (path == "-") return {};
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(check::pathOf(path), error);
@@ -172,8 +169,6 @@ std::string inputProblem(const std::string& path) {
   std::fclose(file);
   return {};
 }
-
-}  // namespace
 
 ExportRun runExport(const ExportCommand& command, const std::function<void(std::uint64_t)>& progress) {
   ExportRun run;
@@ -186,7 +181,7 @@ ExportRun runExport(const ExportCommand& command, const std::function<void(std::
   };
   // Every input is looked at before anything is written.
   for (const std::string& path : command.files) {
-    run.error = inputProblem(path);
+    run.error = recordingProblem(path);
     if (!run.error.empty()) return done(false, {});
   }
   Exporter exporter(command.settings);

@@ -309,3 +309,24 @@ TEST(ExportSafety, TwoThousandSymbolsTakeBoundedMemoryAndHandles) {
 }
 
 }  // namespace
+
+#include "export/export_form.h"
+
+namespace {
+
+// The dialog speaks of its fields, never of options.
+TEST(ExportForm, ComplaintsNameTheFieldsNotTheOptions) {
+  orv::exporter::ExportForm form;
+  form.files = {"x.csv"};
+  for (const auto& [zone, field] : {std::pair{&orv::exporter::ExportForm::toZone, "\"Write in\""},
+                                    std::pair{&orv::exporter::ExportForm::fromZone, "\"Recorded in\""}}) {
+    orv::exporter::ExportForm bad = form;
+    bad.*zone = "Nowhere/City";
+    const std::string message = orv::exporter::formMessage(orv::exporter::parseExportArgs(orv::exporter::argsOf(bad)).error);
+    EXPECT_NE(message.find(field), std::string::npos) << message;
+    EXPECT_EQ(message.find("--"), std::string::npos) << message;
+  }
+  EXPECT_EQ(orv::exporter::formatLabel("mt5"), "Tab-separated ticks (mt5)");
+}
+
+}  // namespace
