@@ -36,10 +36,10 @@
 #include <vector>
 
 #include "core/protocol.h"
-#include "tests/e2e/e2e.h"
 #include "core/window_model.h"
+#include "testkit/win_drive.h"
 
-// After windows.h, which e2e.h brings.
+// After windows.h, which win_drive.h brings.
 #include <psapi.h>
 
 namespace {

@@ -45,6 +45,19 @@ bool matchName(std::string_view part, std::string_view name, std::uint32_t& day)
   return !name.empty() && lowerAscii(part[0]) == lowerAscii(name[0]) && matchName(part.substr(1), name.substr(1), day);
 }
 
+// Windows names one file with "/" or "\\", in any letter case.
+bool isSamePath(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return (isSeparator(x) && isSeparator(y)) || lowerAscii(x) == lowerAscii(y);
+  });
+}
+
+bool endsWithNoCase(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() &&
+         std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<std::ptrdiff_t>(suffix.size()),
+                    [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
+}
+
 bool hasField(std::string_view part) {
   return part.find("{symbol}") != std::string_view::npos || part.find("{date}") != std::string_view::npos ||
          part.find("{time}") != std::string_view::npos;
@@ -74,10 +87,14 @@ struct Walk {
           look(path, at + 1, here != 0 ? here : day);
         continue;
       }
-      for (const auto& [suffix, kind] : {std::pair<std::string_view, DayFile::Kind>{"", DayFile::Kind::Plain},
+      // A compressed file or a part of one is never taken for a plain file,
+      // however its name might fill {symbol}.
+      for (const auto& [suffix, kind] : {std::pair<std::string_view, DayFile::Kind>{".gz.part", DayFile::Kind::Part},
                                          {".gz", DayFile::Kind::Compressed},
-                                         {".gz.part", DayFile::Kind::Part}}) {
-        if (!std::string_view(entry.name).ends_with(suffix)) continue;
+                                         {"", DayFile::Kind::Plain}}) {
+        if (!endsWithNoCase(entry.name, suffix)) continue;
+        if (kind == DayFile::Kind::Plain && (endsWithNoCase(entry.name, ".gz") || endsWithNoCase(entry.name, ".part")))
+          break;
         const std::string_view name = std::string_view(entry.name).substr(0, entry.name.size() - suffix.size());
         std::uint32_t here = 0;
         if (!matchName(parts[at], name, here) || (here != 0 && day != 0 && here != day)) continue;
@@ -127,7 +144,8 @@ SweepPlan planSweep(std::vector<DayFile> found, std::uint32_t today, const std::
   for (const DayFile& file : found) {
     if (file.day == 0 || file.day >= today) continue;
     if (file.kind == DayFile::Kind::Part) plan.leftoverParts.push_back(file.path);
-    if (file.kind == DayFile::Kind::Plain && std::find(inUse.begin(), inUse.end(), file.path) == inUse.end())
+    if (file.kind == DayFile::Kind::Plain &&
+        std::none_of(inUse.begin(), inUse.end(), [&](const std::string& open) { return isSamePath(open, file.path); }))
       plan.toCompress.push_back(file.path);
   }
   return plan;
@@ -144,7 +162,8 @@ std::vector<ArchiveNote> sweepClosedDays(ArchiveFiles& files, const std::string&
   }
   for (const std::string& plain : plan.toCompress) {
     const std::string gz = plain + kCompressedSuffix;
-    notes.push_back({plain, compressionText(plain, gz, gzip::compressDay(files, plain, gz))});
+    const gzip::DayCompression result = gzip::compressDay(files, plain, gz);
+    notes.push_back({plain, compressionText(plain, gz, result), !result.done});
   }
   return notes;
 }
@@ -152,8 +171,7 @@ std::vector<ArchiveNote> sweepClosedDays(ArchiveFiles& files, const std::string&
 std::string compressionText(const std::string& plainPath, const std::string& gzPath,
                             const gzip::DayCompression& r) {
   if (!r.done)
-    return "Cannot compress " + plainPath + ": " + r.error + "; it stays as it is, and is tried again when the day " +
-           "moves on or the recording starts again";
+    return "Cannot compress " + plainPath + ": " + r.error + "; it stays as it is, and is tried again within a minute";
   if (r.alreadyIn) return "Removed " + plainPath + ": its rows were in " + gzPath + " already, verified before";
   const std::uint64_t before = r.earlierBytes + r.plainBytes;
   std::string text = "Compressed " + plainPath + ", " + std::to_string(r.plainBytes) + " bytes, " +

@@ -42,7 +42,7 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
   };
   if (options.recordPattern) {
     // Armed from the start: the button offers to stop it before the first tick.
-    recordings_.unattended = std::make_unique<UnattendedRecording>(backend, backend, backend.archiver(),
+    recordings_.unattended = std::make_unique<UnattendedRecording>(backend, backend.archiver(),
                                                                    *options.recordPattern, options.daily,
                                                                    options.compress);
     recordings_.unattended->onFailed = [this](const std::string& path, const std::string& reason) {

@@ -101,12 +101,7 @@ class FeedHub {
 
   // The controls, for the window that shows them.
   const MainWindowModel& window() const noexcept { return window_; }
-  const Label& tickLine() const noexcept { return window_.tickLine; }
-  const Label& silenceLine() const noexcept { return window_.silenceLine; }
   const BitmapButton& recordButton() const noexcept { return window_.recordButton; }
-  const BitmapButton& closeButton() const noexcept { return window_.closeButton; }
-  const CheckBox& liveBox() const noexcept { return window_.liveBox; }
-  const CheckBox& testDataBox() const noexcept { return window_.testDataBox; }
 
  private:
   friend class FeedHubPeer;  // the unit tests' view of the parts' state

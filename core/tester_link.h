@@ -33,7 +33,6 @@ class TesterLink {
 
   bool isOpen() const noexcept { return window_ != 0; }
   WindowHandle window() const noexcept { return window_; }
-  std::uint64_t ticksNotTaken() const noexcept { return ticksNotTaken_; }
 
   // Looks the tester up and sends the connect sequence, then `first` (the
   // tick whose arrival opens the link, if any) and the ticks that waited for
@@ -65,6 +64,8 @@ class TesterLink {
   std::function<void()> onFound;
 
  private:
+  friend class FeedHubPeer;  // the unit tests' view of the count
+  std::uint64_t ticksNotTaken() const noexcept { return ticksNotTaken_; }
   bool send(WindowHandle window, std::uint32_t msg, std::uint64_t wParam, std::int64_t lParam);
   void forwardWaiting();
   void tellTicksNotTaken();

@@ -10,7 +10,10 @@
 #include "core/tick_text.h"
 
 namespace orv {
+namespace {
 
+// Bytes as a log shows them: in double quotes, with quotes, backslashes and
+// bytes that are not printable ASCII escaped ("\r", "\x1f").
 std::string quotedBytes(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out = "\"";
@@ -34,8 +37,6 @@ std::string quotedBytes(std::string_view bytes) {
   return out + "\"";
 }
 
-namespace {
-
 std::int64_t msOf(const WallTime& t) { return sinceEpochOf(t).count(); }
 
 std::string secondsText(std::int64_t ms) {
@@ -44,42 +45,43 @@ std::string secondsText(std::int64_t ms) {
 
 }  // namespace
 
-UnattendedRecording::UnattendedRecording(FileOpener& files, WallClock& clock, Archiver& archiver, std::string pattern,
-                                         bool daily, bool compress)
-    : opener_(files), clock_(clock), archiver_(archiver), pattern_(std::move(pattern)), daily_(daily), compress_(compress) {}
+UnattendedRecording::UnattendedRecording(FileOpener& files, Archiver& archiver, std::string pattern, bool daily,
+                                         bool compress)
+    : opener_(files), archiver_(archiver), setup_{std::move(pattern), daily, compress} {}
 
+// Stamped as the rows were (local time or UTC), never with a clock of its own.
 UnattendedRecording::~UnattendedRecording() {
-  if (!ended_) end(wallTimeOf(clock_.localNow()));
+  if (state_ != State::Ended) end(wallTimeOf(std::chrono::milliseconds(followed_.latestMs)));
 }
 
 void UnattendedRecording::record(const WallTime& now, const std::string& symbol, std::string_view row,
                                  std::uint32_t bid, std::uint32_t ask) {
-  if (ended_) return;
+  if (state_ == State::Ended) return;
   const std::int64_t ms = msOf(now);
   followDay(now, ms);
   // Not yet time for the next try; a clock set back does not put it off.
-  if (isWaitingToRetry() && ms < nextTryMs_ && nextTryMs_ - ms <= retryDelayMs_) {
-    ++ticksNotRecorded_;
+  if (isWaitingToRetry() && ms < failure_.nextTryMs && failure_.nextTryMs - ms <= failure_.retryDelayMs) {
+    ++failure_.ticksNotRecorded;
     return;
   }
   if (!isCurrent(symbol) && !choose(now, symbol)) {
-    ++ticksNotRecorded_;
+    ++failure_.ticksNotRecorded;
     return;
   }
   std::string reason;
-  if (current_->file->appendRow(row, reason)) {
+  if (open_.current->file->appendRow(row, reason)) {
     if (isWaitingToRetry()) recovered(now);
-    countRow(current_->stats, ms, bid, ask);
+    countRow(open_.current->stats, ms, bid, ask);
     return;
   }
-  const std::string path = current_->file->path();
-  endFile(now, current_);
-  ++ticksNotRecorded_;  // this one
+  const std::string path = open_.current->file->path();
+  endFile(now, open_.current);
+  ++failure_.ticksNotRecorded;  // this one
   fileFailed(now, path, reason);
 }
 
 void UnattendedRecording::follow(const WallTime& now, const std::string& symbol) {
-  if (ended_ || isWaitingToRetry()) return;  // the next try opens the new symbol's file
+  if (state_ != State::Recording) return;  // while waiting to retry, the next try opens the new symbol's file
   followDay(now, msOf(now));
   if (!isCurrent(symbol)) choose(now, symbol);
   tend(now);
@@ -89,60 +91,76 @@ void UnattendedRecording::follow(const WallTime& now, const std::string& symbol)
 // and closed days are swept when the date followed moves on, or a file of
 // an earlier date was closed since (the files of the last few symbols stay
 // open past midnight). The files open are in use and never touched.
+// A compression that failed is logged once, and tried again within a
+// minute until it succeeds.
 void UnattendedRecording::tend(const WallTime& now) {
-  if (!compress_) return;
-  for (const ArchiveNote& note : archiver_.takeNotes()) log(now, note.nearPath, note.text);
-  const std::uint32_t day = followedDay_ != 0 ? followedDay_ : dayNumber(now);
-  if (ended_ || (day <= sweptDay_ && !closedEarlierDay_)) return;
-  sweptDay_ = std::max(sweptDay_, day);
-  closedEarlierDay_ = false;
+  if (!setup_.compress) return;
+  const std::int64_t ms = msOf(now);
+  for (const ArchiveNote& note : archiver_.takeNotes()) {
+    const auto told = std::find(compression_.failuresLogged.begin(), compression_.failuresLogged.end(), note.nearPath);
+    if (note.failed && compression_.retryAtMs == 0) compression_.retryAtMs = ms + kCompressionRetryMs;
+    if (note.failed && told != compression_.failuresLogged.end()) continue;
+    if (note.failed) compression_.failuresLogged.push_back(note.nearPath);
+    if (!note.failed && told != compression_.failuresLogged.end()) compression_.failuresLogged.erase(told);
+    log(now, note.nearPath, note.text);
+  }
+  const std::uint32_t day = followed_.day != 0 ? followed_.day : dayNumber(now);
+  // A clock set back does not put the next try off.
+  const std::int64_t retryAt = compression_.retryAtMs;
+  const bool retryDue = retryAt != 0 && (ms >= retryAt || retryAt - ms > kCompressionRetryMs);
+  if (state_ == State::Ended || (day <= compression_.sweptDay && !compression_.closedEarlierDay && !retryDue)) return;
+  compression_.sweptDay = std::max(compression_.sweptDay, day);
+  compression_.closedEarlierDay = false;
+  compression_.retryAtMs = 0;
   std::vector<std::string> inUse;
-  for (const auto& f : files_) inUse.push_back(f->file->path());
-  archiver_.post([pattern = pattern_, day, inUse](ArchiveFiles& files) {
+  for (const auto& f : open_.files) inUse.push_back(f->file->path());
+  archiver_.post([pattern = setup_.pattern, day, inUse](ArchiveFiles& files) {
     return sweepClosedDays(files, pattern, day, inUse);
   });
 }
 
 void UnattendedRecording::end(const WallTime& now) {
-  if (ended_) return;
-  ended_ = true;
-  while (!files_.empty()) endFile(now, files_.front().get());
+  if (state_ == State::Ended) return;
+  while (!open_.files.empty()) endFile(now, open_.files.front().get());
   if (isWaitingToRetry())
-    log(now, failedPath_,
-        "Recording ended while " + failedPath_ + " still failed; " + std::to_string(ticksNotRecorded_) +
-            " ticks were not recorded since " + secondsText(msOf(now) - failedAtMs_) + " before");
-  failedPath_.clear();
+    log(now, failure_.path,
+        "Recording ended while " + failure_.path + " still failed; " + std::to_string(failure_.ticksNotRecorded) +
+            " ticks were not recorded since " + secondsText(msOf(now) - failure_.atMs) + " before");
+  state_ = State::Ended;
+  failure_ = {};
 }
 
 // The date rows go to follows the clock to a later date always, and back to
 // an earlier one only when the clock went back by more than a small step.
 void UnattendedRecording::followDay(const WallTime& now, std::int64_t ms) {
   const std::uint32_t day = dayNumber(now);
-  if (followedDay_ == 0 || day > followedDay_ || (day < followedDay_ && latestMs_ - ms > kDayStepBackKeptMs)) {
-    followedDay_ = day;
-    latestMs_ = ms;
-  } else if (day == followedDay_ && ms > latestMs_) {
-    latestMs_ = ms;
+  if (followed_.day == 0 || day > followed_.day ||
+      (day < followed_.day && followed_.latestMs - ms > kDayStepBackKeptMs)) {
+    followed_.day = day;
+    followed_.latestMs = ms;
+  } else if (day == followed_.day && ms > followed_.latestMs) {
+    followed_.latestMs = ms;
   }
 }
 
 bool UnattendedRecording::isCurrent(const std::string& symbol) const noexcept {
-  return current_ != nullptr && current_->symbol == symbol && (!daily_ || current_->day == followedDay_);
+  const OpenFile* current = open_.current;
+  return current != nullptr && current->symbol == symbol && (!setup_.daily || current->day == followed_.day);
 }
 
 // The symbol's file for the date followed becomes the current one: one
 // kept open, or opened now. A file of the symbol for another date is done
 // with; so is the one chosen longest ago when too many are open.
 bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol) {
-  const std::uint32_t day = daily_ ? followedDay_ : 0;
-  current_ = nullptr;
-  for (std::size_t i = 0; i < files_.size();) {
-    OpenFile& f = *files_[i];
+  const std::uint32_t day = setup_.daily ? followed_.day : 0;
+  open_.current = nullptr;
+  for (std::size_t i = 0; i < open_.files.size();) {
+    OpenFile& f = *open_.files[i];
     if (f.symbol != symbol) {
       ++i;
     } else if (f.day == day) {
-      f.lastUse = ++choices_;
-      current_ = &f;
+      f.lastUse = ++open_.choices;
+      open_.current = &f;
       const std::int64_t quiet = msOf(now) - f.stats.lastMs;
       if (f.stats.rows > 0 && quiet >= kQuietSwitchLoggedMs)
         log(now, f.file->path(),
@@ -152,9 +170,9 @@ bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol)
       endFile(now, &f);
     }
   }
-  if (files_.size() >= kFilesKeptOpen) {
-    const OpenFile* oldest = files_.front().get();
-    for (const auto& f : files_)
+  if (open_.files.size() >= kFilesKeptOpen) {
+    const OpenFile* oldest = open_.files.front().get();
+    for (const auto& f : open_.files)
       if (f->lastUse < oldest->lastUse) oldest = f.get();
     endFile(now, oldest);
   }
@@ -164,7 +182,9 @@ bool UnattendedRecording::choose(const WallTime& now, const std::string& symbol)
 // Opens the pattern's file for the symbol, to add to it, named for the date
 // followed (the latest stamp's, when the clock stepped back a little).
 bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbol) {
-  const std::string path = expandFilePattern(pattern_, symbol, dayNumber(now) == followedDay_ ? now : wallTimeOf(std::chrono::milliseconds(latestMs_)));
+  const std::string path =
+      expandFilePattern(setup_.pattern, symbol,
+                        dayNumber(now) == followed_.day ? now : wallTimeOf(std::chrono::milliseconds(followed_.latestMs)));
   std::string reason, cutTail;
   std::unique_ptr<RecordingFile> file = RecordingFile::addTo(opener_, path, cutTail, reason);
   if (!file) {
@@ -181,27 +201,25 @@ bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbo
   auto opened = std::make_unique<OpenFile>();
   opened->file = std::move(file);
   opened->symbol = symbol;
-  opened->day = daily_ ? followedDay_ : 0;
-  opened->lastUse = ++choices_;
-  current_ = opened.get();
-  files_.push_back(std::move(opened));
+  opened->day = setup_.daily ? followed_.day : 0;
+  opened->lastUse = ++open_.choices;
+  open_.current = opened.get();
+  open_.files.push_back(std::move(opened));
   return true;
 }
 
 // A row reached the file again after a failure: the gap is logged and told,
 // naming the file that failed and the one that records now.
 void UnattendedRecording::recovered(const WallTime& now) {
-  const std::string path = current_->file->path();
-  const std::uint64_t lost = ticksNotRecorded_;
+  const std::string path = open_.current->file->path();
+  const std::uint64_t lost = failure_.ticksNotRecorded;
   const std::string account = "Recording to " + path + " again; " + std::to_string(lost) +
                               (lost == 1 ? " tick" : " ticks") + " could not be recorded in the " +
-                              secondsText(msOf(now) - failedAtMs_) + " since " + failedPath_ + " failed (" +
-                              failureReason_ + ")";
+                              secondsText(msOf(now) - failure_.atMs) + " since " + failure_.path + " failed (" +
+                              failure_.reason + ")";
   log(now, path, account);
-  failedPath_.clear();
-  failureReason_.clear();
-  ticksNotRecorded_ = 0;
-  tries_ = 0;
+  state_ = State::Recording;
+  failure_ = {};
   if (onRecovered) onRecovered(path, lost, account);
 }
 
@@ -210,25 +228,26 @@ void UnattendedRecording::recovered(const WallTime& now) {
 void UnattendedRecording::fileFailed(const WallTime& now, const std::string& path, const std::string& reason) {
   const std::int64_t ms = msOf(now);
   const bool first = !isWaitingToRetry();
-  ++tries_;
-  failedPath_ = path;
-  failureReason_ = reason;
+  ++failure_.tries;
+  state_ = State::WaitingToRetry;
+  failure_.path = path;
+  failure_.reason = reason;
   if (first) {
-    failedAtMs_ = lastSummaryMs_ = ms;
-    retryDelayMs_ = kFirstRetryMs;
+    failure_.atMs = failure_.lastSummaryMs = ms;
+    failure_.retryDelayMs = kFirstRetryMs;
     log(now, path, "Cannot record to " + path + ": " + reason + "; trying again from " + secondsText(kFirstRetryMs) +
                        " on, at most " + secondsText(kLongestRetryMs) + " apart");
   } else {
-    retryDelayMs_ = std::min(retryDelayMs_ * 2, kLongestRetryMs);
-    if (ms - lastSummaryMs_ >= kFailureSummaryEveryMs || ms < lastSummaryMs_) {
-      lastSummaryMs_ = ms;
+    failure_.retryDelayMs = std::min(failure_.retryDelayMs * 2, kLongestRetryMs);
+    if (ms - failure_.lastSummaryMs >= kFailureSummaryEveryMs || ms < failure_.lastSummaryMs) {
+      failure_.lastSummaryMs = ms;
       log(now, path,
-          "Still cannot record to " + path + ": " + reason + "; " + std::to_string(tries_) + " tries and " +
-              std::to_string(ticksNotRecorded_ + 1) + " ticks not recorded since " +
-              secondsText(ms - failedAtMs_) + " before");
+          "Still cannot record to " + path + ": " + reason + "; " + std::to_string(failure_.tries) + " tries and " +
+              std::to_string(failure_.ticksNotRecorded + 1) + " ticks not recorded since " +
+              secondsText(ms - failure_.atMs) + " before");
     }
   }
-  nextTryMs_ = ms + retryDelayMs_;
+  failure_.nextTryMs = ms + failure_.retryDelayMs;
   if (first && onFailed) onFailed(path, reason);
 }
 
@@ -247,13 +266,13 @@ void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, std::uint3
 }
 
 void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
-  auto it = files_.begin();
-  while (it != files_.end() && it->get() != which) ++it;
-  if (it == files_.end()) return;
+  auto it = open_.files.begin();
+  while (it != open_.files.end() && it->get() != which) ++it;
+  if (it == open_.files.end()) return;
   const std::unique_ptr<OpenFile> f = std::move(*it);
-  files_.erase(it);
-  if (current_ == f.get()) current_ = nullptr;
-  if (daily_ && f->day < followedDay_) closedEarlierDay_ = true;
+  open_.files.erase(it);
+  if (open_.current == f.get()) open_.current = nullptr;
+  if (setup_.daily && f->day < followed_.day) compression_.closedEarlierDay = true;
   const std::string path = f->file->path();
   std::string reason;
   const bool closed = f->file->close(reason);

@@ -22,7 +22,8 @@
 // for a while.
 // With `compress`, the files of days before the one followed are compressed
 // off the window's thread (core/day_archive.h), at the start and whenever
-// the day moves on; each compression is logged.
+// the day moves on; each compression is logged, a failure once, and tried
+// again within a minute.
 #pragma once
 
 #include <cstddef>
@@ -45,13 +46,13 @@ inline constexpr std::int64_t kDayStepBackKeptMs = 3600 * 1000;
 inline constexpr std::int64_t kFailureSummaryEveryMs = 3600 * 1000;
 inline constexpr std::size_t kFilesKeptOpen = 8;
 inline constexpr std::int64_t kQuietSwitchLoggedMs = 60 * 1000;
+inline constexpr std::int64_t kCompressionRetryMs = 30 * 1000;
 
 class UnattendedRecording {
  public:
   // pattern: an absolute path with {symbol}, {date} and {time} fields.
-  UnattendedRecording(FileOpener& files, WallClock& clock, Archiver& archiver, std::string pattern, bool daily,
-                      bool compress = false);
-  // Ends the file, logged.
+  UnattendedRecording(FileOpener& files, Archiver& archiver, std::string pattern, bool daily, bool compress = false);
+  // Ends the files, logged, at the latest stamp it was given, unless end() did.
   ~UnattendedRecording();
   UnattendedRecording(const UnattendedRecording&) = delete;
   UnattendedRecording& operator=(const UnattendedRecording&) = delete;
@@ -68,12 +69,14 @@ class UnattendedRecording {
   // compression begun.
   void tend(const WallTime& now);
 
-  bool isWaitingToRetry() const noexcept { return !failedPath_.empty(); }
-  const std::string& pattern() const noexcept { return pattern_; }
+  bool isWaitingToRetry() const noexcept { return state_ == State::WaitingToRetry; }
+  const std::string& pattern() const noexcept { return setup_.pattern; }
   // The file rows go to, or the one that failed; empty before the first.
-  const std::string& currentPath() const noexcept { return current_ ? current_->file->path() : failedPath_; }
-  std::uint64_t rowsInFile() const noexcept { return current_ ? current_->stats.rows : 0; }
-  const std::string& failureReason() const noexcept { return failureReason_; }
+  const std::string& currentPath() const noexcept {
+    return open_.current ? open_.current->file->path() : failure_.path;
+  }
+  std::uint64_t rowsInFile() const noexcept { return open_.current ? open_.current->stats.rows : 0; }
+  const std::string& failureReason() const noexcept { return failure_.reason; }
   // orvalda.log as last written; empty before the first line.
   const std::string& logPath() const noexcept { return logPath_; }
 
@@ -117,34 +120,45 @@ class UnattendedRecording {
   void log(const WallTime& now, const std::string& nearPath, std::string_view text);
 
   FileOpener& opener_;
-  WallClock& clock_;
   Archiver& archiver_;
-  std::string pattern_;
-  bool daily_;
-  bool compress_;
-  std::uint32_t sweptDay_ = 0;      // the day the last sweep of closed days was begun for
-  bool closedEarlierDay_ = false;  // a file of an earlier day was closed since
-  bool ended_ = false;
-  std::vector<std::unique_ptr<OpenFile>> files_;  // at most kFilesKeptOpen
-  OpenFile* current_ = nullptr;                   // the one the last row went to
-  std::uint64_t choices_ = 0;
+  // How it was started.
+  struct Setup {
+    std::string pattern;
+    bool daily;
+    bool compress;
+  };
+  const Setup setup_;
+  enum class State { Recording, WaitingToRetry, Ended } state_ = State::Recording;
+  // The files kept open: at most kFilesKeptOpen.
+  struct OpenFiles {
+    std::vector<std::unique_ptr<OpenFile>> files;
+    OpenFile* current = nullptr;  // the one the last row went to
+    std::uint64_t choices = 0;
+  } open_;
   // The date rows go to, and the latest stamp since it was taken.
-  std::uint32_t followedDay_ = 0;
-  std::int64_t latestMs_ = 0;
-  // While a failure lasts.
-  std::string failedPath_;
-  std::string failureReason_;
-  std::int64_t failedAtMs_ = 0;
-  std::int64_t nextTryMs_ = 0;
-  std::int64_t retryDelayMs_ = 0;
-  std::int64_t lastSummaryMs_ = 0;
-  std::uint64_t tries_ = 0;
-  std::uint64_t ticksNotRecorded_ = 0;
+  struct DayFollowed {
+    std::uint32_t day = 0;
+    std::int64_t latestMs = 0;
+  } followed_;
+  // While waiting to retry: the failure, and the tries since it began.
+  struct Failure {
+    std::string path;
+    std::string reason;
+    std::int64_t atMs = 0;
+    std::int64_t nextTryMs = 0;
+    std::int64_t retryDelayMs = 0;
+    std::int64_t lastSummaryMs = 0;
+    std::uint64_t tries = 0;
+    std::uint64_t ticksNotRecorded = 0;
+  } failure_;
+  // With `compress`: the sweeps of closed days.
+  struct Compression {
+    std::uint32_t sweptDay = 0;     // the day the last sweep was begun for
+    bool closedEarlierDay = false;  // a file of an earlier day was closed since
+    std::int64_t retryAtMs = 0;     // a compression failed: when the next sweep tries again; 0: none failed
+    std::vector<std::string> failuresLogged;  // plain files whose failure was logged, until they succeed
+  } compression_;
   std::string logPath_;
 };
-
-// Bytes as a log shows them: in double quotes, with quotes, backslashes and
-// bytes that are not printable ASCII escaped ("\r", "\x1f").
-std::string quotedBytes(std::string_view bytes);
 
 }  // namespace orv

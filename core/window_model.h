@@ -32,7 +32,6 @@ constexpr std::size_t controlIndex(Control c) noexcept {
   return static_cast<std::size_t>(controlId(c) - controlId(Control::TickLine));
 }
 static_assert(controlIndex(Control::TestDataBox) == kControlCount - 1, "a role missing from kControlCount");
-const char* controlName(ControlId c) noexcept;
 
 inline constexpr Color kRed = 0x000000FF;
 inline constexpr Color kWindowTextColor = 0x80000008;  // the system's window text colour

@@ -24,6 +24,7 @@ class Sources {
 
   bool open(std::string& error) {
     inGz_ = hadGz_;
+    earlierCut_ = false;
     if (hadGz_) {
       ReadFn raw = files_.openRead(gzPath_, error);
       if (!raw) return false;
@@ -44,9 +45,18 @@ class Sources {
       }
       if (n > 0) {
         earlier = true;
+        earlierCut_ = out[n - 1] != '\n';
         return n;
       }
       inGz_ = false;
+      // Rows of a plain file of its own never go onto a row the earlier
+      // text left cut: that row gets its line end (and stays torn).
+      if (earlierCut_ && skip_ == 0 && plainEnd_ > 0 && size > 0) {
+        earlier = true;
+        earlierCut_ = false;
+        out[0] = '\n';
+        return 1;
+      }
     }
     earlier = false;
     while (plainAt_ < plainEnd_) {
@@ -77,6 +87,7 @@ class Sources {
   const std::string& plainPath_;
   std::uint64_t skip_, plainEnd_;
   bool inGz_ = false;
+  bool earlierCut_ = false;  // the earlier text so far ends inside a row
   std::unique_ptr<Reader> gz_;
   ReadFn plain_;
   std::uint64_t plainAt_ = 0;
@@ -128,7 +139,8 @@ DayCompression compressDay(DayFiles& files, const std::string& plainPath, const 
   }
   if (hadGz && skip == plainSize) {
     r.alreadyIn = true;
-    if (!files.remove(plainPath, error)) return fail("cannot remove " + plainPath + ": " + error);
+    const std::unique_ptr<HeldFile> held = files.holdToRemove(plainPath, error);
+    if (!held || !held->remove(error)) return fail("cannot remove " + plainPath + ": " + error);
     r.done = true;
     return r;
   }
@@ -191,12 +203,15 @@ DayCompression compressDay(DayFiles& files, const std::string& plainPath, const 
       return fail("reading back " + part + " gave other rows than were written");
   }
 
-  // 3. In place; 4. the plain file goes, unless it grew meanwhile (its new rows go in next time).
-  if (!files.replace(part, gzPath, error)) return fail("cannot rename " + part + " to " + gzPath + ": " + error);
+  // 3. Held, unless it grew meanwhile (its new rows go in next time), and in
+  // place; 4. the plain file goes. A day is never left as both files.
+  const std::unique_ptr<HeldFile> held = files.holdToRemove(plainPath, error);
+  if (!held) return fail("cannot remove " + plainPath + ": " + error);
   std::uint64_t sizeNow = 0;
   if (!files.size(plainPath, sizeNow, error)) return fail("cannot read " + plainPath + ": " + error);
   if (sizeNow != plainSize) return fail(plainPath + " grew while it was compressed; its new rows are added next time");
-  if (!files.remove(plainPath, error)) return fail("cannot remove " + plainPath + ": " + error);
+  if (!files.replace(part, gzPath, error)) return fail("cannot rename " + part + " to " + gzPath + ": " + error);
+  if (!held->remove(error)) return fail("cannot remove " + plainPath + ": " + error);
   r.done = true;
   return r;
 }

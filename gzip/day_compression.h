@@ -2,7 +2,8 @@
 //  1. NAME.gz.part is written (one gzip member: what NAME.gz held, then the
 //     plain file's bytes it does not hold yet), flushed to the disk,
 //  2. read back and compared with its sources, byte for byte,
-//  3. renamed to NAME.gz, and only then
+//  3. the plain file held, so that nobody adds to it, and only when it can
+//     be removed, NAME.gz.part renamed to NAME.gz, then
 //  4. the plain file removed.
 // A stop at any step loses nothing: until 3 the plain file and any earlier
 // NAME.gz are as they were; after 3 the mark in NAME.gz's header says that
@@ -26,6 +27,13 @@ class NewFile {
   virtual bool flushAndClose(std::string& error) = 0;
 };
 
+// A file held for its removal: while held, nobody may add to it or remove it.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+  virtual bool remove(std::string& error) = 0;
+};
+
 class DayFiles {
  public:
   virtual ~DayFiles() = default;
@@ -38,6 +46,9 @@ class DayFiles {
   // Renames `from` to `to`, replacing it.
   virtual bool replace(const std::string& from, const std::string& to, std::string& error) = 0;
   virtual bool remove(const std::string& path, std::string& error) = 0;
+  // The file held for its removal; null, with the reason, when it could not
+  // be removed now (a writer has it open).
+  virtual std::unique_ptr<HeldFile> holdToRemove(const std::string& path, std::string& error) = 0;
 };
 
 inline constexpr const char* kPartSuffix = ".part";

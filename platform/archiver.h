@@ -33,6 +33,7 @@ class ArchiveFiles : public gzip::DayFiles {
 struct ArchiveNote {
   std::string nearPath;
   std::string text;
+  bool failed = false;  // the work on `nearPath` failed, and is to be tried again
   bool operator==(const ArchiveNote&) const = default;
 };
 

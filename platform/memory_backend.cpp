@@ -17,6 +17,9 @@ class MemoryRawFile : public RawFile {
  public:
   MemoryRawFile(std::shared_ptr<MemoryFile> file, const MemoryBackend& backend)
       : file_(std::move(file)), backend_(backend) {}
+  ~MemoryRawFile() override {
+    if (open_) --file_->openHandles;
+  }
   bool append(const char* data, std::size_t size, std::size_t& written, std::string& error) override {
     written = 0;
     if (!isOpen(error)) return false;
@@ -74,6 +77,7 @@ class MemoryRawFile : public RawFile {
     endTurn();
     open_ = false;
     file_->closed = true;
+    --file_->openHandles;
     if (file_->failClose) {
       error = "The network path was not found";
       return false;
@@ -240,6 +244,7 @@ std::unique_ptr<RawFile> MemoryBackend::openFile(const std::string& path, FileOp
   }
   if (how == FileOpening::Empty) file->data.clear();
   file->closed = false;
+  ++file->openHandles;
   files.push_back(file);
   return std::make_unique<MemoryRawFile>(file, *this);
 }
@@ -369,6 +374,22 @@ bool MemoryArchiver::remove(const std::string& path, std::string& error) {
     return false;
   }
   return true;
+}
+
+std::unique_ptr<gzip::HeldFile> MemoryArchiver::holdToRemove(const std::string& path, std::string& error) {
+  struct Held : gzip::HeldFile {
+    Held(MemoryArchiver& archiver, std::string path) : archiver(archiver), path(std::move(path)) {}
+    bool remove(std::string& e) override { return archiver.remove(path, e); }
+    MemoryArchiver& archiver;
+    std::string path;
+  };
+  if (!spend(error)) return nullptr;
+  const auto file = backend_->fileAt(path);
+  if (!file) error = "The system cannot find the file specified";
+  if (file && file->openHandles > 0)
+    error = "The process cannot access the file because it is being used by another process";
+  if (!file || file->openHandles > 0) return nullptr;
+  return std::make_unique<Held>(*this, path);
 }
 
 }  // namespace orv

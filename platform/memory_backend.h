@@ -39,6 +39,7 @@ struct MemoryFile {
   std::string data;      // bytes that reached the "disk"
   int writes = 0;        // number of write calls
   bool closed = false;   // the last handle opened on it was closed
+  int openHandles = 0;
   // A write that would pass this size writes up to it, then fails (disk full).
   std::size_t failAfterBytes = SIZE_MAX;
   bool failClose = false;
@@ -89,6 +90,8 @@ class MemoryArchiver : public Archiver, public ArchiveFiles {
   std::unique_ptr<gzip::NewFile> create(const std::string& path, std::string& error) override;
   bool replace(const std::string& from, const std::string& to, std::string& error) override;
   bool remove(const std::string& path, std::string& error) override;
+  // Fails while a handle of the backend is open on the file.
+  std::unique_ptr<gzip::HeldFile> holdToRemove(const std::string& path, std::string& error) override;
 
  private:
   friend class MemoryNewFile;
@@ -183,8 +186,7 @@ class MemoryBackend : public Backend {
   void notify(NoticeKind kind, std::string_view title, std::string_view text) override;
   std::unique_ptr<RawFile> openFile(const std::string& path, FileOpening how, std::string& error) override;
   std::string loadSetting(std::string_view name) override;
-  MemoryArchiver& archiver() override { return archive; }
-  MemoryArchiver archive{*this};
+  MemoryArchiver& archiver() override { return archiver_; }
   void saveSetting(std::string_view name, std::string_view value) override;
   void requestQuit() override {
     ++quitRequests;
@@ -192,6 +194,7 @@ class MemoryBackend : public Backend {
   }
 
  private:
+  MemoryArchiver archiver_{*this};
   void note(std::string entry) {
     if (keepLog) log.push_back(std::move(entry));
   }

@@ -105,6 +105,20 @@ class NativeArchiveFiles : public ArchiveFiles {
     error = e ? e.message() : "no such file";
     return false;
   }
+  // Nothing here keeps a writer out: the file is only looked for.
+  std::unique_ptr<gzip::HeldFile> holdToRemove(const std::string& path, std::string& error) override {
+    struct Held : gzip::HeldFile {
+      Held(NativeArchiveFiles& files, std::string path) : files(files), path(std::move(path)) {}
+      bool remove(std::string& e) override { return files.remove(path, e); }
+      NativeArchiveFiles& files;
+      std::string path;
+    };
+    if (!exists(path)) {
+      error = "no such file";
+      return nullptr;
+    }
+    return std::make_unique<Held>(*this, path);
+  }
 };
 
 }  // namespace

@@ -87,8 +87,6 @@ class BitmapButton {
   void click();
   ButtonKind kind() const noexcept { return kind_; }
   const std::string& caption() const noexcept { return caption_; }
-  bool isDefault() const noexcept { return kind_ == ButtonKind::Ok; }
-  bool isCancel() const noexcept { return kind_ == ButtonKind::Cancel; }
 
  private:
   Backend& backend_;

@@ -54,6 +54,25 @@ class Win32NewFile : public gzip::NewFile {
   Handle file_;
 };
 
+class HeldForRemoval : public gzip::HeldFile {
+ public:
+  explicit HeldForRemoval(HANDLE h) : file_(h) {}
+  // Marked to go, it goes with the last handle: this one, unless a reader
+  // has it open too.
+  bool remove(std::string& error) override {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!SetFileInformationByHandle(file_.h, FileDispositionInfo, &disposition, sizeof disposition)) {
+      error = lastErrorText();
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  Handle file_;
+};
+
 class Win32ArchiveFiles : public ArchiveFiles {
  public:
   bool list(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) override {
@@ -127,6 +146,20 @@ class Win32ArchiveFiles : public ArchiveFiles {
     if (DeleteFileW(toWide(path).c_str())) return true;
     error = lastErrorText();
     return false;
+  }
+  // Opened for its removal, shared with readers only: the open fails while
+  // a writer has the file open, and keeps writers out after. The handles a
+  // recording kept a moment after its file's end go first.
+  std::unique_ptr<gzip::HeldFile> holdToRemove(const std::string& path, std::string& error) override {
+    letGoOfClosedFiles();
+    const HANDLE h = CreateFileW(toWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      error = lastErrorText();
+      return nullptr;
+    }
+    return std::make_unique<HeldForRemoval>(h);
   }
 };
 

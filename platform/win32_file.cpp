@@ -60,20 +60,55 @@ bool anotherWriter(HANDLE h, int own) {
   return false;
 }
 
+void flushToDisk(HANDLE h);
+
 // What the flush thread knows of one open file: a handle of its own (a
 // duplicate, so the file's owner may close its handle at any time) and
-// whether rows came since the last flush.
+// whether rows came since the last flush. Once the owner closed the file,
+// the duplicate is the one handle left: it goes after its last flush.
 struct FlushedFile {
   explicit FlushedFile(HANDLE h) : handle(h) {}
-  ~FlushedFile() { CloseHandle(handle); }
+  ~FlushedFile() { letGo(); }
   FlushedFile(const FlushedFile&) = delete;
   FlushedFile& operator=(const FlushedFile&) = delete;
+  // Flushes the rows that came since the last flush; then, with `last`,
+  // closes the duplicate, or else looks for other writers.
+  void flush(bool last) {
+    AcquireSRWLockExclusive(&lock);
+    if (handle != INVALID_HANDLE_VALUE) {
+      if (written.exchange(false)) flushToDisk(handle);
+      if (last) {
+        CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+      } else if (!anotherWriterSeen.load() && anotherWriter(handle, slot)) {
+        anotherWriterSeen.store(true);
+      }
+    }
+    ReleaseSRWLockExclusive(&lock);
+  }
+  void letGo() { flush(true); }
+  SRWLOCK lock = SRWLOCK_INIT;  // for the handle: the flush thread and whoever waits for the file to go
   HANDLE handle;
   int slot = -1;  // the writer's slot; -1: none was free
   std::atomic<bool> written{false};
   std::atomic<bool> anotherWriterSeen{false};
   std::atomic<bool> closed{false};
 };
+
+// The data only, where the system can (metadata such as the time last
+// written is not needed to read the rows back); a full flush otherwise.
+void flushToDisk(HANDLE h) {
+  using FlushEx = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, void*);
+  static const auto flushEx = reinterpret_cast<FlushEx>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtFlushBuffersFileEx")));
+  constexpr ULONG kDataOnly = 0x1;  // FLUSH_FLAGS_FILE_DATA_ONLY
+  struct {
+    ULONG_PTR status;
+    ULONG_PTR information;
+  } io = {};
+  if (flushEx != nullptr && flushEx(h, kDataOnly, nullptr, 0, &io) >= 0) return;
+  FlushFileBuffers(h);
+}
 
 // Rows reach the system at each write; the system writes them to the disk
 // when it likes. A thread of its own asks it to write every file that got
@@ -90,6 +125,15 @@ class FlushThread {
     AcquireSRWLockExclusive(&lock_);
     files_.push_back(file);
     ReleaseSRWLockExclusive(&lock_);
+  }
+
+  // The closed files' last rows flushed, and their duplicates closed, now.
+  void letGoOfClosedFiles() {
+    for (const auto& file : snapshot())
+      if (file->closed.load()) {
+        file->letGo();
+        forget(file);
+      }
   }
 
  private:
@@ -117,15 +161,17 @@ class FlushThread {
     return 0;
   }
 
-  void flushRound() {
+  std::vector<std::shared_ptr<FlushedFile>> snapshot() {
     AcquireSRWLockShared(&lock_);
     std::vector<std::shared_ptr<FlushedFile>> files = files_;
     ReleaseSRWLockShared(&lock_);
-    for (const auto& file : files) {
+    return files;
+  }
+
+  void flushRound() {
+    for (const auto& file : snapshot()) {
       const bool closed = file->closed.load();  // read first: rows before it are seen below
-      if (file->written.exchange(false)) flush(file->handle);
-      if (!closed && !file->anotherWriterSeen.load() && anotherWriter(file->handle, file->slot))
-        file->anotherWriterSeen.store(true);
+      file->flush(closed);
       if (closed) forget(file);
     }
   }
@@ -138,21 +184,6 @@ class FlushThread {
         break;
       }
     ReleaseSRWLockExclusive(&lock_);
-  }
-
-  // The data only, where the system can (metadata such as the time last
-  // written is not needed to read the rows back); a full flush otherwise.
-  static void flush(HANDLE h) {
-    using FlushEx = LONG(WINAPI*)(HANDLE, ULONG, void*, ULONG, void*);
-    static const auto flushEx = reinterpret_cast<FlushEx>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtFlushBuffersFileEx")));
-    constexpr ULONG kDataOnly = 0x1;  // FLUSH_FLAGS_FILE_DATA_ONLY
-    struct {
-      ULONG_PTR status;
-      ULONG_PTR information;
-    } io = {};
-    if (flushEx != nullptr && flushEx(h, kDataOnly, nullptr, 0, &io) >= 0) return;
-    FlushFileBuffers(h);
   }
 
   SRWLOCK lock_ = SRWLOCK_INIT;
@@ -331,6 +362,8 @@ std::string systemErrorText(DWORD code, std::string_view subject) {
   if (length == 0) return "error " + std::to_string(code);
   return withInsertsFilled(toUtf8(std::wstring_view(buffer, length)), subject);
 }
+
+void letGoOfClosedFiles() { FlushThread::instance().letGoOfClosedFiles(); }
 
 std::unique_ptr<RawFile> openWin32File(const std::string& path, FileOpening how, std::string& error) {
   const std::wstring widePath = toWide(path);

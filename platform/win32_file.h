@@ -19,6 +19,10 @@ namespace orv {
 
 std::unique_ptr<RawFile> openWin32File(const std::string& path, FileOpening how, std::string& error);
 
+// What the flush thread still holds of files closed (a handle, until their
+// last rows are flushed) is let go now: the files can then be removed.
+void letGoOfClosedFiles();
+
 // The system's description of an error code, without its full stop and line
 // break (the error display adds its own full stop); what it names with an
 // insert ("%1") reads `subject`.

@@ -107,10 +107,8 @@ for _ in $(seq 1 600); do
   sleep 0.05
 done
 drive status
-# Orvalda's own window where the X server shows it, else the whole screen.
-xid=$(xwininfo -root -tree 2>/dev/null | awk '/"Orvalda": \("orvalda.exe"/ && $0 ~ /[0-9][0-9][0-9]x[0-9][0-9][0-9]\+/ {print $1; exit}')
-import -display "$DISPLAY" -window "${xid:-root}" "$SHOT" 2>/dev/null || import -display "$DISPLAY" -window root "$SHOT" \
-  || die "cannot take the screenshot"
+# Orvalda's own window, else the whole screen.
+window_shot "$SHOT" || import -display "$DISPLAY" -window root "$SHOT" || die "cannot take the screenshot"
 step "screenshot taken half way ($(rows "$PROBE_LOG") messages at the probe so far)"
 
 feed_status=0

@@ -90,6 +90,8 @@ mount --bind /dev "$DIR/dev"
 mount --bind /dev/pts "$DIR/dev/pts"
 # X servers on the host and in the chroot share abstract socket names; with the
 # host's socket folder the chroot sees which display numbers are taken.
+# (On a host where no X server ever ran, the folder is made as X makes it.)
+[ -d /tmp/.X11-unix ] || { mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix; }
 mkdir -p "$DIR/tmp/.X11-unix"
 mount --bind /tmp/.X11-unix "$DIR/tmp/.X11-unix"
 

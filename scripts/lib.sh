@@ -12,17 +12,12 @@ JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 
 log() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 
-# Debian packages the build, the tests and the demo need, each with the command
-# (looked up on PATH) or absolute path that shows it is there. A bare name is
-# never tested as a file: run from the project root, "cmake" is our folder.
-ensure_deps() {
-  local want=() pkg check
-  while read -r pkg check; do
-    case "$check" in
-      /*) [ -e "$check" ] ;;
-      *) command -v "$check" >/dev/null 2>&1 ;;
-    esac || want+=("$pkg")
-  done <<'LIST'
+# Debian packages, each with the command (looked up on PATH) or absolute path
+# that shows it is there. A bare name is never tested as a file: run from the
+# project root, "cmake" is our folder.
+# What building and running need: run.sh, its demo under Xvfb and the
+# orvalda-check run in it, and the release packages (zip, nsis).
+RUN_PACKAGES='
 cmake cmake
 ninja-build ninja
 g++ g++
@@ -31,28 +26,45 @@ binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres
 wine wine
 wine64 /usr/lib/wine/wine64
 xvfb Xvfb
-xdotool xdotool
 x11-utils xwininfo
 imagemagick /usr/bin/convert-im6.q16
 fonts-wine /usr/share/wine/fonts/marlett.ttf
-libgtest-dev /usr/include/gtest/gtest.h
-locales /usr/share/i18n/locales/de_DE
-libbenchmark-dev /usr/include/benchmark/benchmark.h
 libcli11-dev /usr/include/CLI/CLI.hpp
 libhowardhinnant-date-dev /usr/include/date/tz.h
 tzdata /usr/share/zoneinfo/America/New_York
 zlib1g-dev /usr/include/zlib.h
 libz-mingw-w64-dev /usr/x86_64-w64-mingw32/lib/libz.a
+zip zip
+nsis makensis
+'
+# What only the tests, the benchmarks and the screenshots need (test.sh).
+TEST_PACKAGES='
+xdotool xdotool
+libgtest-dev /usr/include/gtest/gtest.h
+locales /usr/share/i18n/locales/de_DE
+libbenchmark-dev /usr/include/benchmark/benchmark.h
 python3-pandas /usr/lib/python3/dist-packages/pandas/__init__.py
 nodejs node
 npm npm
 python3 python3
 bsdutils script
-zip zip
-nsis makensis
 chromium chromium
 strace strace
-LIST
+faketime /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+'
+
+# Installs the packages of RUN_PACKAGES that are missing, and with "test"
+# those of TEST_PACKAGES too:   ensure_deps [test]
+ensure_deps() {
+  local want=() pkg check list="$RUN_PACKAGES"
+  [ "${1:-}" != test ] || list+="$TEST_PACKAGES"
+  while read -r pkg check; do
+    [ -n "$pkg" ] || continue
+    case "$check" in
+      /*) [ -e "$check" ] ;;
+      *) command -v "$check" >/dev/null 2>&1 ;;
+    esac || want+=("$pkg")
+  done <<<"$list"
   if [ "${#want[@]}" -gt 0 ]; then
     log "installing: ${want[*]}"
     local sudo=""
@@ -75,7 +87,7 @@ build_native() {
 build_tools() {
   log "building the native tools into $TOOLS (optimised)"
   cmake -S "$ROOT" -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVALDA_SANITIZE=OFF \
-    -DORVALDA_TOOLS_DIR="$TOOLS" >/dev/null
+    -DORVALDA_TESTS=OFF -DORVALDA_TOOLS_DIR="$TOOLS" >/dev/null
   cmake --build "$RELEASE" --target orvalda-check orvalda-export -j "$JOBS"
 }
 
@@ -101,9 +113,11 @@ build_win() {
   cmake --build "$WIN" -j "$JOBS"
 }
 
-# A Wine prefix of the project's own, never the user's ~/.wine.
+# A Wine prefix of the project's own, never the user's ~/.wine; or the one
+# WINEPREFIX already names (a feeder that runs under Wine reaches Orvalda
+# only in the same prefix).
 wine_env() {
-  export WINEPREFIX="$BUILD/wineprefix"
+  export WINEPREFIX="${WINEPREFIX:-$BUILD/wineprefix}"
   export WINEDEBUG="${WINEDEBUG:--all}"
   # No .NET or HTML engine installers, and no desktop entries in $HOME for
   # the shortcuts an installer makes inside the prefix.
@@ -164,6 +178,15 @@ stop_display() {
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=""
   fi
+}
+
+# A picture of Orvalda's main window, where the X server shows it, in FILE;
+# fails when the window is not there:   window_shot FILE
+window_shot() {
+  local xid
+  xid=$(xwininfo -root -tree 2>/dev/null |
+    awk '/"Orvalda": \("orvalda.exe"/ && $0 ~ /[0-9][0-9][0-9]x[0-9][0-9][0-9]\+/ {print $1; exit}')
+  [ -n "$xid" ] && import -display "$DISPLAY" -window "$xid" "$1" 2>/dev/null
 }
 
 # Runs a program of the cross build under Wine with the project's prefix, in

@@ -6,7 +6,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
-ensure_deps
+ensure_deps test
 ensure_node_modules
 # A compiler warning fails the test command.
 build_win -DORVALDA_WERROR=ON

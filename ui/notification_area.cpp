@@ -47,7 +47,6 @@ std::wstring installedTool(const char* program) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::wstring();
   return path;
 }
-std::wstring installedChecker() { return installedTool(kCheckerProgram); }
 
 // One argument as the usual Windows rules for quotes and backslashes read it back.
 std::wstring quotedArgument(const std::wstring& arg) {
@@ -144,7 +143,7 @@ bool NotificationArea::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 std::vector<NotificationMenuItem> NotificationArea::menuItems() const {
   if (hub_ == nullptr) return {};
-  return hub_->notificationMenu(!installedChecker().empty(), !installedTool(kExporterProgram).empty());
+  return hub_->notificationMenu(!installedTool(kCheckerProgram).empty(), !installedTool(kExporterProgram).empty());
 }
 
 std::vector<NotificationIcon::MenuLine> NotificationArea::menuLines() {
@@ -187,7 +186,7 @@ void NotificationArea::startExport(const std::string& recording) {
 
 // The checker runs on its own; its report opens once it has ended.
 void NotificationArea::startCheck(const std::string& recording) {
-  const std::wstring checker = installedChecker();
+  const std::wstring checker = installedTool(kCheckerProgram);
   std::wstring temp(MAX_PATH + 1, L'\0');
   temp.resize(GetTempPathW(static_cast<DWORD>(temp.size()), temp.data()));
   auto check = std::make_unique<CheckRun>();

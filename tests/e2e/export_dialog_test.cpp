@@ -50,6 +50,8 @@ E2E_TEST(a_dropped_recording_is_exported_through_the_dialog) {
   e2e::Process program = e2e::Process::start(e2e::hostPath(ORVALDA_EXPORT_EXE), "\"" + recording + "\"");
   HWND dialog = e2e::findTopWindow(program.pid(), "OrvaldaExport", "Export a recording");
   E2E_REQUIRE(dialog != nullptr);
+  // The window has its title before its controls are made and filled: it is ready once shown.
+  E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowVisible(dialog) != FALSE; }, e2e::kPatience));
   LRESULT files = 0;
   E2E_CHECK(e2e::send(e2e::findChild(dialog, kFiles), LB_GETCOUNT, 0, 0, files) && files == 1);
 

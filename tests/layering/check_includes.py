@@ -24,8 +24,11 @@ named after the arrow:
     check      orvalda-check                        -> zone, gzip, and core/option_reader.h, core/row_format.h only
     export     orvalda-export                       -> zone, check, gzip, and core/option_reader.h, core/row_format.h only
                                                        (both also platform/win32_text.h)
+    testkit    driving Windows programs from outside -> platform/win32.h (windows.h) only
+    bench      the benchmarks                       -> any part but tests/ (what they share with
+                                                       the tests is in testkit)
 
-tests/, bench/ and data/ may include anything and are not read.
+tests/ and data/ may include anything and are not read.
 
 The parts that must build without any window system (platform's pure part,
 the in-memory backend, core) may include, in angle brackets, only the C and
@@ -37,8 +40,8 @@ import pathlib
 import re
 import sys
 
-CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "check", "export")
-PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "bench", "data")
+CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "check", "export", "testkit", "bench")
+PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "data")
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp", ".inl", ".rc"}
 
 ALLOWED = {
@@ -53,7 +56,9 @@ ALLOWED = {
     "zone": {"zone"},
     "check": {"check", "zone", "gzip"},
     "export": {"export", "check", "zone", "gzip"},
+    "testkit": {"testkit"},
 }
+ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
 # Single headers a part may include beyond its allowed parts.
 # core/option_reader.h is header only (CLI11); core/row_format.h is its own
 # library (orvalda_rowformat): the tools and orvalda-check link no more of core;
@@ -62,7 +67,8 @@ ALLOWED = {
 # (orvalda_wintext: their command lines, file names and window texts as UTF-8).
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
-                 "export": {"core/option_reader.h", "core/row_format.h", "core/file_name.h", "platform/win32_text.h"}}
+                 "export": {"core/option_reader.h", "core/row_format.h", "core/file_name.h", "platform/win32_text.h"},
+                 "testkit": {"platform/win32.h"}}
 # Parts that must build without any window system, and the libraries beyond
 # the standard ones each may include.
 NO_WINDOW_SYSTEM = {"gzip": ("zlib.h",), "platform": (), "memory": (), "core": ("CLI/",)}

@@ -17,7 +17,7 @@ link that runs against the layers.
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
     orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_wintext, orvalda_gzip
-    orvalda_export                        -> orvalda_rowformat, orvalda_filename, orvalda_zone, orvalda_check (its line reader), orvalda_gzip
+    orvalda_export                        -> orvalda_rowformat, orvalda_filename, orvalda_zone, orvalda_check (its line reader, files, Windows start), orvalda_gzip
 
 Tests, benchmarks and tools may link anything and are not checked.
 """

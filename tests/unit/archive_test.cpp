@@ -4,6 +4,7 @@
 // sweep at its start and when its day moves on, and logging each file.
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "core/day_archive.h"
 #include "tests/unit/feed_hub_fixture.h"
@@ -94,7 +95,7 @@ class ArchiveTest : public ::testing::Test {
     expected[hivePath("EURUSD", 20261205)].insert(0, earlier);
     put("D:\\ticks\\symbol=EURUSD\\notes.txt", "mine");  // not the pattern's
   }
-  std::vector<ArchiveNote> sweep() { return sweepClosedDays(be.archive, kHive, 20261206, {}); }
+  std::vector<ArchiveNote> sweep() { return sweepClosedDays(be.archiver(), kHive, 20261206, {}); }
   // Every row where it belongs, once, in order.
   void expectEveryDayWhole() {
     for (const auto& [plain, rows] : expected) {
@@ -140,10 +141,10 @@ TEST_F(ArchiveTest, AStopAtAnyStepOfASweepLosesNothingAndTheNextSweepEndsTheWork
     be = MemoryBackend{};
     expected.clear();
     layOutDays();
-    be.archive.operationsLeft = budget;
+    be.archiver().operationsLeft = budget;
     sweep();
-    const bool wholeSweep = be.archive.operationsLeft != 0;
-    be.archive.operationsLeft = -1;
+    const bool wholeSweep = be.archiver().operationsLeft != 0;
+    be.archiver().operationsLeft = -1;
     // Nothing lost meanwhile: each day's rows are in the plain file or the compressed one.
     for (const auto& [plain, rows] : expected) {
       const auto gz = be.fileAt(plain + ".gz");
@@ -166,7 +167,7 @@ TEST_F(ArchiveTest, AFullDiskLeavesThePlainFileAndTheNextSweepCompressesIt) {
   EXPECT_EQ(notes[0].text, "Cannot compress " + hivePath("EURUSD", 20261205) + ": cannot write " +
                                hivePath("EURUSD", 20261205, ".gz.part") +
                                ": There is not enough space on the disk; it stays as it is, and is tried again "
-                               "when the day moves on or the recording starts again");
+                               "within a minute");
   EXPECT_EQ(be.fileAt(hivePath("EURUSD", 20261205))->data, rows);
   EXPECT_FALSE(be.disk.contains(hivePath("EURUSD", 20261205, ".gz.part")));
   be.failFilesAfterBytes = SIZE_MAX;
@@ -174,13 +175,55 @@ TEST_F(ArchiveTest, AFullDiskLeavesThePlainFileAndTheNextSweepCompressesIt) {
   EXPECT_EQ(unpack(be.fileAt(hivePath("EURUSD", 20261205, ".gz"))->data).text, rows);
 }
 
+// Whatever {symbol} could stand for, a compressed file or a part of one is
+// never taken for a day's plain file: no NAME.gz.gz, ever.
+TEST_F(ArchiveTest, OnlyWhatThePatternNamesIsAPlainDayFile) {
+  for (const std::string pattern :
+       {"D:\\t\\{date}-{symbol}", "D:\\t\\{symbol}-{date}", "D:\\t\\{symbol}\\{date}.csv", kHive}) {
+    be = MemoryBackend{};
+    const auto at = [&](const std::string& symbol, std::uint32_t day, const std::string& suffix = "") {
+      std::string path = pattern;
+      path.replace(path.find("{symbol}"), 8, symbol);
+      return path.replace(path.find("{date}"), 6, std::to_string(day)) + suffix;
+    };
+    put(at("EURUSD", 20261204), rowsOf("EURUSD", 20261204, 0, 5));
+    put(at("EURUSD", 20261204, ".gz.part"), "half");
+    put(at("EURUSD", 20261205, ".gz"), gzipped(rowsOf("EURUSD", 20261205, 0, 5)));
+    put(at("GBPUSD", 20261205, ".GZ"), gzipped(rowsOf("GBPUSD", 20261205, 0, 5)));
+    put(at("GBPUSD", 20261205, ".Part"), "another program's");
+    put(at("EURUSD", 20261206), rowsOf("EURUSD", 20261206, 0, 5));
+    for (int start = 0; start < 3; ++start) sweepClosedDays(be.archiver(), pattern, 20261206, {});
+    std::set<std::string> left;
+    for (const auto& [path, file] : be.disk) left.insert(path);
+    EXPECT_EQ(left, (std::set<std::string>{at("EURUSD", 20261204, ".gz"), at("EURUSD", 20261205, ".gz"),
+                                              at("EURUSD", 20261206), at("GBPUSD", 20261205, ".GZ"),
+                                              at("GBPUSD", 20261205, ".Part")}))
+        << pattern;
+    EXPECT_EQ(unpack(be.fileAt(at("EURUSD", 20261204, ".gz"))->data).text, rowsOf("EURUSD", 20261204, 0, 5));
+  }
+}
+
+// A day whose compressed text ends inside a row (cut short before it was
+// compressed) and a plain file recorded to it again: the cut row keeps its
+// bytes and gets a line end, the next row stays whole.
+TEST_F(ArchiveTest, RowsAddedToACompressedDayNeverGoOntoACutRow) {
+  const std::string cut = rowsOf("EURUSD", 20261205, 0, 3) + "EUR/USD,20261205 10:0";
+  put(hivePath("EURUSD", 20261205, ".gz"), gzipped(cut));
+  put(hivePath("EURUSD", 20261205), rowsOf("EURUSD", 20261205, 5, 2));
+  sweep();
+  EXPECT_EQ(unpack(be.fileAt(hivePath("EURUSD", 20261205, ".gz"))->data).text,
+            cut + "\n" + rowsOf("EURUSD", 20261205, 5, 2));
+}
+
+// A file in use is named by the recording as its pattern spells it: "/" or
+// "\\", in any letter case, it is the file the sweep finds.
 TEST(ArchivePlan, OnlyEarlierDaysNotInUseAndTheirLeftoverParts) {
   using K = DayFile::Kind;
   const std::vector<DayFile> found = {{"a5", 20261205, K::Plain},    {"a5.gz", 20261205, K::Compressed},
-                                      {"b5", 20261205, K::Plain},    {"a4.gz.part", 20261204, K::Part},
+                                      {"D:\\t\\B5", 20261205, K::Plain}, {"a4.gz.part", 20261204, K::Part},
                                       {"a6", 20261206, K::Plain},    {"a7", 20261207, K::Plain},
                                       {"a6.gz.part", 20261206, K::Part}, {"a3", 20261203, K::Plain}};
-  EXPECT_EQ(planSweep(found, 20261206, {"b5"}), (SweepPlan{{"a4.gz.part"}, {"a3", "a5"}}));
+  EXPECT_EQ(planSweep(found, 20261206, {"d:/T/b5"}), (SweepPlan{{"a4.gz.part"}, {"a3", "a5"}}));
 }
 
 class CompressingRecordingTest : public FeedHubTest {
@@ -200,9 +243,9 @@ TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightO
   be.disk["C:\\t\\EURUSD-20261201.csv"]->data = "EUR/USD,20261201 10:00:00.000,1.08150,1.08166\r\n";
   start();
   hub->startNotificationTips();  // the window is there: before any tick
-  EXPECT_EQ(be.archive.posted.size(), 1u);  // posted, not done meanwhile
+  EXPECT_EQ(be.archiver().posted.size(), 1u);  // posted, not done meanwhile
   EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261201.csv"));
-  be.archive.runPosted();
+  be.archiver().runPosted();
   EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261201.csv"));
   announce("EURUSD", 5);
   tick(108166, 108150);
@@ -213,12 +256,44 @@ TEST_F(CompressingRecordingTest, EarlierDaysAtTheStartAndTheDayBeforeAtMidnightO
   be.now = MemoryBackend::localAt(2026, 12, 7, 0, 0, 1, 0);
   tick(108168, 108152);
   hub->timerElapsed(TimerRole::NotificationTip);
-  be.archive.runPosted();
+  be.archiver().runPosted();
   ASSERT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261206.csv.gz"));
   EXPECT_EQ(unpack(be.fileAt("C:\\t\\EURUSD-20261206.csv.gz")->data).text,
             "EUR/USD,20261206 14:03:27.045,1.08150,1.08166\r\nEUR/USD,20261206 14:03:27.045,1.08151,1.08167\r\n");
   EXPECT_EQ(be.fileAt("C:\\t\\EURUSD-20261207.csv")->data, "EUR/USD,20261207 00:00:01.000,1.08152,1.08168\r\n");
-  EXPECT_TRUE(be.archive.posted.empty());
+  EXPECT_TRUE(be.archiver().posted.empty());
+}
+
+// A plain file another program holds open to write is never removed, so its
+// compressed file is not put in place either: the day stays as one plain
+// file, logged once, and is compressed within a minute of its release.
+TEST_F(CompressingRecordingTest, ADayThatCannotBeRemovedStaysPlainAndIsTriedAgainWithinAMinute) {
+  be.disk["C:\\t\\EURUSD-20261205.csv"] = std::make_shared<MemoryFile>();
+  be.disk["C:\\t\\EURUSD-20261205.csv"]->data = "EUR/USD,20261205 10:00:00.000,1.08150,1.08166\r\n";
+  std::string ignored;
+  auto otherProgram = be.openFile("C:\\t\\EURUSD-20261205.csv", FileOpening::AddTo, ignored);
+  start();
+  const auto tendAt = [&](unsigned second) {
+    be.now = MemoryBackend::localAt(2026, 12, 6, 14, 5 + second / 60, second % 60, 0);
+    hub->timerElapsed(TimerRole::NotificationTip);
+    be.archiver().runPosted();
+    hub->timerElapsed(TimerRole::NotificationTip);
+  };
+  hub->startNotificationTips();
+  for (unsigned second : {0u, 20u, 40u}) tendAt(second);
+  EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261205.csv"));
+  EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261205.csv.gz"));
+  EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261205.csv.gz.part"));
+  const std::string failure = "Cannot compress C:\\t\\EURUSD-20261205.csv: cannot remove C:\\t\\EURUSD-20261205.csv";
+  const std::string log = logText();
+  EXPECT_NE(log.find(failure), std::string::npos);
+  EXPECT_EQ(log.find(failure), log.rfind(failure));  // once
+  otherProgram->close(ignored);
+  tendAt(75);
+  EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261205.csv"));
+  ASSERT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261205.csv.gz"));
+  EXPECT_EQ(unpack(be.fileAt("C:\\t\\EURUSD-20261205.csv.gz")->data).text,
+            "EUR/USD,20261205 10:00:00.000,1.08150,1.08166\r\n");
 }
 
 // Files of other symbols stay open past midnight: never compressed while
@@ -233,14 +308,14 @@ TEST_F(CompressingRecordingTest, AnEarlierDaysFileStillOpenWaitsUntilItIsClosed)
   be.now = MemoryBackend::localAt(2026, 12, 7, 0, 0, 1, 0);
   tick(108167, 108151);
   hub->timerElapsed(TimerRole::NotificationTip);
-  be.archive.runPosted();
+  be.archiver().runPosted();
   EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261206.csv.gz"));
   ASSERT_TRUE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv"));  // open: left alone
   EXPECT_EQ(be.fileAt("C:\\t\\GBPUSD-20261206.csv")->data, "GBP/USD,20261206 14:03:27.045,1.27000,1.27001\r\n");
   announce("GBPUSD", 5);
   tick(127002, 127001);
   hub->timerElapsed(TimerRole::NotificationTip);
-  be.archive.runPosted();
+  be.archiver().runPosted();
   ASSERT_TRUE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv.gz"));
   EXPECT_FALSE(be.disk.contains("C:\\t\\GBPUSD-20261206.csv"));
   EXPECT_EQ(unpack(be.fileAt("C:\\t\\GBPUSD-20261206.csv.gz")->data).text,

@@ -13,17 +13,17 @@ TEST_F(FeedHubTest, StartsWithTheDefaults) {
   EXPECT_EQ(state().lastTickTime(), 0);
   EXPECT_FALSE(state().isRecording());
   EXPECT_EQ(state().tester(), 0u);
-  EXPECT_FALSE(hub->liveBox().enabled());
-  EXPECT_FALSE(hub->liveBox().checked());
-  EXPECT_TRUE(hub->testDataBox().enabled());
-  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(state().liveBox().enabled());
+  EXPECT_FALSE(state().liveBox().checked());
+  EXPECT_TRUE(state().testDataBox().enabled());
+  EXPECT_FALSE(state().testDataBox().checked());
   EXPECT_FALSE(state().pulseTimer().enabled());
   EXPECT_EQ(state().pulseTimer().interval(), 20u);
-  EXPECT_EQ(hub->tickLine().caption(), "Time, Symbol, BID, ASK");
-  EXPECT_EQ(hub->silenceLine().caption(), "No Ticks");
+  EXPECT_EQ(state().tickLine().caption(), "Time, Symbol, BID, ASK");
+  EXPECT_EQ(state().silenceLine().caption(), "No Ticks");
   EXPECT_EQ(hub->recordButton().caption(), "START RECORDING");
   EXPECT_EQ(hub->recordButton().kind(), ButtonKind::Ok);
-  EXPECT_EQ(hub->closeButton().caption(), "&Close");
+  EXPECT_EQ(state().closeButton().caption(), "&Close");
   // Building the recorder starts no timer and runs no handler.
   EXPECT_TRUE(be.runningTimers.empty());
   EXPECT_TRUE(be.sent.empty());
@@ -37,10 +37,10 @@ TEST_F(FeedHubTest, WorkedExampleAnnouncesEurUsdAndShowsTheTick) {
   EXPECT_EQ(state().symbol(), "EURUSD");
   EXPECT_EQ(state().pairText(), "EUR/USD");
   EXPECT_EQ(state().digits(), 5);
-  EXPECT_EQ(hub->tickLine().caption(), "EURUSD");
+  EXPECT_EQ(state().tickLine().caption(), "EURUSD");
   be.now = MemoryBackend::localAt(2026, 12, 6, 14, 3, 27, 45);
   EXPECT_EQ(tick(108166, 108150), 1);
-  EXPECT_EQ(hub->tickLine().caption(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
+  EXPECT_EQ(state().tickLine().caption(), "14:03:27.045 EURUSD bid 1.08150 ask 1.08166");
 }
 
 TEST_F(FeedHubTest, LettersIgnoreTheUnusedBitsAndStopAtAZeroByte) {
@@ -69,7 +69,7 @@ TEST_F(FeedHubTest, TailsAppendWithoutAHeadUpToABound) {
   EXPECT_EQ(state().pairText().size(), state().symbol().size() + 1);
   // A tick under the long symbol is shown whole.
   tick(10816, 10815);
-  EXPECT_NE(hub->tickLine().caption().find(state().symbol() + " bid 1.0815 ask 1.0816"), std::string::npos);
+  EXPECT_NE(state().tickLine().caption().find(state().symbol() + " bid 1.0815 ask 1.0816"), std::string::npos);
   // Letters past the bound are dropped, both texts in step; the Digits are still taken.
   for (int i = 0; i < 5000; ++i) tail("EF", 7);
   EXPECT_EQ(state().symbol().size(), AnnouncedSymbol::kLongestSymbol);
@@ -99,23 +99,23 @@ TEST_F(FeedHubTest, ResultsOfTheFourCodesAndOthersPassedOn) {
 TEST_F(FeedHubTest, HeadAloneChangesOnlyTheTexts) {
   head("GBPU");
   EXPECT_EQ(state().symbol(), "GBPU");
-  EXPECT_EQ(hub->tickLine().caption(), "Time, Symbol, BID, ASK");
+  EXPECT_EQ(state().tickLine().caption(), "Time, Symbol, BID, ASK");
   EXPECT_EQ(state().digits(), 4);
   EXPECT_FALSE(state().pulseTimer().enabled());
-  EXPECT_TRUE(hub->testDataBox().enabled());
+  EXPECT_TRUE(state().testDataBox().enabled());
 }
 
 TEST_F(FeedHubTest, StateTableTicksThenAnnouncement) {
   tick(10816, 10815);
-  EXPECT_TRUE(hub->liveBox().enabled());
-  EXPECT_FALSE(hub->liveBox().checked());
+  EXPECT_TRUE(state().liveBox().enabled());
+  EXPECT_FALSE(state().liveBox().checked());
   EXPECT_EQ(state().lastTickTime(), be.seconds);
   EXPECT_FALSE(state().pulseTimer().enabled());  // ticks alone start no watchdog
-  EXPECT_EQ(hub->tickLine().caption(), "14:03:27.045 XXXYYY bid 1.0815 ask 1.0816");
+  EXPECT_EQ(state().tickLine().caption(), "14:03:27.045 XXXYYY bid 1.0815 ask 1.0816");
 
   announce("EURUSD", 5);
-  EXPECT_FALSE(hub->testDataBox().enabled());
-  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(state().testDataBox().enabled());
+  EXPECT_FALSE(state().testDataBox().checked());
   EXPECT_TRUE(state().pulseTimer().enabled());
   EXPECT_EQ(state().pulseTimer().interval(), 500u);
   EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 500u);
@@ -133,8 +133,8 @@ TEST_F(FeedHubTest, AnnouncementBeforeAnyTickLeavesTheWatchdogIdle) {
   EXPECT_TRUE(state().pulseTimer().enabled());
   be.seconds += 100;
   hub->timerElapsed(TimerRole::Pulse);
-  EXPECT_EQ(hub->silenceLine().caption(), "No Ticks");
-  EXPECT_FALSE(hub->liveBox().enabled());
+  EXPECT_EQ(state().silenceLine().caption(), "No Ticks");
+  EXPECT_FALSE(state().liveBox().enabled());
 }
 
 TEST_F(FeedHubTest, DigitsTakeAll32BitsSigned) {
@@ -144,17 +144,17 @@ TEST_F(FeedHubTest, DigitsTakeAll32BitsSigned) {
   EXPECT_EQ(state().digits(), INT32_MIN);
   tail("SD", 2);
   tick(108150, 108150);
-  EXPECT_NE(hub->tickLine().caption().find("bid 1081.50"), std::string::npos);
+  EXPECT_NE(state().tickLine().caption().find("bid 1081.50"), std::string::npos);
 }
 
 TEST_F(FeedHubTest, ParametersAreTheirLow32BitsUnsigned) {
   // A 32-bit feeder's lParam reaches a 64-bit window sign-extended.
   tail("SD", 0);
   send(WM_TICK, 0xFFFFFFFFull, static_cast<std::int64_t>(static_cast<std::int32_t>(0x80000000u)));
-  EXPECT_NE(hub->tickLine().caption().find("bid 2147483648 ask 4294967295"), std::string::npos);
+  EXPECT_NE(state().tickLine().caption().find("bid 2147483648 ask 4294967295"), std::string::npos);
   // Garbage in the high halves of the parameters is ignored too.
   send(WM_TICK, 0xDEADBEEF00000005ull, static_cast<std::int64_t>(0x1234567800000007ll));
-  EXPECT_NE(hub->tickLine().caption().find("bid 7 ask 5"), std::string::npos);
+  EXPECT_NE(state().tickLine().caption().find("bid 7 ask 5"), std::string::npos);
 }
 
 TEST_F(FeedHubTest, TimerFailureEndsTheTailAfterItsResult) {
@@ -172,7 +172,7 @@ TEST_F(FeedHubTest, TimerFailureEndsTheTailAfterItsResult) {
   EXPECT_EQ(be.errors[0], "Not enough timers available.");
   // Steps before the failure stay done.
   EXPECT_EQ(state().digits(), 5);
-  EXPECT_FALSE(hub->testDataBox().enabled());
+  EXPECT_FALSE(state().testDataBox().enabled());
   EXPECT_TRUE(state().pulseTimer().enabled());
 }
 
@@ -226,13 +226,13 @@ TEST_F(FeedHubTest, RandomMessagesKeepTheInvariants) {
     ASSERT_EQ(state().pairText(), modelPair);
     ASSERT_EQ(s.find('\0'), std::string::npos);
     if (announced) {
-      ASSERT_FALSE(hub->testDataBox().enabled());
-      ASSERT_FALSE(hub->testDataBox().checked());
+      ASSERT_FALSE(state().testDataBox().enabled());
+      ASSERT_FALSE(state().testDataBox().checked());
       ASSERT_EQ(state().pulseTimer().interval(), 500u);
     }
     // The link is open only while a box is ticked.
     if (state().tester() != 0) {
-      ASSERT_TRUE(hub->liveBox().checked() || hub->testDataBox().checked());
+      ASSERT_TRUE(state().liveBox().checked() || state().testDataBox().checked());
     }
   }
   EXPECT_TRUE(announced);

@@ -8,6 +8,7 @@
 
 #include "core/keys.h"
 #include "platform/toolkit.h"
+#include "tests/unit/feed_hub_peer.h"
 
 namespace orv {
 

@@ -68,7 +68,7 @@ TEST_F(RecordingTest, TicksDuringTheDialogAreShownButNotRecorded) {
     tick(10001, 10000);
   };
   hub->click(Control::RecordButton);
-  EXPECT_NE(hub->tickLine().caption().find("bid 1.0000 ask 1.0001"), std::string::npos);
+  EXPECT_NE(state().tickLine().caption().find("bid 1.0000 ask 1.0001"), std::string::npos);
   tick(10003, 10002);
   hub->click(Control::RecordButton);
   EXPECT_EQ(data(), "XXX/YYY,20261206 14:03:27.045,1.0002,1.0003\r\n");

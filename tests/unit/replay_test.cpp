@@ -86,7 +86,7 @@ TEST_F(ReplayTest, ResumesWhereItStoppedAndRestartsAfterTheLastRow) {
   hub->timerElapsed(TimerRole::Pulse);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{msg(WM_TICK, 10881, 10872), msg(WM_FEED_CONTROL, 0, 0)}));
   EXPECT_EQ(state().replayRow(), 0);
-  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(state().testDataBox().checked());
   EXPECT_EQ(state().tester(), 0u);
   EXPECT_FALSE(state().pulseTimer().enabled());  // no live tick has arrived
   be.sent.clear();
@@ -118,7 +118,7 @@ TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
   EXPECT_EQ(std::vector<std::uint32_t>({bidMin, bidMax, askMin, askMax}),
             std::vector<std::uint32_t>({kDigitsFourBidMin, kDigitsFourBidMax, kDigitsFourAskMin, kDigitsFourAskMax}));
   EXPECT_EQ(be.sent.back(), msg(WM_FEED_CONTROL, 0, 0));
-  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(state().testDataBox().checked());
   EXPECT_EQ(state().replayRow(), 0);
   // No live tick came: the timer stops with the replay.
   EXPECT_FALSE(state().pulseTimer().enabled());
@@ -127,7 +127,7 @@ TEST_F(ReplayTest, AFullPassSendsEveryRowOnceInOrder) {
 TEST_F(ReplayTest, AStalledReplayKeepsItsPlace) {
   be.windows.clear();
   hub->click(Control::TestDataBox);
-  EXPECT_TRUE(hub->testDataBox().checked());
+  EXPECT_TRUE(state().testDataBox().checked());
   EXPECT_TRUE(state().pulseTimer().enabled());
   steps(10);
   EXPECT_TRUE(be.sent.empty());
@@ -140,12 +140,12 @@ TEST_F(ReplayTest, AStalledReplayKeepsItsPlace) {
 TEST_F(ReplayTest, NothingOfTheReplayIsShownRecordedOrCountedAsATick) {
   be.saveDialog = [](std::string& name, const SaveDialogOptions&) { return !name.empty(); };
   hub->click(Control::RecordButton);
-  const std::string caption = hub->tickLine().caption();
+  const std::string caption = state().tickLine().caption();
   hub->click(Control::TestDataBox);
   steps(50);
-  EXPECT_EQ(hub->tickLine().caption(), caption);
+  EXPECT_EQ(state().tickLine().caption(), caption);
   EXPECT_EQ(state().lastTickTime(), 0);
-  EXPECT_FALSE(hub->liveBox().enabled());
+  EXPECT_FALSE(state().liveBox().enabled());
   hub->click(Control::RecordButton);
   EXPECT_EQ(be.lastFile()->data, "");
 }
@@ -166,7 +166,7 @@ TEST_F(ReplayTest, AnnouncementDuringAReplayStopsItForTheRun) {
   announce("EURUSD", 5);
   EXPECT_EQ(state().replayRow(), 5);
   hub->click(Control::TestDataBox);  // disabled: a user cannot tick it again
-  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(state().testDataBox().checked());
   be.sent.clear();
   steps(3);  // watchdog steps now
   EXPECT_TRUE(be.sent.empty());
@@ -182,7 +182,7 @@ TEST_F(ReplayTest, AnUntickDuringTheSendStillAdvances) {
   };
   hub->timerElapsed(TimerRole::Pulse);
   EXPECT_EQ(state().replayRow(), 1);
-  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(state().testDataBox().checked());
 }
 
 TEST_F(ReplayTest, ATimerEventDuringASendNeitherRepeatsNorSkipsARow) {
@@ -201,7 +201,7 @@ TEST_F(ReplayTest, ATimerEventDuringASendNeitherRepeatsNorSkipsARow) {
   steps(1);
   EXPECT_EQ(be.sent, (std::vector<SentMessage>{rowMsg(kReplayTickCount - 1), msg(WM_FEED_CONTROL, 0, 0)}));
   EXPECT_EQ(state().replayRow(), 0);
-  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(state().testDataBox().checked());
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST_F(LinkTest, ATickInsideTheConnectWaitsForItsEndAndOneInsideTheDisconnectSta
     expected.push_back(msg(WM_TICK, 40000, 39999));
     EXPECT_EQ(be.sent, expected);
     EXPECT_EQ(inFlight, std::vector<int>(expected.size(), 1));
-    EXPECT_NE(hub->tickLine().caption().find("bid 3.9999"), std::string::npos);
+    EXPECT_NE(state().tickLine().caption().find("bid 3.9999"), std::string::npos);
 
     be.sent.clear();
     be.onSend = [&](const SentMessage& m) {
@@ -59,7 +59,7 @@ TEST_F(LinkTest, ATickInsideTheConnectWaitsForItsEndAndOneInsideTheDisconnectSta
     };
     hub->click(Control::LiveBox);
     EXPECT_EQ(be.sent, disconnect);
-    EXPECT_NE(hub->tickLine().caption().find("bid 4.9999"), std::string::npos);
+    EXPECT_NE(state().tickLine().caption().find("bid 4.9999"), std::string::npos);
     be.onSend = nullptr;
   }
 }
@@ -68,7 +68,7 @@ TEST_F(LinkTest, TicksAreForwardedUnchangedAfterDisplayAndRow) {
   hub->click(Control::LiveBox);
   be.sent.clear();
   std::string captionAtSend;
-  be.onSend = [&](const SentMessage&) { captionAtSend = hub->tickLine().caption(); };
+  be.onSend = [&](const SentMessage&) { captionAtSend = state().tickLine().caption(); };
   be.now += std::chrono::milliseconds(954);
   tick(4294967295u, 0x80000000u);
   // The bid travels sign-extended, as a 32-bit sender's would.
@@ -79,7 +79,7 @@ TEST_F(LinkTest, TicksAreForwardedUnchangedAfterDisplayAndRow) {
 TEST_F(LinkTest, NoTesterLeavesTheBoxTickedAndSendsNothing) {
   be.windows.clear();
   hub->click(Control::LiveBox);
-  EXPECT_TRUE(hub->liveBox().checked());
+  EXPECT_TRUE(state().liveBox().checked());
   EXPECT_EQ(state().tester(), 0u);
   EXPECT_TRUE(be.sent.empty());
   tick(1, 1);
@@ -102,7 +102,7 @@ TEST_F(LinkTest, TheSecondBoxConnectsAgainAndEitherUntickClosesForBoth) {
   be.sent.clear();
   hub->click(Control::LiveBox);
   EXPECT_EQ(be.sent, disconnect);
-  EXPECT_TRUE(hub->testDataBox().checked());
+  EXPECT_TRUE(state().testDataBox().checked());
   EXPECT_EQ(state().tester(), 0u);
   be.sent.clear();
   tick(5, 5);
@@ -135,8 +135,8 @@ TEST_F(LinkTest, AnnouncementDuringTestDataDisconnectsBeforeTheTailEnds) {
   be.sent.clear();
   announce("EURUSD", 5);
   EXPECT_EQ(be.sent, disconnect);
-  EXPECT_FALSE(hub->testDataBox().checked());
-  EXPECT_FALSE(hub->testDataBox().enabled());
+  EXPECT_FALSE(state().testDataBox().checked());
+  EXPECT_FALSE(state().testDataBox().enabled());
   EXPECT_EQ(state().pulseTimer().interval(), 500u);
   EXPECT_TRUE(state().pulseTimer().enabled());
 }
@@ -171,12 +171,12 @@ TEST_F(LinkTest, LogOffEndsOnlyOnYesAndAFailedQuestionAnswersNo) {
   // leaves it as it was before, connected again.
   be.onModal = nullptr;
   for (const bool ticked : {true, false}) {
-    if (hub->liveBox().checked() != ticked) hub->click(Control::LiveBox);
+    if (state().liveBox().checked() != ticked) hub->click(Control::LiveBox);
     EXPECT_TRUE(hub->mayEndSession());
-    EXPECT_FALSE(hub->liveBox().checked());
+    EXPECT_FALSE(state().liveBox().checked());
     be.sent.clear();
     hub->sessionEndCancelled();
-    EXPECT_EQ(hub->liveBox().checked(), ticked);
+    EXPECT_EQ(state().liveBox().checked(), ticked);
     EXPECT_EQ(be.sent, ticked ? connect4 : Msgs{});
   }
 }
@@ -192,8 +192,8 @@ TEST_F(LinkTest, CloseWithBothBoxesSendsOneDisconnectThenAsks) {
   EXPECT_EQ(be.questions, (std::vector<std::string>{"Are you sure?"}));
   EXPECT_EQ(be.log.back(), "ask Exit: Are you sure?");
   EXPECT_EQ(be.quitRequests, 0);
-  EXPECT_FALSE(hub->liveBox().checked());
-  EXPECT_FALSE(hub->testDataBox().checked());
+  EXPECT_FALSE(state().liveBox().checked());
+  EXPECT_FALSE(state().testDataBox().checked());
   // Asking again sends nothing more.
   be.sent.clear();
   hub->close();
@@ -212,7 +212,7 @@ TEST_F(LinkTest, TicksDuringTheQuestionAreShownButNotForwarded) {
   be.onModal = [this] { tick(20000, 19999); };
   hub->close();
   EXPECT_EQ(be.sent, disconnect);
-  EXPECT_NE(hub->tickLine().caption().find("bid 1.9999 ask 2.0000"), std::string::npos);
+  EXPECT_NE(state().tickLine().caption().find("bid 1.9999 ask 2.0000"), std::string::npos);
 }
 
 TEST_F(LinkTest, TicksAHungTesterDidNotTakeAreCountedAndToldOnceItAnswers) {
@@ -279,7 +279,7 @@ TEST_F(FeedHubTest, ATesterThatClosesIsDroppedToldAndWithLiveFoundAgain) {
     ASSERT_EQ(be.errors.size(), 1u);
     EXPECT_EQ(be.errors[0], std::string("Zentavor closed its window: 1 tick was not passed on to it") +
                                 (live ? "; Orvalda looks for it and passes ticks on again once it is back." : "."));
-    EXPECT_EQ(hub->liveBox().checked(), live);
+    EXPECT_EQ(state().liveBox().checked(), live);
     EXPECT_EQ(be.runningTimers.count(timerId(TimerRole::TesterSearch)), live ? 1u : 0u);
 
     // Restarted under another handle.
@@ -297,7 +297,7 @@ TEST_F(FeedHubTest, ATesterThatClosesIsDroppedToldAndWithLiveFoundAgain) {
     hub->close();
     be.onModal = nullptr;
     EXPECT_EQ(be.questions.size(), 1u);
-    EXPECT_EQ(hub->liveBox().checked(), live);
+    EXPECT_EQ(state().liveBox().checked(), live);
     EXPECT_EQ(state().tester(), live ? restarted : 0u);
     if (live) { EXPECT_EQ(sentTo(restarted).back(), (SentMessage{restarted, WM_FEED_CONTROL, 1, 0})); }
   }

@@ -47,6 +47,18 @@ TEST_F(UnattendedTest, EachAnnouncedSymbolGetsItsFileFromTheNextTickOn) {
   EXPECT_TRUE(be.fileAt("C:\\t\\EURUSD-20261206.csv")->closed);
 }
 
+// Dropped without an end: its files end at the latest stamp it was given,
+// UTC here, never by a clock of its own.
+TEST_F(UnattendedTest, DroppedWithoutAnEndItsFilesEndAtTheLatestStampGiven) {
+  auto recording = std::make_unique<UnattendedRecording>(be, be.archiver(), kPattern, true);
+  recording->record(wallTimeOf(be.utcClock), "EURUSD", "EUR/USD,20261206 13:03:27.045,1.08150,1.08166\r\n", 108150,
+                    108166);
+  recording.reset();
+  EXPECT_NE(file("C:\\t\\orvalda.log").find("2026-12-06 13:03:27.045 Ended C:\\t\\EURUSD-20261206.csv: 1 row"),
+            std::string::npos)
+      << file("C:\\t\\orvalda.log");
+}
+
 // A feeder that alternates symbols: the files stay open, every row goes to
 // its file in order, and the log tells only each file's start and end, and
 // a switch back after a quiet minute. Past the files kept open, the one
@@ -164,7 +176,7 @@ TEST_F(UnattendedTest, UtcDrivesTheLineTheRowsTheNameAndMidnight) {
   startRecording(true, true);
   announce("EURUSD", 5);
   tick(2, 1);
-  EXPECT_EQ(hub->tickLine().caption(), "23:30:00.000 EURUSD bid 0.00001 ask 0.00002");
+  EXPECT_EQ(state().tickLine().caption(), "23:30:00.000 EURUSD bid 0.00001 ask 0.00002");
   EXPECT_EQ(file("C:\\t\\EURUSD-20261206.csv"), "EUR/USD,20261206 23:30:00.000,0.00001,0.00002\r\n");
 }
 
@@ -277,7 +289,7 @@ TEST_F(UnattendedTest, TheSessionsEndIsNotAskedAboutAndEndsTheRecordingLogged) {
   EXPECT_TRUE(hub->mayEndSession());
   EXPECT_TRUE(be.questions.empty());
   hub->sessionEndCancelled();
-  EXPECT_TRUE(hub->liveBox().checked());
+  EXPECT_TRUE(state().liveBox().checked());
   tick(108167, 108151);
   hub->sessionEnds();
   EXPECT_TRUE(be.fileAt("C:\\t\\EURUSD-20261206.csv")->closed);
@@ -291,7 +303,7 @@ TEST_F(UnattendedTest, LiveTicksItselfAndWaitsForATesterThatComesLater) {
   o.live = true;
   startWith(o);
   tick(2, 1);
-  EXPECT_TRUE(hub->liveBox().checked());
+  EXPECT_TRUE(state().liveBox().checked());
   EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::TesterSearch)), 3000u);
   hub->timerElapsed(TimerRole::TesterSearch);
   EXPECT_TRUE(be.sent.empty());
@@ -321,7 +333,7 @@ TEST_F(UnattendedTest, LiveSendsTheFirstTickFirstThoughAnotherComesDuringTheConn
   testerRunning();
   be.onSend = [&](const SentMessage& m) {
     if (m.msg == WM_SYMBOL_HEAD) {
-      EXPECT_NE(hub->tickLine().caption().find("bid 0.0001 ask 0.0002"), std::string::npos);
+      EXPECT_NE(state().tickLine().caption().find("bid 0.0001 ask 0.0002"), std::string::npos);
       tick(4, 3);
     }
   };

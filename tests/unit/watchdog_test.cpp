@@ -21,22 +21,22 @@ TEST_F(WatchdogTest, StaleFromSixSecondsAClockSetBackIsFreshPast2038Too) {
     tick(108166, 108150);
     be.seconds = c.now;
     hub->timerElapsed(TimerRole::Pulse);
-    EXPECT_EQ(hub->silenceLine().caption(), c.silence) << c.now;
-    EXPECT_EQ(hub->tickLine().fontColor(), *c.silence != '\0' ? kRed : kWindowTextColor) << c.now;
+    EXPECT_EQ(state().silenceLine().caption(), c.silence) << c.now;
+    EXPECT_EQ(state().tickLine().fontColor(), *c.silence != '\0' ? kRed : kWindowTextColor) << c.now;
   }
   // Ticks resume: the next step restores the line, not the tick itself.
   tick(108166, 108150);
-  EXPECT_EQ(hub->tickLine().fontColor(), kRed);
+  EXPECT_EQ(state().tickLine().fontColor(), kRed);
   hub->timerElapsed(TimerRole::Pulse);
-  EXPECT_EQ(hub->tickLine().fontColor(), kWindowTextColor);
-  EXPECT_EQ(hub->silenceLine().caption(), "");
+  EXPECT_EQ(state().tickLine().fontColor(), kWindowTextColor);
+  EXPECT_EQ(state().silenceLine().caption(), "");
 }
 
 TEST_F(WatchdogTest, NothingChangesBeforeTheFirstTick) {
   be.seconds += 1000;
   be.log.clear();
   hub->timerElapsed(TimerRole::Pulse);
-  EXPECT_EQ(hub->silenceLine().caption(), "No Ticks");
+  EXPECT_EQ(state().silenceLine().caption(), "No Ticks");
   EXPECT_TRUE(be.log.empty());
 }
 
@@ -47,14 +47,14 @@ TEST(WatchdogWithoutAnnouncement, TicksAloneNeverStartItUntilTestDataIsToggled) 
   m.msg = WM_TICK;
   rec.handleFeedMessage(m);
   EXPECT_FALSE(FeedHubPeer(rec).pulseTimer().enabled());
-  EXPECT_EQ(rec.silenceLine().caption(), "No Ticks");
+  EXPECT_EQ(FeedHubPeer(rec).silenceLine().caption(), "No Ticks");
   rec.click(Control::TestDataBox);
   rec.click(Control::TestDataBox);
   // The watchdog now runs at the layout's 20 ms.
   EXPECT_EQ(be.runningTimers.at(timerId(TimerRole::Pulse)), 20u);
   be.seconds += 6;
   rec.timerElapsed(TimerRole::Pulse);
-  EXPECT_EQ(rec.silenceLine().caption(), "6 sec");
+  EXPECT_EQ(FeedHubPeer(rec).silenceLine().caption(), "6 sec");
 }
 
 TEST(WatchdogWithoutAnnouncement, ReplayedRowsNeitherRefreshNorAgeTheDisplay) {
@@ -68,12 +68,12 @@ TEST(WatchdogWithoutAnnouncement, ReplayedRowsNeitherRefreshNorAgeTheDisplay) {
   rec.click(Control::TestDataBox);
   be.seconds += 6;
   rec.timerElapsed(TimerRole::Pulse);
-  ASSERT_EQ(rec.silenceLine().caption(), "6 sec");
+  ASSERT_EQ(FeedHubPeer(rec).silenceLine().caption(), "6 sec");
   rec.click(Control::TestDataBox);
   be.seconds += 10;
   for (int i = 0; i < 5; ++i) rec.timerElapsed(TimerRole::Pulse);  // replay steps only
-  EXPECT_EQ(rec.silenceLine().caption(), "6 sec");
-  EXPECT_EQ(rec.tickLine().fontColor(), kRed);
+  EXPECT_EQ(FeedHubPeer(rec).silenceLine().caption(), "6 sec");
+  EXPECT_EQ(FeedHubPeer(rec).tickLine().fontColor(), kRed);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "core/replay_table.h"
 #include "core/tester_link.h"
 #include "platform/memory_backend.h"
+#include "tests/unit/feed_hub_peer.h"
 
 namespace orv {
 namespace {
@@ -33,7 +34,7 @@ TEST_F(LinkPart, TheReplayGoesRowByRowOverTheLinkAndEndsItsPassOnce) {
     replay.step(link, 5);  // a timer event while the send waits
     nestedStepSent = be.sent.size() != before;
   };
-  replay.seek(kReplayTickCount - 2);
+  FeedHubPeer::seek(replay, kReplayTickCount - 2);
   EXPECT_FALSE(replay.step(link, 5));
   EXPECT_FALSE(nestedStepSent);
   be.onSend = nullptr;
