@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "check/files.h"
+#include "check/page_file.h"
 #include "recordings/files.h"
 #include "check/reports.h"
 #include "check/texts.h"

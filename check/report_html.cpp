@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "check/files.h"
+#include "check/page_file.h"
 #include "check/reports.h"
 #include "check/texts.h"
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/files.h"
+#include "check/page_file.h"
 #include "check/program.h"
 #include "check/reports.h"
 #include "recordings/windows_start.h"
@@ -30,7 +30,7 @@ std::vector<std::string> askForFiles() {
   std::vector<wchar_t> buffer(65536, L'\0');
   OPENFILENAMEW ofn = {};
   ofn.lStructSize = sizeof ofn;
-  ofn.lpstrFilter = L"Recordings (*.csv)\0*.csv\0All files (*.*)\0*.*\0";
+  ofn.lpstrFilter = L"Recordings (*.csv, *.csv.gz)\0*.csv;*.csv.gz\0All files (*.*)\0*.*\0";
   ofn.lpstrFile = buffer.data();
   ofn.nMaxFile = static_cast<DWORD>(buffer.size());
   ofn.lpstrTitle = L"Check a recording";

@@ -96,6 +96,12 @@ struct Price {
   std::int32_t digits = 0;
 };
 
+// A spread counted in its pair's own unit: the step of the most decimals its
+// pair's prices are seen with (unitDigits), however this row happens to be
+// written. A spread of 0.0001 is 10 for a pair of 5 decimals, written
+// "1.0800,1.0801" or "1.080000,1.080100" alike. ask - bid, saturating.
+std::int64_t spreadInUnit(const Price& bid, const Price& ask, std::int32_t unitDigits) noexcept;
+
 // How a price text reads: a price; no price text at all; or a price of more
 // than 18 significant digits (or, as points, of more than 64 bits), whose
 // digits are read all the same.

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/file_name.h"
 #include "core/row_format.h"
 #include "core/wall_time.h"
 
@@ -22,14 +23,5 @@ std::string proposedFileName(std::string_view symbol, const WallTime& t);
 
 // The time of day as hhnnss (the row's parts are in row_format.h).
 void appendCompactTime(TextBuffer& out, const WallTime& t);
-
-// Replaces every character Windows forbids in a file name by "_".
-void replaceForbiddenFileNameCharacters(std::string& name);
-
-// Makes one path component an ordinary file or folder name on Windows that
-// stays where it is put: forbidden characters become "_", an empty name
-// "_", dots and spaces at its end "_" (so "." and ".." never climb), and a
-// device name ("NUL", "con.csv", "COM1.txt") gets a "_" in front.
-void makeOrdinaryFileName(std::string& name);
 
 }  // namespace orv

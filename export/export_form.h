@@ -16,10 +16,17 @@ struct ExportForm {
   std::string fromZone = "UTC";
   std::string toZone;  // empty: the format's own default
   std::string outDir;  // empty: beside the first recording
+  bool replace = false;  // files already there may be replaced (the user was asked)
 };
 
-// The formats, the timeframes and the zones offered, the common zones first.
+// The formats (their codes, as --to takes them), the timeframes and the zones
+// offered, the common zones first.
 const std::vector<std::string>& formatNames();
+// A format as the dialog names it, in words with its code: "Tab-separated ticks (mt5)".
+std::string formatLabel(const std::string& format);
+// What an empty "Write in" and an empty output folder mean, as the dialog shows them.
+inline constexpr char kUsualZone[] = "(the format's usual zone)";
+inline constexpr char kBesideFirst[] = "(beside the first recording)";
 const std::vector<std::string>& timeframeNames();
 const std::vector<std::string>& commonZones();
 // Whether the timeframe, or the template and header, apply to a format.
@@ -28,5 +35,7 @@ bool usesTemplate(const std::string& format);
 
 // The command line of orvalda-export the form stands for.
 std::vector<std::string> argsOf(const ExportForm& form);
+// A complaint about that command line in the form's words: its fields, not options.
+std::string formMessage(const std::string& commandError);
 
 }  // namespace orv::exporter

@@ -1,16 +1,20 @@
 #include "export/exporter.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <unordered_map>
 
 #include "recordings/files.h"
+#include "core/file_name.h"
 #include "core/option_reader.h"
 #include "export/out_file.h"
 #include "export/row_source.h"
@@ -50,20 +54,6 @@ bool above(const Price& bid, const Price& ask) {
   std::uint64_t b = 0, a = 0;
   alike(bid, ask, b, a);
   return b > a;
-}
-
-// ask - bid in points of the finer price (ask >= bid).
-std::int64_t spreadPoints(const Price& bid, const Price& ask) {
-  std::uint64_t b = 0, a = 0;
-  if (bid.digits == ask.digits) {
-    b = bid.points;
-    a = ask.points;
-  } else {
-    alike(bid, ask, b, a);
-  }
-  const std::uint64_t d = a - b;
-  return d > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ? std::numeric_limits<std::int64_t>::max()
-                                                                                 : static_cast<std::int64_t>(d);
 }
 
 // ---- the written clock ----
@@ -190,15 +180,19 @@ struct Tick {
   const SourceRow& row;
   std::int64_t utcMs;
   const Clock& clock;
+  std::int32_t unitDigits;  // the pair's own unit, for spreads
+  std::int64_t spread() const { return spreadInUnit(row.bidPrice, row.askPrice, unitDigits); }
 };
 
 std::string join(const std::string& dir, const std::string& name) { return recordings::utf8Of(recordings::pathOf(dir) / recordings::pathOf(name)); }
 
-// Where a symbol's files go, and the inputs they may never replace.
+// Where a symbol's files go, the inputs they may never replace, and the
+// handles and buffers its outputs share with the others'.
 struct Place {
   const std::string& dir;
-  const std::string& symbol;
+  std::string symbol;  // as a file name
   const std::vector<std::string>& inputs;
+  OpenOutputs& outputs;
   // The path of a file in the folder; empty, with the reason in error, when it would replace an input.
   std::string file(const std::string& name, std::string& error) const {
     const std::string path = join(dir, name);
@@ -218,6 +212,7 @@ class SymbolWriter {
   virtual bool start(const Place& place, std::string& error) = 0;
   // False when the row could not go where it belongs (LEAN's day already written).
   virtual bool write(const Tick& tick, std::string& error) = 0;
+  // Settles every output, each added to files (put in place once the whole run is done).
   virtual bool finish(std::vector<WrittenFile>& files, std::string& error) = 0;
 };
 
@@ -226,13 +221,13 @@ class LinesWriter : public SymbolWriter {
  public:
   bool finish(std::vector<WrittenFile>& files, std::string& error) override {
     files.push_back({out_.path(), rows_});
-    return out_.close(error);
+    return out_.settle(error);
   }
 
  protected:
   bool open(const Place& place, const std::string& name, std::string_view header, std::string& error) {
     const std::string path = place.file(name, error);
-    if (path.empty() || !out_.open(path, error)) return false;
+    if (path.empty() || !out_.open(path, error, &place.outputs)) return false;
     out_.append(header);
     return true;
   }
@@ -255,58 +250,94 @@ inline char* copy(char* p, std::string_view s) {
   return p + n;
 }
 
+// One tick's line: the written time (stamp), bid and ask as written, then the format's end.
+template <typename Stamp>
+void tickLine(OutFile& out, const Tick& t, Stamp stamp, char separator, std::string_view end) {
+  char* const start = out.reserve(32 + t.row.bid.size() + t.row.ask.size() + end.size());
+  char* p = stamp(start);
+  *p++ = separator;
+  p = copy(p, t.row.bid);
+  *p++ = separator;
+  p = copy(p, t.row.ask);
+  p = copy(p, end);
+  out.commit(static_cast<std::size_t>(p - start));
+}
+
 class Mt5Writer final : public LinesWriter {
  public:
   bool start(const Place& place, std::string& error) override {
     return open(place, place.symbol + ".csv", "<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\r\n", error);
   }
   bool write(const Tick& t, std::string&) override {
-    char* const start = out_.reserve(40 + t.row.bid.size() + t.row.ask.size());
-    char* p = t.clock.date(start, '.');
-    *p++ = '\t';
-    p = t.clock.time(p, ":");
-    *p++ = '.';
-    put3(p, t.clock.milli);
-    p += 3;
-    *p++ = '\t';
-    p = copy(p, t.row.bid);
-    *p++ = '\t';
-    p = copy(p, t.row.ask);
-    p = copy(p, "\t\t\t6\r\n");  // no last price or volume; flags: bid and ask
-    out_.commit(static_cast<std::size_t>(p - start));
+    // "2026.12.01<TAB>23:59:59.900"; no last price or volume; flags: bid and ask.
+    tickLine(out_, t, [&](char* p) {
+      p = t.clock.date(p, '.');
+      *p++ = '\t';
+      p = t.clock.time(p, ":");
+      *p++ = '.';
+      put3(p, t.clock.milli);
+      return p + 3;
+    }, '\t', "\t\t\t6\r\n");
     ++rows_;
     return true;
   }
 };
 
-class HistDataWriter final : public LinesWriter {
+// One file a month, DAT_ASCII_EURUSD_T_202612.csv: "20261201 185959900,bid,ask,0".
+class HistDataWriter final : public SymbolWriter {
  public:
   bool start(const Place& place, std::string& error) override {
-    return open(place, place.symbol + ".csv", "", error);
-  }
-  bool write(const Tick& t, std::string&) override {
-    char* const start = out_.reserve(32 + t.row.bid.size() + t.row.ask.size());
-    char* p = copy(start, std::string_view(t.clock.ymd, 8));
-    *p++ = ' ';
-    p = t.clock.time(p, "");
-    put3(p, t.clock.milli);
-    p += 3;
-    *p++ = ',';
-    p = copy(p, t.row.bid);
-    *p++ = ',';
-    p = copy(p, t.row.ask);
-    p = copy(p, ",0\r\n");
-    out_.commit(static_cast<std::size_t>(p - start));
-    ++rows_;
+    place_.emplace(place);
+    (void)error;
     return true;
   }
+  bool write(const Tick& t, std::string& error) override {
+    const int month = t.clock.year * 12 + static_cast<int>(t.clock.month);
+    if (current_ == nullptr || month != currentMonth_) {
+      std::unique_ptr<Month>& found = months_[month];
+      if (!found) {
+        found = std::make_unique<Month>();
+        const std::string path = place_->file("DAT_ASCII_" + place_->symbol + "_T_" + std::string(t.clock.ymd, 6) + ".csv", error);
+        if (path.empty() || !found->out.open(path, error, &place_->outputs)) return false;
+      }
+      current_ = found.get();
+      currentMonth_ = month;
+    }
+    tickLine(current_->out, t, [&](char* p) {
+      p = copy(p, std::string_view(t.clock.ymd, 8));
+      *p++ = ' ';
+      p = t.clock.time(p, "");
+      put3(p, t.clock.milli);
+      return p + 3;
+    }, ',', ",0\r\n");
+    ++current_->rows;
+    return true;
+  }
+  bool finish(std::vector<WrittenFile>& files, std::string& error) override {
+    bool ok = true;
+    for (auto& [month, written] : months_) {
+      files.push_back({written->out.path(), written->rows});
+      ok = written->out.settle(error) && ok;
+    }
+    return ok;
+  }
+
+ private:
+  struct Month {
+    OutFile out;
+    std::uint64_t rows = 0;
+  };
+  std::optional<Place> place_;
+  std::map<int, std::unique_ptr<Month>> months_;
+  Month* current_ = nullptr;
+  int currentMonth_ = 0;
 };
 
 class Nt8Writer final : public SymbolWriter {
  public:
   bool start(const Place& place, std::string& error) override {
     const std::string bid = place.file(place.symbol + ".Bid.txt", error), ask = place.file(place.symbol + ".Ask.txt", error);
-    return !bid.empty() && !ask.empty() && bid_.open(bid, error) && ask_.open(ask, error);
+    return !bid.empty() && !ask.empty() && bid_.open(bid, error, &place.outputs) && ask_.open(ask, error, &place.outputs);
   }
   bool write(const Tick& t, std::string&) override {
     line(bid_, t, t.row.bid);
@@ -317,8 +348,8 @@ class Nt8Writer final : public SymbolWriter {
   bool finish(std::vector<WrittenFile>& files, std::string& error) override {
     files.push_back({bid_.path(), rows_});
     files.push_back({ask_.path(), rows_});
-    const bool bidClosed = bid_.close(error);
-    return ask_.close(error) && bidClosed;
+    const bool bidSettled = bid_.settle(error);
+    return ask_.settle(error) && bidSettled;
   }
 
  private:
@@ -345,13 +376,17 @@ std::string lowerCase(std::string s) {
   return s;
 }
 
-// One zip a day: forex/oanda/tick/<symbol>/<YYYYMMDD>_quote.zip.
+// One zip a day: forex/oanda/tick/<symbol>/<YYYYMMDD>_quote.zip. The day's
+// lines go to a plain temporary file among the shared outputs, and are
+// compressed when the symbol's day ends: one compressor at a time, whatever
+// the number of symbols.
 class LeanWriter final : public SymbolWriter {
  public:
   bool start(const Place& place, std::string& error) override {
     lower_ = lowerCase(place.symbol);
     folder_ = join(place.dir, "forex/oanda/tick/" + lower_);
     inputs_ = &place.inputs;
+    outputs_ = &place.outputs;
     std::error_code made;
     std::filesystem::create_directories(recordings::pathOf(folder_), made);
     if (made) error = "cannot make the folder " + folder_ + ": " + made.message();
@@ -361,21 +396,22 @@ class LeanWriter final : public SymbolWriter {
     if (t.clock.day != day_) {
       if (!done_.insert(t.clock.day).second) return false;  // that day's zip is written
       if (!closeDay(error)) return false;
-      const std::string date(t.clock.ymd, 8);
-      path_ = Place{folder_, lower_, *inputs_}.file(date + "_quote.zip", error);
-      if (path_.empty() || !zip_.open(path_, date + "_" + lower_ + "_tick_quote.csv", t.clock.year, t.clock.month,
-                                      t.clock.dayOfMonth, error))
-        return false;
+      date_.assign(t.clock.ymd, 8);
+      year_ = t.clock.year;
+      month_ = t.clock.month;
+      dayOfMonth_ = t.clock.dayOfMonth;
+      path_ = Place{folder_, lower_, *inputs_, *outputs_}.file(date_ + "_quote.zip", error);
+      if (path_.empty() || !text_.open(textName(), error, outputs_)) return false;
       day_ = t.clock.day;
     }
-    char line[64];
-    char* p = std::to_chars(line, line + 20, t.clock.msOfDay).ptr;
+    char* const begin = text_.reserve(48 + t.row.bid.size() + t.row.ask.size());
+    char* p = std::to_chars(begin, begin + 20, t.clock.msOfDay).ptr;
     *p++ = ',';
-    zip_.append(std::string_view(line, static_cast<std::size_t>(p - line)));
-    zip_.append(t.row.bid);
-    zip_.append(",");
-    zip_.append(t.row.ask);
-    zip_.append("\n");
+    p = copy(p, t.row.bid);
+    *p++ = ',';
+    p = copy(p, t.row.ask);
+    *p++ = '\n';
+    text_.commit(static_cast<std::size_t>(p - begin));
     ++rows_;
     return true;
   }
@@ -384,21 +420,47 @@ class LeanWriter final : public SymbolWriter {
     files.insert(files.end(), written_.begin(), written_.end());
     return closed;
   }
+  ~LeanWriter() override {
+    for (const WrittenFile& file : written_) removePart(file.path);
+  }
 
  private:
+  std::string textName() const { return path_ + ".text"; }
   bool closeDay(std::string& error) {
-    if (!zip_.isOpen()) return true;
-    written_.push_back({path_, rows_});
+    if (!text_.isOpen()) return true;
+    const std::string text = partName(textName());
+    bool ok = text_.settle(error);
+    ZipFile zip;
+    ok = ok && zip.open(path_, date_ + "_" + lower_ + "_tick_quote.csv", year_, month_, dayOfMonth_, error);
+    if (ok) {
+      std::FILE* in = recordings::openFile(text, "rb");
+      ok = in != nullptr;
+      std::vector<char> block(std::size_t{256} << 10);
+      for (std::size_t got = 0; ok && (got = std::fread(block.data(), 1, block.size(), in)) > 0;)
+        zip.append(std::string_view(block.data(), got));
+      if (in == nullptr || std::ferror(in)) {
+        ok = false;
+        error = "cannot read back " + text + ": " + std::strerror(errno);
+      }
+      if (in != nullptr) std::fclose(in);
+      ok = ok && zip.close(error);
+    }
+    std::error_code ignored;
+    std::filesystem::remove(recordings::pathOf(text), ignored);
+    if (ok) written_.push_back({path_, rows_});
     rows_ = 0;
-    return zip_.close(error);
+    return ok;
   }
-  std::string lower_, folder_, path_;
+  std::string lower_, folder_, path_, date_;
+  int year_ = 0;
+  unsigned month_ = 0, dayOfMonth_ = 0;
   const std::vector<std::string>* inputs_ = nullptr;
-  ZipFile zip_;
+  OpenOutputs* outputs_ = nullptr;
+  OutFile text_;
   std::int64_t day_ = std::numeric_limits<std::int64_t>::min();
   std::set<std::int64_t> done_;
   std::uint64_t rows_ = 0;
-  std::vector<WrittenFile> written_;
+  std::vector<WrittenFile> written_;  // settled, until the run puts them in place
 };
 
 // Bars of one timeframe: bid and ask open, high, low, close, ticks, spreads.
@@ -413,7 +475,7 @@ class BarsWriter final : public LinesWriter {
   }
   bool write(const Tick& t, std::string&) override {
     const std::int64_t local = t.clock.day * kMsPerDay + t.clock.msOfDay;
-    const std::int64_t spread = spreadPoints(t.row.bidPrice, t.row.askPrice);
+    const std::int64_t spread = t.spread();
     if (ticks_ == 0 || local < bar_ * barMs_ || local - bar_ * barMs_ >= barMs_) {
       if (ticks_ != 0) emit();
       bar_ = floorDiv(local, barMs_);
@@ -435,7 +497,7 @@ class BarsWriter final : public LinesWriter {
     if (ticks_ != 0) emit();
     ticks_ = 0;
     files.push_back({out_.path(), bars_});
-    return out_.close(error);
+    return out_.settle(error);
   }
 
  private:
@@ -543,7 +605,7 @@ class TemplateWriter final : public LinesWriter {
         case Piece::Ask: line_ += t.row.ask; break;
         case Piece::Pair: line_ += t.row.pair; break;
         case Piece::Symbol: line_ += symbol_; break;
-        case Piece::Spread: add(spreadPoints(t.row.bidPrice, t.row.askPrice)); break;
+        case Piece::Spread: add(t.spread()); break;
         case Piece::MsOfDay: add(t.clock.msOfDay); break;
         case Piece::UnixMs: add(t.utcMs); break;
       }
@@ -646,7 +708,7 @@ bool readTemplate(std::string_view text, std::vector<TemplatePiece>& pieces, std
 struct Exporter::Impl {
   struct Symbol {
     std::unique_ptr<SymbolWriter> writer;
-    std::int64_t lastUtc = std::numeric_limits<std::int64_t>::min();
+    std::int32_t unitDigits = 0;  // the most decimals of its prices
   };
 
   ExportSettings settings;
@@ -655,10 +717,12 @@ struct Exporter::Impl {
   Clock clock;
   ExportTotals totals;
   std::string error;
-  bool madeDir = false;
-  std::map<std::string, Symbol> symbols;           // by SYMBOL
+  bool dirReady = false, madeDir = false;  // madeDir: this run made the output folder
+  OpenOutputs outputs;  // before the writers, which use it to their end
+  std::map<std::string, Symbol> symbols;            // by SYMBOL in capitals: "EUR/USD" and "eur/usd" are one
   std::unordered_map<std::string, Symbol*> byPair;  // "EUR/USD" and "EURUSD" share EURUSD's files
   std::vector<Symbol*> order;                       // as first seen
+  std::unordered_map<std::string, std::int32_t> units;  // learned before writing, by SYMBOL in capitals
   std::string lastPair;
   Symbol* last = nullptr;
 
@@ -676,6 +740,20 @@ struct Exporter::Impl {
     return nullptr;
   }
 
+  bool needsUnits() const {
+    if (settings.format == Format::Bars) return true;
+    for (const TemplatePiece& piece : settings.pieces)
+      if (settings.format == Format::Template && piece.piece == Piece::Spread) return true;
+    return false;
+  }
+
+  static std::string keyOf(std::string_view pair) {
+    std::string key = symbolOf(pair);
+    for (char& c : key)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return key;
+  }
+
   void leaveOut(LeftOut kind, const std::string& name, const SourceRow& row) {
     LeftOutCount& k = totals.leftOut[static_cast<std::size_t>(kind)];
     if (k.first.size() < kFirstLinesKept)
@@ -686,33 +764,57 @@ struct Exporter::Impl {
   Symbol* symbolFor(std::string_view pair) {
     const auto known = byPair.find(std::string(pair));
     if (known != byPair.end()) return known->second;
-    std::string symbol = symbolOf(pair);
-    if (symbol.empty()) symbol = "XXXYYY";
-    auto found = symbols.find(symbol);
+    const std::string key = keyOf(pair);
+    auto found = symbols.find(key);
     if (found == symbols.end()) {
-      if (!madeDir) {
+      if (!dirReady) {
         std::error_code made;
-        std::filesystem::create_directories(recordings::pathOf(settings.outDir), made);
+        madeDir = std::filesystem::create_directories(recordings::pathOf(settings.outDir), made);
         if (made) {
           error = "cannot make the folder " + settings.outDir + ": " + made.message();
           return nullptr;
         }
-        madeDir = true;
+        dirReady = true;
       }
+      std::string name = symbolOf(pair);
+      if (name.empty()) name = "XXXYYY";
+      makeOrdinaryFileName(name);
       Symbol entry;
       entry.writer = writerFor();
-      if (!entry.writer->start(Place{settings.outDir, symbol, settings.inputs}, error)) return nullptr;
-      found = symbols.emplace(symbol, std::move(entry)).first;
+      const auto unit = units.find(key);
+      if (unit != units.end()) entry.unitDigits = unit->second;
+      if (!entry.writer->start(Place{settings.outDir, name, settings.inputs, outputs}, error)) return nullptr;
+      found = symbols.emplace(key, std::move(entry)).first;
       order.push_back(&found->second);
     }
     byPair.emplace(std::string(pair), &found->second);
     return &found->second;
   }
 
+  bool learnUnits(recordings::LineReader::ReadFn read) {
+    RowSource source(std::move(read));
+    SourceRow row;
+    std::string pair;
+    std::int32_t* unit = nullptr;
+    while (source.next(row)) {
+      if (row.fault != RowFault::None) continue;
+      if (unit == nullptr || row.pair != pair) {
+        pair.assign(row.pair);
+        unit = &units[keyOf(pair)];
+      }
+      *unit = std::max({*unit, row.bidPrice.digits, row.askPrice.digits});
+    }
+    error = source.error();
+    return error.empty();
+  }
+
   bool readAll(const std::string& name, recordings::LineReader::ReadFn read) {
     RowSource source(std::move(read));
     SourceRow row;
     std::uint64_t rows = 0, faulty = 0;
+    // The row before in this file, whatever its pair: a time shown twice is
+    // the earlier instant, unless that would go back before it.
+    std::int64_t lastUtc = std::numeric_limits<std::int64_t>::min();
     while (source.next(row)) {
       if (row.fault == RowFault::Header) continue;  // column names: no row, and no fault
       ++totals.rowsIn;
@@ -737,17 +839,16 @@ struct Exporter::Impl {
         leaveOut(LeftOut::Skipped, name, row);
         continue;
       }
-      // A time shown twice is the earlier instant, unless that would go back
-      // before the symbol's row before.
-      const std::int64_t utc = at.count == 2 && at.at[0] < last->lastUtc ? at.at[1] : at.at[0];
+      const std::int64_t utc = at.count == 2 && at.at[0] < lastUtc ? at.at[1] : at.at[0];
+      lastUtc = utc;
+      last->unitDigits = std::max({last->unitDigits, row.bidPrice.digits, row.askPrice.digits});
       clock.set(to.localOf(utc));
-      const Tick tick{row, utc, clock};
+      const Tick tick{row, utc, clock, last->unitDigits};
       if (!last->writer->write(tick, error)) {
         if (!error.empty()) return false;
         leaveOut(LeftOut::Order, name, row);
         continue;
       }
-      last->lastUtc = utc;
       ++totals.rowsOut;
     }
     totals.bytesIn += source.bytesRead();
@@ -761,33 +862,67 @@ struct Exporter::Impl {
     }
     return true;
   }
+
+  // Removes every output started, and the folders this run made that stay empty.
+  void undo() {
+    last = nullptr;
+    order.clear();
+    byPair.clear();
+    symbols.clear();  // the writers remove what they started
+    for (const WrittenFile& file : totals.files) removePart(file.path);
+    totals.files.clear();
+    totals.rowsOut = 0;
+    if (madeDir) removeEmptyFolders(recordings::pathOf(settings.outDir));
+  }
+  static void removeEmptyFolders(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+      if (entry.is_directory(ignored)) removeEmptyFolders(entry.path());
+    std::filesystem::remove(folder, ignored);  // only when empty
+  }
+
+  bool finish() {
+    bool ok = true;
+    for (Symbol* symbol : order) {
+      std::string failed;
+      if (!symbol->writer->finish(totals.files, failed) && ok) {
+        error = failed;
+        ok = false;
+      }
+    }
+    if (ok && !settings.replace) {
+      for (const WrittenFile& file : totals.files) {
+        std::error_code ignored;
+        if (std::filesystem::exists(recordings::pathOf(file.path), ignored)) totals.wouldReplace.push_back(file.path);
+      }
+      if (!totals.wouldReplace.empty()) {
+        const std::size_t n = totals.wouldReplace.size();
+        error = (n == 1 ? std::string("1 file") : std::to_string(n) + " files") + " would be replaced, " +
+                totals.wouldReplace.front() + (n > 1 ? " and others" : "") + ": nothing was written";
+        ok = false;
+      }
+    }
+    for (std::size_t i = 0; ok && i < totals.files.size(); ++i) ok = putInPlace(totals.files[i].path, error);
+    if (!ok) undo();
+    return ok;
+  }
 };
 
 Exporter::Exporter(ExportSettings settings) : impl_(std::make_unique<Impl>(std::move(settings))) {}
 Exporter::~Exporter() = default;
 
+bool Exporter::needsUnits() const { return impl_->needsUnits(); }
+bool Exporter::learnUnits(recordings::LineReader::ReadFn read) { return impl_->learnUnits(std::move(read)); }
+
 bool Exporter::read(const std::string& name, recordings::LineReader::ReadFn read) {
   if (!impl_->readAll(name, std::move(read))) {
-    impl_->last = nullptr;
-    impl_->order.clear();
-    impl_->byPair.clear();
-    impl_->symbols.clear();  // the writers remove what they started
+    impl_->undo();
     return false;
   }
   return true;
 }
 
-bool Exporter::finish() {
-  bool ok = true;
-  for (Impl::Symbol* symbol : impl_->order) {
-    std::string error;
-    if (!symbol->writer->finish(impl_->totals.files, error) && ok) {
-      impl_->error = error;
-      ok = false;
-    }
-  }
-  return ok;
-}
+bool Exporter::finish() { return impl_->finish(); }
 
 const ExportTotals& Exporter::totals() const noexcept { return impl_->totals; }
 const std::string& Exporter::error() const noexcept { return impl_->error; }

@@ -36,6 +36,7 @@ struct ExportSettings {
   std::vector<TemplatePiece> pieces;  // template
   std::string header;               // template: a first line, when not empty
   std::vector<std::string> inputs;  // never written over
+  bool replace = false;             // outputs may replace files already there
 };
 
 // Why a row is left out.
@@ -56,6 +57,7 @@ struct ExportTotals {
   std::uint64_t rowsIn = 0, rowsOut = 0, bytesIn = 0;
   std::array<LeftOutCount, kLeftOutKinds> leftOut;
   std::vector<WrittenFile> files;  // in the order they were finished
+  std::vector<std::string> wouldReplace;  // outputs already there, when replacing was not asked for
   std::uint64_t leftOutCount() const {
     std::uint64_t n = 0;
     for (const LeftOutCount& k : leftOut) n += k.count;
@@ -70,11 +72,17 @@ class Exporter {
   Exporter(const Exporter&) = delete;
   Exporter& operator=(const Exporter&) = delete;
 
+  // Whether spreads are written, which are counted in each pair's own unit:
+  // then each input is read once by learnUnits before any is read.
+  bool needsUnits() const;
+  bool learnUnits(recordings::LineReader::ReadFn read);
   // Reads one input to its end, its rows after those of the inputs before.
   // False on a read or write error (error()): the run is over, and what it
   // started writing is removed.
   bool read(const std::string& name, recordings::LineReader::ReadFn read);
-  // Ends every output. False on a write error.
+  // Ends every output and puts them all in place. False on a write error,
+  // or when an output would replace a file and settings.replace is not
+  // set; then nothing is written.
   bool finish();
   const ExportTotals& totals() const noexcept;
   const std::string& error() const noexcept;
@@ -84,7 +92,10 @@ class Exporter {
   std::unique_ptr<Impl> impl_;
 };
 
-// The pair as a file name: every character outside A-Z, a-z, 0-9 removed ("EUR/USD" -> "EURUSD").
+// The pair as a symbol: every character outside A-Z, a-z, 0-9 removed
+// ("EUR/USD" -> "EURUSD"); its outputs' names are that symbol made a safe
+// file name as the recorder makes it ("CON" -> "_CON"). Pairs that differ
+// only in case are one symbol, named after the first seen.
 std::string symbolOf(std::string_view pair);
 
 }  // namespace orv::exporter

@@ -1,8 +1,10 @@
 #include "export/out_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "recordings/files.h"
 
@@ -10,28 +12,112 @@ namespace orv::exporter {
 
 std::string partName(const std::string& path) { return path + ".part"; }
 
-bool OutFile::open(const std::string& path, std::string& error) {
+bool putInPlace(const std::string& path, std::string& error) {
+  std::error_code renamed;
+  std::filesystem::rename(recordings::pathOf(partName(path)), recordings::pathOf(path), renamed);
+  if (!renamed) return true;
+  error = "cannot put " + path + " in place: " + renamed.message();
+  return false;
+}
+
+void removePart(const std::string& path) noexcept {
+  std::error_code ignored;
+  std::filesystem::remove(recordings::pathOf(partName(path)), ignored);
+}
+
+void OpenOutputs::used(OutFile& file) {
+  if (file.file_ != nullptr) {
+    handles_.splice(handles_.begin(), handles_, file.handleAt_);
+    return;
+  }
+  while (handles_.size() >= maxHandles_) handles_.back()->closeHandle();
+  handles_.push_front(&file);
+  file.handleAt_ = handles_.begin();
+}
+
+void OpenOutputs::closed(OutFile& file) { handles_.erase(file.handleAt_); }
+
+void OpenOutputs::makeRoom(std::size_t bytes) {
+  if (buffered_ + bytes <= maxBuffered_) return;
+  const std::vector<OutFile*> all(withBuffer_.begin(), withBuffer_.end());
+  for (OutFile* file : all) file->letBufferGo();
+}
+
+void OpenOutputs::buffered(OutFile& file, std::size_t before, std::size_t after) {
+  buffered_ = buffered_ - before + after;
+  if (after == 0)
+    withBuffer_.erase(&file);
+  else
+    withBuffer_.insert(&file);
+}
+
+void OutFile::fail() noexcept {
+  if (failed_) return;
+  failed_ = true;
+  failedErrno_ = errno;
+}
+
+bool OutFile::handle() {
+  const bool reopen = file_ == nullptr;
+  if (shared_) shared_->used(*this);
+  if (!reopen) return true;
+  file_ = recordings::openFile(partName(path_), "r+b");
+  if (file_ == nullptr || std::fseek(file_, 0, SEEK_END) != 0) {
+    fail();
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+    if (shared_) shared_->closed(*this);
+    return false;
+  }
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+  return true;
+}
+
+void OutFile::closeHandle() noexcept {
+  if (file_ == nullptr) return;
+  if (std::fclose(file_) != 0) fail();
+  file_ = nullptr;
+  if (shared_) shared_->closed(*this);
+}
+
+bool OutFile::open(const std::string& path, std::string& error, OpenOutputs* shared) {
   abandon();
+  shared_ = shared;
   path_ = path;
+  failed_ = false;
   file_ = recordings::openFile(partName(path), "wb");
   if (file_ == nullptr) {
     error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
-  if (!buffer_) buffer_ = std::make_unique<char[]>(kBuffer);
-  used_ = 0;
-  written_ = 0;
-  failed_ = false;
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+  started_ = true;
+  if (shared_) {
+    std::FILE* const opened = file_;
+    file_ = nullptr;  // not yet among the shared handles
+    shared_->used(*this);
+    file_ = opened;
+  }
   return true;
+}
+
+void OutFile::grow(std::size_t n) {
+  if (used_ + n > kBuffer) flush();
+  if (used_ + n <= capacity_) return;
+  const auto wanted = [&] { return std::min(kBuffer, std::max({used_ + n, capacity_ * 2, std::size_t{4} << 10})); };
+  if (shared_) shared_->makeRoom(wanted() - capacity_);  // may let this buffer go too
+  const std::size_t size = wanted();
+  auto bigger = std::make_unique<char[]>(size);
+  if (used_ != 0) std::memcpy(bigger.get(), buffer_.get(), used_);
+  buffer_ = std::move(bigger);
+  if (shared_) shared_->buffered(*this, capacity_, size);
+  capacity_ = size;
 }
 
 void OutFile::write(const void* data, std::size_t n) {
   if (failed_ || n == 0) return;
-  if (std::fwrite(data, 1, n, file_) != n) {
-    failed_ = true;
-    failedErrno_ = errno;
-  }
-  written_ += n;
+  if (!handle()) return;
+  if (std::fwrite(data, 1, n, file_) != n) fail();
 }
 
 void OutFile::flush() {
@@ -39,44 +125,40 @@ void OutFile::flush() {
   used_ = 0;
 }
 
-void OutFile::patch(std::uint64_t at, std::string_view bytes) {
+void OutFile::letBufferGo() {
   flush();
-  if (failed_) return;
-  if (std::fseek(file_, static_cast<long>(at), SEEK_SET) != 0 || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() ||
-      std::fseek(file_, 0, SEEK_END) != 0) {
-    failed_ = true;
-    failedErrno_ = errno;
-  }
+  buffer_.reset();
+  if (shared_) shared_->buffered(*this, capacity_, 0);
+  capacity_ = 0;
 }
 
-bool OutFile::close(std::string& error) {
-  if (file_ == nullptr) return true;
+void OutFile::patch(std::uint64_t at, std::string_view bytes) {
   flush();
-  const bool closed = std::fclose(file_) == 0;
-  if (!closed && !failed_) {
-    failed_ = true;
-    failedErrno_ = errno;
-  }
-  file_ = nullptr;
-  if (!failed_) {
-    std::error_code renamed;
-    std::filesystem::rename(recordings::pathOf(partName(path_)), recordings::pathOf(path_), renamed);
-    if (!renamed) return true;
-    error = "cannot put " + path_ + " in place: " + renamed.message();
-  } else {
-    error = "cannot write " + path_ + ": " + std::strerror(failedErrno_);
-  }
-  std::error_code ignored;
-  std::filesystem::remove(recordings::pathOf(partName(path_)), ignored);
+  if (failed_ || !handle()) return;
+  if (std::fseek(file_, static_cast<long>(at), SEEK_SET) != 0 || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() ||
+      std::fseek(file_, 0, SEEK_END) != 0)
+    fail();
+}
+
+bool OutFile::settle(std::string& error) {
+  if (!started_) return true;
+  letBufferGo();
+  closeHandle();
+  started_ = false;
+  if (!failed_) return true;
+  error = "cannot write " + path_ + ": " + std::strerror(failedErrno_);
+  removePart(path_);
   return false;
 }
 
 void OutFile::abandon() noexcept {
-  if (file_ == nullptr) return;
-  std::fclose(file_);
-  file_ = nullptr;
-  std::error_code ignored;
-  std::filesystem::remove(recordings::pathOf(partName(path_)), ignored);
+  if (!started_) return;
+  closeHandle();
+  buffer_.reset();
+  if (shared_) shared_->buffered(*this, capacity_, 0);
+  capacity_ = used_ = 0;
+  started_ = false;
+  removePart(path_);
 }
 
 }  // namespace orv::exporter

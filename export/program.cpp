@@ -26,7 +26,8 @@ const char* const kExportUsage =
     "  --to FORMAT        mt5       DIR/SYMBOL.csv, tab-separated tick import\n"
     "                     nt8       DIR/SYMBOL.Bid.txt and DIR/SYMBOL.Ask.txt\n"
     "                     lean      DIR/forex/oanda/tick/symbol/YYYYMMDD_quote.zip\n"
-    "                     histdata  DIR/SYMBOL.csv, YYYYMMDD HHMMSSmmm,bid,ask,0\n"
+    "                     histdata  DIR/DAT_ASCII_SYMBOL_T_YYYYMM.csv, one a month,\n"
+    "                               YYYYMMDD HHMMSSmmm,bid,ask,0\n"
     "                     bars      DIR/SYMBOL-TF.csv, bid and ask OHLC, ticks, spreads\n"
     "                     template  DIR/SYMBOL.csv, one line per row as --template says\n"
     "  --from ZONE        the zone of the recording's stamps (default UTC)\n"
@@ -38,14 +39,29 @@ const char* const kExportUsage =
     "  --template TEXT    template: e.g. \"{time:%Y-%m-%d %H:%M:%S.%L},{bid},{ask}\" with\n"
     "                     {bid} {ask} {pair} {symbol} {spread} {ms_of_day} {unix_ms}\n"
     "  --header TEXT      template: a first line\n"
+    "  --force            replace output files already there (without it, nothing is\n"
+    "                     written when one is)\n"
     "  -h, --help         this text\n"
     "\n"
     "Rows that are torn, unparsable, crossed (bid above ask) or at a time the\n"
-    "--from zone skips are left out and counted. Exit code: 0 every row exported;\n"
-    "1 some left out; 2 a bad command line, an input that cannot be read, an\n"
-    "output that cannot be written or would replace an input.\n";
+    "--from zone skips are left out and counted. Format and timeframe names may be\n"
+    "written in any case. Exit code: 0 every row exported; 1 some left out; 2 a bad\n"
+    "command line, an input that cannot be read, an output that cannot be written,\n"
+    "would replace an input, or would replace a file without --force; then nothing\n"
+    "is written.\n";
 
 namespace {
+
+std::string lowerCase(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+std::string upperCase(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
 
 std::string defaultOutDir(const std::string& first, const std::string& format) {
   if (first == "-") return "stdin-" + format;
@@ -57,7 +73,7 @@ std::string defaultOutDir(const std::string& first, const std::string& format) {
 
 ExportCommand parseExportArgs(const std::vector<std::string>& args) {
   ExportCommand c;
-  ReadCommand command = readOptionsAndFiles(args, {"--to", "--from", "--tz", "--out", "--tf", "--template", "--header"}, {});
+  ReadCommand command = readOptionsAndFiles(args, {"--to", "--from", "--tz", "--out", "--tf", "--template", "--header"}, {"--force"});
   c.files = std::move(command.files);
   const ReadOptions& read = command.read;
   c.help = read.help;
@@ -66,11 +82,12 @@ ExportCommand parseExportArgs(const std::vector<std::string>& args) {
   std::string from = "UTC", tz, tf, templateText;
   bool haveTemplate = false, haveHeader = false;
   for (const auto& [name, value] : read.given) {
-    if (name == "--to") c.formatName = value;
+    if (name == "--to") c.formatName = lowerCase(value);
+    if (name == "--force") c.settings.replace = true;
     if (name == "--from") from = value;
     if (name == "--tz") tz = value;
     if (name == "--out") c.settings.outDir = value;
-    if (name == "--tf") tf = value;
+    if (name == "--tf") tf = upperCase(value);
     if (name == "--template") {
       templateText = value;
       haveTemplate = true;
@@ -141,54 +158,83 @@ ExportCommand parseExportArgs(const std::vector<std::string>& args) {
   return c;
 }
 
+std::string recordingProblem(const std::string& path) {
+  if (path == "-") return {};
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(recordings::pathOf(path), error);
+  if (status.type() == std::filesystem::file_type::not_found) return path + " does not exist";
+  if (status.type() == std::filesystem::file_type::directory) return path + " is a folder, not a recording";
+  std::FILE* file = recordings::openFile(path, "rb");
+  if (file == nullptr) return "cannot open " + path + ": " + std::strerror(errno);
+  std::fclose(file);
+  return {};
+}
+
 ExportRun runExport(const ExportCommand& command, const std::function<void(std::uint64_t)>& progress) {
   ExportRun run;
   const auto started = std::chrono::steady_clock::now();
-  Exporter exporter(command.settings);
-  bool ok = true;
-  std::uint64_t before = 0;
+  const auto done = [&](bool ok, ExportTotals totals) {
+    run.totals = std::move(totals);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    run.exitCode = !ok ? 2 : run.totals.leftOutCount() > 0 ? 1 : 0;
+    return run;
+  };
+  // Every input is looked at before anything is written.
   for (const std::string& path : command.files) {
-    const bool standardInput = path == "-";
-    std::FILE* file = standardInput ? stdin : recordings::openFile(path, "rb");
-    if (file == nullptr) {
-      run.error = "cannot open " + path + ": " + std::strerror(errno);
-      ok = false;
-      break;
-    }
-#ifdef _WIN32
-    if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
-#endif
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    std::uint64_t readHere = 0;
-    ok = exporter.read(standardInput ? "(standard input)" : path,
-                       [&](char* buffer, std::size_t size, std::string& error) -> std::ptrdiff_t {
-                         const std::size_t got = std::fread(buffer, 1, size, file);
-                         if (got == 0 && std::ferror(file)) {
-                           error = "cannot read " + path + ": " + std::strerror(errno);
-                           return -1;
-                         }
-                         readHere += got;
-                         if (progress) progress(before + readHere);
-                         return static_cast<std::ptrdiff_t>(got);
-                       });
-    before += readHere;
-    if (!standardInput) std::fclose(file);
-    if (!ok) {
-      run.error = exporter.error();
-      break;
-    }
+    run.error = recordingProblem(path);
+    if (!run.error.empty()) return done(false, {});
   }
+  Exporter exporter(command.settings);
+  std::uint64_t before = 0;
+  // Reads each input in turn through into; false with the reason in run.error.
+  const auto readEach = [&](const auto& into) {
+    for (const std::string& path : command.files) {
+      const bool standardInput = path == "-";
+      std::FILE* file = standardInput ? stdin : recordings::openFile(path, "rb");
+      if (file == nullptr) {
+        run.error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+      }
+#ifdef _WIN32
+      if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
+#endif
+      std::setvbuf(file, nullptr, _IONBF, 0);
+      std::uint64_t readHere = 0;
+      const bool ok = into(standardInput ? std::string("(standard input)") : path,
+                           [&](char* buffer, std::size_t size, std::string& error) -> std::ptrdiff_t {
+                             const std::size_t got = std::fread(buffer, 1, size, file);
+                             if (got == 0 && std::ferror(file)) {
+                               error = "cannot read " + path + ": " + std::strerror(errno);
+                               return -1;
+                             }
+                             readHere += got;
+                             if (progress) progress(before + readHere);
+                             return static_cast<std::ptrdiff_t>(got);
+                           });
+      before += readHere;
+      if (!standardInput) std::fclose(file);
+      if (!ok) {
+        run.error = exporter.error();
+        return false;
+      }
+    }
+    return true;
+  };
+  // Standard input is read once: its pairs' units are the most decimals seen so far.
+  const bool learn = exporter.needsUnits() && std::find(command.files.begin(), command.files.end(), "-") == command.files.end();
+  if (learn && !readEach([&](const std::string&, recordings::LineReader::ReadFn read) { return exporter.learnUnits(std::move(read)); }))
+    return done(false, {});
+  before = 0;
+  bool ok = readEach([&](const std::string& name, recordings::LineReader::ReadFn read) { return exporter.read(name, std::move(read)); });
   if (ok && !exporter.finish()) {
     ok = false;
     run.error = exporter.error();
   }
-  run.totals = exporter.totals();
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  run.exitCode = !ok ? 2 : run.totals.leftOutCount() > 0 ? 1 : 0;
-  return run;
+  return done(ok, exporter.totals());
 }
 
 std::string summaryOf(const ExportRun& run) {
+  if (run.exitCode == 2) return "Nothing was written: " + run.error + "\n";
   const ExportTotals& t = run.totals;
   char line[512];
   std::string s;
@@ -208,7 +254,6 @@ std::string summaryOf(const ExportRun& run) {
     s += line;
     for (const std::string& first : kind.first) s += "    " + first + "\n";
   }
-  if (!run.error.empty()) s += "orvalda-export: " + run.error + "\n";
   return s;
 }
 
@@ -219,12 +264,16 @@ int runExportCommandLine(const std::vector<std::string>& args, std::FILE* out, s
     return 0;
   }
   if (!command.error.empty()) {
-    std::fprintf(err, "orvalda-export: %s\n\n%s", command.error.c_str(), kExportUsage);
+    std::fprintf(err, "orvalda-export: %s (see --help)\n", command.error.c_str());
     return 2;
   }
   const ExportRun run = runExport(command);
-  const std::string summary = summaryOf(run);
-  std::fputs(summary.c_str(), run.exitCode == 2 ? err : out);
+  if (run.exitCode == 2) {
+    std::fprintf(err, "orvalda-export: %s%s\n", run.error.c_str(),
+                 run.totals.wouldReplace.empty() ? "" : " (--force replaces them)");
+    return 2;
+  }
+  std::fputs(summaryOf(run).c_str(), out);
   return run.exitCode;
 }
 

@@ -31,7 +31,11 @@ struct ExportRun {
   double seconds = 0;
 };
 
-// Exports the files; progress(bytes read so far) is called between blocks when given.
+// Why a recording cannot be exported, in the user's words ("... does not
+// exist", "... is a folder, not a recording"); empty when it opens.
+std::string recordingProblem(const std::string& path);
+
+// Exports the files, every one looked at first; progress(bytes read so far) is called between blocks when given.
 ExportRun runExport(const ExportCommand& command, const std::function<void(std::uint64_t)>& progress = {});
 std::string summaryOf(const ExportRun& run);
 

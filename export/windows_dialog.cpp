@@ -74,11 +74,37 @@ struct Dialog {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
   }
-  void fill(int id, const std::vector<std::string>& names, const std::string& chosen) {
-    for (const std::string& name : names) SendMessageW(item(id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(name).c_str()));
+  // shown: each name as the list shows it.
+  void fill(int id, const std::vector<std::string>& names, const std::string& chosen,
+            std::string (*shown)(const std::string&) = nullptr) {
+    for (const std::string& name : names)
+      SendMessageW(item(id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(shown ? shown(name) : name).c_str()));
     setText(id, chosen);
     for (std::size_t i = 0; i < names.size(); ++i)
       if (names[i] == chosen) SendMessageW(item(id), CB_SETCURSEL, i, 0);
+  }
+  // The format chosen, as its code.
+  std::string format() const {
+    const LRESULT i = SendMessageW(item(kFormat), CB_GETCURSEL, 0, 0);
+    return i >= 0 && static_cast<std::size_t>(i) < formatNames().size() ? formatNames()[static_cast<std::size_t>(i)] : form.format;
+  }
+  void problem(const std::string& text) const {
+    MessageBoxW(window, windowsLines(text).c_str(), kDialogTitle, MB_OK | MB_ICONWARNING);
+  }
+  // Adds recordings to the list, each looked at first: those that cannot be exported are told in one box.
+  void addRecordings(const std::vector<std::string>& files) {
+    std::string problems;
+    for (const std::string& file : files) {
+      const std::string why = recordingProblem(file);
+      if (!why.empty()) {
+        problems += why + "\n";
+        continue;
+      }
+      form.files.push_back(file);
+      SendMessageW(item(kFiles), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(file).c_str()));
+    }
+    EnableWindow(item(kExport), !form.files.empty() && worker == nullptr);
+    if (!problems.empty()) problem("Not added:\n" + problems);
   }
 
   void create() {
@@ -88,9 +114,9 @@ struct Dialog {
     add(L"BUTTON", L"Add\u2026", WS_TABSTOP, 454, 12, 80, 24, kAdd);
     add(L"BUTTON", L"Clear", WS_TABSTOP, 454, 42, 80, 24, kClear);
     label(L"Format:", 92);
-    add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 116, 92, 120, 200, kFormat);
-    add(L"STATIC", L"Timeframe:", 0, 250, 95, 70, 20);
-    add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 326, 92, 120, 200, kTimeframe);
+    add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 116, 92, 200, 200, kFormat);
+    add(L"STATIC", L"Timeframe:", 0, 330, 95, 70, 20);
+    add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 404, 92, 130, 300, kTimeframe);
     label(L"Template:", 122);
     add(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, 116, 122, 418, 22, kTemplate);
     label(L"Header:", 150);
@@ -107,19 +133,23 @@ struct Dialog {
     add(L"BUTTON", L"Open folder", WS_TABSTOP | WS_DISABLED, 370, 386, 80, 26, kOpen);
     add(L"BUTTON", L"Close", WS_TABSTOP, 454, 386, 80, 26, IDCANCEL);
     SendMessageW(item(kProgressBar), PBM_SETRANGE32, 0, 1000);
-    for (const std::string& file : form.files) SendMessageW(item(kFiles), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(file).c_str()));
-    fill(kFormat, formatNames(), form.format);
+    fill(kFormat, formatNames(), form.format, &formatLabel);
     fill(kTimeframe, timeframeNames(), form.timeframe);
     fill(kFrom, commonZones(), form.fromZone);
-    fill(kTo, commonZones(), form.toZone);
+    std::vector<std::string> toZones = commonZones();
+    toZones.insert(toZones.begin(), kUsualZone);
+    fill(kTo, toZones, form.toZone.empty() ? kUsualZone : form.toZone);
+    SendMessageW(item(kOut), EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(toWide(kBesideFirst).c_str()));
+    DragAcceptFiles(window, TRUE);
     setText(kTemplate, form.templateText);
     setText(kHeader, form.header);
     setText(kOut, form.outDir);
     formatChanged();
+    EnableWindow(item(kExport), FALSE);  // until a recording is added
   }
 
   void formatChanged() {
-    const std::string format = selected(kFormat);
+    const std::string format = this->format();
     EnableWindow(item(kTimeframe), usesTimeframe(format));
     EnableWindow(item(kTemplate), usesTemplate(format));
     EnableWindow(item(kHeader), usesTemplate(format));
@@ -130,7 +160,7 @@ struct Dialog {
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = window;
-    ofn.lpstrFilter = L"Recordings (*.csv)\0*.csv\0All files (*.*)\0*.*\0";
+    ofn.lpstrFilter = L"Recordings (*.csv, *.csv.gz)\0*.csv;*.csv.gz\0All files (*.*)\0*.*\0";
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
@@ -141,23 +171,35 @@ struct Dialog {
     std::vector<std::wstring> chosen;
     if (*p == L'\0') chosen.push_back(first);
     for (; *p != L'\0'; p += std::wcslen(p) + 1) chosen.push_back(first + L"\\" + p);
-    for (const std::wstring& file : chosen) {
-      form.files.push_back(toUtf8(file));
-      SendMessageW(item(kFiles), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    std::vector<std::string> files;
+    for (const std::wstring& file : chosen) files.push_back(toUtf8(file));
+    addRecordings(files);
+  }
+
+  void dropped(HDROP drop) {
+    std::vector<std::string> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      std::wstring name(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+      name.resize(DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
+      files.push_back(toUtf8(name));
     }
+    DragFinish(drop);
+    addRecordings(files);
   }
 
   void startExport() {
-    form.format = selected(kFormat);
+    form.format = format();
     form.timeframe = selected(kTimeframe);
     form.templateText = text(kTemplate);
     form.header = text(kHeader);
     form.fromZone = text(kFrom);
-    form.toZone = text(kTo);
+    form.toZone = text(kTo) == kUsualZone ? std::string() : text(kTo);
     form.outDir = text(kOut);
     command = parseExportArgs(argsOf(form));
     if (!command.error.empty()) {
-      setText(kSummary, command.error);
+      setText(kSummary, "");
+      problem(formMessage(command.error));
       return;
     }
     totalBytes = 0;
@@ -188,10 +230,27 @@ struct Dialog {
     run.reset(done);
     CloseHandle(worker);
     worker = nullptr;
+    EnableWindow(item(kExport), TRUE);
+    if (run->exitCode == 2) {
+      SendMessageW(item(kProgressBar), PBM_SETPOS, 0, 0);
+      setText(kSummary, "Nothing was written.");
+      const std::size_t replaced = run->totals.wouldReplace.size();
+      if (replaced == 0) {
+        problem("Nothing was written: " + run->error + ".");
+        return;
+      }
+      const std::string question = (replaced == 1 ? std::string("1 file") : std::to_string(replaced) + " files") + " in " +
+                                   command.settings.outDir + " would be replaced. Replace " + (replaced == 1 ? "it?" : "them?");
+      if (MessageBoxW(window, windowsLines(question).c_str(), kDialogTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+        form.replace = true;
+        startExport();
+        form.replace = false;
+      }
+      return;
+    }
     SendMessageW(item(kProgressBar), PBM_SETPOS, 1000, 0);
     setText(kSummary, summaryOf(*run) + "Written to " + command.settings.outDir + "\n");
-    EnableWindow(item(kExport), TRUE);
-    EnableWindow(item(kOpen), run->exitCode != 2);
+    EnableWindow(item(kOpen), TRUE);
   }
 
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -211,6 +270,7 @@ struct Dialog {
       case kExportDoneMessage:
         if (ExportRun* result = d->done.exchange(nullptr)) d->finished(result);
         return 0;
+      case WM_DROPFILES: d->dropped(reinterpret_cast<HDROP>(wParam)); return 0;
       case WM_COMMAND:
         switch (LOWORD(wParam)) {
           case kFormat:
@@ -220,6 +280,7 @@ struct Dialog {
           case kClear:
             d->form.files.clear();
             SendMessageW(d->item(kFiles), LB_RESETCONTENT, 0, 0);
+            EnableWindow(d->item(kExport), FALSE);
             return 0;
           case kExport: d->startExport(); return 0;
           case kOpen:
@@ -244,7 +305,6 @@ int showDialog(std::vector<std::string> files, std::string fromZone) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   Dialog dialog;
-  dialog.form.files = std::move(files);
   if (!fromZone.empty()) dialog.form.fromZone = std::move(fromZone);
   dialog.font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   WNDCLASSEXW wc = {};
@@ -258,10 +318,15 @@ int showDialog(std::vector<std::string> files, std::string fromZone) {
   RECT size = {0, 0, 546, 424};
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   AdjustWindowRect(&size, style, FALSE);
-  HWND window = CreateWindowExW(0, kDialogClass, kDialogTitle, style, CW_USEDEFAULT, CW_USEDEFAULT, size.right - size.left,
-                                size.bottom - size.top, nullptr, nullptr, wc.hInstance, &dialog);
+  // Centred on the screen's work area.
+  RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int width = size.right - size.left, height = size.bottom - size.top;
+  HWND window = CreateWindowExW(0, kDialogClass, kDialogTitle, style, work.left + (work.right - work.left - width) / 2,
+                                work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr, wc.hInstance, &dialog);
   if (window == nullptr) return 2;
   ShowWindow(window, SW_SHOWNORMAL);
+  dialog.addRecordings(files);
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (IsDialogMessageW(window, &message)) continue;

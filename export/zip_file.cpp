@@ -142,7 +142,7 @@ bool ZipFile::close(std::string& error) {
   put32(sizes, static_cast<std::uint32_t>(compressed_));
   put32(sizes, static_cast<std::uint32_t>(size_));
   out_.patch(14, sizes);
-  return out_.close(error);
+  return out_.settle(error);
 }
 
 void ZipFile::abandon() noexcept {

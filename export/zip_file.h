@@ -1,6 +1,7 @@
 // A zip archive of one file, compressed with deflate as it is written: the
 // lines go in through a small buffer, so a day of any size takes the same
-// memory. Written under a temporary name and renamed when finished.
+// memory. Written under a temporary name, put in place by the caller
+// (putInPlace) once the whole run is done.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,7 @@ class ZipFile {
             std::string& error);
   bool isOpen() const noexcept { return out_.isOpen(); }
   void append(std::string_view text);
+  // Ends the archive, its temporary file settled; false with the reason in error.
   bool close(std::string& error);
   void abandon() noexcept;
 

@@ -81,6 +81,67 @@ E2E_TEST(a_dropped_recording_is_exported_through_the_dialog) {
   std::filesystem::remove_all(out, ignored);
 }
 
+// What cannot be exported is told in a box in the user's words, and nothing
+// is said to be written: recordings that are not there or are folders are not
+// added; an output folder that is a file fails the run; a file already there
+// is replaced only when the user says so.
+E2E_TEST(the_dialog_tells_what_fails_and_writes_nothing_it_did_not) {
+  e2e::TempFolder folder;
+  const std::string recording = folder.file("EURUSD.csv"), missing = folder.file("gone.csv"), blocker = folder.file("a-file"),
+                    inner = folder.file("inner");
+  CreateDirectoryA(inner.c_str(), nullptr);
+  std::ofstream(recording, std::ios::binary) << kRecording;
+  std::ofstream(blocker, std::ios::binary) << "not a folder";
+  e2e::Process program = e2e::Process::start(e2e::hostPath(ORVALDA_EXPORT_EXE),
+                                             "\"" + missing + "\" \"" + inner + "\" \"" + recording + "\"");
+  HWND dialog = e2e::findTopWindow(program.pid(), "OrvaldaExport", "Export a recording");
+  E2E_REQUIRE(dialog != nullptr);
+  HWND box = e2e::waitForDialogOwnedBy(program.pid(), dialog);
+  E2E_REQUIRE(box != nullptr);
+  const std::string notAdded = e2e::messageBoxText(box);
+  E2E_CHECK(notAdded.find(missing + " does not exist") != std::string::npos);
+  E2E_CHECK(notAdded.find(inner + " is a folder, not a recording") != std::string::npos);
+  E2E_REQUIRE(e2e::answerMessageBox(box, IDOK));
+  LRESULT files = 0;
+  E2E_CHECK(e2e::send(e2e::findChild(dialog, kFiles), LB_GETCOUNT, 0, 0, files) && files == 1);
+  HWND exportButton = e2e::findChild(dialog, kExport);
+  E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowEnabled(exportButton) != FALSE; }, e2e::kPatience));
+
+  // The output folder is a file: a box with the reason, no "Written to".
+  E2E_REQUIRE(setText(e2e::findChild(dialog, kOut), blocker));
+  E2E_REQUIRE(e2e::postClick(exportButton));
+  box = e2e::waitForDialogOwnedBy(program.pid(), dialog, 4 * e2e::kPatience);
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::messageBoxText(box).find("Nothing was written: cannot make the folder " + blocker) != std::string::npos);
+  E2E_CHECK(e2e::windowText(e2e::findChild(dialog, kSummary)).find("Written to") == std::string::npos);
+  E2E_CHECK(!IsWindowEnabled(e2e::findChild(dialog, kOpen)));
+  E2E_REQUIRE(e2e::answerMessageBox(box, IDOK));
+
+  // A file already there: the question names how many; "No" keeps it.
+  const std::string out = folder.file("out");
+  CreateDirectoryA(out.c_str(), nullptr);
+  std::ofstream(out + "\\EURUSD.csv", std::ios::binary) << "mine";
+  E2E_REQUIRE(setText(e2e::findChild(dialog, kOut), out));
+  E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowEnabled(exportButton) != FALSE; }, e2e::kPatience));
+  E2E_REQUIRE(e2e::postClick(exportButton));
+  box = e2e::waitForDialogOwnedBy(program.pid(), dialog, 4 * e2e::kPatience);
+  E2E_REQUIRE(box != nullptr);
+  E2E_CHECK(e2e::messageBoxText(box).find("1 file in " + out + " would be replaced") != std::string::npos);
+  E2E_REQUIRE(e2e::answerMessageBox(box, IDNO));
+  E2E_CHECK(e2e::waitUntil([&] { return IsWindowEnabled(exportButton) != FALSE; }, e2e::kPatience));
+  std::ifstream kept(out + "\\EURUSD.csv", std::ios::binary);
+  std::stringstream text;
+  text << kept.rdbuf();
+  E2E_CHECK_EQ(text.str(), std::string("mine"));
+  kept.close();
+
+  PostMessageA(dialog, WM_CLOSE, 0, 0);
+  DWORD code = 99;
+  E2E_CHECK(program.waitExit(e2e::kPatience, code));
+  std::error_code ignored;
+  std::filesystem::remove_all(out, ignored);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) { return e2e::runAll(argc, argv); }

@@ -64,7 +64,8 @@ ALLOWED = {
 ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
 # Single headers a part may include beyond its allowed parts.
 # core/option_reader.h is header only (CLI11); core/row_format.h is its own
-# library (orvalda_rowformat): the tools and orvalda-check link no more of core.
+# library (orvalda_rowformat): the tools and orvalda-check link no more of core;
+# so is core/file_name.h (orvalda_filename), a symbol's safe file name.
 # The tools, orvalda-check and orvalda-export link platform/win32_text alone
 # (orvalda_wintext: their command lines, file names and window texts as UTF-8).
 # The export dialog's private messages are numbered in platform/win32_messages.h
@@ -73,7 +74,7 @@ ALLOWED_FILES = {"tools": {"core/protocol.h", "core/quote.h", "core/option_reade
                            "platform/win32_text.h"},
                  "recordings": {"platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
-                 "export": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h",
+                 "export": {"core/option_reader.h", "core/row_format.h", "core/file_name.h", "platform/win32_text.h",
                             "platform/win32_messages.h"},
                  "testkit": {"platform/win32.h"}}
 # Parts that must build without any window system, and the libraries beyond

@@ -9,16 +9,16 @@ link that runs against the layers.
 `cmake --graphviz`. Each layered library may link only the ones below it
 (the libraries' optimised "_plain" copies count as the library):
 
-    orvalda_gzip, orvalda_replaytable, orvalda_rowformat, orvalda_wintext -> (none of Orvalda's)
+    orvalda_gzip, orvalda_replaytable, orvalda_rowformat, orvalda_filename, orvalda_wintext -> (none of Orvalda's)
     orvalda_platform                      -> orvalda_gzip
     orvalda_win32, orvalda_memory, orvalda_native -> orvalda_platform, orvalda_gzip (orvalda_win32 also orvalda_wintext)
-    orvalda_core                          -> orvalda_platform, orvalda_replaytable, orvalda_rowformat, orvalda_gzip
+    orvalda_core                          -> orvalda_platform, orvalda_replaytable, orvalda_rowformat, orvalda_filename, orvalda_gzip
     orvalda_ui                            -> orvalda_core, orvalda_win32, and what they link
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
     orvalda_recordings                    -> orvalda_gzip, orvalda_wintext
     orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_recordings and what it links
-    orvalda_export                        -> orvalda_rowformat, orvalda_zone, orvalda_recordings and what it links
+    orvalda_export                        -> orvalda_rowformat, orvalda_filename, orvalda_zone, orvalda_recordings and what it links
 
 Tests, benchmarks and tools may link anything and are not checked.
 """
@@ -33,19 +33,21 @@ BELOW = {
     "orvalda_platform": {"orvalda_gzip"},
     "orvalda_replaytable": set(),
     "orvalda_rowformat": set(),
+    "orvalda_filename": set(),
     "orvalda_wintext": set(),
     "orvalda_win32": {"orvalda_platform", "orvalda_wintext", "orvalda_gzip"},
     "orvalda_memory": {"orvalda_platform", "orvalda_gzip"},
     "orvalda_native": {"orvalda_platform", "orvalda_gzip"},
-    "orvalda_core": {"orvalda_platform", "orvalda_replaytable", "orvalda_rowformat", "orvalda_gzip"},
+    "orvalda_core": {"orvalda_platform", "orvalda_replaytable", "orvalda_rowformat", "orvalda_filename", "orvalda_gzip"},
     "orvalda_ui": {"orvalda_core", "orvalda_win32", "orvalda_wintext", "orvalda_platform", "orvalda_replaytable",
-                   "orvalda_rowformat", "orvalda_gzip"},
+                   "orvalda_rowformat", "orvalda_filename", "orvalda_gzip"},
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 BELOW["orvalda_zone"] = set()
 BELOW["orvalda_recordings"] = {"orvalda_gzip", "orvalda_wintext"}
 BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_recordings"} | BELOW["orvalda_recordings"]
-BELOW["orvalda_export"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_recordings"} | BELOW["orvalda_recordings"]
+BELOW["orvalda_export"] = ({"orvalda_rowformat", "orvalda_filename", "orvalda_zone", "orvalda_recordings"} |
+                           BELOW["orvalda_recordings"])
 
 NODE = re.compile(r'^\s*"(\w+)"\s*\[\s*label\s*=\s*"([^"]+)"')
 EDGE = re.compile(r'^\s*"(\w+)"\s*->\s*"(\w+)"')

@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <malloc.h>
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include "check/check_options.h"
 #include "check/program.h"
@@ -102,10 +108,12 @@ const Golden kGoldens[] = {
       {"forex/oanda/tick/eurusd/20261202_quote.zip", "20261202_eurusd_tick_quote.csv\n100,1.08151,1.08160\n30000,1.08149,1.08171\n"},
       {"forex/oanda/tick/usdjpy/20261201_quote.zip", "20261201_usdjpy_tick_quote.csv\n86399950,150.123,150.140\n"},
       {"forex/oanda/tick/usdjpy/20261202_quote.zip", "20261202_usdjpy_tick_quote.csv\n45500,150.124,150.139\n"}}},
-    {"histdata, New York's winter offset", kMidnight, {"--to", "histdata"}, 1,
-     {{"EURUSD.csv", "20261201 185959900,1.08150,1.08166,0\r\n20261201 190000100,1.08151,1.08160,0\r\n20261201 190030000,1.08149,1.08171,0\r\n"},
-      {"USDJPY.csv", "20261201 185959950,150.123,150.140,0\r\n20261201 190045500,150.124,150.139,0\r\n"}}},
-    {"bars", kMidnight, {"--to", "bars", "--tf", "M1"}, 1,
+    {"histdata, New York's winter offset, a file a month", kMidnight, {"--to", "histdata"}, 1,
+     {{"DAT_ASCII_EURUSD_T_202612.csv", "20261201 185959900,1.08150,1.08166,0\r\n20261201 190000100,1.08151,1.08160,0\r\n20261201 190030000,1.08149,1.08171,0\r\n"},
+      {"DAT_ASCII_USDJPY_T_202612.csv", "20261201 185959950,150.123,150.140,0\r\n20261201 190045500,150.124,150.139,0\r\n"}}},
+    {"histdata over a month's end", "EUR/USD,20261201 04:59:59.000,1.1,1.2\r\nEUR/USD,20261201 05:00:00.000,1.1,1.2\r\n", {"--to", "histdata"}, 0,
+     {{"DAT_ASCII_EURUSD_T_202611.csv", "20261130 235959000,1.1,1.2,0\r\n"}, {"DAT_ASCII_EURUSD_T_202612.csv", "20261201 000000000,1.1,1.2,0\r\n"}}},
+    {"bars, names in any case", kMidnight, {"--to", "Bars", "--tf", "m1"}, 1,
      {{"EURUSD-M1.csv",
        "time,bid_open,bid_high,bid_low,bid_close,ask_open,ask_high,ask_low,ask_close,ticks,spread_min,spread_max\r\n"
        "2026-12-01 23:59:00,1.08150,1.08150,1.08150,1.08150,1.08166,1.08166,1.08166,1.08166,1,16,16\r\n"
@@ -142,6 +150,21 @@ const Golden kGoldens[] = {
        "time,bid_open,bid_high,bid_low,bid_close,ask_open,ask_high,ask_low,ask_close,ticks,spread_min,spread_max\r\n"
        "2026-12-01 00:00:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"
        "2026-12-02 00:00:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"}}},
+    // Two pairs that differ only in case are one, in order; a device name is made safe as the recorder makes it.
+    {"one symbol whatever its case", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\neur/usd,20261201 09:00:01.000,1.3,1.4\r\n"
+     "EUR/USD,20261201 09:00:02.000,1.5,1.6\r\nCON,20261201 09:00:03.000,1.7,1.8\r\n", {"--to", "lean"}, 0,
+     {{"forex/oanda/tick/eurusd/20261201_quote.zip", "20261201_eurusd_tick_quote.csv\n32400000,1.1,1.2\n32401000,1.3,1.4\n32402000,1.5,1.6\n"},
+      {"forex/oanda/tick/_con/20261201_quote.zip", "20261201__con_tick_quote.csv\n32403000,1.7,1.8\n"}}},
+    // One spread of 0.0001 however written, in the unit of the pair's most decimals; another pair its own.
+    {"spreads in the pair's own unit", "EUR/USD,20261201 09:00:00.000,1.0800,1.0801\r\nEUR/USD,20261201 09:00:01.000,1.08000,1.08010\r\n"
+     "USD/JPY,20261201 09:00:01.500,150.12,150.14\r\nEUR/USD,20261201 09:00:02.000,1.080000,1.080100\r\nUSD/JPY,20261201 09:00:03.000,150.123,150.140\r\n",
+     {"--to", "template", "--template", "{spread}"}, 0, {{"EURUSD.csv", "100\r\n100\r\n100\r\n"}, {"USDJPY.csv", "20\r\n17\r\n"}}},
+    // New York on 1 November 2026 (01:00 EDT back to 01:00 EST): EUR/USD's 01:10 follows GBP/USD's 01:05 of the second pass.
+    {"the repeated hour after the file's row before", "EUR/USD,20261101 00:50:00.000,1.1,1.2\r\nGBP/USD,20261101 01:30:00.000,1.3,1.4\r\n"
+     "GBP/USD,20261101 01:05:00.000,1.3,1.4\r\nEUR/USD,20261101 01:10:00.000,1.1,1.2\r\n",
+     {"--to", "histdata", "--from", "America/New_York", "--tz", "UTC"}, 0,
+     {{"DAT_ASCII_EURUSD_T_202611.csv", "20261101 045000000,1.1,1.2,0\r\n20261101 061000000,1.1,1.2,0\r\n"},
+      {"DAT_ASCII_GBPUSD_T_202611.csv", "20261101 053000000,1.3,1.4,0\r\n20261101 060500000,1.3,1.4,0\r\n"}}},
     // The output EURUSD.csv would be the input itself: nothing is written, the input stays.
     {"never over an input", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n", {"--to", "mt5"}, 2,
      {{"EURUSD.csv", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n"}}},
@@ -176,8 +199,9 @@ TEST(ExportGolden, TheSummaryCountsWhatWasLeftOutWithItsLinesAlsoFromACompressed
     SCOPED_TRACE(compressed ? "compressed" : "plain");
     const fs::path input = fs::path(testing::TempDir()) / (compressed ? "orvalda-export-in.csv.gz" : "orvalda-export-in.csv");
     std::ofstream(input, std::ios::binary) << (compressed ? orv::test::gzipped(kMidnight) : std::string(kMidnight));
-    const orv::exporter::ExportCommand command = orv::exporter::parseExportArgs(
-        {"--to", "mt5", "--out", (fs::path(testing::TempDir()) / "orvalda-export-summary").string(), input.string()});
+    const fs::path out = fs::path(testing::TempDir()) / "orvalda-export-summary";
+    fs::remove_all(out);
+    const orv::exporter::ExportCommand command = orv::exporter::parseExportArgs({"--to", "mt5", "--out", out.string(), input.string()});
     const orv::exporter::ExportRun run = orv::exporter::runExport(command);
     EXPECT_EQ(run.totals.rowsIn, 8u);
     EXPECT_EQ(run.totals.rowsOut, 5u);
@@ -240,6 +264,126 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
     const std::string summary = orv::check::textReport({checked}, options);
     EXPECT_NE(summary.find(c.checkSays), std::string::npos) << summary;
   }
+}
+
+}  // namespace
+
+namespace {
+
+int runQuietly(std::vector<std::string> args, std::string* errors = nullptr) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const int code = orv::exporter::runExportCommandLine(args, out, err);
+  if (errors != nullptr) {
+    std::rewind(err);
+    char line[1024];
+    errors->clear();
+    while (std::fgets(line, sizeof line, err) != nullptr) *errors += line;
+  }
+  std::fclose(out);
+  std::fclose(err);
+  return code;
+}
+
+TEST(ExportSafety, NothingIsWrittenOrReplacedUnlessTheWholeRunCan) {
+  const fs::path dir = fs::path(testing::TempDir()) / "orvalda-export-safety";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string input = (dir / "X.csv").string(), out = (dir / "out").string();
+  std::ofstream(input, std::ios::binary) << "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n";
+  std::string errors;
+
+  // An input missing among several, or a folder: no output folder, one line in the user's words.
+  EXPECT_EQ(runQuietly({"--to", "lean", "--out", out, input, (dir / "gone.csv").string()}, &errors), 2);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(errors, "orvalda-export: " + (dir / "gone.csv").string() + " does not exist\n");
+  EXPECT_EQ(runQuietly({"--to", "mt5", "--out", out, input, dir.string()}, &errors), 2);
+  EXPECT_EQ(errors, "orvalda-export: " + dir.string() + " is a folder, not a recording\n");
+  EXPECT_FALSE(fs::exists(out));
+
+  // A file already there is kept without --force, and replaced with it.
+  fs::create_directories(out);
+  std::ofstream(dir / "out" / "EURUSD.csv", std::ios::binary) << "mine";
+  const orv::exporter::ExportRun kept = orv::exporter::runExport(orv::exporter::parseExportArgs({"--to", "mt5", "--out", out, input}));
+  EXPECT_EQ(kept.exitCode, 2);
+  EXPECT_EQ(kept.totals.wouldReplace, std::vector<std::string>{(dir / "out" / "EURUSD.csv").string()});
+  EXPECT_EQ(orv::exporter::summaryOf(kept).find("exported"), std::string::npos) << orv::exporter::summaryOf(kept);
+  EXPECT_EQ(readAll(dir / "out" / "EURUSD.csv"), "mine");
+  EXPECT_EQ(runQuietly({"--to", "mt5", "--force", "--out", out, input}), 0);
+  EXPECT_NE(readAll(dir / "out" / "EURUSD.csv"), "mine");
+  EXPECT_EQ(fs::directory_iterator(out)->path().filename(), "EURUSD.csv");  // no part left
+
+  // A bad option: one line, not the whole usage.
+  EXPECT_EQ(runQuietly({"--to", "mt5", "--bogus", input}, &errors), 2);
+  EXPECT_EQ(errors, "orvalda-export: unknown option '--bogus' (see --help)\n");
+
+  // X.csv and X.csv.gz beside each other go to folders of their own.
+  EXPECT_NE(orv::exporter::parseExportArgs({"--to", "mt5", input}).settings.outDir,
+            orv::exporter::parseExportArgs({"--to", "mt5", input + ".gz"}).settings.outDir);
+}
+
+// Memory and open files stay bounded whatever the number of symbols (the
+// C runtime on Windows has 512 streams), seen between the blocks read.
+TEST(ExportSafety, TwoThousandSymbolsTakeBoundedMemoryAndHandles) {
+  const fs::path dir = fs::path(testing::TempDir()) / "orvalda-export-many";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  {
+    std::ofstream in(dir / "many.csv", std::ios::binary);
+    char row[96];
+    for (int i = 0; i < 80000; ++i) {
+      std::snprintf(row, sizeof row, "S%04d/USD,20261201 09:%02d:%02d.%03d,1.%05d,1.%05d\r\n", i % 2000, i / 60000 % 60, i / 1000 % 60, i % 1000,
+                    10000 + i % 2000, 10010 + i % 2000);
+      in << row;
+    }
+  }
+  const auto openFiles = [] {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& fd : fs::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+  };
+  const auto allocated = [] {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+  };
+  for (const char* format : {"nt8", "lean"}) {
+    SCOPED_TRACE(format);
+    const std::size_t filesBefore = openFiles(), bytesBefore = allocated();
+    std::size_t mostFiles = 0, mostBytes = 0;
+    const orv::exporter::ExportRun run = orv::exporter::runExport(
+        orv::exporter::parseExportArgs({"--to", format, "--out", (dir / format).string(), (dir / "many.csv").string()}), [&](std::uint64_t) {
+          mostFiles = std::max(mostFiles, openFiles() - filesBefore);
+          mostBytes = std::max(mostBytes, allocated() - bytesBefore);
+        });
+    EXPECT_EQ(run.exitCode, 0) << run.error;
+    EXPECT_EQ(run.totals.files.size(), std::string(format) == "nt8" ? 4000u : 2000u);
+    EXPECT_LE(mostFiles, 100u);
+    EXPECT_LE(mostBytes, std::size_t{40} << 20);
+  }
+}
+
+}  // namespace
+
+#include "export/export_form.h"
+
+namespace {
+
+// The dialog speaks of its fields, never of options.
+TEST(ExportForm, ComplaintsNameTheFieldsNotTheOptions) {
+  orv::exporter::ExportForm form;
+  form.files = {"x.csv"};
+  for (const auto& [zone, field] : {std::pair{&orv::exporter::ExportForm::toZone, "\"Write in\""},
+                                    std::pair{&orv::exporter::ExportForm::fromZone, "\"Recorded in\""}}) {
+    orv::exporter::ExportForm bad = form;
+    bad.*zone = "Nowhere/City";
+    const std::string message = orv::exporter::formMessage(orv::exporter::parseExportArgs(orv::exporter::argsOf(bad)).error);
+    EXPECT_NE(message.find(field), std::string::npos) << message;
+    EXPECT_EQ(message.find("--"), std::string::npos) << message;
+  }
+  EXPECT_EQ(orv::exporter::formatLabel("mt5"), "Tab-separated ticks (mt5)");
 }
 
 }  // namespace

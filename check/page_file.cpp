@@ -1,4 +1,4 @@
-#include "check/files.h"
+#include "check/page_file.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,0 +1,36 @@
+#include "core/file_name.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace orv {
+
+void replaceForbiddenFileNameCharacters(std::string& name) {
+  for (char& c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 32 || u == 127 || std::strchr("<>:\"/\\|?*", c) != nullptr) c = '_';
+  }
+}
+
+namespace {
+
+bool isDeviceName(std::string_view base) {
+  std::string upper;
+  for (char c : base) upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  while (!upper.empty() && upper.back() == ' ') upper.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (upper == device) return true;
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '0' &&
+         upper[3] <= '9';
+}
+
+}  // namespace
+
+void makeOrdinaryFileName(std::string& name) {
+  replaceForbiddenFileNameCharacters(name);
+  if (name.empty()) name.push_back('_');
+  for (std::size_t i = name.size(); i > 0 && (name[i - 1] == '.' || name[i - 1] == ' '); --i) name[i - 1] = '_';
+  if (isDeviceName(std::string_view(name).substr(0, name.find('.')))) name.insert(name.begin(), '_');
+}
+
+}  // namespace orv
