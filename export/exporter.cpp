@@ -131,31 +131,6 @@ struct Clock {
   }
 };
 
-// The recording's clock read back to UTC instants, the zone asked once a minute.
-class FromClock {
- public:
-  explicit FromClock(const zone::ZoneRules& zone) : zone_(zone) {}
-  zone::Instants instantsOf(std::int64_t localMs) {
-    if (localMs < start_ || localMs - start_ >= kMsPerMinute) {
-      const std::int64_t minute = floorDiv(localMs, kMsPerMinute);
-      start_ = minute * kMsPerMinute;
-      const zone::Instants at = zone::instantsOf(zone_, minute * kMsPerMinute);
-      count_ = at.count;
-      for (int i = 0; i < at.count; ++i) offset_[i] = minute * kMsPerMinute - at.at[i];
-    }
-    zone::Instants found;
-    found.count = count_;
-    for (int i = 0; i < count_; ++i) found.at[i] = localMs - offset_[i];
-    return found;
-  }
-
- private:
-  const zone::ZoneRules& zone_;
-  std::int64_t start_ = std::numeric_limits<std::int64_t>::max();  // of the minute held
-  std::int64_t offset_[2] = {};
-  int count_ = 0;
-};
-
 // UTC instants to the written clock, the zone asked once a minute.
 class ToClock {
  public:
@@ -712,7 +687,6 @@ struct Exporter::Impl {
   };
 
   ExportSettings settings;
-  FromClock from;
   ToClock to;
   Clock clock;
   ExportTotals totals;
@@ -726,7 +700,7 @@ struct Exporter::Impl {
   std::string lastPair;
   Symbol* last = nullptr;
 
-  explicit Impl(ExportSettings s) : settings(std::move(s)), from(*settings.from), to(*settings.to) {}
+  explicit Impl(ExportSettings s) : settings(std::move(s)), to(*settings.to) {}
 
   std::unique_ptr<SymbolWriter> writerFor() const {
     switch (settings.format) {
@@ -812,9 +786,7 @@ struct Exporter::Impl {
     RowSource source(std::move(read));
     SourceRow row;
     std::uint64_t rows = 0, faulty = 0;
-    // The row before in this file, whatever its pair: a time shown twice is
-    // the earlier instant, unless that would go back before it.
-    std::int64_t lastUtc = std::numeric_limits<std::int64_t>::min();
+    zone::RecordingClock from(settings.from);  // each file's stamps on their own
     while (source.next(row)) {
       if (row.fault == RowFault::Header) continue;  // column names: no row, and no fault
       ++totals.rowsIn;
@@ -834,13 +806,11 @@ struct Exporter::Impl {
         if (last == nullptr) return false;
         lastPair.assign(row.pair);
       }
-      const zone::Instants at = from.instantsOf(row.stampMs);
-      if (at.count == 0) {
+      std::int64_t utc = 0;
+      if (!from.utcOf(row.stampMs, utc)) {
         leaveOut(LeftOut::Skipped, name, row);
         continue;
       }
-      const std::int64_t utc = at.count == 2 && at.at[0] < lastUtc ? at.at[1] : at.at[0];
-      lastUtc = utc;
       last->unitDigits = std::max({last->unitDigits, row.bidPrice.digits, row.askPrice.digits});
       clock.set(to.localOf(utc));
       const Tick tick{row, utc, clock, last->unitDigits};
