@@ -13,8 +13,12 @@ std::string formatLabel(const std::string& format) {
   static constexpr struct {
     const char* code;
     const char* words;
-  } kLabels[] = {{"mt5", "Tab-separated ticks"}, {"nt8", "Bid and ask tick files"}, {"lean", "Zipped ticks, a zip a day"},
-                 {"histdata", "Tick files, a file a month"}, {"bars", "Bars of a timeframe"}, {"template", "Lines of your own template"}};
+  } kLabels[] = {{"mt5", "MetaTrader 5 ticks"},
+                 {"nt8", "NinjaTrader 8 ticks"},
+                 {"lean", "LEAN ticks, a zip a day"},
+                 {"histdata", "HistData ticks, a file a month"},
+                 {"bars", "Bars of a timeframe"},
+                 {"template", "Lines of your own template"}};
   for (const auto& label : kLabels)
     if (format == label.code) return std::string(label.words) + " (" + format + ")";
   return format;

@@ -22,7 +22,7 @@ struct ExportForm {
 // The formats (their codes, as --to takes them), the timeframes and the zones
 // offered, the common zones first.
 const std::vector<std::string>& formatNames();
-// A format as the dialog names it, in words with its code: "Tab-separated ticks (mt5)".
+// A format as the dialog names it, in words with its code: "MetaTrader 5 ticks (mt5)".
 std::string formatLabel(const std::string& format);
 // What an empty "Write in" and an empty output folder mean, as the dialog shows them.
 inline constexpr char kUsualZone[] = "(the format's usual zone)";

@@ -117,6 +117,7 @@ E2E_TEST(the_dialog_tells_what_fails_and_writes_nothing_it_did_not) {
   E2E_CHECK(e2e::windowText(e2e::findChild(dialog, kSummary)).find("Written to") == std::string::npos);
   E2E_CHECK(!IsWindowEnabled(e2e::findChild(dialog, kOpen)));
   E2E_REQUIRE(e2e::answerMessageBox(box, IDOK));
+  E2E_REQUIRE(e2e::waitUntil([&] { return IsWindow(box) == FALSE; }, e2e::kPatience));  // never the next box taken for it
 
   // A file already there: the question names how many; "No" keeps it.
   const std::string out = folder.file("out");

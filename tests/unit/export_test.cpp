@@ -383,7 +383,7 @@ TEST(ExportForm, ComplaintsNameTheFieldsNotTheOptions) {
     EXPECT_NE(message.find(field), std::string::npos) << message;
     EXPECT_EQ(message.find("--"), std::string::npos) << message;
   }
-  EXPECT_EQ(orv::exporter::formatLabel("mt5"), "Tab-separated ticks (mt5)");
+  EXPECT_EQ(orv::exporter::formatLabel("mt5"), "MetaTrader 5 ticks (mt5)");
 }
 
 }  // namespace
