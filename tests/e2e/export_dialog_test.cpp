@@ -50,10 +50,10 @@ E2E_TEST(a_dropped_recording_is_exported_through_the_dialog) {
   e2e::Process program = e2e::Process::start(e2e::hostPath(ORVALDA_EXPORT_EXE), "\"" + recording + "\"");
   HWND dialog = e2e::findTopWindow(program.pid(), "OrvaldaExport", "Export a recording");
   E2E_REQUIRE(dialog != nullptr);
-  // The window has its title before its controls are made and filled: it is ready once shown.
-  E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowVisible(dialog) != FALSE; }, e2e::kPatience));
+  // The window has its title before its controls are made, and the recording is looked at once it shows.
   LRESULT files = 0;
-  E2E_CHECK(e2e::send(e2e::findChild(dialog, kFiles), LB_GETCOUNT, 0, 0, files) && files == 1);
+  E2E_CHECK(e2e::waitUntil([&] { return e2e::send(e2e::findChild(dialog, kFiles), LB_GETCOUNT, 0, 0, files) && files == 1; },
+                           e2e::kPatience));
 
   E2E_CHECK(!IsWindowEnabled(e2e::findChild(dialog, kTimeframe)));
   E2E_REQUIRE(choose(dialog, kFormat, formatNames(), "bars"));
@@ -103,7 +103,8 @@ E2E_TEST(the_dialog_tells_what_fails_and_writes_nothing_it_did_not) {
   E2E_CHECK(notAdded.find(inner + " is a folder, not a recording") != std::string::npos);
   E2E_REQUIRE(e2e::answerMessageBox(box, IDOK));
   LRESULT files = 0;
-  E2E_CHECK(e2e::send(e2e::findChild(dialog, kFiles), LB_GETCOUNT, 0, 0, files) && files == 1);
+  E2E_CHECK(e2e::waitUntil([&] { return e2e::send(e2e::findChild(dialog, kFiles), LB_GETCOUNT, 0, 0, files) && files == 1; },
+                           e2e::kPatience));
   HWND exportButton = e2e::findChild(dialog, kExport);
   E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowEnabled(exportButton) != FALSE; }, e2e::kPatience));
 
