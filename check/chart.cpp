@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "check/texts.h"
+#include "core/row_format.h"
 
 namespace orv::check {
 
@@ -34,6 +35,19 @@ void Chart::halve() noexcept {
   std::fill(buckets_.begin() + kBuckets / 2, buckets_.end(), Bucket{});
   ++shift_;
   currentFrom_ = currentTo_ = 0;  // found afresh
+}
+
+void Chart::spreadsInFinerUnit(std::int32_t tens) noexcept {
+  const auto finer = [tens](std::int64_t spread) {
+    const std::uint64_t size = orv::inFinerUnit(spread < 0 ? 0 - static_cast<std::uint64_t>(spread) : static_cast<std::uint64_t>(spread), tens);
+    const std::int64_t kept = size > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(size);
+    return spread < 0 ? -kept : kept;
+  };
+  for (Bucket& b : buckets_) {
+    if (b.ticks == 0) continue;
+    b.spreadMin = finer(b.spreadMin);
+    b.spreadMax = finer(b.spreadMax);
+  }
 }
 
 void Chart::findBucket(std::int64_t ms) noexcept {

@@ -1,16 +1,41 @@
 #include "check/histogram.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+
+#include "core/row_format.h"
 
 namespace orv::check {
 
+namespace {
+
+std::int64_t signedOf(std::uint64_t magnitude) noexcept {
+  return magnitude > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(magnitude);
+}
+
+}  // namespace
+
 std::uint64_t Histogram::lowestOf(unsigned bucket) noexcept {
+  static_assert(bucketOf(UINT64_MAX) + 1 == kBuckets);
   if (bucket < kExact) return bucket;
-  const unsigned top = (bucket - kExact) / (1u << kSubBits) + 10;
-  const std::uint64_t sub = (bucket - kExact) % (1u << kSubBits);
-  return (std::uint64_t{1} << top) | (sub << (top - kSubBits));
+  const unsigned decade = (bucket - static_cast<unsigned>(kExact)) / kPerDecade + 1;
+  const unsigned step = (bucket - static_cast<unsigned>(kExact)) % kPerDecade;
+  const std::uint64_t lead = step < 100 ? 100 + step : step < 250 ? 200 + (step - 100) * 2 : 500 + (step - 250) * 5;
+  return orv::inFinerUnit(lead, static_cast<std::int32_t>(decade));
+}
+
+void Histogram::inFinerUnit(std::int32_t tens) noexcept {
+  if (count_ == 0 || tens <= 0) return;
+  // From the top down: a bucket's counts only ever move up, into one
+  // already emptied (or the top one, where values saturate).
+  for (unsigned b = bucketOf(max_) + 1; b-- > bucketOf(min_);) {
+    const std::uint64_t n = counts_[b];
+    if (n == 0) continue;
+    counts_[b] = 0;
+    counts_[bucketOf(orv::inFinerUnit(lowestOf(b), tens))] += n;
+  }
+  min_ = orv::inFinerUnit(min_, tens);
+  max_ = orv::inFinerUnit(max_, tens);
 }
 
 std::uint64_t Histogram::quantile(double q) const noexcept {
@@ -26,13 +51,13 @@ std::uint64_t Histogram::quantile(double q) const noexcept {
 }
 
 std::int64_t SignedHistogram::min() const noexcept {
-  if (negative_.count() > 0) return -static_cast<std::int64_t>(negative_.max());
-  return static_cast<std::int64_t>(positive_.min());
+  if (negative_.count() > 0) return -signedOf(negative_.max());
+  return signedOf(positive_.min());
 }
 
 std::int64_t SignedHistogram::max() const noexcept {
-  if (positive_.count() > 0) return static_cast<std::int64_t>(positive_.max());
-  return -static_cast<std::int64_t>(negative_.min());
+  if (positive_.count() > 0) return signedOf(positive_.max());
+  return -signedOf(negative_.min());
 }
 
 std::int64_t SignedHistogram::quantile(double q) const noexcept {
@@ -42,9 +67,9 @@ std::int64_t SignedHistogram::quantile(double q) const noexcept {
   const double at = std::clamp(q, 0.0, 1.0) * static_cast<double>(total);
   if (at <= negatives && negative_.count() > 0) {
     // Among the negatives, counted from the most negative up.
-    return -static_cast<std::int64_t>(negative_.quantile(1.0 - at / negatives + 1.0 / negatives));
+    return -signedOf(negative_.quantile(1.0 - at / negatives + 1.0 / negatives));
   }
-  return static_cast<std::int64_t>(positive_.quantile((at - negatives) / static_cast<double>(positive_.count())));
+  return signedOf(positive_.quantile((at - negatives) / static_cast<double>(positive_.count())));
 }
 
 }  // namespace orv::check

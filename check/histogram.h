@@ -1,9 +1,12 @@
 // Counts of values in a fixed number of buckets, for medians and percentiles
-// of streams of any length: exact below 1024, within 1 % above.
+// of streams of any length: exact below 1000, within 1 % above. Above 1000 a
+// bucket is the values of the same three leading decimal digits, taken by
+// steps of 1 (100-199), 2 (200-498) or 5 (500-995): multiplied by a power of
+// ten, every value of a bucket lands in one bucket again, so counts can move
+// to a finer unit (spreads in points of more decimals) exactly.
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstdint>
 
 namespace orv::check {
@@ -23,18 +26,24 @@ class Histogram {
   // The smallest value v (to the bucket's precision) with at least q of the
   // values at or below it; 0 when empty.
   std::uint64_t quantile(double q) const noexcept;
+  // Every value so far multiplied by 10^tens (saturating): the counts as if
+  // they had been added so.
+  void inFinerUnit(std::int32_t tens) noexcept;
 
  private:
-  static constexpr unsigned kExact = 1024;  // 2^10
-  static constexpr unsigned kSubBits = 7;   // 128 buckets per doubling above
-  static constexpr unsigned kBuckets = kExact + (64 - 10) * (1u << kSubBits);
-  static unsigned bucketOf(std::uint64_t value) noexcept {
+  static constexpr std::uint64_t kExact = 1000;
+  static constexpr unsigned kPerDecade = 100 + 150 + 100;
+  static constexpr unsigned bucketOf(std::uint64_t value) noexcept {
     if (value < kExact) return static_cast<unsigned>(value);
-    const unsigned top = static_cast<unsigned>(std::bit_width(value)) - 1;  // 10..63
-    const unsigned sub = static_cast<unsigned>(value >> (top - kSubBits)) & ((1u << kSubBits) - 1);
-    return kExact + (top - 10) * (1u << kSubBits) + sub;
+    unsigned decade = 0;  // value / 10^decade has three digits
+    for (; value >= kExact; value /= 10) ++decade;
+    const auto lead = static_cast<unsigned>(value);
+    const unsigned step = lead < 200 ? lead - 100 : lead < 500 ? 100 + (lead - 200) / 2 : 250 + (lead - 500) / 5;
+    return static_cast<unsigned>(kExact) + (decade - 1) * kPerDecade + step;
   }
   static std::uint64_t lowestOf(unsigned bucket) noexcept;
+  // Up to that of UINT64_MAX (1.84e19: 17 decades above 1000, the last to a lead of 184).
+  static constexpr unsigned kBuckets = static_cast<unsigned>(kExact) + 16 * kPerDecade + 84 + 1;
 
   std::array<std::uint64_t, kBuckets> counts_{};
   std::uint64_t count_ = 0, min_ = 0, max_ = 0;
@@ -53,6 +62,10 @@ class SignedHistogram {
   std::int64_t min() const noexcept;
   std::int64_t max() const noexcept;
   std::int64_t quantile(double q) const noexcept;
+  void inFinerUnit(std::int32_t tens) noexcept {
+    negative_.inFinerUnit(tens);
+    positive_.inFinerUnit(tens);
+  }
 
  private:
   Histogram negative_;  // magnitudes of the values below 0

@@ -253,16 +253,37 @@ NoteCount& RecordingCheck::rowsOfDigits(SymbolState& s, std::int32_t digits) {
 }
 
 // The pair's prices from now on in points of more decimals: what was kept of
-// the rows before is raised to them, and spikes are watched afresh. False
-// when the points would not fit.
+// the rows before (its row before, its spread figures and chart, its spike
+// watch) is raised to them, so its figures are in the one unit. False when
+// the points would not fit.
 bool RecordingCheck::raiseDigits(SymbolState& s, std::int32_t digits) {
   Price bid{s.previousBid, *s.digits}, ask{s.previousAsk, *s.digits};
   if (!inPairDigits(bid, digits) || !inPairDigits(ask, digits)) return false;
+  const std::int32_t tens = digits - *s.digits;
   s.previousBid = bid.points;
   s.previousAsk = ask.points;
-  s.bidSpikes = SpikeWatch{};
-  s.askSpikes = SpikeWatch{};
+  s.bidSpikes.inFinerUnit(tens);
+  s.askSpikes.inFinerUnit(tens);
+  if (s.report != nullptr) {
+    s.report->spread.inFinerUnit(tens);
+    s.report->chart.spreadsInFinerUnit(tens);
+  }
   return true;
+}
+
+// Exact: it keeps prices, differences of prices and sizes of moves (cut at
+// 32 bits, as they are kept), each simply multiplied.
+void RecordingCheck::SpikeWatch::inFinerUnit(std::int32_t tens) noexcept {
+  // 10^tens: raiseDigits() has seen prices fit in the finer points.
+  const std::uint64_t factor = powerOfTen(tens);
+  const auto price = [factor](std::int64_t p) { return static_cast<std::int64_t>(static_cast<std::uint64_t>(p) * factor); };
+  const auto size = [tens](std::uint64_t n) { return std::min<std::uint64_t>(orv::inFinerUnit(n, tens), 0xFFFFFFFFu); };
+  for (std::uint32_t i = 0; i < inBlock_; ++i) block_[i] = static_cast<std::uint32_t>(size(block_[i]));
+  usual_ = size(usual_);
+  previous_ = price(previous_);
+  pending_.before = price(pending_.before);
+  pending_.jump = price(pending_.jump);
+  pending_.usual = size(pending_.usual);
 }
 
 // Inlined into tick(), as every row's prices pass it.
@@ -330,7 +351,7 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
   if (s.report != nullptr) {
     FileReport::Symbol& pair = *s.report;
     if (pair.rows++ == 0) pair.first.assign(f.stamp);
-    const std::int64_t spread = static_cast<std::int64_t>(ask.points) - static_cast<std::int64_t>(bid.points);
+    const std::int64_t spread = spreadInUnit(bid, ask, *s.digits);
     pair.spread.add(spread);
     if (ms < s.hourStart || ms >= s.hourStart + 3600000 || s.hourTicks == 0) {
       if (s.hourTicks > 0) pair.ticksPerHour.add(s.hourTicks);

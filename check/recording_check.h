@@ -175,6 +175,9 @@ class RecordingCheck {
     };
     // Takes the next price; true when it ends a spike, which found then describes.
     bool next(std::int64_t price, std::uint64_t line, Found& found);
+    // Goes on in points of `tens` more decimals, as if it had watched the
+    // prices so far in them.
+    void inFinerUnit(std::int32_t tens) noexcept;
 
    private:
     void endBlock();

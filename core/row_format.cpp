@@ -545,26 +545,18 @@ CsvSplitResult splitCsv(std::string_view text) {
   return result;
 }
 
-namespace {
-
-// points at 10^-digits as a count of 10^-unitDigits, saturating (digits above the unit cut off).
-std::uint64_t inUnit(const Price& p, std::int32_t unitDigits) noexcept {
+std::uint64_t pointsInUnit(const Price& p, std::int32_t unitDigits) noexcept {
   std::uint64_t points = p.points;
   for (std::int32_t d = p.digits; d > unitDigits; --d) points /= 10;
-  for (std::int32_t d = p.digits; d < unitDigits && points != 0; ++d) {
+  return p.digits < unitDigits ? inFinerUnit(points, unitDigits - p.digits) : points;
+}
+
+std::uint64_t inFinerUnit(std::uint64_t points, std::int32_t tens) noexcept {
+  for (; tens > 0 && points != 0; --tens) {
     if (points > UINT64_MAX / 10) return UINT64_MAX;
     points *= 10;
   }
   return points;
-}
-
-}  // namespace
-
-std::int64_t spreadInUnit(const Price& bid, const Price& ask, std::int32_t unitDigits) noexcept {
-  const std::uint64_t b = inUnit(bid, unitDigits), a = inUnit(ask, unitDigits);
-  const std::uint64_t d = a >= b ? a - b : b - a;
-  const std::int64_t size = d > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(d);
-  return a >= b ? size : -size;
 }
 
 }  // namespace orv

@@ -96,11 +96,24 @@ struct Price {
   std::int32_t digits = 0;
 };
 
+// The price in points of unitDigits decimals, saturating (digits beyond them cut off).
+std::uint64_t pointsInUnit(const Price& price, std::int32_t unitDigits) noexcept;
+// points of a unit of `tens` more decimals: points * 10^tens, saturating at
+// UINT64_MAX.
+std::uint64_t inFinerUnit(std::uint64_t points, std::int32_t tens) noexcept;
+
 // A spread counted in its pair's own unit: the step of the most decimals its
 // pair's prices are seen with (unitDigits), however this row happens to be
 // written. A spread of 0.0001 is 10 for a pair of 5 decimals, written
 // "1.0800,1.0801" or "1.080000,1.080100" alike. ask - bid, saturating.
-std::int64_t spreadInUnit(const Price& bid, const Price& ask, std::int32_t unitDigits) noexcept;
+inline std::int64_t spreadInUnit(const Price& bid, const Price& ask, std::int32_t unitDigits) noexcept {
+  const bool inUnit = bid.digits == unitDigits && ask.digits == unitDigits;  // nearly every row
+  const std::uint64_t b = inUnit ? bid.points : pointsInUnit(bid, unitDigits);
+  const std::uint64_t a = inUnit ? ask.points : pointsInUnit(ask, unitDigits);
+  const std::uint64_t d = a >= b ? a - b : b - a;
+  const std::int64_t size = d > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(d);
+  return a >= b ? size : -size;
+}
 
 // How a price text reads: a price; no price text at all; or a price of more
 // than 18 significant digits (or, as points, of more than 64 bits), whose

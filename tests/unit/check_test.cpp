@@ -157,6 +157,9 @@ TEST(CheckRecording, FindsEachKindOfProblemAtItsLine) {
          for (std::size_t i : {129, 130}) t[i].bid -= 300, t[i].ask -= 300;
        },
        nullptr, ProblemKind::Spike, 130, "back 2 ticks"},
+      {"spike after a row of more decimals", [](Ticks& t) { t[119].bid += 400, t[119].ask += 400; },
+       [](Lines& l) { l[109].insert(l[109].size() - 2, "0"), l[109].insert(l[109].rfind(','), "0"); },
+       ProblemKind::Spike, 120, "399 times its usual move of 10"},
       {"silence", from(149, [](Tick& t) { t.ms += 5 * 60000; }), nullptr, std::nullopt, 150, "5 min 00.250 s"},
       {"symbol change", from(199, [](Tick& t) { t.pair = "GBP/USD"; }), nullptr, std::nullopt, 200, "EUR/USD to GBP/USD"},
   };
@@ -402,8 +405,8 @@ TEST(CheckRecording, BadInputGetsAClearMessage) {
 }
 
 // The figures come from fixed-size counts, the chart from fixed-size buckets:
-// a median and percentiles within 1 %, and a single spike among 300,000 ticks
-// still drawn.
+// a median and percentiles within 1 %, exactly so in a finer unit, and a
+// single spike among 300,000 ticks still drawn.
 TEST(CheckRecording, FiguresAndChartInFixedMemory) {
   std::mt19937_64 random(3);
   std::vector<std::int64_t> values;
@@ -420,6 +423,13 @@ TEST(CheckRecording, FiguresAndChartInFixedMemory) {
   }
   EXPECT_EQ(h.min(), values.front());
   EXPECT_EQ(h.max(), values.back());
+  // Moved to points of three more decimals, the counts read as if added so.
+  SignedHistogram finer;
+  for (std::int64_t v : values) finer.add(v * 1000);
+  h.inFinerUnit(3);
+  for (double q : {0.0, 0.01, 0.5, 0.99, 1.0}) EXPECT_EQ(h.quantile(q), finer.quantile(q)) << q;
+  EXPECT_EQ(h.min(), finer.min());
+  EXPECT_EQ(h.max(), finer.max());
 
   Chart chart;
   const std::int64_t start = msOf(2026, 12, 7, 0, 0, 0);

@@ -224,6 +224,7 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
     const char* checkSays;   // part of the checker's summary
     const char* written;     // part of EURUSD.csv, or "" for no file
     std::vector<std::string> clock = {};  // the stamps' clock, for both
+    std::vector<std::string> format = {"--to", "mt5"};
   };
   // London's clock set back at 02:00 BST: the second 01:00 follows 01:59:59.
   const char* const londonBack =
@@ -244,6 +245,12 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
        "is not a recording", ""},
       {"a tester's log", "Time,Message\r\n09:00:00 listening\r\n09:00:01 2 ticks taken\r\n", 0, 2, "is not a recording", ""},
       {"London's clock set back", londonBack, 4, 0, "clean", "\t1.10003\t", {"--from", "Europe/London"}},
+      {"one spread written with 4, 5 and 6 decimals",
+       "EUR/USD,20261201 09:00:00.000,1.0800,1.0801\r\n"
+       "EUR/USD,20261201 09:00:01.000,1.08000,1.08010\r\n"
+       "EUR/USD,20261201 09:00:02.000,1.080000,1.080100\r\n",
+       3, 0, "min 100, median 100, 99th percentile 100, max 100", "100\r\n100\r\n100\r\n", {},
+       {"--to", "template", "--template", "{spread}"}},
   };
   const fs::path input = fs::path(testing::TempDir()) / "orvalda-edited.csv", out = fs::path(testing::TempDir()) / "orvalda-edited";
   for (const Case& c : cases) {
@@ -253,7 +260,8 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
     std::vector<std::string> args = c.clock;
     args.push_back(input.string());
     const orv::check::CheckOptions options = orv::check::parseCheckArgs(args).options;
-    args.insert(args.begin(), {"--to", "mt5", "--out", out.string()});
+    args.insert(args.begin(), {"--out", out.string()});
+    args.insert(args.begin(), c.format.begin(), c.format.end());
     const orv::exporter::ExportRun run = orv::exporter::runExport(orv::exporter::parseExportArgs(args));
     EXPECT_EQ(run.exitCode, c.exitCode) << orv::exporter::summaryOf(run);
     EXPECT_EQ(run.totals.rowsOut, c.rows);
