@@ -61,6 +61,7 @@ fail() {
     echo "   the files:" && (cd "$REC" && find . -type f | sort | sed 's/^/     /')
     echo "   the log:" && (cd "$REC" && cat ${LOGS[*]} 2>/dev/null) | sed 's/^/     /'
   fi
+  [ -s "$DIR/orvalda.out" ] && echo "   orvalda.exe said:" && tail -n 20 "$DIR/orvalda.out" | sed 's/^/     /'
   exit 1
 }
 # Waits for a command to succeed, up to PATIENCE seconds.
@@ -94,12 +95,13 @@ feed_batch() {
 }
 
 start_orvalda() {
-  faked wine "$EXE" --record "$(winpath "$REC")\\$PATTERN" --daily --utc --compress >/dev/null 2>&1 &
+  faked wine "$EXE" --record "$(winpath "$REC")\\$PATTERN" --daily --utc --compress >>"$DIR/orvalda.out" 2>&1 &
   ORVALDA_PID=$!
-  faked wine "$DRIVE" wait-main 120000 >/dev/null || fail "orvalda.exe's window did not come"
+  # To a file, not a pipe: the services Wine starts for the prefix may keep a pipe open.
+  faked wine "$DRIVE" wait-main 120000 >"$DIR/drive.out" 2>&1 || fail "orvalda.exe's window did not come: $(cat "$DIR/drive.out")"
 }
 stop_orvalda() {
-  faked wine "$DRIVE" close-yes 60000 >/dev/null || fail "orvalda.exe did not close"
+  faked wine "$DRIVE" close-yes 60000 >"$DIR/drive.out" 2>&1 || fail "orvalda.exe did not close: $(cat "$DIR/drive.out")"
   wait "$ORVALDA_PID" 2>/dev/null
   ORVALDA_PID=""
 }
