@@ -12,11 +12,22 @@ void replaceForbiddenFileNameCharacters(std::string& name) {
   }
 }
 
+std::string asciiLower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+std::string asciiUpper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
 namespace {
 
 bool isDeviceName(std::string_view base) {
-  std::string upper;
-  for (char c : base) upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  std::string upper = asciiUpper(std::string(base));
   while (!upper.empty() && upper.back() == ' ') upper.pop_back();
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
     if (upper == device) return true;

@@ -7,6 +7,11 @@
 
 namespace orv {
 
+// The letters A-Z made a-z (asciiLower) or the other way round (asciiUpper),
+// every other byte kept: names compared as Windows compares them.
+std::string asciiLower(std::string s);
+std::string asciiUpper(std::string s);
+
 // Replaces every character Windows forbids in a file name by "_".
 void replaceForbiddenFileNameCharacters(std::string& name);
 

@@ -1,5 +1,6 @@
 #include "core/notification_menu.h"
 
+#include "core/file_name.h"
 #include "core/notification_text.h"
 
 namespace orv {
@@ -44,8 +45,7 @@ std::vector<std::string> exporterArguments(std::string_view recording, bool stam
 std::string_view fallbackFileClass(std::string_view file) {
   const std::string_view name = fileNameOf(file);
   const std::size_t dot = name.rfind('.');
-  std::string extension(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  const std::string extension = asciiLower(std::string(dot == std::string_view::npos ? std::string_view() : name.substr(dot)));
   return extension == ".html" || extension == ".htm" ? "htmlfile" : "txtfile";
 }
 

@@ -100,10 +100,7 @@ struct Exporter::Impl {
   }
 
   static std::string keyOf(std::string_view pair) {
-    std::string key = symbolOf(pair);
-    for (char& c : key)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return key;
+    return asciiUpper(symbolOf(pair));
   }
 
   void leaveOut(LeftOut kind, const std::string& name, const SourceRow& row) {

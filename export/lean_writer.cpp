@@ -7,18 +7,13 @@
 #include <set>
 #include <system_error>
 
+#include "core/file_name.h"
 #include "export/zip_file.h"
 #include "recordings/files.h"
 
 namespace orv::exporter {
 
 namespace {
-
-std::string lowerCase(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 // One zip a day: forex/oanda/tick/<symbol>/<YYYYMMDD>_quote.zip. The day's
 // lines go to a plain temporary file among the shared outputs, and are
@@ -27,7 +22,7 @@ std::string lowerCase(std::string s) {
 class LeanWriter final : public SymbolWriter {
  public:
   bool start(const Place& place, std::string& error) override {
-    lower_ = lowerCase(place.symbol);
+    lower_ = asciiLower(place.symbol);
     folder_ = join(place.dir, "forex/oanda/tick/" + lower_);
     inputs_ = &place.inputs;
     outputs_ = &place.outputs;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "recordings/files.h"
+#include "core/file_name.h"
 #include "core/option_reader.h"
 
 #ifdef _WIN32
@@ -52,17 +53,6 @@ const char* const kExportUsage =
 
 namespace {
 
-std::string lowerCase(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-std::string upperCase(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
 std::string defaultOutDir(const std::string& first, const std::string& format) {
   if (first == "-") return "stdin-" + format;
   const std::filesystem::path path = recordings::pathOf(first);
@@ -82,12 +72,12 @@ ExportCommand parseExportArgs(const std::vector<std::string>& args) {
   std::string from = "UTC", tz, tf, templateText;
   bool haveTemplate = false, haveHeader = false;
   for (const auto& [name, value] : read.given) {
-    if (name == "--to") c.formatName = lowerCase(value);
+    if (name == "--to") c.formatName = asciiLower(value);
     if (name == "--force") c.settings.replace = true;
     if (name == "--from") from = value;
     if (name == "--tz") tz = value;
     if (name == "--out") c.settings.outDir = value;
-    if (name == "--tf") tf = upperCase(value);
+    if (name == "--tf") tf = asciiUpper(value);
     if (name == "--template") {
       templateText = value;
       haveTemplate = true;
