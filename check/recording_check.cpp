@@ -41,15 +41,6 @@ std::uint64_t powerOfTen(std::int64_t n) noexcept {
   return p;
 }
 
-// The price in points of `digits` decimals (at least its own), exactly; false when that does not fit.
-bool inPairDigits(Price& price, std::int32_t digits) noexcept {
-  const std::uint64_t factor = powerOfTen(static_cast<std::int64_t>(digits) - price.digits);
-  if (factor == 0 || price.points > UINT64_MAX / factor) return false;
-  price.points *= factor;
-  price.digits = digits;
-  return true;
-}
-
 }  // namespace
 
 std::string_view kindName(ProblemKind kind) noexcept {
@@ -236,7 +227,7 @@ void RecordingCheck::add(const recordings::Line& line) {
     s.scale = std::pow(10.0, -static_cast<double>(rowDigits));
     if (s.report != nullptr) s.report->digits = rowDigits;
   }
-  if (!inPairDigits(bid, *s.digits) || !inPairDigits(ask, *s.digits)) {
+  if (!priceInDigits(bid, *s.digits) || !priceInDigits(ask, *s.digits)) {
     bad(ProblemKind::Unparsable, line, "prices of " + decimalsText(std::min(read.bid.digits, read.ask.digits)) + " and " +
                                            decimalsText(rowDigits) + " where " + readable(s.pair) + "'s have " +
                                            std::to_string(*s.digits) + ": too far apart to compare");
@@ -258,7 +249,7 @@ NoteCount& RecordingCheck::rowsOfDigits(SymbolState& s, std::int32_t digits) {
 // the points would not fit.
 bool RecordingCheck::raiseDigits(SymbolState& s, std::int32_t digits) {
   Price bid{s.previousBid, *s.digits}, ask{s.previousAsk, *s.digits};
-  if (!inPairDigits(bid, digits) || !inPairDigits(ask, digits)) return false;
+  if (!priceInDigits(bid, digits) || !priceInDigits(ask, digits)) return false;
   const std::int32_t tens = digits - *s.digits;
   s.previousBid = bid.points;
   s.previousAsk = ask.points;

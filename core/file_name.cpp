@@ -1,5 +1,6 @@
 #include "core/file_name.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -22,6 +23,24 @@ std::string asciiUpper(std::string s) {
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return s;
+}
+
+std::string shortHash(std::string_view bytes) {
+  std::uint32_t hash = 2166136261u;
+  for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text(8, '0');
+  for (std::size_t i = 8; i > 0; --i, hash >>= 4) text[i - 1] = kHex[hash & 15];
+  return text;
+}
+
+void shortenLongName(std::string& name, std::string_view whole) {
+  if (name.size() <= kLongestNamedSymbol) return;
+  const std::string tail = "~" + shortHash(whole);
+  std::size_t cut = kLongestNamedSymbol - tail.size();
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+  name.resize(cut);
+  name += tail;
 }
 
 namespace {

@@ -12,6 +12,7 @@ std::string expandFilePattern(std::string_view pattern, std::string_view symbol,
   for (char& c : safeSymbol)
     if (static_cast<unsigned char>(c) >= 0x7f) c = '_';
   replaceForbiddenFileNameCharacters(safeSymbol);
+  shortenLongName(safeSymbol, symbol);
 
   std::string out, name;
   bool filled = false;  // a field went into the name being built

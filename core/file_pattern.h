@@ -14,7 +14,8 @@ namespace orv {
 inline constexpr const char* kPatternFields[] = {"{symbol}", "{date}", "{time}"};
 
 // The pattern with {symbol} (bytes that are not printable ASCII, and the
-// characters no file name may hold, replaced by "_"), {date} (yyyymmdd) and
+// characters no file name may hold, replaced by "_"; a long one shortened
+// by shortenLongName), {date} (yyyymmdd) and
 // {time} (hhnnss) filled in. Each folder or file name a field is filled into
 // is then made an ordinary name (makeOrdinaryFileName), so whatever symbol a
 // feeder sends, the file stays inside the pattern's folder. Other text stays

@@ -551,6 +551,31 @@ std::uint64_t pointsInUnit(const Price& p, std::int32_t unitDigits) noexcept {
   return p.digits < unitDigits ? inFinerUnit(points, unitDigits - p.digits) : points;
 }
 
+bool priceInDigits(Price& price, std::int32_t digits) noexcept {
+  const std::int64_t tens = std::int64_t{digits} - price.digits;
+  if (tens < 0 || tens > 19) return false;  // 10^19 is the most 64 bits hold
+  std::uint64_t factor = 1;
+  for (std::int64_t i = 0; i < tens; ++i) factor *= 10;
+  if (price.points > UINT64_MAX / factor) return false;
+  price = {price.points * factor, digits};
+  return true;
+}
+
+bool PairUnit::takeOther(const Price& bid, const Price& ask) noexcept {
+  const std::int32_t rowDigits = std::max(bid.digits, ask.digits);
+  if (digits_ < 0) {
+    digits_ = rowDigits;
+  } else if (rowDigits > digits_) {
+    Price before[2] = {{bid_, digits_}, {ask_, digits_}};
+    if (priceInDigits(before[0], rowDigits) && priceInDigits(before[1], rowDigits)) digits_ = rowDigits;
+  }
+  Price b = bid, a = ask;
+  if (!priceInDigits(b, digits_) || !priceInDigits(a, digits_)) return false;
+  bid_ = b.points;
+  ask_ = a.points;
+  return true;
+}
+
 std::uint64_t inFinerUnit(std::uint64_t points, std::int32_t tens) noexcept {
   for (; tens > 0 && points != 0; --tens) {
     if (points > UINT64_MAX / 10) return UINT64_MAX;

@@ -102,6 +102,36 @@ std::uint64_t pointsInUnit(const Price& price, std::int32_t unitDigits) noexcept
 // UINT64_MAX.
 std::uint64_t inFinerUnit(std::uint64_t points, std::int32_t tens) noexcept;
 
+// The price in points of `digits` decimals (at least its own), exactly;
+// false, and the price unchanged, when that does not fit 64 bits.
+bool priceInDigits(Price& price, std::int32_t digits) noexcept;
+
+// A pair's unit, judged row by row in the order of a file, alike by every
+// tool: the decimals of its first row, raised to a later row's more
+// decimals while its row before still fits 64-bit points of them. A row
+// whose prices do not fit the unit exactly ("108150e-45" among prices of 5
+// decimals) is too far from the pair's other rows to compare: it is no row
+// of the pair, and changes nothing.
+class PairUnit {
+ public:
+  // False for a row too far from the pair's others.
+  bool take(const Price& bid, const Price& ask) noexcept {
+    if (digits_ == bid.digits && digits_ == ask.digits) {  // nearly every row
+      bid_ = bid.points;
+      ask_ = ask.points;
+      return true;
+    }
+    return takeOther(bid, ask);
+  }
+  // The decimals of the unit, -1 before the first row.
+  std::int32_t digits() const noexcept { return digits_; }
+
+ private:
+  bool takeOther(const Price& bid, const Price& ask) noexcept;
+  std::int32_t digits_ = -1;
+  std::uint64_t bid_ = 0, ask_ = 0;  // the row before, in points of the unit
+};
+
 // A spread counted in its pair's own unit: the step of the most decimals its
 // pair's prices are seen with (unitDigits), however this row happens to be
 // written. A spread of 0.0001 is 10 for a pair of 5 decimals, written

@@ -23,8 +23,10 @@ void buildDisplayLine(TextBuffer& out, const WallTime& t, std::string_view symbo
 }
 
 std::string proposedFileName(std::string_view symbol, const WallTime& t) {
+  std::string named(symbol);
+  shortenLongName(named, symbol);
   TextBuffer b;
-  b.append(symbol);
+  b.append(named);
   b.append('-');
   appendDate(b, t);
   b.append('-');

@@ -18,7 +18,8 @@ namespace orv {
 void buildDisplayLine(TextBuffer& out, const WallTime& t, std::string_view symbol, std::int32_t digits,
                       std::uint32_t bidPoints, std::uint32_t askPoints);
 
-// Symbol + "-" + yyyymmdd-hhnnss, made an ordinary file name (below).
+// Symbol (a long one shortened by shortenLongName) + "-" + yyyymmdd-hhnnss,
+// made an ordinary file name (below).
 std::string proposedFileName(std::string_view symbol, const WallTime& t);
 
 // The time of day as hhnnss (the row's parts are in row_format.h).

@@ -51,17 +51,41 @@ const char* leftOutName(LeftOut kind) {
   return "?";
 }
 
+std::string wholeSymbolOf(std::string_view pair) {
+  std::string whole;
+  for (char c : pair) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || u >= 0x80)
+      whole += c;
+    else if (c >= 'a' && c <= 'z')
+      whole += static_cast<char>(c - 'a' + 'A');
+  }
+  return whole;
+}
+
 std::string symbolOf(std::string_view pair) {
-  std::string symbol;
-  for (char c : pair)
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) symbol += c;
-  return symbol;
+  std::string name;
+  bool beyondAscii = false;
+  for (char c : pair) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) name += c;
+    beyondAscii = beyondAscii || static_cast<unsigned char>(c) >= 0x80;
+  }
+  const std::string whole = wholeSymbolOf(pair);
+  if (beyondAscii) name += "_" + shortHash(whole);
+  makeOrdinaryFileName(name);
+  shortenLongName(name, whole);
+  return name;
 }
 
 struct Exporter::Impl {
   struct Symbol {
     std::unique_ptr<SymbolWriter> writer;
     std::int32_t unitDigits = 0;  // the most decimals of its prices
+    std::string whole, firstPair;  // what it stands for (wholeSymbolOf), and the pair first seen
+  };
+  struct Pair {
+    Symbol* symbol = nullptr;  // from the pair's first row written
+    PairUnit unit;             // judged in each file on its own, as orvalda-check judges it
   };
 
   ExportSettings settings;
@@ -69,14 +93,15 @@ struct Exporter::Impl {
   Clock clock;
   ExportTotals totals;
   std::string error;
-  bool dirReady = false, madeDir = false;  // madeDir: this run made the output folder
+  bool dirReady = false;
+  MadeFolders folders;  // by this run, removed when it fails
   OpenOutputs outputs;  // before the writers, which use it to their end
-  std::map<std::string, Symbol> symbols;            // by SYMBOL in capitals: "EUR/USD" and "eur/usd" are one
-  std::unordered_map<std::string, Symbol*> byPair;  // "EUR/USD" and "EURUSD" share EURUSD's files
-  std::vector<Symbol*> order;                       // as first seen
-  std::unordered_map<std::string, std::int32_t> units;  // learned before writing, by SYMBOL in capitals
+  std::map<std::string, Symbol> symbols;          // by the outputs' name in capitals: "EUR/USD" and "eur/usd" are one
+  std::unordered_map<std::string, Pair> byPair;  // "EUR/USD" and "EURUSD" share EURUSD's files
+  std::vector<Symbol*> order;                     // as first seen
+  std::unordered_map<std::string, std::int32_t> units;  // learned before writing, by the outputs' name in capitals
   std::string lastPair;
-  Symbol* last = nullptr;
+  Pair* last = nullptr;
 
   explicit Impl(ExportSettings s) : settings(std::move(s)), to(*settings.to) {}
 
@@ -99,10 +124,6 @@ struct Exporter::Impl {
     return false;
   }
 
-  static std::string keyOf(std::string_view pair) {
-    return asciiUpper(symbolOf(pair));
-  }
-
   void leaveOut(LeftOut kind, const std::string& name, const SourceRow& row) {
     LeftOutCount& k = totals.leftOut[static_cast<std::size_t>(kind)];
     if (k.first.size() < kFirstLinesKept)
@@ -110,48 +131,53 @@ struct Exporter::Impl {
     ++k.count;
   }
 
+  // The symbol of a pair's outputs; nullptr, with the reason in error, when
+  // the folder cannot be made or another pair has its outputs' names.
   Symbol* symbolFor(std::string_view pair) {
-    const auto known = byPair.find(std::string(pair));
-    if (known != byPair.end()) return known->second;
-    const std::string key = keyOf(pair);
+    std::string name = symbolOf(pair);
+    std::string whole = wholeSymbolOf(pair);
+    const std::string key = asciiUpper(name);
     auto found = symbols.find(key);
-    if (found == symbols.end()) {
-      if (!dirReady) {
-        std::error_code made;
-        madeDir = std::filesystem::create_directories(recordings::pathOf(settings.outDir), made);
-        if (made) {
-          error = "cannot make the folder " + settings.outDir + ": " + made.message();
-          return nullptr;
-        }
-        dirReady = true;
-      }
-      std::string name = symbolOf(pair);
-      if (name.empty()) name = "XXXYYY";
-      makeOrdinaryFileName(name);
-      Symbol entry;
-      entry.writer = writerFor();
-      const auto unit = units.find(key);
-      if (unit != units.end()) entry.unitDigits = unit->second;
-      if (!entry.writer->start(Place{settings.outDir, name, settings.inputs, outputs}, error)) return nullptr;
-      found = symbols.emplace(key, std::move(entry)).first;
-      order.push_back(&found->second);
+    if (found != symbols.end()) {
+      if (found->second.whole == whole) return &found->second;
+      error = "the pairs " + quotedText(found->second.firstPair) + " and " + quotedText(pair) +
+              " would be written to the same files (" + name + ")";
+      return nullptr;
     }
-    byPair.emplace(std::string(pair), &found->second);
+    if (!dirReady && !folders.make(settings.outDir, error)) return nullptr;
+    dirReady = true;
+    Symbol entry;
+    entry.writer = writerFor();
+    entry.whole = std::move(whole);
+    entry.firstPair.assign(pair);
+    const auto unit = units.find(key);
+    if (unit != units.end()) entry.unitDigits = unit->second;
+    if (!entry.writer->start(Place{settings.outDir, name, settings.inputs, outputs, folders}, error)) return nullptr;
+    found = symbols.emplace(key, std::move(entry)).first;
+    order.push_back(&found->second);
     return &found->second;
   }
 
+  // Each pair's unit over every input, as its rows are judged (PairUnit).
   bool learnUnits(recordings::LineReader::ReadFn read) {
     RowSource source(std::move(read));
     SourceRow row;
+    struct Learning {
+      PairUnit unit;
+      std::int32_t* digits = nullptr;  // in units
+    };
+    std::unordered_map<std::string, Learning> pairs;  // of this input
     std::string pair;
-    std::int32_t* unit = nullptr;
+    Learning* at = nullptr;
     while (source.next(row)) {
       if (row.fault != RowFault::None) continue;
-      if (unit == nullptr || row.pair != pair) {
+      if (at == nullptr || row.pair != pair) {
         pair.assign(row.pair);
-        unit = &units[keyOf(pair)];
+        const auto [it, added] = pairs.try_emplace(pair);
+        if (added) it->second.digits = &units[asciiUpper(symbolOf(pair))];
+        at = &it->second;
       }
-      *unit = std::max({*unit, row.bidPrice.digits, row.askPrice.digits});
+      if (at->unit.take(row.bidPrice, row.askPrice)) *at->digits = std::max(*at->digits, at->unit.digits());
     }
     error = source.error();
     return error.empty();
@@ -162,6 +188,7 @@ struct Exporter::Impl {
     SourceRow row;
     std::uint64_t rows = 0, faulty = 0;
     zone::RecordingClock from(settings.from);  // each file's stamps on their own
+    for (auto& [pair, state] : byPair) state.unit = PairUnit{};
     while (source.next(row)) {
       if (row.fault == RowFault::Header) continue;  // column names: no row, and no fault
       ++totals.rowsIn;
@@ -170,26 +197,32 @@ struct Exporter::Impl {
         leaveOut(row.fault == RowFault::Torn ? LeftOut::Torn : LeftOut::Unparsable, name, row);
         continue;
       }
+      if (last == nullptr || row.pair.size() != lastPair.size() ||
+          !sameBytes(row.pair.data(), lastPair.data(), lastPair.size())) {
+        lastPair.assign(row.pair);
+        last = &byPair[lastPair];
+      }
+      if (!last->unit.take(row.bidPrice, row.askPrice)) {  // too far from the pair's other prices
+        ++faulty;
+        leaveOut(LeftOut::Unparsable, name, row);
+        continue;
+      }
       ++rows;
       if (above(row.bidPrice, row.askPrice)) {
         leaveOut(LeftOut::Crossed, name, row);
         continue;
       }
-      if (last == nullptr || row.pair.size() != lastPair.size() ||
-          !sameBytes(row.pair.data(), lastPair.data(), lastPair.size())) {
-        last = symbolFor(row.pair);
-        if (last == nullptr) return false;
-        lastPair.assign(row.pair);
-      }
+      if (last->symbol == nullptr && (last->symbol = symbolFor(row.pair)) == nullptr) return false;
+      Symbol& symbol = *last->symbol;
       std::int64_t utc = 0;
       if (!from.utcOf(row.stampMs, utc)) {
         leaveOut(LeftOut::Skipped, name, row);
         continue;
       }
-      last->unitDigits = std::max({last->unitDigits, row.bidPrice.digits, row.askPrice.digits});
+      symbol.unitDigits = std::max(symbol.unitDigits, last->unit.digits());
       clock.set(to.localOf(utc));
-      const Tick tick{row, utc, clock, last->unitDigits};
-      if (!last->writer->write(tick, error)) {
+      const Tick tick{row, utc, clock, symbol.unitDigits};
+      if (!symbol.writer->write(tick, error)) {
         if (!error.empty()) return false;
         leaveOut(LeftOut::Order, name, row);
         continue;
@@ -217,13 +250,7 @@ struct Exporter::Impl {
     for (const WrittenFile& file : totals.files) removePart(file.path);
     totals.files.clear();
     totals.rowsOut = 0;
-    if (madeDir) removeEmptyFolders(recordings::pathOf(settings.outDir));
-  }
-  static void removeEmptyFolders(const std::filesystem::path& folder) {
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
-      if (entry.is_directory(ignored)) removeEmptyFolders(entry.path());
-    std::filesystem::remove(folder, ignored);  // only when empty
+    folders.removeEmpty();
   }
 
   bool finish() {
@@ -247,7 +274,11 @@ struct Exporter::Impl {
         ok = false;
       }
     }
-    for (std::size_t i = 0; ok && i < totals.files.size(); ++i) ok = putInPlace(totals.files[i].path, error);
+    if (ok) {
+      std::vector<std::string> paths;
+      for (const WrittenFile& file : totals.files) paths.push_back(file.path);
+      ok = putAllInPlace(paths, settings.replace, error);
+    }
     if (!ok) undo();
     return ok;
   }

@@ -92,10 +92,17 @@ class Exporter {
   std::unique_ptr<Impl> impl_;
 };
 
-// The pair as a symbol: every character outside A-Z, a-z, 0-9 removed
-// ("EUR/USD" -> "EURUSD"); its outputs' names are that symbol made a safe
-// file name as the recorder makes it ("CON" -> "_CON"). Pairs that differ
-// only in case are one symbol, named after the first seen.
+// The pair as a symbol, the name of its outputs: its ASCII letters and
+// digits ("EUR/USD" -> "EURUSD"), then, for a pair with characters beyond
+// ASCII, "_" and eight hexadecimal digits that tell such pairs apart
+// ("€/¥" -> "_" and the digits of "€¥"); made a safe file name as the
+// recorder makes it ("CON" -> "_CON"), and a long one shortened by the
+// recorder's rule. Pairs of one symbol in any case share their outputs,
+// named after the first seen; two pairs that would share a name otherwise
+// are refused.
 std::string symbolOf(std::string_view pair);
+// What a symbol stands for: the pair's ASCII letters in capitals, its
+// digits and its bytes beyond ASCII, in order.
+std::string wholeSymbolOf(std::string_view pair);
 
 }  // namespace orv::exporter

@@ -26,10 +26,8 @@ class LeanWriter final : public SymbolWriter {
     folder_ = join(place.dir, "forex/oanda/tick/" + lower_);
     inputs_ = &place.inputs;
     outputs_ = &place.outputs;
-    std::error_code made;
-    std::filesystem::create_directories(recordings::pathOf(folder_), made);
-    if (made) error = "cannot make the folder " + folder_ + ": " + made.message();
-    return !made;
+    folders_ = &place.folders;
+    return place.folders.make(folder_, error);
   }
   bool write(const Tick& t, std::string& error) override {
     if (t.clock.day != day_) {
@@ -39,7 +37,7 @@ class LeanWriter final : public SymbolWriter {
       year_ = t.clock.year;
       month_ = t.clock.month;
       dayOfMonth_ = t.clock.dayOfMonth;
-      path_ = Place{folder_, lower_, *inputs_, *outputs_}.file(date_ + "_quote.zip", error);
+      path_ = Place{folder_, lower_, *inputs_, *outputs_, *folders_}.file(date_ + "_quote.zip", error);
       if (path_.empty() || !text_.open(textName(), error, outputs_)) return false;
       day_ = t.clock.day;
     }
@@ -95,6 +93,7 @@ class LeanWriter final : public SymbolWriter {
   unsigned month_ = 0, dayOfMonth_ = 0;
   const std::vector<std::string>* inputs_ = nullptr;
   OpenOutputs* outputs_ = nullptr;
+  MadeFolders* folders_ = nullptr;
   OutFile text_;
   std::int64_t day_ = std::numeric_limits<std::int64_t>::min();
   std::set<std::int64_t> done_;

@@ -12,17 +12,100 @@ namespace orv::exporter {
 
 std::string partName(const std::string& path) { return path + ".part"; }
 
-bool putInPlace(const std::string& path, std::string& error) {
-  std::error_code renamed;
-  std::filesystem::rename(recordings::pathOf(partName(path)), recordings::pathOf(path), renamed);
-  if (!renamed) return true;
-  error = "cannot put " + path + " in place: " + renamed.message();
-  return false;
+namespace {
+
+namespace fs = std::filesystem;
+
+// A free name beside path for the file there while the outputs are put in place.
+fs::path asideName(const fs::path& path) {
+  std::error_code ignored;
+  fs::path aside = path;
+  aside += ".old";
+  for (int n = 2; fs::exists(fs::symlink_status(aside, ignored)); ++n) {
+    aside = path;
+    aside += ".old" + std::to_string(n);
+  }
+  return aside;
+}
+
+}  // namespace
+
+bool putAllInPlace(const std::vector<std::string>& paths, bool replace, std::string& error) {
+  struct Placed {
+    fs::path path, aside;  // aside: where the file that was there waits, empty when none was
+    bool inPlace = false;  // the output is at path
+  };
+  std::vector<Placed> placed;
+  placed.reserve(paths.size());
+  bool ok = true;
+  for (const std::string& path : paths) {
+    Placed p{recordings::pathOf(path), {}};
+    std::error_code failed;
+    const fs::file_status there = fs::symlink_status(p.path, failed);
+    if (fs::exists(there)) {
+      if (!replace || fs::is_directory(there)) {
+        error = "cannot put " + path + " in place: " + (fs::is_directory(there) ? "a folder" : "a file") + " of that name is there";
+        ok = false;
+        break;
+      }
+      p.aside = asideName(p.path);
+      fs::rename(p.path, p.aside, failed);
+      if (failed) {
+        error = "cannot replace " + path + ": " + failed.message();
+        ok = false;
+        break;
+      }
+    }
+    fs::rename(recordings::pathOf(partName(path)), p.path, failed);
+    p.inPlace = !failed;
+    placed.push_back(p);
+    if (failed) {
+      error = "cannot put " + path + " in place: " + failed.message();
+      ok = false;
+      break;
+    }
+  }
+  for (auto p = placed.rbegin(); p != placed.rend(); ++p) {
+    std::error_code failed;
+    if (ok) {
+      if (!p->aside.empty()) fs::remove(p->aside, failed);
+      continue;
+    }
+    if (p->inPlace) fs::remove(p->path, failed);
+    if (!p->aside.empty() && !failed) fs::rename(p->aside, p->path, failed);
+    if (failed && !p->aside.empty())
+      error += "; " + recordings::utf8Of(p->aside) + " holds what " + recordings::utf8Of(p->path) + " held";
+  }
+  return ok;
 }
 
 void removePart(const std::string& path) noexcept {
   std::error_code ignored;
   std::filesystem::remove(recordings::pathOf(partName(path)), ignored);
+}
+
+bool MadeFolders::make(const std::string& path, std::string& error) {
+  const fs::path folder = recordings::pathOf(path);
+  std::vector<fs::path> missing;
+  std::error_code failed;
+  for (fs::path p = folder; !p.empty() && !fs::exists(p, failed); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  for (auto p = missing.rbegin(); p != missing.rend(); ++p) {
+    if (fs::create_directory(*p, failed)) made_.push_back(*p);
+    if (failed) {
+      error = "cannot make the folder " + path + ": " + failed.message();
+      return false;
+    }
+  }
+  return true;
+}
+
+void MadeFolders::removeEmpty() noexcept {
+  std::error_code ignored;
+  for (auto p = made_.rbegin(); p != made_.rend(); ++p) fs::remove(*p, ignored);  // only when empty
+  made_.clear();
 }
 
 void OpenOutputs::used(OutFile& file) {

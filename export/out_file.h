@@ -13,11 +13,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <list>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace orv::exporter {
 
@@ -109,8 +111,25 @@ class OutFile {
 
 // The temporary name an output is written under.
 std::string partName(const std::string& path);
-// Renames the settled temporary file of path to path, replacing a file there; false with the reason in error.
-bool putInPlace(const std::string& path, std::string& error);
+// Puts the settled temporary files of paths in place, all or none. A file
+// already at a path (only when replace is set; never a folder) is first
+// moved aside, and removed once every output is in place. When a step
+// fails, the outputs already in place are removed and the files moved
+// aside put back as they were; false with the reason in error.
+bool putAllInPlace(const std::vector<std::string>& paths, bool replace, std::string& error);
 void removePart(const std::string& path) noexcept;
+
+// The folders a run makes, one by one, so that a run that fails can remove
+// those it made.
+class MadeFolders {
+ public:
+  // Makes path and the folders above it that are missing; false with the reason in error.
+  bool make(const std::string& path, std::string& error);
+  // Removes the folders made, the deepest first, each only when it is empty.
+  void removeEmpty() noexcept;
+
+ private:
+  std::vector<std::filesystem::path> made_;
+};
 
 }  // namespace orv::exporter

@@ -140,13 +140,15 @@ struct Tick {
 // dir/name, of UTF-8 names.
 std::string join(const std::string& dir, const std::string& name);
 
-// Where a symbol's files go, the inputs they may never replace, and the
-// handles and buffers its outputs share with the others'.
+// Where a symbol's files go, the inputs they may never replace, the
+// handles and buffers its outputs share with the others', and the folders
+// the run makes.
 struct Place {
   const std::string& dir;
   std::string symbol;  // as a file name
   const std::vector<std::string>& inputs;
   OpenOutputs& outputs;
+  MadeFolders& folders;
   // The path of a file in the folder; empty, with the reason in error, when it would replace an input.
   std::string file(const std::string& name, std::string& error) const;
 };

@@ -16,30 +16,38 @@ LineReader::LineReader(ReadFn read)
 // still to come).
 bool LineReader::findEnd(std::size_t& length, LineEnd& kind, std::size_t& endSize) {
   char* const base = buffer_.get();
-  const char* const p = base + begin_;
-  const std::size_t from = std::max(begin_, noLfBefore_);
-  const char* lf = static_cast<const char*>(std::memchr(base + from, '\n', end_ - from));
-  if (lf != nullptr) {
-    const std::size_t upToLf = static_cast<std::size_t>(lf - p);
-    const char* cr = static_cast<const char*>(std::memchr(p, '\r', upToLf));
+  if (lfAt_ == kNoLf || lfAt_ < begin_) {
+    const char* lf = search(std::max(begin_, noLfBefore_), end_, '\n');
+    lfAt_ = lf != nullptr ? static_cast<std::size_t>(lf - base) : kNoLf;
+  }
+  if (lfAt_ != kNoLf) {
+    const std::size_t upToLf = lfAt_ - begin_;
+    const char* cr = search(begin_, lfAt_, '\r');
     if (cr == nullptr) {
       length = upToLf, kind = LineEnd::Lf, endSize = 1;
-    } else if (cr + 1 == lf) {
+    } else if (cr + 1 == base + lfAt_) {
       length = upToLf - 1, kind = LineEnd::CrLf, endSize = 2;
     } else {
-      length = static_cast<std::size_t>(cr - p), kind = LineEnd::Cr, endSize = 1;
+      length = static_cast<std::size_t>(cr - (base + begin_)), kind = LineEnd::Cr, endSize = 1;
     }
     return true;
   }
   noLfBefore_ = end_;
-  const std::size_t crFrom = std::max(begin_, noCrBefore_);
-  const char* cr = static_cast<const char*>(std::memchr(base + crFrom, '\r', end_ - crFrom));
+  const char* cr = search(std::max(begin_, noCrBefore_), end_, '\r');
   if (cr != nullptr && (cr + 1 < base + end_ || atEnd_)) {
-    length = static_cast<std::size_t>(cr - p), kind = LineEnd::Cr, endSize = 1;
+    length = static_cast<std::size_t>(cr - (base + begin_)), kind = LineEnd::Cr, endSize = 1;
     return true;
   }
   noCrBefore_ = cr != nullptr ? static_cast<std::size_t>(cr - base) : end_;  // a last CR is looked at again
   return false;
+}
+
+// The first c in [from, to), counting the bytes looked at.
+const char* LineReader::search(std::size_t from, std::size_t to, char c) noexcept {
+  const char* const start = buffer_.get() + from;
+  const char* at = static_cast<const char*>(std::memchr(start, c, to - from));
+  searched_ += at != nullptr ? static_cast<std::size_t>(at - start) + 1 : to - from;
+  return at;
 }
 
 bool LineReader::fill() {
@@ -48,6 +56,7 @@ bool LineReader::fill() {
     end_ -= begin_;
     noLfBefore_ = noLfBefore_ > begin_ ? noLfBefore_ - begin_ : 0;
     noCrBefore_ = noCrBefore_ > begin_ ? noCrBefore_ - begin_ : 0;
+    lfAt_ = lfAt_ != kNoLf && lfAt_ >= begin_ ? lfAt_ - begin_ : kNoLf;
     begin_ = 0;
   }
   const std::ptrdiff_t got = read_(buffer_.get() + end_, capacity_ - end_, error_);

@@ -49,10 +49,14 @@ class LineReader {
   }
   std::uint64_t linesRead() const noexcept { return lines_; }
   std::uint64_t bytesRead() const noexcept { return bytes_; }
+  // Bytes searched for line ends so far: each byte a bounded number of
+  // times, however the lines end.
+  std::uint64_t bytesSearched() const noexcept { return searched_; }
 
  private:
   bool findEnd(std::size_t& length, LineEnd& kind, std::size_t& endSize);
   bool fill();
+  const char* search(std::size_t from, std::size_t to, char c) noexcept;
 
   ReadFn read_;
   std::unique_ptr<char[]> buffer_;  // kBlock + kMaxLine bytes, never cleared
@@ -60,9 +64,12 @@ class LineReader {
   std::size_t begin_ = 0, end_ = 0;
   std::size_t noLfBefore_ = 0;  // no LF in [begin_, noLfBefore_): not looked at again
   std::size_t noCrBefore_ = 0;  // the same for CR, while no LF is in sight
+  std::size_t lfAt_ = kNoLf;    // the next LF found at or after begin_, kept for the lines of bare CRs before it
+  static constexpr std::size_t kNoLf = static_cast<std::size_t>(-1);
   bool atEnd_ = false;
   std::uint64_t bytes_ = 0;
   std::uint64_t lines_ = 0;
+  std::uint64_t searched_ = 0;
   std::string overlongStart_;
   std::string error_;
 };

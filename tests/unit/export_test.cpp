@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -21,6 +22,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #include "check/program.h"
 #include "check/reports.h"
 #include "export/program.h"
+#include "recordings/line_reader.h"
 #include "tests/unit/gzip_bytes.h"
 
 namespace {
@@ -56,7 +58,7 @@ std::string unzipOne(const std::string& zip) {
 
 struct Golden {
   const char* name;
-  const char* recording;
+  std::string recording;
   std::vector<std::string> args;  // before --out DIR IN
   int exitCode;
   std::vector<std::pair<std::string, std::string>> files;  // every file in DIR; a zip as its entry
@@ -165,6 +167,15 @@ const Golden kGoldens[] = {
      {"--to", "histdata", "--from", "America/New_York", "--tz", "UTC"}, 0,
      {{"DAT_ASCII_EURUSD_T_202611.csv", "20261101 045000000,1.1,1.2,0\r\n20261101 061000000,1.1,1.2,0\r\n"},
       {"DAT_ASCII_GBPUSD_T_202611.csv", "20261101 053000000,1.3,1.4,0\r\n20261101 060500000,1.3,1.4,0\r\n"}}},
+    // Pairs beyond ASCII and pairs too long for a name: each its own file, of a name Windows takes.
+    {"pairs beyond ASCII and long pairs apart", "\u20ac/\u00a5,20261201 09:00:00.000,1.1,1.2\r\nXXX/YYY,20261201 09:00:01.000,1.1,1.2\r\n"
+     "\u20ac/$,20261201 09:00:02.000,1.1,1.2\r\n\u00a5/\u00a3,20261201 09:00:03.000,1.1,1.2\r\n" + std::string(300, 'Q') +
+     ",20261201 09:00:04.000,1.1,1.2\r\n" + std::string(300, 'Q') + "R,20261201 09:00:05.000,1.1,1.2\r\n",
+     {"--to", "template", "--template", "{symbol} {pair}"}, 0,
+     {{"_b18b922a.csv", "_b18b922a \u20ac/\u00a5\r\n"}, {"XXXYYY.csv", "XXXYYY XXX/YYY\r\n"}, {"_298f832b.csv", "_298f832b \u20ac/$\r\n"},
+      {"_4996423f.csv", "_4996423f \u00a5/\u00a3\r\n"},
+      {std::string(55, 'Q') + "~46f12be1.csv", std::string(55, 'Q') + "~46f12be1 " + std::string(300, 'Q') + "\r\n"},
+      {std::string(55, 'Q') + "~60a7cac9.csv", std::string(55, 'Q') + "~60a7cac9 " + std::string(300, 'Q') + "R\r\n"}}},
     // The output EURUSD.csv would be the input itself: nothing is written, the input stays.
     {"never over an input", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n", {"--to", "mt5"}, 2,
      {{"EURUSD.csv", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n"}}},
@@ -251,6 +262,12 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
        "EUR/USD,20261201 09:00:02.000,1.080000,1.080100\r\n",
        3, 0, "min 100, median 100, 99th percentile 100, max 100", "100\r\n100\r\n100\r\n", {},
        {"--to", "template", "--template", "{spread}"}},
+      // A row of 45 decimals cannot be compared with the pair's rows of 5: left out, it spoils none of their spreads.
+      {"one row of 45 decimals among rows of 5",
+       "EUR/USD,20261201 09:00:00.000,1.08150,1.08166\r\n"
+       "EUR/USD,20261201 09:00:01.000,108150e-45,108166e-45\r\n"
+       "EUR/USD,20261201 09:00:02.000,1.08151,1.08166\r\n",
+       2, 1, "too far apart to compare", "16\r\n15\r\n", {}, {"--to", "template", "--template", "{spread}"}},
   };
   const fs::path input = fs::path(testing::TempDir()) / "orvalda-edited.csv", out = fs::path(testing::TempDir()) / "orvalda-edited";
   for (const Case& c : cases) {
@@ -272,6 +289,38 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
     const std::string summary = orv::check::textReport({checked}, options);
     EXPECT_NE(summary.find(c.checkSays), std::string::npos) << summary;
   }
+}
+
+// Lines ended by a bare CR with an LF far ahead: every byte is searched a
+// bounded number of times, and both tools find every row.
+TEST(BothTools, ReadLinesOfBareCrsInOnePass) {
+  std::string bytes;
+  constexpr int kRows = 40000;
+  for (int i = 0; i < kRows; ++i) {
+    char row[64];
+    std::snprintf(row, sizeof row, "EUR/USD,20261201 09:%02d:%02d.%03d,1.1,1.2%s", i / 60000 % 60, i / 1000 % 60, i % 1000,
+                  i % 10000 == 9999 ? "\n" : "\r");
+    bytes += row;
+  }
+  std::size_t at = 0;
+  orv::recordings::LineReader reader([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
+    const std::size_t n = std::min(size, bytes.size() - at);
+    std::memcpy(buffer, bytes.data() + at, n);
+    at += n;
+    return static_cast<std::ptrdiff_t>(n);
+  });
+  orv::recordings::Line line;
+  while (reader.next(line)) {
+  }
+  EXPECT_EQ(reader.linesRead(), static_cast<std::uint64_t>(kRows));
+  EXPECT_LE(reader.bytesSearched(), 3 * bytes.size());
+
+  const fs::path input = fs::path(testing::TempDir()) / "orvalda-bare-cr.csv", out = fs::path(testing::TempDir()) / "orvalda-bare-cr";
+  std::ofstream(input, std::ios::binary) << bytes;
+  fs::remove_all(out);
+  EXPECT_EQ(orv::check::checkFile(input.string(), {}).rows, static_cast<std::uint64_t>(kRows));
+  const orv::exporter::ExportRun run = orv::exporter::runExport(orv::exporter::parseExportArgs({"--to", "mt5", "--out", out.string(), input.string()}));
+  EXPECT_EQ(run.totals.rowsOut, static_cast<std::uint64_t>(kRows));
 }
 
 }  // namespace
@@ -328,6 +377,50 @@ TEST(ExportSafety, NothingIsWrittenOrReplacedUnlessTheWholeRunCan) {
   // X.csv and X.csv.gz beside each other go to folders of their own.
   EXPECT_NE(orv::exporter::parseExportArgs({"--to", "mt5", input}).settings.outDir,
             orv::exporter::parseExportArgs({"--to", "mt5", input + ".gz"}).settings.outDir);
+}
+
+// Under --force too, the user's files stay as they were unless every output
+// is in place; a failed run removes the folders it made in an --out that
+// was there; two pairs that would share a file are refused, both named.
+TEST(ExportSafety, AFailedRunLeavesTheFolderAsItWas) {
+  const fs::path dir = fs::path(testing::TempDir()) / "orvalda-export-undone", out = dir / "out";
+  fs::remove_all(dir);
+  fs::create_directories(out / "USDJPY.csv");  // a folder where an output goes
+  std::ofstream(out / "EURUSD.csv", std::ios::binary) << "mine";
+  const std::string good = (dir / "good.csv").string(), notRows = (dir / "semicolons.csv").string(),
+                    sharing = (dir / "sharing.csv").string();
+  std::ofstream(good, std::ios::binary) << kMidnight;
+  std::ofstream(notRows, std::ios::binary) << "EUR/USD;20261201 09:00:00.000;1.1;1.2\r\n";
+  // The same eight hexadecimal digits tell these two pairs from others.
+  std::ofstream(sharing, std::ios::binary) << "\u00e9\u00fc\u00e9/\u00fc\u00e0\u00a3,20261201 09:00:00.000,1.1,1.2\r\n"
+                                              "\u00e9\u00fc\u00e0/\u00f9\u00fc\u00e8,20261201 09:00:01.000,1.1,1.2\r\n";
+  const auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(out)) names.push_back(fs::relative(entry.path(), out).string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> before = listing();
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"a folder in the way", {"--to", "mt5", "--force", good}, "USDJPY.csv in place: a folder"},
+      {"a file that is no recording", {"--to", "lean", "--force", good, notRows}, "is not a recording"},
+      {"two pairs, one name", {"--to", "mt5", sharing}, "the pairs '\u00e9\u00fc\u00e9/\u00fc\u00e0\u00a3' and '\u00e9\u00fc\u00e0/\u00f9\u00fc\u00e8'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin() + 2, {"--out", out.string()});
+    std::string errors;
+    EXPECT_EQ(runQuietly(args, &errors), 2);
+    EXPECT_NE(errors.find(c.says), std::string::npos) << errors;
+    EXPECT_EQ(listing(), before);
+    EXPECT_EQ(readAll(out / "EURUSD.csv"), "mine");
+  }
 }
 
 // Memory and open files stay bounded whatever the number of symbols (the

@@ -16,10 +16,17 @@ TEST(FilePattern, FillsEveryFieldEveryTimeAndLeavesTheRest) {
   // Folders as engines read them as columns (Hive-style): "=" stays.
   EXPECT_EQ(expandFilePattern("D:\\ticks\\symbol={symbol}\\date={date}\\ticks.csv", "EURUSD", kAt),
             "D:\\ticks\\symbol=EURUSD\\date=20260307\\ticks.csv");
-  // A symbol as the feeder sent it: forbidden characters go, any length stays.
+  // A symbol as the feeder sent it: forbidden characters go; one too long
+  // for a name is cut, and told apart from others cut alike by a hash of it.
   EXPECT_EQ(expandFilePattern("t\\{symbol}.csv", "A/B:C*\"<>|?\\\x01", kAt), "t\\A_B_C________.csv");
-  const std::string longSymbol(300, 'Q');
-  EXPECT_EQ(expandFilePattern("{symbol}", longSymbol, kAt), longSymbol);
+  const std::string longSymbol(300, 'Q'), otherLong = longSymbol + "R";
+  const std::string named = expandFilePattern("{symbol}", longSymbol, kAt);
+  EXPECT_EQ(named.size(), kLongestNamedSymbol);
+  EXPECT_EQ(named.substr(0, kLongestNamedSymbol - 8), longSymbol.substr(0, kLongestNamedSymbol - 9) + "~") << named;
+  EXPECT_NE(expandFilePattern("{symbol}", otherLong, kAt), named);
+  EXPECT_EQ(proposedFileName(longSymbol, kAt), named + "-20260307-090504");
+  const std::string ordinary(kLongestNamedSymbol, 'Q');
+  EXPECT_EQ(expandFilePattern("{symbol}", ordinary, kAt), ordinary);
 }
 
 // Whatever a feeder announces, every name a field goes into is an ordinary
