@@ -45,7 +45,6 @@ const char* leftOutName(LeftOut kind) {
     case LeftOut::Torn: return "torn";
     case LeftOut::Unparsable: return "unparsable";
     case LeftOut::Crossed: return "crossed";
-    case LeftOut::Skipped: return "skipped time";
     case LeftOut::Order: return "order";
   }
   return "?";
@@ -66,6 +65,7 @@ struct Exporter::Impl {
 
   ExportSettings settings;
   ToClock to;
+  zone::RecordingClock from;  // the inputs' stamps, one time line in the order given
   Clock clock;
   ExportTotals totals;
   std::string error;
@@ -78,7 +78,7 @@ struct Exporter::Impl {
   std::string lastPair;
   Symbol* last = nullptr;
 
-  explicit Impl(ExportSettings s) : settings(std::move(s)), to(*settings.to) {}
+  explicit Impl(ExportSettings s) : settings(std::move(s)), to(*settings.to), from(settings.from) {}
 
   std::unique_ptr<SymbolWriter> writerFor() const {
     switch (settings.format) {
@@ -161,7 +161,6 @@ struct Exporter::Impl {
     RowSource source(std::move(read));
     SourceRow row;
     std::uint64_t rows = 0, faulty = 0;
-    zone::RecordingClock from(settings.from);  // each file's stamps on their own
     while (source.next(row)) {
       if (row.fault == RowFault::Header) continue;  // column names: no row, and no fault
       ++totals.rowsIn;
@@ -171,6 +170,9 @@ struct Exporter::Impl {
         continue;
       }
       ++rows;
+      // Every row on the recording's time line, crossed or not, as orvalda-check reads it.
+      std::int64_t utc = 0;
+      from.utcOf(row.stampMs, utc);
       if (above(row.bidPrice, row.askPrice)) {
         leaveOut(LeftOut::Crossed, name, row);
         continue;
@@ -180,11 +182,6 @@ struct Exporter::Impl {
         last = symbolFor(row.pair);
         if (last == nullptr) return false;
         lastPair.assign(row.pair);
-      }
-      std::int64_t utc = 0;
-      if (!from.utcOf(row.stampMs, utc)) {
-        leaveOut(LeftOut::Skipped, name, row);
-        continue;
       }
       last->unitDigits = std::max({last->unitDigits, row.bidPrice.digits, row.askPrice.digits});
       clock.set(to.localOf(utc));
