@@ -165,6 +165,13 @@ const Golden kGoldens[] = {
      {"--to", "histdata", "--from", "America/New_York", "--tz", "UTC"}, 0,
      {{"DAT_ASCII_EURUSD_T_202611.csv", "20261101 045000000,1.1,1.2,0\r\n20261101 061000000,1.1,1.2,0\r\n"},
       {"DAT_ASCII_GBPUSD_T_202611.csv", "20261101 055000000,1.3,1.4,0\r\n20261101 060500000,1.3,1.4,0\r\n"}}},
+    // London's clock set back: the crossed row left out still tells that the second pass began.
+    {"a crossed row on the time line", "EUR/USD,20261025 01:59:30.000,1.1,1.2\r\nEUR/USD,20261025 01:00:10.000,1.3,1.2\r\n"
+     "EUR/USD,20261025 01:35:00.000,1.1,1.2\r\n", {"--to", "mt5", "--from", "Europe/London", "--tz", "UTC"}, 1,
+     {{"EURUSD.csv",
+       "<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\r\n"
+       "2026.10.25\t00:59:30.000\t1.1\t1.2\t\t\t6\r\n"
+       "2026.10.25\t01:35:00.000\t1.1\t1.2\t\t\t6\r\n"}}},
     // The output EURUSD.csv would be the input itself: nothing is written, the input stays.
     {"never over an input", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n", {"--to", "mt5"}, 2,
      {{"EURUSD.csv", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n"}}},
