@@ -1,6 +1,7 @@
 #include "check/program.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "check/page_file.h"
 #include "recordings/files.h"
@@ -12,7 +13,10 @@ namespace orv::check {
 std::vector<FileReport> checkAll(const std::vector<std::string>& files, const CheckOptions& options) {
   std::vector<FileReport> reports;
   reports.reserve(files.size());
-  for (const std::string& path : files) reports.push_back(checkFile(path, options));
+  // The files given are one recording's time line, in their order.
+  std::optional<zone::RecordingClock> clock;
+  if (options.from) clock.emplace(options.from);
+  for (const std::string& path : files) reports.push_back(checkFile(path, options, clock ? &*clock : nullptr));
   checkAcrossFiles(reports, options);
   return reports;
 }

@@ -49,7 +49,7 @@ std::string_view kindName(ProblemKind kind) noexcept {
 }
 
 std::string_view kindName(NoteKind kind) noexcept {
-  static constexpr std::string_view kNames[kNoteKinds] = {"repeat", "zero spread"};
+  static constexpr std::string_view kNames[kNoteKinds] = {"repeat", "zero spread", "unended last row", "skipped-hour stamp"};
   return kNames[static_cast<std::size_t>(kind)];
 }
 
@@ -134,10 +134,10 @@ bool RecordingCheck::SpikeWatch::judge(std::int64_t price, std::int64_t move, st
 
 // ---------------------------------------------------------------------------
 
-RecordingCheck::RecordingCheck(std::string path, const CheckOptions& options)
+RecordingCheck::RecordingCheck(std::string path, const CheckOptions& options, zone::RecordingClock* clock)
     : options_(options), shortestGapMs_(std::min(options.gapMs, kGapBucketsMs[0])) {
   report_.path = std::move(path);
-  if (options.from) clock_.emplace(options.from);
+  if (options.from) clock_ = clock != nullptr ? clock : &ownClock_.emplace(options.from);
 }
 
 void RecordingCheck::problem(ProblemKind kind, std::uint64_t line, std::string text, std::int64_t ms) {
@@ -145,10 +145,10 @@ void RecordingCheck::problem(ProblemKind kind, std::uint64_t line, std::string t
   if (report_.problemCount[k]++ < kKeptPerKind) report_.problems.push_back({kind, line, std::move(text), ms});
 }
 
-// A line that is no row: counted once, as torn when it is the cut-off last line.
+// A line that is no row.
 void RecordingCheck::bad(ProblemKind kind, const recordings::Line& line, std::string text) {
   if (std::memchr(line.text.data(), '\0', line.text.size()) != nullptr) ++report_.linesWithNul;
-  if (!cutLine_) problem(kind, line.number, std::move(text));
+  problem(kind, line.number, std::move(text));
 }
 
 void RecordingCheck::note(NoteKind kind, std::uint64_t line) {
@@ -159,53 +159,40 @@ void RecordingCheck::note(NoteKind kind, std::uint64_t line) {
 void RecordingCheck::switchPair(std::string_view pair, std::uint64_t line) {
   if (current_ != nullptr && report_.symbolChangeCount++ < kKeptSymbolChanges)
     report_.symbolChanges.push_back({line, current_->pair, std::string(pair)});
-  for (const auto& known : symbols_) {
-    if (known->pair == pair) {
-      current_ = known.get();
-      return;
-    }
+  if (const auto known = byPair_.find(pair); known != byPair_.end()) {
+    current_ = known->second;
+    return;
   }
-  if (symbols_.size() >= kKeptPairs) {  // the rest share the last one's state
-    current_ = symbols_.back().get();
-    current_->pair.assign(pair);
-  } else {
-    symbols_.push_back(std::make_unique<SymbolState>());
-    current_ = symbols_.back().get();
-    current_->pair.assign(pair);
+  current_ = symbols_.emplace_back(std::make_unique<SymbolState>()).get();
+  current_->pair.assign(pair);
+  byPair_.emplace(current_->pair, current_);
+  if (symbols_.size() <= kKeptPairs) {
     report_.symbols.emplace_back();  // never moves: a deque grows at its end
     current_->report = &report_.symbols.back();
     current_->report->pair = current_->pair;
-    report_.pairs.push_back(current_->pair);
   }
 }
 
 void RecordingCheck::add(const recordings::Line& line) {
   ++report_.lineEnds[static_cast<std::size_t>(line.end)];
   report_.lines = line.number;
-  std::string_view text = line.text;
-  if (line.number == 1 && text.substr(0, 3) == "\xEF\xBB\xBF") {
-    text.remove_prefix(3);
-    report_.byteOrderMark = true;
-  }
-  if (line.end == recordings::LineEnd::None) {
-    problem(ProblemKind::Torn, line.number, "the last line has no line end, so its row may be cut off: " + quoted(text));
-    cutLine_ = true;
-  }
-  if (line.overlong) {
-    bad(ProblemKind::Torn, line,
-        "a line of " + std::to_string(line.length) + " bytes, far longer than any row: " + quoted(text, 40));
-    return;
-  }
-  if (text.empty()) {
-    bad(ProblemKind::Torn, line, "an empty line");
-    return;
-  }
   LineRead read;
-  RowFields& f = read.fields;
-  switch (judge_.judge(text, line.number == 1, read)) {
+  const RowFields& f = read.fields;
+  const LineIs is = judge_.judge(line.text, {line.number == 1, line.overlong, line.end != recordings::LineEnd::None}, read);
+  const std::string_view text = read.text;
+  report_.byteOrderMark |= read.byteOrderMark;
+  switch (is) {
     case LineIs::Row: break;
     case LineIs::Header: report_.header = true; return;
     case LineIs::Empty: bad(ProblemKind::Torn, line, "an empty line"); return;
+    case LineIs::Overlong:
+      bad(ProblemKind::Torn, line,
+          "a line of " + std::to_string(line.length) + " bytes, far longer than any row: " + quoted(text, 40));
+      return;
+    case LineIs::Cut:
+      cutLine_ = true;
+      bad(ProblemKind::Torn, line, "the last line has no line end and is no whole row: it was cut off: " + quoted(text));
+      return;
     case LineIs::NotFourFields:
       bad(ProblemKind::Torn, line,
           std::to_string(f.count) + (f.count == 1 ? " field" : " fields") + " where a row has 4 (pair,time,bid,ask): " + quoted(text));
@@ -218,6 +205,7 @@ void RecordingCheck::add(const recordings::Line& line) {
     case LineIs::BadBid: bad(ProblemKind::Unparsable, line, "bid " + quoted(f.bid, 40) + " is not a price"); return;
     case LineIs::BadAsk: bad(ProblemKind::Unparsable, line, "ask " + quoted(f.ask, 40) + " is not a price"); return;
   }
+  if (line.end == recordings::LineEnd::None) note(NoteKind::UnendedLastRow, line.number);
   Price bid = read.bid, ask = read.ask;
   if (current_ == nullptr || f.pair != current_->pair) switchPair(f.pair, line.number);
   SymbolState& s = *current_;
@@ -228,6 +216,8 @@ void RecordingCheck::add(const recordings::Line& line) {
     if (s.report != nullptr) s.report->digits = rowDigits;
   }
   if (!priceInDigits(bid, *s.digits) || !priceInDigits(ask, *s.digits)) {
+    std::int64_t utc = 0;
+    if (clock_ != nullptr) clock_->utcOf(read.ms, utc);  // on the recording's time line all the same
     bad(ProblemKind::Unparsable, line, "prices of " + decimalsText(std::min(read.bid.digits, read.ask.digits)) + " and " +
                                            decimalsText(rowDigits) + " where " + readable(s.pair) + "'s have " +
                                            std::to_string(*s.digits) + ": too far apart to compare");
@@ -302,13 +292,7 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
   FileReport& r = report_;
   SymbolState& s = *current_;
   std::int64_t utc = ms;
-  if (clock_ && !clock_->utcOf(ms, utc)) {
-    problem(ProblemKind::Unparsable, n,
-            "time " + quoted(f.stamp, 40) + " does not exist on the clock of " + options_.from->name() +
-                ", which was set ahead over it",
-            ms);
-    return;
-  }
+  if (clock_ != nullptr && !clock_->utcOf(ms, utc)) note(NoteKind::SkippedHour, n);
   if (r.rows++ == 0) {
     r.first.assign(f.stamp);
     r.firstLine = n;
@@ -339,6 +323,7 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
     else
       problem(ProblemKind::Crossed, n, "bid " + readable(f.bid) + " above ask " + readable(f.ask), ms);
   }
+  ++s.rows;
   if (s.report != nullptr) {
     FileReport::Symbol& pair = *s.report;
     if (pair.rows++ == 0) pair.first.assign(f.stamp);
@@ -415,7 +400,9 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
 }
 
 FileReport RecordingCheck::finish(std::uint64_t bytes) {
+  report_.pairs.reserve(symbols_.size());
   for (const auto& symbol : symbols_) {
+    report_.pairs.push_back({symbol->pair, symbol->rows});
     if (symbol->report == nullptr) continue;
     if (symbol->hourTicks > 0) symbol->report->ticksPerHour.add(symbol->hourTicks);
     symbol->hourTicks = 0;
@@ -453,15 +440,10 @@ FileReport RecordingCheck::finish(std::uint64_t bytes) {
 
 // ---------------------------------------------------------------------------
 
-void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& options) {
-  // Files read whole, each of one and the same symbol, in the order of their first stamps.
-  std::vector<std::size_t> group;
-  for (std::size_t i = 0; i < reports.size(); ++i) {
-    const FileReport& r = reports[i];
-    if (r.error.empty() && r.rows > 0 && r.symbols.size() == 1 &&
-        (group.empty() || reports[group.front()].symbols[0].pair == r.symbols[0].pair))
-      group.push_back(i);
-  }
+namespace {
+
+// One symbol's files (their indexes in reports), as one recording.
+void checkFilesOfOneSymbol(std::vector<FileReport>& reports, const std::vector<std::size_t>& group, const CheckOptions& options) {
   if (group.size() < 2) return;
   std::vector<FileReport> sorted;
   for (std::size_t i : group) sorted.push_back(std::move(reports[i]));
@@ -492,10 +474,27 @@ void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& opti
   for (std::size_t k = 0; k < group.size(); ++k) reports[group[k]] = std::move(sorted[k]);
 }
 
+}  // namespace
+
+void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& options) {
+  // Files read whole, each of one symbol, grouped by symbol, each group in the order of its first stamps.
+  std::unordered_map<std::string, std::vector<std::size_t>> groups;
+  std::vector<std::vector<std::size_t>*> inOrder;
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    const FileReport& r = reports[i];
+    if (!r.error.empty() || r.rows == 0 || r.pairs.size() != 1) continue;
+    std::vector<std::size_t>& group = groups[r.pairs[0].pair];
+    if (group.empty()) inOrder.push_back(&group);
+    group.push_back(i);
+  }
+  for (const std::vector<std::size_t>* group : inOrder) checkFilesOfOneSymbol(reports, *group, options);
+}
+
 namespace {
 
-FileReport checkWith(recordings::LineReader& reader, const std::string& path, const CheckOptions& options) {
-  RecordingCheck check(path, options);
+FileReport checkWith(recordings::LineReader& reader, const std::string& path, const CheckOptions& options,
+                     zone::RecordingClock* clock) {
+  RecordingCheck check(path, options, clock);
   recordings::Line line;
   for (;;) {
     // Plain rows straight from the reader's buffer; anything else one line at a time.
@@ -512,7 +511,7 @@ FileReport checkWith(recordings::LineReader& reader, const std::string& path, co
 
 }  // namespace
 
-FileReport checkFile(const std::string& path, const CheckOptions& options) {
+FileReport checkFile(const std::string& path, const CheckOptions& options, zone::RecordingClock* clock) {
   const bool standardInput = path == "-";
   std::FILE* file = standardInput ? stdin : recordings::openFile(path, "rb");
   if (file == nullptr) {
@@ -533,12 +532,13 @@ FileReport checkFile(const std::string& path, const CheckOptions& options) {
     }
     return static_cast<std::ptrdiff_t>(got);
   });
-  FileReport report = checkWith(reader, path, options);
+  FileReport report = checkWith(reader, path, options, clock);
   if (!standardInput) std::fclose(file);
   return report;
 }
 
-FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options, std::size_t block) {
+FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options, std::size_t block,
+                      zone::RecordingClock* clock) {
   std::size_t at = 0;
   recordings::LineReader reader([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
     const std::size_t n = std::min({size, block, bytes.size() - at});
@@ -546,7 +546,7 @@ FileReport checkBytes(std::string_view bytes, const std::string& path, const Che
     at += n;
     return static_cast<std::ptrdiff_t>(n);
   });
-  return checkWith(reader, path, options);
+  return checkWith(reader, path, options, clock);
 }
 
 }  // namespace orv::check

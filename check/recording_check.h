@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "check/chart.h"
@@ -32,11 +33,15 @@ inline constexpr std::size_t kProblemKinds = 6;
 // "torn", "order", "crossed", "spike", "unparsable", "overlap"
 std::string_view kindName(ProblemKind kind) noexcept;
 
-// Notes are what real feeds do: counted and listed, never a fault. A repeat
-// is a row with the stamp and prices of the row before of its symbol.
-enum class NoteKind : std::uint8_t { Repeat, ZeroSpread };
-inline constexpr std::size_t kNoteKinds = 2;
-// "repeat", "zero spread"
+// Notes are what real feeds and files do: counted and listed, never a fault.
+// A repeat is a row with the stamp and prices of the row before of its
+// symbol; an unended last row is the file's last line read as a row though
+// no line end follows it; a skipped-hour stamp is a row's time that the
+// clock of --from skips when it is set ahead, placed with the offset before
+// the change.
+enum class NoteKind : std::uint8_t { Repeat, ZeroSpread, UnendedLastRow, SkippedHour };
+inline constexpr std::size_t kNoteKinds = 4;
+// "repeat", "zero spread", "unended last row", "skipped-hour stamp"
 std::string_view kindName(NoteKind kind) noexcept;
 inline constexpr std::size_t kNoteLinesKept = 20;  // per kind
 
@@ -111,7 +116,7 @@ inline constexpr std::size_t kSpikeMinMoves = 20;
 inline constexpr std::size_t kKeptPerKind = 1000;
 inline constexpr std::size_t kKeptSilences = 10000;
 inline constexpr std::size_t kKeptSymbolChanges = 10;
-inline constexpr std::size_t kKeptPairs = 100;
+inline constexpr std::size_t kKeptPairs = 100;  // pairs with figures and a chart; every pair's rows are counted
 
 struct FileReport {
   std::string path;
@@ -120,7 +125,11 @@ struct FileReport {
   std::uint64_t bytes = 0, lines = 0, rows = 0;
   std::string first, last;  // stamps of the first and the last row, as written
   std::uint64_t firstLine = 0, lastLine = 0;
-  std::vector<std::string> pairs;  // in order of appearance
+  struct PairRows {
+    std::string pair;
+    std::uint64_t rows = 0;
+  };
+  std::vector<PairRows> pairs;  // every pair, in order of appearance
   struct Symbol {
     std::string pair;
     std::uint64_t rows = 0;
@@ -153,7 +162,9 @@ struct FileReport {
 
 class RecordingCheck {
  public:
-  RecordingCheck(std::string path, const CheckOptions& options);
+  // clock: the stamps' time line of the files read before, for a file that
+  // goes on where they end; none: the file's own.
+  RecordingCheck(std::string path, const CheckOptions& options, zone::RecordingClock* clock = nullptr);
   void add(const recordings::Line& line);
   // Takes as many whole rows as bytes begins with that are of the current
   // pair and its decimals, plainly written (core/row_format's PlainRowReader),
@@ -201,6 +212,7 @@ class RecordingCheck {
   // the unit of its points), its row before and its spikes.
   struct SymbolState {
     std::string pair;
+    std::uint64_t rows = 0;
     std::optional<std::int32_t> digits;
     double scale = 1;  // 10^-digits
     // Its rows by the fewer decimals of their two prices: those below the
@@ -235,31 +247,39 @@ class RecordingCheck {
   PlainRowReader plainRows_;
   bool cutLine_ = false;
 
-  // The symbols seen (the first kKeptPairs; the rest share the last), and the current one.
+  // Every symbol seen, in order, found by its pair; and the current one.
+  struct PairHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view pair) const noexcept { return std::hash<std::string_view>{}(pair); }
+  };
   std::vector<std::unique_ptr<SymbolState>> symbols_;
+  std::unordered_map<std::string, SymbolState*, PairHash, std::equal_to<>> byPair_;
   SymbolState* current_ = nullptr;
 
   std::int64_t shortestGapMs_;  // below it, a pause is neither a silence nor in a gap bucket
   // The row before, of any symbol.
   bool havePrevious_ = false;
   std::int64_t previousMs_ = 0, previousUtc_ = 0;
-  std::optional<zone::RecordingClock> clock_;  // none: the stamps are UTC
+  std::optional<zone::RecordingClock> ownClock_;
+  zone::RecordingClock* clock_ = nullptr;  // null: the stamps are UTC
   std::uint64_t lastSpikeLine_ = 0;
 
 };
 
-// Files of one symbol checked together, as one recording cut into pieces:
-// put in the order of their first stamps, the silence from each file's last
-// row to the next one's first counts (in the later file's report, as its
-// first silence), and a file that starts before the one before it ends is an
-// overlap. Files of other symbols, several symbols or none stay as they are.
+// Files of one symbol checked together, as one recording cut into pieces,
+// for each symbol: its files put in the order of their first stamps, the
+// silence from each file's last row to the next one's first counts (in the
+// later file's report, as its first silence), and a file that starts before
+// the one before it ends is an overlap. Files of several symbols or none
+// stay as they are.
 void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& options);
 
-// Checks the file at path ("-": standard input) from start to end.
-FileReport checkFile(const std::string& path, const CheckOptions& options);
+// Checks the file at path ("-": standard input) from start to end; clock as
+// for RecordingCheck.
+FileReport checkFile(const std::string& path, const CheckOptions& options, zone::RecordingClock* clock = nullptr);
 // The same for bytes in memory (the tests' way in), read in blocks of up to
 // `block` bytes.
 FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options,
-                      std::size_t block = recordings::LineReader::kBlock);
+                      std::size_t block = recordings::LineReader::kBlock, zone::RecordingClock* clock = nullptr);
 
 }  // namespace orv::check

@@ -280,7 +280,7 @@ std::string fileSection(const FileReport& f, const CheckOptions& options) {
   out += "<p class=\"verdict " + std::string(f.clean() ? "clean" : "bad") + "\">" + verdictText(f) + "</p>";
   if (!f.error.empty()) return out + "<p>" + html(f.error, 2000) + "</p></section>";
   const std::string symbols =
-      f.symbols.size() > 1 ? html(symbolRowsText(f), 4000) : f.symbols.empty() ? "" : html(f.pairs[0]);
+      f.pairs.size() > 1 ? html(symbolRowsText(f), 4000) : f.pairs.empty() ? "" : html(f.pairs[0].pair);
   out += "<table class=\"facts\">";
   out += factRow("Rows", std::to_string(f.rows) + (symbols.empty() ? "" : " of " + symbols) + " in " +
                              plural(f.lines, "line", "lines") + ", " + plural(f.bytes, "byte", "bytes"));

@@ -1,5 +1,6 @@
 #include "check/reports.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "check/texts.h"
@@ -69,8 +70,10 @@ std::string gapBucketsText(const FileReport& file) {
 
 std::string symbolRowsText(const FileReport& file) {
   std::string out;
-  for (const FileReport::Symbol& s : file.symbols)
-    out += (out.empty() ? "" : ", ") + readable(s.pair) + " " + std::to_string(s.rows);
+  const std::size_t shown = std::min(file.pairs.size(), kKeptPairs);
+  for (std::size_t k = 0; k < shown; ++k)
+    out += (out.empty() ? "" : ", ") + readable(file.pairs[k].pair) + " " + std::to_string(file.pairs[k].rows);
+  if (file.pairs.size() > shown) out += " and " + plural(file.pairs.size() - shown, "more pair", "more pairs");
   return out;
 }
 
@@ -157,7 +160,7 @@ std::string textReport(const std::vector<FileReport>& files, const CheckOptions&
       line("  " + f.error);
       continue;
     }
-    const std::string symbols = f.symbols.size() > 1 ? symbolRowsText(f) : f.symbols.empty() ? "" : readable(f.pairs[0]);
+    const std::string symbols = f.pairs.size() > 1 ? symbolRowsText(f) : f.pairs.empty() ? "" : readable(f.pairs[0].pair);
     line("  " + plural(f.rows, "row", "rows") + (symbols.empty() ? "" : " of " + symbols) + " in " +
          plural(f.lines, "line", "lines") + ", " + plural(f.bytes, "byte", "bytes") + ", line ends " + lineEndsText(f));
     if (f.rows > 0) {
@@ -294,10 +297,10 @@ std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions&
            ", \"last_line\": " + n(f.lastLine) + ", \"line_ends\": {\"crlf\": " + n(f.lineEnds[0]) +
            ", \"lf\": " + n(f.lineEnds[1]) + ", \"cr\": " + n(f.lineEnds[2]) + ", \"none\": " + n(f.lineEnds[3]) + "}";
     out += ",\n   \"symbols\": [";
-    for (std::size_t k = 0; k < f.pairs.size(); ++k) out += (k == 0 ? "" : ", ") + jsonString(f.pairs[k]);
+    for (std::size_t k = 0; k < f.pairs.size(); ++k) out += (k == 0 ? "" : ", ") + jsonString(f.pairs[k].pair);
     out += "], \"symbol_rows\": {";
-    for (std::size_t k = 0; k < f.symbols.size(); ++k)
-      out += (k == 0 ? "" : ", ") + jsonString(f.symbols[k].pair) + ": " + n(f.symbols[k].rows);
+    for (std::size_t k = 0; k < f.pairs.size(); ++k)
+      out += (k == 0 ? "" : ", ") + jsonString(f.pairs[k].pair) + ": " + n(f.pairs[k].rows);
     out += "}, \"symbol_change_count\": " + n(f.symbolChangeCount) + ", \"symbol_changes\": [";
     for (std::size_t k = 0; k < f.symbolChanges.size(); ++k) {
       const SymbolChange& c = f.symbolChanges[k];

@@ -435,7 +435,16 @@ bool namesColumns(std::string_view text) noexcept {
   return fields >= 2;
 }
 
-LineIs LineJudge::judge(std::string_view text, bool firstLine, LineRead& out) {
+LineIs LineJudge::judge(std::string_view text, LinePlace place, LineRead& out) {
+  out.byteOrderMark = place.first && text.starts_with("\xEF\xBB\xBF");
+  if (out.byteOrderMark) text.remove_prefix(3);
+  out.text = text;
+  if (place.overlong) return LineIs::Overlong;
+  const LineIs is = judgeText(text, place.first, out);
+  return place.ended || is == LineIs::Row || is == LineIs::Header ? is : LineIs::Cut;
+}
+
+LineIs LineJudge::judgeText(std::string_view text, bool firstLine, LineRead& out) {
   if (text.empty()) return LineIs::Empty;
   const bool split = splitter_.split(text, out.fields);
   LineIs is = LineIs::Row;

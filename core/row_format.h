@@ -249,13 +249,30 @@ class RowSplitter {
 // What a line of a recording is, judged the same way by every reader: a
 // row, a first line that names columns (a header, as spreadsheets write
 // one), or a line that is not a row, and why. A row's prices may have other
-// decimals than its pair's usual: it is a row all the same.
-enum class LineIs : std::uint8_t { Row, Header, Empty, NotFourFields, BadQuotes, NoPair, BadStamp, BadBid, BadAsk };
+// decimals than its pair's usual: it is a row all the same. The file's last
+// line, when no line end follows it, is a row when it reads as one (a file
+// whose last row simply lacks its end: the reader may note it), and cut off
+// (Cut) when it does not.
+enum class LineIs : std::uint8_t {
+  Row, Header, Empty, Overlong, Cut, NotFourFields, BadQuotes, NoPair, BadStamp, BadBid, BadAsk
+};
 // A torn line lost part of itself; the other faults are unparsable.
-inline bool isTorn(LineIs is) noexcept { return is == LineIs::Empty || is == LineIs::NotFourFields; }
+inline bool isTorn(LineIs is) noexcept {
+  return is == LineIs::Empty || is == LineIs::Overlong || is == LineIs::Cut || is == LineIs::NotFourFields;
+}
 
-// A line read: its fields, and for a row its stamp and prices.
+// Where a line stood in its file, as its reader found it.
+struct LinePlace {
+  bool first = false;     // the file's first line: it may start with a UTF-8 byte-order mark, and may name columns
+  bool overlong = false;  // far longer than any row: the text holds only its start
+  bool ended = true;      // false for the file's last line when no line end follows it
+};
+
+// A line read: its text judged (the byte-order mark taken off), its fields,
+// and for a row its stamp and prices.
 struct LineRead {
+  std::string_view text;
+  bool byteOrderMark = false;
   RowFields fields;
   std::int64_t ms = 0;
   Price bid, ask;
@@ -264,13 +281,12 @@ struct LineRead {
 // Judges whole lines (without their line ends) one after another.
 class LineJudge {
  public:
-  // firstLine: the file's first line, the only one that can be a header
-  // (its UTF-8 byte-order mark already taken off).
-  LineIs judge(std::string_view text, bool firstLine, LineRead& out);
+  LineIs judge(std::string_view text, LinePlace place, LineRead& out);
   // The stamps' reader, shared with a faster way through the same rows.
   StampReader& stamps() noexcept { return stamps_; }
 
  private:
+  LineIs judgeText(std::string_view text, bool firstLine, LineRead& out);
   RowSplitter splitter_;
   StampReader stamps_;
 };

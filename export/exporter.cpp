@@ -45,7 +45,6 @@ const char* leftOutName(LeftOut kind) {
     case LeftOut::Torn: return "torn";
     case LeftOut::Unparsable: return "unparsable";
     case LeftOut::Crossed: return "crossed";
-    case LeftOut::Skipped: return "skipped time";
     case LeftOut::Order: return "order";
   }
   return "?";
@@ -90,6 +89,7 @@ struct Exporter::Impl {
 
   ExportSettings settings;
   ToClock to;
+  zone::RecordingClock from;  // the inputs' stamps, one time line in the order given
   Clock clock;
   ExportTotals totals;
   std::string error;
@@ -103,7 +103,7 @@ struct Exporter::Impl {
   std::string lastPair;
   Pair* last = nullptr;
 
-  explicit Impl(ExportSettings s) : settings(std::move(s)), to(*settings.to) {}
+  explicit Impl(ExportSettings s) : settings(std::move(s)), to(*settings.to), from(settings.from) {}
 
   std::unique_ptr<SymbolWriter> writerFor() const {
     switch (settings.format) {
@@ -187,7 +187,6 @@ struct Exporter::Impl {
     RowSource source(std::move(read));
     SourceRow row;
     std::uint64_t rows = 0, faulty = 0;
-    zone::RecordingClock from(settings.from);  // each file's stamps on their own
     for (auto& [pair, state] : byPair) state.unit = PairUnit{};
     while (source.next(row)) {
       if (row.fault == RowFault::Header) continue;  // column names: no row, and no fault
@@ -202,6 +201,9 @@ struct Exporter::Impl {
         lastPair.assign(row.pair);
         last = &byPair[lastPair];
       }
+      // Every row on the recording's time line, crossed or not, as orvalda-check reads it.
+      std::int64_t utc = 0;
+      from.utcOf(row.stampMs, utc);
       if (!last->unit.take(row.bidPrice, row.askPrice)) {  // too far from the pair's other prices
         ++faulty;
         leaveOut(LeftOut::Unparsable, name, row);
@@ -214,11 +216,6 @@ struct Exporter::Impl {
       }
       if (last->symbol == nullptr && (last->symbol = symbolFor(row.pair)) == nullptr) return false;
       Symbol& symbol = *last->symbol;
-      std::int64_t utc = 0;
-      if (!from.utcOf(row.stampMs, utc)) {
-        leaveOut(LeftOut::Skipped, name, row);
-        continue;
-      }
       symbol.unitDigits = std::max(symbol.unitDigits, last->unit.digits());
       clock.set(to.localOf(utc));
       const Tick tick{row, utc, clock, symbol.unitDigits};

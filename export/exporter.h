@@ -40,8 +40,8 @@ struct ExportSettings {
 };
 
 // Why a row is left out.
-enum class LeftOut : std::uint8_t { Torn, Unparsable, Crossed, Skipped, Order };
-inline constexpr std::size_t kLeftOutKinds = 5;
+enum class LeftOut : std::uint8_t { Torn, Unparsable, Crossed, Order };
+inline constexpr std::size_t kLeftOutKinds = 4;
 const char* leftOutName(LeftOut kind);
 inline constexpr std::size_t kFirstLinesKept = 10;
 

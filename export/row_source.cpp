@@ -22,12 +22,8 @@ bool RowSource::next(SourceRow& row) {
   if (!lines_.next(line)) return false;
   row.text = line.text;
   row.line = line.number;
-  // A row is a whole line: an overlong line, or the last one cut off before
-  // its end, is torn.
-  std::string_view text = line.text;
-  row.cutOff = line.end == recordings::LineEnd::None;
-  if (line.number == 1 && text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  const LineIs is = line.overlong || line.end == recordings::LineEnd::None ? LineIs::Empty : judge_.judge(text, line.number == 1, read_);
+  const LineIs is = judge_.judge(line.text, {line.number == 1, line.overlong, line.end != recordings::LineEnd::None}, read_);
+  row.cutOff = is == LineIs::Cut;
   row.fault = is == LineIs::Row ? RowFault::None : is == LineIs::Header ? RowFault::Header : isTorn(is) ? RowFault::Torn : RowFault::Unparsable;
   row.pair = read_.fields.pair;
   row.bid = read_.fields.bid;

@@ -20,7 +20,7 @@ struct SourceRow {
   std::string_view text;  // the whole line, without its end; valid until the next row
   std::uint64_t line = 0;
   RowFault fault = RowFault::None;
-  bool cutOff = false;  // the last line, ended by no line end
+  bool cutOff = false;  // the last line, ended by no line end and no row: cut off
   // With no fault:
   std::string_view pair, bid, ask;  // as written
   std::int64_t stampMs = 0;         // ms since 1970-01-01 00:00 of the recording's clock

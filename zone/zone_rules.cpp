@@ -113,6 +113,16 @@ void RecordingClock::findMinute(std::int64_t localMs) {
   const Instants at = instantsOf(*zone_, minuteStart_);
   count_ = at.count;
   for (int i = 0; i < at.count; ++i) offset_[i] = minuteStart_ - at.at[i];
+  if (count_ == 0) offset_[0] = minuteStart_ - zone::utcOf(*zone_, minuteStart_);  // skipped: the offset before the change
+}
+
+// The later instant of a time shown twice, whose earlier one is earlierUtc:
+// the row before was already past the change, or the step back from it is
+// more than half the change.
+bool RecordingClock::laterOfTwo(std::int64_t earlierUtc) const {
+  if (previousUtc_ == INT64_MIN || previousUtc_ < earlierUtc) return false;
+  const std::int64_t change = offset_[0] - offset_[1];
+  return previousUtc_ - earlierUtc > change / 2 || zone_->offsetMs(previousUtc_) == offset_[1];
 }
 
 }  // namespace orv::zone

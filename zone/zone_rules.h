@@ -59,26 +59,31 @@ struct Instants {
 Instants instantsOf(const ZoneRules& zone, std::int64_t localMs);
 inline std::int64_t localOf(const ZoneRules& zone, std::int64_t utcMs) { return utcMs + zone.offsetMs(utcMs); }
 
-// The stamps of one recording, in file order, as UTC instants. A time the
-// clock shows twice is the earlier instant, unless that would go back before
-// the row before (of any pair): then the clock was set back between them,
-// and it is the later. A time the clock skips has none. The zone is asked
-// once per minute of its clock.
+// The stamps of one recording, in file order (and, for a recording cut into
+// several files, in the order of its files), as UTC instants, on the
+// recording's own time line. A time the clock shows twice is the earlier
+// instant, unless the row before (of any pair) is already past the change,
+// or lies more than half the change after that earlier instant (a step back
+// of most of the change: the clock was set back between the two rows); so a
+// row written a moment before the row above it keeps its pass. A time the
+// clock skips is placed as utcOf() places it, with the offset before the
+// change. The zone is asked once per minute of its clock, and again only for
+// the rows of a time it shows twice.
 class RecordingClock {
  public:
   explicit RecordingClock(Zone zone) : zone_(std::move(zone)) {}
-  // False for a time the clock skips.
+  // Sets utcMs; false for a time the clock skips.
   bool utcOf(std::int64_t localMs, std::int64_t& utcMs) {
     if (localMs < minuteStart_ || localMs - minuteStart_ >= 60000) findMinute(localMs);
-    if (count_ == 0) return false;
     utcMs = localMs - offset_[0];
-    if (count_ == 2 && utcMs < previousUtc_) utcMs = localMs - offset_[1];
+    if (count_ == 2 && laterOfTwo(utcMs)) utcMs = localMs - offset_[1];
     previousUtc_ = utcMs;
-    return true;
+    return count_ > 0;
   }
 
  private:
   void findMinute(std::int64_t localMs);
+  bool laterOfTwo(std::int64_t earlierUtc) const;
   Zone zone_;
   std::int64_t minuteStart_ = INT64_MAX;
   std::int64_t offset_[2] = {};

@@ -279,9 +279,9 @@ TEST(CheckRecording, SymbolsApartAndFilesTogether) {
   EXPECT_LT(r.symbols[0].chart.columns(10)[5].bidMax, 2.0);
   EXPECT_NE(textReport({r}, {}).find("EUR/USD 300, USD/JPY 300"), std::string::npos) << textReport({r}, {});
 
-  const auto day = [](int d, int hours) {
+  const auto day = [](int d, int hours, const char* pair = "EUR/USD") {
     std::string rows;
-    for (int i = 0; i < 3; ++i) rows += Tick{msOf(2026, 12, d, hours, 0, i), 108150, 108160}.line();
+    for (int i = 0; i < 3; ++i) rows += Tick{msOf(2026, 12, d, hours, 0, i), 108150, 108160, pair}.line();
     return rows;
   };
   // Given out of order: Tuesday, Monday, Thursday; Wednesday is missing. The
@@ -304,6 +304,43 @@ TEST(CheckRecording, SymbolsApartAndFilesTogether) {
   EXPECT_EQ(overlapping[0].problemTotal(), 0u);
   ASSERT_EQ(overlapping[1].problemTotal(), 1u);
   EXPECT_EQ(overlapping[1].problems[0].kind, ProblemKind::Overlap);
+
+  // Files of two symbols given together, in either order: each symbol's files
+  // are its own recording, Tuesday missing between Monday and Wednesday.
+  for (const bool gbpFirst : {false, true}) {
+    SCOPED_TRACE(gbpFirst ? "GBP/USD's first" : "EUR/USD's first");
+    std::vector<FileReport> files = {checkBytes(day(9, 9), "eur-wed.csv", {}), checkBytes(day(7, 9), "eur-mon.csv", {}),
+                                     checkBytes(day(9, 9, "GBP/USD"), "gbp-wed.csv", {}),
+                                     checkBytes(day(7, 9, "GBP/USD"), "gbp-mon.csv", {})};
+    if (gbpFirst) std::rotate(files.begin(), files.begin() + 2, files.end());
+    checkAcrossFiles(files, {});
+    for (const FileReport& f : files) EXPECT_EQ(f.silenceCount, f.path.ends_with("wed.csv") ? 1u : 0u) << f.path;
+  }
+}
+
+// Every pair has its own state, however many: 10,000 pairs interleaved, each
+// row a millisecond before the row above it (of another pair), each pair's
+// own time going on; one pair's row going back is the one problem.
+TEST(CheckRecording, EveryPairCountedHoweverMany) {
+  constexpr int kPairs = 10000;
+  std::string bytes;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < kPairs; ++i) {
+      char pair[16];
+      std::snprintf(pair, sizeof pair, "P%04d", i);
+      const std::int64_t back = round == 1 && i == kPairs - 1 ? 30000 + 5 : 0;  // the last pair's second row before its first
+      bytes += Tick{msOf(2026, 12, 7, 9, 0, 0) + round * 30000 - i - back, 108150, 108160, pair}.line();
+    }
+  }
+  const FileReport r = checkBytes(bytes, "many.csv", {});
+  EXPECT_EQ(r.rows, 2u * kPairs);
+  ASSERT_EQ(r.pairs.size(), static_cast<std::size_t>(kPairs));
+  EXPECT_EQ(r.pairs[kPairs - 2].pair, "P9998");
+  for (const FileReport::PairRows& pair : r.pairs) ASSERT_EQ(pair.rows, 2u) << pair.pair;
+  EXPECT_EQ(r.symbols.size(), kKeptPairs);
+  ASSERT_EQ(r.problemTotal(), 1u) << problemsOf(r);
+  EXPECT_EQ(r.problems[0].kind, ProblemKind::Order);
+  EXPECT_EQ(r.problems[0].line, 2u * kPairs);
 }
 
 // --html never harms a file: not an input, not a file that is no page of

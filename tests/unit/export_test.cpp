@@ -78,16 +78,16 @@ const char* const kMidnight =
 // London's clock over the hour it repeats (25 October 2026, 02:00 BST back to 01:00 GMT).
 const char* const kLondonOctober =
     "EUR/USD,20261025 00:59:59.000,1.1,1.2\r\n"
-    "EUR/USD,20261025 01:30:00.000,1.1,1.2\r\n"   // the first pass, BST
-    "EUR/USD,20261025 01:10:00.000,1.1,1.2\r\n"   // back in time: the second pass, GMT
+    "EUR/USD,20261025 01:50:00.000,1.1,1.2\r\n"   // the first pass, BST
+    "EUR/USD,20261025 01:10:00.000,1.1,1.2\r\n"   // 40 minutes back: the second pass, GMT
     "EUR/USD,20261025 01:40:00.000,1.1,1.2\r\n"
     "EUR/USD,20261025 02:00:00.000,1.1,1.2\r\n";
 
 // London's clock over the hour it skips (29 March 2026, 01:00 GMT on to 02:00 BST).
 const char* const kLondonMarch =
     "GBP/USD,20260329 00:59:00.000,1.26,1.27\r\n"
-    "GBP/USD,20260329 01:30:00.000,1.26,1.27\r\n"  // no such time in London
-    "GBP/USD,20260329 02:00:00.000,1.26,1.27\r\n";
+    "GBP/USD,20260329 01:30:00.000,1.26,1.27\r\n"  // no such time in London: GMT's, the offset before
+    "GBP/USD,20260329 02:40:00.000,1.26,1.27\r\n";
 
 const Golden kGoldens[] = {
     {"mt5", kMidnight, {"--to", "mt5"}, 1,
@@ -140,12 +140,12 @@ const Golden kGoldens[] = {
      {{"EURUSD.csv",
        "<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\r\n"
        "2026.10.24\t23:59:59.000\t1.1\t1.2\t\t\t6\r\n"
-       "2026.10.25\t00:30:00.000\t1.1\t1.2\t\t\t6\r\n"
+       "2026.10.25\t00:50:00.000\t1.1\t1.2\t\t\t6\r\n"
        "2026.10.25\t01:10:00.000\t1.1\t1.2\t\t\t6\r\n"
        "2026.10.25\t01:40:00.000\t1.1\t1.2\t\t\t6\r\n"
        "2026.10.25\t02:00:00.000\t1.1\t1.2\t\t\t6\r\n"}}},
-    {"London's skipped hour left out, LEAN in UTC", kLondonMarch, {"--to", "lean", "--from", "Europe/London"}, 1,
-     {{"forex/oanda/tick/gbpusd/20260329_quote.zip", "20260329_gbpusd_tick_quote.csv\n3540000,1.26,1.27\n3600000,1.26,1.27\n"}}},
+    {"London's skipped hour by the offset before it, LEAN in UTC", kLondonMarch, {"--to", "lean", "--from", "Europe/London"}, 0,
+     {{"forex/oanda/tick/gbpusd/20260329_quote.zip", "20260329_gbpusd_tick_quote.csv\n3540000,1.26,1.27\n5400000,1.26,1.27\n6000000,1.26,1.27\n"}}},
     {"daily bars at the midnight of NY+7", "EUR/USD,20261201 21:59:00.000,1.1,1.2\r\nEUR/USD,20261201 22:00:00.000,1.1,1.2\r\n",
      {"--to", "bars", "--tf", "D1", "--tz", "NY+7"}, 0,
      {{"EURUSD-D1.csv",
@@ -161,12 +161,12 @@ const Golden kGoldens[] = {
     {"spreads in the pair's own unit", "EUR/USD,20261201 09:00:00.000,1.0800,1.0801\r\nEUR/USD,20261201 09:00:01.000,1.08000,1.08010\r\n"
      "USD/JPY,20261201 09:00:01.500,150.12,150.14\r\nEUR/USD,20261201 09:00:02.000,1.080000,1.080100\r\nUSD/JPY,20261201 09:00:03.000,150.123,150.140\r\n",
      {"--to", "template", "--template", "{spread}"}, 0, {{"EURUSD.csv", "100\r\n100\r\n100\r\n"}, {"USDJPY.csv", "20\r\n17\r\n"}}},
-    // New York on 1 November 2026 (01:00 EDT back to 01:00 EST): EUR/USD's 01:10 follows GBP/USD's 01:05 of the second pass.
-    {"the repeated hour after the file's row before", "EUR/USD,20261101 00:50:00.000,1.1,1.2\r\nGBP/USD,20261101 01:30:00.000,1.3,1.4\r\n"
+    // New York on 1 November 2026 (02:00 EDT back to 01:00 EST): EUR/USD's 01:10 follows GBP/USD's 01:05 of the second pass.
+    {"the repeated hour after the file's row before", "EUR/USD,20261101 00:50:00.000,1.1,1.2\r\nGBP/USD,20261101 01:50:00.000,1.3,1.4\r\n"
      "GBP/USD,20261101 01:05:00.000,1.3,1.4\r\nEUR/USD,20261101 01:10:00.000,1.1,1.2\r\n",
      {"--to", "histdata", "--from", "America/New_York", "--tz", "UTC"}, 0,
      {{"DAT_ASCII_EURUSD_T_202611.csv", "20261101 045000000,1.1,1.2,0\r\n20261101 061000000,1.1,1.2,0\r\n"},
-      {"DAT_ASCII_GBPUSD_T_202611.csv", "20261101 053000000,1.3,1.4,0\r\n20261101 060500000,1.3,1.4,0\r\n"}}},
+      {"DAT_ASCII_GBPUSD_T_202611.csv", "20261101 055000000,1.3,1.4,0\r\n20261101 060500000,1.3,1.4,0\r\n"}}},
     // Pairs beyond ASCII and pairs too long for a name: each its own file, of a name Windows takes.
     {"pairs beyond ASCII and long pairs apart", "\u20ac/\u00a5,20261201 09:00:00.000,1.1,1.2\r\nXXX/YYY,20261201 09:00:01.000,1.1,1.2\r\n"
      "\u20ac/$,20261201 09:00:02.000,1.1,1.2\r\n\u00a5/\u00a3,20261201 09:00:03.000,1.1,1.2\r\n" + std::string(300, 'Q') +
@@ -176,6 +176,13 @@ const Golden kGoldens[] = {
       {"_4996423f.csv", "_4996423f \u00a5/\u00a3\r\n"},
       {std::string(55, 'Q') + "~46f12be1.csv", std::string(55, 'Q') + "~46f12be1 " + std::string(300, 'Q') + "\r\n"},
       {std::string(55, 'Q') + "~60a7cac9.csv", std::string(55, 'Q') + "~60a7cac9 " + std::string(300, 'Q') + "R\r\n"}}},
+    // London's clock set back: the crossed row left out still tells that the second pass began.
+    {"a crossed row on the time line", "EUR/USD,20261025 01:59:30.000,1.1,1.2\r\nEUR/USD,20261025 01:00:10.000,1.3,1.2\r\n"
+     "EUR/USD,20261025 01:35:00.000,1.1,1.2\r\n", {"--to", "mt5", "--from", "Europe/London", "--tz", "UTC"}, 1,
+     {{"EURUSD.csv",
+       "<DATE>\t<TIME>\t<BID>\t<ASK>\t<LAST>\t<VOLUME>\t<FLAGS>\r\n"
+       "2026.10.25\t00:59:30.000\t1.1\t1.2\t\t\t6\r\n"
+       "2026.10.25\t01:35:00.000\t1.1\t1.2\t\t\t6\r\n"}}},
     // The output EURUSD.csv would be the input itself: nothing is written, the input stays.
     {"never over an input", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n", {"--to", "mt5"}, 2,
      {{"EURUSD.csv", "EUR/USD,20261201 09:00:00.000,1.1,1.2\r\n"}}},
@@ -224,6 +231,24 @@ TEST(ExportGolden, TheSummaryCountsWhatWasLeftOutWithItsLinesAlsoFromACompressed
   }
 }
 
+// Africa/Cairo's clock set back from 24:00 EEST to 23:00 EET on Thursday 30
+// October 2025, the market open: a row every 30 s of each pair, 100 ms apart,
+// from 22:50 to the change and on the second pass from 23:00 to 23:30.
+std::vector<std::string> cairoNight(const std::vector<std::string>& pairs) {
+  std::vector<std::string> rows;
+  const auto at = [&](int second) {
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+      char row[96];
+      std::snprintf(row, sizeof row, "%s,20251030 %02d:%02d:%02d.%03zu,1.16000,1.16010\r\n", pairs[k].c_str(), second / 3600,
+                    second / 60 % 60, second % 60, k * 100);
+      rows.push_back(row);
+    }
+  };
+  for (int second = (22 * 60 + 50) * 60; second < 24 * 3600; second += 30) at(second);
+  for (int second = 23 * 3600; second <= (23 * 60 + 30) * 60; second += 30) at(second);
+  return rows;
+}
+
 // Edited recordings, judged alike by both tools: the rows each finds, their
 // exit codes, what the checker says and the prices as written.
 TEST(BothTools, JudgeEditedRecordingsAlike) {
@@ -236,6 +261,7 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
     const char* written;     // part of EURUSD.csv, or "" for no file
     std::vector<std::string> clock = {};  // the stamps' clock, for both
     std::vector<std::string> format = {"--to", "mt5"};
+    std::string then = {};  // a second file of the recording, given after the first
   };
   // London's clock set back at 02:00 BST: the second 01:00 follows 01:59:59.
   const char* const londonBack =
@@ -243,6 +269,19 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
       "EUR/USD,20261025 01:59:59.000,1.10001,1.10011\r\n"
       "EUR/USD,20261025 01:00:20.000,1.10002,1.10012\r\n"
       "EUR/USD,20261025 01:00:50.000,1.10003,1.10013\r\n";
+  // Cairo's night, USD/JPY's row at the first 23:10 written 1 ms before EUR/USD's row above it.
+  std::string interleaved;
+  for (std::string row : cairoNight({"EUR/USD", "USD/JPY"})) {
+    if (row.starts_with("USD/JPY,20251030 23:10:00.100") && interleaved.find("23:10:00.100") == std::string::npos)
+      row.replace(row.find("23:10:00.100"), 12, "23:09:59.999");
+    interleaved += row;
+  }
+  // Cairo's night of one pair, cut into two files after the second 23:15.
+  const std::vector<std::string> night = cairoNight({"EUR/USD"});
+  const auto cut = std::find(night.rbegin(), night.rend(), "EUR/USD,20251030 23:15:00.000,1.16000,1.16010\r\n").base();
+  std::string beforeCut, afterCut;
+  for (auto row = night.begin(); row != night.end(); ++row) (row < cut ? beforeCut : afterCut) += *row;
+  const std::vector<std::string> cairo = {"--from", "Africa/Cairo"}, mt5InUtc = {"--to", "mt5", "--tz", "UTC"};
   const Case cases[] = {
       {"a header, LF ends, trailing zeros dropped",
        "Symbol,Time,Bid,Ask\n"
@@ -268,25 +307,41 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
        "EUR/USD,20261201 09:00:01.000,108150e-45,108166e-45\r\n"
        "EUR/USD,20261201 09:00:02.000,1.08151,1.08166\r\n",
        2, 1, "too far apart to compare", "16\r\n15\r\n", {}, {"--to", "template", "--template", "{spread}"}},
+      {"a line that is no row, then a last row without a line end", "garbage\nEUR/USD,20261201 09:00:00.000,1.08150,1.08166", 1, 1,
+       "1 unended last row (line 2)", "\t1.08150\t1.08166\t"},
+      {"rows in the hour New York skips, by the offset before it",
+       "EUR/USD,20260308 02:30:00.000,1.08150,1.08166\r\nEUR/USD,20260308 02:45:00.000,1.08151,1.08166\r\n", 2, 0,
+       "2 skipped-hour stamps (lines 1, 2)", "2026.03.08\t07:30:00.000\t", {"--from", "America/New_York"}, mt5InUtc},
+      {"a row a millisecond before the row above keeps its pass", interleaved.c_str(), 402, 0, "clean",
+       "2025.10.30\t20:20:00.000\t", cairo, mt5InUtc},
+      {"a recording cut into two files on the second pass", beforeCut.c_str(), 201, 0, "clean", "2025.10.30\t21:15:30.000\t",
+       cairo, mt5InUtc, afterCut},
   };
   const fs::path input = fs::path(testing::TempDir()) / "orvalda-edited.csv", out = fs::path(testing::TempDir()) / "orvalda-edited";
+  const fs::path then = fs::path(testing::TempDir()) / "orvalda-edited-then.csv";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::ofstream(input, std::ios::binary) << c.text;
+    std::ofstream(then, std::ios::binary) << c.then;
     fs::remove_all(out);
+    std::vector<std::string> files = {input.string()};
+    if (!c.then.empty()) files.push_back(then.string());
     std::vector<std::string> args = c.clock;
-    args.push_back(input.string());
+    args.insert(args.end(), files.begin(), files.end());
     const orv::check::CheckOptions options = orv::check::parseCheckArgs(args).options;
     args.insert(args.begin(), {"--out", out.string()});
     args.insert(args.begin(), c.format.begin(), c.format.end());
     const orv::exporter::ExportRun run = orv::exporter::runExport(orv::exporter::parseExportArgs(args));
     EXPECT_EQ(run.exitCode, c.exitCode) << orv::exporter::summaryOf(run);
     EXPECT_EQ(run.totals.rowsOut, c.rows);
-    EXPECT_NE(readAll(out / "EURUSD.csv").find(c.written), std::string::npos);
-    const orv::check::FileReport checked = orv::check::checkFile(input.string(), options);
-    EXPECT_EQ(checked.rows, c.rows);
-    EXPECT_EQ(orv::check::exitCodeOf({checked}), c.exitCode);
-    const std::string summary = orv::check::textReport({checked}, options);
+    const std::string written = readAll(out / "EURUSD.csv");
+    EXPECT_NE(written.find(c.written), std::string::npos) << written.substr(0, 2000);
+    const std::vector<orv::check::FileReport> checked = orv::check::checkAll(files, options);
+    std::uint64_t rows = 0;
+    for (const orv::check::FileReport& file : checked) rows += file.rows;
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(orv::check::exitCodeOf(checked), c.exitCode);
+    const std::string summary = orv::check::textReport(checked, options);
     EXPECT_NE(summary.find(c.checkSays), std::string::npos) << summary;
   }
 }
