@@ -368,6 +368,11 @@ std::vector<std::string> FeedHub::exporterArguments(std::string_view recording, 
   return orv::exporterArguments(recording, mode_.utc, machineZone);
 }
 
+std::vector<std::string> FeedHub::checkerArguments(std::string_view reportPath, std::string_view recording,
+                                                   std::string_view machineZone) const {
+  return orv::checkerArguments(reportPath, recording, mode_.utc, machineZone);
+}
+
 void FeedHub::close() {
   if (confirmClose()) backend_.requestQuit();
 }
