@@ -132,7 +132,9 @@ void FeedHub::onTick(const Quote& quote, bool forward) {
     buildCsvRow(texts_.row, symbol_.pairText(), now, symbol_.digits(), quote.bid, quote.ask);
     std::string reason;
     if (recordings_.unattended) {
-      recordings_.unattended->record(now, symbol_.symbol(), texts_.row.view(), quote);
+      // Judged by the instant: the hour repeated at the end of summer time is no time going back.
+      const UtcClockValue instant = mode_.utc ? UtcClockValue(sinceEpochOf(now)) : backend_.utcNow();
+      recordings_.unattended->record(now, instant, symbol_.symbol(), texts_.row.view(), quote);
     } else if (!recordings_.user->appendRow(texts_.row.view(), reason)) {
       // The recording ends here, so it never looks alive while nothing
       // reaches the disk.
@@ -364,6 +366,11 @@ std::vector<NotificationMenuItem> FeedHub::notificationMenu(bool checkerInstalle
 
 std::vector<std::string> FeedHub::exporterArguments(std::string_view recording, std::string_view machineZone) const {
   return orv::exporterArguments(recording, mode_.utc, machineZone);
+}
+
+std::vector<std::string> FeedHub::checkerArguments(std::string_view reportPath, std::string_view recording,
+                                                   std::string_view machineZone) const {
+  return orv::checkerArguments(reportPath, recording, mode_.utc, machineZone);
 }
 
 void FeedHub::close() {

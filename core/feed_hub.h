@@ -101,6 +101,9 @@ class FeedHub {
   // The exporter's command line for the menu's recording: its stamps are in
   // this run's clock (machineZone: the machine's zone, as the system names it).
   std::vector<std::string> exporterArguments(std::string_view recording, std::string_view machineZone) const;
+  // The checker's, the same clock given: its report written to reportPath.
+  std::vector<std::string> checkerArguments(std::string_view reportPath, std::string_view recording,
+                                            std::string_view machineZone) const;
 
   // The controls, for the window that shows them.
   const MainWindowModel& window() const noexcept { return window_; }

@@ -33,13 +33,22 @@ std::string checkReportName(std::string_view recording) {
   return "orvalda-check-" + name + ".html";
 }
 
-std::vector<std::string> checkerArguments(std::string_view reportPath, std::string_view recording) {
-  return {"--html", std::string(reportPath), std::string(recording)};
+std::vector<std::string> clockArguments(bool stampsInUtc, std::string_view machineZone) {
+  if (!stampsInUtc && machineZone.empty()) return {};
+  return {"--from", stampsInUtc ? "UTC" : std::string(machineZone)};
+}
+
+std::vector<std::string> checkerArguments(std::string_view reportPath, std::string_view recording, bool stampsInUtc,
+                                          std::string_view machineZone) {
+  std::vector<std::string> args = clockArguments(stampsInUtc, machineZone);
+  args.insert(args.end(), {"--html", std::string(reportPath), std::string(recording)});
+  return args;
 }
 
 std::vector<std::string> exporterArguments(std::string_view recording, bool stampsInUtc, std::string_view machineZone) {
-  if (!stampsInUtc && machineZone.empty()) return {std::string(recording)};
-  return {"--from", stampsInUtc ? "UTC" : std::string(machineZone), std::string(recording)};
+  std::vector<std::string> args = clockArguments(stampsInUtc, machineZone);
+  args.emplace_back(recording);
+  return args;
 }
 
 std::string_view fallbackFileClass(std::string_view file) {
@@ -55,9 +64,40 @@ std::string checkerFailedText(std::string_view recording, unsigned long exitCode
   return checker + " made no report on " + std::string(recording) + " (exit code " + std::to_string(exitCode) + ")";
 }
 
-std::optional<std::string> reportNotShownText(std::string_view report, bool started, bool ended,
-                                              unsigned long exitCode) {
-  if (started && (!ended || exitCode == 0)) return std::nullopt;
+std::string reportOpenerPath(std::string_view report) {
+  std::string path(report);
+  if (const std::size_t dot = path.rfind('.'); dot != std::string::npos && dot > path.find_last_of("\\/") + 1)
+    path.resize(dot);
+  return path + "-open.html";
+}
+
+std::string reportOpenerPage(std::string_view reportName) {
+  // The name as a relative URL: every byte but the unreserved ones escaped.
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url;
+  for (const char c : reportName) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || c == '-' || c == '.' ||
+        c == '_' || c == '~') {
+      url += c;
+    } else {
+      url += '%';
+      url += kHex[b >> 4];
+      url += kHex[b & 15];
+    }
+  }
+  return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><meta http-equiv=\"refresh\" content=\"0; url=" + url +
+         "\"><title>orvalda-check</title></head>\n<body><a href=\"" + url + "\">" + url + "</a></body></html>\n";
+}
+
+ReportShown reportShown(const ReportShowing& s) {
+  if (s.read) return ReportShown::Yes;
+  if (s.ended && s.exitCode != 0) return ReportShown::No;
+  if (s.readsKept) return s.timeUp ? ReportShown::No : ReportShown::NotYet;
+  return s.ended || s.timeUp ? ReportShown::Yes : ReportShown::NotYet;
+}
+
+std::string reportNotShownText(std::string_view report) {
   return "The report was written to " + std::string(report) + ", but no browser could be started to show it";
 }
 

@@ -49,26 +49,47 @@ inline constexpr const char* kCheckerProgram = "orvalda-check.exe";
 // The exporter, installed beside orvalda.exe too; given the recording alone,
 // perhaps after --from ZONE, it opens its dialog filled in with it.
 inline constexpr const char* kExporterProgram = "orvalda-export.exe";
-// Its command line (after the program's name): the recording and the zone
-// its stamps were written in, UTC under --utc, otherwise the machine's
-// (machineZone: its name, as the system calls it; when the system names
-// none, the dialog's own choice stays).
+// The clock a recording's stamps were written in, as both tools take it
+// ("--from ZONE"): UTC under --utc, otherwise the machine's zone
+// (machineZone: its name, as the system calls it); nothing when the system
+// names none (the tool's own default stays).
+std::vector<std::string> clockArguments(bool stampsInUtc, std::string_view machineZone);
+// Its command line (after the program's name): the clock, then the recording.
 std::vector<std::string> exporterArguments(std::string_view recording, bool stampsInUtc, std::string_view machineZone);
 // Its report on a recording: the file's name in a folder for reports.
 std::string checkReportName(std::string_view recording);
-// Its command line (after the program's name): the recording, the report written as HTML.
-std::vector<std::string> checkerArguments(std::string_view reportPath, std::string_view recording);
+// Its command line (after the program's name): the clock, the report
+// written as HTML, then the recording.
+std::vector<std::string> checkerArguments(std::string_view reportPath, std::string_view recording, bool stampsInUtc,
+                                          std::string_view machineZone);
 // The kind of file, as the system names it, that a file the shell has no
 // program for is opened as: a page (.htm, .html) as a web page, in the
 // system's browser; anything else (the log) as text, in Notepad.
 std::string_view fallbackFileClass(std::string_view file);
 // The error when the checker left no report.
 std::string checkerFailedText(std::string_view recording, unsigned long exitCode, bool finished);
-// The error when no browser showed the report: the system could start
-// nothing for it (nothing ended), or what it started ended with a failure
-// (ended with a nonzero exitCode, as a browser launcher that found no
-// browser). Nothing while it runs on or ended well.
-std::optional<std::string> reportNotShownText(std::string_view report, bool started, bool ended,
-                                              unsigned long exitCode);
+// A browser is handed a page of Orvalda's own beside the report, which sends
+// it on to the report at once: the report itself is then read only by a
+// browser that shows pages, never by what merely looks at a file's kind (a
+// launcher does, before it starts a browser that may refuse to start).
+// The page's name beside the report, and its text for the report's name.
+std::string reportOpenerPath(std::string_view report);
+std::string reportOpenerPage(std::string_view reportName);
+// What is known of a report handed to the browser: the system started
+// something for it.
+struct ReportShowing {
+  bool ended = false;          // what it started has ended ...
+  unsigned long exitCode = 0;  // ... with this code (nonzero: a launcher that found no browser)
+  bool readsKept = false;      // the file system keeps the time of a file's last read
+  bool read = false;           // the report was read since it was handed over
+  bool timeUp = false;         // the time a browser has to show it has passed
+};
+enum class ReportShown { Yes, No, NotYet };
+// Shown once read; not when what the system started for it failed, or no
+// read came in time. Where reads are not kept, a launcher that ended well or runs
+// on past the time counts as shown.
+ReportShown reportShown(const ReportShowing& showing);
+// The error when no browser showed the report.
+std::string reportNotShownText(std::string_view report);
 
 }  // namespace orv

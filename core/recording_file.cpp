@@ -136,6 +136,19 @@ void RecordingFile::cutBackFailedWrite(std::size_t written) {
   }
 }
 
+bool RecordingFile::countLinesBefore(std::uint64_t mostBytes, std::uint64_t& lines, std::string& error) {
+  lines = 0;
+  if (runStart_ > mostBytes || file_ == nullptr) return false;
+  constexpr std::size_t kBlock = 1 << 20;
+  std::vector<char> block;
+  for (std::uint64_t at = 0; at < runStart_; at += block.size()) {
+    block.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, runStart_ - at)));
+    if (!file_->read(at, block.data(), block.size(), error)) return false;
+    lines += static_cast<std::uint64_t>(std::count(block.begin(), block.end(), '\n'));
+  }
+  return true;
+}
+
 bool RecordingFile::close(std::string& error) {
   if (file_ == nullptr) return true;
   const bool closed = file_->close(error);

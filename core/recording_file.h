@@ -51,6 +51,11 @@ class RecordingFile {
   // The size the file had when this run began adding to it.
   std::uint64_t startSize() const noexcept { return runStart_; }
 
+  // The lines the file held when this run began adding to it (its line
+  // ends), read once from its start; false, without reading, when it held
+  // more than `mostBytes`, or with the reason when the read failed.
+  bool countLinesBefore(std::uint64_t mostBytes, std::uint64_t& lines, std::string& error);
+
   // How far back from its end an added-to file is searched for the end of
   // its last whole row.
   static constexpr std::uint64_t kLongestCutRow = 1 << 20;

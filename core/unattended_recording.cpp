@@ -54,8 +54,8 @@ UnattendedRecording::~UnattendedRecording() {
   if (state_ != State::Ended) end(wallTimeOf(std::chrono::milliseconds(followed_.latestMs)));
 }
 
-void UnattendedRecording::record(const WallTime& now, const std::string& symbol, std::string_view row,
-                                 const Quote& quote) {
+void UnattendedRecording::record(const WallTime& now, UtcClockValue instant, const std::string& symbol,
+                                 std::string_view row, const Quote& quote) {
   if (state_ == State::Ended) return;
   const std::int64_t ms = msOf(now);
   followDay(now, ms);
@@ -71,7 +71,7 @@ void UnattendedRecording::record(const WallTime& now, const std::string& symbol,
   std::string reason;
   if (open_.current->file->appendRow(row, reason)) {
     if (isWaitingToRetry()) recovered(now);
-    countRow(open_.current->stats, ms, quote);
+    countRow(open_.current->stats, ms, instant.time_since_epoch().count(), quote);
     return;
   }
   const std::string path = open_.current->file->path();
@@ -198,6 +198,10 @@ bool UnattendedRecording::openFile(const WallTime& now, const std::string& symbo
             (file->startSize() == 0 ? std::string(", a new file")
                                     : ", added to its " + std::to_string(file->startSize()) + " bytes"));
   auto opened = std::make_unique<OpenFile>();
+  std::uint64_t lines = 0;
+  std::string ignored;
+  if (file->startSize() == 0 || file->countLinesBefore(kMostBytesCountedAtOpen, lines, ignored))
+    opened->linesBefore = lines;
   opened->file = std::move(file);
   opened->symbol = symbol;
   opened->day = setup_.daily ? followed_.day : 0;
@@ -250,16 +254,17 @@ void UnattendedRecording::fileFailed(const WallTime& now, const std::string& pat
   if (first && onFailed) onFailed(path, reason);
 }
 
-void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, const Quote& quote) {
+void UnattendedRecording::countRow(FileStats& stats, std::int64_t ms, std::int64_t instantMs, const Quote& quote) {
   if (stats.rows > 0) {
-    if (ms < stats.lastMs) ++stats.order;
-    if (ms == stats.lastMs && quote == stats.lastQuote) ++stats.repeats;
-    stats.longestSilenceMs = std::max(stats.longestSilenceMs, ms - stats.lastMs);
+    if (instantMs < stats.lastInstantMs) ++stats.order;
+    if (instantMs == stats.lastInstantMs && quote == stats.lastQuote) ++stats.repeats;
+    stats.longestSilenceMs = std::max(stats.longestSilenceMs, instantMs - stats.lastInstantMs);
   }
   if (quote.bid > quote.ask) ++stats.crossed;
   if (quote.bid == quote.ask) ++stats.zeroSpreads;
   ++stats.rows;
   stats.lastMs = ms;
+  stats.lastInstantMs = instantMs;
   stats.lastQuote = quote;
 }
 
@@ -282,9 +287,15 @@ void UnattendedRecording::endFile(const WallTime& now, const OpenFile* which) {
       if (n > 0) out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + kind;
     return out.empty() ? std::string("none") : out;
   };
+  // This run's rows, and the lines the file holds with them (when it was
+  // counted on opening).
+  const auto many = [](std::uint64_t n, const char* one) { return std::to_string(n) + " " + one + (n == 1 ? "" : "s"); };
+  const std::string inFile =
+      f->linesBefore ? many(*f->linesBefore + f->stats.rows, "line") + " in the file"
+                     : "the file's lines not counted (it held " + std::to_string(f->file->startSize()) + " bytes before)";
   log(now,
-      "Ended " + path + ": " + std::to_string(f->stats.rows) + (f->stats.rows == 1 ? " row" : " rows") +
-          ", longest silence " + secondsText(f->stats.longestSilenceMs) + "; problems: " +
+      "Ended " + path + ": " + many(f->stats.rows, "row") + " this run, " + inFile + ", longest silence " +
+          secondsText(f->stats.longestSilenceMs) + "; problems: " +
           counts({{f->stats.order, "order"}, {f->stats.crossed, "crossed"}}) + "; notes: " +
           counts({{f->stats.repeats, f->stats.repeats == 1 ? "repeat" : "repeats"},
                   {f->stats.zeroSpreads, f->stats.zeroSpreads == 1 ? "zero spread" : "zero spreads"}}) +

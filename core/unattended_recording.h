@@ -3,9 +3,12 @@
 // across restarts. Its events go to the one orvalda.log of the pattern (in
 // the folder it names before its first field), so a gap in a recording can
 // be explained from the log alone:
-//  - each file's start (new, or added to) and end, with its rows, its
-//    longest silence and the rows that look wrong (time going back, a row
-//    repeated, bid above ask);
+//  - each file's start (new, or added to) and end, with its rows (this
+//    run's, and the lines the file then holds), its longest silence and the
+//    rows that look wrong (time going back, a row repeated, bid above ask),
+//    judged by the instant each row was taken, as orvalda-check judges them
+//    given the zone the stamps were written in: the hour repeated at the end
+//    of summer time is no time going back;
 //  - a failure, at the moment it happens; while it lasts, the file is tried
 //    again at ticks, 1 s after the failure and then at doubling intervals up
 //    to 10 s; a failure that goes on is summed up once an hour; the recovery
@@ -31,6 +34,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +53,10 @@ inline constexpr std::int64_t kFailureSummaryEveryMs = 3600 * 1000;
 inline constexpr std::size_t kFilesKeptOpen = 8;
 inline constexpr std::int64_t kQuietSwitchLoggedMs = 60 * 1000;
 inline constexpr std::int64_t kCompressionRetryMs = 30 * 1000;
+// A file added to is counted through once when opened, up to this size;
+// a larger one's lines are not counted (weeks of one symbol are not read
+// at every start).
+inline constexpr std::uint64_t kMostBytesCountedAtOpen = 16 << 20;
 
 class UnattendedRecording {
  public:
@@ -59,8 +67,10 @@ class UnattendedRecording {
   UnattendedRecording(const UnattendedRecording&) = delete;
   UnattendedRecording& operator=(const UnattendedRecording&) = delete;
 
-  // One tick's row, stamped `now`, for `symbol`'s file.
-  void record(const WallTime& now, const std::string& symbol, std::string_view row, const Quote& quote);
+  // One tick's row, stamped `now`, for `symbol`'s file; `instant`: when it
+  // was taken, in UTC (the same reading as `now` under --utc).
+  void record(const WallTime& now, UtcClockValue instant, const std::string& symbol, std::string_view row,
+              const Quote& quote);
   // A symbol was announced: its file opens, or becomes the current one.
   void follow(const WallTime& now, const std::string& symbol);
   // Ends the files and any retries, logged; nothing is recorded after it.
@@ -98,7 +108,8 @@ class UnattendedRecording {
     // of the row before (repeat), bid equal to ask (zero spread).
     std::uint64_t order = 0, crossed = 0, repeats = 0, zeroSpreads = 0;
     std::int64_t longestSilenceMs = 0;
-    std::int64_t lastMs = 0;
+    std::int64_t lastMs = 0;         // the last row's stamp
+    std::int64_t lastInstantMs = 0;  // and its instant: order, repeats and silences are judged by these
     Quote lastQuote;
   };
 
@@ -107,6 +118,7 @@ class UnattendedRecording {
     std::string symbol;
     std::uint32_t day = 0;      // with `daily`, the date it takes rows of
     std::uint64_t lastUse = 0;  // when it was last chosen, in choices
+    std::optional<std::uint64_t> linesBefore;  // what it held when opened; none when not counted
     FileStats stats;
   };
 
@@ -116,7 +128,7 @@ class UnattendedRecording {
   bool openFile(const WallTime& now, const std::string& symbol);
   void recovered(const WallTime& now);
   void fileFailed(const WallTime& now, const std::string& path, const std::string& reason);
-  static void countRow(FileStats& stats, std::int64_t ms, const Quote& quote);
+  static void countRow(FileStats& stats, std::int64_t ms, std::int64_t instantMs, const Quote& quote);
   void endFile(const WallTime& now, const OpenFile* which);
   void log(const WallTime& now, std::string_view text);
 

@@ -38,6 +38,13 @@ const std::vector<std::string>& commonZones() {
 bool usesTimeframe(const std::string& format) { return format == "bars"; }
 bool usesTemplate(const std::string& format) { return format == "template"; }
 
+std::string addDialogFolder(const ExportForm& form) {
+  if (form.files.empty()) return std::string();
+  const std::string& last = form.files.back();
+  const std::size_t slash = last.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : last.substr(0, slash == 2 && last[1] == ':' ? 3 : slash);
+}
+
 std::vector<std::string> argsOf(const ExportForm& form) {
   std::vector<std::string> args = {"--to", form.format, "--from", form.fromZone};
   if (!form.toZone.empty()) args.insert(args.end(), {"--tz", form.toZone});

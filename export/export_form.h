@@ -33,6 +33,10 @@ const std::vector<std::string>& commonZones();
 bool usesTimeframe(const std::string& format);
 bool usesTemplate(const std::string& format);
 
+// The folder the Add… dialog opens in: the last recording's; empty when
+// there is none (the user's documents then).
+std::string addDialogFolder(const ExportForm& form);
+
 // The command line of orvalda-export the form stands for.
 std::vector<std::string> argsOf(const ExportForm& form);
 // A complaint about that command line in the form's words: its fields, not options.

@@ -8,7 +8,9 @@
 #include <commdlg.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cwchar>
@@ -111,8 +113,9 @@ struct Dialog {
     const auto label = [&](const wchar_t* caption, int y) { add(L"STATIC", caption, 0, 12, y + 3, 100, 20); };
     label(L"Recordings:", 12);
     add(L"LISTBOX", L"", WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 116, 12, 330, 70, kFiles);
-    add(L"BUTTON", L"Add\u2026", WS_TABSTOP, 454, 12, 80, 24, kAdd);
-    add(L"BUTTON", L"Clear", WS_TABSTOP, 454, 42, 80, 24, kClear);
+    add(L"BUTTON", L"Add\u2026", WS_TABSTOP, 454, 12, 80, 22, kAdd);
+    add(L"BUTTON", L"Remove", WS_TABSTOP, 454, 37, 80, 22, kRemove);
+    add(L"BUTTON", L"Clear", WS_TABSTOP, 454, 62, 80, 22, kClear);
     label(L"Format:", 92);
     add(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 116, 92, 200, 200, kFormat);
     add(L"STATIC", L"Timeframe:", 0, 330, 95, 70, 20);
@@ -155,11 +158,29 @@ struct Dialog {
     EnableWindow(item(kHeader), usesTemplate(format));
   }
 
+  // The recording chosen in the list is taken off it; the next one is chosen then.
+  void removeChosen() {
+    const LRESULT i = SendMessageW(item(kFiles), LB_GETCURSEL, 0, 0);
+    if (i == LB_ERR || static_cast<std::size_t>(i) >= form.files.size()) return;
+    form.files.erase(form.files.begin() + i);
+    SendMessageW(item(kFiles), LB_DELETESTRING, static_cast<WPARAM>(i), 0);
+    if (!form.files.empty())
+      SendMessageW(item(kFiles), LB_SETCURSEL, static_cast<WPARAM>(std::min<std::size_t>(i, form.files.size() - 1)), 0);
+    EnableWindow(item(kExport), !form.files.empty() && worker == nullptr);
+  }
+
+  // Opens where the recordings are, or in the user's documents: never
+  // wherever the program happened to start.
   void addFiles() {
+    std::wstring folder = toWide(addDialogFolder(form));
+    PWSTR documents = nullptr;
+    if (folder.empty() && SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents))) folder = documents;
+    CoTaskMemFree(documents);
     std::vector<wchar_t> buffer(65536, L'\0');
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = window;
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.lpstrFilter = L"Recordings (*.csv, *.csv.gz)\0*.csv;*.csv.gz\0All files (*.*)\0*.*\0";
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
@@ -277,6 +298,7 @@ struct Dialog {
             if (HIWORD(wParam) == CBN_SELCHANGE) d->formatChanged();
             return 0;
           case kAdd: d->addFiles(); return 0;
+          case kRemove: d->removeChosen(); return 0;
           case kClear:
             d->form.files.clear();
             SendMessageW(d->item(kFiles), LB_RESETCONTENT, 0, 0);

@@ -10,7 +10,7 @@ inline constexpr wchar_t kDialogClass[] = L"OrvaldaExport";
 inline constexpr wchar_t kDialogTitle[] = L"Export a recording";
 enum DialogControl : int {
   kFiles = 101, kAdd, kClear, kFormat, kTimeframe, kTemplate, kHeader, kFrom, kTo, kOut, kProgressBar, kExport, kOpen,
-  kSummary
+  kSummary, kRemove
 };
 
 int windowsMain(int argc, wchar_t** argv);

@@ -24,9 +24,12 @@ namespace {
 
 // How long a checker run is waited for before it is told as unfinished.
 constexpr DWORD kCheckLimitMs = 10 * 60 * 1000;
-// How long what shows its report is watched for a failure: a browser that
-// runs on past it shows the page.
-constexpr DWORD kShowLimitMs = 30 * 1000;
+// How long a browser has to show the report (and how often it is looked at
+// meanwhile): where the file system keeps the time of reads, a report not
+// read by then was not shown; elsewhere, a launcher that runs on past it is
+// taken to show it.
+constexpr ULONGLONG kShowLimitMs = 30 * 1000;
+constexpr DWORD kShowLookMs = 250;
 
 // The folder orvalda.exe is in, with its final backslash.
 std::wstring programFolder() {
@@ -121,6 +124,47 @@ void CALLBACK onCheckEnded(void* param, BOOLEAN timedOut) {
   PostMessageW(run->owner, kCheckEndedMessage, run->number, timedOut ? 1 : 0);
 }
 
+constexpr ULONGLONG kFileTimeSecond = 10'000'000;
+
+ULONGLONG unitsOf(const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+bool lastReadOf(const std::wstring& path, ULONGLONG& at) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  at = unitsOf(data.ftLastAccessTime);
+  return true;
+}
+
+// The file's last read time is set a second before its last write, so that
+// the next read of it moves it; true when the file system keeps read times
+// (a read of one byte moved it, and it was set back again), with `mark`,
+// the time set.
+bool markUnread(const std::wstring& path, ULONGLONG& mark) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILETIME written = {}, before = {};
+  bool kept = GetFileTime(file, nullptr, nullptr, &written) != FALSE && unitsOf(written) > kFileTimeSecond;
+  mark = unitsOf(written) - kFileTimeSecond;
+  before.dwLowDateTime = static_cast<DWORD>(mark);
+  before.dwHighDateTime = static_cast<DWORD>(mark >> 32);
+  kept = kept && SetFileTime(file, nullptr, &before, nullptr) != FALSE;
+  if (kept) {
+    // Read through a handle of its own: a time set through one handle may
+    // no longer follow the reads made through it.
+    HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    char byte = 0;
+    DWORD got = 0;
+    kept = reader != INVALID_HANDLE_VALUE && ReadFile(reader, &byte, 1, &got, nullptr) && got == 1;
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    ULONGLONG read = 0;
+    kept = kept && lastReadOf(path, read) && read > mark && SetFileTime(file, nullptr, &before, nullptr) != FALSE;
+  }
+  CloseHandle(file);
+  return kept;
+}
+
 // The machine's time zone as the system names it; empty when it names none.
 std::string machineZoneName() {
   DYNAMIC_TIME_ZONE_INFORMATION zone = {};
@@ -203,7 +247,8 @@ void NotificationArea::startExport(const std::string& recording) {
   CloseHandle(started.hProcess);
 }
 
-// The checker runs on its own; its report opens once it has ended.
+// The checker runs on its own, told the clock the recording was written in;
+// its report opens once it has ended.
 void NotificationArea::startCheck(const std::string& recording) {
   const std::wstring checker = installedTool(kCheckerProgram);
   std::wstring temp(MAX_PATH + 1, L'\0');
@@ -216,7 +261,8 @@ void NotificationArea::startCheck(const std::string& recording) {
   DeleteFileW(toWide(check->report).c_str());  // a report of an earlier run is not taken for this one's
 
   std::wstring commandLine = quotedArgument(checker);
-  for (const std::string& arg : checkerArguments(check->report, recording)) commandLine += L" " + quotedArgument(toWide(arg));
+  for (const std::string& arg : hub_->checkerArguments(check->report, recording, machineZoneName()))
+    commandLine += L" " + quotedArgument(toWide(arg));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started = {};
@@ -240,17 +286,54 @@ void NotificationArea::await(std::unique_ptr<CheckRun> check, DWORD limitMs) {
   checks_.emplace(number, std::move(check));  // until kCheckEndedMessage
 }
 
-// The report in the browser; what the system starts for it is watched for a
-// while, so that a page no browser could show is told.
+// The report in the browser. Where the file system keeps read times, the
+// browser is handed the opener page beside the report, and the report's own
+// read tells that a browser showed it; what the system starts for it is
+// watched all the same, so that a page no browser could show is told.
 void NotificationArea::showReport(std::unique_ptr<CheckRun> check) {
-  HANDLE shower = nullptr;
-  const bool started = shellOpen(owner_, check->report, true, &shower);
-  if (started && shower != nullptr) {
-    check->process = shower;
-    check->showing = true;
-    return await(std::move(check), kShowLimitMs);
+  std::string handed = check->report;
+  check->readsKept = markUnread(toWide(check->report), check->unreadMark);
+  if (check->readsKept) {
+    const std::string opener = reportOpenerPath(check->report);
+    const std::string page = reportOpenerPage(fileNameOf(check->report));
+    std::string ignored;
+    std::size_t written = 0;
+    std::unique_ptr<RawFile> file = backend_.openFile(opener, FileOpening::Empty, ignored);
+    const bool made = file && file->append(page.data(), page.size(), written, ignored) && file->close(ignored);
+    if (made) handed = opener;
+    check->readsKept = made;
   }
-  if (const auto text = reportNotShownText(check->report, started, false, 0)) throw Error(*text);
+  HANDLE shower = nullptr;
+  if (!shellOpen(owner_, handed, true, &shower)) throw Error(reportNotShownText(check->report));
+  check->showing = true;
+  check->showingSince = GetTickCount64();
+  check->ended = shower == nullptr;  // handed to a program already running
+  check->process = shower != nullptr ? shower : CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  await(std::move(check), kShowLookMs);
+}
+
+void NotificationArea::watchShowing(std::unique_ptr<CheckRun> check, bool timedOut) {
+  if (!check->ended) {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(check->process, &code);
+    if (!timedOut || code != STILL_ACTIVE) {
+      check->ended = true;
+      check->exitCode = code;
+      CloseHandle(check->process);
+      check->process = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+  }
+  ULONGLONG read = 0;
+  ReportShowing showing;
+  showing.ended = check->ended;
+  showing.exitCode = check->exitCode;
+  showing.readsKept = check->readsKept;
+  showing.read = check->readsKept && lastReadOf(toWide(check->report), read) && read > check->unreadMark;
+  showing.timeUp = GetTickCount64() - check->showingSince >= kShowLimitMs;
+  const ReportShown shown = reportShown(showing);
+  if (shown == ReportShown::NotYet) return await(std::move(check), kShowLookMs);
+  CloseHandle(check->process);
+  if (shown == ReportShown::No) throw Error(reportNotShownText(check->report));
 }
 
 void NotificationArea::checkEnded(WPARAM number, bool timedOut) {
@@ -259,13 +342,10 @@ void NotificationArea::checkEnded(WPARAM number, bool timedOut) {
   std::unique_ptr<CheckRun> check = std::move(found->second);
   checks_.erase(found);
   UnregisterWait(check->wait);
+  if (check->showing) return watchShowing(std::move(check), timedOut);
   DWORD exitCode = 0;
   GetExitCodeProcess(check->process, &exitCode);
   CloseHandle(check->process);
-  if (check->showing) {
-    if (const auto text = reportNotShownText(check->report, true, !timedOut, exitCode)) throw Error(*text);
-    return;
-  }
   WIN32_FILE_ATTRIBUTE_DATA report = {};
   const bool written = GetFileAttributesExW(toWide(check->report).c_str(), GetFileExInfoStandard, &report) &&
                        (report.nFileSizeLow != 0 || report.nFileSizeHigh != 0);

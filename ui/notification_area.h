@@ -43,7 +43,15 @@ class NotificationArea {
     HANDLE wait = nullptr;
     std::string recording;
     std::string report;
-    bool showing = false;  // the process is the one that shows the report
+    // While the report is handed to the browser: process is what the
+    // system started for it, or, once that ended, an event never set (the
+    // waits then only time out, for the look at the report's reads).
+    bool showing = false;
+    bool ended = false;
+    DWORD exitCode = 0;
+    bool readsKept = false;        // the report's last read time tells whether a browser read it ...
+    ULONGLONG unreadMark = 0;      // ... when later than this (FILETIME units)
+    ULONGLONG showingSince = 0;    // GetTickCount64's
   };
 
  private:
@@ -55,6 +63,7 @@ class NotificationArea {
   void await(std::unique_ptr<CheckRun> check, DWORD limitMs);
   void checkEnded(WPARAM number, bool timedOut);
   void showReport(std::unique_ptr<CheckRun> check);
+  void watchShowing(std::unique_ptr<CheckRun> check, bool timedOut);
 
   Win32Backend& backend_;
   HWND owner_ = nullptr;

@@ -2,6 +2,8 @@
 // the program opens the dialog with it filled in; a format, its timeframe and
 // the zones are chosen, Export pressed; the progress ends in the summary, the
 // folder button comes alive, and the file written is the one worked out by hand.
+#include <shlobj.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -140,6 +142,77 @@ E2E_TEST(the_dialog_tells_what_fails_and_writes_nothing_it_did_not) {
   PostMessageA(dialog, WM_CLOSE, 0, 0);
   DWORD code = 99;
   E2E_CHECK(program.waitExit(e2e::kPatience, code));
+  std::error_code ignored;
+  std::filesystem::remove_all(out, ignored);
+}
+
+// The recordings in the list, as it shows them.
+std::vector<std::string> listed(HWND dialog) {
+  HWND list = e2e::findChild(dialog, kFiles);
+  LRESULT count = 0;
+  std::vector<std::string> names;
+  if (!e2e::send(list, LB_GETCOUNT, 0, 0, count)) return names;
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = 0;
+    char name[MAX_PATH * 4] = {};
+    if (e2e::send(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0, length) && length >= 0 && length < MAX_PATH * 4 &&
+        e2e::send(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name), length))
+      names.emplace_back(name);
+  }
+  return names;
+}
+
+// Add… opens where the listed recordings are, or in the user's documents
+// when none is: a bare file name typed into it is found there. One
+// recording chosen in the list is taken off it, and the export reads only
+// the others.
+E2E_TEST(add_opens_where_the_recordings_are_and_one_can_be_removed) {
+  e2e::TempFolder folder;
+  const std::string first = folder.file("EURUSD-a.csv"), second = folder.file("EURUSD-b.csv"), out = folder.file("ticks");
+  std::ofstream(first, std::ios::binary) << kRecording;
+  std::ofstream(second, std::ios::binary) << std::string(kRecording).substr(0, 2 * 39);  // its first 2 rows
+  char documents[MAX_PATH] = {};
+  E2E_REQUIRE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
+  const std::string inDocumentsName = "orvalda-e2e-" + std::to_string(GetCurrentProcessId()) + ".csv";
+  const std::string inDocuments = std::string(documents) + "\\" + inDocumentsName;
+  std::ofstream(inDocuments, std::ios::binary) << kRecording;
+
+  const auto addByName = [](const e2e::Process& program, HWND dialog, const std::string& name) {
+    if (!e2e::waitUntil([&] { return e2e::findChild(dialog, kAdd) != nullptr; }, e2e::kPatience) ||
+        !e2e::postClick(e2e::findChild(dialog, kAdd)))
+      return false;
+    HWND open = e2e::waitForDialogOwnedBy(program.pid(), dialog);
+    return open != nullptr && e2e::answerSaveDialog(open, name) &&
+           e2e::waitUntil([&] { return IsWindow(open) == FALSE; }, e2e::kPatience);
+  };
+  struct Case {
+    std::string given, typed;
+    std::vector<std::string> listed;
+  };
+  for (const Case& c : {Case{"\"" + first + "\"", "EURUSD-b.csv", {first, second}}, Case{"", inDocumentsName, {inDocuments}}}) {
+    SCOPED_TRACE(c.typed);
+    e2e::Process program = e2e::Process::start(e2e::hostPath(ORVALDA_EXPORT_EXE), c.given);
+    HWND dialog = e2e::findTopWindow(program.pid(), "OrvaldaExport", "Export a recording");
+    E2E_REQUIRE(dialog != nullptr);
+    E2E_REQUIRE(e2e::waitUntil([&] { return listed(dialog).size() == c.listed.size() - 1; }, e2e::kPatience));
+    E2E_CHECK(addByName(program, dialog, c.typed));
+    E2E_CHECK(e2e::waitUntil([&] { return listed(dialog) == c.listed; }, e2e::kPatience));
+    if (c.listed.size() == 2) {
+      LRESULT chosen = 0;
+      E2E_REQUIRE(e2e::send(e2e::findChild(dialog, kFiles), LB_SETCURSEL, 0, 0, chosen) && chosen == 0);
+      E2E_REQUIRE(e2e::postClick(e2e::findChild(dialog, kRemove)));
+      E2E_CHECK(e2e::waitUntil([&] { return listed(dialog) == std::vector<std::string>{second}; }, e2e::kPatience));
+      E2E_REQUIRE(setText(e2e::findChild(dialog, kOut), out));
+      E2E_REQUIRE(e2e::postClick(e2e::findChild(dialog, kExport)));
+      HWND openFolder = e2e::findChild(dialog, kOpen);
+      E2E_REQUIRE(e2e::waitUntil([&] { return IsWindowEnabled(openFolder) != FALSE; }, 4 * e2e::kPatience));
+      E2E_CHECK(e2e::windowText(e2e::findChild(dialog, kSummary)).find("2 rows in, 2 exported") != std::string::npos);
+    }
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    DWORD code = 99;
+    E2E_CHECK(program.waitExit(e2e::kPatience, code));
+  }
+  DeleteFileA(inDocuments.c_str());
   std::error_code ignored;
   std::filesystem::remove_all(out, ignored);
 }

@@ -13,6 +13,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -241,11 +242,17 @@ E2E_TEST(the_menu_opens_the_recordings_folder_the_log_and_the_checkers_report) {
   E2E_REQUIRE(CopyFileA(e2e::orvaldaPath().c_str(), exe.c_str(), FALSE));
   E2E_REQUIRE(CopyFileA(e2e::hostPath(ORVALDA_CHECK_EXE).c_str(), folder.file("orvalda-check.exe").c_str(), FALSE));
   // Wine's browser launcher hands web pages to the browser it is told of:
-  // here one that keeps a copy of the page.
+  // here one that keeps a copy of the page it shows (where the page it is
+  // given sends it on, the page it is sent to), and one that looks at the
+  // page's kind, as a launcher does, and then refuses to start.
   const std::string unique = std::to_string(GetCurrentProcessId());
-  const std::string browser = "/tmp/orvalda-e2e-browser-" + unique, shown = "/tmp/orvalda-e2e-page-" + unique;
-  E2E_REQUIRE(e2e::runUnixShell("printf '#!/bin/sh\\ncp \\\"${1#file://}\\\" " + shown + "\\n' >" + browser +
-                                " && chmod +x " + browser));
+  const std::string browser = "/tmp/orvalda-e2e-browser-" + unique, refusing = "/tmp/orvalda-e2e-refusing-" + unique,
+                    shown = "/tmp/orvalda-e2e-page-" + unique;
+  std::ofstream(e2e::hostPath(browser), std::ios::binary)
+      << "#!/bin/sh\npage=\"${1#file://}\"\nnext=$(sed -n 's/.*url=\\([^\"]*\\)\".*/\\1/p' \"$page\")\n"
+         "[ -z \"$next\" ] || page=\"$(dirname \"$page\")/$next\"\ncp \"$page\" " << shown << "\n";
+  std::ofstream(e2e::hostPath(refusing), std::ios::binary) << "#!/bin/sh\nhead -c 512 \"${1#file://}\" >/dev/null\nexit 1\n";
+  E2E_REQUIRE(e2e::runUnixShell("chmod +x " + browser + " " + refusing));
   const char* const kLauncher = "Software\\Wine\\WineBrowser";
   E2E_REQUIRE(RegSetKeyValueA(HKEY_CURRENT_USER, kLauncher, "Browsers", REG_SZ, browser.c_str(),
                               static_cast<DWORD>(browser.size() + 1)) == ERROR_SUCCESS);
@@ -267,22 +274,24 @@ E2E_TEST(the_menu_opens_the_recordings_folder_the_log_and_the_checkers_report) {
   E2E_CHECK_EQ(o.dialogs(), 0u);
 
   // Stopped, the recording just made is still checked; with no browser to
-  // show its page, a box says where the page is.
+  // show its page (none there, or one that refuses to start once the
+  // launcher has started it and ended well), a box says where the page is.
   E2E_CHECK(e2e::postClick(o.control(orv::Control::RecordButton)));
   E2E_CHECK(waitUntil([&] { return e2e::windowText(o.control(orv::Control::RecordButton)) == "START RECORDING"; },
                       e2e::kPatience));
-  const std::string noBrowser = "/nonexistent/orvalda-e2e-browser";
-  E2E_REQUIRE(RegSetKeyValueA(HKEY_CURRENT_USER, kLauncher, "Browsers", REG_SZ, noBrowser.c_str(),
-                              static_cast<DWORD>(noBrowser.size() + 1)) == ERROR_SUCCESS);
-  menuCommand(o, orv::NotificationCommand::CheckRecording);
-  HWND box = o.errorBox();
-  E2E_REQUIRE(box != nullptr);
-  E2E_CHECK(e2e::messageBoxText(box).rfind("The report was written to ", 0) == 0);
-  E2E_CHECK(e2e::messageBoxText(box).find("orvalda-check-EURUSD.html") != std::string::npos);
-  E2E_CHECK(e2e::answerMessageBox(box, IDOK));
-  E2E_CHECK(o.gone(box));
+  for (const std::string& noBrowser : {std::string("/nonexistent/orvalda-e2e-browser"), refusing}) {
+    E2E_REQUIRE(RegSetKeyValueA(HKEY_CURRENT_USER, kLauncher, "Browsers", REG_SZ, noBrowser.c_str(),
+                                static_cast<DWORD>(noBrowser.size() + 1)) == ERROR_SUCCESS);
+    menuCommand(o, orv::NotificationCommand::CheckRecording);
+    HWND box = o.errorBox(3 * e2e::kPatience);  // a browser has 30 s to show the page
+    E2E_REQUIRE(box != nullptr);
+    E2E_CHECK(e2e::messageBoxText(box).rfind("The report was written to ", 0) == 0);
+    E2E_CHECK(e2e::messageBoxText(box).find("orvalda-check-EURUSD.html") != std::string::npos);
+    E2E_CHECK(e2e::answerMessageBox(box, IDOK));
+    E2E_CHECK(o.gone(box));
+  }
   RegDeleteKeyValueA(HKEY_CURRENT_USER, kLauncher, "Browsers");
-  e2e::runUnixShell("rm -f " + browser + " " + shown);
+  e2e::runUnixShell("rm -f " + browser + " " + refusing + " " + shown);
   o.closeWithYes();
 }
 

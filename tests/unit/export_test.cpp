@@ -542,4 +542,15 @@ TEST(ExportForm, ComplaintsNameTheFieldsNotTheOptions) {
   EXPECT_EQ(orv::exporter::formatLabel("mt5"), "MetaTrader 5 ticks (mt5)");
 }
 
+// Add… opens in the folder of the last recording listed (a drive's root
+// with its backslash); with none, the caller's default (the documents).
+TEST(ExportForm, AddOpensWhereTheLastRecordingIs) {
+  orv::exporter::ExportForm form;
+  for (const auto& [files, folder] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{}, ""}, {{"C:\\a\\x.csv", "D:\\t\\y.csv"}, "D:\\t"}, {{"C:\\y.csv"}, "C:\\"}, {{"y.csv"}, ""}}) {
+    form.files = files;
+    EXPECT_EQ(orv::exporter::addDialogFolder(form), folder);
+  }
+}
+
 }  // namespace

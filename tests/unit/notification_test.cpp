@@ -206,33 +206,57 @@ TEST_F(NotificationTest, TheTooltipNoticesAndMenuTellEachState) {
 }
 
 // The report no browser showed is told; one that a browser shows, or still
-// may, is not.
+// may, is not. Where read times are kept, only the report's own read counts:
+// a launcher that ended well may have started a browser that refused.
 TEST(CheckReport, AReportNoBrowserShowedIsTold) {
+  using enum ReportShown;
   struct Case {
-    bool started, ended;
-    unsigned long exitCode;
-    bool told;
+    ReportShowing showing;  // ended, exitCode, readsKept, read, timeUp
+    ReportShown shown;
   };
-  for (const Case c : {Case{false, false, 0, true}, Case{true, true, 1, true}, Case{true, true, 0, false},
-                       Case{true, false, 0, false}}) {
-    SCOPED_TRACE(std::to_string(c.started) + std::to_string(c.ended) + std::to_string(c.exitCode));
-    const auto text = reportNotShownText("C:\\tmp\\r.html", c.started, c.ended, c.exitCode);
-    EXPECT_EQ(text.has_value(), c.told);
-    if (text) { EXPECT_EQ(*text, "The report was written to C:\\tmp\\r.html, but no browser could be started to show it"); }
+  for (const Case& c : {Case{{true, 1, false, false, false}, No},
+                        Case{{true, 1, true, false, false}, No},
+                        Case{{true, 0, false, false, false}, Yes},
+                        Case{{false, 0, false, false, false}, NotYet},
+                        Case{{false, 0, false, false, true}, Yes},
+                        Case{{true, 0, true, false, false}, NotYet},
+                        Case{{true, 0, true, false, true}, No},
+                        Case{{false, 0, true, true, false}, Yes}}) {
+    const ReportShowing& s = c.showing;
+    SCOPED_TRACE(::testing::Message() << s.ended << s.exitCode << s.readsKept << s.read << s.timeUp);
+    EXPECT_EQ(reportShown(s), c.shown);
   }
+  EXPECT_EQ(reportNotShownText("C:\\tmp\\r.html"),
+            "The report was written to C:\\tmp\\r.html, but no browser could be started to show it");
+  // The opener beside the report sends a browser on to it, by a name made safe for a URL.
+  EXPECT_EQ(reportOpenerPath("C:\\tmp.d\\orvalda-check-EURUSD.html"), "C:\\tmp.d\\orvalda-check-EURUSD-open.html");
+  const std::string page = reportOpenerPage("orvalda-check-EUR \"<&>\xC3\xA9.html");
+  EXPECT_NE(page.find("url=orvalda-check-EUR%20%22%3C%26%3E%C3%A9.html\""), std::string::npos) << page;
+  EXPECT_EQ(page.find_first_of("<&>\"", page.find("url=") + 4), page.find('"', page.find("url=")));
 }
 
-// The exporter is told the zone the recording's stamps were written in.
-TEST_F(NotificationTest, TheExporterIsToldTheRecordingsClock) {
+// Both tools are told the zone the recording's stamps were written in.
+TEST_F(NotificationTest, TheToolsAreToldTheRecordingsClock) {
   using Args = std::vector<std::string>;
-  StartOptions utc = recordingTo(kPattern);
-  utc.utc = true;
-  restart(utc);
-  EXPECT_EQ(hub->exporterArguments(kEurUsdFile, "W. Europe Standard Time"), (Args{"--from", "UTC", kEurUsdFile}));
-  restart(recordingTo(kPattern));
-  EXPECT_EQ(hub->exporterArguments(kEurUsdFile, "W. Europe Standard Time"),
-            (Args{"--from", "W. Europe Standard Time", kEurUsdFile}));
-  EXPECT_EQ(hub->exporterArguments(kEurUsdFile, ""), Args{kEurUsdFile});
+  const std::string report = "C:\\tmp\\r.html";
+  struct Case {
+    bool utc;
+    const char* machineZone;
+    Args clock;
+  };
+  for (const Case& c : {Case{true, "W. Europe Standard Time", {"--from", "UTC"}},
+                        Case{false, "W. Europe Standard Time", {"--from", "W. Europe Standard Time"}},
+                        Case{false, "", {}}}) {
+    SCOPED_TRACE(std::string(c.machineZone) + (c.utc ? " --utc" : ""));
+    StartOptions options = recordingTo(kPattern);
+    options.utc = c.utc;
+    restart(options);
+    Args exporter = c.clock, checker = c.clock;
+    exporter.push_back(kEurUsdFile);
+    checker.insert(checker.end(), {"--html", report, kEurUsdFile});
+    EXPECT_EQ(hub->exporterArguments(kEurUsdFile, c.machineZone), exporter);
+    EXPECT_EQ(hub->checkerArguments(report, kEurUsdFile, c.machineZone), checker);
+  }
 }
 
 }  // namespace

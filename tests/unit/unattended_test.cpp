@@ -22,8 +22,11 @@ class UnattendedTest : public FeedHubTest {
     auto f = be.fileAt(path);
     return f ? f->data : std::string("<no file>");
   }
-  void at(std::uint16_t day, std::uint16_t hour, std::uint16_t minute, std::uint16_t second, std::uint16_t ms) {
+  // Both clocks: local time, and UTC `utcOffset` hours behind it.
+  void at(std::uint16_t day, std::uint16_t hour, std::uint16_t minute, std::uint16_t second, std::uint16_t ms,
+          int utcOffset = 1) {
     be.now = MemoryBackend::localAt(2026, 12, day, hour, minute, second, ms);
+    be.utcClock = std::chrono::sys_time<std::chrono::milliseconds>(be.now.time_since_epoch() - std::chrono::hours(utcOffset));
   }
 };
 
@@ -51,7 +54,7 @@ TEST_F(UnattendedTest, EachAnnouncedSymbolGetsItsFileFromTheNextTickOn) {
 // UTC here, never by a clock of its own.
 TEST_F(UnattendedTest, DroppedWithoutAnEndItsFilesEndAtTheLatestStampGiven) {
   auto recording = std::make_unique<UnattendedRecording>(be, be.archiver(), kPattern, true);
-  recording->record(wallTimeOf(be.utcClock), "EURUSD", "EUR/USD,20261206 13:03:27.045,1.08150,1.08166\r\n",
+  recording->record(wallTimeOf(be.utcClock), be.utcClock, "EURUSD", "EUR/USD,20261206 13:03:27.045,1.08150,1.08166\r\n",
                     Quote{108150, 108166});
   recording.reset();
   EXPECT_NE(file("C:\\t\\orvalda.log").find("2026-12-06 13:03:27.045 Ended C:\\t\\EURUSD-20261206.csv: 1 row"),
@@ -217,11 +220,11 @@ TEST_F(UnattendedTest, AFailedDiskIsTriedAgainSoonThenLessOftenAndTheGapIsLogged
   hub.reset();
   EXPECT_EQ(file("C:\\t\\orvalda.log"),
             "2026-12-06 14:00:00.000 Recording to " + path + ", a new file\r\n"
-            "2026-12-06 14:00:00.000 Ended " + path + ": 1 row, longest silence 0.0 s; problems: none; notes: none\r\n"
+            "2026-12-06 14:00:00.000 Ended " + path + ": 1 row this run, 1 line in the file, longest silence 0.0 s; problems: none; notes: none\r\n"
             "2026-12-06 14:00:00.000 Cannot record to " + path + ": There is not enough space on the disk; trying "
             "again from 1.0 s on, at most 10.0 s apart\r\n"
             "2026-12-06 14:00:45.000 Recording to " + path + " again; " + gap + "\r\n"
-            "2026-12-06 14:00:50.000 Ended " + path + ": 11 rows, longest silence 0.5 s; problems: none; notes: none\r\n");
+            "2026-12-06 14:00:50.000 Ended " + path + ": 11 rows this run, 12 lines in the file, longest silence 0.5 s; problems: none; notes: none\r\n");
 }
 
 // The log's count of a file's rows uses orvalda-check's words: repeats and
@@ -236,10 +239,41 @@ TEST_F(UnattendedTest, TheLogCountsProblemsAndNotesAsOrvaldaCheckDoes) {
   at(6, 14, 3, 27, 0);
   tick(108166, 108150);  // order
   hub.reset();
-  EXPECT_NE(file("C:\\t\\orvalda.log").find(": 5 rows, longest silence 0.0 s; problems: 1 order, 1 crossed; notes: 1 repeat, "
+  EXPECT_NE(file("C:\\t\\orvalda.log").find(": 5 rows this run, 5 lines in the file, longest silence 0.0 s; problems: 1 order, "
+                                            "1 crossed; notes: 1 repeat, "
                                             "1 zero spread\r\n"),
             std::string::npos)
       << file("C:\\t\\orvalda.log");
+}
+
+// The log judges a file as orvalda-check, given the zone, judges it: by
+// each row's instant, so the hour the clock repeats at the end of summer
+// time is neither time going back nor a silence; and it tells the lines the
+// file holds beside this run's rows, counted once when a file is opened
+// (not a file too large to read through then).
+TEST_F(UnattendedTest, TheLogJudgesRowsByTheirInstantAndTellsTheFilesLines) {
+  const std::string eur = "C:\\t\\EURUSD-20261206.csv", gbp = "C:\\t\\GBPUSD-20261206.csv";
+  be.disk[eur] = std::make_shared<MemoryFile>();
+  be.disk[eur]->data = "EUR/USD,20261206 01:00:00.000,1.1,1.2\r\nEUR/USD,20261206 01:00:01.000,1.1,1.2\r\n";
+  be.disk[gbp] = std::make_shared<MemoryFile>();
+  be.disk[gbp]->data = std::string(kMostBytesCountedAtOpen, '\n') + "\n";
+  at(6, 2, 59, 59, 0, 2);
+  startRecording();
+  announce("EURUSD", 5);
+  tick(2, 1);
+  at(6, 2, 0, 0, 500);  // summer time ended: 1.5 s later
+  tick(4, 3);
+  at(6, 2, 0, 0, 400);  // the clock set back 0.1 s
+  tick(6, 5);
+  announce("GBPUSD", 5);
+  tick(8, 7);
+  hub.reset();
+  const std::string log = file("C:\\t\\orvalda.log");
+  EXPECT_NE(log.find("Ended " + eur + ": 3 rows this run, 5 lines in the file, longest silence 1.5 s; problems: 1 order;"),
+            std::string::npos) << log;
+  EXPECT_NE(log.find("Ended " + gbp + ": 1 row this run, the file's lines not counted (it held " +
+                     std::to_string(kMostBytesCountedAtOpen + 1) + " bytes before), longest silence 0.0 s"),
+            std::string::npos) << log;
 }
 
 // A failure that lasts is summed up once an hour; STOP RECORDING ends the
