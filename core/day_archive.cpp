@@ -185,11 +185,7 @@ std::vector<ArchiveNote> sweepClosedDays(ArchiveFiles& files, const std::string&
   }
   for (const std::string& plain : plan.toCompress) {
     const std::string gz = plain + kCompressedSuffix;
-    const std::string part = compressionPartPath(pattern, gz);
-    std::string error;
-    if (files.exists(part) && files.remove(part, error))
-      notes.push_back({part, "Removed " + part + ", left over by a compression that was cut short"});
-    const gzip::DayCompression result = gzip::compressDay(files, plain, gz, part);
+    const gzip::DayCompression result = gzip::compressDay(files, plain, gz, compressionPartPath(pattern, gz));
     notes.push_back({plain, compressionText(plain, gz, result), !result.done});
   }
   return notes;

@@ -13,8 +13,9 @@
 //    pattern's fixed folder (beside orvalda.log), never among the days, so
 //    that no reader's pattern for them matches it (*.csv, *.csv.gz, *.csv*,
 //    a folder's **/*);
-//  - a part left by a compression that was cut short is removed (and the
-//    NAME.gz.part that earlier versions wrote beside the day);
+//  - a part left by a compression that was cut short is written over by the
+//    day's next compression; a NAME.gz.part beside the day, left so by an
+//    earlier version, is removed;
 //  - what the log tells of each.
 #pragma once
 

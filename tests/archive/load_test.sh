@@ -89,7 +89,7 @@ grep -v "^GBP/USD,20261206" "$WORK/expected.csv" > "$WORK/e" && mv "$WORK/e" "$W
 load
 check "fails, naming the file" said "$GARBLED: not loaded"
 check "the exit code says so" said "exit 1"
-check "the new day of the other symbol loaded" said "1 files loaded, 3000 rows"
+check "the new day of the other symbol loaded" said "1 file loaded, 3000 rows"
 check "none of the garbled day's rows, every other row once" rows_as_recorded
 check "the garbled day is not remembered" test -z "$(sql "SELECT file FROM ticks_loaded WHERE file = '$GARBLED'")"
 
