@@ -105,6 +105,32 @@ struct Walk {
   }
 };
 
+// The folder the pattern's fields start below (its own name as the pattern
+// says), and the parts of the pattern below it.
+struct PatternFolders {
+  std::string root;
+  std::vector<std::string_view> below;
+};
+
+PatternFolders splitPattern(std::string_view pattern) {
+  std::vector<std::string_view> parts;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::find_if(pattern.begin() + start, pattern.end(), isSeparator) - pattern.begin();
+    parts.push_back(pattern.substr(start, end - start));
+    if (end == pattern.size()) break;
+    start = end + 1;
+  }
+  std::size_t fixed = 0;
+  while (fixed + 1 < parts.size() && !hasField(parts[fixed])) ++fixed;
+  PatternFolders split;
+  for (std::size_t i = 0; i < fixed; ++i) {
+    if (i > 0) split.root += '\\';
+    split.root += parts[i];
+  }
+  split.below.assign(parts.begin() + static_cast<std::ptrdiff_t>(fixed), parts.end());
+  return split;
+}
+
 std::string rowsText(std::uint64_t rows) { return std::to_string(rows) + (rows == 1 ? " row" : " rows"); }
 
 std::string ratioText(std::uint64_t before, std::uint64_t after) {
@@ -115,26 +141,23 @@ std::string ratioText(std::uint64_t before, std::uint64_t after) {
 }  // namespace
 
 std::vector<DayFile> findDayFiles(ArchiveFiles& files, std::string_view pattern, std::vector<ArchiveNote>& errors) {
-  std::vector<std::string_view> parts;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = std::find_if(pattern.begin() + start, pattern.end(), isSeparator) - pattern.begin();
-    parts.push_back(pattern.substr(start, end - start));
-    if (end == pattern.size()) break;
-    start = end + 1;
-  }
-  // The folder the fields start below; its own name is as the pattern says.
-  std::size_t fixed = 0;
-  while (fixed + 1 < parts.size() && !hasField(parts[fixed])) ++fixed;
-  std::string root;
-  for (std::size_t i = 0; i < fixed; ++i) {
-    if (i > 0) root += '\\';
-    root += parts[i];
-  }
+  const PatternFolders split = splitPattern(pattern);
   std::vector<DayFile> found;
-  Walk walk{files, std::vector<std::string_view>(parts.begin() + static_cast<std::ptrdiff_t>(fixed), parts.end()),
-            found, errors};
-  walk.look(root, 0, 0);
+  Walk walk{files, split.below, found, errors};
+  walk.look(split.root, 0, 0);
   return found;
+}
+
+std::string compressionPartPath(std::string_view pattern, std::string_view gzPath) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a, over the path as Windows compares it
+  for (const char c : gzPath) {
+    hash ^= static_cast<unsigned char>(isSeparator(c) ? '\\' : lowerAscii(c));
+    hash *= 1099511628211ull;
+  }
+  std::string name = ".orvalda-0000000000000000.part";
+  for (std::size_t i = 24; i >= 9; --i, hash >>= 4) name[i] = "0123456789abcdef"[hash & 15];
+  const std::string root = splitPattern(pattern).root;
+  return root.empty() ? name : root + "\\" + name;
 }
 
 SweepPlan planSweep(std::vector<DayFile> found, std::uint32_t today, const std::vector<std::string>& inUse) {
@@ -162,7 +185,7 @@ std::vector<ArchiveNote> sweepClosedDays(ArchiveFiles& files, const std::string&
   }
   for (const std::string& plain : plan.toCompress) {
     const std::string gz = plain + kCompressedSuffix;
-    const gzip::DayCompression result = gzip::compressDay(files, plain, gz);
+    const gzip::DayCompression result = gzip::compressDay(files, plain, gz, compressionPartPath(pattern, gz));
     notes.push_back({plain, compressionText(plain, gz, result), !result.done});
   }
   return notes;

@@ -9,7 +9,13 @@
 //  - a day with both NAME.gz and a plain NAME (the clock went back, or the
 //    recording started again after the day was compressed) ends as one
 //    NAME.gz with both, in order;
-//  - a NAME.gz.part left by a compression that was cut short is removed;
+//  - where the new compressed file is written before its rename: in the
+//    pattern's fixed folder (beside orvalda.log), never among the days, so
+//    that no reader's pattern for them matches it (*.csv, *.csv.gz, *.csv*,
+//    a folder's **/*);
+//  - a part left by a compression that was cut short is written over by the
+//    day's next compression; a NAME.gz.part beside the day, left so by an
+//    earlier version, is removed;
 //  - what the log tells of each.
 #pragma once
 
@@ -34,6 +40,10 @@ struct DayFile {
 
 // The files of the pattern on the disk. Folders that cannot be read are told in `errors`.
 std::vector<DayFile> findDayFiles(ArchiveFiles& files, std::string_view pattern, std::vector<ArchiveNote>& errors);
+
+// The temporary name the compression of `gzPath` writes to: one name a
+// file, ".orvalda-HASH.part" in the pattern's fixed folder.
+std::string compressionPartPath(std::string_view pattern, std::string_view gzPath);
 
 struct SweepPlan {
   std::vector<std::string> leftoverParts;  // to remove

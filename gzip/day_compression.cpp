@@ -95,9 +95,9 @@ class Sources {
 
 }  // namespace
 
-DayCompression compressDay(DayFiles& files, const std::string& plainPath, const std::string& gzPath) {
+DayCompression compressDay(DayFiles& files, const std::string& plainPath, const std::string& gzPath,
+                           const std::string& part) {
   DayCompression r;
-  const std::string part = gzPath + kPartSuffix;
   auto fail = [&](std::string why) {
     r.error = std::move(why);
     std::string ignored;

@@ -1,9 +1,10 @@
 // One closed day's plain file compressed, safely at every step:
-//  1. NAME.gz.part is written (one gzip member: what NAME.gz held, then the
-//     plain file's bytes it does not hold yet), flushed to the disk,
+//  1. the new compressed file is written under the caller's temporary name
+//     (PART, on the same volume; one gzip member: what NAME.gz held, then
+//     the plain file's bytes it does not hold yet), flushed to the disk,
 //  2. read back and compared with its sources, byte for byte,
 //  3. the plain file held, so that nobody adds to it, and only when it can
-//     be removed, NAME.gz.part renamed to NAME.gz, then
+//     be removed, PART renamed to NAME.gz, then
 //  4. the plain file removed.
 // A stop at any step loses nothing: until 3 the plain file and any earlier
 // NAME.gz are as they were; after 3 the mark in NAME.gz's header says that
@@ -51,8 +52,6 @@ class DayFiles {
   virtual std::unique_ptr<HeldFile> holdToRemove(const std::string& path, std::string& error) = 0;
 };
 
-inline constexpr const char* kPartSuffix = ".part";
-
 struct DayCompression {
   bool done = false;
   std::string error;           // when not done: the step that failed, and why
@@ -64,7 +63,9 @@ struct DayCompression {
   std::uint64_t compressedBytes = 0;  // the compressed file's size after
 };
 
-// Compresses `plainPath` into `gzPath` (adding to what it holds) as above.
-DayCompression compressDay(DayFiles& files, const std::string& plainPath, const std::string& gzPath);
+// Compresses `plainPath` into `gzPath` (adding to what it holds) as above,
+// through `partPath`.
+DayCompression compressDay(DayFiles& files, const std::string& plainPath, const std::string& gzPath,
+                           const std::string& partPath);
 
 }  // namespace orv::gzip

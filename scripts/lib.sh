@@ -51,6 +51,7 @@ bsdutils script
 chromium chromium
 strace strace
 faketime /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+postgresql /usr/lib/postgresql/15/bin/initdb
 '
 
 # Installs the packages of RUN_PACKAGES that are missing, and with "test"
@@ -104,6 +105,30 @@ ensure_node_modules() {
     cp "$ROOT/tests/archive/package.json" "$NODE_DIR/package.json"
     (cd "$NODE_DIR" && npm install --no-audit --no-fund --loglevel=error >/dev/null)
   fi
+}
+
+# A PostgreSQL cluster of its own in FOLDER (made when missing), listening
+# only on a socket there, for the tests and benchmarks that load recordings;
+# PostgreSQL refuses to run as root, so root runs it as the postgres user.
+# Sets PGHOST, PGUSER and PGDATABASE for psql:   start_postgres FOLDER
+#   stop_postgres FOLDER
+PG_BIN=/usr/lib/postgresql/15/bin
+as_postgres() {
+  if [ "$(id -u)" = 0 ]; then su -s /bin/sh postgres -c "$*"; else sh -c "$*"; fi
+}
+start_postgres() {
+  local dir="$1"
+  mkdir -p "$dir" && chmod 755 "$dir"
+  [ "$(id -u)" != 0 ] || chown postgres "$dir"
+  if [ ! -f "$dir/data/PG_VERSION" ]; then
+    as_postgres "'$PG_BIN/initdb' -D '$dir/data' -A trust -U orvalda -E UTF8 --no-sync" >/dev/null || return 1
+  fi
+  as_postgres "'$PG_BIN/pg_ctl' -D '$dir/data' -l '$dir/log' -w -t 120 start \
+    -o \"-k '$dir' -c listen_addresses= -c fsync=off\"" >/dev/null || { cat "$dir/log" >&2; return 1; }
+  export PGHOST="$dir" PGUSER=orvalda PGDATABASE=postgres
+}
+stop_postgres() {
+  as_postgres "'$PG_BIN/pg_ctl' -D '$1/data' -m fast -w stop" >/dev/null 2>&1 || true
 }
 
 build_win() {

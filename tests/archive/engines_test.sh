@@ -107,6 +107,52 @@ check "every row, with symbol and date as columns ($(wc -l < "$WORK/duckdb.csv")
 check "in the files' order" cmp -s <(sort -s -t, -k5,6 "$WORK/duckdb.csv") <(sort -s -t, -k5,6 "$WORK/expected.csv")
 [ -s "$WORK/duckdb.err" ] && sed 's/^/   | /' "$WORK/duckdb.err"
 
+echo "== the user guide's typed recipes, as written there, for DuckDB and pandas"
+typed_recipes() {  # typed_recipes ENGINE: the guide's recipe for it gives every row with its types
+  /usr/bin/python3 - "$1" "$HERE/../../docs/user-guide.md" "$ROOT" "$WORK" "$NODE_FOLDER" "$HERE" <<'PY'
+import datetime, decimal, re, subprocess, sys
+engine, guide, root, work, node_folder, here = sys.argv[1:]
+blocks = re.findall(r"```(\w+)\n(.*?)```", open(guide, encoding="utf-8").read(), re.S)
+recipe = [text for lang, text in blocks if lang == {"duckdb": "sql", "pandas": "python"}[engine]
+          and ("CREATE VIEW ticks" in text or "def read_day" in text)]
+if len(recipe) != 1:
+    sys.exit(f"the guide has {len(recipe)} {engine} recipes")
+recipe = recipe[0].replace("D:/ticks", root)
+want = []
+for line in open(f"{work}/expected.csv"):
+    pair, stamp, bid, ask, symbol, day = line.rstrip("\n").split(",")
+    want.append((pair, datetime.datetime.strptime(stamp, "%Y%m%d %H:%M:%S.%f"),
+                 datetime.datetime.strptime(day, "%Y%m%d").date(), symbol, decimal.Decimal(bid), decimal.Decimal(ask)))
+if engine == "duckdb":
+    open(f"{work}/view.sql", "w").write(recipe)
+    out = subprocess.run(["node", f"{here}/duckdb_read.mjs", node_folder, "-", "--view", f"{work}/view.sql"],
+                         capture_output=True, text=True)
+    if out.returncode != 0:
+        sys.exit(out.stderr)
+    types, *lines = out.stdout.splitlines()
+    if types != "VARCHAR,TIMESTAMP,DATE,VARCHAR,DECIMAL(18,8),DECIMAL(18,8)":
+        sys.exit(f"DuckDB's types: {types}")
+    got = []
+    for line in lines:
+        pair, stamp, day, symbol, bid, ask = line.split(",")
+        got.append((pair, datetime.datetime.fromisoformat(stamp), datetime.date.fromisoformat(day), symbol,
+                    decimal.Decimal(bid), decimal.Decimal(ask)))
+else:
+    scope = {}
+    exec(recipe, scope)
+    ticks = scope["ticks"]
+    kinds = {c: {type(v).__name__ for v in ticks[c]} for c in ("pair", "date", "symbol", "bid", "ask")}
+    if str(ticks["stamp"].dtype) != "datetime64[ns]" or kinds != {
+            "pair": {"str"}, "date": {"date"}, "symbol": {"str"}, "bid": {"Decimal"}, "ask": {"Decimal"}}:
+        sys.exit(f"pandas' types: {ticks.dtypes.to_dict()} {kinds}")
+    got = [(r.pair, r.stamp.to_pydatetime(), r.date, r.symbol, r.bid, r.ask) for r in ticks.itertuples()]
+if sorted(got) != sorted(want):
+    sys.exit(f"{engine}: {len(got)} rows, {len(set(got) - set(want))} not as recorded, of {len(want)}")
+PY
+}
+check "DuckDB's view: a timestamp, the date, the pair, decimals; every row" typed_recipes duckdb
+check "pandas: the same types and rows" typed_recipes pandas
+
 echo "== pandas: read_csv('....csv.gz')"
 BOTH="$(find "$ROOT" -path '*symbol=EURUSD*' -name ticks.csv.gz | sort | sed -n 2p)"
 pandas_reads() {

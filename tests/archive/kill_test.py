@@ -65,7 +65,7 @@ class Tree:
         part.write_bytes(zlib.compress(b"GBP/USD,half a row")[:10])
 
     def parts(self):
-        return list(self.root.glob("*/*/*.part"))
+        return list(self.root.rglob("*.part"))
 
     def check(self, when):
         """Nothing lost or doubled; True when every earlier day is compressed."""

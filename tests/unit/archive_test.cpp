@@ -105,13 +105,13 @@ class ArchiveTest : public ::testing::Test {
         continue;
       }
       EXPECT_FALSE(be.disk.contains(plain)) << plain;
-      EXPECT_FALSE(be.disk.contains(plain + ".gz.part")) << plain;
       ASSERT_TRUE(be.disk.contains(plain + ".gz")) << plain;
       const Unpacked u = unpack(be.fileAt(plain + ".gz")->data);
       EXPECT_EQ(u.text, rows) << plain;
       EXPECT_EQ(u.members, 1u) << plain;
     }
     EXPECT_EQ(be.fileAt("D:\\ticks\\symbol=EURUSD\\notes.txt")->data, "mine");
+    for (const auto& [path, file] : be.disk) EXPECT_FALSE(path.ends_with(".part")) << path;
   }
 };
 
@@ -164,12 +164,12 @@ TEST_F(ArchiveTest, AFullDiskLeavesThePlainFileAndTheNextSweepCompressesIt) {
   be.failFilesAfterBytes = 100;
   const std::vector<ArchiveNote> notes = sweep();
   ASSERT_EQ(notes.size(), 1u);
-  EXPECT_EQ(notes[0].text, "Cannot compress " + hivePath("EURUSD", 20261205) + ": cannot write " +
-                               hivePath("EURUSD", 20261205, ".gz.part") +
+  const std::string part = compressionPartPath(kHive, hivePath("EURUSD", 20261205, ".gz"));
+  EXPECT_EQ(notes[0].text, "Cannot compress " + hivePath("EURUSD", 20261205) + ": cannot write " + part +
                                ": There is not enough space on the disk; it stays as it is, and is tried again "
                                "within a minute");
   EXPECT_EQ(be.fileAt(hivePath("EURUSD", 20261205))->data, rows);
-  EXPECT_FALSE(be.disk.contains(hivePath("EURUSD", 20261205, ".gz.part")));
+  EXPECT_FALSE(be.disk.contains(part));
   be.failFilesAfterBytes = SIZE_MAX;
   sweep();
   EXPECT_EQ(unpack(be.fileAt(hivePath("EURUSD", 20261205, ".gz"))->data).text, rows);
@@ -283,7 +283,7 @@ TEST_F(CompressingRecordingTest, ADayThatCannotBeRemovedStaysPlainAndIsTriedAgai
   for (unsigned second : {0u, 20u, 40u}) tendAt(second);
   EXPECT_TRUE(be.disk.contains("C:\\t\\EURUSD-20261205.csv"));
   EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261205.csv.gz"));
-  EXPECT_FALSE(be.disk.contains("C:\\t\\EURUSD-20261205.csv.gz.part"));
+  for (const auto& [path, file] : be.disk) EXPECT_FALSE(path.ends_with(".part")) << path;
   const std::string failure = "Cannot compress C:\\t\\EURUSD-20261205.csv: cannot remove C:\\t\\EURUSD-20261205.csv";
   const std::string log = logText();
   EXPECT_NE(log.find(failure), std::string::npos);
