@@ -106,10 +106,13 @@ ensure_node_modules() {
   fi
 }
 
+# run.sh and test.sh build build/win64 with the same options, so that either
+# after the other rebuilds nothing (a changed option recompiles every file):
+# warnings are errors in both, as the tests require.
 build_win() {
   log "cross-building orvalda.exe (mingw-w64)"
   cmake -S "$ROOT" -B "$WIN" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DORVALDA_WERROR=ON "$@" >/dev/null
   cmake --build "$WIN" -j "$JOBS"
 }
 
