@@ -51,6 +51,7 @@ bsdutils script
 chromium chromium
 strace strace
 faketime /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
+systemd systemd-analyze
 '
 
 # Installs the packages of RUN_PACKAGES that are missing, and with "test"
