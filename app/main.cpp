@@ -60,6 +60,15 @@ class DesktopMark {
   HANDLE mutex_;  // kept until the process ends
 };
 
+// Whether a window can be made at all: under Wine without an X server every
+// window fails, with no reason given, and so would every box telling it.
+bool windowSystemThere(HINSTANCE instance) {
+  const HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
+  if (probe == nullptr) return false;
+  DestroyWindow(probe);
+  return true;
+}
+
 HWND runningMainWindow() { return FindWindowA(orv::kMainWindowClass, orv::kAppTitle); }
 
 // Another copy owns the mark, or shows its main window (one started with --another).
@@ -112,6 +121,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   if (startOptions.recordPattern)
     startOptions.recordPattern = orv::patternFromFolder(*startOptions.recordPattern, startFolder());
   orv::Win32Backend backend(orv::kAppTitle);
+  if (!windowSystemThere(instance)) return replyAndEnd(orv::noWindowSystem(backend, backend, startOptions));
   DesktopMark mark;
   if (orv::chooseStart(anotherCopyRuns(mark), startOptions) == orv::StartChoice::HandOver) {
     switch (handOver(mark)) {

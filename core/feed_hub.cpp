@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "core/activity_log.h"
 #include "core/file_pattern.h"
 #include "core/protocol.h"
 
@@ -45,6 +46,7 @@ FeedHub::FeedHub(Backend& backend, const StartOptions& options)
     recordings_.unattended = std::make_unique<UnattendedRecording>(backend, backend.archiver(),
                                                                    *options.recordPattern, options.daily,
                                                                    options.compress);
+    tellFilesLeftOpen(backend, *options.recordPattern, clock());
     recordings_.unattended->onFailed = [this](const std::string& path, const std::string& reason) {
       recordings_.untold.push_back({recordingFailedNotice(path, reason),
                                     "Cannot record to " + path + ": " + reason +

@@ -1,5 +1,7 @@
 #include "core/file_pattern.h"
 
+#include <algorithm>
+
 #include "core/tick_text.h"
 
 namespace orv {
@@ -68,10 +70,14 @@ bool isRelativePath(std::string_view path) noexcept {
 }
 
 std::string patternFromFolder(std::string_view pattern, std::string_view folder) {
-  if (!isRelativePath(pattern) || folder.empty()) return std::string(pattern);
-  std::string out(folder);
-  if (out.back() != '\\' && out.back() != '/') out += '\\';
-  return out += pattern;
+  std::string out;
+  if (isRelativePath(pattern) && !folder.empty()) {
+    out = folder;
+    if (out.back() != '\\' && out.back() != '/') out += '\\';
+  }
+  out += pattern;
+  std::replace(out.begin(), out.end(), '/', '\\');
+  return out;
 }
 
 std::string folderOf(std::string_view path) {

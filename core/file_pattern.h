@@ -31,6 +31,10 @@ bool isRelativePath(std::string_view path) noexcept;
 
 // The pattern as a path from `folder` (the folder the program started in)
 // when it is relative; as it is otherwise, or when no folder is known.
+// Either way its folders are parted by backslashes only, as the system
+// writes paths ("ticks/{symbol}.csv" from "Z:\home\me" is
+// "Z:\home\me\ticks\{symbol}.csv"), so the log and the messages name each
+// file one way.
 std::string patternFromFolder(std::string_view pattern, std::string_view folder);
 
 // The folder part of a path ("D:\ticks\EURUSD" for "D:\ticks\EURUSD\a.csv"),

@@ -1,4 +1,5 @@
-// A second start on a desktop where Orvalda already runs. The feeder sends
+// Starts that end before Orvalda's window: with no window system at all
+// (below), and a second start on a desktop where Orvalda already runs. The feeder sends
 // to whichever main window it finds, so a second window would quietly take
 // the feed from the first, and leave the first's recording idle. Unless
 // asked for with --another, a second start hands over instead: it brings
@@ -29,5 +30,10 @@ inline constexpr int kHeldWithoutWindowExitCode = 3;
 // console, else in a box), also written to orvalda.log beside the recordings
 // of a start with --record.
 CommandLineReply heldWithoutWindow(WallClock& clock, FileOpener& files, const StartOptions& options);
+
+// No window can be made at all: there is no window system (under Wine, no X
+// server). The start says what it needs, as above, and ends with this code.
+inline constexpr int kNoWindowSystemExitCode = 4;
+CommandLineReply noWindowSystem(WallClock& clock, FileOpener& files, const StartOptions& options);
 
 }  // namespace orv

@@ -70,6 +70,8 @@ class RawFile {
   // writer may add without it): nothing may be cut back then. endTurn ends
   // whatever was taken.
   enum class TurnFor { Adding, CuttingBack };
+  // Another writer (another copy of Orvalda) holds the file open now.
+  virtual bool othersAddToIt() = 0;
   virtual bool takeTurn(TurnFor why) = 0;
   virtual void endTurn() = 0;
 };
@@ -85,6 +87,7 @@ inline constexpr std::size_t kNoticeTextUnits = 255;
 enum class FileOpening {
   Empty,   // created, or emptied when it is there
   AddTo,   // kept as it is; created, with every missing folder on its way, when it is not
+  Existing,  // kept as it is; fails when it is not there (nothing is made)
 };
 
 // The backend's narrow doors: each part of the program takes the one or two

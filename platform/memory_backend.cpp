@@ -37,6 +37,7 @@ class MemoryRawFile : public RawFile {
     if (backend_.onWritten) backend_.onWritten(*file_, std::string_view(data, size));
     return true;
   }
+  bool othersAddToIt() override { return open_ && file_->openHandles > 1; }
   bool size(std::uint64_t& bytes, std::string& error) override {
     if (!isOpen(error)) return false;
     call(false);
@@ -228,13 +229,17 @@ void MemoryBackend::notify(NoticeKind kind, std::string_view title, std::string_
 }
 
 std::unique_ptr<RawFile> MemoryBackend::openFile(const std::string& path, FileOpening how, std::string& error) {
-  note((how == FileOpening::Empty ? "create " : "append ") + path);
+  note((how == FileOpening::Empty ? "create " : how == FileOpening::AddTo ? "append " : "open ") + path);
   for (auto* errors : {&nextOpenErrors, &openErrors})
     if (auto it = errors->find(path); it != errors->end()) {
       error = it->second;
       if (errors == &nextOpenErrors) errors->erase(it);
       return nullptr;
     }
+  if (how == FileOpening::Existing && !disk.count(path)) {
+    error = "The system cannot find the file specified.";
+    return nullptr;
+  }
   std::shared_ptr<MemoryFile>& file = disk[path];
   if (!file) {
     file = std::make_shared<MemoryFile>();

@@ -212,6 +212,8 @@ class Win32RawFile : public RawFile {
     close(ignored);
   }
 
+  bool othersAddToIt() override { return h_ != INVALID_HANDLE_VALUE && (slot_ < 0 || anotherWriter(h_, slot_)); }
+
   bool append(const char* data, std::size_t size, std::size_t& written, std::string& error) override {
     written = 0;
     if (!isOpen(error)) return false;
@@ -381,7 +383,8 @@ std::unique_ptr<RawFile> openWin32File(const std::string& path, FileOpening how,
   // the end of the file, as it is at that moment.
   const auto open = [&] {
     return CreateFileW(widePath.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                       kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                       kShareAll, nullptr, how == FileOpening::Existing ? OPEN_EXISTING : OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
   };
   HANDLE h = open();
   // The folders are made only when they are missing, not at every open.

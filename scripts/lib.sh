@@ -52,6 +52,7 @@ chromium chromium
 strace strace
 faketime /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1
 postgresql /usr/lib/postgresql/15/bin/initdb
+systemd systemd-analyze
 '
 
 # Installs the packages of RUN_PACKAGES that are missing, and with "test"
@@ -131,10 +132,13 @@ stop_postgres() {
   as_postgres "'$PG_BIN/pg_ctl' -D '$1/data' -m fast -w stop" >/dev/null 2>&1 || true
 }
 
+# run.sh and test.sh build build/win64 with the same options, so that either
+# after the other rebuilds nothing (a changed option recompiles every file):
+# warnings are errors in both, as the tests require.
 build_win() {
   log "cross-building orvalda.exe (mingw-w64)"
   cmake -S "$ROOT" -B "$WIN" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DORVALDA_WERROR=ON "$@" >/dev/null
   cmake --build "$WIN" -j "$JOBS"
 }
 

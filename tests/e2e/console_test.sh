@@ -6,11 +6,13 @@
 # `wine orvalda.exe --help` into a pipe, and a bad option on a terminal (a
 # pseudo-terminal made by script(1)): the text is there, and Orvalda ends by
 # itself, with exit code 0 and 2. A box would wait for an answer until the
-# time limit ends the run.
+# time limit ends the run. With no display, --record ends with exit code 4 and
+# says what it needs, on the error stream and in orvalda.log.
 set -uo pipefail
 
 EXE="${1:-}"
 [ -f "$EXE" ] || { echo "usage: console_test.sh ORVALDA_EXE (no orvalda.exe at '$EXE')"; exit 2; }
+EXE="$(readlink -f "$EXE")"
 [ -n "${WINEPREFIX:-}" ] || { echo "console_test.sh: WINEPREFIX is not set"; exit 2; }
 export WINEDEBUG="${WINEDEBUG:--all}"
 LIMIT=60
@@ -55,6 +57,20 @@ for way in terminal pipe; do
   printf '%s\n' "$out" | head -1 | sed 's/^/   | /'
   check "the path as given" has "$out" "'D:\Łukasz\{sym}.csv' has the unknown field {sym}"
 done
+
+echo "== wine orvalda.exe --record PATTERN --daily, with no display"
+REC="$(mktemp -d)"
+err="$(cd "$REC" && timeout "$LIMIT" env -u DISPLAY -u WAYLAND_DISPLAY wine "$EXE" --record 'ticks\{symbol}-{date}.csv' \
+  --daily </dev/null 2>&1 >/dev/null | tr -d '\r')"
+rc=${PIPESTATUS[0]}
+printf '%s\n' "$err" | sed 's/^/   | /'
+needs='it needs a window system, and none is there. Under Wine on Linux that is an X server'
+check "exit code 4 (got $rc)" test "$rc" = 4
+check "one line on the error stream saying what it needs and where the guide tells" \
+  has "$(printf '%s\n' "$err" | grep -c .)/$err" "1/Orvalda did not start: $needs"
+check "the guide's section named" has "$err" '"Running as a service"'
+check "the same in orvalda.log" grep -qF "$needs" "$REC/ticks/orvalda.log"
+rm -rf "$REC"
 
 if [ "$FAILURES" -gt 0 ]; then
   echo "console test: $FAILURES check(s) failed"

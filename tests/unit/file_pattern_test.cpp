@@ -68,6 +68,8 @@ TEST(FilePattern, RelativePathsAndFolders) {
   EXPECT_EQ(patternFromFolder("t.csv", "C:\\"), "C:\\t.csv");
   EXPECT_EQ(patternFromFolder("D:\\t.csv", "C:\\x"), "D:\\t.csv");
   EXPECT_EQ(patternFromFolder("t.csv", ""), "t.csv");
+  EXPECT_EQ(patternFromFolder("t/{symbol}/{date}.csv", "Z:\\home\\me"), "Z:\\home\\me\\t\\{symbol}\\{date}.csv");
+  EXPECT_EQ(patternFromFolder("//server/share/{symbol}.csv", "C:\\x"), "\\\\server\\share\\{symbol}.csv");
   EXPECT_EQ(folderOf("D:\\ticks\\EURUSD\\a.csv"), "D:\\ticks\\EURUSD");
   EXPECT_EQ(folderOf("D:a.csv"), "D:");
   EXPECT_EQ(folderOf("a.csv"), "");

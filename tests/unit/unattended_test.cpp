@@ -139,6 +139,60 @@ TEST_F(UnattendedTest, AnExistingFileIsAddedToAndARowCutOffAtItsEndIsTakenOffInt
                                                  "EUR/USD,20261206 14:03:27.045,1.08151,1.08167\r\n");
 }
 
+// A run ended without closing its files (killed, a crash): the next start
+// tells each file it left open with the last whole row it kept, once; a
+// clean end, a file recovered after a failure and ended, and a file another
+// copy adds to now are not told.
+TEST_F(UnattendedTest, TheNextStartTellsTheFilesARunLeftOpenWithTheirLastRow) {
+  const auto leftOpenLines = [this] {
+    const std::string log = file("C:\\t\\orvalda.log");
+    std::string told;
+    for (std::size_t at = log.find("The run before"); at != std::string::npos; at = log.find("The run before", at + 1))
+      told += log.substr(at, log.find("\r\n", at) - at) + "\n";
+    return told;
+  };
+  // The disk as a kill leaves it: the files and the log as they were before the end.
+  const auto killed = [this](std::initializer_list<const char*> paths) {
+    std::map<std::string, std::string> kept;
+    for (const char* path : paths) kept[path] = file(path);
+    hub.reset();
+    for (const auto& [path, data] : kept) be.fileAt(path)->data = data;
+  };
+  startRecording();
+  announce("EURUSD", 5);
+  tick(108166, 108150);
+  hub.reset();  // a clean end
+  startRecording();
+  EXPECT_EQ(leftOpenLines(), "");
+  announce("EURUSD", 5);
+  at(6, 15, 0, 0, 0);
+  tick(108167, 108151);
+  announce("GBPUSD", 5);
+  be.fileAt("C:\\t\\GBPUSD-20261206.csv")->failAfterBytes = 0;
+  tick(127001, 127000);  // fails, and is tried again
+  be.fileAt("C:\\t\\GBPUSD-20261206.csv")->failAfterBytes = SIZE_MAX;
+  at(6, 15, 0, 2, 0);
+  tick(127003, 127002);
+  killed({"C:\\t\\orvalda.log", "C:\\t\\EURUSD-20261206.csv", "C:\\t\\GBPUSD-20261206.csv"});
+  be.fileAt("C:\\t\\EURUSD-20261206.csv")->data += "EUR/USD,2026";  // a row cut off by the kill
+  std::string ignored;
+  const auto otherCopy = be.openFile("C:\\t\\GBPUSD-20261206.csv", FileOpening::AddTo, ignored);
+  at(6, 16, 0, 0, 0);
+  startRecording();
+  EXPECT_EQ(leftOpenLines(),
+            "The run before ended without closing C:\\t\\EURUSD-20261206.csv: the last row it kept, of "
+            "2026-12-06 15:00:00.000, is EUR/USD,20261206 15:00:00.000,1.08151,1.08167\n");
+  EXPECT_NE(file("C:\\t\\orvalda.log").find("2026-12-06 16:00:00.000 The run before"), std::string::npos);
+  otherCopy->close(ignored);
+  hub.reset();
+  startRecording();  // the other copy's file, now left alone, is told; the file told before is not
+  EXPECT_EQ(leftOpenLines(),
+            "The run before ended without closing C:\\t\\EURUSD-20261206.csv: the last row it kept, of "
+            "2026-12-06 15:00:00.000, is EUR/USD,20261206 15:00:00.000,1.08151,1.08167\n"
+            "The run before ended without closing C:\\t\\GBPUSD-20261206.csv: the last row it kept, of "
+            "2026-12-06 15:00:02.000, is GBP/USD,20261206 15:00:02.000,1.27002,1.27003\n");
+}
+
 TEST_F(UnattendedTest, DailyFilesFollowTheTicksDateBothWaysButASmallStepBackKeepsTheFile) {
   startRecording(true);
   announce("EURUSD", 5);
