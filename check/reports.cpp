@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "check/texts.h"
+#include "report/texts.h"
 
 namespace orv::check {
 
