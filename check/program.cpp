@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "check/page_file.h"
-#include "recordings/files.h"
 #include "check/reports.h"
-#include "check/texts.h"
+#include "report/page_file.h"
+#include "report/texts.h"
 
 namespace orv::check {
 
@@ -22,12 +21,7 @@ std::vector<FileReport> checkAll(const std::vector<std::string>& files, const Ch
 }
 
 std::string whyNotWritePage(const std::string& page, const std::vector<std::string>& inputs) {
-  for (const std::string& input : inputs)
-    if (input == page || (input != "-" && recordings::sameFile(input, page)))
-      return "--html " + quoted(page, 400) + " is one of the recordings to check; the page needs a name of its own";
-  if (recordings::fileExists(page) && !startsWithPage(page))
-    return "--html " + quoted(page, 400) + " exists and is not a page orvalda-check wrote; give another name";
-  return {};
+  return report::whyNotWritePage(page, inputs, {kPageTitleStart, "orvalda-check", "the recordings to check"});
 }
 
 int exitCodeOf(const std::vector<FileReport>& reports) {
@@ -52,7 +46,7 @@ int runCheck(const CheckCommand& command, std::FILE* out, std::FILE* err) {
   int code = exitCodeOf(reports);
   if (command.htmlPath) {
     std::string error;
-    if (!writeWholeFile(*command.htmlPath, htmlReport(reports, command.options), error)) {
+    if (!report::writeWholeFile(*command.htmlPath, htmlReport(reports, command.options), error)) {
       std::fprintf(err, "orvalda-check: %s\n", error.c_str());
       code = 2;
     }

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "recordings/files.h"
-#include "check/texts.h"
+#include "report/texts.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -19,13 +19,31 @@
 #include <unordered_map>
 #include <vector>
 
-#include "check/chart.h"
-#include "check/histogram.h"
+#include "report/chart.h"
+#include "report/histogram.h"
+#include "report/texts.h"
 #include "recordings/line_reader.h"
 #include "core/row_format.h"
 #include "zone/zone_rules.h"
 
 namespace orv::check {
+
+// The counts, the chart and the texts that the tools' pages share.
+using report::Chart;
+using report::ChartColumn;
+using report::Histogram;
+using report::SignedHistogram;
+using report::dateTimeText;
+using report::durationText;
+using report::floorDiv;
+using report::floorMod;
+using report::kMsPerDay;
+using report::plural;
+using report::quoted;
+using report::readable;
+using report::secondsText;
+using report::shortSecondsText;
+using report::stampText;
 
 // Problems are faults, and make the exit code 1.
 enum class ProblemKind : std::uint8_t { Torn, Order, Crossed, Spike, Unparsable, Overlap };

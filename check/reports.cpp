@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "check/texts.h"
+#include "report/texts.h"
 
 namespace orv::check {
 

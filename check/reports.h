@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/recording_check.h"
@@ -12,6 +13,9 @@ namespace orv::check {
 std::string textReport(const std::vector<FileReport>& files, const CheckOptions& options);
 std::string jsonReport(const std::vector<FileReport>& files, const CheckOptions& options);
 std::string htmlReport(const std::vector<FileReport>& files, const CheckOptions& options);
+// How the page's title starts (the files' names follow): what tells a page of
+// orvalda-check's from the other tools' pages.
+inline constexpr std::string_view kPageTitleStart = "Recording check: ";
 
 // Parts the three share.
 // "stamps taken as UTC (no --from given)", "stamps on the clock of

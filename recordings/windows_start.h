@@ -14,4 +14,8 @@ std::vector<std::string> startArguments(int argc, wchar_t** argv);
 // is the program's alone: out of sight before a window of its own shows.
 void hideOwnConsole();
 
+// Recordings chosen in the open-file dialog of that title, one or several;
+// none when cancelled (a failing dialog is told in a box of that caption).
+std::vector<std::string> askForRecordings(const std::wstring& title);
+
 }  // namespace orv::recordings

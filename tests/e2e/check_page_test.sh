@@ -20,16 +20,9 @@ CHECK="${1:-}"
 SAMPLE="${2:-}"
 KEEP="${3:-}"
 [ -x "$CHECK" ] && [ -f "$SAMPLE" ] || { echo "usage: check_page_test.sh ORVALDA_CHECK SAMPLE_CSV [KEEP_DIR]"; exit 2; }
-CHROMIUM="$(command -v chromium || command -v chromium-browser || true)"
-[ -n "$CHROMIUM" ] || { echo "check_page_test.sh: chromium is not installed (scripts/lib.sh's ensure_deps installs it)"; exit 2; }
-
 DIR="$(mktemp -d)"
 trap 'rm -rf "$DIR"' EXIT
-FAILURES=0
-check() { # check DESCRIPTION COMMAND...
-  local what="$1"; shift
-  if "$@"; then printf '   ok: %s\n' "$what"; else printf 'FAILED: %s\n' "$what"; FAILURES=$((FAILURES + 1)); fi
-}
+source "$(dirname "$0")/page_lib.sh"
 
 echo "== the sample Orvalda recorded is clean"
 "$CHECK" "$SAMPLE" >"$DIR/sample.txt"
@@ -116,13 +109,7 @@ check "a file that cannot be read: exit code 2 and a message (got $rc: $(head -1
   bash -c '[ "$1" = 2 ] && grep -q "cannot open" "$2"' _ "$rc" "$DIR/missing.txt"
 
 echo "== the page in headless Chromium"
-browse() { # browse OPTION... : Chromium on the page, headless, with a profile of its own
-  "$CHROMIUM" --headless --no-sandbox --disable-gpu --no-first-run --hide-scrollbars \
-    --user-data-dir="$DIR/profile" "$@" "file://$DIR/page.html" 2>>"$DIR/chromium.log"
-}
-browse --window-size=1200,2000 --screenshot="$DIR/page.png" >/dev/null
-check "a screenshot (chromium: $(grep -v -i 'dbus\|fontconfig\|unexpected operator' "$DIR/chromium.log" | tail -1))" test -s "$DIR/page.png"
-browse --dump-dom >"$DIR/dom.html"
+screenshot_and_dom 1200,2000
 for text in "Recording check" "damaged.csv" "5 problems, 1 silence" "1 problem" "Bid and ask" "Ticks per minute" \
   "Spread in points" "3 fields where a row has 4" "time goes back 1.000 s" "1 repeat (line 401)" "the files overlap" \
   "above ask" "bid jumps up" "is not of the form YYYYMMDD HH:MM:SS.mmm" "<td>2000</td>" \
@@ -137,20 +124,13 @@ strokes = [d.count("M") for d in re.findall(r'<path class="(?:bid|ask)" d="([^"]
 print("   strokes of each bid and ask path:", strokes)
 sys.exit(0 if strokes == [1, 1, 1, 1] else 1)
 PY
-# Pixels of a colour (within a few percent) in the screenshot.
-pixels() { convert "$DIR/page.png" -alpha off -fuzz 6% -fill black -opaque "$1" -fill white +opaque black \
-  -colorspace gray -format '%[fx:round((1-mean)*w*h)]' info: 2>/dev/null; }
 size="$(identify -format '%w %h' "$DIR/page.png" 2>/dev/null)"
 read -r width height <<<"${size:-0 0}"
 nonwhite="$(convert "$DIR/page.png" -alpha off -fuzz 2% -fill black +opaque white -fill white -opaque white \
   -colorspace gray -format '%[fx:round((1-mean)*w*h)]' info: 2>/dev/null)"
 echo "   screenshot ${width}x${height}, ${nonwhite:-?} pixels not white"
 check "not blank: at least 8 % of the pixels drawn" test "${nonwhite:-0}" -gt $((width * height * 8 / 100))
-for colour in "bid #1f6fd1 2000" "ask #d9480f 2000" "ticks #2b8a3e 5000" "spread #7048e8 2000" "silence #ffd8d3 3000"; do
-  read -r name hex least <<<"$colour"
-  n="$(pixels "$hex")"
-  check "the $name drawn: $n pixels of $hex, at least $least" test "${n:-0}" -ge "$least"
-done
+drawn "bid #1f6fd1 2000" "ask #d9480f 2000" "ticks #2b8a3e 5000" "spread #7048e8 2000" "silence #ffd8d3 3000"
 
 if [ -n "$KEEP" ]; then
   mkdir -p "$KEEP" && cp "$DIR/page.html" "$DIR/page.png" "$DIR/damaged.csv" "$KEEP/" && echo "== kept in $KEEP"

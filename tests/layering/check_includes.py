@@ -22,10 +22,12 @@ named after the arrow:
                                                        platform/win32_text.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
     recordings reading recordings: lines, files     -> gzip, and platform/win32_text.h only
-    check      orvalda-check                        -> recordings, zone, and core/option_reader.h, core/row_format.h only
+    report     the tools' pages: texts, charts      -> recordings, and core/row_format.h, platform/win32_text.h only
+    check      orvalda-check                        -> recordings, report, zone, and core/option_reader.h, core/row_format.h only
+    compare    orvalda-compare                      -> recordings, report, zone, and core/option_reader.h, core/row_format.h only
     export     orvalda-export                       -> recordings, zone, and core/option_reader.h, core/row_format.h only
-                                                       (both also platform/win32_text.h, export also
-                                                       platform/win32_messages.h; neither includes the other)
+                                                       (all three also platform/win32_text.h, export also
+                                                       platform/win32_messages.h; none includes another)
     testkit    driving Windows programs from outside -> platform/win32.h (windows.h) only
     bench      the benchmarks                       -> any part but tests/ (what they share with
                                                        the tests is in testkit)
@@ -42,7 +44,8 @@ import pathlib
 import re
 import sys
 
-CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "recordings", "check", "export", "testkit", "bench")
+CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "recordings", "report", "check", "compare",
+                   "export", "testkit", "bench")
 PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "data")
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp", ".inl", ".rc"}
 
@@ -57,7 +60,9 @@ ALLOWED = {
     "tools": {"tools"},
     "zone": {"zone"},
     "recordings": {"recordings", "gzip"},
-    "check": {"check", "recordings", "zone"},
+    "report": {"report", "recordings"},
+    "check": {"check", "recordings", "report", "zone"},
+    "compare": {"compare", "recordings", "report", "zone"},
     "export": {"export", "recordings", "zone"},
     "testkit": {"testkit"},
 }
@@ -66,14 +71,16 @@ ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
 # core/option_reader.h is header only (CLI11); core/row_format.h is its own
 # library (orvalda_rowformat): the tools and orvalda-check link no more of core;
 # so is core/file_name.h (orvalda_filename), a symbol's safe file name.
-# The tools, orvalda-check and orvalda-export link platform/win32_text alone
+# The tools, orvalda-check, orvalda-compare, orvalda-export and the pages' library link platform/win32_text alone
 # (orvalda_wintext: their command lines, file names and window texts as UTF-8).
 # The export dialog's private messages are numbered in platform/win32_messages.h
 # (header only), beside Orvalda's own.
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/quote.h", "core/option_reader.h", "core/row_format.h",
                            "platform/win32_text.h"},
                  "recordings": {"platform/win32_text.h"},
+                 "report": {"core/row_format.h", "platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
+                 "compare": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "export": {"core/option_reader.h", "core/row_format.h", "core/file_name.h", "platform/win32_text.h",
                             "platform/win32_messages.h"},
                  "testkit": {"platform/win32.h"}}

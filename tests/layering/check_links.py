@@ -17,7 +17,9 @@ link that runs against the layers.
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
     orvalda_recordings                    -> orvalda_gzip, orvalda_wintext
-    orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_recordings and what it links
+    orvalda_report                        -> orvalda_rowformat, orvalda_recordings and what it links
+    orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_recordings, orvalda_report and what they link
+    orvalda_compare                       -> the same as orvalda_check, never orvalda_check
     orvalda_export                        -> orvalda_rowformat, orvalda_filename, orvalda_zone, orvalda_recordings and what it links
 
 Tests, benchmarks and tools may link anything and are not checked.
@@ -45,7 +47,10 @@ BELOW = {
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 BELOW["orvalda_zone"] = set()
 BELOW["orvalda_recordings"] = {"orvalda_gzip", "orvalda_wintext"}
-BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_recordings"} | BELOW["orvalda_recordings"]
+BELOW["orvalda_report"] = {"orvalda_rowformat", "orvalda_recordings"} | BELOW["orvalda_recordings"]
+BELOW["orvalda_check"] = ({"orvalda_rowformat", "orvalda_zone", "orvalda_recordings", "orvalda_report"} |
+                          BELOW["orvalda_report"])
+BELOW["orvalda_compare"] = BELOW["orvalda_check"]
 BELOW["orvalda_export"] = ({"orvalda_rowformat", "orvalda_filename", "orvalda_zone", "orvalda_recordings"} |
                            BELOW["orvalda_recordings"])
 

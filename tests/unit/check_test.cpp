@@ -18,7 +18,7 @@
 #include "check/recording_check.h"
 #include "check/reports.h"
 #include "core/row_format.h"
-#include "check/texts.h"
+#include "report/texts.h"
 #include "tests/unit/gzip_bytes.h"
 #include "tools/feed_parse.h"
 

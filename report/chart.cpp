@@ -1,13 +1,13 @@
-#include "check/chart.h"
+#include "report/chart.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 
-#include "check/texts.h"
+#include "report/texts.h"
 #include "core/row_format.h"
 
-namespace orv::check {
+namespace orv::report {
 
 Chart::Chart() : buckets_(kBuckets) {}
 
@@ -117,4 +117,4 @@ std::vector<ChartColumn> Chart::columns(std::size_t count) const {
   return out;
 }
 
-}  // namespace orv::check
+}  // namespace orv::report

@@ -1,9 +1,9 @@
-#include "check/texts.h"
+#include "report/texts.h"
 
 #include <chrono>
 #include <cstdio>
 
-namespace orv::check {
+namespace orv::report {
 
 namespace {
 
@@ -138,4 +138,4 @@ std::string plural(std::uint64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-}  // namespace orv::check
+}  // namespace orv::report

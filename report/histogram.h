@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-namespace orv::check {
+namespace orv::report {
 
 class Histogram {
  public:
@@ -72,4 +72,4 @@ class SignedHistogram {
   Histogram positive_;  // values from 0 up
 };
 
-}  // namespace orv::check
+}  // namespace orv::report

@@ -1,11 +1,11 @@
-#include "check/histogram.h"
+#include "report/histogram.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "core/row_format.h"
 
-namespace orv::check {
+namespace orv::report {
 
 namespace {
 
@@ -72,4 +72,4 @@ std::int64_t SignedHistogram::quantile(double q) const noexcept {
   return signedOf(positive_.quantile((at - negatives) / static_cast<double>(positive_.count())));
 }
 
-}  // namespace orv::check
+}  // namespace orv::report

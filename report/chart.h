@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace orv::check {
+namespace orv::report {
 
 struct ChartColumn {
   bool any = false;            // some bucket with ticks covers this column
@@ -68,4 +68,4 @@ class Chart {
   std::int64_t currentFrom_ = 0, currentTo_ = 0;
 };
 
-}  // namespace orv::check
+}  // namespace orv::report

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace orv::check {
+namespace orv::report {
 
 // The bytes as UTF-8: valid UTF-8 stays, any other byte is read as Windows-1252
 // (the code page Orvalda's symbols arrive in), control characters become
@@ -36,4 +36,4 @@ constexpr std::int64_t floorMod(std::int64_t a, std::int64_t b) noexcept { retur
 
 inline constexpr std::int64_t kMsPerDay = 86400000;
 
-}  // namespace orv::check
+}  // namespace orv::report
