@@ -153,11 +153,15 @@ std::vector<std::string> listed(HWND dialog) {
   std::vector<std::string> names;
   if (!e2e::send(list, LB_GETCOUNT, 0, 0, count)) return names;
   for (LRESULT i = 0; i < count; ++i) {
-    LRESULT length = 0;
-    char name[MAX_PATH * 4] = {};
-    if (e2e::send(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0, length) && length >= 0 && length < MAX_PATH * 4 &&
-        e2e::send(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name), length))
-      names.emplace_back(name);
+    DWORD_PTR length = 0;
+    wchar_t name[MAX_PATH * 2] = {};
+    char utf8[MAX_PATH * 6] = {};
+    if (SendMessageTimeoutW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0, SMTO_ABORTIFHUNG, e2e::kPatience, &length) &&
+        length < MAX_PATH * 2 &&
+        SendMessageTimeoutW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name), SMTO_ABORTIFHUNG,
+                            e2e::kPatience, &length) &&
+        WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8, sizeof utf8, nullptr, nullptr) > 0)
+      names.emplace_back(utf8);
   }
   return names;
 }
@@ -190,13 +194,15 @@ E2E_TEST(add_opens_where_the_recordings_are_and_one_can_be_removed) {
     std::vector<std::string> listed;
   };
   for (const Case& c : {Case{"\"" + first + "\"", "EURUSD-b.csv", {first, second}}, Case{"", inDocumentsName, {inDocuments}}}) {
-    SCOPED_TRACE(c.typed);
     e2e::Process program = e2e::Process::start(e2e::hostPath(ORVALDA_EXPORT_EXE), c.given);
     HWND dialog = e2e::findTopWindow(program.pid(), "OrvaldaExport", "Export a recording");
     E2E_REQUIRE(dialog != nullptr);
     E2E_REQUIRE(e2e::waitUntil([&] { return listed(dialog).size() == c.listed.size() - 1; }, e2e::kPatience));
     E2E_CHECK(addByName(program, dialog, c.typed));
-    E2E_CHECK(e2e::waitUntil([&] { return listed(dialog) == c.listed; }, e2e::kPatience));
+    if (!e2e::waitUntil([&] { return listed(dialog) == c.listed; }, e2e::kPatience)) {
+      for (const std::string& name : listed(dialog)) std::printf("    listed: %s\n", name.c_str());
+      E2E_CHECK(!"the recording typed in Add… is listed");
+    }
     if (c.listed.size() == 2) {
       LRESULT chosen = 0;
       E2E_REQUIRE(e2e::send(e2e::findChild(dialog, kFiles), LB_SETCURSEL, 0, 0, chosen) && chosen == 0);
