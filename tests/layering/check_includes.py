@@ -21,11 +21,12 @@ named after the arrow:
     tools      feeder and tester probe              -> core/protocol.h, core/quote.h, core/option_reader.h, core/row_format.h,
                                                        platform/win32_text.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
-    recordings reading recordings: lines, files     -> gzip, and platform/win32_text.h only
+    recordings reading recordings: lines, rows, files -> gzip, and core/row_format.h, platform/win32_text.h only
     check      orvalda-check                        -> recordings, zone, and core/option_reader.h, core/row_format.h only
     export     orvalda-export                       -> recordings, zone, and core/option_reader.h, core/row_format.h only
-                                                       (both also platform/win32_text.h, export also
-                                                       platform/win32_messages.h; neither includes the other)
+    compare    orvalda-compare                      -> recordings, zone, and core/option_reader.h, core/row_format.h only
+                                                       (all three also platform/win32_text.h, export also
+                                                       platform/win32_messages.h; none includes another)
     testkit    driving Windows programs from outside -> platform/win32.h (windows.h) only
     bench      the benchmarks                       -> any part but tests/ (what they share with
                                                        the tests is in testkit)
@@ -42,7 +43,8 @@ import pathlib
 import re
 import sys
 
-CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "recordings", "check", "export", "testkit", "bench")
+CHECKED_FOLDERS = ("gzip", "platform", "core", "ui", "app", "tools", "zone", "recordings", "check", "export", "compare", "testkit",
+                   "bench")
 PROJECT_FOLDERS = CHECKED_FOLDERS + ("tests", "data")
 SOURCE_SUFFIXES = {".h", ".hpp", ".c", ".cc", ".cpp", ".inl", ".rc"}
 
@@ -59,6 +61,7 @@ ALLOWED = {
     "recordings": {"recordings", "gzip"},
     "check": {"check", "recordings", "zone"},
     "export": {"export", "recordings", "zone"},
+    "compare": {"compare", "recordings", "zone"},
     "testkit": {"testkit"},
 }
 ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
@@ -72,10 +75,11 @@ ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
 # (header only), beside Orvalda's own.
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/quote.h", "core/option_reader.h", "core/row_format.h",
                            "platform/win32_text.h"},
-                 "recordings": {"platform/win32_text.h"},
+                 "recordings": {"core/row_format.h", "platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "export": {"core/option_reader.h", "core/row_format.h", "core/file_name.h", "platform/win32_text.h",
                             "platform/win32_messages.h"},
+                 "compare": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "testkit": {"platform/win32.h"}}
 # Parts that must build without any window system, and the libraries beyond
 # the standard ones each may include.

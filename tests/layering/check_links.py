@@ -16,9 +16,10 @@ link that runs against the layers.
     orvalda_ui                            -> orvalda_core, orvalda_win32, and what they link
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
-    orvalda_recordings                    -> orvalda_gzip, orvalda_wintext
+    orvalda_recordings                    -> orvalda_rowformat, orvalda_gzip, orvalda_wintext
     orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_recordings and what it links
     orvalda_export                        -> orvalda_rowformat, orvalda_filename, orvalda_zone, orvalda_recordings and what it links
+    orvalda_compare                       -> orvalda_rowformat, orvalda_zone, orvalda_recordings and what it links
 
 Tests, benchmarks and tools may link anything and are not checked.
 """
@@ -44,10 +45,11 @@ BELOW = {
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 BELOW["orvalda_zone"] = set()
-BELOW["orvalda_recordings"] = {"orvalda_gzip", "orvalda_wintext"}
+BELOW["orvalda_recordings"] = {"orvalda_rowformat", "orvalda_gzip", "orvalda_wintext"}
 BELOW["orvalda_check"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_recordings"} | BELOW["orvalda_recordings"]
 BELOW["orvalda_export"] = ({"orvalda_rowformat", "orvalda_filename", "orvalda_zone", "orvalda_recordings"} |
                            BELOW["orvalda_recordings"])
+BELOW["orvalda_compare"] = {"orvalda_rowformat", "orvalda_zone", "orvalda_recordings"} | BELOW["orvalda_recordings"]
 
 NODE = re.compile(r'^\s*"(\w+)"\s*\[\s*label\s*=\s*"([^"]+)"')
 EDGE = re.compile(r'^\s*"(\w+)"\s*->\s*"(\w+)"')
