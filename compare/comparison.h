@@ -51,9 +51,9 @@ struct DayLag {
 };
 
 // Price changes one side lacks: changes of the other side (after the lag)
-// with no change of this side in the same direction within the tolerance.
+// with no change of this side within the tolerance, matched one to one.
 struct MissedRun {
-  std::int64_t fromUtcMs = 0, toUtcMs = 0;  // the first and last missed change, on the other side's clock moved by the lag
+  std::int64_t fromUtcMs = 0, toUtcMs = 0;  // the first and last missed change, on A's clock (B's moved back by the lag)
   std::uint64_t changes = 0;                // how many in a row
 };
 struct Missing {
@@ -96,8 +96,8 @@ struct MidDifference {
 };
 
 struct TicksPerMinute {
-  double mean = 0;  // over the pair's common time (from the later first tick to the earlier last tick of both sides)
-  std::array<double, kHours> byHour{};  // mean per minute of each UTC hour of the day, over the common time
+  double mean = 0;  // ticks per minute, over the minutes in which either side ticked in the pair
+  std::array<double, kHours> byHour{};  // the same for each UTC hour of the day
 };
 
 struct PairComparison {
