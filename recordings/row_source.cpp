@@ -1,6 +1,6 @@
-#include "export/row_source.h"
+#include "recordings/row_source.h"
 
-namespace orv::exporter {
+namespace orv::recordings {
 
 bool RowSource::next(SourceRow& row) {
   // A plain row straight from the reader's buffer, when its stamp reads too;
@@ -18,16 +18,16 @@ bool RowSource::next(SourceRow& row) {
     row.askPrice = plain_.askPrice;
     return true;
   }
-  recordings::Line line;
+  Line line;
   if (!lines_.next(line)) return false;
   row.text = line.text;
   row.line = line.number;
   // A row is a whole line: an overlong line, or the last one cut off before
   // its end, is torn.
   std::string_view text = line.text;
-  row.cutOff = line.end == recordings::LineEnd::None;
+  row.cutOff = line.end == LineEnd::None;
   if (line.number == 1 && text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  const LineIs is = line.overlong || line.end == recordings::LineEnd::None ? LineIs::Empty : judge_.judge(text, line.number == 1, read_);
+  const LineIs is = line.overlong || line.end == LineEnd::None ? LineIs::Empty : judge_.judge(text, line.number == 1, read_);
   row.fault = is == LineIs::Row ? RowFault::None : is == LineIs::Header ? RowFault::Header : isTorn(is) ? RowFault::Torn : RowFault::Unparsable;
   row.pair = read_.fields.pair;
   row.bid = read_.fields.bid;
@@ -38,4 +38,4 @@ bool RowSource::next(SourceRow& row) {
   return true;
 }
 
-}  // namespace orv::exporter
+}  // namespace orv::recordings
