@@ -8,9 +8,9 @@
 #include "compare/program.h"
 
 #ifdef _WIN32
-#include "recordings/windows_start.h"
+#include "compare/windows_page.h"
 
-int wmain(int argc, wchar_t** argv) { return orv::compare::runCompareCommandLine(orv::recordings::startArguments(argc, argv), stdout, stderr); }
+int wmain(int argc, wchar_t** argv) { return orv::compare::windowsMain(argc, argv); }
 #else
 int main(int argc, char** argv) {
   return orv::compare::runCompareCommandLine(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "compare/analysis.h"
+#include "compare/page.h"
 #include "compare/reports.h"
 #include "compare/tick_stream.h"
 #include "core/option_reader.h"
@@ -34,6 +35,8 @@ const char* const kCompareUsage =
     "  --outage SECONDS    the shortest silence told as an outage (default 30)\n"
     "  --json              the whole comparison as JSON (the schema is in the user's\n"
     "                      guide)\n"
+    "  --html FILE         also the page: the lag curve, both spreads, the price\n"
+    "                      difference and the outages drawn (never over a recording)\n"
     "  -h, --help          this text\n"
     "\n"
     "Exit code: 0 compared; 2 a bad command line, a side with no recording, a file\n"
@@ -65,7 +68,7 @@ bool readWhole(const std::string& text, std::int64_t low, std::int64_t high, std
 
 CompareCommand parseCompareArgs(const std::vector<std::string>& args) {
   CompareCommand c;
-  static constexpr std::initializer_list<const char*> kValues = {"--names", "--from-a", "--from-b", "--tolerance", "--outage"};
+  static constexpr std::initializer_list<const char*> kValues = {"--names", "--from-a", "--from-b", "--tolerance", "--outage", "--html"};
   // --pair may be given again and again, and --against splits the sides: both are taken here.
   std::array<std::vector<std::string>, kSides> parts;
   int side = 0;
@@ -134,6 +137,7 @@ CompareCommand parseCompareArgs(const std::vector<std::string>& args) {
   std::string names;
   for (const GivenOption& g : given) {
     if (g.name == "--json") c.json = true;
+    if (g.name == "--html") c.htmlPath = g.value;
     if (g.name == "--names") names = g.value;
     if (g.name == "--from-a") c.zones[0] = g.value;
     if (g.name == "--from-b") c.zones[1] = g.value;
@@ -219,6 +223,12 @@ int runCompareCommandLine(const std::vector<std::string>& args, std::FILE* out, 
     std::fprintf(err, "orvalda-compare: %s (see --help)\n", command.error.c_str());
     return 2;
   }
+  if (!command.htmlPath.empty()) {
+    if (const std::string why = whyNotWritePage(command.htmlPath, command.paths); !why.empty()) {
+      std::fprintf(err, "orvalda-compare: %s\n", why.c_str());
+      return 2;
+    }
+  }
   Comparison comparison;
   std::string error;
   if (!compareSides(command, comparison, error)) {
@@ -228,6 +238,10 @@ int runCompareCommandLine(const std::vector<std::string>& args, std::FILE* out, 
   const std::string text = command.json ? jsonText(comparison) : summaryText(comparison);
   std::fwrite(text.data(), 1, text.size(), out);
   std::fflush(out);
+  if (!command.htmlPath.empty() && !writePage(command.htmlPath, comparison, error)) {
+    std::fprintf(err, "orvalda-compare: %s\n", error.c_str());
+    return 2;
+  }
   return 0;
 }
 

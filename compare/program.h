@@ -20,6 +20,7 @@ struct CompareCommand {
   std::array<std::string, kSides> zones{"UTC", "UTC"};
   std::unordered_map<std::string, std::string> pairMap;  // side B's pair key -> side A's
   bool json = false;
+  std::string htmlPath;  // --html FILE: the page too
   CompareSettings settings;
 };
 
