@@ -52,7 +52,6 @@ log "docs/orvalda-check-page.png: $(identify -format '%wx%h' "$ROOT/docs/orvalda
 
 # --- orvalda-compare's page -----------------------------------------------
 log "orvalda-compare's page: the two brokers from the page's test"
-cmake --build "$RELEASE" --target orvalda-compare -j "$JOBS" >/dev/null
 bash "$ROOT/tests/e2e/compare_page_test.sh" "$TOOLS/orvalda-compare" "$WORK/compare" >"$WORK/compare.log" ||
   { cat "$WORK/compare.log" >&2; log "the page's test failed: no picture"; exit 1; }
 "$CHROMIUM" --headless --no-sandbox --disable-gpu --no-first-run --hide-scrollbars --user-data-dir="$WORK/profile" \
