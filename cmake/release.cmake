@@ -1,7 +1,8 @@
 # The Windows release: orvalda-<version>-win64.zip and an installer, built
 # with the cross build. Included from the root CMakeLists in Windows builds.
 #   build/win64/release/orvalda-<version>-win64.zip        orvalda.exe, the two tools and their README
-#                                                          (tools-README.txt), orvalda-check.exe, orvalda-export.exe, README, licence
+#                                                          (tools-README.txt), orvalda-check.exe, orvalda-export.exe,
+#                                                          orvalda-compare.exe, README, licence
 #   build/win64/release/orvalda-<version>-win64-setup.exe  the same, with Start-menu entries and an uninstaller
 
 file(GLOB ORVALDA_ICON_FILE "${PROJECT_SOURCE_DIR}/app/*.ico" "${PROJECT_SOURCE_DIR}/ui/*.ico")
@@ -38,7 +39,8 @@ if(ZIP_PROGRAM AND MAKENSIS_PROGRAM)
     COMMAND ${CMAKE_COMMAND} -E rm -rf "${ORVALDA_STAGE}"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${ORVALDA_STAGE}"
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:orvalda> $<TARGET_FILE:orvalda-feed> $<TARGET_FILE:zentavor-probe>
-            $<TARGET_FILE:orvalda-check> $<TARGET_FILE:orvalda-export> "${ORVALDA_RELEASE_TEXTS}/README.txt"
+            $<TARGET_FILE:orvalda-check> $<TARGET_FILE:orvalda-export> $<TARGET_FILE:orvalda-compare>
+            "${ORVALDA_RELEASE_TEXTS}/README.txt"
             "${ORVALDA_RELEASE_TEXTS}/tools-README.txt" "${ORVALDA_RELEASE_TEXTS}/LICENSE.txt" "${ORVALDA_STAGE}/"
     COMMAND ${CMAKE_COMMAND} -E rm -f "${ORVALDA_ZIP}"
     COMMAND ${CMAKE_COMMAND} -E chdir "${ORVALDA_RELEASE_DIR}" ${ZIP_PROGRAM} -q -r -X "${ORVALDA_ZIP}" "${ORVALDA_RELEASE_NAME}"
@@ -46,7 +48,7 @@ if(ZIP_PROGRAM AND MAKENSIS_PROGRAM)
     COMMAND ${CMAKE_COMMAND} -E copy "${ORVALDA_ICON_FILE}" "${ORVALDA_RELEASE_TEXTS}/orvalda.ico"
     COMMAND ${MAKENSIS_PROGRAM} -V2 -DVERSION=${PROJECT_VERSION} -DSTAGE=${ORVALDA_STAGE}
             -DICON=${ORVALDA_RELEASE_TEXTS}/orvalda.ico -DOUTFILE=${ORVALDA_SETUP} "${ORVALDA_INSTALLER_SCRIPT}"
-    DEPENDS orvalda orvalda-feed zentavor-probe orvalda-check orvalda-export "${ORVALDA_RELEASE_TEXTS}/README.txt"
+    DEPENDS orvalda orvalda-feed zentavor-probe orvalda-check orvalda-export orvalda-compare "${ORVALDA_RELEASE_TEXTS}/README.txt"
             "${ORVALDA_RELEASE_TEXTS}/tools-README.txt"
             "${ORVALDA_RELEASE_TEXTS}/LICENSE.txt" "${ORVALDA_INSTALLER_SCRIPT}" "${ORVALDA_ICON_FILE}"
     COMMENT "Packing ${ORVALDA_RELEASE_NAME}.zip and ${ORVALDA_RELEASE_NAME}-setup.exe"

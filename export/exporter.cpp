@@ -11,7 +11,6 @@
 #include "core/file_name.h"
 #include "core/option_reader.h"
 #include "export/out_file.h"
-#include "export/row_source.h"
 #include "export/symbol_writer.h"
 
 namespace orv::exporter {

@@ -16,9 +16,13 @@
 
 #include "export/exporter.h"
 #include "export/out_file.h"
-#include "export/row_source.h"
+#include "recordings/row_source.h"
 
 namespace orv::exporter {
+
+using recordings::RowFault;
+using recordings::RowSource;
+using recordings::SourceRow;
 
 inline constexpr std::int64_t kMsPerDay = 86400000;
 

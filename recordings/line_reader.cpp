@@ -8,8 +8,11 @@
 
 namespace orv::recordings {
 
-LineReader::LineReader(ReadFn read)
-    : read_(gzip::plainTextOf(std::move(read))), buffer_(new char[kBlock + kMaxLine]), capacity_(kBlock + kMaxLine) {}
+LineReader::LineReader(ReadFn read, std::size_t readAtMost)
+    : read_(gzip::plainTextOf(std::move(read))),
+      buffer_(new char[kBlock + kMaxLine]),
+      capacity_(kBlock + kMaxLine),
+      readAtMost_(readAtMost) {}
 
 // Finds the end of the line at begin_: its length, kind and size in bytes.
 // False when the bytes there hold no end yet (or a CR whose next byte is
@@ -59,7 +62,7 @@ bool LineReader::fill() {
     lfAt_ = lfAt_ != kNoLf && lfAt_ >= begin_ ? lfAt_ - begin_ : kNoLf;
     begin_ = 0;
   }
-  const std::ptrdiff_t got = read_(buffer_.get() + end_, capacity_ - end_, error_);
+  const std::ptrdiff_t got = read_(buffer_.get() + end_, std::min(capacity_ - end_, readAtMost_), error_);
   if (got < 0) {
     if (error_.empty()) error_ = "read error";
     return false;

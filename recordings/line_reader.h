@@ -35,7 +35,9 @@ class LineReader {
   // end, or -1 on a read error (with the reason in error).
   using ReadFn = std::function<std::ptrdiff_t(char* buffer, std::size_t size, std::string& error)>;
 
-  explicit LineReader(ReadFn read);
+  // readAtMost: the most bytes of text read at a time, for a caller that
+  // wants only the first lines of what may be a large .csv.gz.
+  explicit LineReader(ReadFn read, std::size_t readAtMost = SIZE_MAX);
 
   // The next line; false at the end, or on a read error (error() not empty).
   bool next(Line& line);
@@ -61,6 +63,7 @@ class LineReader {
   ReadFn read_;
   std::unique_ptr<char[]> buffer_;  // kBlock + kMaxLine bytes, never cleared
   std::size_t capacity_ = 0;
+  std::size_t readAtMost_ = 0;
   std::size_t begin_ = 0, end_ = 0;
   std::size_t noLfBefore_ = 0;  // no LF in [begin_, noLfBefore_): not looked at again
   std::size_t noCrBefore_ = 0;  // the same for CR, while no LF is in sight

@@ -84,13 +84,13 @@ build_native() {
   cmake --build "$NATIVE" -j "$JOBS"
 }
 
-# The native tools users run (orvalda-check, orvalda-export), optimised and without the
+# The native tools users run (orvalda-check, orvalda-export, orvalda-compare), optimised and without the
 # sanitizers, in build/bin.
 build_tools() {
   log "building the native tools into $TOOLS (optimised)"
   cmake -S "$ROOT" -B "$RELEASE" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVALDA_SANITIZE=OFF \
     -DORVALDA_TESTS=OFF -DORVALDA_TOOLS_DIR="$TOOLS" >/dev/null
-  cmake --build "$RELEASE" --target orvalda-check orvalda-export -j "$JOBS"
+  cmake --build "$RELEASE" --target orvalda-check orvalda-export orvalda-compare -j "$JOBS"
 }
 
 # The DuckDB package the engines test reads folder trees with, from npm, under

@@ -11,6 +11,7 @@ build_win
 build_tools
 log "orvalda-check, which checks recordings: $TOOLS/orvalda-check"
 log "orvalda-export, which writes recordings as other programs import them: $TOOLS/orvalda-export"
+log "orvalda-compare, which lays two brokers' recordings side by side: $TOOLS/orvalda-compare"
 wine_env
 
 have_display() { [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; }

@@ -7,6 +7,9 @@
 #                                damaged copy of the sample that the page's
 #                                end-to-end test makes and checks, in headless
 #                                Chromium
+#   docs/orvalda-compare-page.png  orvalda-compare's page of the two brokers'
+#                                recordings that its page's end-to-end test
+#                                makes and checks, in headless Chromium
 #   scripts/screenshots.sh
 # Installs what is missing (the tests' packages: Chromium), builds, and fails,
 # writing no picture of it, when the page test fails or a window never shows.
@@ -46,6 +49,16 @@ CHROMIUM="$(command -v chromium || command -v chromium-browser)"
 read -r height top <<<"$(convert "$WORK/page.png" -fuzz 1% -trim -format '%h %Y' info: | tr -d '+')"
 convert "$WORK/page.png" -crop "1150x$((top + height + top))+0+0" +repage "$ROOT/docs/orvalda-check-page.png"
 log "docs/orvalda-check-page.png: $(identify -format '%wx%h' "$ROOT/docs/orvalda-check-page.png")"
+
+# --- orvalda-compare's page -----------------------------------------------
+log "orvalda-compare's page: the two brokers from the page's test"
+bash "$ROOT/tests/e2e/compare_page_test.sh" "$TOOLS/orvalda-compare" "$WORK/compare" >"$WORK/compare.log" ||
+  { cat "$WORK/compare.log" >&2; log "the page's test failed: no picture"; exit 1; }
+"$CHROMIUM" --headless --no-sandbox --disable-gpu --no-first-run --hide-scrollbars --user-data-dir="$WORK/profile" \
+  --window-size=1150,6000 --screenshot="$WORK/compare.png" "file://$WORK/compare/page.html" >/dev/null 2>&1
+read -r height top <<<"$(convert "$WORK/compare.png" -fuzz 1% -trim -format '%h %Y' info: | tr -d '+')"
+convert "$WORK/compare.png" -crop "1150x$((top + height + top))+0+0" +repage "$ROOT/docs/orvalda-compare-page.png"
+log "docs/orvalda-compare-page.png: $(identify -format '%wx%h' "$ROOT/docs/orvalda-compare-page.png")"
 
 # --- Orvalda's window -----------------------------------------------------
 log "Orvalda's window as it starts"

@@ -68,7 +68,7 @@ USER_KEY='HKCU\Software\Orvalda'
 USER_KEY_SAVED="$WINEPREFIX/drive_c/$FOLDER_NAME-settings.reg"
 RECORDING_WIN="C:\\$FOLDER_NAME-recording.csv"
 COPY_DIR="$WINEPREFIX/drive_c/$FOLDER_NAME-uninstaller"
-FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe tools-README.txt README.txt LICENSE.txt uninstall.exe)
+FILES=(orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe orvalda-compare.exe tools-README.txt README.txt LICENSE.txt uninstall.exe)
 CHECK_ENTRY="Check a recording…"  # the Start-menu entry of orvalda-check, with its ellipsis
 EXPORT_ENTRY="Export a recording…"  # and of orvalda-export's dialog
 
@@ -203,7 +203,7 @@ check "uninstall.exe asks for no elevation ($(asked_level "$INSTALL_DIR/uninstal
 extra="$(cd "$INSTALL_DIR" && ls -A | grep -v -x -F "$(printf '%s\n' "${FILES[@]}")")"
 check "nothing else in the folder${extra:+ (found: $extra)}" test -z "$extra"
 if [ -f "$ZIP" ]; then
-  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe tools-README.txt README.txt LICENSE.txt; do
+  for f in orvalda.exe orvalda-feed.exe zentavor-probe.exe orvalda-check.exe orvalda-export.exe orvalda-compare.exe tools-README.txt README.txt LICENSE.txt; do
     check "$f is the zip's" bash -c 'zip_member "$1" "$2" | cmp -s - "$3"' _ "$ZIP" "orvalda-$VERSION-win64/$f" "$INSTALL_DIR/$f"
   done
 else

@@ -21,7 +21,7 @@ named after the arrow:
     tools      feeder and tester probe              -> core/protocol.h, core/quote.h, core/option_reader.h, core/row_format.h,
                                                        platform/win32_text.h only
     zone       the rules of clocks, time zones      -> (none; the system's time-zone data)
-    recordings reading recordings: lines, files     -> gzip, and platform/win32_text.h only
+    recordings reading recordings: lines, rows, files -> gzip, and core/row_format.h, platform/win32_text.h only
     report     the tools' pages: texts, charts      -> recordings, and core/row_format.h, platform/win32_text.h only
     check      orvalda-check                        -> recordings, report, zone, and core/option_reader.h, core/row_format.h only
     compare    orvalda-compare                      -> recordings, report, zone, and core/option_reader.h, core/row_format.h only
@@ -77,7 +77,7 @@ ALLOWED["bench"] = set(ALLOWED) | {"bench", "data"}
 # (header only), beside Orvalda's own.
 ALLOWED_FILES = {"tools": {"core/protocol.h", "core/quote.h", "core/option_reader.h", "core/row_format.h",
                            "platform/win32_text.h"},
-                 "recordings": {"platform/win32_text.h"},
+                 "recordings": {"core/row_format.h", "platform/win32_text.h"},
                  "report": {"core/row_format.h", "platform/win32_text.h"},
                  "check": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},
                  "compare": {"core/option_reader.h", "core/row_format.h", "platform/win32_text.h"},

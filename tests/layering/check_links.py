@@ -16,7 +16,7 @@ link that runs against the layers.
     orvalda_ui                            -> orvalda_core, orvalda_win32, and what they link
     orvalda (the program)                 -> orvalda_ui and everything below it
     orvalda_zone                          -> (none of Orvalda's)
-    orvalda_recordings                    -> orvalda_gzip, orvalda_wintext
+    orvalda_recordings                    -> orvalda_rowformat, orvalda_gzip, orvalda_wintext
     orvalda_report                        -> orvalda_rowformat, orvalda_recordings and what it links
     orvalda_check                         -> orvalda_rowformat, orvalda_zone, orvalda_recordings, orvalda_report and what they link
     orvalda_compare                       -> the same as orvalda_check, never orvalda_check
@@ -46,7 +46,7 @@ BELOW = {
 }
 BELOW["orvalda"] = {"orvalda_ui"} | BELOW["orvalda_ui"]
 BELOW["orvalda_zone"] = set()
-BELOW["orvalda_recordings"] = {"orvalda_gzip", "orvalda_wintext"}
+BELOW["orvalda_recordings"] = {"orvalda_rowformat", "orvalda_gzip", "orvalda_wintext"}
 BELOW["orvalda_report"] = {"orvalda_rowformat", "orvalda_recordings"} | BELOW["orvalda_recordings"]
 BELOW["orvalda_check"] = ({"orvalda_rowformat", "orvalda_zone", "orvalda_recordings", "orvalda_report"} |
                           BELOW["orvalda_report"])

@@ -1,6 +1,6 @@
-#include "export/row_source.h"
+#include "recordings/row_source.h"
 
-namespace orv::exporter {
+namespace orv::recordings {
 
 bool RowSource::next(SourceRow& row) {
   // A plain row straight from the reader's buffer, when its stamp reads too;
@@ -18,7 +18,7 @@ bool RowSource::next(SourceRow& row) {
     row.askPrice = plain_.askPrice;
     return true;
   }
-  recordings::Line line;
+  Line line;
   if (!lines_.next(line)) return false;
   row.text = line.text;
   row.line = line.number;
@@ -34,4 +34,4 @@ bool RowSource::next(SourceRow& row) {
   return true;
 }
 
-}  // namespace orv::exporter
+}  // namespace orv::recordings

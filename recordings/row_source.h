@@ -1,8 +1,9 @@
-// The rows of a recording as the exporter takes them: each line read, then
+// The rows of a recording as the tools take them: each line read, then
 // judged by the row's one reader (core/row_format): a row, a header, or a
 // line torn or unparsable.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,7 +11,7 @@
 #include "recordings/line_reader.h"
 #include "core/row_format.h"
 
-namespace orv::exporter {
+namespace orv::recordings {
 
 using orv::Price;
 
@@ -29,14 +30,14 @@ struct SourceRow {
 
 class RowSource {
  public:
-  explicit RowSource(recordings::LineReader::ReadFn read) : lines_(std::move(read)) {}
+  explicit RowSource(LineReader::ReadFn read, std::size_t readAtMost = SIZE_MAX) : lines_(std::move(read), readAtMost) {}
   // The next row; false at the end or on a read error (error() not empty).
   bool next(SourceRow& row);
   const std::string& error() const noexcept { return lines_.error(); }
   std::uint64_t bytesRead() const noexcept { return lines_.bytesRead(); }
 
  private:
-  recordings::LineReader lines_;
+  LineReader lines_;
   LineJudge judge_;
   StampReader& stamps_ = judge_.stamps();
   LineRead read_;
@@ -44,4 +45,4 @@ class RowSource {
   PlainRow plain_;
 };
 
-}  // namespace orv::exporter
+}  // namespace orv::recordings
