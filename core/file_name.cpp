@@ -36,11 +36,12 @@ std::string shortHash(std::string_view bytes) {
 
 void shortenLongName(std::string& name, std::string_view whole) {
   if (name.size() <= kLongestNamedSymbol) return;
-  const std::string tail = "~" + shortHash(whole);
-  std::size_t cut = kLongestNamedSymbol - tail.size();
+  const std::string hash = shortHash(whole);
+  std::size_t cut = kLongestNamedSymbol - 1 - hash.size();
   while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
   name.resize(cut);
-  name += tail;
+  name += '~';
+  name += hash;
 }
 
 namespace {
