@@ -99,6 +99,10 @@ bool MadeFolders::make(const std::string& path, std::string& error) {
       return false;
     }
   }
+  if (!fs::is_directory(folder, failed)) {  // a file of that name
+    error = "cannot make the folder " + path + ": " + std::make_error_code(std::errc::file_exists).message();
+    return false;
+  }
   return true;
 }
 

@@ -20,13 +20,13 @@ using namespace orv::exporter;
 // London's clock over the hour it repeats, read in order, bars of 5 minutes in UTC.
 const char kRecording[] =
     "EUR/USD,20261025 00:59:59.000,1.1,1.2\r\n"
-    "EUR/USD,20261025 01:30:00.000,1.1,1.2\r\n"
+    "EUR/USD,20261025 01:50:00.000,1.1,1.2\r\n"
     "EUR/USD,20261025 01:10:00.000,1.1,1.2\r\n"
     "EUR/USD,20261025 02:00:00.000,1.1,1.2\r\n";
 const char kBars[] =
     "time,bid_open,bid_high,bid_low,bid_close,ask_open,ask_high,ask_low,ask_close,ticks,spread_min,spread_max\r\n"
     "2026-10-24 23:55:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"
-    "2026-10-25 00:30:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"
+    "2026-10-25 00:50:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"
     "2026-10-25 01:10:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n"
     "2026-10-25 02:00:00,1.1,1.1,1.1,1.1,1.2,1.2,1.2,1.2,1,1,1\r\n";
 

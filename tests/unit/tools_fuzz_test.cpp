@@ -13,7 +13,7 @@
 // - every output holds one pair's rows, all of them, each at the instant it
 //   was recorded (a skipped hour's by the offset before the change), with
 //   its spread in its pair's unit.
-// Inputs: ORVALDA_FUZZ_N (default 1500), seed ORVALDA_FUZZ_SEED.
+// Inputs: ORVALDA_FUZZ_N (default 1000), seed ORVALDA_FUZZ_SEED.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -227,7 +227,7 @@ class Generator {
     static const char* const kEnds[] = {"\r\n", "\n", "\r"};
     for (std::size_t f = 0; f + 1 < cuts.size(); ++f) {
       std::string bytes;
-      if (chance(0.1)) bytes += "\xEF\xBB\xBF";
+      if (chance(0.1) && cuts[f] < cuts[f + 1]) bytes += "\xEF\xBB\xBF";  // a mark alone reads as a cut line
       if (chance(0.15)) bytes += chance(0.5) ? "Symbol,Time,Bid,Ask\r\n" : "pair,time,bid,ask\r\n";
       const int endMode = static_cast<int>(pick(5));  // 0-2 one end throughout, 3-4 mixed
       for (std::size_t i = cuts[f]; i < cuts[f + 1]; ++i) {
@@ -268,7 +268,7 @@ std::size_t classOf(const Input& in, const std::string& pair) {
 }
 
 TEST(ToolsFuzz, BothToolsAgreeOnHostileRecordingsAndExportIsAllOrNothing) {
-  const std::uint64_t seed = envNumber("ORVALDA_FUZZ_SEED", 20261208), inputs = envNumber("ORVALDA_FUZZ_N", 1500);
+  const std::uint64_t seed = envNumber("ORVALDA_FUZZ_SEED", 20261208), inputs = envNumber("ORVALDA_FUZZ_N", 1000);
   Generator gen(seed);
   const fs::path root = fs::path(testing::TempDir()) / "orvalda-tools-fuzz";
   for (std::uint64_t round = 0; round < inputs && !HasFailure(); ++round) {  // the first input that fails tells enough
@@ -293,11 +293,13 @@ TEST(ToolsFuzz, BothToolsAgreeOnHostileRecordingsAndExportIsAllOrNothing) {
     const std::vector<orv::check::FileReport> reports = orv::check::checkAll(files, orv::check::parseCheckArgs(args).options);
     std::vector<std::uint64_t> checkRows(in.classes.size());
     std::uint64_t notRows = 0, crossed = 0, rows = 0;
+    bool notARecording = false;
     for (const orv::check::FileReport& r : reports) {
-      for (const auto& s : r.symbols) {
-        const std::size_t c = classOf(in, s.pair);
-        ASSERT_NE(c, SIZE_MAX) << "check names a pair never written: " << s.pair;
-        checkRows[c] += s.rows;
+      notARecording |= r.notARecording;
+      for (const auto& p : r.pairs) {
+        const std::size_t c = classOf(in, p.pair);
+        ASSERT_NE(c, SIZE_MAX) << "check names a pair never written: " << p.pair;
+        checkRows[c] += p.rows;
       }
       const auto count = [&](ProblemKind k) { return r.problemCount[static_cast<std::size_t>(k)]; };
       notRows += count(ProblemKind::Torn) + count(ProblemKind::Unparsable);
@@ -306,17 +308,23 @@ TEST(ToolsFuzz, BothToolsAgreeOnHostileRecordingsAndExportIsAllOrNothing) {
       EXPECT_EQ(count(ProblemKind::Order), 0u) << r.path;
       EXPECT_EQ(count(ProblemKind::Overlap), 0u) << r.path;
     }
-    // A row of 45 decimals among a pair's of a few may be judged no row, by both.
-    std::uint64_t plantedRows = 0, plantedCrossed = 0;
-    for (std::size_t c = 0; c < in.classes.size(); ++c) {
-      if (!in.classes[c].exponents) {
-        EXPECT_EQ(checkRows[c], in.classes[c].rows) << "check, rows of " << in.classes[c].spellings[0].substr(0, 20);
+    // A row of 45 decimals among a pair's of a few may be judged no row, by
+    // both tools, and so may the pair's other rows (crossed ones among them)
+    // when it comes first: only the pair of exponent rows is let off.
+    std::uint64_t plantedRows = 0, sureCrossed = 0, anyCrossed = 0;
+    if (!notARecording) {  // a part of only lines that are no row is refused whole, below
+      for (std::size_t c = 0; c < in.classes.size(); ++c) {
+        if (!in.classes[c].exponents) {
+          EXPECT_EQ(checkRows[c], in.classes[c].rows) << "check, rows of " << in.classes[c].spellings[0].substr(0, 20);
+          sureCrossed += in.classes[c].crossed;
+        }
+        plantedRows += in.classes[c].rows;
+        anyCrossed += in.classes[c].crossed;
       }
-      plantedRows += in.classes[c].rows;
-      plantedCrossed += in.classes[c].crossed;
+      EXPECT_EQ(notRows, in.notRows + plantedRows - rows) << "check's lines that are no row";
+      EXPECT_GE(crossed, sureCrossed);
+      EXPECT_LE(crossed, anyCrossed);
     }
-    EXPECT_EQ(notRows, in.notRows + plantedRows - rows) << "check's lines that are no row";
-    EXPECT_EQ(crossed, plantedCrossed);
 
     // orvalda-export, every row on one line of its pair's file
     args = {"--to", "template", "--template", "{pair},{unix_ms},{bid},{ask},{spread}", "--out", (root / "out").string()};
@@ -326,6 +334,11 @@ TEST(ToolsFuzz, BothToolsAgreeOnHostileRecordingsAndExportIsAllOrNothing) {
     const orv::exporter::ExportRun run = orv::exporter::runExport(orv::exporter::parseExportArgs(args));
     const std::string summary = orv::exporter::summaryOf(run);
     const Snapshot after = snapshotOf(root / "out");
+    if (notARecording) {  // a part of only lines that are no row: both tools refuse the run
+      EXPECT_EQ(run.exitCode, 2) << summary;
+      EXPECT_TRUE(after == before) << "a failed export changed its folder: " << summary;
+      continue;
+    }
     if (run.exitCode == 2) {
       EXPECT_TRUE(after == before) << "a failed export changed its folder: " << summary;
       EXPECT_TRUE(in.outputIsAFolder || (in.oldOutput && !in.force)) << "export failed: " << summary;
@@ -333,8 +346,8 @@ TEST(ToolsFuzz, BothToolsAgreeOnHostileRecordingsAndExportIsAllOrNothing) {
     }
     const auto left = [&](orv::exporter::LeftOut k) { return run.totals.leftOut[static_cast<std::size_t>(k)].count; };
     EXPECT_EQ(left(orv::exporter::LeftOut::Torn) + left(orv::exporter::LeftOut::Unparsable), notRows) << summary;
-    EXPECT_EQ(left(orv::exporter::LeftOut::Crossed), plantedCrossed) << summary;
-    EXPECT_EQ(run.totals.leftOutCount(), notRows + plantedCrossed) << summary;
+    EXPECT_EQ(left(orv::exporter::LeftOut::Crossed), crossed) << summary;
+    EXPECT_EQ(run.totals.leftOutCount(), notRows + crossed) << summary;
     EXPECT_EQ(run.exitCode, run.totals.leftOutCount() > 0 ? 1 : 0) << summary;
     std::set<std::string> outputs;
     std::vector<std::uint64_t> written(in.classes.size());
@@ -372,7 +385,7 @@ TEST(ToolsFuzz, BothToolsAgreeOnHostileRecordingsAndExportIsAllOrNothing) {
       EXPECT_EQ(n, w.rows) << name;
     }
     for (std::size_t c = 0; c < in.classes.size(); ++c)
-      EXPECT_EQ(written[c] + in.classes[c].crossed, checkRows[c]) << "export, rows of " << in.classes[c].spellings[0].substr(0, 20);
+      EXPECT_EQ(written[c] + (in.classes[c].exponents ? crossed - sureCrossed : in.classes[c].crossed), checkRows[c]) << "export, rows of " << in.classes[c].spellings[0].substr(0, 20);
     for (const auto& [name, bytes] : before) {
       if (!outputs.count(name)) {
         EXPECT_EQ(after.count(name) ? after.at(name) : "(gone)", bytes) << name;
