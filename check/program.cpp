@@ -13,7 +13,7 @@ std::vector<FileReport> checkAll(const std::vector<std::string>& files, const Ch
   std::vector<FileReport> reports;
   reports.reserve(files.size());
   // The files given are one recording's time line, in their order.
-  std::optional<zone::RecordingClock> clock;
+  std::optional<zone::StampsToUtc> clock;
   if (options.from) clock.emplace(options.from);
   for (const std::string& path : files) reports.push_back(checkFile(path, options, clock ? &*clock : nullptr));
   checkAcrossFiles(reports, options);

@@ -30,17 +30,6 @@ std::uint64_t distance(std::int64_t a, std::int64_t b) noexcept {
 
 std::string decimalsText(std::int32_t digits) { return std::to_string(digits) + (digits == 1 ? " decimal" : " decimals"); }
 
-// 10^n for n 0..19; 0 otherwise.
-std::uint64_t powerOfTen(std::int64_t n) noexcept {
-  if (n < 0) return 0;
-  std::uint64_t p = 1;
-  for (std::int64_t i = 0; i < n; ++i) {
-    if (p > UINT64_MAX / 10) return 0;
-    p *= 10;
-  }
-  return p;
-}
-
 }  // namespace
 
 std::string_view kindName(ProblemKind kind) noexcept {
@@ -134,7 +123,7 @@ bool RecordingCheck::SpikeWatch::judge(std::int64_t price, std::int64_t move, st
 
 // ---------------------------------------------------------------------------
 
-RecordingCheck::RecordingCheck(std::string path, const CheckOptions& options, zone::RecordingClock* clock)
+RecordingCheck::RecordingCheck(std::string path, const CheckOptions& options, zone::StampsToUtc* clock)
     : options_(options), shortestGapMs_(std::min(options.gapMs, kGapBucketsMs[0])) {
   report_.path = std::move(path);
   if (options.from) clock_ = clock != nullptr ? clock : &ownClock_.emplace(options.from);
@@ -209,20 +198,22 @@ void RecordingCheck::add(const recordings::Line& line) {
   Price bid = read.bid, ask = read.ask;
   if (current_ == nullptr || f.pair != current_->pair) switchPair(f.pair, line.number);
   SymbolState& s = *current_;
-  const std::int32_t rowDigits = std::max(bid.digits, ask.digits);
-  if (!s.digits || (rowDigits > *s.digits && raiseDigits(s, rowDigits))) {
-    s.digits = rowDigits;
-    s.scale = std::pow(10.0, -static_cast<double>(rowDigits));
-    if (s.report != nullptr) s.report->digits = rowDigits;
-  }
-  if (!priceInDigits(bid, *s.digits) || !priceInDigits(ask, *s.digits)) {
+  const bool first = !s.unit.any();
+  const std::int32_t unitBefore = s.unit.digits();
+  const std::uint32_t restartsBefore = s.unit.restarts();
+  const bool taken = s.unit.take(bid, ask);
+  if (first || s.unit.digits() != unitBefore) changeUnit(s, first, unitBefore, s.unit.restarts() != restartsBefore);
+  if (!taken) {
     std::int64_t utc = 0;
     if (clock_ != nullptr) clock_->utcOf(read.ms, utc);  // on the recording's time line all the same
     bad(ProblemKind::Unparsable, line, "prices of " + decimalsText(std::min(read.bid.digits, read.ask.digits)) + " and " +
-                                           decimalsText(rowDigits) + " where " + readable(s.pair) + "'s have " +
-                                           std::to_string(*s.digits) + ": too far apart to compare");
+                                           decimalsText(std::max(read.bid.digits, read.ask.digits)) + " where " +
+                                           readable(s.pair) + "'s have " + std::to_string(s.unit.digits()) +
+                                           ": too far apart to compare");
     return;
   }
+  priceInDigits(bid, s.unit.digits());  // they fit: the unit took them
+  priceInDigits(ask, s.unit.digits());
   countDigits(rowsOfDigits(s, std::min(read.bid.digits, read.ask.digits)), line.number);
   tick(line.number, f, read.ms, bid, ask);
 }
@@ -233,32 +224,40 @@ NoteCount& RecordingCheck::rowsOfDigits(SymbolState& s, std::int32_t digits) {
   return s.rowsByDigits.emplace_back(digits, NoteCount{}).second;
 }
 
-// The pair's prices from now on in points of more decimals: what was kept of
-// the rows before (its row before, its spread figures and chart, its spike
-// watch) is raised to them, so its figures are in the one unit. False when
-// the points would not fit.
-bool RecordingCheck::raiseDigits(SymbolState& s, std::int32_t digits) {
-  Price bid{s.previousBid, *s.digits}, ask{s.previousAsk, *s.digits};
-  if (!priceInDigits(bid, digits) || !priceInDigits(ask, digits)) return false;
-  const std::int32_t tens = digits - *s.digits;
-  s.previousBid = bid.points;
-  s.previousAsk = ask.points;
-  s.bidSpikes.inFinerUnit(tens);
-  s.askSpikes.inFinerUnit(tens);
-  if (s.report != nullptr) {
-    s.report->spread.inFinerUnit(tens);
-    s.report->chart.spreadsInFinerUnit(tens);
+// The pair's prices from now on in points of its unit's decimals: what was
+// kept of the rows before (its row before, its spread figures and chart) is
+// put in them, so its figures are in the one unit. Raised, that is exact,
+// and its spike watch goes on; set anew (a plain row after exponent rows),
+// the rows before are cut to the new unit, and spikes are watched afresh.
+void RecordingCheck::changeUnit(SymbolState& s, bool first, std::int32_t before, bool setAnew) {
+  const std::int32_t digits = s.unit.digits();
+  s.scale = std::pow(10.0, -static_cast<double>(digits));
+  if (s.report != nullptr) s.report->digits = digits;
+  if (first) return;
+  // Beyond 20 either way every point saturates or is cut off alike.
+  const auto tens = static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{digits} - before, -40, 40));
+  s.previousBid = timesTenTo(s.previousBid, tens);
+  s.previousAsk = timesTenTo(s.previousAsk, tens);
+  if (setAnew) {
+    s.bidSpikes = {};
+    s.askSpikes = {};
+  } else {
+    s.bidSpikes.rescale(tens);
+    s.askSpikes.rescale(tens);
   }
-  return true;
+  if (s.report != nullptr) {
+    s.report->spread.rescale(tens);
+    s.report->chart.rescaleSpreads(tens);
+  }
 }
 
 // Exact: it keeps prices, differences of prices and sizes of moves (cut at
 // 32 bits, as they are kept), each simply multiplied.
-void RecordingCheck::SpikeWatch::inFinerUnit(std::int32_t tens) noexcept {
-  // 10^tens: raiseDigits() has seen prices fit in the finer points.
-  const std::uint64_t factor = powerOfTen(tens);
+void RecordingCheck::SpikeWatch::rescale(std::int32_t tens) noexcept {
+  // 10^tens: the pair's unit has seen its prices fit in the finer points.
+  const std::uint64_t factor = timesTenTo(1, tens);
   const auto price = [factor](std::int64_t p) { return static_cast<std::int64_t>(static_cast<std::uint64_t>(p) * factor); };
-  const auto size = [tens](std::uint64_t n) { return std::min<std::uint64_t>(orv::inFinerUnit(n, tens), 0xFFFFFFFFu); };
+  const auto size = [tens](std::uint64_t n) { return std::min<std::uint64_t>(timesTenTo(n, tens), 0xFFFFFFFFu); };
   for (std::uint32_t i = 0; i < inBlock_; ++i) block_[i] = static_cast<std::uint32_t>(size(block_[i]));
   usual_ = size(usual_);
   previous_ = price(previous_);
@@ -327,7 +326,7 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
   if (s.report != nullptr) {
     FileReport::Symbol& pair = *s.report;
     if (pair.rows++ == 0) pair.first.assign(f.stamp);
-    const std::int64_t spread = spreadInUnit(bid, ask, *s.digits);
+    const std::int64_t spread = spreadInUnit(bid, ask, s.unit.digits());
     pair.spread.add(spread);
     if (ms < s.hourStart || ms >= s.hourStart + 3600000 || s.hourTicks == 0) {
       if (s.hourTicks > 0) pair.ticksPerHour.add(s.hourTicks);
@@ -365,9 +364,9 @@ void RecordingCheck::spike(const char* side, const SpikeWatch::Found& s, std::in
 
 std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineNumber) {
   // Only rows of the current pair with its decimals, written plainly.
-  if (current_ == nullptr || !current_->digits) return 0;
+  if (current_ == nullptr || !current_->unit.any()) return 0;
   SymbolState& symbol = *current_;
-  const std::int32_t digits = *symbol.digits;
+  const std::int32_t digits = symbol.unit.digits();
   NoteCount& rowsOfPairDigits = rowsOfDigits(symbol, digits);
   RowFields f;
   f.count = 4;
@@ -386,6 +385,7 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
     f.stamp = row.stamp;
     f.bid = row.bid;
     f.ask = row.ask;
+    symbol.unit.take(row.bidPrice, row.askPrice);  // of its decimals: taken as they are
     tick(++lineNumber, f, ms, row.bidPrice, row.askPrice);
     if (rowsOfPairDigits.lines.size() < kNoteLinesKept) rowsOfPairDigits.lines.push_back(lineNumber);
     ++taken;
@@ -407,10 +407,11 @@ FileReport RecordingCheck::finish(std::uint64_t bytes) {
     if (symbol->hourTicks > 0) symbol->report->ticksPerHour.add(symbol->hourTicks);
     symbol->hourTicks = 0;
     if (symbol->havePrevious) symbol->report->last = stampText(symbol->previousMs);
-    // Rows of fewer decimals than the pair's most, their first lines in order.
+    // Rows of other decimals than the pair's unit, their first lines in order.
     NoteCount& other = symbol->report->otherDigits;
     for (const auto& [digits, rows] : symbol->rowsByDigits) {
-      if (digits >= *symbol->digits) continue;
+      if (digits == symbol->unit.digits()) continue;
+      symbol->report->someFiner |= digits > symbol->unit.digits();
       other.count += rows.count;
       other.lines.insert(other.lines.end(), rows.lines.begin(), rows.lines.end());
     }
@@ -493,7 +494,7 @@ void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& opti
 namespace {
 
 FileReport checkWith(recordings::LineReader& reader, const std::string& path, const CheckOptions& options,
-                     zone::RecordingClock* clock) {
+                     zone::StampsToUtc* clock) {
   RecordingCheck check(path, options, clock);
   recordings::Line line;
   for (;;) {
@@ -511,7 +512,7 @@ FileReport checkWith(recordings::LineReader& reader, const std::string& path, co
 
 }  // namespace
 
-FileReport checkFile(const std::string& path, const CheckOptions& options, zone::RecordingClock* clock) {
+FileReport checkFile(const std::string& path, const CheckOptions& options, zone::StampsToUtc* clock) {
   const bool standardInput = path == "-";
   std::FILE* file = standardInput ? stdin : recordings::openFile(path, "rb");
   if (file == nullptr) {
@@ -538,7 +539,7 @@ FileReport checkFile(const std::string& path, const CheckOptions& options, zone:
 }
 
 FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options, std::size_t block,
-                      zone::RecordingClock* clock) {
+                      zone::StampsToUtc* clock) {
   std::size_t at = 0;
   recordings::LineReader reader([&](char* buffer, std::size_t size, std::string&) -> std::ptrdiff_t {
     const std::size_t n = std::min({size, block, bytes.size() - at});

@@ -35,7 +35,6 @@ using report::Histogram;
 using report::SignedHistogram;
 using report::dateTimeText;
 using report::durationText;
-using report::floorDiv;
 using report::floorMod;
 using report::kMsPerDay;
 using report::plural;
@@ -153,6 +152,7 @@ struct FileReport {
     std::uint64_t rows = 0;
     std::int32_t digits = 0;  // the most decimals of its prices, the unit of its points
     NoteCount otherDigits;    // its rows with fewer decimals (a spreadsheet drops trailing zeros)
+    bool someFiner = false;   // or more: exponent rows before a plain row set its unit anew
     std::string first, last;  // stamps of its first and last row, as written
     Histogram ticksPerHour;
     SignedHistogram spread;  // in its points
@@ -182,7 +182,7 @@ class RecordingCheck {
  public:
   // clock: the stamps' time line of the files read before, for a file that
   // goes on where they end; none: the file's own.
-  RecordingCheck(std::string path, const CheckOptions& options, zone::RecordingClock* clock = nullptr);
+  RecordingCheck(std::string path, const CheckOptions& options, zone::StampsToUtc* clock = nullptr);
   void add(const recordings::Line& line);
   // Takes as many whole rows as bytes begins with that are of the current
   // pair and its decimals, plainly written (core/row_format's PlainRowReader),
@@ -206,7 +206,7 @@ class RecordingCheck {
     bool next(std::int64_t price, std::uint64_t line, Found& found);
     // Goes on in points of `tens` more decimals, as if it had watched the
     // prices so far in them.
-    void inFinerUnit(std::int32_t tens) noexcept;
+    void rescale(std::int32_t tens) noexcept;
 
    private:
     void endBlock();
@@ -231,10 +231,10 @@ class RecordingCheck {
   struct SymbolState {
     std::string pair;
     std::uint64_t rows = 0;
-    std::optional<std::int32_t> digits;
-    double scale = 1;  // 10^-digits
-    // Its rows by the fewer decimals of their two prices: those below the
-    // most make its digits note.
+    PairUnit unit;  // of its points
+    double scale = 1;  // 10^-(the unit's decimals)
+    // Its rows by the fewer decimals of their two prices: those of other
+    // decimals than its unit make its digits note.
     std::vector<std::pair<std::int32_t, NoteCount>> rowsByDigits;
     bool havePrevious = false;
     std::int64_t previousMs = 0, previousUtc = 0;
@@ -254,7 +254,7 @@ class RecordingCheck {
   static void countDigits(NoteCount& rows, std::uint64_t line) {
     if (rows.count++ < kNoteLinesKept) rows.lines.push_back(line);
   }
-  static bool raiseDigits(SymbolState& s, std::int32_t digits);
+  static void changeUnit(SymbolState& s, bool first, std::int32_t before, bool setAnew);
   void tick(std::uint64_t line, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask);
   void spike(const char* side, const SpikeWatch::Found& found, std::int64_t ms);
 
@@ -278,8 +278,8 @@ class RecordingCheck {
   // The row before, of any symbol.
   bool havePrevious_ = false;
   std::int64_t previousMs_ = 0, previousUtc_ = 0;
-  std::optional<zone::RecordingClock> ownClock_;
-  zone::RecordingClock* clock_ = nullptr;  // null: the stamps are UTC
+  std::optional<zone::StampsToUtc> ownClock_;
+  zone::StampsToUtc* clock_ = nullptr;  // null: the stamps are UTC
   std::uint64_t lastSpikeLine_ = 0;
 
 };
@@ -294,10 +294,10 @@ void checkAcrossFiles(std::vector<FileReport>& reports, const CheckOptions& opti
 
 // Checks the file at path ("-": standard input) from start to end; clock as
 // for RecordingCheck.
-FileReport checkFile(const std::string& path, const CheckOptions& options, zone::RecordingClock* clock = nullptr);
+FileReport checkFile(const std::string& path, const CheckOptions& options, zone::StampsToUtc* clock = nullptr);
 // The same for bytes in memory (the tests' way in), read in blocks of up to
 // `block` bytes.
 FileReport checkBytes(std::string_view bytes, const std::string& path, const CheckOptions& options,
-                      std::size_t block = recordings::LineReader::kBlock, zone::RecordingClock* clock = nullptr);
+                      std::size_t block = recordings::LineReader::kBlock, zone::StampsToUtc* clock = nullptr);
 
 }  // namespace orv::check

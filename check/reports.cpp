@@ -54,7 +54,8 @@ std::string notesText(const FileReport& file) {
   for (const FileReport::Symbol& s : file.symbols) {
     const NoteCount& n = s.otherDigits;
     if (n.count == 0) continue;
-    out += (out.empty() ? "" : "; ") + readable(s.pair) + " digits: " + plural(n.count, "row", "rows") + " with fewer than its " +
+    out += (out.empty() ? "" : "; ") + readable(s.pair) + " digits: " + plural(n.count, "row", "rows") +
+           (s.someFiner ? " with other than its " : " with fewer than its ") +
            std::to_string(s.digits) + " decimals (" + linesText(n) + ")";
   }
   return out;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "core/row_format.h"
+
 namespace orv::compare {
 
 namespace {
@@ -26,7 +28,6 @@ constexpr std::int64_t kBadWindowMs = 2000;
 // its day's pace or more.
 constexpr std::uint64_t kOutageFewestTicks = 10;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 int hourOf(std::int64_t utcMs) { return static_cast<int>(floorDiv(utcMs, kMsPerHour) % kHours + kHours) % kHours; }
 
 std::int64_t fineOf(const Price& p) {

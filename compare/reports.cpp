@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/row_format.h"
+
 namespace orv::compare {
 
 namespace {
-
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 std::string format(const char* f, double v) {
   char buf[64];

@@ -93,7 +93,7 @@ struct TickStream::Impl {
   struct Open {
     std::FILE* file = nullptr;
     std::unique_ptr<recordings::RowSource> rows;
-    zone::RecordingClock clock;
+    zone::StampsToUtc clock;
     int side = 0;
     std::uint32_t index = 0;  // into sides[side].files
     std::int64_t previousUtc = INT64_MIN;
@@ -138,7 +138,7 @@ struct TickStream::Impl {
     }
     recordings::RowSource rows(readerOf(file, p.path), 4096);
     recordings::SourceRow row;
-    zone::RecordingClock clock(inputs[p.side].clock);
+    zone::StampsToUtc clock(inputs[p.side].clock);
     while (rows.next(row)) {
       std::int64_t utc = 0;
       if (row.fault == recordings::RowFault::None && clock.utcOf(row.stampMs, utc)) {

@@ -555,9 +555,7 @@ CsvSplitResult splitCsv(std::string_view text) {
 }
 
 std::uint64_t pointsInUnit(const Price& p, std::int32_t unitDigits) noexcept {
-  std::uint64_t points = p.points;
-  for (std::int32_t d = p.digits; d > unitDigits; --d) points /= 10;
-  return p.digits < unitDigits ? inFinerUnit(points, unitDigits - p.digits) : points;
+  return timesTenTo(p.points, std::int64_t{unitDigits} - p.digits);
 }
 
 bool priceInDigits(Price& price, std::int32_t digits) noexcept {
@@ -572,20 +570,30 @@ bool priceInDigits(Price& price, std::int32_t digits) noexcept {
 
 bool PairUnit::takeOther(const Price& bid, const Price& ask) noexcept {
   const std::int32_t rowDigits = std::max(bid.digits, ask.digits);
-  if (digits_ < 0) {
+  const bool plainRow = plainDecimals(bid.digits) && plainDecimals(ask.digits);
+  if (!any_) {
+    any_ = true;
     digits_ = rowDigits;
   } else if (rowDigits > digits_) {
     Price before[2] = {{bid_, digits_}, {ask_, digits_}};
     if (priceInDigits(before[0], rowDigits) && priceInDigits(before[1], rowDigits)) digits_ = rowDigits;
   }
   Price b = bid, a = ask;
-  if (!priceInDigits(b, digits_) || !priceInDigits(a, digits_)) return false;
+  if (!priceInDigits(b, digits_) || !priceInDigits(a, digits_)) {
+    if (!plainRow || plainDecimals(digits_)) return false;
+    // A unit only exponent rows could set: this plain row's decimals are the pair's.
+    b = bid, a = ask;
+    if (!priceInDigits(b, rowDigits) || !priceInDigits(a, rowDigits)) return false;
+    digits_ = rowDigits;
+    ++restarts_;
+  }
   bid_ = b.points;
   ask_ = a.points;
   return true;
 }
 
-std::uint64_t inFinerUnit(std::uint64_t points, std::int32_t tens) noexcept {
+std::uint64_t timesTenTo(std::uint64_t points, std::int64_t tens) noexcept {
+  for (; tens < 0 && points != 0; ++tens) points /= 10;
   for (; tens > 0 && points != 0; --tens) {
     if (points > UINT64_MAX / 10) return UINT64_MAX;
     points *= 10;

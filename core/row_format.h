@@ -35,6 +35,9 @@
 
 namespace orv {
 
+// a / b rounded down (toward minus infinity), for times before 1970 too.
+constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) noexcept { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
 // ---------------------------------------------------------------------------
 // Writing
 
@@ -98,9 +101,9 @@ struct Price {
 
 // The price in points of unitDigits decimals, saturating (digits beyond them cut off).
 std::uint64_t pointsInUnit(const Price& price, std::int32_t unitDigits) noexcept;
-// points of a unit of `tens` more decimals: points * 10^tens, saturating at
-// UINT64_MAX.
-std::uint64_t inFinerUnit(std::uint64_t points, std::int32_t tens) noexcept;
+// points * 10^tens: saturating at UINT64_MAX for tens above 0, the last
+// digits cut off below 0 (points of a unit of `tens` more decimals).
+std::uint64_t timesTenTo(std::uint64_t points, std::int64_t tens) noexcept;
 
 // The price in points of `digits` decimals (at least its own), exactly;
 // false, and the price unchanged, when that does not fit 64 bits.
@@ -111,24 +114,35 @@ bool priceInDigits(Price& price, std::int32_t digits) noexcept;
 // decimals while its row before still fits 64-bit points of them. A row
 // whose prices do not fit the unit exactly ("108150e-45" among prices of 5
 // decimals) is too far from the pair's other rows to compare: it is no row
-// of the pair, and changes nothing.
+// of the pair, and changes nothing. Rows of decimals a price is written with
+// plainly (0 to 38) outrank the exponent form Orvalda writes for others: a
+// unit of other decimals, which only exponent rows set, gives way to the
+// first plain row that cannot be compared with it, so a stray first row
+// spoils no pair.
+inline bool plainDecimals(std::int32_t digits) noexcept { return digits >= 0 && digits <= 38; }
+
 class PairUnit {
  public:
   // False for a row too far from the pair's others.
   bool take(const Price& bid, const Price& ask) noexcept {
-    if (digits_ == bid.digits && digits_ == ask.digits) {  // nearly every row
+    if (digits_ == bid.digits && digits_ == ask.digits && any_) {  // nearly every row
       bid_ = bid.points;
       ask_ = ask.points;
       return true;
     }
     return takeOther(bid, ask);
   }
-  // The decimals of the unit, -1 before the first row.
+  // Whether it has taken a row; then the decimals of the unit (of any sign).
+  bool any() const noexcept { return any_; }
   std::int32_t digits() const noexcept { return digits_; }
+  // How many times a plain row has set the unit anew.
+  std::uint32_t restarts() const noexcept { return restarts_; }
 
  private:
   bool takeOther(const Price& bid, const Price& ask) noexcept;
-  std::int32_t digits_ = -1;
+  bool any_ = false;
+  std::int32_t digits_ = 0;
+  std::uint32_t restarts_ = 0;
   std::uint64_t bid_ = 0, ask_ = 0;  // the row before, in points of the unit
 };
 

@@ -88,7 +88,7 @@ class BarsWriter final : public LinesWriter {
     std::size_t size() const { return first.size() + high.size() + low.size() + last.size(); }
   };
   void emit() {
-    Clock start;
+    LocalTimeFields start;
     start.set(bar_ * barMs_);
     char* const begin = out_.reserve(128 + bid_.size() + ask_.size());
     char* p = start.date(begin, '-');

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <optional>
 #include <system_error>
 #include <unordered_map>
 
@@ -20,9 +21,9 @@ namespace {
 constexpr std::int64_t kMsPerMinute = 60000;
 
 // UTC instants to the written clock, the zone asked once a minute.
-class ToClock {
+class UtcToLocal {
  public:
-  explicit ToClock(const zone::ZoneRules& zone) : zone_(zone) {}
+  explicit UtcToLocal(const zone::ZoneRules& zone) : zone_(zone) {}
   std::int64_t localOf(std::int64_t utcMs) {
     if (utcMs < start_ || utcMs - start_ >= kMsPerMinute) {
       start_ = floorDiv(utcMs, kMsPerMinute) * kMsPerMinute;
@@ -87,9 +88,9 @@ struct Exporter::Impl {
   };
 
   ExportSettings settings;
-  ToClock to;
-  zone::RecordingClock from;  // the inputs' stamps, one time line in the order given
-  Clock clock;
+  UtcToLocal to;
+  zone::StampsToUtc from;  // the inputs' stamps, one time line in the order given
+  LocalTimeFields clock;
   ExportTotals totals;
   std::string error;
   bool dirReady = false;
@@ -98,7 +99,14 @@ struct Exporter::Impl {
   std::map<std::string, Symbol> symbols;          // by the outputs' name in capitals: "EUR/USD" and "eur/usd" are one
   std::unordered_map<std::string, Pair> byPair;  // "EUR/USD" and "EURUSD" share EURUSD's files
   std::vector<Symbol*> order;                     // as first seen
-  std::unordered_map<std::string, std::int32_t> units;  // learned before writing, by the outputs' name in capitals
+  // An output's unit, learned before writing: the most decimals of its pairs'
+  // units in each input, those of plain decimals first (PairUnit).
+  struct LearnedUnit {
+    std::optional<std::int32_t> plain, other;
+    std::int32_t digits() const { return plain ? *plain : std::max(0, other.value_or(0)); }
+  };
+  std::unordered_map<std::string, LearnedUnit> units;  // by the outputs' name in capitals
+  bool unitsLearned = false;
   std::string lastPair;
   Pair* last = nullptr;
 
@@ -150,20 +158,25 @@ struct Exporter::Impl {
     entry.whole = std::move(whole);
     entry.firstPair.assign(pair);
     const auto unit = units.find(key);
-    if (unit != units.end()) entry.unitDigits = unit->second;
+    if (unit != units.end()) entry.unitDigits = unit->second.digits();
     if (!entry.writer->start(Place{settings.outDir, name, settings.inputs, outputs, folders}, error)) return nullptr;
     found = symbols.emplace(key, std::move(entry)).first;
     order.push_back(&found->second);
     return &found->second;
   }
 
-  // Each pair's unit over every input, as its rows are judged (PairUnit).
+  // Each pair's unit over every input, as its rows are judged (PairUnit): in
+  // each input, the most decimals since the unit was last set anew. Rows of
+  // an input where only exponent rows set it are cut to the plain unit of
+  // the others, as they would be after a plain row in their own.
   bool learnUnits(recordings::LineReader::ReadFn read) {
+    unitsLearned = true;
     RowSource source(std::move(read));
     SourceRow row;
     struct Learning {
       PairUnit unit;
-      std::int32_t* digits = nullptr;  // in units
+      std::optional<std::int32_t> most;  // once it has a row
+      LearnedUnit* learned = nullptr;  // in units
     };
     std::unordered_map<std::string, Learning> pairs;  // of this input
     std::string pair;
@@ -173,10 +186,17 @@ struct Exporter::Impl {
       if (at == nullptr || row.pair != pair) {
         pair.assign(row.pair);
         const auto [it, added] = pairs.try_emplace(pair);
-        if (added) it->second.digits = &units[asciiUpper(symbolOf(pair))];
+        if (added) it->second.learned = &units[asciiUpper(symbolOf(pair))];
         at = &it->second;
       }
-      if (at->unit.take(row.bidPrice, row.askPrice)) *at->digits = std::max(*at->digits, at->unit.digits());
+      const std::uint32_t restarts = at->unit.restarts();
+      if (at->unit.take(row.bidPrice, row.askPrice))
+        at->most = at->unit.restarts() != restarts || !at->most ? at->unit.digits() : std::max(*at->most, at->unit.digits());
+    }
+    for (const auto& [name, learning] : pairs) {
+      if (!learning.most) continue;
+      std::optional<std::int32_t>& most = plainDecimals(*learning.most) ? learning.learned->plain : learning.learned->other;
+      most = std::max(most.value_or(INT32_MIN), *learning.most);
     }
     error = source.error();
     return error.empty();
@@ -203,6 +223,7 @@ struct Exporter::Impl {
       // Every row on the recording's time line, crossed or not, as orvalda-check reads it.
       std::int64_t utc = 0;
       from.utcOf(row.stampMs, utc);
+      const std::uint32_t restarts = last->unit.restarts();
       if (!last->unit.take(row.bidPrice, row.askPrice)) {  // too far from the pair's other prices
         ++faulty;
         leaveOut(LeftOut::Unparsable, name, row);
@@ -215,7 +236,8 @@ struct Exporter::Impl {
       }
       if (last->symbol == nullptr && (last->symbol = symbolFor(row.pair)) == nullptr) return false;
       Symbol& symbol = *last->symbol;
-      symbol.unitDigits = std::max(symbol.unitDigits, last->unit.digits());
+      if (!unitsLearned)  // standard input: the most decimals so far, since the unit was last set anew
+        symbol.unitDigits = last->unit.restarts() != restarts ? last->unit.digits() : std::max(symbol.unitDigits, last->unit.digits());
       clock.set(to.localOf(utc));
       const Tick tick{row, utc, clock, symbol.unitDigits};
       if (!symbol.writer->write(tick, error)) {

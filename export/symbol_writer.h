@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/row_format.h"
 #include "export/exporter.h"
 #include "export/out_file.h"
 #include "recordings/row_source.h"
@@ -26,27 +27,13 @@ using recordings::SourceRow;
 
 inline constexpr std::int64_t kMsPerDay = 86400000;
 
-inline std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
-  const std::int64_t q = a / b;
-  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
 // ---- prices, compared as written ----
-
-// points scaled up by 10^by, saturating.
-inline std::uint64_t scaled(std::uint64_t points, std::int64_t by) {
-  for (; by > 0 && points != 0; --by) {
-    if (points > std::numeric_limits<std::uint64_t>::max() / 10) return std::numeric_limits<std::uint64_t>::max();
-    points *= 10;
-  }
-  return points;
-}
 
 // Both prices in points of the finer one.
 inline void alike(const Price& a, const Price& b, std::uint64_t& pa, std::uint64_t& pb) {
   const std::int64_t digits = std::max(a.digits, b.digits);
-  pa = scaled(a.points, digits - a.digits);
-  pb = scaled(b.points, digits - b.digits);
+  pa = timesTenTo(a.points, digits - a.digits);
+  pb = timesTenTo(b.points, digits - b.digits);
 }
 
 inline bool above(const Price& bid, const Price& ask) {
@@ -72,7 +59,7 @@ inline void put4(char* p, unsigned v) {
 }
 
 // A local time in fields, the date worked out once a day.
-struct Clock {
+struct LocalTimeFields {
   std::int64_t day = std::numeric_limits<std::int64_t>::min();
   int year = 0;
   unsigned month = 0, dayOfMonth = 0;
@@ -136,7 +123,7 @@ struct Clock {
 struct Tick {
   const SourceRow& row;
   std::int64_t utcMs;
-  const Clock& clock;
+  const LocalTimeFields& clock;
   std::int32_t unitDigits;  // the pair's own unit, for spreads
   std::int64_t spread() const { return spreadInUnit(row.bidPrice, row.askPrice, unitDigits); }
 };

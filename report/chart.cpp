@@ -37,16 +37,16 @@ void Chart::halve() noexcept {
   currentFrom_ = currentTo_ = 0;  // found afresh
 }
 
-void Chart::spreadsInFinerUnit(std::int32_t tens) noexcept {
-  const auto finer = [tens](std::int64_t spread) {
-    const std::uint64_t size = orv::inFinerUnit(spread < 0 ? 0 - static_cast<std::uint64_t>(spread) : static_cast<std::uint64_t>(spread), tens);
+void Chart::rescaleSpreads(std::int32_t tens) noexcept {
+  const auto rescaled = [tens](std::int64_t spread) {
+    const std::uint64_t size = timesTenTo(spread < 0 ? 0 - static_cast<std::uint64_t>(spread) : static_cast<std::uint64_t>(spread), tens);
     const std::int64_t kept = size > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(size);
     return spread < 0 ? -kept : kept;
   };
   for (Bucket& b : buckets_) {
     if (b.ticks == 0) continue;
-    b.spreadMin = finer(b.spreadMin);
-    b.spreadMax = finer(b.spreadMax);
+    b.spreadMin = rescaled(b.spreadMin);
+    b.spreadMax = rescaled(b.spreadMax);
   }
 }
 

@@ -40,8 +40,8 @@ class Chart {
     b.askMin = std::min(b.askMin, ask), b.askMax = std::max(b.askMax, ask);
     b.spreadMin = std::min(b.spreadMin, spread), b.spreadMax = std::max(b.spreadMax, spread);
   }
-  // The spreads so far multiplied by 10^tens (saturating), as if added so.
-  void spreadsInFinerUnit(std::int32_t tens) noexcept;
+  // The spreads so far multiplied by 10^tens (timesTenTo), as if added so.
+  void rescaleSpreads(std::int32_t tens) noexcept;
   bool empty() const noexcept { return !any_; }
   // The time line drawn: from the first tick to the latest one (never empty).
   std::int64_t startMs() const noexcept { return origin_; }

@@ -21,21 +21,24 @@ std::uint64_t Histogram::lowestOf(unsigned bucket) noexcept {
   const unsigned decade = (bucket - static_cast<unsigned>(kExact)) / kPerDecade + 1;
   const unsigned step = (bucket - static_cast<unsigned>(kExact)) % kPerDecade;
   const std::uint64_t lead = step < 100 ? 100 + step : step < 250 ? 200 + (step - 100) * 2 : 500 + (step - 250) * 5;
-  return orv::inFinerUnit(lead, static_cast<std::int32_t>(decade));
+  return timesTenTo(lead, decade);
 }
 
-void Histogram::inFinerUnit(std::int32_t tens) noexcept {
-  if (count_ == 0 || tens <= 0) return;
-  // From the top down: a bucket's counts only ever move up, into one
-  // already emptied (or the top one, where values saturate).
-  for (unsigned b = bucketOf(max_) + 1; b-- > bucketOf(min_);) {
+void Histogram::rescale(std::int32_t tens) noexcept {
+  if (count_ == 0 || tens == 0) return;
+  const auto move = [this, tens](unsigned b) {
     const std::uint64_t n = counts_[b];
-    if (n == 0) continue;
     counts_[b] = 0;
-    counts_[bucketOf(orv::inFinerUnit(lowestOf(b), tens))] += n;
-  }
-  min_ = orv::inFinerUnit(min_, tens);
-  max_ = orv::inFinerUnit(max_, tens);
+    counts_[bucketOf(timesTenTo(lowestOf(b), tens))] += n;
+  };
+  // Counts move only one way (up for a finer unit, down for a coarser), so
+  // each lands in a bucket already moved, or its own.
+  if (tens > 0)
+    for (unsigned b = bucketOf(max_) + 1; b-- > bucketOf(min_);) move(b);
+  else
+    for (unsigned b = bucketOf(min_); b <= bucketOf(max_); ++b) move(b);
+  min_ = timesTenTo(min_, tens);
+  max_ = timesTenTo(max_, tens);
 }
 
 std::uint64_t Histogram::quantile(double q) const noexcept {

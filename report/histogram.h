@@ -26,9 +26,10 @@ class Histogram {
   // The smallest value v (to the bucket's precision) with at least q of the
   // values at or below it; 0 when empty.
   std::uint64_t quantile(double q) const noexcept;
-  // Every value so far multiplied by 10^tens (saturating): the counts as if
-  // they had been added so.
-  void inFinerUnit(std::int32_t tens) noexcept;
+  // Every value so far multiplied by 10^tens (timesTenTo: saturating, or cut
+  // for tens below 0): the counts as if they had been added so (to the
+  // buckets' precision, when cut).
+  void rescale(std::int32_t tens) noexcept;
 
  private:
   static constexpr std::uint64_t kExact = 1000;
@@ -62,9 +63,9 @@ class SignedHistogram {
   std::int64_t min() const noexcept;
   std::int64_t max() const noexcept;
   std::int64_t quantile(double q) const noexcept;
-  void inFinerUnit(std::int32_t tens) noexcept {
-    negative_.inFinerUnit(tens);
-    positive_.inFinerUnit(tens);
+  void rescale(std::int32_t tens) noexcept {
+    negative_.rescale(tens);
+    positive_.rescale(tens);
   }
 
  private:

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/row_format.h"
+
 namespace orv::report {
 
 // The bytes as UTF-8: valid UTF-8 stays, any other byte is read as Windows-1252
@@ -31,7 +33,6 @@ std::string dateTimeText(std::int64_t ms);
 std::string stampText(std::int64_t ms);
 
 // Floor division and its remainder, for times before 1970 too.
-constexpr std::int64_t floorDiv(std::int64_t a, std::int64_t b) noexcept { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 constexpr std::int64_t floorMod(std::int64_t a, std::int64_t b) noexcept { return a - floorDiv(a, b) * b; }
 
 inline constexpr std::int64_t kMsPerDay = 86400000;

@@ -108,7 +108,7 @@ Instants instantsOf(const ZoneRules& zone, std::int64_t localMs) {
   return found;
 }
 
-void RecordingClock::findMinute(std::int64_t localMs) {
+void StampsToUtc::findMinute(std::int64_t localMs) {
   minuteStart_ = (localMs >= 0 ? localMs : localMs - 59999) / 60000 * 60000;
   const Instants at = instantsOf(*zone_, minuteStart_);
   count_ = at.count;
@@ -119,7 +119,7 @@ void RecordingClock::findMinute(std::int64_t localMs) {
 // The later instant of a time shown twice, whose earlier one is earlierUtc:
 // the row before was already past the change, or the step back from it is
 // more than half the change.
-bool RecordingClock::laterOfTwo(std::int64_t earlierUtc) const {
+bool StampsToUtc::laterOfTwo(std::int64_t earlierUtc) const {
   if (previousUtc_ == INT64_MIN || previousUtc_ < earlierUtc) return false;
   const std::int64_t change = offset_[0] - offset_[1];
   return previousUtc_ - earlierUtc > change / 2 || zone_->offsetMs(previousUtc_) == offset_[1];

@@ -69,9 +69,9 @@ inline std::int64_t localOf(const ZoneRules& zone, std::int64_t utcMs) { return 
 // clock skips is placed as utcOf() places it, with the offset before the
 // change. The zone is asked once per minute of its clock, and again only for
 // the rows of a time it shows twice.
-class RecordingClock {
+class StampsToUtc {
  public:
-  explicit RecordingClock(Zone zone) : zone_(std::move(zone)) {}
+  explicit StampsToUtc(Zone zone) : zone_(std::move(zone)) {}
   // Sets utcMs; false for a time the clock skips.
   bool utcOf(std::int64_t localMs, std::int64_t& utcMs) {
     if (localMs < minuteStart_ || localMs - minuteStart_ >= 60000) findMinute(localMs);

@@ -463,10 +463,18 @@ TEST(CheckRecording, FiguresAndChartInFixedMemory) {
   // Moved to points of three more decimals, the counts read as if added so.
   SignedHistogram finer;
   for (std::int64_t v : values) finer.add(v * 1000);
-  h.inFinerUnit(3);
+  h.rescale(3);
   for (double q : {0.0, 0.01, 0.5, 0.99, 1.0}) EXPECT_EQ(h.quantile(q), finer.quantile(q)) << q;
   EXPECT_EQ(h.min(), finer.min());
   EXPECT_EQ(h.max(), finer.max());
+  // And cut back to the first unit: within the buckets' precision again.
+  h.rescale(-3);
+  for (double q : {0.0, 0.01, 0.5, 0.99, 1.0}) {
+    const std::int64_t exact = values[std::min(values.size() - 1, static_cast<std::size_t>(std::ceil(q * values.size())) - (q > 0))];
+    EXPECT_NEAR(static_cast<double>(h.quantile(q)), static_cast<double>(exact), std::abs(exact) * 0.01 + 1) << q;
+  }
+  EXPECT_EQ(h.min(), values.front());
+  EXPECT_EQ(h.max(), values.back());
 
   Chart chart;
   const std::int64_t start = msOf(2026, 12, 7, 0, 0, 0);

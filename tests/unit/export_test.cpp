@@ -307,6 +307,12 @@ TEST(BothTools, JudgeEditedRecordingsAlike) {
        "EUR/USD,20261201 09:00:01.000,108150e-45,108166e-45\r\n"
        "EUR/USD,20261201 09:00:02.000,1.08151,1.08166\r\n",
        2, 1, "too far apart to compare", "16\r\n15\r\n", {}, {"--to", "template", "--template", "{spread}"}},
+      // ... and first: the pair's plain rows set its unit all the same, the stray row cut to it.
+      {"one row of 45 decimals before rows of 5",
+       "EUR/USD,20261201 09:00:00.000,108150e-45,108166e-45\r\n"
+       "EUR/USD,20261201 09:00:01.000,1.08150,1.08166\r\n"
+       "EUR/USD,20261201 09:00:02.000,1.08151,1.08166\r\n",
+       3, 0, "1 row with other than its 5 decimals (line 1)", "0\r\n16\r\n15\r\n", {}, {"--to", "template", "--template", "{spread}"}},
       {"a line that is no row, then a last row without a line end", "garbage\nEUR/USD,20261201 09:00:00.000,1.08150,1.08166", 1, 1,
        "1 unended last row (line 2)", "\t1.08150\t1.08166\t"},
       {"rows in the hour New York skips, by the offset before it",
