@@ -286,12 +286,26 @@ ORV_ALWAYS_INLINE bool RecordingCheck::SpikeWatch::next(std::int64_t price, std:
   return judge(price, move, size, line, found);
 }
 
+// One row taken, in three jobs: the file's rows and silences, whatever the
+// pair; the order of the pair's instants and prices; the pair's figures.
 // Inlined into the loop of addRows(), where nearly all rows pass.
 ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask) {
-  FileReport& r = report_;
   SymbolState& s = *current_;
   std::int64_t utc = ms;
   if (clock_ != nullptr && !clock_->utcOf(ms, utc)) note(NoteKind::SkippedHour, n);
+  fileRow(n, f, ms, utc);
+  pairOrder(s, n, f, ms, utc, bid, ask);
+  pairFigures(s, n, f, ms, bid, ask);
+  s.havePrevious = true;
+  s.previousMs = ms;
+  s.previousUtc = utc;
+  s.previousLine = n;
+  s.previousBid = bid.points;
+  s.previousAsk = ask.points;
+}
+
+ORV_ALWAYS_INLINE void RecordingCheck::fileRow(std::uint64_t n, const RowFields& f, std::int64_t ms, std::int64_t utc) {
+  FileReport& r = report_;
   if (r.rows++ == 0) {
     r.first.assign(f.stamp);
     r.firstLine = n;
@@ -306,6 +320,14 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
     if (open > options_.gapMs && r.silenceCount++ < kKeptSilences)
       r.silences.push_back({n, stampText(previousMs_), std::string(f.stamp), previousMs_, ms, open, {}});
   }
+  havePrevious_ = true;
+  previousMs_ = ms;
+  previousUtc_ = utc;
+}
+
+// Against the pair's row before: time going back, a repeat; and the row's own bid against its ask.
+ORV_ALWAYS_INLINE void RecordingCheck::pairOrder(const SymbolState& s, std::uint64_t n, const RowFields& f, std::int64_t ms,
+                                                 std::int64_t utc, const Price& bid, const Price& ask) {
   if (s.havePrevious) {
     if (utc < s.previousUtc) {
       problem(ProblemKind::Order, n,
@@ -322,6 +344,11 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
     else
       problem(ProblemKind::Crossed, n, "bid " + readable(f.bid) + " above ask " + readable(f.ask), ms);
   }
+}
+
+// Its rows, spreads, ticks per hour and chart, and its spikes.
+ORV_ALWAYS_INLINE void RecordingCheck::pairFigures(SymbolState& s, std::uint64_t n, const RowFields& f, std::int64_t ms,
+                                                   const Price& bid, const Price& ask) {
   ++s.rows;
   if (s.report != nullptr) {
     FileReport::Symbol& pair = *s.report;
@@ -339,16 +366,6 @@ ORV_ALWAYS_INLINE void RecordingCheck::tick(std::uint64_t n, const RowFields& f,
   SpikeWatch::Found found;
   if (s.bidSpikes.next(static_cast<std::int64_t>(bid.points), n, found)) spike("bid", found, ms);
   if (s.askSpikes.next(static_cast<std::int64_t>(ask.points), n, found)) spike("ask", found, ms);
-
-  havePrevious_ = true;
-  previousMs_ = ms;
-  previousUtc_ = utc;
-  s.havePrevious = true;
-  s.previousMs = ms;
-  s.previousUtc = utc;
-  s.previousLine = n;
-  s.previousBid = bid.points;
-  s.previousAsk = ask.points;
 }
 
 void RecordingCheck::spike(const char* side, const SpikeWatch::Found& s, std::int64_t ms) {

@@ -256,6 +256,10 @@ class RecordingCheck {
   }
   static void changeUnit(SymbolState& s, bool first, std::int32_t before, bool setAnew);
   void tick(std::uint64_t line, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask);
+  void fileRow(std::uint64_t line, const RowFields& f, std::int64_t ms, std::int64_t utc);
+  void pairOrder(const SymbolState& s, std::uint64_t line, const RowFields& f, std::int64_t ms, std::int64_t utc,
+                 const Price& bid, const Price& ask);
+  void pairFigures(SymbolState& s, std::uint64_t line, const RowFields& f, std::int64_t ms, const Price& bid, const Price& ask);
   void spike(const char* side, const SpikeWatch::Found& found, std::int64_t ms);
 
   CheckOptions options_;
