@@ -402,7 +402,6 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
     f.stamp = row.stamp;
     f.bid = row.bid;
     f.ask = row.ask;
-    symbol.unit.take(row.bidPrice, row.askPrice);  // of its decimals: taken as they are
     tick(++lineNumber, f, ms, row.bidPrice, row.askPrice);
     if (rowsOfPairDigits.lines.size() < kNoteLinesKept) rowsOfPairDigits.lines.push_back(lineNumber);
     ++taken;
@@ -410,6 +409,8 @@ std::size_t RecordingCheck::addRows(std::string_view bytes, std::uint64_t& lineN
     rest.remove_prefix(row.size);
   }
   rowsOfPairDigits.count += taken;
+  // Rows of the unit's decimals: it keeps only the last as its row before.
+  if (taken > 0) symbol.unit.take(Price{symbol.previousBid, digits}, Price{symbol.previousAsk, digits});
   report_.lineEnds[static_cast<std::size_t>(recordings::LineEnd::CrLf)] += taken - lfOnly;
   report_.lineEnds[static_cast<std::size_t>(recordings::LineEnd::Lf)] += lfOnly;
   if (taken > 0) report_.lines = lineNumber;
