@@ -26,14 +26,15 @@ void Chart::merge(Bucket& into, const Bucket& from) noexcept {
   into.spreadMax = std::max(into.spreadMax, from.spreadMax);
 }
 
-void Chart::halve() noexcept {
-  for (std::size_t i = 0; i < kBuckets / 2; ++i) {
-    Bucket b = buckets_[2 * i];
-    merge(b, buckets_[2 * i + 1]);
-    buckets_[i] = b;
+void Chart::widen(unsigned times) noexcept {
+  // Bucket i goes into i >> times, a bucket before it: in order, each lands
+  // in one already emptied, or holding only what landed there.
+  for (std::size_t i = 1; i < kBuckets; ++i) {
+    if (buckets_[i].ticks == 0) continue;
+    merge(buckets_[i >> times], buckets_[i]);
+    buckets_[i] = Bucket{};
   }
-  std::fill(buckets_.begin() + kBuckets / 2, buckets_.end(), Bucket{});
-  ++shift_;
+  shift_ += times;
   currentFrom_ = currentTo_ = 0;  // found afresh
 }
 
@@ -57,7 +58,9 @@ void Chart::findBucket(std::int64_t ms) noexcept {
   }
   // Times before the first tick (a clock set back) go to the first bucket.
   const std::uint64_t offset = ms > origin_ ? static_cast<std::uint64_t>(ms - origin_) : 0;
-  while ((offset >> shift_) >= kBuckets) halve();
+  unsigned times = 0;
+  while ((offset >> (shift_ + times)) >= kBuckets) ++times;
+  if (times > 0) widen(times);
   const std::uint64_t index = offset >> shift_;
   current_ = &buckets_[index];
   currentFrom_ = index == 0 ? INT64_MIN : origin_ + static_cast<std::int64_t>(index << shift_);

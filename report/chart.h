@@ -57,7 +57,8 @@ class Chart {
     std::int64_t spreadMin, spreadMax;
   };
   static void merge(Bucket& into, const Bucket& from) noexcept;
-  void halve() noexcept;
+  // Buckets 2^times as wide, at once.
+  void widen(unsigned times) noexcept;
   void findBucket(std::int64_t ms) noexcept;
 
   std::vector<Bucket> buckets_;
