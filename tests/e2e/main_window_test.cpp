@@ -310,8 +310,13 @@ E2E_TEST(close_box_and_system_menu_ask_the_question) {
   E2E_CHECK(e2e::answerMessageBox(box, IDNO));
   E2E_CHECK(o.gone(box));
 
-  E2E_REQUIRE(e2e::pressKeys(o.main, {VK_MENU, VK_F4}));
-  box = o.question();
+  // Keys pressed just as the answered box hands the activation back can go to
+  // no window on a loaded X server: pressed again until the question shows.
+  box = nullptr;
+  for (int press = 0; press < 3 && box == nullptr; ++press) {
+    E2E_REQUIRE(e2e::pressKeys(o.main, {VK_MENU, VK_F4}));
+    box = o.question(10000);
+  }
   E2E_REQUIRE(box != nullptr);
   E2E_CHECK(e2e::answerMessageBox(box, IDYES));
   DWORD code = 12345;
