@@ -41,6 +41,7 @@ struct BrokerCase {
   std::int64_t busyFromMs = 6 * 3600000, busyMs = 4 * 3600000;  // the busy part of each day
   double lagMs = 0, lagDriftMsPerDay = 0;    // B after A
   int jitterMs = 8;                          // each tick's own delay, 0..jitterMs, either side
+  int minGapMs = 1;                          // the least time between two changes (a feed that sends at most so often)
   std::array<double, 2> drop{};              // the share of changes each side drops
   std::array<std::vector<Span>, 2> outages;  // each side's silences
   std::array<std::vector<std::int64_t>, 2> spikes;  // each side's spikes, ms after the start
@@ -166,9 +167,9 @@ inline Truth writeBrokers(const BrokerCase& c, const std::filesystem::path& fold
   for (int day = 0; day < c.days; ++day) {
     double lagSum = 0;
     std::int64_t t = static_cast<std::int64_t>(day) * 86400000 + c.busyFromMs;
-    const double meanGap = static_cast<double>(c.busyMs) / c.changesPerDay;
+    const double meanGap = static_cast<double>(c.busyMs) / c.changesPerDay - (c.minGapMs - 1);
     for (int k = 0; k < c.changesPerDay; ++k) {
-      t += 1 + static_cast<std::int64_t>(-std::log(1 - unit(random)) * meanGap);
+      t += c.minGapMs + static_cast<std::int64_t>(-std::log(1 - unit(random)) * meanGap);
       path += unit(random) < 0.5 ? -1 : (unit(random) < 0.2 ? 2 : 1);
       const double lag = c.lagMs + c.lagDriftMsPerDay * static_cast<double>(t) / 86400000.0;
       lagSum += lag;

@@ -272,8 +272,14 @@ struct Comparer::Impl {
     return day;
   }
 
-  // The lag where the contrast peaks (the middle of a flat top), and how
-  // sharp: the contrast there over both sides' squared changes.
+  // The lag where the contrast peaks, and how sharp: the contrast there over
+  // both sides' squared changes. Each pair of matching changes adds to the
+  // contrast for every lag its two intervals overlap at, so the peak is a
+  // plateau as wide as the shortest intervals, symmetric about the true lag,
+  // whose top is uneven by the products of changes that do not match: its
+  // highest point may lie anywhere on it. The middle of the peak at half its
+  // height, where it falls steeply, is where the lag is; when that reaches
+  // an end of the lags tried, the middle of its highest top.
   struct Peak {
     bool found = false;
     double lagMs = 0, sharpness = 0;
@@ -286,9 +292,20 @@ struct Comparer::Impl {
     if (*best <= 0) return peak;
     std::size_t from = static_cast<std::size_t>(best - contrast.begin()), to = from;
     while (to + 1 < contrast.size() && contrast[to + 1] >= *best * (1 - 1e-12)) ++to;
+    double middle = static_cast<double>(from + to) / 2;
+    const double half = *best / 2;
+    std::size_t lo = from, hi = to;
+    while (lo > 0 && contrast[lo - 1] >= half) --lo;
+    while (hi + 1 < contrast.size() && contrast[hi + 1] >= half) ++hi;
+    if (lo > 0 && hi + 1 < contrast.size()) {
+      // Where it crosses half its height, between whole milliseconds.
+      const double left = static_cast<double>(lo) - (contrast[lo] - half) / (contrast[lo] - contrast[lo - 1]);
+      const double right = static_cast<double>(hi) + (contrast[hi] - half) / (contrast[hi] - contrast[hi + 1]);
+      middle = (left + right) / 2;
+    }
     peak.found = true;
-    peak.at = (from + to) / 2;
-    peak.lagMs = static_cast<double>(from + to) / 2 - static_cast<double>(L());
+    peak.at = static_cast<std::size_t>(std::llround(middle));
+    peak.lagMs = middle - static_cast<double>(L());
     peak.sharpness = *best / std::sqrt(squaresA * squaresB);
     return peak;
   }

@@ -79,6 +79,20 @@ std::vector<Case> cases() {
     all.push_back(c);
   }
   {
+    // A feed that sends at most every 250 ms, B exactly as late: the
+    // contrast's top is as wide as the shortest gaps, its highest point
+    // anywhere on it.
+    Case c;
+    BrokerCase& b = c.brokers;
+    b.name = "throttled";
+    b.seed = 13;
+    b.changesPerDay = 20000;
+    b.minGapMs = 250;
+    b.jitterMs = 0;
+    b.lagMs = 150;
+    all.push_back(c);
+  }
+  {
     // A million ticks of two clean sides, busy for twenty hours.
     Case c;
     BrokerCase& b = c.brokers;
