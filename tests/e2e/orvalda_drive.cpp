@@ -117,9 +117,12 @@ int waitMain(DWORD timeoutMs) {
       timeoutMs, 20);
   if (main == nullptr) fail("no Orvalda main window within " + std::to_string(timeoutMs) + " ms");
   if (!IsWindowVisible(main)) fail("Orvalda's main window was not shown within " + std::to_string(timeoutMs) + " ms");
-  // It answers: its message loop runs.
+  // It answers: its message loop runs. A window busy for 5 s counts as hung
+  // and is not waited for by a send (as while its prefix's Wine starts on a
+  // loaded machine): asked again until the time is up.
   LRESULT ignored = 0;
-  if (!e2e::send(main, WM_NULL, 0, 0, ignored)) fail("Orvalda's main window does not answer");
+  if (!e2e::waitUntil([&] { return e2e::send(main, WM_NULL, 0, 0, ignored); }, timeoutMs, 200))
+    fail("Orvalda's main window does not answer");
   const DWORD pid = e2e::processOf(main);
   std::printf("main window %s, process %lu, %s\n", hex(main).c_str(), static_cast<unsigned long>(pid),
               imagePath(pid).c_str());
